@@ -1,0 +1,4 @@
+target_sources(quoradminevents_static PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/filesdialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.cpp
+)

@@ -1,0 +1,44 @@
+#include "abstractwriter.h"
+
+#include <QSaveFile>
+
+AbstractWriter::AbstractWriter(const QString &path)
+    : m_path(path)
+{
+}
+
+AbstractWriter::~AbstractWriter() = default;
+
+bool AbstractWriter::write(const TreeItem *root)
+{
+    QByteArray data;
+    const QStringList fileLines = lines(root);
+    for (const QString &line : fileLines) {
+        data += line.toUtf8();
+        data += '\n';
+    }
+    return replaceFile(m_path, data);
+}
+
+QStringList AbstractWriter::text(const TreeItem *root) const
+{
+    return lines(root);
+}
+
+QString AbstractWriter::filePath() const
+{
+    return m_path;
+}
+
+bool AbstractWriter::replaceFile(const QString &path, const QByteArray &data)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

@@ -1,0 +1,453 @@
+#include "checkabletreemodel.h"
+
+#include "eventtreeitem.h"
+
+#include <KLocalizedString>
+
+#include <QPainter>
+#include <QBrush>
+
+namespace
+{
+const QString Enabled = QStringLiteral("enabled");
+
+bool hasEnabledChild(const EventTreeItem *item)
+{
+    return item->findChildById(Enabled) != nullptr;
+}
+
+bool hasAncestorWithId(const EventTreeItem *item, std::initializer_list<QLatin1String> ids)
+{
+    for (const EventTreeItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        for (const QLatin1String &id : ids) {
+            if (ancestor->id() == id) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool editedAsFileList(const EventTreeItem *item)
+{
+    return item->id() == QLatin1String(".auditd.msg.exe")
+        || (item->id() == QLatin1String(".auditd.key")
+            && hasAncestorWithId(item, {QLatin1String("modifying-file"), QLatin1String("file-removal"), QLatin1String("file-opened")}));
+}
+
+bool editedAsDirectoryList(const EventTreeItem *item)
+{
+    return item->id() == QLatin1String(".auditd.key") && hasAncestorWithId(item, {QLatin1String("modifying-directory")});
+}
+
+bool editedAsDirectories(const EventTreeItem *item)
+{
+    return item->id() == QLatin1String("directories");
+}
+
+QIcon combineIcons(const QIcon &left, const QIcon &right)
+{
+    QIcon combined;
+    const auto sizes = left.availableSizes();
+    for (const QSize &size : sizes) {
+        QPixmap pixmap(size.width() * 2, size.height());
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(0, 0, left.pixmap(size));
+        painter.drawPixmap(size.width(), 0, right.pixmap(size));
+        painter.end();
+        combined.addPixmap(pixmap);
+    }
+    return combined;
+}
+
+// A saved cell without value and a current cell with empty text count as equal.
+bool sameDisplay(const QVariant &saved, const QVariant &current)
+{
+    if (!saved.isValid() && current.toString().isEmpty()) {
+        return true;
+    }
+    return saved == current;
+}
+}
+
+CheckableTreeModel::CheckableTreeModel(QObject *parent)
+    : QAbstractItemModel(parent)
+    , m_root(std::make_unique<EventTreeItem>(QVector<QVariant>{i18n("Type"), i18n("Name"), i18n("Value")}))
+    , m_combinedIcon(combineIcons(QIcon::fromTheme(QStringLiteral("dialog-information")), QIcon::fromTheme(QStringLiteral("preferences-system-notifications"))))
+{
+    registerNotificationStateType();
+}
+
+CheckableTreeModel::~CheckableTreeModel() = default;
+
+EventTreeItem *CheckableTreeModel::itemFromIndex(const QModelIndex &index) const
+{
+    return index.isValid() ? static_cast<EventTreeItem *>(index.internalPointer()) : m_root.get();
+}
+
+QModelIndex CheckableTreeModel::indexFromItem(EventTreeItem *item, int column) const
+{
+    if (!item || item == m_root.get()) {
+        return QModelIndex();
+    }
+    return createIndex(item->row(), column, item);
+}
+
+EventTreeItem *CheckableTreeModel::root() const
+{
+    return m_root.get();
+}
+
+QModelIndex CheckableTreeModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (!hasIndex(row, column, parent)) {
+        return QModelIndex();
+    }
+    EventTreeItem *child = itemFromIndex(parent)->child(row);
+    return child ? createIndex(row, column, child) : QModelIndex();
+}
+
+QModelIndex CheckableTreeModel::parent(const QModelIndex &index) const
+{
+    if (!index.isValid()) {
+        return QModelIndex();
+    }
+    EventTreeItem *parentItem = itemFromIndex(index)->parentItem();
+    if (!parentItem || parentItem == m_root.get()) {
+        return QModelIndex();
+    }
+    return createIndex(parentItem->row(), 0, parentItem);
+}
+
+int CheckableTreeModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.column() > 0) {
+        return 0;
+    }
+    return itemFromIndex(parent)->childCount();
+}
+
+int CheckableTreeModel::columnCount(const QModelIndex &parent) const
+{
+    return itemFromIndex(parent)->columnCount();
+}
+
+QVariant CheckableTreeModel::displayData(const EventTreeItem *item, int column) const
+{
+    if (column == 1 && item->kind() == EventTreeItem::Parameter) {
+        if (const EventTreeItem *enabled = item->findChildById(Enabled)) {
+            const QVariant value = enabled->data(1);
+            if (value.toString() == QLatin1String("1")) {
+                return i18n("On");
+            }
+            if (value.toString() == QLatin1String("0")) {
+                return i18n("Off");
+            }
+            return QVariant();
+        }
+    }
+    return item->data(column);
+}
+
+QVariant CheckableTreeModel::checkStateData(const EventTreeItem *item, int column) const
+{
+    if (column == 0) {
+        return item->isCheckable() ? QVariant(item->checkState()) : QVariant();
+    }
+    if (column == 1 && item->kind() == EventTreeItem::Parameter && hasEnabledChild(item)) {
+        return item->checkState();
+    }
+    return QVariant();
+}
+
+QVariant CheckableTreeModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || !index.internalPointer()) {
+        return QVariant();
+    }
+    const EventTreeItem *item = itemFromIndex(index);
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return displayData(item, column);
+    case Qt::DecorationRole:
+        if (column != 0) {
+            return QVariant();
+        }
+        if (item->generatesLoad() && item->notificationsOn()) {
+            return m_combinedIcon.pixmap(QSize(32, 16));
+        }
+        if (item->generatesLoad()) {
+            return QIcon::fromTheme(QStringLiteral("dialog-information"));
+        }
+        if (item->notificationsOn()) {
+            return QIcon::fromTheme(QStringLiteral("preferences-system-notifications"));
+        }
+        return QVariant();
+    case Qt::EditRole:
+        return column == 0 ? QVariant() : item->data(column);
+    case Qt::ToolTipRole:
+        if (column == 0) {
+            if (item->generatesLoad()) {
+                return i18n("This event generates a large volume of records in the logs");
+            }
+            if (item->notificationsOn()) {
+                return i18n("Notifications are enabled for this event");
+            }
+        }
+        return QString();
+    case Qt::ForegroundRole:
+        if (column == 1 && !item->isEditable()) {
+            return QBrush(Qt::gray);
+        }
+        return QVariant();
+    case Qt::CheckStateRole:
+        return checkStateData(item, column);
+    case VisibleRole:
+        return item->isVisible() ? 1 : 0;
+    case FileListRole:
+        return editedAsFileList(item) ? 1 : 0;
+    case ParameterRole:
+        return item->kind() == EventTreeItem::Parameter ? 1 : 0;
+    case IdRole:
+        return item->id();
+    case DirectoriesRole:
+        return editedAsDirectories(item) ? 1 : 0;
+    case DirectoryListRole:
+        return editedAsDirectoryList(item) ? 1 : 0;
+    case AuditRulesIndexRole: {
+        if (!item->hasAuditRules()) {
+            return QModelIndex();
+        }
+        EventTreeItem *event = itemFromIndex(index);
+        while (event && event != m_root.get() && event->kind() != EventTreeItem::Event) {
+            event = event->parentItem();
+        }
+        if (!event || event == m_root.get()) {
+            return QModelIndex();
+        }
+        return indexFromItem(event->findById(QStringLiteral("message-audit-rules")), 1);
+    }
+    default:
+        return QVariant();
+    }
+}
+
+QVariant CheckableTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+        return m_root->data(section);
+    }
+    return QVariant();
+}
+
+Qt::ItemFlags CheckableTreeModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    if (index.column() == 0) {
+        return Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
+    }
+    const EventTreeItem *item = itemFromIndex(index);
+    Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    const bool enabledChild = hasEnabledChild(item);
+    if (index.column() == 1) {
+        // Lists of files and directories and disk-space limits have their own editors.
+        const bool dialogEdited = editedAsFileList(item) || editedAsDirectoryList(item) || editedAsDirectories(item);
+        if (item->isEditable() && !dialogEdited && !enabledChild) {
+            result |= Qt::ItemIsEditable;
+        }
+        if (item->kind() == EventTreeItem::Parameter && enabledChild) {
+            result |= Qt::ItemIsUserCheckable;
+        }
+    }
+    return result;
+}
+
+bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid()) {
+        return false;
+    }
+    EventTreeItem *item = itemFromIndex(index);
+    switch (role) {
+    case Qt::DecorationRole: {
+        registerNotificationStateType();
+        QVariant converted = value;
+        const auto state = converted.convert(qMetaTypeId<EventTreeItem::NotificationState>())
+            ? converted.value<EventTreeItem::NotificationState>()
+            : EventTreeItem::NotificationsOff;
+        item->setNotificationState(state);
+        Q_EMIT notificationChanged(index, index, {Qt::DecorationRole});
+        return true;
+    }
+    case Qt::EditRole:
+        if (!item->setData(index.column(), value)) {
+            return false;
+        }
+        Q_EMIT dataChanged(index, index);
+        return true;
+    case Qt::CheckStateRole:
+        if (item->kind() != EventTreeItem::Group) {
+            if (item->checkState() == Qt::Checked) {
+                setItemChecked(item, false);
+            } else if (item->checkState() == Qt::Unchecked) {
+                setItemChecked(item, true);
+            }
+        } else {
+            const int state = item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked;
+            item->setCheckState(state);
+            for (int row = 0; row < item->childCount(); ++row) {
+                if (item->child(row)->kind() == EventTreeItem::Event) {
+                    item->child(row)->setCheckState(state);
+                }
+            }
+        }
+        synchroniseEnabled(m_root.get());
+        Q_EMIT dataChanged(index, this->index(0, 0, index));
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CheckableTreeModel::setItemChecked(EventTreeItem *item, bool checked)
+{
+    const int state = checked ? Qt::Checked : Qt::Unchecked;
+    item->setCheckState(state);
+    for (EventTreeItem *linked : checked ? item->dependsOn() : item->dependents()) {
+        linked->setCheckState(state);
+    }
+    if (EventTreeItem *parent = item->parentItem()) {
+        int checkable = 0;
+        int partial = 0;
+        int checkedCount = 0;
+        for (int row = 0; row < parent->childCount(); ++row) {
+            const EventTreeItem *sibling = parent->child(row);
+            if (!sibling->isCheckable()) {
+                continue;
+            }
+            ++checkable;
+            partial += sibling->checkState() == Qt::PartiallyChecked;
+            checkedCount += sibling->checkState() == Qt::Checked;
+        }
+        if (parent->childCount() == 0 || (partial == 0 && checkable == 0)) {
+            parent->setCheckState(Qt::Checked);
+        } else if (partial > 0) {
+            parent->setCheckState(Qt::PartiallyChecked);
+        } else {
+            parent->setCheckState(checkedCount == 0 ? Qt::Unchecked : checkedCount < checkable ? Qt::PartiallyChecked : Qt::Checked);
+        }
+    }
+    for (int row = 0; row < item->childCount(); ++row) {
+        if (item->child(row)->isCheckable()) {
+            setItemChecked(item->child(row), checked);
+        }
+    }
+}
+
+void CheckableTreeModel::synchroniseEnabled(EventTreeItem *item)
+{
+    if (item->kind() == EventTreeItem::Event || item->kind() == EventTreeItem::Parameter) {
+        if (item->checkState() != Qt::PartiallyChecked) {
+            const int value = item->checkState() == Qt::Checked ? 1 : 0;
+            for (int row = 0; row < item->childCount(); ++row) {
+                EventTreeItem *child = item->child(row);
+                if (child->data(0).toString() == Enabled) {
+                    child->setData(1, value);
+                }
+            }
+        }
+    }
+    for (int row = 0; row < item->childCount(); ++row) {
+        synchroniseEnabled(item->child(row));
+    }
+}
+
+void CheckableTreeModel::setRoot(EventTreeItem *root)
+{
+    beginResetModel();
+    m_root.reset(root);
+    endResetModel();
+}
+
+bool CheckableTreeModel::updateAuditRules(const QModelIndex &index, const QVariant &value)
+{
+    if (!index.isValid()) {
+        return false;
+    }
+    const EventTreeItem *event = itemFromIndex(index)->parentItem();
+    const QString eventId = event ? event->id() : QString();
+    QStringList rules;
+    const QStringList parts = value.toString().split(QLatin1Char(','));
+    for (const QString &part : parts) {
+        const QString path = part.simplified();
+        if (part == QLatin1String("\n") || path.isEmpty()) {
+            continue;
+        }
+        if (eventId == QLatin1String("file-opened")) {
+            rules << QStringLiteral("-a always,exit -F arch=x86_64 -F path=%1 -S open,openat -k %1").arg(path)
+                  << QStringLiteral("-a always,exit -F arch=armv7l -F path=%1 -S open,openat -k %1").arg(path)
+                  << QStringLiteral("-a always,exit -F arch=aarch64 -F path=%1 -S openat -k %1").arg(path);
+        } else {
+            rules << QStringLiteral("-w %1 -p wa -k %1").arg(path);
+        }
+    }
+    return setData(index, rules.join(QLatin1String(", ")), Qt::EditRole);
+}
+
+bool CheckableTreeModel::cellsDiffer(const EventTreeItem *saved, const EventTreeItem *current, int column) const
+{
+    auto *changed = const_cast<EventTreeItem *>(current);
+    const bool valueDiffers = !sameDisplay(displayData(saved, column), displayData(current, column))
+        || checkStateData(saved, column) != checkStateData(current, column);
+    bool differs = false;
+    if (valueDiffers) {
+        changed->setOverlaid(true);
+        differs = true;
+        const EventTreeItem *parent = current->parentItem();
+        const EventTreeItem *grandParent = parent ? parent->parentItem() : nullptr;
+        if (current->id() == Enabled && grandParent && grandParent->id() == QLatin1String("overlay")) {
+            for (int row = 0; row < parent->childCount(); ++row) {
+                if (!parent->child(row)->id().startsWith(QLatin1String("extend-message-params"))) {
+                    parent->child(row)->setOverlaid(true);
+                }
+            }
+        }
+    } else if (saved->notificationState() != current->notificationState()) {
+        changed->setOverlaid(true);
+        differs = true;
+    }
+    // Only a column-0 cell has rows below it.
+    if (saved->childCount() == 0 || column != 0) {
+        return differs;
+    }
+    if (saved->childCount() != current->childCount() || saved->columnCount() != current->columnCount()) {
+        differs = true;
+    }
+    return childrenDiffer(saved, current, saved->columnCount()) || differs;
+}
+
+bool CheckableTreeModel::childrenDiffer(const EventTreeItem *saved, const EventTreeItem *current, int columns) const
+{
+    bool differs = false;
+    const int rows = std::min(saved->childCount(), current->childCount());
+    const int commonColumns = std::min(columns, current->columnCount());
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < commonColumns; ++column) {
+            differs = cellsDiffer(saved->child(row), current->child(row), column) || differs;
+        }
+    }
+    return differs;
+}
+
+bool CheckableTreeModel::differsFrom(const CheckableTreeModel &saved)
+{
+    if (saved.m_root->childCount() != m_root->childCount() || saved.m_root->columnCount() != m_root->columnCount()) {
+        return true;
+    }
+    return childrenDiffer(saved.m_root.get(), m_root.get(), m_root->columnCount());
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include <memory>
+
+class EventTreeItem;
+
+// Shows an event tree: check boxes for groups and events, load and notification
+// marks, parameter values, and the custom roles that tell the module which
+// editor a parameter needs.
+class CheckableTreeModel : public QAbstractItemModel
+{
+    Q_OBJECT
+public:
+    enum Roles {
+        VisibleRole = 257,
+        FileListRole = 258,
+        ParameterRole = 259,
+        IdRole = 260,
+        DirectoriesRole = 261,
+        DirectoryListRole = 262,
+        AuditRulesIndexRole = 263,
+    };
+
+    explicit CheckableTreeModel(QObject *parent = nullptr);
+    ~CheckableTreeModel() override;
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex &index) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // Takes ownership of root and destroys the previous tree, inside a model reset.
+    void setRoot(EventTreeItem *root);
+    EventTreeItem *root() const;
+    EventTreeItem *itemFromIndex(const QModelIndex &index) const;
+    QModelIndex indexFromItem(EventTreeItem *item, int column = 0) const;
+
+    // Rebuilds the audit rule lines of an event from an edited file list; index is
+    // the event's audit rules cell (role 263 of the edited parameter).
+    bool updateAuditRules(const QModelIndex &index, const QVariant &value);
+
+    // The change test: compares this (current) model with the saved one, marks
+    // every changed item of this model overlaid, and returns whether they differ.
+    bool differsFrom(const CheckableTreeModel &saved);
+
+Q_SIGNALS:
+    void notificationChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
+
+private:
+    QVariant displayData(const EventTreeItem *item, int column) const;
+    QVariant checkStateData(const EventTreeItem *item, int column) const;
+    bool cellsDiffer(const EventTreeItem *saved, const EventTreeItem *current, int column) const;
+    bool childrenDiffer(const EventTreeItem *saved, const EventTreeItem *current, int columns) const;
+    void setItemChecked(EventTreeItem *item, bool checked);
+    void synchroniseEnabled(EventTreeItem *item);
+
+    std::unique_ptr<EventTreeItem> m_root;
+    QIcon m_combinedIcon;
+};

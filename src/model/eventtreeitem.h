@@ -1,0 +1,98 @@
+#pragma once
+
+#include "treeitem.h"
+
+#include <QMetaType>
+
+// A node of the event tree: the root, a group, an event or a parameter.
+// Every node of an event tree is an EventTreeItem.
+class EventTreeItem : public TreeItem
+{
+public:
+    enum NotificationState : int {
+        NotificationsOff = 0,
+        NotificationsEnabled = 1,
+        NotificationsEdited = 2,
+    };
+
+    enum Kind : int {
+        Group = 0,
+        Event = 1,
+        Parameter = 2, // scalar or object
+        ListParameter = 3,
+        ObjectListParameter = 4,
+    };
+
+    explicit EventTreeItem(const QVector<QVariant> &data, EventTreeItem *parent = nullptr);
+    ~EventTreeItem() override;
+
+    void appendChild(std::unique_ptr<EventTreeItem> child, bool atFront = false);
+    EventTreeItem *child(int row) const;
+    EventTreeItem *parentItem() const;
+
+    EventTreeItem *findById(const QString &id) const;
+    EventTreeItem *findChildById(const QString &id) const;
+    EventTreeItem *findInParent(const QString &id) const;
+
+    // Recomputes the check state of a checkable group from its checkable children.
+    void updateGroupCheckState();
+
+    bool isCheckable() const { return m_checkable; }
+    void setCheckable(bool checkable) { m_checkable = checkable; }
+    int checkState() const { return m_checkState; }
+    void setCheckState(int state) { m_checkState = state; }
+    bool isEditable() const { return m_editable; }
+    void setEditable(bool editable) { m_editable = editable; }
+    bool childrenEditable() const { return m_childrenEditable; }
+    void setChildrenEditable(bool editable) { m_childrenEditable = editable; }
+    bool isVisible() const { return m_visible; }
+    void setVisible(bool visible) { m_visible = visible; }
+    bool isOverlaid() const { return m_overlaid; }
+    void setOverlaid(bool overlaid) { m_overlaid = overlaid; }
+    bool isNotRedirected() const { return m_notRedirected; }
+    void setNotRedirected(bool notRedirected) { m_notRedirected = notRedirected; }
+    bool generatesLoad() const { return m_generatesLoad; }
+    void setGeneratesLoad(bool generatesLoad) { m_generatesLoad = generatesLoad; }
+    bool hasAuditRules() const { return m_hasAuditRules; }
+    void setHasAuditRules(bool has) { m_hasAuditRules = has; }
+    bool hasAuditEvents() const { return m_hasAuditEvents; }
+    void setHasAuditEvents(bool has) { m_hasAuditEvents = has; }
+    NotificationState notificationState() const { return m_notificationState; }
+    void setNotificationState(NotificationState state) { m_notificationState = state; }
+    bool notificationsOn() const { return m_notificationState == NotificationsEnabled || m_notificationState == NotificationsEdited; }
+    int kind() const { return m_kind; }
+    void setKind(int kind) { m_kind = kind; }
+    QString id() const { return m_id; }
+    void setId(const QString &id) { m_id = id; }
+    QString name() const { return m_name; }
+    void setName(const QString &name) { m_name = name; }
+
+    // Links into the same tree; not owned.
+    const QVector<EventTreeItem *> &dependsOn() const { return m_dependsOn; }
+    void addDependsOn(EventTreeItem *item) { m_dependsOn.append(item); }
+    const QVector<EventTreeItem *> &dependents() const { return m_dependents; }
+    void addDependent(EventTreeItem *item) { m_dependents.append(item); }
+
+private:
+    bool m_checkable = false;
+    int m_checkState = 0;
+    bool m_editable = false;
+    bool m_childrenEditable = false;
+    bool m_visible = true;
+    bool m_overlaid = false;
+    bool m_notRedirected = false;
+    bool m_generatesLoad = false;
+    bool m_hasAuditRules = false;
+    bool m_hasAuditEvents = false;
+    NotificationState m_notificationState = NotificationsOff;
+    int m_kind = Event;
+    QString m_id;
+    QString m_name;
+    QVector<EventTreeItem *> m_dependsOn;
+    QVector<EventTreeItem *> m_dependents;
+};
+
+Q_DECLARE_METATYPE(EventTreeItem::NotificationState)
+
+// Registers "EventTreeItem::NotificationState" once; cheap to call again.
+void registerNotificationStateType();

@@ -1,0 +1,7 @@
+target_sources(quoradminevents_static PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/treeitem.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/eventtreeitem.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/abstractconfigparser.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/abstractwriter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/checkabletreemodel.cpp
+)

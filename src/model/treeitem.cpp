@@ -1,0 +1,157 @@
+#include "treeitem.h"
+
+#include <algorithm>
+
+TreeItem::TreeItem(const QVector<QVariant> &data, TreeItem *parent)
+    : m_itemData(data)
+    , m_parent(parent)
+{
+}
+
+TreeItem::~TreeItem() = default;
+
+void TreeItem::appendChild(std::unique_ptr<TreeItem> child, bool atFront)
+{
+    child->m_parent = this;
+    m_children.insert(atFront ? m_children.begin() : m_children.end(), std::move(child));
+}
+
+bool TreeItem::removeChild(int row)
+{
+    if (row < 0 || row >= childCount()) {
+        return false;
+    }
+    m_children.erase(m_children.begin() + row);
+    return true;
+}
+
+TreeItem *TreeItem::child(int row)
+{
+    return row < 0 || row >= childCount() ? nullptr : m_children[row].get();
+}
+
+const TreeItem *TreeItem::child(int row) const
+{
+    return row < 0 || row >= childCount() ? nullptr : m_children[row].get();
+}
+
+int TreeItem::childCount() const
+{
+    return int(m_children.size());
+}
+
+int TreeItem::columnCount() const
+{
+    return m_itemData.size();
+}
+
+QVariant TreeItem::data(int column) const
+{
+    return column < 0 || column >= m_itemData.size() ? QVariant() : m_itemData.at(column);
+}
+
+bool TreeItem::setData(int column, const QVariant &value)
+{
+    if (column < 0 || column >= m_itemData.size()) {
+        return false;
+    }
+    m_itemData[column] = value;
+    return true;
+}
+
+void TreeItem::setItemData(const QVector<QVariant> &data)
+{
+    m_itemData = data;
+}
+
+TreeItem *TreeItem::parentItem() const
+{
+    return m_parent;
+}
+
+int TreeItem::row() const
+{
+    if (!m_parent) {
+        return 0;
+    }
+    const auto &siblings = m_parent->m_children;
+    const auto it = std::find_if(siblings.begin(), siblings.end(), [this](const auto &sibling) {
+        return sibling.get() == this;
+    });
+    return it == siblings.end() ? -1 : int(it - siblings.begin());
+}
+
+TreeItem *TreeItem::findItem(const QString &value, int column) const
+{
+    for (const auto &child : m_children) {
+        if (child->data(column).toString() == value) {
+            return child.get();
+        }
+        if (TreeItem *found = child->findItem(value, column)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+TreeItem *TreeItem::findItemBelowChildren(const QString &value, int column) const
+{
+    for (const auto &child : m_children) {
+        if (child->childCount() > 0) {
+            if (TreeItem *found = child->findItem(value, column)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+TreeItem *TreeItem::findChildByText(const QString &text) const
+{
+    for (const auto &child : m_children) {
+        if (child->data(0).toString() == text) {
+            return child.get();
+        }
+    }
+    return nullptr;
+}
+
+void TreeItem::addDestination(std::unique_ptr<TreeItem> destination)
+{
+    const QString name = destination->data(1).toString();
+    auto isKind = [](const QString &kind) {
+        return [kind](const std::unique_ptr<TreeItem> &child) {
+            return child->data(0).toString() == kind;
+        };
+    };
+    auto position = m_children.end();
+    const auto lastDestination = std::find_if(m_children.rbegin(), m_children.rend(), isKind(QStringLiteral("destination")));
+    if (lastDestination != m_children.rend()) {
+        position = lastDestination.base();
+    } else {
+        position = std::find_if(m_children.begin(), m_children.end(), isKind(QStringLiteral("log")));
+    }
+    destination->m_parent = this;
+    m_children.insert(position, std::move(destination));
+
+    auto log = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("log"), QVariant(), QVariant()}, this);
+    log->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("source"), QVariant(), QStringLiteral("velta_events_src")}));
+    log->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("destination"), QVariant(), name}));
+    appendChild(std::move(log));
+}
+
+bool TreeItem::removeDestinationLogs(const QString &name)
+{
+    const auto refersTo = [&name](const std::unique_ptr<TreeItem> &statement) {
+        if (statement->data(0).toString() != QLatin1String("log")) {
+            return false;
+        }
+        return std::any_of(statement->m_children.begin(), statement->m_children.end(), [&name](const auto &option) {
+            return option->data(2).toString() == name;
+        });
+    };
+    const auto firstRemoved = std::remove_if(m_children.begin(), m_children.end(), refersTo);
+    const bool removed = firstRemoved != m_children.end();
+    m_children.erase(firstRemoved, m_children.end());
+    return removed;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+#include <memory>
+#include <vector>
+
+// A node of every tree the module holds: the event tree, the syslog-ng tree and
+// the logrotate tree. A node owns its children and carries one value per column.
+class TreeItem
+{
+public:
+    // The parent is not told about the new node: the creator appends it.
+    explicit TreeItem(const QVector<QVariant> &data, TreeItem *parent = nullptr);
+    virtual ~TreeItem();
+
+    TreeItem(const TreeItem &) = delete;
+    TreeItem &operator=(const TreeItem &) = delete;
+
+    // Takes ownership; inserts before the first child when atFront is true.
+    void appendChild(std::unique_ptr<TreeItem> child, bool atFront = false);
+    // Destroys the child at row; false when there is none.
+    bool removeChild(int row);
+
+    TreeItem *child(int row);
+    const TreeItem *child(int row) const;
+    int childCount() const;
+    int columnCount() const;
+    QVariant data(int column) const;
+    bool setData(int column, const QVariant &value);
+    void setItemData(const QVector<QVariant> &data);
+    TreeItem *parentItem() const;
+    int row() const;
+
+    // Pre-order search of all descendants for data(column) as text equal to value.
+    TreeItem *findItem(const QString &value, int column) const;
+    // The same search started in each child that has children.
+    TreeItem *findItemBelowChildren(const QString &value, int column) const;
+    TreeItem *findChildByText(const QString &text) const;
+
+    // syslog-ng tree: insert a destination statement with a log statement joining
+    // the event source to it.
+    void addDestination(std::unique_ptr<TreeItem> destination);
+    // syslog-ng tree: remove every log statement that refers to the destination.
+    bool removeDestinationLogs(const QString &name);
+
+protected:
+    std::vector<std::unique_ptr<TreeItem>> m_children;
+
+private:
+    QVector<QVariant> m_itemData;
+    TreeItem *m_parent; // Not owned.
+};

@@ -1,0 +1,37 @@
+#include "process.h"
+
+#include <QProcess>
+
+namespace Process
+{
+Result run(const QString &program, const QStringList &arguments, int timeoutMs, Channels channels, const QProcessEnvironment &environment)
+{
+    QProcess process;
+    process.setProcessChannelMode(channels == Channels::Merged ? QProcess::MergedChannels : QProcess::SeparateChannels);
+    if (!environment.isEmpty()) {
+        process.setProcessEnvironment(environment);
+    }
+    process.start(program, arguments, QIODevice::ReadWrite);
+    Result result;
+    result.started = process.waitForStarted(timeoutMs < 0 ? -1 : timeoutMs);
+    if (!result.started) {
+        return result;
+    }
+    process.closeWriteChannel();
+    result.finished = process.waitForFinished(timeoutMs < 0 ? -1 : timeoutMs);
+    result.exitCode = result.finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.output = process.readAllStandardOutput();
+    result.errorOutput = process.readAllStandardError();
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+    return result;
+}
+
+QString loginName()
+{
+    const Result result = run(QStringLiteral("logname"), {}, 30000);
+    return QString::fromUtf8(result.output).remove(QLatin1Char('\n'));
+}
+}

@@ -1,0 +1,5 @@
+target_sources(quoradminevents_static PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/paths.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/process.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/integrity.cpp
+)

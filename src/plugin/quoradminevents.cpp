@@ -1,0 +1,217 @@
+#include "quoradminevents.h"
+
+#include "ui_quoradminevents.h"
+
+#include "common/commonsettingswindow.h"
+#include "editors/diskspacemondialog.h"
+#include "editors/filesdialog.h"
+#include "eventfinder.h"
+#include "eventsproxymodel.h"
+#include "model/checkabletreemodel.h"
+#include "platform/integrity.h"
+#include "services/snghandler.h"
+#include "tooltipper.h"
+
+#include <KLocalizedString>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+
+#include <unistd.h>
+
+QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
+    : KCModule(parent, args)
+    , ui(std::make_unique<Ui::QuorAdminEvents>())
+{
+    KLocalizedString::setApplicationDomain("quor-admin-events");
+    checkPrivileges();
+
+    ui->setupUi(this);
+
+    m_filesDialog = new FilesDialog(this);
+    m_diskSpaceMonDialog = new DiskSpaceMonDialog(this);
+
+    m_commonSettingsWindow = new CommonSettingsWindow(this);
+    m_commonSettingsWindow->setWindowTitle(i18n("Common parameters"));
+    connect(
+        m_commonSettingsWindow,
+        &CommonSettingsWindow::configurationImported,
+        this,
+        [this] {
+            SngHandler::instance()->syslogNgRestart();
+            load();
+            Q_EMIT changed(false);
+        },
+        Qt::DirectConnection);
+
+    const QString buttonStyle = QStringLiteral("QPushButton { text-align: left; padding: 6px; }");
+    ui->commonSettingsButton->setIcon(QIcon::fromTheme(QStringLiteral("gear")));
+    ui->commonSettingsButton->setText(i18n("Settings"));
+    ui->commonSettingsButton->setStyleSheet(buttonStyle);
+    connect(ui->commonSettingsButton, &QPushButton::clicked, this, [this] {
+        m_commonSettingsWindow->open();
+    });
+    ui->sngStartStopButton->setStyleSheet(buttonStyle);
+    updateServiceStatus();
+
+    m_savedModel = new CheckableTreeModel(this);
+    m_currentModel = new CheckableTreeModel(this);
+    m_proxy = new EventsProxyModel(this);
+    m_proxy->setFilterRole(CheckableTreeModel::VisibleRole);
+    m_proxy->setSourceModel(m_currentModel);
+    ui->singleEventsView->setModel(m_proxy);
+    ui->singleEventsView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    ui->singleEventsView->setAlternatingRowColors(true);
+    connect(ui->singleEventsView, &QTreeView::clicked, this, &QuorAdminEvents::editSelection);
+    connect(ui->singleEventsView, &QTreeView::doubleClicked, this, &QuorAdminEvents::editEvent);
+    // The view shows the proxy; repaint it when source rows change underneath.
+    connect(m_currentModel, &CheckableTreeModel::dataChanged, ui->singleEventsView, [this] {
+        ui->singleEventsView->viewport()->update();
+    });
+    connect(m_currentModel, &CheckableTreeModel::modelReset, ui->singleEventsView, [this] {
+        ui->singleEventsView->expandToDepth(0);
+    });
+    connect(m_currentModel, &CheckableTreeModel::dataChanged, this, &QuorAdminEvents::checkChanges);
+    connect(m_currentModel, &CheckableTreeModel::notificationChanged, this, &QuorAdminEvents::checkChanges);
+    ui->singleEventsView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->singleEventsView, &QTreeView::customContextMenuRequested, this, &QuorAdminEvents::showContextMenu);
+    ui->singleEventsView->viewport()->installEventFilter(new ToolTipper(ui->singleEventsView));
+
+    m_finder = new EventFinder(ui->singleEventsView, m_currentModel, m_proxy, this);
+    ui->searchLayout->addWidget(m_finder);
+    ui->searchLayout->addStretch();
+
+    m_dbusDialog = new DBusDialog(this);
+    m_dbusDialog->setWindowTitle(i18n("Notifications sending"));
+    connect(m_dbusDialog, &DBusDialog::notificationOn, this, &QuorAdminEvents::notificationAccepted);
+    connect(m_dbusDialog, &DBusDialog::needToReboot, this, [this] {
+        m_rebootPending = true;
+    });
+
+    setButtons(Help | Apply);
+
+    connect(SngHandler::instance(), &SngHandler::sngSwitched, this, &QuorAdminEvents::updateServiceStatus, Qt::QueuedConnection);
+
+    connect(m_filesDialog, &FilesDialog::fileListEdited, this, &QuorAdminEvents::fileArrayAccepted);
+    connect(m_diskSpaceMonDialog, &DiskSpaceMonDialog::directoriesEdited, this, &QuorAdminEvents::directoriesAccepted);
+
+    readNotificationFilesOnDisk();
+}
+
+QuorAdminEvents::~QuorAdminEvents() = default;
+
+void QuorAdminEvents::checkPrivileges()
+{
+    QStringList requirements;
+    if (!Integrity::isCurrentProcessHasMaxMIC()) {
+        requirements << i18n("log in to the session under a high level of integrity");
+    }
+    if (geteuid() != 0) {
+        requirements << i18n("run this application with superuser privileges");
+    }
+    if (requirements.isEmpty()) {
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    QMessageBox::warning(nullptr, i18n("Warning!"), i18n("To administer the system you must %1.", requirements.join(i18n(" and "))), QMessageBox::Ok);
+    ::exit(0);
+}
+
+void QuorAdminEvents::editSelection(const QModelIndex &index)
+{
+    if (!index.isValid()) {
+        return;
+    }
+    QItemSelectionModel *selection = ui->singleEventsView->selectionModel();
+    selection->clearSelection();
+    selection->select(index.sibling(index.row(), 1), QItemSelectionModel::Select);
+    selection->select(index, QItemSelectionModel::Select);
+}
+
+void QuorAdminEvents::editEvent(const QModelIndex &index)
+{
+    if (!index.isValid() || index.column() != 1) {
+        return;
+    }
+    const QModelIndex source = m_proxy->mapToSource(index);
+    const QModelIndex first = source.sibling(source.row(), 0);
+    const QString title = m_currentModel->data(first, Qt::DisplayRole).toString();
+    const QVariant value = m_currentModel->data(source, Qt::EditRole);
+    if (m_currentModel->data(first, CheckableTreeModel::FileListRole).toInt() != 0) {
+        m_filesDialog->setMode(0);
+        m_filesDialog->setWindowTitle(title);
+        m_filesDialog->setData(value);
+        m_filesDialog->show();
+    }
+    if (m_currentModel->data(first, CheckableTreeModel::DirectoryListRole).toInt() != 0) {
+        m_filesDialog->setMode(1);
+        m_filesDialog->setWindowTitle(title);
+        m_filesDialog->setData(value);
+        m_filesDialog->show();
+    }
+    if (m_currentModel->data(first, CheckableTreeModel::DirectoriesRole).toInt() != 0) {
+        m_diskSpaceMonDialog->setWindowTitle(title);
+        m_diskSpaceMonDialog->setData(m_currentModel->data(source.sibling(source.row(), 2), Qt::DisplayRole).toString());
+        m_diskSpaceMonDialog->show();
+    }
+}
+
+void QuorAdminEvents::fileArrayAccepted(const QVariant &data)
+{
+    if (!ui->singleEventsView->selectionModel()->hasSelection()) {
+        return;
+    }
+    const QModelIndex current = ui->singleEventsView->currentIndex();
+    m_proxy->setData(current, data, Qt::EditRole);
+    const QModelIndex rules = m_proxy->data(current, CheckableTreeModel::AuditRulesIndexRole).toModelIndex();
+    if (rules.isValid()) {
+        m_currentModel->updateAuditRules(rules, data);
+    }
+}
+
+void QuorAdminEvents::directoriesAccepted(const QVariantList &data)
+{
+    if (!ui->singleEventsView->selectionModel()->hasSelection() || data.size() < 2) {
+        return;
+    }
+    const QModelIndex current = ui->singleEventsView->currentIndex();
+    m_proxy->setData(current.sibling(current.row(), 1), data.at(0), Qt::EditRole);
+    m_proxy->setData(current.sibling(current.row(), 2), data.at(1), Qt::EditRole);
+}
+
+void QuorAdminEvents::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        KCModule::keyPressEvent(event);
+        return;
+    }
+    if (m_finder->isAncestorOf(QApplication::focusWidget()) || m_finder->hasFocus()) {
+        return;
+    }
+    if (ui->sngStartStopButton->hasFocus()) {
+        Q_EMIT ui->sngStartStopButton->clicked();
+    } else if (ui->commonSettingsButton->hasFocus()) {
+        Q_EMIT ui->commonSettingsButton->clicked();
+    }
+}
+
+void QuorAdminEvents::keyReleaseEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        editSelection(ui->singleEventsView->selectionModel()->currentIndex());
+        break;
+    default:
+        break;
+    }
+    KCModule::keyReleaseEvent(event);
+}
+
+void QuorAdminEvents::checkChanges()
+{
+    Q_EMIT changed(m_currentModel->differsFrom(*m_savedModel));
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "notifications/dbusdialog.h"
+
+#include <KCModule>
+
+#include <QHash>
+#include <QModelIndex>
+#include <QStringList>
+
+#include <memory>
+
+class CheckableTreeModel;
+class CommonSettingsWindow;
+class DiskSpaceMonDialog;
+class EventFinder;
+class EventTreeItem;
+class EventsProxyModel;
+class FilesDialog;
+class QFileSystemWatcher;
+
+namespace Ui
+{
+class QuorAdminEvents;
+}
+
+// The settings page: the event tree with its search bar, the service status and
+// buttons, and the windows that edit what does not fit into the tree.
+class QuorAdminEvents : public KCModule
+{
+    Q_OBJECT
+public:
+    QuorAdminEvents(QWidget *parent, const QVariantList &args);
+    ~QuorAdminEvents() override;
+
+    CheckableTreeModel *savedModel() const { return m_savedModel; }
+    CheckableTreeModel *currentModel() const { return m_currentModel; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+
+public Q_SLOTS:
+    void load() override;
+    void save() override;
+    void editSelection(const QModelIndex &index);
+    void editEvent(const QModelIndex &index);
+    void notificationsUpdated();
+    void fileArrayAccepted(const QVariant &data);
+    void directoriesAccepted(const QVariantList &data);
+
+private:
+    void checkPrivileges();
+    void checkChanges();
+    void updateServiceStatus();
+    void startLoggingService();
+    void stopLoggingService();
+    void reloadOnFileChange();
+    void readNotificationFilesOnDisk();
+    void showContextMenu(const QPoint &pos);
+    void switchNotificationsOff(EventTreeItem *event);
+    void openNotificationDialog(EventTreeItem *event, NotificationsDialogType type);
+    void notificationAccepted(const QString &fileId, const QStringList &lines, NotificationsDialogType type);
+
+    std::unique_ptr<Ui::QuorAdminEvents> ui;
+    CheckableTreeModel *m_savedModel = nullptr; // Owned by this widget.
+    CheckableTreeModel *m_currentModel = nullptr; // Owned by this widget.
+    EventsProxyModel *m_proxy = nullptr; // Owned by this widget.
+    EventFinder *m_finder = nullptr; // Owned by this widget.
+    CommonSettingsWindow *m_commonSettingsWindow = nullptr; // Owned by this widget.
+    DBusDialog *m_dbusDialog = nullptr; // Owned by this widget.
+    FilesDialog *m_filesDialog = nullptr; // Owned by this widget.
+    DiskSpaceMonDialog *m_diskSpaceMonDialog = nullptr; // Owned by this widget.
+    QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; made at the first load.
+
+    bool m_serviceRunning = false; // the last shown service state
+    bool m_rebootPending = false;
+    bool m_reloading = false;
+
+    QHash<QString, QString> m_filesToDelete; // file key -> path
+    QHash<QString, QStringList> m_pendingFiles; // file identifier -> lines
+    QHash<QString, QStringList> m_notificationFilesOnDisk; // message_id -> lines
+};

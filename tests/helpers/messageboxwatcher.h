@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+// Answers modal message boxes while it lives: records each box's title and text
+// and presses the next queued answer (OK for one-button boxes, No for questions
+// when nothing is queued). Other modal dialogs go to the optional handler.
+class MessageBoxWatcher : public QObject
+{
+    Q_OBJECT
+public:
+    struct Box {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+
+    MessageBoxWatcher();
+    ~MessageBoxWatcher() override;
+
+    void queueAnswer(QMessageBox::StandardButton button);
+    // Called for a modal widget that is not a message box; return true once handled.
+    void setDialogHandler(std::function<bool(QWidget *)> handler);
+
+    QList<Box> boxes() const { return m_boxes; }
+    QStringList titles() const;
+    QStringList texts() const;
+    void clear() { m_boxes.clear(); }
+
+private:
+    void poll();
+
+    QTimer m_timer;
+    QList<Box> m_boxes;
+    QList<QMessageBox::StandardButton> m_answers;
+    std::function<bool(QWidget *)> m_dialogHandler;
+};

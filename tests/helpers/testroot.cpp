@@ -1,0 +1,106 @@
+#include "testroot.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+namespace
+{
+void copyRecursively(const QString &from, const QString &to)
+{
+    const QFileInfo info(from);
+    if (info.isDir()) {
+        QDir().mkpath(to);
+        const auto entries = QDir(from).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        for (const QString &entry : entries) {
+            copyRecursively(from + QLatin1Char('/') + entry, to + QLatin1Char('/') + entry);
+        }
+        return;
+    }
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QFile::remove(to);
+    if (!QFile::copy(from, to)) {
+        qFatal("cannot copy %s to %s", qPrintable(from), qPrintable(to));
+    }
+    QFile(to).setPermissions(QFile(to).permissions() | QFileDevice::WriteOwner);
+}
+}
+
+TestRoot::TestRoot()
+    : m_previousRoot(qgetenv("QUOR_ADMIN_EVENTS_ROOT"))
+{
+    QDir().mkpath(m_dir.path() + QStringLiteral("/test"));
+    qputenv("QUOR_ADMIN_EVENTS_ROOT", m_dir.path().toUtf8());
+    qputenv("QUOR_FAKE_LOG", placed(QStringLiteral("/test/commands.log")).toUtf8());
+    qputenv("QUOR_FAKE_UNITS", placed(QStringLiteral("/test/running-units")).toUtf8());
+    writeFile(QStringLiteral("/test/commands.log"), QByteArray());
+    setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
+}
+
+TestRoot::~TestRoot()
+{
+    qputenv("QUOR_ADMIN_EVENTS_ROOT", m_previousRoot);
+}
+
+QString TestRoot::path() const
+{
+    return m_dir.path();
+}
+
+QString TestRoot::placed(const QString &systemPath) const
+{
+    return m_dir.path() + systemPath;
+}
+
+void TestRoot::copyData(const QString &dataPath, const QString &systemPath) const
+{
+    copyRecursively(QStringLiteral(QUOR_DATA_DIR "/") + dataPath, placed(systemPath));
+}
+
+void TestRoot::copySampleSystem() const
+{
+    copyRecursively(QStringLiteral(QUOR_DATA_DIR "/root"), m_dir.path());
+}
+
+void TestRoot::writeFile(const QString &systemPath, const QByteArray &content) const
+{
+    const QString target = placed(systemPath);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
+        qFatal("cannot write %s", qPrintable(target));
+    }
+}
+
+QByteArray TestRoot::readFile(const QString &systemPath) const
+{
+    QFile file(placed(systemPath));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool TestRoot::exists(const QString &systemPath) const
+{
+    return QFileInfo::exists(placed(systemPath));
+}
+
+QStringList TestRoot::commands() const
+{
+    return QString::fromUtf8(readFile(QStringLiteral("/test/commands.log"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void TestRoot::clearCommands() const
+{
+    writeFile(QStringLiteral("/test/commands.log"), QByteArray());
+}
+
+void TestRoot::setRunningUnits(const QStringList &units) const
+{
+    writeFile(QStringLiteral("/test/running-units"), units.isEmpty() ? QByteArray() : units.join(QLatin1Char('\n')).toUtf8() + '\n');
+}
+
+QStringList TestRoot::runningUnits() const
+{
+    return QString::fromUtf8(readFile(QStringLiteral("/test/running-units"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
