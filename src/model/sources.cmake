@@ -4,4 +4,5 @@ target_sources(quoradminevents_static PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/abstractconfigparser.cpp
     ${CMAKE_CURRENT_LIST_DIR}/abstractwriter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/checkabletreemodel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notifiedevents.cpp
 )

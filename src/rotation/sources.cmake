@@ -1,1 +1,3 @@
-
+target_sources(quoradminevents_static PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/logrotationsettings.cpp
+)

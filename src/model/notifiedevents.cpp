@@ -1,0 +1,46 @@
+#include "notifiedevents.h"
+
+#include "platform/paths.h"
+
+#include <QDir>
+
+namespace NotifiedEvents
+{
+namespace
+{
+QSet<QString> &store()
+{
+    static QSet<QString> set;
+    return set;
+}
+}
+
+const QSet<QString> &ids()
+{
+    return store();
+}
+
+void rebuild()
+{
+    const QString prefix = QStringLiteral("mod-velta-");
+    const QString suffix = QStringLiteral(".conf");
+    QSet<QString> &set = store();
+    set.clear();
+    const auto names = QDir(Paths::placed(Paths::SyslogNgConfDir)).entryList(QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        if (name.startsWith(prefix) && name.endsWith(suffix) && name.size() > prefix.size() + suffix.size()) {
+            set.insert(name.mid(prefix.size(), name.size() - prefix.size() - suffix.size()));
+        }
+    }
+}
+
+bool contains(const QString &messageId)
+{
+    return store().contains(fileIdentifier(messageId));
+}
+
+QString fileIdentifier(const QString &messageId)
+{
+    return QString(messageId).replace(QLatin1Char('_'), QLatin1Char('-'));
+}
+}

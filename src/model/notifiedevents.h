@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+
+// The process-wide set of events that have a per-event notification file, as
+// file identifiers ("message_id" with "_" written as "-"): the names of the
+// files "mod-velta-<identifier>.conf" in the syslog-ng include directory.
+namespace NotifiedEvents
+{
+const QSet<QString> &ids();
+// Reads the include directory again.
+void rebuild();
+// Whether the event with this "message_id" has a notification file.
+bool contains(const QString &messageId);
+// The file identifier of a "message_id".
+QString fileIdentifier(const QString &messageId);
+}

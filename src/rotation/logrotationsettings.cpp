@@ -1,0 +1,20 @@
+#include "logrotationsettings.h"
+
+LogRotationSettings::LogRotationSettings(QWidget *parent)
+    : QWidget(parent)
+{
+}
+
+LogRotationSettings::~LogRotationSettings() = default;
+
+void LogRotationSettings::load()
+{
+}
+
+void LogRotationSettings::save()
+{
+}
+
+void LogRotationSettings::statistics()
+{
+}
