@@ -3,6 +3,13 @@
 #include <QDialog>
 #include <QVariantList>
 
+#include <memory>
+
+namespace Ui
+{
+class DiskSpaceMonDialog;
+}
+
 // Edits a table of directories with disk-space limits (a JSON array of objects).
 class DiskSpaceMonDialog : public QDialog
 {
@@ -13,7 +20,17 @@ public:
 
     void setData(const QString &jsonText);
 
+public Q_SLOTS:
+    void prepareData();
+
 Q_SIGNALS:
     // The paths joined with ", ", and the JSON array text.
     void directoriesEdited(const QVariantList &values);
+
+private:
+    void addDirectory();
+    void removeSelected();
+    QString cellText(int row, int column) const;
+
+    std::unique_ptr<Ui::DiskSpaceMonDialog> ui;
 };

@@ -1,8 +1,19 @@
 #include "filesdialog.h"
 
-FilesDialog::FilesDialog(QWidget *parent)
-    : QDialog(parent)
+#include "ui_filesdialog.h"
+
+#include "pathchooser.h"
+
+#include <KLocalizedString>
+
+#include <QMessageBox>
+#include <QRegularExpression>
+
+FilesDialog::FilesDialog(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::FilesDialog>())
 {
+    ui->setupUi(this);
+    connect(ui->addButton, &QToolButton::clicked, this, &FilesDialog::addPath);
+    connect(ui->removeButton, &QToolButton::clicked, this, &FilesDialog::removeSelected);
 }
 
 FilesDialog::~FilesDialog() = default;
@@ -14,5 +25,47 @@ void FilesDialog::setMode(int mode)
 
 void FilesDialog::setData(const QVariant &value)
 {
-    Q_UNUSED(value)
+    ui->filesList->clear();
+    const QStringList parts = value.toString().split(QLatin1Char(','));
+    for (const QString &part : parts) {
+        const QString path = part.simplified();
+        if (part != QLatin1String("\n") && !path.isEmpty()) {
+            ui->filesList->addItem(path);
+        }
+    }
+}
+
+void FilesDialog::addPath()
+{
+    const QString path = m_mode == 0 ? PathChooser::existingFile(this) : PathChooser::existingDirectory(this);
+    if (path.isEmpty()) {
+        return;
+    }
+    // The audit tools split rule lines at white space and the list itself is
+    // comma-separated, so such a path would turn into broken rules.
+    static const QRegularExpression unsafe(QStringLiteral("[\\s,]"));
+    if (path.contains(unsafe)) {
+        QMessageBox::critical(
+            this, i18n("Error"), i18n("The path \"%1\" contains a space or a comma. Audit rules cannot watch such a path, so it was not added.", path));
+        return;
+    }
+    ui->filesList->addItem(path);
+    ui->filesList->setCurrentRow(ui->filesList->count() - 1);
+}
+
+void FilesDialog::removeSelected()
+{
+    const QList<QListWidgetItem *> selected = ui->filesList->selectedItems();
+    if (!selected.isEmpty()) {
+        delete ui->filesList->takeItem(ui->filesList->row(selected.first()));
+    }
+}
+
+void FilesDialog::on_buttonBox_accepted()
+{
+    QStringList paths;
+    for (int row = 0; row < ui->filesList->count(); ++row) {
+        paths << ui->filesList->item(row)->text();
+    }
+    Q_EMIT fileListEdited(paths.join(QLatin1String(", ")));
 }

@@ -3,6 +3,13 @@
 #include <QDialog>
 #include <QVariant>
 
+#include <memory>
+
+namespace Ui
+{
+class FilesDialog;
+}
+
 // Edits a comma-separated list of files (mode 0) or directories (mode 1).
 class FilesDialog : public QDialog
 {
@@ -17,6 +24,13 @@ public:
 Q_SIGNALS:
     void fileListEdited(const QVariant &value);
 
+private Q_SLOTS:
+    void on_buttonBox_accepted();
+
 private:
+    void addPath();
+    void removeSelected();
+
+    std::unique_ptr<Ui::FilesDialog> ui;
     int m_mode = 0;
 };
