@@ -1,0 +1,277 @@
+#include "editors/diskspacemondialog.h"
+#include "editors/fileeditor.h"
+#include "editors/filesdialog.h"
+#include "messageboxwatcher.h"
+#include "platform/paths.h"
+#include "testroot.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QJsonDocument>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+
+namespace
+{
+QStringList listRows(const FilesDialog &dialog)
+{
+    QStringList rows;
+    const auto *list = dialog.findChild<QListWidget *>(QStringLiteral("filesList"));
+    for (int row = 0; row < list->count(); ++row) {
+        rows << list->item(row)->text();
+    }
+    return rows;
+}
+
+void pressOk(QDialog &dialog)
+{
+    dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+}
+
+void clickAdd(QDialog &dialog)
+{
+    dialog.findChild<QToolButton *>(QStringLiteral("addButton"))->click();
+}
+
+// Answers the next chooser: an empty placed path cancels it.
+void answerChooser(MessageBoxWatcher &watcher, const QString &placedPath)
+{
+    watcher.setDialogHandler([placedPath](QWidget *widget) {
+        auto *chooser = qobject_cast<QFileDialog *>(widget);
+        if (!chooser) {
+            return false;
+        }
+        if (placedPath.isEmpty()) {
+            chooser->reject();
+        } else {
+            chooser->selectFile(placedPath);
+            static_cast<QDialog *>(chooser)->accept();
+        }
+        return true;
+    });
+}
+}
+
+class EditorsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void filesRoundTrip_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("accepted");
+        QTest::newRow("blank-element-between") << QStringLiteral("/etc/passwd,   ,/etc/shadow")
+                                               << QStringList{QStringLiteral("/etc/passwd"), QStringLiteral("/etc/shadow")}
+                                               << QStringLiteral("/etc/passwd, /etc/shadow");
+        QTest::newRow("newline-element") << QStringLiteral("/etc/hosts,\n,/etc/group")
+                                         << QStringList{QStringLiteral("/etc/hosts"), QStringLiteral("/etc/group")} << QStringLiteral("/etc/hosts, /etc/group");
+        QTest::newRow("one-row-no-trailing-comma") << QStringLiteral(" /etc/passwd ") << QStringList{QStringLiteral("/etc/passwd")}
+                                                   << QStringLiteral("/etc/passwd");
+        QTest::newRow("empty") << QString() << QStringList() << QString();
+    }
+
+    void filesRoundTrip()
+    {
+        QFETCH(QString, value);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, accepted);
+        FilesDialog dialog;
+        dialog.setData(QStringLiteral("/left/over"));
+        dialog.setData(value);
+        QCOMPARE(listRows(dialog), rows);
+        QSignalSpy edited(&dialog, &FilesDialog::fileListEdited);
+        dialog.show();
+        pressOk(dialog);
+        QCOMPARE(edited.count(), 1);
+        QCOMPARE(edited.at(0).at(0).toString(), accepted);
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void filesChooser_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("chosen"); // system path; empty cancels
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("file") << 0 << QStringLiteral("/etc/passwd") << QStringList{QStringLiteral("/etc/hosts"), QStringLiteral("/etc/passwd")} << QString();
+        QTest::newRow("directory") << 1 << QStringLiteral("/var/log") << QStringList{QStringLiteral("/etc/hosts"), QStringLiteral("/var/log")} << QString();
+        QTest::newRow("cancelled") << 0 << QString() << QStringList{QStringLiteral("/etc/hosts")} << QString();
+        QTest::newRow("space-refused")
+            << 0 << QStringLiteral("/etc/my file") << QStringList{QStringLiteral("/etc/hosts")}
+            << QStringLiteral("The path \"/etc/my file\" contains a space or a comma. Audit rules cannot watch such a path, so it was not added.");
+        QTest::newRow("comma-refused") << 1 << QStringLiteral("/var/a,b") << QStringList{QStringLiteral("/etc/hosts")}
+                                       << QStringLiteral(
+                                              "The path \"/var/a,b\" contains a space or a comma. Audit rules cannot watch such a path, so it was not added.");
+    }
+
+    void filesChooser()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, chosen);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, error);
+        TestRoot root;
+        for (const QString &file : {QStringLiteral("/etc/passwd"), QStringLiteral("/etc/hosts"), QStringLiteral("/etc/my file")}) {
+            root.writeFile(file, "x\n");
+        }
+        QDir().mkpath(root.placed(QStringLiteral("/var/log")));
+        QDir().mkpath(root.placed(QStringLiteral("/var/a,b")));
+
+        MessageBoxWatcher watcher;
+        answerChooser(watcher, chosen.isEmpty() ? QString() : root.placed(chosen));
+        FilesDialog dialog;
+        dialog.setMode(mode);
+        dialog.setData(QStringLiteral("/etc/hosts"));
+        clickAdd(dialog);
+        QCOMPARE(listRows(dialog), rows);
+        QCOMPARE(watcher.texts(), error.isEmpty() ? QStringList() : QStringList{error});
+        if (!error.isEmpty()) {
+            QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        }
+        const auto *list = dialog.findChild<QListWidget *>(QStringLiteral("filesList"));
+        QCOMPARE(list->currentRow(), rows.size() > 1 ? rows.size() - 1 : -1);
+    }
+
+    void filesRemove()
+    {
+        FilesDialog dialog;
+        dialog.setData(QStringLiteral("/a, /b, /c"));
+        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("filesList"));
+        list->setCurrentRow(1);
+        auto *remove = dialog.findChild<QToolButton *>(QStringLiteral("removeButton"));
+        remove->click();
+        QCOMPARE(listRows(dialog), (QStringList{QStringLiteral("/a"), QStringLiteral("/c")}));
+        list->clearSelection();
+        remove->click();
+        QCOMPARE(list->count(), 2);
+    }
+
+    void diskSpaceRoundTrip_data()
+    {
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<QString>("paths");
+        QTest::addColumn<QString>("accepted");
+        QTest::newRow("one-row-no-comma") << QStringLiteral("[{\"path\": \"/var\", \"limit_bytes\": \"10\", \"limit_percent\": \"90.0\"}]")
+                                          << QStringLiteral("/var")
+                                          << QStringLiteral("[ { \"path\": \"/var\", \"limit_bytes\": \"10\", \"limit_percent\": \"90.0\" } ]");
+        QTest::newRow("two-rows") << QStringLiteral("[{\"path\": \"/var\"}, {\"path\": \"/home\", \"limit_bytes\": 5}]") << QStringLiteral("/var, /home")
+                                  << QStringLiteral(
+                                         "[ { \"path\": \"/var\", \"limit_bytes\": \"\", \"limit_percent\": \"\" },"
+                                         "{ \"path\": \"/home\", \"limit_bytes\": \"5\", \"limit_percent\": \"\" } ]");
+        QTest::newRow("not-an-array") << QStringLiteral("{\"path\": \"/var\"}") << QString() << QStringLiteral("[  ]");
+        QTest::newRow("non-objects-take-no-row") << QStringLiteral("[1, \"x\", {\"path\": \"/tmp\"}]") << QStringLiteral("/tmp")
+                                                 << QStringLiteral("[ { \"path\": \"/tmp\", \"limit_bytes\": \"\", \"limit_percent\": \"\" } ]");
+        QTest::newRow("unknown-key-keeps-path") << QStringLiteral("[{\"path\": \"/srv\", \"zone\": \"a\"}]") << QStringLiteral("/srv")
+                                                << QStringLiteral("[ { \"path\": \"/srv\", \"limit_bytes\": \"\", \"limit_percent\": \"\" } ]");
+        QTest::newRow("quote-in-path") << QStringLiteral("[{\"path\": \"/srv/a\\\"b\\\\c\"}]") << QStringLiteral("/srv/a\"b\\c")
+                                       << QStringLiteral("[ { \"path\": \"/srv/a\\\"b\\\\c\", \"limit_bytes\": \"\", \"limit_percent\": \"\" } ]");
+    }
+
+    void diskSpaceRoundTrip()
+    {
+        QFETCH(QString, json);
+        QFETCH(QString, paths);
+        QFETCH(QString, accepted);
+        DiskSpaceMonDialog dialog;
+        dialog.setData(QStringLiteral("[{\"path\": \"/left\"}, {\"path\": \"/over\"}, {\"path\": \"/rows\"}]"));
+        dialog.setData(json);
+        QSignalSpy edited(&dialog, &DiskSpaceMonDialog::directoriesEdited);
+        dialog.show();
+        pressOk(dialog);
+        QCOMPARE(edited.count(), 1);
+        const QVariantList values = edited.at(0).at(0).toList();
+        QCOMPARE(values.value(0).toString(), paths);
+        QCOMPARE(values.value(1).toString(), accepted);
+        QJsonParseError parseError;
+        QJsonDocument::fromJson(accepted.toUtf8(), &parseError);
+        QCOMPARE(parseError.error, QJsonParseError::NoError);
+    }
+
+    void diskSpaceChooser_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("chosen") << false << 2;
+        QTest::newRow("cancelled") << true << 1;
+    }
+
+    void diskSpaceChooser()
+    {
+        QFETCH(bool, cancel);
+        QFETCH(int, rows);
+        TestRoot root;
+        QDir().mkpath(root.placed(QStringLiteral("/srv/data")));
+        MessageBoxWatcher watcher;
+        answerChooser(watcher, cancel ? QString() : root.placed(QStringLiteral("/srv/data")));
+        DiskSpaceMonDialog dialog;
+        dialog.setData(QStringLiteral("[{\"path\": \"/var\"}]"));
+        clickAdd(dialog);
+        auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("directoriesTable"));
+        QCOMPARE(table->rowCount(), rows);
+        if (!cancel) {
+            QCOMPARE(table->item(1, 0)->text(), QStringLiteral("/srv/data"));
+            QCOMPARE(table->item(1, 1)->text(), QStringLiteral("104857600"));
+            QCOMPARE(table->item(1, 2)->text(), QStringLiteral("100.0"));
+        }
+    }
+
+    void fileEditorSaves_data()
+    {
+        QTest::addColumn<QStringList>("running");
+        QTest::addColumn<bool>("restarted");
+        QTest::newRow("syslog-ng-running") << QStringList{QStringLiteral("syslog-ng"), QStringLiteral("auditd")} << true;
+        QTest::newRow("syslog-ng-stopped") << QStringList() << false;
+    }
+
+    void fileEditorSaves()
+    {
+        QFETCH(QStringList, running);
+        QFETCH(bool, restarted);
+        TestRoot root;
+        root.setRunningUnits(running);
+        const QString path = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta.conf");
+        root.writeFile(path, "# Журнал событий\n");
+        FileEditor editor(path);
+        auto *text = editor.findChild<QTextEdit *>(QStringLiteral("textEdit"));
+        QCOMPARE(text->toPlainText(), QStringLiteral("# Журнал событий\n"));
+
+        // Changed on disk meanwhile: showing the editor reads it again.
+        root.writeFile(path, "# Сервер ñ\n");
+        editor.show();
+        QCOMPARE(text->toPlainText(), QStringLiteral("# Сервер ñ\n"));
+        text->setPlainText(QStringLiteral("# Сервер ñ\ndestination d { file(\"/x\"); };\n"));
+        QSignalSpy written(&editor, &FileEditor::fileWritten);
+        pressOk(editor);
+        QCOMPARE(written.count(), 1);
+        QCOMPARE(QString::fromUtf8(root.readFile(path)), QStringLiteral("# Сервер ñ\ndestination d { file(\"/x\"); };\n"));
+        if (restarted) {
+            QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        } else {
+            QVERIFY(root.commands().filter(QStringLiteral("restart")).isEmpty());
+        }
+    }
+
+    void fileEditorWriteFailure()
+    {
+        TestRoot root;
+        MessageBoxWatcher watcher;
+        FileEditor editor(QStringLiteral("/no/such/dir/file.conf"));
+        QSignalSpy written(&editor, &FileEditor::fileWritten);
+        editor.show();
+        editor.findChild<QTextEdit *>(QStringLiteral("textEdit"))->setPlainText(QStringLiteral("text"));
+        pressOk(editor);
+        QTRY_COMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        QCOMPARE(written.count(), 0);
+        QVERIFY(editor.isVisible());
+        QVERIFY(root.commands().isEmpty());
+    }
+};
+
+QTEST_MAIN(EditorsTest)
+#include "editorstest.moc"
