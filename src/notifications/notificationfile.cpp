@@ -43,8 +43,9 @@ QString checkInput(const Input &input)
         return i18n("The event has no message identifier or no message type; no notification file can be made for it.");
     }
     if (!isValidMessageId(input.messageId)) {
-        return i18n("The message identifier \"%1\" may contain only Latin letters, digits, \"_\" and \"-\" and must begin with a letter or a digit; "
-                    "no notification file can be made for it.",
+        return i18n(
+            "The message identifier \"%1\" may contain only Latin letters, digits, \"_\" and \"-\" and must begin with a letter or a digit; "
+            "no notification file can be made for it.",
             input.messageId);
     }
     const QString plainRule = i18n("It must not be empty and must not contain double quotes, backslashes, backticks, commas or control characters.");

@@ -18,8 +18,7 @@ enum Recipients : int {
     EventRecipients = 2, // the user and group the event itself names
 };
 
-struct Input
-{
+struct Input {
     QString messageId; // "message_id"
     QString messageType; // "message-type"
     QString notificationId; // empty: notificationIdentifier(messageId)
@@ -28,8 +27,7 @@ struct Input
     QStringList parameterKeys; // in display order
 };
 
-struct Result
-{
+struct Result {
     QStringList lines; // each to be written followed by a line break
     QString error; // why no file can be made; empty on success
 };

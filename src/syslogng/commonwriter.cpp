@@ -17,7 +17,10 @@ bool isBlockOption(const QString &name)
 }
 } // namespace
 
-CommonWriter::CommonWriter(const QString &fileName) : AbstractWriter(fileName) { }
+CommonWriter::CommonWriter(const QString &fileName)
+    : AbstractWriter(fileName)
+{
+}
 
 CommonWriter::~CommonWriter() = default;
 

@@ -86,14 +86,14 @@ private Q_SLOTS:
         QTest::newRow("unbalanced-brace-drops-the-rest")
             << QByteArray("destination a {\n    file(\"/a\");\n\nlog {\n    destination(a);\n};\n\n") << QStringList();
         QTest::newRow("option-over-two-lines") << QByteArray("destination a {\n    file(\"/a\"\n        template(\"$MSG\\n\"));\n};\n\n")
-                                               << QStringList{
-                                                      QStringLiteral("destination|a|<none>"), QStringLiteral(">file|<none>|\"/a\"\ntemplate(\"$MSG\\n\")")};
+                                               << QStringList{QStringLiteral("destination|a|<none>"),
+                                                              QStringLiteral(">file|<none>|\"/a\"\ntemplate(\"$MSG\\n\")")};
         QTest::newRow("nested-block-is-one-option") << QByteArray("log {\n    channel {\n        filter(f);\n    };\n};\n\n")
                                                     << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">\nchannel |<none>|\nfilter(f);\n")};
         QTest::newRow("network-option-held-back-by-port")
             << QByteArray("destination n {\n    network(\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol));\n};\n\n")
-            << QStringList{
-                   QStringLiteral("destination|n|<none>"), QStringLiteral(">network|<none>|\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol)")};
+            << QStringList{QStringLiteral("destination|n|<none>"),
+                           QStringLiteral(">network|<none>|\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol)")};
     }
 
     void parse()
@@ -136,8 +136,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("sample-common-file") << sampleCommonFile();
-        QTest::newRow("directive-and-unnamed-log") << QByteArray("@define velta-dir \"/dorvex/log/velta\"\n\nsource velta_events_src {\n    internal();\n};\n\n"
-                                                                 "log {\n    source(velta_events_src);\n    flags(final);\n};\n\n");
+        QTest::newRow("directive-and-unnamed-log") << QByteArray(
+            "@define velta-dir \"/dorvex/log/velta\"\n\nsource velta_events_src {\n    internal();\n};\n\n"
+            "log {\n    source(velta_events_src);\n    flags(final);\n};\n\n");
         QTest::newRow("values-with-or-and-and") << QByteArray(
             "source velta_events_src {\n    internal();\n};\n\ndestination velta_or_dst {\n    file(\"/var/log/velta/vendor-and-more\");\n};\n\n"
             "log {\n    source(velta_events_src);\n    destination(velta_or_dst);\n};\n\n");
