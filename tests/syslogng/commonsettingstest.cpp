@@ -167,8 +167,6 @@ private Q_SLOTS:
         QTest::newRow("block-without-options") << QStringList{QStringLiteral("log|")} << QStringList{QStringLiteral("log {\n};\n")};
         QTest::newRow("empty-value") << QStringList{QStringLiteral("destination|d"), QStringLiteral(">file|")}
                                      << QStringList{QStringLiteral("destination d {\n    file();\n};\n")};
-        QTest::newRow("directive-ignores-children") << QStringList{QStringLiteral("@include|a.conf"), QStringLiteral(">file|x")}
-                                                    << QStringList{QStringLiteral("@include \"a.conf\"\n")};
         QTest::newRow("braced-channel-option") << QStringList{QStringLiteral("log|"), QStringLiteral(">channel |filter(f);"), QStringLiteral(">flags|final")}
                                                << QStringList{QStringLiteral("log {\n    channel {filter(f);};\n    flags(final);\n};\n")};
         QTest::newRow("if-in-statement-name-keeps-parentheses") << QStringList{QStringLiteral("filter|velta_wifi-if-up_filter"), QStringLiteral(">match|\"x\"")}
