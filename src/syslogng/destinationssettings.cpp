@@ -1,20 +1,129 @@
 #include "destinationssettings.h"
 
+#include "ui_destinationssettings.h"
+
+#include "adddestinationdialog.h"
+#include "commonsettingsparser.h"
+#include "commonwriter.h"
+#include "destinationsmodel.h"
+#include "editors/fileeditor.h"
+#include "model/treeitem.h"
+#include "platform/paths.h"
+#include "services/snghandler.h"
+#include "syslogngstring.h"
+
+#include <KLocalizedString>
+
+#include <QMenu>
+#include <QMessageBox>
+
+namespace
+{
+std::unique_ptr<TreeItem> readCommonFile()
+{
+    CommonSettingsParser parser(Paths::placed(Paths::CommonSyslogNgFile));
+    return std::unique_ptr<TreeItem>(parser.parse());
+}
+}
+
 DestinationsSettings::DestinationsSettings(QWidget *parent)
     : QWidget(parent)
+    , ui(std::make_unique<Ui::DestinationsSettings>())
 {
+    ui->setupUi(this);
+    m_model = new DestinationsModel(this);
+    ui->destinationsView->setModel(m_model);
+
+    m_addDialog = new AddDestinationDialog(this);
+    m_addDialog->setWindowTitle(i18n("Destination adding"));
+    connect(m_addDialog, &AddDestinationDialog::newDestCreated, this, &DestinationsSettings::addDestination);
+
+    m_editor = new FileEditor(Paths::CommonSyslogNgFile, this);
+    m_editor->setWindowTitle(i18n("Events settings file"));
+    connect(m_editor, &FileEditor::fileWritten, this, &DestinationsSettings::load);
+
+    m_openEditorAction = new QAction(QIcon::fromTheme(QStringLiteral("document-edit")), i18n("Open in editor"), this);
+    m_openEditorAction->setObjectName(QStringLiteral("openInEditorAction"));
+    connect(m_openEditorAction, &QAction::triggered, m_editor, &FileEditor::open);
+
+    connect(ui->addButton, &QToolButton::clicked, m_addDialog, &AddDestinationDialog::open);
+    connect(ui->removeButton, &QToolButton::clicked, this, &DestinationsSettings::removeSelected);
+    connect(ui->destinationsView, &QTableView::customContextMenuRequested, this, &DestinationsSettings::showContextMenu);
+    // The selection model lives as long as the view's model, which is never replaced.
+    connect(ui->destinationsView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &DestinationsSettings::updateRemoveButtonState);
+
+    load();
 }
 
 DestinationsSettings::~DestinationsSettings() = default;
 
 void DestinationsSettings::load()
 {
+    m_model->setRoot(readCommonFile());
+    refreshExistingNames();
+    updateRemoveButtonState();
 }
 
 void DestinationsSettings::save()
 {
+    DestinationsModel onDisk;
+    onDisk.setRoot(readCommonFile());
+    if (onDisk.sameContent(*m_model)) {
+        return;
+    }
+    if (!CommonWriter(Paths::placed(Paths::CommonSyslogNgFile)).write(m_model->root())) {
+        // The old file is still in place: restarting would not bring the change.
+        QMessageBox::critical(this, i18n("Error"), i18n("Could not write the file %1.", Paths::CommonSyslogNgFile));
+        return;
+    }
+    SngHandler::instance()->syslogNgRestart();
 }
 
 void DestinationsSettings::updateRemoveButtonState()
 {
+    const QModelIndexList rows = ui->destinationsView->selectionModel()->selectedRows();
+    const bool removable = !rows.isEmpty() && std::none_of(rows.begin(), rows.end(), [this](const QModelIndex &row) {
+        return m_model->nameAt(row.row()) == DestinationsModel::DefaultDestination;
+    });
+    ui->removeButton->setEnabled(removable);
+}
+
+void DestinationsSettings::refreshExistingNames()
+{
+    m_addDialog->setExistingNames(m_model->destinationNames(), m_model->otherStatementNames());
+}
+
+void DestinationsSettings::addDestination(const QVector<QVariant> &destination)
+{
+    if (destination.size() < 3 || destination.size() > 5) {
+        return;
+    }
+    const QString kind = destination.at(0).toString();
+    QString value = QLatin1Char('"') + SyslogNgString::escaped(destination.at(2).toString()) + QLatin1Char('"');
+    if (kind == QLatin1String("network") && destination.size() == 5) {
+        value += QStringLiteral(" port(%1) transport(%2) flags(syslog-protocol)").arg(destination.at(3).toString(), destination.at(4).toString());
+    }
+    auto statement = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("destination"), destination.at(1), QVariant()});
+    statement->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{kind, QVariant(), value}));
+    m_model->addStatement(std::move(statement));
+    refreshExistingNames();
+}
+
+void DestinationsSettings::removeSelected()
+{
+    const QModelIndexList rows = ui->destinationsView->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        ui->removeButton->setEnabled(false);
+        return;
+    }
+    m_model->removeRowStatement(rows.first().row());
+    refreshExistingNames();
+    updateRemoveButtonState();
+}
+
+void DestinationsSettings::showContextMenu(const QPoint &pos)
+{
+    QMenu menu;
+    menu.addAction(m_openEditorAction);
+    menu.exec(ui->destinationsView->viewport()->mapToGlobal(pos));
 }

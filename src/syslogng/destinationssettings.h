@@ -1,6 +1,21 @@
 #pragma once
 
+#include <QVariant>
+#include <QVector>
 #include <QWidget>
+
+#include <memory>
+
+class AddDestinationDialog;
+class DestinationsModel;
+class FileEditor;
+class QAction;
+class TreeItem;
+
+namespace Ui
+{
+class DestinationsSettings;
+}
 
 // The "Destinations" tab: the destinations of the common syslog-ng file.
 class DestinationsSettings : public QWidget
@@ -15,4 +30,16 @@ public:
     // Writes the table into the common file when it changed, then restarts syslog-ng.
     void save();
     void updateRemoveButtonState();
+
+private:
+    void addDestination(const QVector<QVariant> &destination);
+    void removeSelected();
+    void showContextMenu(const QPoint &pos);
+    void refreshExistingNames();
+
+    std::unique_ptr<Ui::DestinationsSettings> ui;
+    DestinationsModel *m_model = nullptr; // Owned by this widget.
+    AddDestinationDialog *m_addDialog = nullptr; // Owned by this widget.
+    FileEditor *m_editor = nullptr; // Owned by this widget.
+    QAction *m_openEditorAction = nullptr; // Owned by this widget.
 };

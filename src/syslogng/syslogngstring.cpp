@@ -42,4 +42,48 @@ QString escaped(const QString &text)
     }
     return result;
 }
+QString unescaped(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('`') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('`')) {
+            result += c;
+            ++i;
+            continue;
+        }
+        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
+            result += c;
+            continue;
+        }
+        const QChar next = text.at(++i);
+        switch (next.unicode()) {
+        case 'n':
+            result += QLatin1Char('\n');
+            break;
+        case 'r':
+            result += QLatin1Char('\r');
+            break;
+        case 't':
+            result += QLatin1Char('\t');
+            break;
+        case 'x': {
+            bool ok = false;
+            const ushort code = text.mid(i + 1, 2).toUShort(&ok, 16);
+            if (ok && i + 2 < text.size()) {
+                result += QChar(code);
+                i += 2;
+            } else {
+                result += next;
+            }
+            break;
+        }
+        default:
+            // "\\", "\"" and any other escaped character stand for themselves.
+            result += next;
+        }
+    }
+    return result;
+}
 } // namespace SyslogNgString

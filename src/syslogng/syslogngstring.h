@@ -8,4 +8,7 @@ namespace SyslogNgString
 // Escapes text so that syslog-ng reads it back unchanged from a double-quoted
 // string: backslash, double quote, backtick and control characters are escaped.
 QString escaped(const QString &text);
+// The inverse of escaped(): the text syslog-ng reads from the inside of a
+// double-quoted string.
+QString unescaped(const QString &text);
 } // namespace SyslogNgString

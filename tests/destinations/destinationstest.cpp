@@ -1,0 +1,344 @@
+#include "messageboxwatcher.h"
+#include "platform/paths.h"
+#include "syslogng/adddestinationdialog.h"
+#include "syslogng/destinationssettings.h"
+#include "syslogng/syslogngstring.h"
+#include "syslogngcheck.h"
+#include "testroot.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+
+namespace
+{
+const QString CommonFile = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta.conf");
+
+struct Destination {
+    Destination(const QString &kind, const QString &name, const QString &address, int port = 0, const QString &protocol = QString())
+        : kind(kind)
+        , name(name)
+        , address(address)
+        , port(port)
+        , protocol(protocol)
+    {
+    }
+    QString kind;
+    QString name;
+    QString address;
+    int port;
+    QString protocol;
+};
+
+// The tab over the sample common file, its model checked while it lives.
+class Tab
+{
+public:
+    Tab()
+        : view(settings.findChild<QTableView *>(QStringLiteral("destinationsView")))
+        , dialog(settings.findChild<AddDestinationDialog *>())
+        , tester(view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest)
+    {
+    }
+
+    // "type|name|value" per row, as the table shows them.
+    QStringList rows() const
+    {
+        QStringList result;
+        const QAbstractItemModel *model = view->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < model->columnCount(); ++column) {
+                cells << model->index(row, column).data().toString();
+            }
+            result << cells.join(QLatin1Char('|'));
+        }
+        return result;
+    }
+
+    void fill(const Destination &destination) const
+    {
+        auto *type = dialog->findChild<QComboBox *>(QStringLiteral("typeEdit"));
+        type->setCurrentIndex(type->findData(destination.kind));
+        dialog->findChild<QLineEdit *>(QStringLiteral("nameEdit"))->setText(destination.name);
+        dialog->findChild<QLineEdit *>(QStringLiteral("addressEdit"))->setText(destination.address);
+        dialog->findChild<QSpinBox *>(QStringLiteral("portEdit"))->setValue(destination.port);
+        if (!destination.protocol.isEmpty()) {
+            dialog->findChild<QComboBox *>(QStringLiteral("protocolEdit"))->setCurrentText(destination.protocol);
+        }
+    }
+
+    QPushButton *okButton() const
+    {
+        return dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok);
+    }
+
+    void add(const Destination &destination) const
+    {
+        settings.findChild<QToolButton *>(QStringLiteral("addButton"))->click();
+        QVERIFY(dialog->isVisible());
+        fill(destination);
+        QVERIFY(okButton()->isEnabled());
+        okButton()->click();
+        QVERIFY(!dialog->isVisible());
+    }
+
+    void select(const QString &name) const
+    {
+        const QModelIndexList found = view->model()->match(view->model()->index(0, 1), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        view->selectRow(found.first().row());
+    }
+
+    QToolButton *removeButton() const
+    {
+        return settings.findChild<QToolButton *>(QStringLiteral("removeButton"));
+    }
+
+    DestinationsSettings settings;
+    QTableView *view;
+    AddDestinationDialog *dialog;
+    QAbstractItemModelTester tester;
+};
+
+const QStringList SampleRows{
+    QStringLiteral("File|velta_json_dst|/dorvex/log/velta/events"),
+    QStringLiteral("Network|velta_central_dst|192.168.10.5 port(514) transport(tcp) flags(syslog-protocol)"),
+};
+}
+
+class DestinationsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void addRemoveSave()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        {
+            Tab tab;
+            QCOMPARE(tab.rows(), SampleRows);
+            tab.add({QStringLiteral("file"), QStringLiteral("localCopy"), QStringLiteral("/var/log/velta/\"copy\"\\1")});
+            tab.add({QStringLiteral("network"), QStringLiteral("remoteUdp"), QStringLiteral("10.1.2.3"), 514, QStringLiteral("udp")});
+            tab.select(QStringLiteral("velta_central_dst"));
+            QVERIFY(tab.removeButton()->isEnabled());
+            tab.removeButton()->click();
+            const QStringList expected{
+                SampleRows.first(),
+                QStringLiteral("File|localCopy|/var/log/velta/\"copy\"\\1"),
+                QStringLiteral("Network|remoteUdp|10.1.2.3 port(514) transport(udp) flags(syslog-protocol)"),
+            };
+            QCOMPARE(tab.rows(), expected);
+            tab.settings.save();
+            QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+
+            const QString written = QString::fromUtf8(root.readFile(CommonFile));
+            QVERIFY2(written.contains(QStringLiteral("destination localCopy {\n    file(\"/var/log/velta/\\\"copy\\\"\\\\1\");\n};")), qPrintable(written));
+            QVERIFY2(
+                written.contains(QStringLiteral("destination remoteUdp {\n    network(\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol));\n};")),
+                qPrintable(written));
+            QVERIFY(!written.contains(QStringLiteral("velta_central_dst")));
+            QString errors;
+            QVERIFY2(syslogNgAccepts(root, &errors), qPrintable(errors));
+
+            // A second tab reads the same table back from the file.
+            Tab reread;
+            QCOMPARE(reread.rows(), expected);
+        }
+    }
+
+    // The table shows a stored path as it was typed.
+    void quotedRoundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("quote-and-backslash") << QStringLiteral("/var/log/\"a\"\\b");
+        QTest::newRow("control-characters") << QStringLiteral("a\tb\nc\x01\re");
+        QTest::newRow("backticks") << QStringLiteral("/var/`name`/``");
+        QTest::newRow("trailing-backslash") << QStringLiteral("C:\\");
+        QTest::newRow("non-latin") << QStringLiteral("/var/log/журнал");
+    }
+
+    void quotedRoundTrip()
+    {
+        QFETCH(QString, text);
+        QCOMPARE(SyslogNgString::unescaped(SyslogNgString::escaped(text)), text);
+    }
+
+    void validation_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<bool>("ok");
+        const QString badName = QStringLiteral("The destination name is not valid.");
+        QTest::newRow("digit-first") << QStringLiteral("file") << QStringLiteral("1copy") << QStringLiteral("/var/log/x") << badName << false;
+        QTest::newRow("dash") << QStringLiteral("file") << QStringLiteral("my-copy") << QStringLiteral("/var/log/x") << badName << false;
+        QTest::newRow("non-latin") << QStringLiteral("file") << QStringLiteral("копия") << QStringLiteral("/var/log/x") << badName << false;
+        QTest::newRow("existing") << QStringLiteral("network") << QStringLiteral("velta_json_dst") << QStringLiteral("10.1.2.3")
+                                  << QStringLiteral("Destination with this name already exists.") << false;
+        QTest::newRow("octet-too-big") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("256.1.1.1")
+                                       << QStringLiteral("The IP-address is not valid.") << false;
+        QTest::newRow("three-octets") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("10.1.2")
+                                      << QStringLiteral("The IP-address is not valid.") << false;
+        QTest::newRow("source-name") << QStringLiteral("file") << QStringLiteral("velta_events_src") << QStringLiteral("/var/log/x")
+                                     << QStringLiteral("Another statement of the file already has this name.") << false;
+        QTest::newRow("no-address") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("") << QStringLiteral("") << false;
+        QTest::newRow("no-name") << QStringLiteral("file") << QStringLiteral("") << QStringLiteral("/var/log/x") << QStringLiteral("") << false;
+        QTest::newRow("file-any-path") << QStringLiteral("file") << QStringLiteral("copy_2") << QStringLiteral("/var/log/a b") << QStringLiteral("") << true;
+        QTest::newRow("network-valid") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("10.1.2.3") << QStringLiteral("") << true;
+    }
+
+    void validation()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, name);
+        QFETCH(QString, address);
+        QFETCH(QString, warning);
+        QFETCH(bool, ok);
+        TestRoot root;
+        root.copySampleSystem();
+        Tab tab;
+        tab.fill({kind, name, address, 514});
+        QCOMPARE(tab.dialog->findChild<QLabel *>(QStringLiteral("warningLabel"))->text(), warning);
+        QCOMPARE(tab.okButton()->isEnabled(), ok);
+
+        // Switching the type starts over.
+        auto *type = tab.dialog->findChild<QComboBox *>(QStringLiteral("typeEdit"));
+        type->setCurrentIndex(1 - type->currentIndex());
+        QVERIFY(tab.dialog->findChild<QLineEdit *>(QStringLiteral("nameEdit"))->text().isEmpty());
+        QVERIFY(tab.dialog->findChild<QLineEdit *>(QStringLiteral("addressEdit"))->text().isEmpty());
+        QVERIFY(!tab.okButton()->isEnabled());
+    }
+
+    void removeButtonState_data()
+    {
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("default-destination") << QStringLiteral("velta_json_dst") << false;
+        QTest::newRow("other-destination") << QStringLiteral("velta_central_dst") << true;
+        QTest::newRow("nothing-selected") << QString() << false;
+    }
+
+    void removeButtonState()
+    {
+        QFETCH(QString, selected);
+        QFETCH(bool, enabled);
+        TestRoot root;
+        root.copySampleSystem();
+        Tab tab;
+        tab.select(QStringLiteral("velta_central_dst"));
+        if (selected.isEmpty()) {
+            tab.view->clearSelection();
+        } else {
+            tab.select(selected);
+        }
+        QCOMPARE(tab.removeButton()->isEnabled(), enabled);
+    }
+
+    void saveWithoutChange_data()
+    {
+        QTest::addColumn<bool>("addAndRemove");
+        QTest::newRow("untouched") << false;
+        QTest::newRow("added-then-removed") << true;
+    }
+
+    void saveWithoutChange()
+    {
+        QFETCH(bool, addAndRemove);
+        TestRoot root;
+        root.copySampleSystem();
+        const QByteArray before = root.readFile(CommonFile);
+        Tab tab;
+        if (addAndRemove) {
+            tab.add({QStringLiteral("file"), QStringLiteral("copy"), QStringLiteral("/var/log/copy")});
+            tab.select(QStringLiteral("copy"));
+            tab.removeButton()->click();
+        }
+        root.writeFile(CommonFile, before + "# untouched\n");
+        tab.settings.save();
+        QCOMPARE(root.readFile(CommonFile), before + "# untouched\n");
+        QVERIFY(root.commands().isEmpty());
+    }
+
+    void writeFailure()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        MessageBoxWatcher watcher;
+        Tab tab;
+        tab.add({QStringLiteral("file"), QStringLiteral("copy"), QStringLiteral("/var/log/copy")});
+        // The file cannot be replaced while a directory stands in its place.
+        QFile::remove(root.placed(CommonFile));
+        QDir().mkpath(root.placed(CommonFile));
+        tab.settings.save();
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        QVERIFY(root.commands().isEmpty());
+    }
+
+    void fileChooser_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("chosen") << false << QStringLiteral("/var/log/events");
+        QTest::newRow("cancelled-keeps-typed") << true << QStringLiteral("/typed");
+    }
+
+    void fileChooser()
+    {
+        QFETCH(bool, cancel);
+        QFETCH(QString, address);
+        TestRoot root;
+        root.copySampleSystem();
+        root.writeFile(QStringLiteral("/var/log/events"), "");
+        MessageBoxWatcher watcher;
+        watcher.setDialogHandler([&](QWidget *widget) {
+            auto *chooser = qobject_cast<QFileDialog *>(widget);
+            if (!chooser) {
+                return false;
+            }
+            if (cancel) {
+                chooser->reject();
+            } else {
+                chooser->selectFile(root.placed(QStringLiteral("/var/log/events")));
+                static_cast<QDialog *>(chooser)->accept();
+            }
+            return true;
+        });
+        Tab tab;
+        tab.fill({QStringLiteral("file"), QStringLiteral("copy"), QStringLiteral("/typed")});
+        tab.dialog->findChild<QToolButton *>(QStringLiteral("chooseFileButton"))->click();
+        QCOMPARE(tab.dialog->findChild<QLineEdit *>(QStringLiteral("addressEdit"))->text(), address);
+    }
+
+    void editorReloads()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        root.setRunningUnits({});
+        Tab tab;
+        tab.settings.findChild<QAction *>(QStringLiteral("openInEditorAction"))->trigger();
+        auto *editor = tab.settings.findChild<QTextEdit *>(QStringLiteral("textEdit"));
+        QVERIFY(editor->window()->isVisible());
+        editor->setPlainText(editor->toPlainText().replace(QStringLiteral("velta_central_dst"), QStringLiteral("velta_backup_dst")));
+        editor->window()->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(tab.rows().value(1), QStringLiteral("Network|velta_backup_dst|192.168.10.5 port(514) transport(tcp) flags(syslog-protocol)"));
+        // The renamed destination now counts as existing.
+        tab.fill({QStringLiteral("file"), QStringLiteral("velta_backup_dst"), QStringLiteral("/x")});
+        QVERIFY(!tab.okButton()->isEnabled());
+    }
+};
+
+QTEST_MAIN(DestinationsTest)
+#include "destinationstest.moc"
