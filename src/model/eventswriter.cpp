@@ -151,7 +151,11 @@ QStringList splitNames(const QString &text)
 }
 } // namespace
 
-EventsWriter::EventsWriter(const QString &settingsPath, const QString &auditRulesPath) : AbstractWriter(settingsPath), m_auditRulesPath(auditRulesPath) { }
+EventsWriter::EventsWriter(const QString &settingsPath, const QString &auditRulesPath)
+    : AbstractWriter(settingsPath)
+    , m_auditRulesPath(auditRulesPath)
+{
+}
 
 EventsWriter::~EventsWriter() = default;
 

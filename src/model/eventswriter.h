@@ -23,8 +23,7 @@ public:
     bool auditChanged() const;
 
 private:
-    struct AuditData
-    {
+    struct AuditData {
         bool hasAuditRules = false;
         QStringList rules;
         QStringList eventsOn;

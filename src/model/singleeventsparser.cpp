@@ -160,8 +160,7 @@ QString groupName(const QString &systemDir, const QString &dirName)
     return dirName.simplified();
 }
 
-struct Layout
-{
+struct Layout {
     QHash<QString, EventTreeItem *> groups; // by directory; not owned
     QMap<QString, QString> eventDirs; // event identifier -> directory, ordered by name
 };
@@ -298,7 +297,8 @@ const EventTreeItem *nameItem(const EventTreeItem *event)
 }
 } // namespace
 
-SingleEventsParser::SingleEventsParser(const QString &path, QObject *parent) : AbstractConfigParser(path, parent)
+SingleEventsParser::SingleEventsParser(const QString &path, QObject *parent)
+    : AbstractConfigParser(path, parent)
 {
     dictionary();
 }

@@ -30,7 +30,11 @@ QStringList dump(const EventTreeItem *item)
     for (int column = 0; column < item->columnCount(); ++column) {
         columns.append(item->data(column).isValid() ? item->data(column).toString() : QStringLiteral("<none>"));
     }
-    QStringList lines{QStringLiteral("%1|%2|kind %3|check %4|%5").arg(item->id(), columns.join(QLatin1Char('|'))).arg(item->kind()).arg(item->checkState()).arg(item->isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"))};
+    QStringList lines{QStringLiteral("%1|%2|kind %3|check %4|%5")
+                          .arg(item->id(), columns.join(QLatin1Char('|')))
+                          .arg(item->kind())
+                          .arg(item->checkState())
+                          .arg(item->isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"))};
     for (int row = 0; row < item->childCount(); ++row) {
         for (const QString &line : dump(item->child(row))) {
             lines.append(QLatin1String("  ") + line);
