@@ -15,9 +15,13 @@ std::unique_ptr<EventTreeItem> parseEvents()
     return std::unique_ptr<EventTreeItem>(parser.parse());
 }
 
-EventTreeItem *itemAt(const EventTreeItem *root, const QStringList &ids)
+EventTreeItem *itemAt(const EventTreeItem *root, const QString &path)
 {
-    EventTreeItem *item = ids.isEmpty() ? nullptr : root->findById(ids.first());
+    if (path.startsWith(QLatin1Char('/'))) {
+        return root->findById(path);
+    }
+    const QStringList ids = path.split(QLatin1Char('/'));
+    EventTreeItem *item = root->findById(ids.first());
     for (int i = 1; item && i < ids.size(); ++i) {
         item = item->findChildById(ids.at(i));
     }
