@@ -25,7 +25,9 @@ QString jsonEscaped(const QString &text)
 }
 } // namespace
 
-DiskSpaceMonDialog::DiskSpaceMonDialog(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::DiskSpaceMonDialog>())
+DiskSpaceMonDialog::DiskSpaceMonDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::DiskSpaceMonDialog>())
 {
     ui->setupUi(this);
     connect(ui->addButton, &QToolButton::clicked, this, &DiskSpaceMonDialog::addDirectory);
@@ -60,7 +62,7 @@ void DiskSpaceMonDialog::setData(const QString &jsonText)
 
 void DiskSpaceMonDialog::addDirectory()
 {
-    const QString directory = PathChooser::existingDirectory(this);
+    const QString directory = PathChooser::choose(this, PathChooser::Kind::ExistingDirectory);
     if (directory.isEmpty()) {
         return;
     }
@@ -94,9 +96,9 @@ void DiskSpaceMonDialog::prepareData()
         paths << cellText(row, 0);
         rows += QStringLiteral("{ \"path\": \"%1\", \"limit_bytes\": \"%2\", \"limit_percent\": \"%3\" }%4")
                     .arg(jsonEscaped(cellText(row, 0)),
-                        jsonEscaped(cellText(row, 1)),
-                        jsonEscaped(cellText(row, 2)),
-                        row < count - 1 ? QStringLiteral(",") : QString());
+                         jsonEscaped(cellText(row, 1)),
+                         jsonEscaped(cellText(row, 2)),
+                         row < count - 1 ? QStringLiteral(",") : QString());
     }
     Q_EMIT directoriesEdited({paths.join(QLatin1String(", ")), QString(QLatin1String("[ ") + rows + QLatin1String(" ]"))});
 }

@@ -12,7 +12,10 @@
 #include <QMessageBox>
 #include <QShowEvent>
 
-FileEditor::FileEditor(const QString &path, QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::FileEditor>()), m_path(path)
+FileEditor::FileEditor(const QString &path, QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::FileEditor>())
+    , m_path(path)
 {
     ui->setupUi(this);
     loadFile();

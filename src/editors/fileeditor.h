@@ -19,7 +19,10 @@ public:
     explicit FileEditor(const QString &path, QWidget *parent = nullptr);
     ~FileEditor() override;
 
-    QString filePath() const { return m_path; }
+    QString filePath() const
+    {
+        return m_path;
+    }
 
 public Q_SLOTS:
     void accept() override;

@@ -9,7 +9,9 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
-FilesDialog::FilesDialog(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::FilesDialog>())
+FilesDialog::FilesDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::FilesDialog>())
 {
     ui->setupUi(this);
     connect(ui->addButton, &QToolButton::clicked, this, &FilesDialog::addPath);
@@ -37,7 +39,7 @@ void FilesDialog::setData(const QVariant &value)
 
 void FilesDialog::addPath()
 {
-    const QString path = m_mode == 0 ? PathChooser::existingFile(this) : PathChooser::existingDirectory(this);
+    const QString path = PathChooser::choose(this, m_mode == 0 ? PathChooser::Kind::ExistingFile : PathChooser::Kind::ExistingDirectory);
     if (path.isEmpty()) {
         return;
     }
@@ -45,8 +47,9 @@ void FilesDialog::addPath()
     // comma-separated, so such a path would turn into broken rules.
     static const QRegularExpression unsafe(QStringLiteral("[\\s,]"));
     if (path.contains(unsafe)) {
-        QMessageBox::critical(
-            this, i18n("Error"), i18n("The path \"%1\" contains a space or a comma. Audit rules cannot watch such a path, so it was not added.", path));
+        QMessageBox::critical(this,
+                              i18n("Error"),
+                              i18n("The path \"%1\" contains a space or a comma. Audit rules cannot watch such a path, so it was not added.", path));
         return;
     }
     ui->filesList->addItem(path);

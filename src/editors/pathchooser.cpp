@@ -6,15 +6,28 @@
 
 namespace PathChooser
 {
-QString existingFile(QWidget *parent)
+namespace
 {
-    const QString chosen = QFileDialog::getOpenFileName(parent, QString(), Paths::placed(QStringLiteral("/")), QString());
+std::function<QString(Kind)> &answer()
+{
+    static std::function<QString(Kind)> function;
+    return function;
+}
+}
+
+QString choose(QWidget *parent, Kind kind)
+{
+    if (answer()) {
+        return answer()(kind);
+    }
+    const QString start = Paths::placed(QStringLiteral("/"));
+    const QString chosen = kind == Kind::ExistingFile ? QFileDialog::getOpenFileName(parent, QString(), start, QString())
+                                                      : QFileDialog::getExistingDirectory(parent, QString(), start, QFileDialog::ShowDirsOnly);
     return chosen.isEmpty() ? QString() : Paths::unplaced(chosen);
 }
 
-QString existingDirectory(QWidget *parent)
+void setAnswer(std::function<QString(Kind)> function)
 {
-    const QString chosen = QFileDialog::getExistingDirectory(parent, QString(), Paths::placed(QStringLiteral("/")), QFileDialog::ShowDirsOnly);
-    return chosen.isEmpty() ? QString() : Paths::unplaced(chosen);
+    answer() = std::move(function);
 }
-} // namespace PathChooser
+}

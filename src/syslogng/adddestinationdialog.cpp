@@ -63,7 +63,7 @@ QString AddDestinationDialog::currentKind() const
 void AddDestinationDialog::chooseFile()
 {
     // A cancelled chooser keeps what was typed.
-    const QString path = PathChooser::existingFile(this);
+    const QString path = PathChooser::choose(this, PathChooser::Kind::ExistingFile);
     if (!path.isEmpty()) {
         ui->addressEdit->setText(path);
     }

@@ -1,3 +1,4 @@
+#include "chooseranswer.h"
 #include "messageboxwatcher.h"
 #include "platform/paths.h"
 #include "syslogng/adddestinationdialog.h"
@@ -10,7 +11,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -301,24 +301,11 @@ private Q_SLOTS:
         QFETCH(QString, address);
         TestRoot root;
         root.copySampleSystem();
-        root.writeFile(QStringLiteral("/var/log/events"), "");
-        MessageBoxWatcher watcher;
-        watcher.setDialogHandler([&](QWidget *widget) {
-            auto *chooser = qobject_cast<QFileDialog *>(widget);
-            if (!chooser) {
-                return false;
-            }
-            if (cancel) {
-                chooser->reject();
-            } else {
-                chooser->selectFile(root.placed(QStringLiteral("/var/log/events")));
-                static_cast<QDialog *>(chooser)->accept();
-            }
-            return true;
-        });
+        ChooserAnswer answer(cancel ? QString() : QStringLiteral("/var/log/events"));
         Tab tab;
         tab.fill({QStringLiteral("file"), QStringLiteral("copy"), QStringLiteral("/typed")});
         tab.dialog->findChild<QToolButton *>(QStringLiteral("chooseFileButton"))->click();
+        QCOMPARE(answer.asked(), QList<PathChooser::Kind>{PathChooser::Kind::ExistingFile});
         QCOMPARE(tab.dialog->findChild<QLineEdit *>(QStringLiteral("addressEdit"))->text(), address);
     }
 

@@ -1,3 +1,4 @@
+#include "chooseranswer.h"
 #include "editors/diskspacemondialog.h"
 #include "editors/fileeditor.h"
 #include "editors/filesdialog.h"
@@ -6,7 +7,6 @@
 #include "testroot.h"
 
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QJsonDocument>
 #include <QListWidget>
 #include <QPushButton>
@@ -36,24 +36,6 @@ void pressOk(QDialog &dialog)
 void clickAdd(QDialog &dialog)
 {
     dialog.findChild<QToolButton *>(QStringLiteral("addButton"))->click();
-}
-
-// Answers the next chooser: an empty placed path cancels it.
-void answerChooser(MessageBoxWatcher &watcher, const QString &placedPath)
-{
-    watcher.setDialogHandler([placedPath](QWidget *widget) {
-        auto *chooser = qobject_cast<QFileDialog *>(widget);
-        if (!chooser) {
-            return false;
-        }
-        if (placedPath.isEmpty()) {
-            chooser->reject();
-        } else {
-            chooser->selectFile(placedPath);
-            static_cast<QDialog *>(chooser)->accept();
-        }
-        return true;
-    });
 }
 }
 
@@ -116,19 +98,13 @@ private Q_SLOTS:
         QFETCH(QString, chosen);
         QFETCH(QStringList, rows);
         QFETCH(QString, error);
-        TestRoot root;
-        for (const QString &file : {QStringLiteral("/etc/passwd"), QStringLiteral("/etc/hosts"), QStringLiteral("/etc/my file")}) {
-            root.writeFile(file, "x\n");
-        }
-        QDir().mkpath(root.placed(QStringLiteral("/var/log")));
-        QDir().mkpath(root.placed(QStringLiteral("/var/a,b")));
-
         MessageBoxWatcher watcher;
-        answerChooser(watcher, chosen.isEmpty() ? QString() : root.placed(chosen));
+        ChooserAnswer answer(chosen);
         FilesDialog dialog;
         dialog.setMode(mode);
         dialog.setData(QStringLiteral("/etc/hosts"));
         clickAdd(dialog);
+        QCOMPARE(answer.asked(), QList<PathChooser::Kind>{mode == 0 ? PathChooser::Kind::ExistingFile : PathChooser::Kind::ExistingDirectory});
         QCOMPARE(listRows(dialog), rows);
         QCOMPARE(watcher.texts(), error.isEmpty() ? QStringList() : QStringList{error});
         if (!error.isEmpty()) {
@@ -205,14 +181,12 @@ private Q_SLOTS:
     {
         QFETCH(bool, cancel);
         QFETCH(int, rows);
-        TestRoot root;
-        QDir().mkpath(root.placed(QStringLiteral("/srv/data")));
-        MessageBoxWatcher watcher;
-        answerChooser(watcher, cancel ? QString() : root.placed(QStringLiteral("/srv/data")));
+        ChooserAnswer answer(cancel ? QString() : QStringLiteral("/srv/data"));
         DiskSpaceMonDialog dialog;
         dialog.setData(QStringLiteral("[{\"path\": \"/var\"}]"));
         clickAdd(dialog);
         auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("directoriesTable"));
+        QCOMPARE(answer.asked(), QList<PathChooser::Kind>{PathChooser::Kind::ExistingDirectory});
         QCOMPARE(table->rowCount(), rows);
         if (!cancel) {
             QCOMPARE(table->item(1, 0)->text(), QStringLiteral("/srv/data"));

@@ -1,3 +1,4 @@
+#include "chooseranswer.h"
 #include "editors/filesdialog.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
@@ -6,7 +7,6 @@
 #include "testroot.h"
 
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -78,21 +78,8 @@ private Q_SLOTS:
         QFETCH(QString, rules);
         QFETCH(bool, changed);
         TestRoot root;
-        root.writeFile(QStringLiteral("/etc/shadow"), "x\n");
         MessageBoxWatcher watcher;
-        watcher.setDialogHandler([&](QWidget *widget) {
-            auto *chooser = qobject_cast<QFileDialog *>(widget);
-            if (!chooser) {
-                return false;
-            }
-            if (cancelChooser) {
-                chooser->reject();
-            } else {
-                chooser->selectFile(root.placed(QStringLiteral("/etc/shadow")));
-                static_cast<QDialog *>(chooser)->accept();
-            }
-            return true;
-        });
+        ChooserAnswer answer(cancelChooser ? QString() : QStringLiteral("/etc/shadow"));
 
         QuorAdminEvents module(nullptr, {});
         module.savedModel()->setRoot(eventTree());
