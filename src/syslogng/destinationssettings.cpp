@@ -46,7 +46,11 @@ DestinationsSettings::DestinationsSettings(QWidget *parent)
     m_openEditorAction->setObjectName(QStringLiteral("openInEditorAction"));
     connect(m_openEditorAction, &QAction::triggered, m_editor, &FileEditor::open);
 
-    connect(ui->addButton, &QToolButton::clicked, m_addDialog, &AddDestinationDialog::open);
+    connect(ui->addButton, &QToolButton::clicked, this, [this] {
+        // Every addition starts from empty fields.
+        m_addDialog->updateControls();
+        m_addDialog->open();
+    });
     connect(ui->removeButton, &QToolButton::clicked, this, &DestinationsSettings::removeSelected);
     connect(ui->destinationsView, &QTableView::customContextMenuRequested, this, &DestinationsSettings::showContextMenu);
     // The selection model lives as long as the view's model, which is never replaced.

@@ -88,6 +88,8 @@ public:
     {
         settings.findChild<QToolButton *>(QStringLiteral("addButton"))->click();
         QVERIFY(dialog->isVisible());
+        // Each addition starts from empty fields.
+        QVERIFY(dialog->findChild<QLineEdit *>(QStringLiteral("nameEdit"))->text().isEmpty());
         fill(destination);
         QVERIFY(okButton()->isEnabled());
         okButton()->click();
