@@ -33,6 +33,7 @@ DestinationsSettings::DestinationsSettings(QWidget *parent)
     ui->setupUi(this);
     m_model = new DestinationsModel(this);
     ui->destinationsView->setModel(m_model);
+    connect(m_model, &DestinationsModel::modelReset, ui->destinationsView, &QTableView::resizeColumnsToContents);
 
     m_addDialog = new AddDestinationDialog(this);
     m_addDialog->setWindowTitle(i18n("Destination adding"));
@@ -111,6 +112,8 @@ void DestinationsSettings::addDestination(const QVector<QVariant> &destination)
     statement->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{kind, QVariant(), value}));
     m_model->addStatement(std::move(statement));
     refreshExistingNames();
+    // The reset dropped the selection without telling the selection model's listeners.
+    updateRemoveButtonState();
 }
 
 void DestinationsSettings::removeSelected()
