@@ -4,7 +4,9 @@
 
 #include <KLocalizedString>
 
-CommonSettingsWindow::CommonSettingsWindow(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::CommonSettingsWindow>())
+CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::CommonSettingsWindow>())
 {
     ui->setupUi(this);
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->destinationsTab), i18n("Destinations"));

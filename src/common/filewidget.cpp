@@ -7,7 +7,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-FileWidget::FileWidget(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::FileWidget>())
+FileWidget::FileWidget(QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::FileWidget>())
 {
     ui->setupUi(this);
     ui->fileLabel->setText(i18n("File:"));

@@ -24,7 +24,9 @@ bool isInside(const QString &path, const QString &dir)
 }
 } // namespace
 
-SettingsExporter::SettingsExporter(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::SettingsExporter>())
+SettingsExporter::SettingsExporter(QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::SettingsExporter>())
 {
     ui->setupUi(this);
     ui->fileWidget->setup(true);

@@ -8,7 +8,9 @@
 
 #include <QMessageBox>
 
-SettingsImporter::SettingsImporter(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::SettingsImporter>())
+SettingsImporter::SettingsImporter(QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::SettingsImporter>())
 {
     ui->setupUi(this);
     ui->fileWidget->setup(false);

@@ -24,21 +24,24 @@ constexpr qint64 MaxEntrySize = 4 * 1024 * 1024;
 constexpr qint64 MaxTotalSize = 32 * 1024 * 1024;
 constexpr int MaxEntries = 4096;
 
-struct Entry
-{
+struct Entry {
     QString name;
     QByteArray data;
 };
 
-struct ArchiveDeleter
-{
-    void operator()(archive *a) const { archive_free(a); }
+struct ArchiveDeleter {
+    void operator()(archive *a) const
+    {
+        archive_free(a);
+    }
 };
 using ArchivePtr = std::unique_ptr<archive, ArchiveDeleter>;
 
-struct EntryDeleter
-{
-    void operator()(archive_entry *e) const { archive_entry_free(e); }
+struct EntryDeleter {
+    void operator()(archive_entry *e) const
+    {
+        archive_entry_free(e);
+    }
 };
 
 QString entryName(const QString &systemPath)
@@ -49,17 +52,17 @@ QString entryName(const QString &systemPath)
 QStringList fixedNames()
 {
     return {entryName(Paths::EventsFile),
-        entryName(Paths::AuditRulesFile),
-        entryName(Paths::AuditTypeStore),
-        entryName(Paths::CommonSyslogNgFile),
-        entryName(Paths::LogRotateFile),
-        entryName(Paths::RootNotifyrc)};
+            entryName(Paths::AuditRulesFile),
+            entryName(Paths::AuditTypeStore),
+            entryName(Paths::CommonSyslogNgFile),
+            entryName(Paths::LogRotateFile),
+            entryName(Paths::RootNotifyrc)};
 }
 
 bool isPerEventName(const QString &name)
 {
-    static const QRegularExpression pattern(
-        QLatin1String("^") + QRegularExpression::escape(entryName(Paths::PerEventFilePrefix)) + QLatin1String("[A-Za-z0-9_-]+\\.conf$"));
+    static const QRegularExpression pattern(QLatin1String("^") + QRegularExpression::escape(entryName(Paths::PerEventFilePrefix))
+                                            + QLatin1String("[A-Za-z0-9_-]+\\.conf$"));
     return pattern.match(name).hasMatch();
 }
 

@@ -18,8 +18,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     QString errorText;
-    const bool ok = arguments.at(0) == QLatin1String("-o") ? ConfigArchive::exportTo(arguments.at(1), &errorText)
-                                                           : ConfigArchive::importFrom(arguments.at(1), &errorText);
+    const bool ok =
+        arguments.at(0) == QLatin1String("-o") ? ConfigArchive::exportTo(arguments.at(1), &errorText) : ConfigArchive::importFrom(arguments.at(1), &errorText);
     if (!ok) {
         err << errorText << '\n';
         return 1;
