@@ -1,0 +1,171 @@
+#include "common/commonsettingswindow.h"
+#include "messageboxwatcher.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "testroot.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The common parameters window: which tab acts on OK, and how it closes.
+class CommonSettingsWindowTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestRoot> m_root;
+    std::unique_ptr<QTemporaryDir> m_home; // stands for root's home
+    QByteArray m_previousHome;
+
+    static QLineEdit *pathField(CommonSettingsWindow *window, const QString &tab)
+    {
+        auto *page = window->findChild<QWidget *>(tab);
+        return page ? page->findChild<QLineEdit *>(QStringLiteral("fileLineEdit")) : nullptr;
+    }
+
+    static void pressOk(CommonSettingsWindow *window)
+    {
+        window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+    }
+
+    // Prepares the archive a row names: the current configuration, or one holding a foreign file.
+    QString makeArchive(const QString &kind) const
+    {
+        const QString path = m_home->filePath(kind + QLatin1String(".tar.gz"));
+        if (kind == QLatin1String("exported")) {
+            const Process::Result result = Process::run(m_root->placed(Paths::ConfigManagerTool), {QStringLiteral("-o"), path}, 60000);
+            return result.exitCode == 0 ? path : QString();
+        }
+        if (kind == QLatin1String("foreign")) {
+            m_root->writeFile(QStringLiteral("/test/src/etc/passwd"), "root::0:0::/:/bin/sh\n");
+            const Process::Result result =
+                Process::run(QStringLiteral("tar"),
+                             {QStringLiteral("-czf"), path, QStringLiteral("-C"), m_root->placed(QStringLiteral("/test/src")), QStringLiteral("etc/passwd")},
+                             60000);
+            return result.exitCode == 0 ? path : QString();
+        }
+        return kind.isEmpty() ? QString() : m_home->filePath(kind);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_previousHome = qgetenv("HOME");
+    }
+
+    void init()
+    {
+        m_root = std::make_unique<TestRoot>();
+        m_home = std::make_unique<QTemporaryDir>();
+        const QString tool = m_root->placed(Paths::ConfigManagerTool);
+        QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
+        QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
+        qputenv("HOME", m_home->path().toUtf8());
+        m_root->writeFile(QString(Paths::EventsFile), "saved\n");
+    }
+
+    void cleanup()
+    {
+        qputenv("HOME", m_previousHome);
+        m_root.reset();
+        m_home.reset();
+    }
+
+    void okOnTransferTabs_data()
+    {
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QString>("archive"); // "exported", "foreign", a plain file name, or empty
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("imports");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QByteArray>("settings"); // the settings file afterwards
+
+        const QString exportTab = QStringLiteral("exportTab");
+        const QString importTab = QStringLiteral("importTab");
+        const QStringList importFailed{QStringLiteral("Can not import configuration!")};
+        QTest::newRow("export-done") << exportTab << QStringLiteral("new.tar.gz") << true << 0
+                                     << QStringList{QStringLiteral("Configuration exported successfully")} << QByteArray("changed\n");
+        QTest::newRow("export-empty-path") << exportTab << QString() << false << 0 << QStringList{QStringLiteral("No file selected")}
+                                           << QByteArray("changed\n");
+        QTest::newRow("import-done") << importTab << QStringLiteral("exported") << true << 1 << QStringList() << QByteArray("saved\n");
+        QTest::newRow("import-empty-path") << importTab << QString() << false << 0 << QStringList{QStringLiteral("No file selected")}
+                                           << QByteArray("changed\n");
+        QTest::newRow("import-foreign-file") << importTab << QStringLiteral("foreign") << false << 0 << importFailed << QByteArray("changed\n");
+        QTest::newRow("import-missing-archive") << importTab << QStringLiteral("missing.tar.gz") << false << 0 << importFailed << QByteArray("changed\n");
+    }
+
+    void okOnTransferTabs()
+    {
+        QFETCH(QString, tab);
+        QFETCH(QString, archive);
+        QFETCH(bool, closes);
+        QFETCH(int, imports);
+        QFETCH(QStringList, texts);
+        QFETCH(QByteArray, settings);
+        const QString path = makeArchive(archive);
+        QVERIFY(archive.isEmpty() || !path.isEmpty());
+        m_root->writeFile(QString(Paths::EventsFile), "changed\n");
+
+        CommonSettingsWindow window;
+        QSignalSpy finished(&window, &QDialog::finished);
+        QList<bool> visibleAtImport;
+        connect(&window, &CommonSettingsWindow::configurationImported, this, [&] {
+            visibleAtImport << window.isVisible();
+        });
+        window.open();
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        tabs->setCurrentWidget(window.findChild<QWidget *>(tab));
+        pathField(&window, tab)->setText(path);
+
+        MessageBoxWatcher watcher;
+        pressOk(&window);
+        QCOMPARE(watcher.texts(), texts);
+        QCOMPARE(window.isVisible(), !closes);
+        QCOMPARE(finished.count(), closes ? 1 : 0);
+        if (closes) {
+            QCOMPARE(finished.first().first().toInt(), int(QDialog::Accepted));
+        } else {
+            // Kept open with the path still there, to be corrected.
+            QCOMPARE(pathField(&window, tab)->text(), path);
+        }
+        // Emitted once per successful import, while the window still stands.
+        QCOMPARE(visibleAtImport, QVector<bool>(imports, true).toList());
+        QCOMPARE(m_root->readFile(QString(Paths::EventsFile)), settings);
+        if (tab == QLatin1String("exportTab") && closes) {
+            QVERIFY(QFileInfo(path).isFile());
+        }
+    }
+
+    void cancelThenOpenClearsPaths()
+    {
+        CommonSettingsWindow window;
+        QSignalSpy imported(&window, &CommonSettingsWindow::configurationImported);
+        QSignalSpy finished(&window, &QDialog::finished);
+        window.open();
+        const QStringList tabs{QStringLiteral("exportTab"), QStringLiteral("importTab")};
+        for (const QString &tab : tabs) {
+            pathField(&window, tab)->setText(m_home->filePath(QStringLiteral("cfg.tar.gz")));
+        }
+        MessageBoxWatcher watcher;
+        window.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Cancel)->click();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
+
+        window.open();
+        for (const QString &tab : tabs) {
+            QCOMPARE(pathField(&window, tab)->text(), QString());
+        }
+        QVERIFY(!QFileInfo::exists(m_home->filePath(QStringLiteral("cfg.tar.gz"))));
+        QCOMPARE(imported.count(), 0);
+        QVERIFY(watcher.boxes().isEmpty());
+    }
+};
+
+QTEST_MAIN(CommonSettingsWindowTest)
+#include "commonsettingswindowtest.moc"
