@@ -21,6 +21,7 @@ class CommonSettingsWindowTest : public QObject
     std::unique_ptr<TestRoot> m_root;
     std::unique_ptr<QTemporaryDir> m_home; // stands for root's home
     QByteArray m_previousHome;
+    QString m_previousWorkDir;
 
     static QLineEdit *pathField(CommonSettingsWindow *window, const QString &tab)
     {
@@ -49,6 +50,9 @@ class CommonSettingsWindowTest : public QObject
                              60000);
             return result.exitCode == 0 ? path : QString();
         }
+        if (kind.startsWith(QLatin1String("relative:"))) {
+            return kind.mid(9);
+        }
         return kind.isEmpty() ? QString() : m_home->filePath(kind);
     }
 
@@ -56,6 +60,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         m_previousHome = qgetenv("HOME");
+        m_previousWorkDir = QDir::currentPath();
     }
 
     void init()
@@ -67,10 +72,12 @@ private Q_SLOTS:
         QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
         qputenv("HOME", m_home->path().toUtf8());
         m_root->writeFile(QString(Paths::EventsFile), "saved\n");
+        QVERIFY(QDir::setCurrent(m_home->path()));
     }
 
     void cleanup()
     {
+        QDir::setCurrent(m_previousWorkDir);
         qputenv("HOME", m_previousHome);
         m_root.reset();
         m_home.reset();
@@ -79,7 +86,7 @@ private Q_SLOTS:
     void okOnTransferTabs_data()
     {
         QTest::addColumn<QString>("tab");
-        QTest::addColumn<QString>("archive"); // "exported", "foreign", a plain file name, or empty
+        QTest::addColumn<QString>("archive"); // "exported", "foreign", "relative:" and a name as typed, a name in the home, or empty
         QTest::addColumn<bool>("closes");
         QTest::addColumn<int>("imports");
         QTest::addColumn<QStringList>("texts");
@@ -87,16 +94,22 @@ private Q_SLOTS:
 
         const QString exportTab = QStringLiteral("exportTab");
         const QString importTab = QStringLiteral("importTab");
+        const QStringList exported{QStringLiteral("Configuration exported successfully")};
+        const QStringList empty{QStringLiteral("No file selected")};
+        const QStringList exportFailed{QStringLiteral("Can not export configuration!")};
         const QStringList importFailed{QStringLiteral("Can not import configuration!")};
-        QTest::newRow("export-done") << exportTab << QStringLiteral("new.tar.gz") << true << 0
-                                     << QStringList{QStringLiteral("Configuration exported successfully")} << QByteArray("changed\n");
-        QTest::newRow("export-empty-path") << exportTab << QString() << false << 0 << QStringList{QStringLiteral("No file selected")}
-                                           << QByteArray("changed\n");
+        const QByteArray changed("changed\n");
+        QTest::newRow("export-done") << exportTab << QStringLiteral("new.tar.gz") << true << 0 << exported << changed;
+        // Relative paths resolve against the working directory, the home here, for the check and the tool alike.
+        QTest::newRow("export-relative-path") << exportTab << QStringLiteral("relative:new.tar.gz") << true << 0 << exported << changed;
+        QTest::newRow("export-empty-path") << exportTab << QString() << false << 0 << empty << changed;
+        QTest::newRow("export-outside-home") << exportTab << QStringLiteral("../new.tar.gz") << false << 0
+                                             << QStringList{QStringLiteral("The output file cannot be saved outside the root's home directory!")} << changed;
+        QTest::newRow("export-tool-fails") << exportTab << QStringLiteral("missing-dir/new.tar.gz") << false << 0 << exportFailed << changed;
         QTest::newRow("import-done") << importTab << QStringLiteral("exported") << true << 1 << QStringList() << QByteArray("saved\n");
-        QTest::newRow("import-empty-path") << importTab << QString() << false << 0 << QStringList{QStringLiteral("No file selected")}
-                                           << QByteArray("changed\n");
-        QTest::newRow("import-foreign-file") << importTab << QStringLiteral("foreign") << false << 0 << importFailed << QByteArray("changed\n");
-        QTest::newRow("import-missing-archive") << importTab << QStringLiteral("missing.tar.gz") << false << 0 << importFailed << QByteArray("changed\n");
+        QTest::newRow("import-empty-path") << importTab << QString() << false << 0 << empty << changed;
+        QTest::newRow("import-foreign-file") << importTab << QStringLiteral("foreign") << false << 0 << importFailed << changed;
+        QTest::newRow("import-missing-archive") << importTab << QStringLiteral("missing.tar.gz") << false << 0 << importFailed << changed;
     }
 
     void okOnTransferTabs()
@@ -136,8 +149,8 @@ private Q_SLOTS:
         // Emitted once per successful import, while the window still stands.
         QCOMPARE(visibleAtImport, QVector<bool>(imports, true).toList());
         QCOMPARE(m_root->readFile(QString(Paths::EventsFile)), settings);
-        if (tab == QLatin1String("exportTab") && closes) {
-            QVERIFY(QFileInfo(path).isFile());
+        if (tab == QLatin1String("exportTab")) {
+            QCOMPARE(QFileInfo(m_home->filePath(QStringLiteral("new.tar.gz"))).isFile(), closes);
         }
     }
 

@@ -1,34 +1,21 @@
 #include "common/settingsexporter.h"
 #include "common/settingsimporter.h"
 #include "messageboxwatcher.h"
-#include "platform/paths.h"
-#include "testroot.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
-// The export and import tabs with the real configuration manager behind them.
+// The export and import tabs: where an archive may go, and the browse button.
 class SettingsTransferTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestRoot> m_root;
-    std::unique_ptr<QTemporaryDir> m_home; // stands for root's home
     QByteArray m_previousHome;
     QByteArray m_previousSudoUser;
     QString m_previousWorkDir;
-
-    // The tab's path field, typed into as a user would.
-    static void typePath(QWidget *tab, const QString &path)
-    {
-        auto *edit = tab->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"));
-        QVERIFY(edit);
-        edit->setText(path);
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -39,24 +26,11 @@ private Q_SLOTS:
         m_previousWorkDir = QDir::currentPath();
     }
 
-    void init()
-    {
-        m_root = std::make_unique<TestRoot>();
-        m_home = std::make_unique<QTemporaryDir>();
-        const QString tool = m_root->placed(Paths::ConfigManagerTool);
-        QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
-        QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
-        qputenv("HOME", m_home->path().toUtf8());
-        qunsetenv("SUDO_USER");
-    }
-
     void cleanup()
     {
         QDir::setCurrent(m_previousWorkDir);
         qputenv("HOME", m_previousHome);
         qputenv("SUDO_USER", m_previousSudoUser);
-        m_root.reset();
-        m_home.reset();
     }
 
     void exportPathCheck_data()
@@ -102,93 +76,6 @@ private Q_SLOTS:
         QCOMPARE(SettingsExporter::isPathAllowed(path), allowed);
     }
 
-    void exportMessages_data()
-    {
-        QTest::addColumn<QString>("path"); // "~" stands for the home directory
-        QTest::addColumn<bool>("configured");
-        QTest::addColumn<bool>("result");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("written"); // the archive that must exist afterwards, if any
-
-        const QString error = QStringLiteral("Error");
-        QTest::newRow("exported") << QStringLiteral("~/cfg.tar.gz") << true << true << QStringLiteral("Information")
-                                  << QStringLiteral("Configuration exported successfully") << QStringLiteral("~/cfg.tar.gz");
-        QTest::newRow("relative-path-as-typed") << QStringLiteral("cfg.tar.gz") << true << true << QStringLiteral("Information")
-                                                << QStringLiteral("Configuration exported successfully") << QStringLiteral("~/cfg.tar.gz");
-        QTest::newRow("empty-path") << QString() << true << false << error << QStringLiteral("No file selected") << QString();
-        QTest::newRow("outside-home") << QStringLiteral("~/../cfg.tar.gz") << true << false << error
-                                      << QStringLiteral("The output file cannot be saved outside the root's home directory!") << QString();
-        QTest::newRow("tool-fails") << QStringLiteral("~/cfg.tar.gz") << false << false << error << QStringLiteral("Can not export configuration!")
-                                    << QString();
-    }
-
-    void exportMessages()
-    {
-        QFETCH(QString, path);
-        QFETCH(bool, configured);
-        QFETCH(bool, result);
-        QFETCH(QString, title);
-        QFETCH(QString, text);
-        QFETCH(QString, written);
-        if (configured) {
-            m_root->writeFile(QString(Paths::EventsFile), "{\"id\":\"USER_LOGIN\"}\n");
-        }
-        // Relative paths resolve against the working directory, for the check and the tool alike.
-        QVERIFY(QDir::setCurrent(m_home->path()));
-        path.replace(QLatin1Char('~'), m_home->path());
-        written.replace(QLatin1Char('~'), m_home->path());
-
-        SettingsExporter exporter;
-        typePath(&exporter, path);
-        MessageBoxWatcher watcher;
-        QCOMPARE(exporter.exportConfig(), result);
-        QCOMPARE(watcher.titles(), QStringList{title});
-        QCOMPARE(watcher.texts(), QStringList{text});
-        const QStringList archives = QDir(m_home->path()).entryList(QDir::Files);
-        QCOMPARE(archives, written.isEmpty() ? QStringList() : QStringList{QFileInfo(written).fileName()});
-    }
-
-    void importMessages_data()
-    {
-        QTest::addColumn<QString>("archive"); // "valid", "damaged", "missing" or empty
-        QTest::addColumn<bool>("result");
-        QTest::addColumn<QStringList>("texts");
-        QTest::newRow("imported") << QStringLiteral("valid") << true << QStringList();
-        QTest::newRow("empty-path") << QString() << false << QStringList{QStringLiteral("No file selected")};
-        QTest::newRow("missing-archive") << QStringLiteral("missing") << false << QStringList{QStringLiteral("Can not import configuration!")};
-        QTest::newRow("damaged-archive") << QStringLiteral("damaged") << false << QStringList{QStringLiteral("Can not import configuration!")};
-    }
-
-    void importMessages()
-    {
-        QFETCH(QString, archive);
-        QFETCH(bool, result);
-        QFETCH(QStringList, texts);
-        m_root->writeFile(QString(Paths::EventsFile), "saved\n");
-        const QString path = archive.isEmpty() ? QString() : m_home->filePath(archive + QLatin1String(".tar.gz"));
-        if (archive == QLatin1String("valid")) {
-            SettingsExporter exporter;
-            typePath(&exporter, path);
-            MessageBoxWatcher exportWatcher;
-            QVERIFY(exporter.exportConfig());
-        } else if (archive == QLatin1String("damaged")) {
-            m_root->writeFile(QStringLiteral("/test/damaged"), "not an archive\n");
-            QVERIFY(QFile::copy(m_root->placed(QStringLiteral("/test/damaged")), path));
-        }
-        m_root->writeFile(QString(Paths::EventsFile), "changed\n");
-
-        SettingsImporter importer;
-        typePath(&importer, path);
-        MessageBoxWatcher watcher;
-        QCOMPARE(importer.importConfig(), result);
-        QCOMPARE(watcher.texts(), texts);
-        for (const QString &title : watcher.titles()) {
-            QCOMPARE(title, QStringLiteral("Error"));
-        }
-        QCOMPARE(m_root->readFile(QString(Paths::EventsFile)), result ? QByteArray("saved\n") : QByteArray("changed\n"));
-    }
-
     void cancelledBrowseEmptiesField_data()
     {
         QTest::addColumn<bool>("exporting");
@@ -209,7 +96,8 @@ private Q_SLOTS:
         } else {
             tab = std::make_unique<SettingsImporter>();
         }
-        typePath(tab.get(), QStringLiteral("/home/alice/old.tar.gz"));
+        auto *edit = tab->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"));
+        edit->setText(QStringLiteral("/home/alice/old.tar.gz"));
 
         MessageBoxWatcher watcher;
         QList<QPair<int, QStringList>> dialogs; // accept mode and filters of each dialog seen
@@ -224,7 +112,7 @@ private Q_SLOTS:
         });
         tab->findChild<QToolButton *>(QStringLiteral("fileToolButton"))->click();
         QCOMPARE(dialogs, (QList<QPair<int, QStringList>>{{acceptMode, nameFilters}}));
-        QCOMPARE(tab->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->text(), QString());
+        QCOMPARE(edit->text(), QString());
         QVERIFY(watcher.boxes().isEmpty());
     }
 };
