@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -152,6 +153,42 @@ private Q_SLOTS:
         if (tab == QLatin1String("exportTab")) {
             QCOMPARE(QFileInfo(m_home->filePath(QStringLiteral("new.tar.gz"))).isFile(), closes);
         }
+    }
+
+    void okSavesOnlyCurrentTab_data()
+    {
+        QTest::addColumn<QString>("closeOn"); // the tab current at OK, or "cancel"
+        QTest::addColumn<int>("rotated"); // the number of rotated logs afterwards, in the file and the tab
+        QTest::newRow("rotation-tab") << QStringLiteral("logRotateTab") << 3;
+        QTest::newRow("destinations-tab") << QStringLiteral("destinationsTab") << 10;
+        QTest::newRow("export-tab") << QStringLiteral("exportTab") << 10;
+        QTest::newRow("cancel") << QStringLiteral("cancel") << 10;
+    }
+
+    void okSavesOnlyCurrentTab()
+    {
+        QFETCH(QString, closeOn);
+        QFETCH(int, rotated);
+        m_root->copySampleSystem();
+        CommonSettingsWindow window;
+        window.open();
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
+        QCOMPARE(numberOfLogs->value(), 10);
+        numberOfLogs->setValue(3);
+        pathField(&window, QStringLiteral("exportTab"))->setText(m_home->filePath(QStringLiteral("cfg.tar.gz")));
+
+        MessageBoxWatcher watcher;
+        if (closeOn == QLatin1String("cancel")) {
+            window.reject();
+        } else {
+            tabs->setCurrentWidget(window.findChild<QWidget *>(closeOn));
+            pressOk(&window);
+        }
+        QVERIFY(!window.isVisible());
+        QVERIFY(m_root->readFile(QString(Paths::LogRotateFile)).contains(QStringLiteral("rotate %1\n").arg(rotated).toUtf8()));
+        window.open();
+        QCOMPARE(numberOfLogs->value(), rotated);
     }
 
     void cancelThenOpenClearsPaths()
