@@ -74,10 +74,11 @@ private:
     QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; made at the first load.
 
     bool m_serviceRunning = false; // the last shown service state
+    bool m_firstStatusUpdate = true; // per page, so that every new page shows its state
     bool m_rebootPending = false;
     bool m_reloading = false;
 
-    QHash<QString, QString> m_filesToDelete; // file key -> path
+    QHash<QString, QString> m_filesToDelete; // file key -> system path (not placed)
     QHash<QString, QStringList> m_pendingFiles; // file identifier -> lines
     QHash<QString, QStringList> m_notificationFilesOnDisk; // message_id -> lines
 };
