@@ -307,7 +307,9 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
             }
         }
         synchroniseEnabled(m_root.get());
-        Q_EMIT dataChanged(index, this->index(0, 0, index));
+        // One signal for the clicked row: the view repaints the whole tree on any
+        // change, and a range must stay within one parent to be valid.
+        Q_EMIT dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(columnCount(index.parent()) - 1));
         return true;
     default:
         return false;

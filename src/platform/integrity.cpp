@@ -12,7 +12,7 @@ bool isCurrentProcessHasMaxMIC()
     }
     // static bool MICDetect::isCurrentProcessHasMaxMIC()
     using Query = bool (*)();
-    const auto query = reinterpret_cast<Query>(helper.resolve("_ZN9MICDetect24isCurrentProcessHasMaxMICEv"));
+    const auto query = reinterpret_cast<Query>(helper.resolve("_ZN9MICDetect25isCurrentProcessHasMaxMICEv"));
     // A helper that cannot answer does not vouch for the process.
     return query ? query() : false;
 }

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 
+#include <cstdio>
+
 MessageBoxWatcher::MessageBoxWatcher()
 {
     connect(&m_timer, &QTimer::timeout, this, &MessageBoxWatcher::poll);
@@ -57,6 +59,11 @@ void MessageBoxWatcher::poll()
     }
     box->setProperty("quorAnswered", true);
     m_boxes.append({box->windowTitle(), box->text(), box->icon()});
+    if (m_echo) {
+        const QString line = QStringLiteral("BOX\t%1\t%2\n").arg(box->windowTitle(), QString(box->text()).replace(QLatin1Char('\n'), QLatin1String("\\n")));
+        fputs(line.toUtf8().constData(), stdout);
+        fflush(stdout);
+    }
     QAbstractButton *button = nullptr;
     if (!m_answers.isEmpty()) {
         button = box->button(m_answers.takeFirst());

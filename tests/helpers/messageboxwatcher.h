@@ -26,6 +26,9 @@ public:
     void queueAnswer(QMessageBox::StandardButton button);
     // Called for a modal widget that is not a message box; return true once handled.
     void setDialogHandler(std::function<bool(QWidget *)> handler);
+    // Also prints each box as "BOX<tab>title<tab>text" on standard output at once,
+    // for child processes that end before they could report.
+    void setEcho(bool echo) { m_echo = echo; }
 
     QList<Box> boxes() const { return m_boxes; }
     QStringList titles() const;
@@ -39,4 +42,5 @@ private:
     QList<Box> m_boxes;
     QList<QMessageBox::StandardButton> m_answers;
     std::function<bool(QWidget *)> m_dialogHandler;
+    bool m_echo = false;
 };

@@ -1,0 +1,53 @@
+#!/bin/bash
+# Opens the module in the settings shell on the bundled sample system (Debian 12,
+# as root). The sample system lives in demo-root/: the module reads and writes
+# only there, and its service commands go to a stand-in for sudo that keeps the
+# demo's own service state. Without a display it runs under Xvfb and saves a
+# screenshot to demo-root/demo.png.
+set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+bash "$source_dir/scripts/install-deps.sh"
+
+build_dir=${BUILD_DIR:-$source_dir/build-demo}
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF > /dev/null
+cmake --build "$build_dir" -j "$(nproc)"
+
+root=$source_dir/demo-root
+if [ ! -d "$root" ]; then
+    mkdir -p "$root"
+    cp -a "$source_dir/data/root/." "$root/"
+fi
+mkdir -p "$root/demo"
+# Tools the module runs by their fixed paths, placed in the demo root.
+for tool in "$build_dir"/bin/quor-wmfunc:/usr/bin/quor-wmfunc "$build_dir"/bin/velta-event-config-manager:/usr/sbin/velta-event-config-manager; do
+    from=${tool%%:*}
+    to=$root${tool#*:}
+    if [ -x "$from" ]; then
+        mkdir -p "$(dirname "$to")"
+        cp "$from" "$to"
+    fi
+done
+[ -f "$root/demo/running-units" ] || printf 'syslog-ng\nauditd\n' > "$root/demo/running-units"
+
+export QUOR_ADMIN_EVENTS_ROOT=$root
+export QUOR_FAKE_LOG=$root/demo/commands.log
+export QUOR_FAKE_UNITS=$root/demo/running-units
+export PATH=$source_dir/tests/fakebin:$PATH
+export QT_PLUGIN_PATH=$build_dir/bin
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec kcmshell5 quor-admin-events
+fi
+echo "No display: opening the module under Xvfb for a screenshot."
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+    kcmshell5 quor-admin-events &
+    pid=$!
+    for i in $(seq 1 150); do
+        xdotool search --onlyvisible --pid "$pid" > /dev/null 2>&1 && break
+        sleep 0.2
+    done
+    sleep 2
+    import -window root "$0"
+    kill "$pid"
+' "$root/demo.png"
+echo "Screenshot: $root/demo.png"

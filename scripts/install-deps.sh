@@ -1,0 +1,21 @@
+#!/bin/bash
+# Installs what building, testing and the demo need on Debian 12 (run as root).
+set -euo pipefail
+packages=(
+    cmake g++ make extra-cmake-modules pkg-config ccache
+    qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
+    libkf5configwidgets-dev libkf5coreaddons-dev libkf5i18n-dev libkf5config-dev
+    libarchive-dev gettext
+    kde-cli-tools breeze-icon-theme
+    xvfb xauth xdotool imagemagick dbus dbus-x11
+    syslog-ng-core syslog-ng-mod-python logrotate tar gzip
+)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
+fi

@@ -1,0 +1,6 @@
+#! /usr/bin/env bash
+# Extracts the translation catalogue of the "quor-admin-events" domain (KDE's
+# scripty conventions: $EXTRACTRC, $XGETTEXT and $podir come from the caller).
+$EXTRACTRC $(find . -name '*.ui') >> rc.cpp
+$XGETTEXT $(find . -name '*.cpp' -o -name '*.h') -o $podir/quor-admin-events.pot
+rm -f rc.cpp

@@ -1,0 +1,321 @@
+#include "model/checkabletreemodel.h"
+#include "model/eventtreeitem.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace
+{
+EventTreeItem *add(EventTreeItem *parent, const QString &id, int kind, const QVariant &value = QVariant(), const QVariant &raw = QVariant())
+{
+    const bool grouped = kind == EventTreeItem::Group;
+    auto item = std::make_unique<EventTreeItem>(grouped ? QVector<QVariant>{id, QVariant()} : QVector<QVariant>{id, value, raw}, parent);
+    item->setId(id);
+    item->setKind(kind);
+    item->setCheckable(kind <= EventTreeItem::Event);
+    EventTreeItem *raw_ = item.get();
+    parent->appendChild(std::move(item));
+    return raw_;
+}
+
+// Two groups: "files" with modifying-file, file-opened and a dependent event,
+// and "disks" with a disk-space event and an object parameter with "enabled".
+EventTreeItem *sampleTree()
+{
+    auto *root = new EventTreeItem({QStringLiteral("Parameter"), QStringLiteral("Value")});
+    EventTreeItem *files = add(root, QStringLiteral("files"), EventTreeItem::Group);
+
+    EventTreeItem *modifying = add(files, QStringLiteral("modifying-file"), EventTreeItem::Event);
+    modifying->setHasAuditRules(true);
+    modifying->setCheckState(Qt::Checked);
+    add(modifying, QStringLiteral("enabled"), EventTreeItem::Parameter, QStringLiteral("1"));
+    add(modifying, QStringLiteral("message-audit-rules"), EventTreeItem::Parameter, QStringLiteral("-w /etc/passwd -p wa -k /etc/passwd"));
+    EventTreeItem *filter = add(modifying, QStringLiteral("filter-values"), EventTreeItem::Parameter);
+    EventTreeItem *key = add(filter, QStringLiteral(".auditd.key"), EventTreeItem::ListParameter, QStringLiteral("/etc/passwd"));
+    key->setHasAuditRules(true);
+    key->setEditable(true);
+
+    EventTreeItem *opened = add(files, QStringLiteral("file-opened"), EventTreeItem::Event);
+    opened->setHasAuditRules(true);
+    add(opened, QStringLiteral("enabled"), EventTreeItem::Parameter, QStringLiteral("0"));
+    add(opened, QStringLiteral("message-audit-rules"), EventTreeItem::Parameter);
+    EventTreeItem *openedKey = add(add(opened, QStringLiteral("filter-values"), EventTreeItem::Parameter), QStringLiteral(".auditd.key"), 3);
+    openedKey->setHasAuditRules(true);
+
+    EventTreeItem *dependent = add(files, QStringLiteral("dependent"), EventTreeItem::Event);
+    add(dependent, QStringLiteral("enabled"), EventTreeItem::Parameter, QStringLiteral("0"));
+    dependent->addDependsOn(opened);
+    opened->addDependent(dependent);
+
+    EventTreeItem *disks = add(root, QStringLiteral("disks"), EventTreeItem::Group);
+    EventTreeItem *space = add(disks, QStringLiteral("disk-space"), EventTreeItem::Event);
+    space->setGeneratesLoad(true);
+    EventTreeItem *directories = add(space, QStringLiteral("directories"), EventTreeItem::ObjectListParameter, QStringLiteral("/var"));
+    directories->setEditable(true);
+    EventTreeItem *repetition = add(space, QStringLiteral("notification_repetition"), EventTreeItem::Parameter);
+    repetition->setEditable(true);
+    repetition->setCheckState(Qt::Checked);
+    add(repetition, QStringLiteral("enabled"), EventTreeItem::Parameter, QStringLiteral("1"));
+    EventTreeItem *interval = add(repetition, QStringLiteral("interval"), EventTreeItem::Parameter, QStringLiteral("30"));
+    interval->setEditable(true);
+    add(add(disks, QStringLiteral("modifying-directory"), EventTreeItem::Event), QStringLiteral(".auditd.key"), 3)->setEditable(true);
+
+    for (int row = 0; row < root->childCount(); ++row) {
+        for (int event = 0; event < root->child(row)->childCount(); ++event) {
+            EventTreeItem *item = root->child(row)->child(event);
+            for (int child = 0; child < item->childCount(); ++child) {
+                item->child(child)->setCheckable(false);
+            }
+        }
+        root->child(row)->updateGroupCheckState();
+    }
+    return root;
+}
+
+class Models
+{
+public:
+    Models()
+    {
+        current.setRoot(sampleTree());
+        saved.setRoot(sampleTree());
+    }
+    QModelIndex find(const QString &id, int column = 0) const
+    {
+        return current.indexFromItem(current.root()->findById(id), column);
+    }
+    CheckableTreeModel current;
+    CheckableTreeModel saved;
+    QAbstractItemModelTester tester{&current, QAbstractItemModelTester::FailureReportingMode::QtTest};
+};
+}
+
+class CheckableTreeModelTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void editorRoles_data()
+    {
+        QTest::addColumn<QString>("path"); // ids from an event down, joined by "/"
+        QTest::addColumn<QVector<int>>("roles258to262");
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("file-list") << QStringLiteral("modifying-file/filter-values/.auditd.key") << QVector<int>{1, 0, 260, 0, 0} << false;
+        QTest::newRow("directory-list") << QStringLiteral("modifying-directory/.auditd.key") << QVector<int>{0, 0, 260, 0, 1} << false;
+        QTest::newRow("key-elsewhere") << QStringLiteral("file-opened/filter-values/.auditd.key") << QVector<int>{1, 0, 260, 0, 0} << false;
+        QTest::newRow("disk-limits") << QStringLiteral("disk-space/directories") << QVector<int>{0, 0, 260, 1, 0} << false;
+        QTest::newRow("scalar") << QStringLiteral("disk-space/notification_repetition/interval") << QVector<int>{0, 1, 260, 0, 0} << true;
+        QTest::newRow("object-with-enabled") << QStringLiteral("disk-space/notification_repetition") << QVector<int>{0, 1, 260, 0, 0} << false;
+    }
+
+    void editorRoles()
+    {
+        QFETCH(QString, path);
+        QFETCH(QVector<int>, roles258to262);
+        QFETCH(bool, inPlace);
+        Models models;
+        EventTreeItem *item = models.current.root();
+        const auto ids = path.split(QLatin1Char('/'));
+        for (const QString &id : ids) {
+            item = item->findById(id);
+        }
+        const QModelIndex index = models.current.indexFromItem(item);
+        for (int role = 258; role <= 262; ++role) {
+            const int expected = roles258to262.at(role - 258);
+            if (role == CheckableTreeModel::IdRole) {
+                QCOMPARE(index.data(role).toString(), item->id());
+            } else {
+                QCOMPARE(index.data(role).toInt(), expected);
+            }
+        }
+        QCOMPARE(bool(models.current.flags(index.siblingAtColumn(1)) & Qt::ItemIsEditable), inPlace);
+    }
+
+    void objectWithEnabledShowsOnOff()
+    {
+        Models models;
+        const QModelIndex repetition = models.find(QStringLiteral("notification_repetition"), 1);
+        QCOMPARE(repetition.data().toString(), QStringLiteral("On"));
+        QCOMPARE(repetition.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        QVERIFY(models.current.flags(repetition) & Qt::ItemIsUserCheckable);
+        QVERIFY(models.current.setData(repetition, Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(repetition.data().toString(), QStringLiteral("Off"));
+        QCOMPARE(repetition.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    }
+
+    void marksAndToolTips()
+    {
+        Models models;
+        const QModelIndex space = models.find(QStringLiteral("disk-space"));
+        QCOMPARE(space.data(Qt::ToolTipRole).toString(), QStringLiteral("This event generates a large volume of records in the logs"));
+        QCOMPARE(space.data(Qt::DecorationRole).userType(), qMetaTypeId<QIcon>());
+        QVERIFY(models.current.setData(space, QVariant::fromValue(EventTreeItem::NotificationsEnabled), Qt::DecorationRole));
+        QCOMPARE(space.data(Qt::DecorationRole).userType(), int(QMetaType::QPixmap));
+        QCOMPARE(space.data(Qt::DecorationRole).value<QPixmap>().width(), 2 * space.data(Qt::DecorationRole).value<QPixmap>().height());
+
+        const QModelIndex opened = models.find(QStringLiteral("file-opened"));
+        QCOMPARE(opened.data(Qt::ToolTipRole).toString(), QString());
+        QSignalSpy notified(&models.current, &CheckableTreeModel::notificationChanged);
+        QVERIFY(models.current.setData(opened, 2, Qt::DecorationRole));
+        QCOMPARE(notified.count(), 1);
+        QCOMPARE(opened.data(Qt::ToolTipRole).toString(), QStringLiteral("Notifications are enabled for this event"));
+        // A value that cannot be converted switches notifications off.
+        QVERIFY(models.current.setData(opened, QStringLiteral("many"), Qt::DecorationRole));
+        QCOMPARE(opened.data(Qt::ToolTipRole).toString(), QString());
+    }
+
+    void auditRulesIndex()
+    {
+        Models models;
+        const QModelIndex key = models.find(QStringLiteral(".auditd.key"));
+        const QModelIndex rules = key.data(CheckableTreeModel::AuditRulesIndexRole).toModelIndex();
+        QCOMPARE(rules, models.find(QStringLiteral("message-audit-rules"), 1));
+        QVERIFY(!models.find(QStringLiteral("interval")).data(CheckableTreeModel::AuditRulesIndexRole).toModelIndex().isValid());
+    }
+
+    void checkRules_data()
+    {
+        QTest::addColumn<QString>("clicked");
+        QTest::addColumn<QStringList>("checked"); // events checked afterwards
+        QTest::addColumn<QVector<int>>("groups"); // files, disks
+        // modifying-file starts checked, so "files" starts partially checked.
+        QTest::newRow("check-pulls-dependency") << QStringLiteral("dependent")
+                                                << QStringList{QStringLiteral("modifying-file"), QStringLiteral("file-opened"), QStringLiteral("dependent")}
+                                                << QVector<int>{2, 0};
+        QTest::newRow("uncheck-only-self") << QStringLiteral("modifying-file") << QStringList{} << QVector<int>{0, 0};
+        QTest::newRow("group-checks-events") << QStringLiteral("disks") << QStringList{QStringLiteral("modifying-file"), QStringLiteral("disk-space"), QStringLiteral("modifying-directory")}
+                                             << QVector<int>{1, 2};
+        QTest::newRow("partial-group-checks") << QStringLiteral("files")
+                                              << QStringList{QStringLiteral("modifying-file"), QStringLiteral("file-opened"), QStringLiteral("dependent")}
+                                              << QVector<int>{2, 0};
+    }
+
+    void checkRules()
+    {
+        QFETCH(QString, clicked);
+        QFETCH(QStringList, checked);
+        QFETCH(QVector<int>, groups);
+        Models models;
+        QSignalSpy changed(&models.current, &CheckableTreeModel::dataChanged);
+        QVERIFY(models.current.setData(models.find(clicked), Qt::Checked, Qt::CheckStateRole));
+        QCOMPARE(changed.count(), 1);
+        QStringList result;
+        for (const QString &event : {QStringLiteral("modifying-file"),
+                                     QStringLiteral("file-opened"),
+                                     QStringLiteral("dependent"),
+                                     QStringLiteral("disk-space"),
+                                     QStringLiteral("modifying-directory")}) {
+            EventTreeItem *item = models.current.root()->findById(event);
+            if (item->checkState() == Qt::Checked) {
+                result << event;
+            }
+            // "enabled" follows the event's state.
+            if (EventTreeItem *enabled = item->findChildById(QStringLiteral("enabled"))) {
+                QCOMPARE(enabled->data(1).toInt(), item->checkState() == Qt::Checked ? 1 : 0);
+            }
+        }
+        QCOMPARE(result, checked);
+        QCOMPARE(models.find(QStringLiteral("files")).data(Qt::CheckStateRole).toInt(), groups.at(0));
+        QCOMPARE(models.find(QStringLiteral("disks")).data(Qt::CheckStateRole).toInt(), groups.at(1));
+    }
+
+    void uncheckLeavesDependencies()
+    {
+        Models models;
+        QVERIFY(models.current.setData(models.find(QStringLiteral("dependent")), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(models.current.setData(models.find(QStringLiteral("dependent")), Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(models.current.root()->findById(QStringLiteral("file-opened"))->checkState(), int(Qt::Checked));
+        // Unchecking the dependency takes its dependents with it.
+        QVERIFY(models.current.setData(models.find(QStringLiteral("dependent")), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(models.current.setData(models.find(QStringLiteral("file-opened")), Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(models.current.root()->findById(QStringLiteral("dependent"))->checkState(), int(Qt::Unchecked));
+    }
+
+    void partiallyCheckedEventStays()
+    {
+        Models models;
+        EventTreeItem *event = models.current.root()->findById(QStringLiteral("disk-space"));
+        event->setCheckState(Qt::PartiallyChecked);
+        QVERIFY(models.current.setData(models.find(QStringLiteral("disk-space")), Qt::Checked, Qt::CheckStateRole));
+        QCOMPARE(event->checkState(), int(Qt::PartiallyChecked));
+    }
+
+    void auditRuleUpdate_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("files");
+        QTest::addColumn<QString>("rules");
+        QTest::newRow("watch-lines") << QStringLiteral("modifying-file") << QStringLiteral("/a, ,/b")
+                                     << QStringLiteral("-w /a -p wa -k /a, -w /b -p wa -k /b");
+        QTest::newRow("line-break-part") << QStringLiteral("modifying-file") << QStringLiteral("/a,\n") << QStringLiteral("-w /a -p wa -k /a");
+        QTest::newRow("every-architecture") << QStringLiteral("file-opened") << QStringLiteral("/etc/shadow")
+                                            << QStringLiteral(
+                                                   "-a always,exit -F arch=x86_64 -F path=/etc/shadow -S open,openat -k /etc/shadow, "
+                                                   "-a always,exit -F arch=armv7l -F path=/etc/shadow -S open,openat -k /etc/shadow, "
+                                                   "-a always,exit -F arch=aarch64 -F path=/etc/shadow -S openat -k /etc/shadow");
+        QTest::newRow("empty-list") << QStringLiteral("modifying-file") << QString() << QString();
+    }
+
+    void auditRuleUpdate()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, files);
+        QFETCH(QString, rules);
+        Models models;
+        EventTreeItem *event = models.current.root()->findById(key);
+        const QModelIndex keyIndex = models.current.indexFromItem(event->findById(QStringLiteral(".auditd.key")), 1);
+        const QModelIndex rulesIndex = keyIndex.data(CheckableTreeModel::AuditRulesIndexRole).toModelIndex();
+        QVERIFY(models.current.updateAuditRules(rulesIndex, files));
+        QCOMPARE(rulesIndex.data(Qt::EditRole).toString(), rules);
+    }
+
+    void changeTestMarksChangedItems()
+    {
+        Models models;
+        QVERIFY(!models.current.differsFrom(models.saved));
+        const QModelIndex opened = models.find(QStringLiteral("file-opened"));
+        QVERIFY(models.current.setData(opened, Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(models.current.differsFrom(models.saved));
+        EventTreeItem *item = models.current.root()->findById(QStringLiteral("file-opened"));
+        QVERIFY(item->isOverlaid());
+        QVERIFY(item->findChildById(QStringLiteral("enabled"))->isOverlaid());
+        QVERIFY(!models.current.root()->findById(QStringLiteral("modifying-file"))->isOverlaid());
+
+        QVERIFY(models.current.setData(opened, Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(!models.current.differsFrom(models.saved));
+
+        // A changed value and a changed notification state both count.
+        QVERIFY(models.current.setData(models.find(QStringLiteral("interval"), 1), QStringLiteral("60"), Qt::EditRole));
+        QVERIFY(models.current.differsFrom(models.saved));
+        QVERIFY(models.current.setData(models.find(QStringLiteral("interval"), 1), QStringLiteral("30"), Qt::EditRole));
+        QVERIFY(!models.current.differsFrom(models.saved));
+        QVERIFY(models.current.setData(opened, 1, Qt::DecorationRole));
+        QVERIFY(models.current.differsFrom(models.saved));
+    }
+
+    void emptyTextEqualsNoValue()
+    {
+        Models models;
+        const QModelIndex rules = models.current.indexFromItem(models.current.root()->findById(QStringLiteral("file-opened"))->findChildById(QStringLiteral("message-audit-rules")), 1);
+        QVERIFY(models.current.setData(rules, QString(QLatin1String("")), Qt::EditRole));
+        QVERIFY(!models.current.differsFrom(models.saved));
+    }
+
+    void headersAndReset()
+    {
+        CheckableTreeModel model;
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Type"));
+        QCOMPARE(model.columnCount(), 3);
+        QSignalSpy reset(&model, &CheckableTreeModel::modelReset);
+        model.setRoot(sampleTree());
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
+        QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+        QCOMPARE(model.flags(QModelIndex()), Qt::NoItemFlags);
+        QVERIFY(!model.setData(QModelIndex(), 1, Qt::EditRole));
+        QVERIFY(!model.data(QModelIndex()).isValid());
+    }
+};
+
+QTEST_MAIN(CheckableTreeModelTest)
+#include "checkabletreemodeltest.moc"

@@ -1,0 +1,124 @@
+#include "plugin/quoradminevents.h"
+#include "testroot.h"
+
+#include <KPluginFactory>
+#include <KPluginMetaData>
+
+#include <QJsonArray>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+#include <unistd.h>
+
+// The built plugin file, as the settings centre sees it.
+class PluginTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (geteuid() != 0) {
+            QSKIP("the module runs as root only");
+        }
+    }
+
+    void metadata()
+    {
+        const KPluginMetaData data(QStringLiteral(PLUGIN_PATH));
+        QVERIFY(data.isValid());
+        QCOMPARE(data.pluginId(), QStringLiteral("quor-admin-events"));
+        QCOMPARE(data.name(), QStringLiteral("System events registration settings"));
+        QCOMPARE(data.description(), QStringLiteral("syslog-ng-mod-velta configuration settings"));
+        QCOMPARE(data.iconName(), QStringLiteral("quor-admin-events"));
+        QCOMPARE(data.formFactors(), (QStringList{QStringLiteral("desktop"), QStringLiteral("handset"), QStringLiteral("tablet"), QStringLiteral("mediacenter")}));
+        const QJsonObject json = data.rawData();
+        QCOMPARE(json.value(QLatin1String("KPlugin")).toObject().value(QLatin1String("Name[ru]")).toString(),
+                 QStringLiteral("Настройка регистрации системных событий"));
+        QCOMPARE(json.value(QLatin1String("KPlugin")).toObject().value(QLatin1String("ServiceTypes")).toArray(), QJsonArray{QStringLiteral("KCModule")});
+        QCOMPARE(json.value(QLatin1String("X-KDE-System-Settings-Parent-Category")).toString(), QStringLiteral("System administration"));
+        QCOMPARE(json.value(QLatin1String("X-KDE-Keywords")).toString(), QStringLiteral("Log, Logging, Logs, Audit"));
+        QCOMPARE(json.value(QLatin1String("X-KDE-Keywords[ru]")).toString(), QStringLiteral("Лог, Логи, Логирование, Аудит"));
+        QCOMPARE(json.value(QLatin1String("X-Quor-AdminOnly")).toString(), QStringLiteral("true"));
+        QCOMPARE(json.value(QLatin1String("Categories")).toString(), QStringLiteral("Qt;Settings;Security;"));
+        QCOMPARE(json.value(QLatin1String("TryExec")).toString(), QStringLiteral("/usr/bin/quor-admin-events"));
+        QCOMPARE(json.value(QLatin1String("X-KDE-ParentApp")).toString(), QStringLiteral("kcontrol"));
+        QCOMPARE(json.value(QLatin1String("X-SuSE-YaST-Group")).toString(), QStringLiteral("Security"));
+    }
+
+    void parentOnlyWhenWidget()
+    {
+        TestRoot root;
+        const KPluginMetaData data(QStringLiteral(PLUGIN_PATH));
+        QObject notAWidget;
+        const auto created = KPluginFactory::instantiatePlugin<KCModule>(data, &notAWidget, {});
+        QVERIFY2(created, qPrintable(created.errorString));
+        QCOMPARE(created.plugin->parent(), nullptr);
+        QCOMPARE(created.plugin->objectName(), QStringLiteral("QuorAdminEvents"));
+        delete created.plugin;
+
+        QWidget widget;
+        const auto child = KPluginFactory::instantiatePlugin<KCModule>(data, &widget, {});
+        QVERIFY(child);
+        QCOMPARE(child.plugin->parent(), &widget);
+    }
+
+    void form()
+    {
+        TestRoot root;
+        QuorAdminEvents module(nullptr, {});
+        auto *view = module.findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        QVERIFY(view);
+        QCOMPARE(view->editTriggers(), QAbstractItemView::DoubleClicked);
+        QCOMPARE(view->header()->minimumSectionSize(), 170);
+        QVERIFY(view->alternatingRowColors());
+        QCOMPARE(view->contextMenuPolicy(), Qt::CustomContextMenu);
+        auto *settings = module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"));
+        QCOMPARE(settings->text(), QStringLiteral("Settings"));
+        QCOMPARE(settings->styleSheet(), QStringLiteral("QPushButton { text-align: left; padding: 6px; }"));
+        QCOMPARE(module.buttons(), KCModule::Help | KCModule::Apply);
+    }
+
+    void returnKey()
+    {
+        TestRoot root;
+        QuorAdminEvents module(nullptr, {});
+        module.show();
+        QApplication::setActiveWindow(&module);
+        QVERIFY(QTest::qWaitForWindowActive(&module));
+        auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
+        auto *settings = module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"));
+        QSignalSpy startStopClicked(startStop, &QPushButton::clicked);
+        QSignalSpy settingsClicked(settings, &QPushButton::clicked);
+
+        startStop->setFocus();
+        QTest::keyClick(&module, Qt::Key_Return);
+        QCOMPARE(startStopClicked.count(), 1);
+        QCOMPARE(settingsClicked.count(), 0);
+
+        settings->setFocus();
+        QTest::keyClick(&module, Qt::Key_Enter);
+        QCOMPARE(settingsClicked.count(), 1);
+        const auto windows = QApplication::topLevelWidgets();
+        for (QWidget *window : windows) {
+            if (window->windowTitle() == QLatin1String("Common parameters")) {
+                window->close();
+            }
+        }
+
+        // Nothing happens while the search field has the focus.
+        auto *search = module.findChild<QLineEdit *>();
+        if (search) {
+            search->setFocus();
+            QTest::keyClick(&module, Qt::Key_Return);
+            QCOMPARE(startStopClicked.count(), 1);
+            QCOMPARE(settingsClicked.count(), 1);
+        }
+    }
+};
+
+QTEST_MAIN(PluginTest)
+#include "plugintest.moc"
