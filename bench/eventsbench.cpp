@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -82,6 +83,7 @@ std::unique_ptr<QTemporaryDir> generateSystem(int count)
     writeText(root + Paths::EventsDictionary, "{ \"message-type\": { \"visible\": \"false\" } }\n");
     writeText(root + Paths::AuditTypeStore, "exec\n");
     QDir().mkpath(root + Paths::SyslogNgConfDir);
+    QDir().mkpath(root + QFileInfo(Paths::AuditRulesFile).path());
     return dir;
 }
 
