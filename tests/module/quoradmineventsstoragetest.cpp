@@ -164,6 +164,18 @@ private Q_SLOTS:
         QCOMPARE(resets.size(), 2);
     }
 
+    void loadTakesStockOfNotificationFiles()
+    {
+        // Written after the first load: the next load must see it. The common
+        // file of the same prefix is no notification file.
+        m_root->writeFile(Paths::PerEventFilePrefix + QStringLiteral("user-login-failed.conf"), "log { };\n");
+        m_root->writeFile(Paths::CommonSyslogNgFile, "@version: 3.38\n");
+        m_module->load();
+        const EventTreeItem *root = m_module->savedModel()->root();
+        QVERIFY(root->findById(QStringLiteral("user-login-failed"))->notificationsOn());
+        QVERIFY(!root->findById(QStringLiteral("user-logout"))->notificationsOn());
+    }
+
     void missingEventSettings_data()
     {
         QTest::addColumn<bool>("removeDir");
