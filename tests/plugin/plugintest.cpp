@@ -86,6 +86,8 @@ private Q_SLOTS:
     void returnKey()
     {
         TestRoot root;
+        // Showing the page loads it, and loading needs the event settings.
+        root.copySampleSystem();
         QuorAdminEvents module(nullptr, {});
         module.show();
         QApplication::setActiveWindow(&module);
