@@ -33,8 +33,14 @@ public:
     QuorAdminEvents(QWidget *parent, const QVariantList &args);
     ~QuorAdminEvents() override;
 
-    CheckableTreeModel *savedModel() const { return m_savedModel; }
-    CheckableTreeModel *currentModel() const { return m_currentModel; }
+    CheckableTreeModel *savedModel() const
+    {
+        return m_savedModel;
+    }
+    CheckableTreeModel *currentModel() const
+    {
+        return m_currentModel;
+    }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -57,6 +63,8 @@ private:
     void stopLoggingService();
     void reloadOnFileChange();
     void readNotificationFilesOnDisk();
+    // Column 0 of the first selected row in the current model; invalid without a selection.
+    QModelIndex selectedEventIndex() const;
     void showContextMenu(const QPoint &pos);
     void switchNotificationsOff(EventTreeItem *event);
     void openNotificationDialog(EventTreeItem *event, NotificationsDialogType type);
