@@ -33,14 +33,8 @@ public:
     QuorAdminEvents(QWidget *parent, const QVariantList &args);
     ~QuorAdminEvents() override;
 
-    CheckableTreeModel *savedModel() const
-    {
-        return m_savedModel;
-    }
-    CheckableTreeModel *currentModel() const
-    {
-        return m_currentModel;
-    }
+    CheckableTreeModel *savedModel() const { return m_savedModel; }
+    CheckableTreeModel *currentModel() const { return m_currentModel; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
