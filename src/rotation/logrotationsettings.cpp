@@ -1,20 +1,183 @@
 #include "logrotationsettings.h"
 
+#include "ui_logrotationsettings.h"
+
+#include "logrotateparser.h"
+#include "model/treeitem.h"
+#include "platform/paths.h"
+#include "rotationwriter.h"
+
+#include <KLocalizedString>
+
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include <utility>
+
+namespace
+{
+constexpr quint64 MaxLogs = 99;
+constexpr quint64 MaxLogSizeMb = 4096;
+
+const QString Rotate = QStringLiteral("rotate");
+const QString Size = QStringLiteral("size");
+
+// A logrotate size is a byte count with an optional unit (k or K, M, G); the panel
+// counts whole megabytes, rounded up so that a small limit does not become none.
+quint64 sizeInMegabytes(QString value)
+{
+    quint64 bytesPerUnit = 1;
+    const QChar unit = value.isEmpty() ? QChar() : value.back();
+    if (unit == QLatin1Char('k') || unit == QLatin1Char('K')) {
+        bytesPerUnit = 1024;
+    } else if (unit == QLatin1Char('M')) {
+        bytesPerUnit = 1024 * 1024;
+    } else if (unit == QLatin1Char('G')) {
+        bytesPerUnit = 1024 * 1024 * 1024;
+    }
+    if (bytesPerUnit != 1) {
+        value.chop(1);
+    }
+    const quint64 number = value.toULongLong();
+    constexpr quint64 megabyte = 1024 * 1024;
+    if (bytesPerUnit >= megabyte) {
+        return qMin(number, MaxLogSizeMb) * (bytesPerUnit / megabyte);
+    }
+    const quint64 perMegabyte = megabyte / bytesPerUnit;
+    return number / perMegabyte + (number % perMegabyte != 0 ? 1 : 0);
+}
+
+// A byte count as a value with two decimals and its unit.
+std::pair<QString, QString> scaled(qint64 bytes)
+{
+    const QStringList units{i18n("B"), i18n("KB"), i18n("MB"), i18n("GB"), i18n("TB")};
+    double value = double(bytes);
+    int unit = 0;
+    while (unit < units.size() - 1 && qint64(value / 1024) >= 1) {
+        value /= 1024;
+        ++unit;
+    }
+    return {QString::number(value, 'f', 2), units.at(unit)};
+}
+
+std::unique_ptr<TreeItem> directive(const QString &word, const QString &value = QString())
+{
+    return std::make_unique<TreeItem>(QVector<QVariant>{word, value});
+}
+}
+
 LogRotationSettings::LogRotationSettings(QWidget *parent)
     : QWidget(parent)
+    , ui(std::make_unique<Ui::LogRotationSettings>())
 {
+    ui->setupUi(this);
+    const std::pair<QString, QString> periods[] = {
+        {QStringLiteral("daily"), i18n("day")},
+        {QStringLiteral("weekly"), i18n("week")},
+        {QStringLiteral("monthly"), i18n("month")},
+        {QStringLiteral("yearly"), i18n("year")},
+    };
+    for (const auto &[word, text] : periods) {
+        ui->periodComboBox->addItem(text, word);
+    }
+    reset();
+    statistics();
 }
 
 LogRotationSettings::~LogRotationSettings() = default;
 
-void LogRotationSettings::load()
+void LogRotationSettings::reset()
 {
+    // Unchecking disables the controls through the form's connections.
+    ui->numberCheckBox->setChecked(false);
+    ui->logSizeCheckBox->setChecked(false);
+    ui->periodCheckBox->setChecked(false);
 }
 
-void LogRotationSettings::save()
+bool LogRotationSettings::isOwnedDirective(const QString &word) const
 {
+    return word == Rotate || word == Size || ui->periodComboBox->findData(word) >= 0;
+}
+
+void LogRotationSettings::on_logSizeCheckBox_stateChanged(int state)
+{
+    if (state == Qt::Checked) {
+        ui->periodCheckBox->setChecked(false);
+    }
+}
+
+void LogRotationSettings::on_periodCheckBox_stateChanged(int state)
+{
+    if (state == Qt::Checked) {
+        ui->logSizeCheckBox->setChecked(false);
+    }
+}
+
+void LogRotationSettings::load()
+{
+    reset();
+    LogRotateParser parser(Paths::placed(Paths::LogRotateFile));
+    m_tree.reset(parser.parse());
+    ui->_settingsPanel->setEnabled(m_tree != nullptr);
+    ui->_settingsPanel->setToolTip(parser.errorString());
+    const TreeItem *block = m_tree ? m_tree->child(0) : nullptr;
+    if (!block) {
+        return;
+    }
+    // Walking in file order leaves the last of repeated directives shown: it is
+    // the one logrotate applies.
+    for (int row = 0; row < block->childCount(); ++row) {
+        const QString word = block->child(row)->data(0).toString();
+        const QString value = block->child(row)->data(1).toString();
+        if (word == Rotate) {
+            ui->numberOfLogs->setValue(int(qMin(value.toULongLong(), MaxLogs)));
+            ui->numberCheckBox->setChecked(true);
+        } else if (word == Size) {
+            ui->logSize->setValue(int(qMin(sizeInMegabytes(value), MaxLogSizeMb)));
+            ui->logSizeCheckBox->setChecked(true);
+        } else if (const int index = ui->periodComboBox->findData(word); index >= 0) {
+            ui->periodComboBox->setCurrentIndex(index);
+            ui->periodCheckBox->setChecked(true);
+        }
+    }
+}
+
+bool LogRotationSettings::save()
+{
+    if (!m_tree || m_tree->childCount() != 1) {
+        return true;
+    }
+    TreeItem *block = m_tree->child(0);
+    // Repeated directives go too, or the last of them would override the panel.
+    for (int row = block->childCount() - 1; row >= 0; --row) {
+        if (isOwnedDirective(block->child(row)->data(0).toString())) {
+            block->removeChild(row);
+        }
+    }
+    if (ui->periodCheckBox->isChecked()) {
+        block->appendChild(directive(ui->periodComboBox->currentData().toString()), true);
+    }
+    if (ui->logSizeCheckBox->isChecked()) {
+        block->appendChild(directive(Size, QString::number(ui->logSize->value()) + QLatin1Char('M')), true);
+    }
+    if (ui->numberCheckBox->isChecked()) {
+        block->appendChild(directive(Rotate, QString::number(ui->numberOfLogs->value())), true);
+    }
+    return RotationWriter(Paths::placed(Paths::LogRotateFile)).write(m_tree.get());
 }
 
 void LogRotationSettings::statistics()
 {
+    const QFileInfo log(Paths::placed(Paths::MainEventLog));
+    if (!log.exists()) {
+        ui->logSizeLabel->setText(i18n("unknown"));
+        ui->diskSpaceLabel->setText(i18n("unknown"));
+        return;
+    }
+    const auto [size, sizeUnit] = scaled(log.size());
+    ui->logSizeLabel->setText(i18n("%1 %2", size, sizeUnit));
+    const QStorageInfo storage(log.absolutePath());
+    const auto [total, totalUnit] = scaled(storage.bytesTotal());
+    const auto [available, availableUnit] = scaled(storage.bytesAvailable());
+    ui->diskSpaceLabel->setText(i18n("%1 %2 / %3 %4", total, totalUnit, available, availableUnit));
 }

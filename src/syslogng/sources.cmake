@@ -1,3 +1,6 @@
 target_sources(quoradminevents_static PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/destinationssettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/commonsettingsparser.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/commonwriter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/syslogngstring.cpp
 )

@@ -1,0 +1,81 @@
+#include "logrotateparser.h"
+
+#include "model/treeitem.h"
+#include "platform/process.h"
+
+#include <KLocalizedString>
+
+#include <algorithm>
+
+namespace
+{
+constexpr int CheckTimeoutMs = 30000;
+
+bool isBrace(const QString &line)
+{
+    const QString trimmed = line.trimmed();
+    return trimmed == QLatin1String("{") || trimmed == QLatin1String("}");
+}
+}
+
+LogRotateParser::LogRotateParser(const QString &fileName, QObject *parent)
+    : AbstractConfigParser(fileName, parent)
+{
+}
+
+LogRotateParser::~LogRotateParser() = default;
+
+bool LogRotateParser::passesCheck() const
+{
+    const Process::Result result = Process::run(QStringLiteral("logrotate"), {filePath(), QStringLiteral("-d")}, CheckTimeoutMs, Process::Channels::Separate);
+    // A tool that cannot be run gives no verdict; one that hangs has not passed.
+    const int exitCode = result.started ? result.exitCode : 0;
+    const QStringList errorLines = QString::fromLocal8Bit(result.errorOutput).split(QLatin1Char('\n'));
+    const auto noLogs = std::count_if(errorLines.cbegin(), errorLines.cend(), [](const QString &line) {
+        return line.contains(QLatin1String("Handling 0 logs"));
+    });
+    return exitCode == 0 && noLogs != 1;
+}
+
+TreeItem *LogRotateParser::parse()
+{
+    // Read before checking: reading clears the error text the check may set.
+    const QString text = readFile();
+    if (text.isEmpty()) {
+        return nullptr;
+    }
+    if (!passesCheck()) {
+        setErrorString(filePath() + QLatin1String(": ") + i18n("Bad config file"));
+    }
+
+    QStringList lines;
+    const QStringList allLines = text.split(QLatin1Char('\n'));
+    for (const QString &line : allLines) {
+        if (!line.startsWith(QLatin1Char('#')) && !line.trimmed().isEmpty()) {
+            lines.append(line);
+        }
+    }
+
+    auto root = std::make_unique<TreeItem>(QVector<QVariant>{i18n("Parameter"), i18n("Value")});
+    const QString header = lines.isEmpty() ? QString() : QString(lines.takeFirst()).remove(QLatin1Char('{')).remove(QLatin1Char('}')).simplified();
+    auto block = std::make_unique<TreeItem>(QVector<QVariant>{header, QVariant()}, root.get());
+    lines.erase(std::remove_if(lines.begin(), lines.end(), isBrace), lines.end());
+
+    for (int i = 0; i < lines.size(); ++i) {
+        QStringList parts = lines.at(i).simplified().split(QLatin1Char(' '));
+        const QString word = parts.takeFirst();
+        QString value;
+        if (word == QLatin1String("postrotate")) {
+            // The script line is kept with its directive; a longer script goes on as
+            // directives. An empty script keeps its endscript.
+            if (i + 1 < lines.size() && lines.at(i + 1).simplified() != QLatin1String("endscript")) {
+                value = lines.at(++i).simplified();
+            }
+        } else {
+            value = parts.join(QLatin1Char(' '));
+        }
+        block->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{word, value}, block.get()));
+    }
+    root->appendChild(std::move(block));
+    return root.release();
+}

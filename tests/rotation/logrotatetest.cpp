@@ -1,0 +1,148 @@
+#include "model/treeitem.h"
+#include "platform/paths.h"
+#include "rotation/logrotateparser.h"
+#include "rotation/rotationwriter.h"
+#include "testroot.h"
+
+#include <QTest>
+
+#include <memory>
+
+namespace
+{
+const QString RotateFile = Paths::LogRotateFile;
+
+// The block as its header and one "word=value" per directive, joined by "|".
+QString describe(const TreeItem *root)
+{
+    const TreeItem *block = root->child(0);
+    QStringList parts{block->data(0).toString()};
+    for (int row = 0; row < block->childCount(); ++row) {
+        parts << block->child(row)->data(0).toString() + QLatin1Char('=') + block->child(row)->data(1).toString();
+    }
+    return parts.join(QLatin1Char('|'));
+}
+
+std::unique_ptr<TreeItem> parseFile(const QString &systemPath, QString *error = nullptr)
+{
+    LogRotateParser parser(Paths::placed(systemPath));
+    std::unique_ptr<TreeItem> tree(parser.parse());
+    if (error) {
+        *error = parser.errorString();
+    }
+    return tree;
+}
+}
+
+class LogRotateTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void parse_data();
+    void parse();
+    void unreadable_data();
+    void unreadable();
+    void checkWithoutTool();
+    void writeToMissingDirectory();
+};
+
+void LogRotateTest::parse_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: the sample file
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<bool>("checkFails");
+
+    const QString log = QStringLiteral("/dorvex/log/velta/events");
+    QTest::newRow("sample") << QByteArray()
+                            << log + QStringLiteral("|rotate=10|size=100M|missingok=|notifempty=|compress=|delaycompress=")
+            + QStringLiteral("|postrotate=invoke-rc.d syslog-ng reload > /dev/null|endscript=")
+                            << false;
+    QTest::newRow("comments-and-blank-lines-only") << QByteArray("# nothing here\n\n   \n#\n") << QString() << true;
+    QTest::newRow("brace-on-header-and-odd-spacing") << QByteArray("/dorvex/log/velta/events  {\n   size    10M   \n\tmissingok\n  }  \n")
+                                                     << log + QStringLiteral("|size=10M|missingok=") << false;
+    QTest::newRow("without-braces") << QByteArray("/dorvex/log/velta/events\nrotate 3\nmissingok\n") << log + QStringLiteral("|rotate=3|missingok=") << true;
+    QTest::newRow("bad-size-unit") << QByteArray("/dorvex/log/velta/events\n{\n\tsize 5m\n\tmissingok\n}\n") << log + QStringLiteral("|size=5m|missingok=")
+                                   << true;
+    QTest::newRow("empty-script-keeps-endscript") << QByteArray("/dorvex/log/velta/events\n{\n\tmissingok\n\tpostrotate\n\tendscript\n}\n")
+                                                  << log + QStringLiteral("|missingok=|postrotate=|endscript=") << false;
+    QTest::newRow("two-line-script") << QByteArray("/dorvex/log/velta/events\n{\n\tmissingok\n\tpostrotate\n\t\tsync\n\t\tkill -HUP 1\n\tendscript\n}\n")
+                                     << log + QStringLiteral("|missingok=|postrotate=sync|kill=-HUP 1|endscript=") << false;
+}
+
+// Whatever is read is written back so that it reads the same, and a file that
+// logrotate accepted stays accepted.
+void LogRotateTest::parse()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, tree);
+    QFETCH(bool, checkFails);
+    TestRoot root;
+    if (content.isEmpty()) {
+        root.copySampleSystem();
+    } else {
+        root.writeFile(RotateFile, content);
+    }
+
+    QString error;
+    const std::unique_ptr<TreeItem> parsed = parseFile(RotateFile, &error);
+    QVERIFY(parsed);
+    QCOMPARE(parsed->childCount(), 1);
+    QCOMPARE(describe(parsed.get()), tree);
+    QCOMPARE(error, checkFails ? root.placed(RotateFile) + QStringLiteral(": Bad config file") : QString());
+
+    const QString copy = QStringLiteral("/etc/logrotate.d/copy");
+    QVERIFY(RotationWriter(Paths::placed(copy)).write(parsed.get()));
+    const std::unique_ptr<TreeItem> reparsed = parseFile(copy, &error);
+    QVERIFY(reparsed);
+    QCOMPARE(describe(reparsed.get()), tree);
+    QVERIFY(checkFails || error.isEmpty());
+}
+
+void LogRotateTest::unreadable_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("empty-file") << true << QStringLiteral("Bad config file");
+    QTest::newRow("missing-file") << false << QStringLiteral("No such file or directory");
+}
+
+void LogRotateTest::unreadable()
+{
+    QFETCH(bool, exists);
+    QFETCH(QString, error);
+    TestRoot root;
+    if (exists) {
+        root.writeFile(RotateFile, QByteArray());
+    }
+    QString actualError;
+    QVERIFY(!parseFile(RotateFile, &actualError));
+    QCOMPARE(actualError, error);
+}
+
+// Without logrotate there is no verdict, so no error.
+void LogRotateTest::checkWithoutTool()
+{
+    TestRoot root;
+    root.writeFile(RotateFile, "# nothing here\n");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QUOR_FAKEBIN_DIR);
+    QString error;
+    const std::unique_ptr<TreeItem> parsed = parseFile(RotateFile, &error);
+    qputenv("PATH", path);
+    QVERIFY(parsed);
+    QCOMPARE(error, QString());
+}
+
+void LogRotateTest::writeToMissingDirectory()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    const std::unique_ptr<TreeItem> parsed = parseFile(RotateFile);
+    const QString target = QStringLiteral("/etc/missing.d/syslog-ng-mod-velta");
+    QVERIFY(!RotationWriter(Paths::placed(target)).write(parsed.get()));
+    QVERIFY(!root.exists(target));
+}
+
+QTEST_GUILESS_MAIN(LogRotateTest)
+#include "logrotatetest.moc"

@@ -1,0 +1,255 @@
+#include "rotation/logrotationsettings.h"
+#include "platform/paths.h"
+#include "testroot.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTest>
+
+namespace
+{
+const QString RotateFile = Paths::LogRotateFile;
+const QByteArray Header = "/dorvex/log/velta/events\n{\n";
+const QByteArray SampleTail =
+    "\tmissingok\n\tnotifempty\n\tcompress\n\tdelaycompress\n\tpostrotate\n\t\tinvoke-rc.d syslog-ng reload > /dev/null\n\tendscript\n}\n";
+
+template<typename T>
+T *control(const QWidget &settings, const char *name)
+{
+    return settings.findChild<T *>(QLatin1String(name));
+}
+
+// The settings as the panel shows them: -1 for an unchecked number or size, an
+// empty period when unchecked.
+QVariantList shown(const QWidget &settings)
+{
+    const auto value = [&settings](const char *box, const char *spin) {
+        return control<QCheckBox>(settings, box)->isChecked() ? control<QSpinBox>(settings, spin)->value() : -1;
+    };
+    const auto period = control<QComboBox>(settings, "periodComboBox");
+    return {value("numberCheckBox", "numberOfLogs"),
+            value("logSizeCheckBox", "logSize"),
+            control<QCheckBox>(settings, "periodCheckBox")->isChecked() ? period->currentData().toString() : QString()};
+}
+
+// Each control is enabled exactly when its box is checked.
+bool controlsFollowBoxes(const QWidget &settings)
+{
+    return control<QSpinBox>(settings, "numberOfLogs")->isEnabled() == control<QCheckBox>(settings, "numberCheckBox")->isChecked()
+        && control<QSpinBox>(settings, "logSize")->isEnabled() == control<QCheckBox>(settings, "logSizeCheckBox")->isChecked()
+        && control<QComboBox>(settings, "periodComboBox")->isEnabled() == control<QCheckBox>(settings, "periodCheckBox")->isChecked();
+}
+
+QWidget *settingsPanel(const QWidget &settings)
+{
+    return control<QWidget>(settings, "_settingsPanel");
+}
+}
+
+class LogRotationSettingsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void load_data();
+    void load();
+    void withoutFile_data();
+    void withoutFile();
+    void badFileStillLoads();
+    void saveCombinations_data();
+    void saveCombinations();
+    void saveNormalises_data();
+    void saveNormalises();
+    void statistics_data();
+    void statistics();
+};
+
+void LogRotationSettingsTest::load_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: the sample file
+    QTest::addColumn<QVariantList>("expected"); // number, size, period
+
+    const QString none;
+    QTest::newRow("sample") << QByteArray() << QVariantList{10, 100, none};
+    QTest::newRow("rotate-250-clamped-to-99") << Header + "\trotate 250\n}\n" << QVariantList{99, -1, none};
+    QTest::newRow("rotate-not-a-number-is-0") << Header + "\trotate many\n}\n" << QVariantList{0, -1, none};
+    QTest::newRow("repeated-rotate-last-applies") << Header + "\trotate 3\n\tmissingok\n\trotate 5\n}\n" << QVariantList{5, -1, none};
+    QTest::newRow("size-2G-in-megabytes") << Header + "\tsize 2G\n}\n" << QVariantList{-1, 2048, none};
+    QTest::newRow("size-in-bytes-rounded-up") << Header + "\tsize 1048577\n}\n" << QVariantList{-1, 2, none};
+    QTest::newRow("size-100k-rounded-up") << Header + "\tsize 100k\n}\n" << QVariantList{-1, 1, none};
+    QTest::newRow("size-clamped-to-4096") << Header + "\tsize 9000M\n}\n" << QVariantList{-1, 4096, none};
+    QTest::newRow("daily-after-size-applies") << Header + "\tsize 10M\n\tdaily\n}\n" << QVariantList{-1, -1, QStringLiteral("daily")};
+    QTest::newRow("size-after-weekly-applies") << Header + "\tweekly\n\tsize 10M\n}\n" << QVariantList{-1, 10, none};
+    QTest::newRow("monthly") << Header + "\trotate 4\n\tmonthly\n}\n" << QVariantList{4, -1, QStringLiteral("monthly")};
+}
+
+void LogRotationSettingsTest::load()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QVariantList, expected);
+    TestRoot root;
+    content.isEmpty() ? root.copySampleSystem() : root.writeFile(RotateFile, content);
+    LogRotationSettings settings;
+    // A load replaces whatever the controls held before.
+    control<QCheckBox>(settings, "periodCheckBox")->setChecked(true);
+    control<QCheckBox>(settings, "numberCheckBox")->setChecked(true);
+
+    settings.load();
+    QVERIFY(settingsPanel(settings)->isEnabled());
+    QCOMPARE(shown(settings), expected);
+    QVERIFY(controlsFollowBoxes(settings));
+}
+
+void LogRotationSettingsTest::withoutFile_data()
+{
+    QTest::addColumn<bool>("exists");
+
+    QTest::newRow("empty-file") << true;
+    QTest::newRow("missing-file") << false;
+}
+
+void LogRotationSettingsTest::withoutFile()
+{
+    QFETCH(bool, exists);
+    TestRoot root;
+    if (exists) {
+        root.writeFile(RotateFile, QByteArray());
+    }
+    LogRotationSettings settings;
+    settings.load();
+    QVERIFY(!settingsPanel(settings)->isEnabled());
+    QVERIFY(!settingsPanel(settings)->toolTip().isEmpty());
+
+    QVERIFY(settings.save());
+    QCOMPARE(root.exists(RotateFile), exists);
+    QCOMPARE(root.readFile(RotateFile), QByteArray());
+}
+
+// A file logrotate ignores (writable by others) is still shown, with the reason.
+void LogRotationSettingsTest::badFileStillLoads()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    QVERIFY(QFile(root.placed(RotateFile)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther | QFileDevice::WriteOther));
+    LogRotationSettings settings;
+    settings.load();
+    QVERIFY(settingsPanel(settings)->isEnabled());
+    QCOMPARE(settingsPanel(settings)->toolTip(), root.placed(RotateFile) + QStringLiteral(": Bad config file"));
+    QCOMPARE(shown(settings), (QVariantList{10, 100, QString()}));
+}
+
+void LogRotationSettingsTest::saveCombinations_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("period");
+
+    const int numbers[] = {0, 5, 99};
+    const int sizes[] = {1, 250, 4096};
+    const char *periods[] = {"daily", "weekly", "monthly", "yearly"};
+    for (int boxes = 0; boxes < 8; ++boxes) {
+        const bool number = boxes & 1;
+        const bool size = boxes & 2;
+        const bool period = boxes & 4;
+        const QByteArray name = QByteArray(number ? "rotate" : "no-rotate") + (size ? "-size" : "-no-size") + (period ? "-period" : "-no-period");
+        QTest::newRow(name.constData()) << (number ? numbers[boxes % 3] : -1) << (size ? sizes[boxes % 3] : -1)
+                                        << (period ? QLatin1String(periods[boxes % 4]) : QString());
+    }
+}
+
+// Every combination is written so that logrotate accepts it and the panel reads
+// back what was set; checking the period unchecks the size.
+void LogRotationSettingsTest::saveCombinations()
+{
+    QFETCH(int, number);
+    QFETCH(int, size);
+    QFETCH(QString, period);
+    TestRoot root;
+    root.copySampleSystem();
+    LogRotationSettings settings;
+    settings.load();
+
+    control<QCheckBox>(settings, "numberCheckBox")->setChecked(number >= 0);
+    control<QSpinBox>(settings, "numberOfLogs")->setValue(number);
+    control<QCheckBox>(settings, "logSizeCheckBox")->setChecked(size >= 0);
+    control<QSpinBox>(settings, "logSize")->setValue(size);
+    control<QCheckBox>(settings, "periodCheckBox")->setChecked(!period.isEmpty());
+    const auto periodComboBox = control<QComboBox>(settings, "periodComboBox");
+    periodComboBox->setCurrentIndex(periodComboBox->findData(period));
+    const QVariantList expected{number, period.isEmpty() ? size : -1, period};
+    QCOMPARE(shown(settings), expected);
+    QVERIFY(settings.save());
+
+    QByteArray written = Header;
+    if (number >= 0) {
+        written += "\trotate " + QByteArray::number(number) + '\n';
+    }
+    if (expected.at(1).toInt() >= 0) {
+        written += "\tsize " + QByteArray::number(size) + "M\n";
+    }
+    if (!period.isEmpty()) {
+        written += '\t' + period.toLatin1() + '\n';
+    }
+    QCOMPARE(root.readFile(RotateFile), written + SampleTail);
+
+    settings.load();
+    QCOMPARE(settingsPanel(settings)->toolTip(), QString()); // logrotate accepts it
+    QCOMPARE(shown(settings), expected);
+}
+
+void LogRotationSettingsTest::saveNormalises_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("written");
+
+    QTest::newRow("repeated-rotate-collapses") << Header + "\trotate 3\n\tmissingok\n\trotate 5\n}\n" << Header + "\trotate 5\n\tmissingok\n}\n";
+    QTest::newRow("size-2G-kept-as-2048M") << Header + "\tmissingok\n\tsize 2G\n}\n" << Header + "\tsize 2048M\n\tmissingok\n}\n";
+    QTest::newRow("size-before-daily-drops-size") << Header + "\tsize 10M\n\tdaily\n\tmissingok\n}\n" << Header + "\tdaily\n\tmissingok\n}\n";
+}
+
+// Saving without edits keeps what logrotate applied.
+void LogRotationSettingsTest::saveNormalises()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, written);
+    TestRoot root;
+    root.writeFile(RotateFile, content);
+    LogRotationSettings settings;
+    settings.load();
+    QVERIFY(settings.save());
+    QCOMPARE(root.readFile(RotateFile), written);
+}
+
+void LogRotationSettingsTest::statistics_data()
+{
+    QTest::addColumn<qint64>("bytes"); // -1: no log
+    QTest::addColumn<QString>("logSize");
+
+    QTest::newRow("missing-log") << qint64(-1) << QStringLiteral("unknown");
+    QTest::newRow("empty-log") << qint64(0) << QStringLiteral("0.00 B");
+    QTest::newRow("1023-bytes") << qint64(1023) << QStringLiteral("1023.00 B");
+    QTest::newRow("1536-bytes") << qint64(1536) << QStringLiteral("1.50 KB");
+    QTest::newRow("one-megabyte") << qint64(1024 * 1024) << QStringLiteral("1.00 MB");
+}
+
+void LogRotationSettingsTest::statistics()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, logSize);
+    TestRoot root;
+    if (bytes >= 0) {
+        root.writeFile(Paths::MainEventLog, QByteArray());
+        QVERIFY(QFile::resize(root.placed(Paths::MainEventLog), bytes));
+    }
+    LogRotationSettings settings;
+    QCOMPARE(control<QLabel>(settings, "logSizeLabel")->text(), logSize);
+    const QString diskSpace = control<QLabel>(settings, "diskSpaceLabel")->text();
+    static const QRegularExpression scaledPair(QStringLiteral("^\\d+\\.\\d\\d [KMGT]?B / \\d+\\.\\d\\d [KMGT]?B$"));
+    QVERIFY2(bytes < 0 ? diskSpace == QLatin1String("unknown") : scaledPair.match(diskSpace).hasMatch(), qPrintable(diskSpace));
+}
+
+QTEST_MAIN(LogRotationSettingsTest)
+#include "logrotationsettingstest.moc"

@@ -1,0 +1,194 @@
+#include "model/treeitem.h"
+#include "platform/paths.h"
+#include "syslogng/commonsettingsparser.h"
+#include "syslogng/commonwriter.h"
+#include "syslogngcheck.h"
+#include "testroot.h"
+
+#include <QTest>
+
+#include <memory>
+
+namespace
+{
+QString cell(const TreeItem *item, int column)
+{
+    const QVariant value = item->data(column);
+    return value.isValid() ? value.toString() : QStringLiteral("<none>");
+}
+
+// One line per node below the root: "kind|name|<none>", options indented by ">".
+QStringList dump(const TreeItem *root)
+{
+    QStringList lines;
+    for (int i = 0; i < root->childCount(); ++i) {
+        const TreeItem *statement = root->child(i);
+        lines << cell(statement, 0) + QLatin1Char('|') + cell(statement, 1) + QLatin1Char('|') + cell(statement, 2);
+        for (int j = 0; j < statement->childCount(); ++j) {
+            const TreeItem *option = statement->child(j);
+            lines << QLatin1Char('>') + cell(option, 0) + QLatin1Char('|') + cell(option, 1) + QLatin1Char('|') + cell(option, 2);
+        }
+    }
+    return lines;
+}
+
+// The inverse of dump() for building trees to write.
+std::unique_ptr<TreeItem> treeFrom(const QStringList &lines)
+{
+    auto root = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("Parameter"), QStringLiteral("Name"), QStringLiteral("Value")});
+    TreeItem *statement = nullptr;
+    for (const QString &line : lines) {
+        const QStringList parts = line.mid(line.startsWith(QLatin1Char('>')) ? 1 : 0).split(QLatin1Char('|'));
+        auto node = std::make_unique<TreeItem>(QVector<QVariant>{parts.value(0), QVariant(), parts.value(1)});
+        if (line.startsWith(QLatin1Char('>'))) {
+            statement->appendChild(std::move(node));
+        } else {
+            node->setItemData({parts.value(0), parts.value(1), QVariant()});
+            statement = node.get();
+            root->appendChild(std::move(node));
+        }
+    }
+    return root;
+}
+
+std::unique_ptr<TreeItem> parse(const QString &path, QString *error = nullptr)
+{
+    CommonSettingsParser parser(path);
+    std::unique_ptr<TreeItem> root(parser.parse());
+    if (error) {
+        *error = parser.errorString();
+    }
+    return root;
+}
+
+QByteArray sampleCommonFile()
+{
+    QFile file(QStringLiteral(QUOR_DATA_DIR "/root") + Paths::CommonSyslogNgFile);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class CommonSettingsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void parse_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("expected");
+        // The blank line before it stays with the directive text.
+        QTest::newRow("directive-after-blocks-comes-first")
+            << QByteArray("log {\n    source(s);\n};\n\n@include \"extra.conf\"\n\n")
+            << QStringList{QStringLiteral("\n@include|extra.conf|<none>"), QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")};
+        QTest::newRow("directive-without-quotes-gives-nothing") << QByteArray("@version: 3.38\n\n") << QStringList();
+        QTest::newRow("last-one-line-statement-is-lost") << QByteArray("destination a {\n    file(\"/a\");\n};\ndestination b { file(\"/b\"); };")
+                                                         << QStringList{QStringLiteral("destination|a|<none>"), QStringLiteral(">file|<none>|\"/a\"")};
+        QTest::newRow("unbalanced-brace-drops-the-rest")
+            << QByteArray("destination a {\n    file(\"/a\");\n\nlog {\n    destination(a);\n};\n\n") << QStringList();
+        QTest::newRow("option-over-two-lines") << QByteArray("destination a {\n    file(\"/a\"\n        template(\"$MSG\\n\"));\n};\n\n")
+                                               << QStringList{QStringLiteral("destination|a|<none>"),
+                                                              QStringLiteral(">file|<none>|\"/a\"\ntemplate(\"$MSG\\n\")")};
+        QTest::newRow("nested-block-is-one-option") << QByteArray("log {\n    channel {\n        filter(f);\n    };\n};\n\n")
+                                                    << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">\nchannel |<none>|\nfilter(f);\n")};
+        QTest::newRow("network-option-held-back-by-port")
+            << QByteArray("destination n {\n    network(\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol));\n};\n\n")
+            << QStringList{QStringLiteral("destination|n|<none>"),
+                           QStringLiteral(">network|<none>|\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol)")};
+    }
+
+    void parse()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, expected);
+        TestRoot root;
+        root.writeFile(Paths::CommonSyslogNgFile, content);
+        QCOMPARE(dump(::parse(root.placed(Paths::CommonSyslogNgFile)).get()), expected);
+    }
+
+    void unreadableFile_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("missing") << false;
+        QTest::newRow("empty") << true;
+    }
+
+    void unreadableFile()
+    {
+        QFETCH(bool, exists);
+        TestRoot root;
+        if (exists) {
+            root.writeFile(Paths::CommonSyslogNgFile, QByteArray());
+        }
+        QString error;
+        const auto tree = ::parse(root.placed(Paths::CommonSyslogNgFile), &error);
+        QCOMPARE(tree->childCount(), 0);
+        QCOMPARE(cell(tree.get(), 0) + cell(tree.get(), 1) + cell(tree.get(), 2), QStringLiteral("ParameterNameValue"));
+        if (exists) {
+            QCOMPARE(error, QStringLiteral("Bad config file"));
+        } else {
+            QVERIFY(!error.isEmpty());
+        }
+    }
+
+    // Files of the writer's form read, write and read again unchanged, byte
+    // for byte, and syslog-ng accepts what was written.
+    void roundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("sample-common-file") << sampleCommonFile();
+        QTest::newRow("directive-and-unnamed-log") << QByteArray(
+            "@define velta-dir \"/dorvex/log/velta\"\n\nsource velta_events_src {\n    internal();\n};\n\n"
+            "log {\n    source(velta_events_src);\n    flags(final);\n};\n\n");
+        QTest::newRow("values-with-or-and-and") << QByteArray(
+            "source velta_events_src {\n    internal();\n};\n\ndestination velta_or_dst {\n    file(\"/var/log/velta/vendor-and-more\");\n};\n\n"
+            "log {\n    source(velta_events_src);\n    destination(velta_or_dst);\n};\n\n");
+    }
+
+    void roundTrip()
+    {
+        QFETCH(QByteArray, content);
+        QVERIFY(!content.isEmpty());
+        TestRoot root;
+        root.writeFile(Paths::CommonSyslogNgFile, content);
+        const auto first = ::parse(root.placed(Paths::CommonSyslogNgFile));
+        QVERIFY(first->childCount() > 0);
+        QVERIFY(CommonWriter(root.placed(Paths::CommonSyslogNgFile)).write(first.get()));
+        QCOMPARE(QString::fromUtf8(root.readFile(Paths::CommonSyslogNgFile)), QString::fromUtf8(content));
+        QCOMPARE(dump(::parse(root.placed(Paths::CommonSyslogNgFile)).get()), dump(first.get()));
+        QString errors;
+        QVERIFY2(syslogNgAccepts(root, &errors), qPrintable(errors));
+    }
+
+    void writer_data()
+    {
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("no-statements") << QStringList() << QStringList();
+        QTest::newRow("block-without-options") << QStringList{QStringLiteral("log|")} << QStringList{QStringLiteral("log {\n};\n")};
+        QTest::newRow("empty-value") << QStringList{QStringLiteral("destination|d"), QStringLiteral(">file|")}
+                                     << QStringList{QStringLiteral("destination d {\n    file();\n};\n")};
+        QTest::newRow("braced-channel-option") << QStringList{QStringLiteral("log|"), QStringLiteral(">channel |filter(f);"), QStringLiteral(">flags|final")}
+                                               << QStringList{QStringLiteral("log {\n    channel {filter(f);};\n    flags(final);\n};\n")};
+        QTest::newRow("if-in-statement-name-keeps-parentheses") << QStringList{QStringLiteral("filter|velta_wifi-if-up_filter"), QStringLiteral(">match|\"x\"")}
+                                                                << QStringList{QStringLiteral("filter velta_wifi-if-up_filter {\n    match(\"x\");\n};\n")};
+    }
+
+    void writer()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(QStringList, expected);
+        QCOMPARE(CommonWriter(QString()).lines(treeFrom(tree).get()), expected);
+    }
+
+    void writeEmptyTreeTruncates()
+    {
+        TestRoot root;
+        root.writeFile(Paths::CommonSyslogNgFile, sampleCommonFile());
+        QVERIFY(CommonWriter(root.placed(Paths::CommonSyslogNgFile)).write(treeFrom({}).get()));
+        QCOMPARE(root.readFile(Paths::CommonSyslogNgFile), QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(CommonSettingsTest)
+
+#include "commonsettingstest.moc"
