@@ -22,6 +22,7 @@ enum NotificationsDialogType {
     EnableNotifications = 0,
     EditNotifications = 1,
 };
+Q_DECLARE_METATYPE(NotificationsDialogType)
 
 // Decides how the notification watcher announces one event: to whom, with which
 // title and parameters, by which methods, and whether it repeats.

@@ -1,3 +1,4 @@
+#include "eventtreebuilder.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventtreeitem.h"
 #include "plugin/eventfinder.h"
@@ -15,22 +16,11 @@
 
 namespace
 {
-EventTreeItem *addItem(EventTreeItem *parent, const QString &name, int kind, const QString &value = QString())
-{
-    auto item = std::make_unique<EventTreeItem>(QVector<QVariant>{name, value.isEmpty() ? QVariant() : QVariant(value), QVariant()}, parent);
-    item->setKind(kind);
-    item->setName(name);
-    item->setId(name);
-    EventTreeItem *raw = item.get();
-    parent->appendChild(std::move(item));
-    return raw;
-}
-
 EventTreeItem *addEvent(EventTreeItem *group, const QString &name, const QString &messageId)
 {
-    EventTreeItem *event = addItem(group, name, EventTreeItem::Event);
-    addItem(event, QStringLiteral("message_id"), EventTreeItem::Parameter, messageId);
-    addItem(event, QStringLiteral("overlay0"), EventTreeItem::Parameter, QStringLiteral("enabled"))->setVisible(false);
+    EventTreeItem *event = addTreeItem(group, name, EventTreeItem::Event);
+    addTreeItem(event, QStringLiteral("message_id"), EventTreeItem::Parameter, messageId);
+    addTreeItem(event, QStringLiteral("overlay0"), EventTreeItem::Parameter, QStringLiteral("enabled"))->setVisible(false);
     return event;
 }
 }
@@ -66,15 +56,15 @@ void SearchTest::init()
     m_view = std::make_unique<QTreeView>();
     m_model = new CheckableTreeModel(m_view.get());
     auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("Parameter"), QStringLiteral("Value")});
-    EventTreeItem *auth = addItem(root.get(), QStringLiteral("Authentication"), EventTreeItem::Group);
+    EventTreeItem *auth = addTreeItem(root.get(), QStringLiteral("Authentication"), EventTreeItem::Group);
     addEvent(auth, QStringLiteral("User login"), QStringLiteral("user_login"));
     addEvent(auth, QStringLiteral("Failed login"), QStringLiteral("user_login_failed"));
-    EventTreeItem *devices = addItem(root.get(), QStringLiteral("Devices"), EventTreeItem::Group);
+    EventTreeItem *devices = addTreeItem(root.get(), QStringLiteral("Devices"), EventTreeItem::Group);
     EventTreeItem *connected = addEvent(devices, QStringLiteral("USB connected"), QStringLiteral("usb_added"));
     connected->setGeneratesLoad(true);
     connected->setNotificationState(EventTreeItem::NotificationsEnabled);
     addEvent(devices, QStringLiteral("USB removed"), QStringLiteral("usb_removed"))->setNotificationState(EventTreeItem::NotificationsEdited);
-    addItem(root.get(), QStringLiteral("Storage"), EventTreeItem::Group);
+    addTreeItem(root.get(), QStringLiteral("Storage"), EventTreeItem::Group);
     m_model->setRoot(root.release());
 
     m_proxy = new EventsProxyModel(m_view.get());
