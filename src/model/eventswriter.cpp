@@ -1,0 +1,272 @@
+#include "eventswriter.h"
+
+#include "eventtreeitem.h"
+#include "platform/auditdatabase.h"
+#include "platform/paths.h"
+#include "singleeventsparser.h"
+
+#include <KLocalizedString>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <functional>
+
+namespace
+{
+const QString Separator = QStringLiteral(", ");
+
+// A JSON string literal.
+QString quoted(const QString &text)
+{
+    QString result = QStringLiteral("\"");
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+            result += QLatin1String("\\\"");
+            break;
+        case '\\':
+            result += QLatin1String("\\\\");
+            break;
+        case '\b':
+            result += QLatin1String("\\b");
+            break;
+        case '\f':
+            result += QLatin1String("\\f");
+            break;
+        case '\n':
+            result += QLatin1String("\\n");
+            break;
+        case '\r':
+            result += QLatin1String("\\r");
+            break;
+        case '\t':
+            result += QLatin1String("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20) {
+                result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            } else {
+                result += c;
+            }
+        }
+    }
+    return result + QLatin1Char('"');
+}
+
+QString compactJson(const QJsonArray &array)
+{
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+QString elementText(const QJsonValue &element)
+{
+    if (element.isString()) {
+        return quoted(element.toString());
+    }
+    const QString wrapped = compactJson(QJsonArray{element});
+    return wrapped.mid(1, wrapped.size() - 2);
+}
+
+// The stored list while it still matches the shown text (keeping numbers and
+// elements that contain ", "); after an edit, the shown elements.
+QJsonArray listValue(const EventTreeItem *item)
+{
+    const QJsonDocument stored = QJsonDocument::fromJson(item->data(2).toString().toUtf8());
+    const QString shown = item->data(1).toString();
+    if (stored.isArray() && SingleEventsParser::listText(stored.array()) == shown) {
+        return stored.array();
+    }
+    QJsonArray elements;
+    const QStringList parts = shown.split(Separator);
+    for (const QString &part : parts) {
+        if (!part.simplified().isEmpty()) {
+            elements.append(part.simplified());
+        }
+    }
+    return elements;
+}
+
+bool hasOverlaid(const EventTreeItem *item)
+{
+    if (item->isOverlaid()) {
+        return true;
+    }
+    for (int row = 0; row < item->childCount(); ++row) {
+        if (hasOverlaid(item->child(row))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The overlaid entries among the children of item, as "key" : value texts.
+QStringList entries(const EventTreeItem *item)
+{
+    QStringList result;
+    for (int row = 0; row < item->childCount(); ++row) {
+        const EventTreeItem *child = item->child(row);
+        // The reader derives these keys from the audit rules.
+        if (child->id() == QLatin1String(".auditd.key") && item->id() == QLatin1String("filter-values")
+            && item->parentItem()->id() == QLatin1String("file-removal")) {
+            continue;
+        }
+        const QString key = quoted(child->id()) + QLatin1String(" : ");
+        if (child->kind() == EventTreeItem::ObjectListParameter || child->kind() == EventTreeItem::ListParameter) {
+            if (!child->isOverlaid()) {
+                continue;
+            }
+            const QJsonArray list = listValue(child);
+            if (child->kind() == EventTreeItem::ObjectListParameter) {
+                result.append(key + compactJson(list));
+                continue;
+            }
+            QStringList elements;
+            for (const QJsonValue &element : list) {
+                elements.append(elementText(element));
+            }
+            result.append(key + QLatin1String("[ ") + elements.join(Separator) + QLatin1String(" ]"));
+        } else if (child->childCount() > 0) {
+            const QStringList inner = entries(child);
+            if (!inner.isEmpty()) {
+                result.append(key + QLatin1String("{ ") + inner.join(Separator) + QLatin1String(" }"));
+            }
+        } else if (child->isOverlaid()) {
+            result.append(key + quoted(child->data(1).toString()));
+        }
+    }
+    return result;
+}
+
+QStringList splitNames(const QString &text)
+{
+    QStringList names;
+    const QStringList parts = text.split(Separator);
+    for (const QString &part : parts) {
+        if (!part.simplified().isEmpty()) {
+            names.append(part.simplified());
+        }
+    }
+    return names;
+}
+} // namespace
+
+EventsWriter::EventsWriter(const QString &settingsPath, const QString &auditRulesPath)
+    : AbstractWriter(settingsPath)
+    , m_auditRulesPath(auditRulesPath)
+{
+}
+
+EventsWriter::~EventsWriter() = default;
+
+QStringList EventsWriter::errors() const
+{
+    return m_errors;
+}
+
+bool EventsWriter::auditChanged() const
+{
+    return m_auditChanged;
+}
+
+QStringList EventsWriter::lines(const TreeItem *root) const
+{
+    AuditData unused;
+    return settingsLines(dynamic_cast<const EventTreeItem *>(root), &unused);
+}
+
+QStringList EventsWriter::settingsLines(const EventTreeItem *root, AuditData *audit) const
+{
+    QStringList eventLines;
+    std::function<void(const EventTreeItem *)> visit = [&](const EventTreeItem *item) {
+        for (int row = 0; row < item->childCount(); ++row) {
+            const EventTreeItem *child = item->child(row);
+            if (child->kind() != EventTreeItem::Event) {
+                visit(child);
+                continue;
+            }
+            if (!hasOverlaid(child)) {
+                continue;
+            }
+            const QStringList inner = entries(child);
+            const QString body = inner.isEmpty() ? QStringLiteral("{ \"enabled\": \"%1\" }").arg(child->checkState() == Qt::Checked ? 1 : 0)
+                                                 : QLatin1String("{ ") + inner.join(Separator) + QLatin1String(" }");
+            eventLines.append(QLatin1Char('\t') + quoted(child->id()) + QLatin1String(" : ") + body);
+
+            const EventTreeItem *enabled = child->findChildById(QStringLiteral("enabled"));
+            const bool on = !enabled || enabled->data(1).toString() == QLatin1String("1");
+            const EventTreeItem *rules = child->findChildById(QStringLiteral("message-audit-rules"));
+            if (rules && on) {
+                audit->hasAuditRules = true;
+                audit->rules += rules->data(1).toString().split(Separator, Qt::SkipEmptyParts);
+            }
+            if (const EventTreeItem *types = child->findChildById(QStringLiteral("message-audit-events"))) {
+                (on ? audit->eventsOn : audit->eventsOff) += splitNames(types->data(1).toString());
+            }
+        }
+    };
+    if (root) {
+        visit(root);
+    }
+    for (int row = 0; row + 1 < eventLines.size(); ++row) {
+        eventLines[row] += QLatin1Char(',');
+    }
+    return QStringList{QStringLiteral("{")} + eventLines + QStringList{QStringLiteral("}")};
+}
+
+bool EventsWriter::write(const TreeItem *root)
+{
+    m_errors.clear();
+    m_auditChanged = false;
+    AuditData audit;
+    bool written = replace(filePath(), settingsLines(dynamic_cast<const EventTreeItem *>(root), &audit));
+    audit.rules.removeDuplicates();
+    written = replace(m_auditRulesPath, audit.hasAuditRules ? audit.rules : QStringList()) && written;
+    switchAuditTypes(audit);
+    return written && m_errors.isEmpty();
+}
+
+bool EventsWriter::replace(const QString &path, const QStringList &fileLines)
+{
+    QByteArray data;
+    for (const QString &line : fileLines) {
+        data += line.toUtf8() + '\n';
+    }
+    if (replaceFile(path, data)) {
+        return true;
+    }
+    m_errors.append(i18n("The file %1 could not be written", Paths::unplaced(path)));
+    return false;
+}
+
+void EventsWriter::switchAuditTypes(AuditData audit)
+{
+    audit.eventsOn.removeDuplicates();
+    audit.eventsOff.removeDuplicates();
+    // Switching on wins.
+    for (const QString &name : qAsConst(audit.eventsOn)) {
+        audit.eventsOff.removeAll(name);
+    }
+    for (const QString &name : qAsConst(audit.eventsOn)) {
+        bool known = false;
+        if (AuditDatabase::isOn(name, &known) && known) {
+            continue;
+        }
+        if (AuditDatabase::switchOn(name)) {
+            m_auditChanged = true;
+        } else {
+            m_errors.append(i18n("Error enabling the audit event") + QStringLiteral("\"%1\"").arg(name));
+        }
+    }
+    for (const QString &name : qAsConst(audit.eventsOff)) {
+        bool known = false;
+        if (!AuditDatabase::isOn(name, &known) && known) {
+            continue;
+        }
+        if (AuditDatabase::switchOff(name)) {
+            m_auditChanged = true;
+        } else {
+            m_errors.append(i18n("Error disabling the audit event") + QStringLiteral("\"%1\"").arg(name));
+        }
+    }
+}

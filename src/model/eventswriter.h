@@ -1,0 +1,40 @@
+#pragma once
+
+#include "abstractwriter.h"
+
+class EventTreeItem;
+
+// Stores the administrator's event settings: the current settings file (one
+// event per line, only what differs from the package), the audit rules file of
+// the enabled events, and the audit type switches.
+class EventsWriter : public AbstractWriter
+{
+public:
+    EventsWriter(const QString &settingsPath, const QString &auditRulesPath);
+    ~EventsWriter() override;
+
+    // Writes both files and switches the audit types; false when anything failed,
+    // with one text per failure in errors().
+    bool write(const TreeItem *root) override;
+    QStringList lines(const TreeItem *root) const override;
+
+    QStringList errors() const;
+    // At least one audit type was switched by the last write().
+    bool auditChanged() const;
+
+private:
+    struct AuditData {
+        bool hasAuditRules = false;
+        QStringList rules;
+        QStringList eventsOn;
+        QStringList eventsOff;
+    };
+
+    QStringList settingsLines(const EventTreeItem *root, AuditData *audit) const;
+    bool replace(const QString &path, const QStringList &fileLines);
+    void switchAuditTypes(AuditData audit);
+
+    const QString m_auditRulesPath;
+    QStringList m_errors;
+    bool m_auditChanged = false;
+};

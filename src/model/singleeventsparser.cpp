@@ -1,0 +1,365 @@
+#include "singleeventsparser.h"
+
+#include "eventtreeitem.h"
+#include "notifiedevents.h"
+#include "platform/paths.h"
+
+#include <KLocalizedString>
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QMap>
+
+namespace
+{
+const QString Enabled = QStringLiteral("enabled");
+const QString Overlay = QStringLiteral("overlay");
+const QString AuditRules = QStringLiteral("message-audit-rules");
+const QString AuditKey = QStringLiteral(".auditd.key");
+
+// An empty object for a missing, unreadable or malformed file.
+QJsonObject readObject(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QJsonObject();
+    }
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+const QJsonObject &dictionary()
+{
+    static const QJsonObject entries = readObject(Paths::placed(Paths::EventsDictionary));
+    return entries;
+}
+
+bool isOne(const QJsonValue &value)
+{
+    return value.toVariant().toString() == QLatin1String("1");
+}
+
+void applyDictionary(EventTreeItem *item, const EventTreeItem *parent)
+{
+    const QJsonValue entry = dictionary().value(item->id());
+    if (!entry.isObject()) {
+        item->setEditable(true);
+        return;
+    }
+    const QJsonObject rules = entry.toObject();
+    item->setVisible(rules.value(QLatin1String("visible")).toString() != QLatin1String("false"));
+    if (!item->isVisible()) {
+        return;
+    }
+    item->setEditable(rules.value(QLatin1String("editable")).toString() == QLatin1String("true") || (parent && parent->childrenEditable()));
+    item->setChildrenEditable(rules.value(QLatin1String("children_editable")).toString() == QLatin1String("true"));
+    const QString russianText = rules.value(QLatin1String("ru")).toString();
+    if (SingleEventsParser::russian() && !russianText.isEmpty()) {
+        item->setName(russianText);
+        item->setData(0, russianText);
+    }
+}
+
+// The whole value came from the current settings, so everything below it did too.
+void markOverlaid(EventTreeItem *item)
+{
+    item->setOverlaid(true);
+    for (int row = 0; row < item->childCount(); ++row) {
+        markOverlaid(item->child(row));
+    }
+}
+
+std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &value, EventTreeItem *parent)
+{
+    auto item = std::make_unique<EventTreeItem>(QVector<QVariant>{key, QVariant(), QVariant()}, parent);
+    item->setId(key);
+    item->setKind(EventTreeItem::Parameter);
+    if (key == AuditRules) {
+        parent->setHasAuditRules(true);
+    } else if (key == QLatin1String("message-audit-events")) {
+        parent->setHasAuditEvents(true);
+    }
+    // Before the children, so that "children_editable" reaches them.
+    applyDictionary(item.get(), parent);
+    if (value.isObject()) {
+        item->setCheckable(true);
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key() == Enabled && isOne(it.value())) {
+                item->setCheckState(Qt::Checked);
+            }
+            item->appendChild(createItem(it.key(), it.value(), item.get()));
+        }
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (!it.key().startsWith(Overlay)) {
+                continue;
+            }
+            if (EventTreeItem *overlaid = item->findChildById(it.value().toString())) {
+                markOverlaid(overlaid);
+            }
+            item->setOverlaid(true);
+        }
+    } else if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        const bool hasObjects = std::any_of(array.begin(), array.end(), [](const QJsonValue &element) {
+            return element.isObject();
+        });
+        item->setKind(hasObjects ? EventTreeItem::ObjectListParameter : EventTreeItem::ListParameter);
+        item->setData(1, SingleEventsParser::listText(array));
+        item->setData(2, QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
+    } else {
+        const QString text = value.toVariant().toString();
+        if (!text.isEmpty()) {
+            item->setData(1, text);
+        }
+    }
+    return item;
+}
+
+// The package defaults with the current settings of one event laid over them.
+// Every replaced key is listed in an "overlay<n>" entry of its object.
+QJsonObject merge(const QJsonObject &package, const QJsonObject &current)
+{
+    QJsonObject result = package;
+    int counter = 0;
+    if (!current.contains(Enabled)) {
+        if (!result.contains(Enabled) && result.contains(QLatin1String("message-params"))) {
+            result.insert(Enabled, QStringLiteral("1"));
+            result.insert(Overlay + QLatin1Char('0'), Enabled);
+        }
+        if (current.isEmpty()) {
+            return result;
+        }
+        counter = 1;
+    }
+    for (auto it = current.begin(); it != current.end(); ++it) {
+        if (package.value(it.key()).isObject() && it.value().isObject()) {
+            result.insert(it.key(), merge(result.value(it.key()).toObject(), it.value().toObject()));
+        } else {
+            result.insert(it.key(), it.value());
+            result.insert(Overlay + QString::number(counter++), it.key());
+        }
+    }
+    return result;
+}
+
+QString groupName(const QString &systemDir, const QString &dirName)
+{
+    const QJsonValue params = readObject(Paths::placed(systemDir + QLatin1Char('/') + dirName)).value(QLatin1String("group-params"));
+    const QJsonObject names = params.toObject();
+    if (SingleEventsParser::russian() && names.contains(QLatin1String("name_ru"))) {
+        return names.value(QLatin1String("name_ru")).toString();
+    }
+    if (names.contains(QLatin1String("name_en"))) {
+        return names.value(QLatin1String("name_en")).toString();
+    }
+    return dirName.simplified();
+}
+
+struct Layout {
+    QHash<QString, EventTreeItem *> groups; // by directory; not owned
+    QMap<QString, QString> eventDirs; // event identifier -> directory, ordered by name
+};
+
+// Adds a group per subdirectory of systemDir and records the event files of
+// every group directory. The first file of a name wins.
+void addGroups(const QString &systemDir, EventTreeItem *parent, Layout *layout)
+{
+    const QDir dir(Paths::placed(systemDir));
+    const QStringList subdirs = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    for (const QString &name : subdirs) {
+        const QString groupDir = systemDir + QLatin1Char('/') + name;
+        auto group = std::make_unique<EventTreeItem>(QVector<QVariant>{groupName(groupDir, name), QVariant()}, parent);
+        group->setId(groupDir);
+        group->setName(group->data(0).toString());
+        group->setKind(EventTreeItem::Group);
+        group->setCheckable(true);
+        layout->groups.insert(groupDir, group.get());
+        const QStringList files = QDir(dir.filePath(name)).entryList(QDir::Files, QDir::Name);
+        for (const QString &file : files) {
+            if (file != name && !layout->eventDirs.contains(file)) {
+                layout->eventDirs.insert(file, groupDir);
+            }
+        }
+        EventTreeItem *added = group.get();
+        parent->appendChild(std::move(group));
+        addGroups(groupDir, added, layout);
+    }
+}
+
+void clearParameterCheckable(EventTreeItem *item)
+{
+    for (int row = 0; row < item->childCount(); ++row) {
+        EventTreeItem *child = item->child(row);
+        if (child->kind() >= EventTreeItem::Parameter) {
+            child->setCheckable(false);
+        }
+        clearParameterCheckable(child);
+    }
+}
+
+void hideOverlayEntries(EventTreeItem *item)
+{
+    for (int row = 0; row < item->childCount(); ++row) {
+        EventTreeItem *child = item->child(row);
+        if (child->id().startsWith(Overlay) || child->data(0).toString().startsWith(Overlay)) {
+            child->setVisible(false);
+        }
+        hideOverlayEntries(child);
+    }
+}
+
+void linkDependencies(const QMap<QString, EventTreeItem *> &events)
+{
+    for (EventTreeItem *event : events) {
+        const EventTreeItem *depends = event->findChildById(QStringLiteral("message-depends"));
+        if (!depends) {
+            continue;
+        }
+        const QStringList parts = depends->data(1).toString().split(QLatin1Char(','));
+        for (const QString &part : parts) {
+            EventTreeItem *target = events.value(part.simplified());
+            if (target && target != event && !event->dependsOn().contains(target)) {
+                event->addDependsOn(target);
+                target->addDependent(event);
+            }
+        }
+    }
+}
+
+// Fills in the audit keys of "file-removal" from its audit rules: the key is
+// the last word of each rule.
+void synthesiseAuditKeys(EventTreeItem *event)
+{
+    const EventTreeItem *rules = event->findById(AuditRules);
+    QStringList keys;
+    const QStringList lines = rules ? rules->data(1).toString().split(QStringLiteral(", ")) : QStringList();
+    for (const QString &line : lines) {
+        const QString key = line.simplified().section(QLatin1Char(' '), -1);
+        if (!key.isEmpty() && !keys.contains(key)) {
+            keys.append(key);
+        }
+    }
+    EventTreeItem *auditKey = event->findById(AuditKey);
+    if (!auditKey) {
+        EventTreeItem *filterValues = event->findById(QStringLiteral("filter-values"));
+        if (!filterValues) {
+            return;
+        }
+        auto created = std::make_unique<EventTreeItem>(QVector<QVariant>{AuditKey, QVariant(), QVariant()}, filterValues);
+        created->setKind(EventTreeItem::ListParameter);
+        created->setId(AuditKey);
+        applyDictionary(created.get(), filterValues);
+        auditKey = created.get();
+        filterValues->appendChild(std::move(created));
+    }
+    auditKey->setHasAuditRules(true);
+    auditKey->setData(1, keys.join(QStringLiteral(", ")));
+}
+
+void markEvent(EventTreeItem *event)
+{
+    for (const auto &mark : {QStringLiteral("is-not-redirected"), QStringLiteral("generates-load")}) {
+        const EventTreeItem *child = event->findChildById(mark);
+        if (!child || child->data(1).toString().toInt() == 0) {
+            continue;
+        }
+        if (mark == QLatin1String("generates-load")) {
+            event->setGeneratesLoad(true);
+        } else {
+            event->setNotRedirected(true);
+        }
+    }
+    if (event->hasAuditRules()) {
+        if (EventTreeItem *auditKey = event->findById(AuditKey)) {
+            auditKey->setHasAuditRules(true);
+        }
+    }
+    if (event->id() == QLatin1String("file-removal")) {
+        synthesiseAuditKeys(event);
+    }
+    const EventTreeItem *messageId = event->findById(QStringLiteral("message_id"));
+    if (messageId && NotifiedEvents::contains(messageId->data(1).toString())) {
+        event->setNotificationState(EventTreeItem::NotificationsEnabled);
+    }
+}
+
+// The event's display name from its settings: "name_ru" in Russian (falling back
+// to "name_en"), else "name_en"; null when it has neither.
+const EventTreeItem *nameItem(const EventTreeItem *event)
+{
+    const EventTreeItem *russianName = SingleEventsParser::russian() ? event->findById(QStringLiteral("name_ru")) : nullptr;
+    return russianName ? russianName : event->findById(QStringLiteral("name_en"));
+}
+} // namespace
+
+SingleEventsParser::SingleEventsParser(const QString &path, QObject *parent)
+    : AbstractConfigParser(path, parent)
+{
+    dictionary();
+}
+
+SingleEventsParser::~SingleEventsParser() = default;
+
+bool SingleEventsParser::russian()
+{
+    static const bool isRussian = QLocale::system().language() == QLocale::Russian;
+    return isRussian;
+}
+
+QString SingleEventsParser::listText(const QJsonArray &array)
+{
+    QStringList texts;
+    for (const QJsonValue &element : array) {
+        if (element.isString()) {
+            texts.append(element.toString());
+        } else if (element.isObject() && element.toObject().contains(QLatin1String("path"))) {
+            texts.append(element.toObject().value(QLatin1String("path")).toVariant().toString());
+        }
+    }
+    return texts.join(QStringLiteral(", "));
+}
+
+EventTreeItem *SingleEventsParser::parse()
+{
+    auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{i18n("Parameter"), i18n("Value")});
+    Layout layout;
+    addGroups(Paths::EventSettingsDir, root.get(), &layout);
+
+    const QJsonObject current = QJsonDocument::fromJson(readFile().toUtf8()).object();
+    QMap<QString, EventTreeItem *> events; // by identifier; not owned
+    for (auto it = layout.eventDirs.cbegin(); it != layout.eventDirs.cend(); ++it) {
+        const QString &id = it.key();
+        const QJsonObject package = readObject(Paths::placed(it.value() + QLatin1Char('/') + id));
+        if (package.isEmpty()) {
+            continue;
+        }
+        EventTreeItem *group = layout.groups.value(it.value(), root.get());
+        std::unique_ptr<EventTreeItem> event = createItem(id, merge(package, current.value(id).toObject()), group);
+        event->setKind(EventTreeItem::Event);
+        // The identifier, whatever the display language.
+        event->setId(id);
+        const EventTreeItem *name = nameItem(event.get());
+        event->setName(name ? name->data(1).toString() : event->data(0).toString());
+        if (name) {
+            event->setItemData({event->name(), QVariant(), QVariant()});
+        }
+        events.insert(id, event.get());
+        group->appendChild(std::move(event));
+    }
+
+    clearParameterCheckable(root.get());
+    for (int row = 0; row < root->childCount(); ++row) {
+        root->child(row)->updateGroupCheckState();
+    }
+    linkDependencies(events);
+    hideOverlayEntries(root.get());
+    for (EventTreeItem *event : qAsConst(events)) {
+        markEvent(event);
+    }
+    return root.release();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "abstractconfigparser.h"
+#include "eventtreeitem.h"
+
+class QJsonArray;
+
+// Builds the event tree: one group per directory of the event settings package,
+// one event per settings file, one parameter per JSON key, with the current
+// settings laid over the package defaults and the event dictionary applied.
+class SingleEventsParser : public AbstractConfigParser
+{
+    Q_OBJECT
+public:
+    // path is the current settings file. The first parser of the process reads
+    // the event dictionary, which is kept for the life of the process.
+    explicit SingleEventsParser(const QString &path, QObject *parent = nullptr);
+    ~SingleEventsParser() override;
+
+    // Returns a new root that the caller owns. Never fails: unreadable files
+    // give missing events or fallback names.
+    EventTreeItem *parse() override;
+
+    // Whether data texts are shown in Russian; decided once per process from
+    // the system locale.
+    static bool russian();
+    // The display text of a JSON list: its strings and the "path" of its objects.
+    static QString listText(const QJsonArray &array);
+};

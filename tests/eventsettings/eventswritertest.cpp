@@ -1,0 +1,284 @@
+#include "model/eventswriter.h"
+#include "eventtrees.h"
+#include "model/checkabletreemodel.h"
+#include "model/eventtreeitem.h"
+#include "model/singleeventsparser.h"
+#include "platform/paths.h"
+#include "testroot.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace
+{
+const QString Group = QStringLiteral("grp");
+const QByteArray WithParams = R"({"message-params": {"user": "&User"}})";
+
+QStringList fileLines(const TestRoot &root, const QString &path)
+{
+    return QString::fromUtf8(root.readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// A writer of the active root, whose audit rules directory exists as on a system with auditd.
+EventsWriter placedWriter()
+{
+    QDir().mkpath(Paths::placed(QStringLiteral("/etc/audit/rules.d")));
+    return EventsWriter(Paths::placed(Paths::EventsFile), Paths::placed(Paths::AuditRulesFile));
+}
+}
+
+class EventsWriterTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void eventLines_data();
+    void eventLines();
+    void editedItems();
+    void roundTrip_data();
+    void roundTrip();
+    void auditSwitches_data();
+    void auditSwitches();
+    void writeFailures_data();
+    void writeFailures();
+    void editSaveCycle();
+};
+
+void EventsWriterTest::initTestCase()
+{
+    // The first parser reads the dictionary for the whole process: none here.
+    TestRoot root;
+    SingleEventsParser parser(Paths::placed(Paths::EventsFile));
+}
+
+void EventsWriterTest::eventLines_data()
+{
+    QTest::addColumn<QByteArray>("package");
+    QTest::addColumn<QByteArray>("current");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("nothing-overlaid") << QByteArray(R"({"enabled": 1, "k": "v"})") << QByteArray() << QStringList{QStringLiteral("{"), QStringLiteral("}")};
+    QTest::newRow("synthesised-enabled") << WithParams << QByteArray()
+                                         << QStringList{QStringLiteral("{"), QStringLiteral("\t\"ev\" : { \"enabled\" : \"1\" }"), QStringLiteral("}")};
+    QTest::newRow("nested-and-lists")
+        << QByteArray(R"({"enabled": 1, "f": {"a": "1", "b": "2"}, "l": ["x"], "d": [{"path": "/"}]})")
+        << QByteArray(R"({"ev": {"f": {"b": "3"}, "l": ["x", "y"], "d": [{"path": "/v", "limit_bytes": "1"}], "new": {"n": 5}}})")
+        << QStringList{QStringLiteral("{"),
+                       QStringLiteral("\t\"ev\" : { \"d\" : [{\"limit_bytes\":\"1\",\"path\":\"/v\"}], \"f\" : { \"b\" : \"3\" }, \"l\" : [ \"x\", \"y\" ], "
+                                      "\"new\" : { \"n\" : \"5\" } }"),
+                       QStringLiteral("}")};
+}
+
+void EventsWriterTest::eventLines()
+{
+    QFETCH(QByteArray, package);
+    QFETCH(QByteArray, current);
+    QFETCH(QStringList, expected);
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("ev"), package);
+    root.writeFile(Paths::EventsFile, current);
+    const auto tree = parseEvents();
+    QCOMPARE(placedWriter().lines(tree.get()), expected);
+}
+
+void EventsWriterTest::editedItems()
+{
+    TestRoot root;
+    writeEvent(root,
+               Group,
+               QStringLiteral("file-removal"),
+               QByteArray(R"({"enabled": 0, "filter-values": {"t": "PATH"}, "message-audit-rules": "-w /a -p wa -k /a"})"));
+    writeEvent(root, Group, QStringLiteral("lists"), QByteArray(R"({"enabled": 1, "l": ["a, b", 1]})"));
+    const auto tree = parseEvents();
+    // The derived audit keys are never written: the event falls back to its check state.
+    itemAt(tree.get(), QStringLiteral("file-removal/filter-values/.auditd.key"))->setOverlaid(true);
+    // An edited list is written from its shown text.
+    EventTreeItem *list = itemAt(tree.get(), QStringLiteral("lists/l"));
+    list->setData(1, QStringLiteral("/x,  /y , "));
+    list->setOverlaid(true);
+    QCOMPARE(placedWriter().lines(tree.get()),
+             QStringList({QStringLiteral("{"),
+                          QStringLiteral("\t\"file-removal\" : { \"enabled\": \"0\" },"),
+                          QStringLiteral("\t\"lists\" : { \"l\" : [ \"/x\", \"/y\" ] }"),
+                          QStringLiteral("}")}));
+}
+
+void EventsWriterTest::roundTrip_data()
+{
+    QTest::addColumn<QByteArray>("current");
+
+    QTest::newRow("quotes-and-backslashes") << QByteArray(R"({"ev": {"say \"hi\"": "C:\\dir\\\"x\"", "k\\": "\\"}})");
+    QTest::newRow("control-characters") << QByteArray(R"({"ev": {"k": "line1\nline2\ttab\u0001\r\b\f"}})");
+    QTest::newRow("non-ascii") << QByteArray(R"({"ev": {"путь": "Журнал событий ✓", "n": {"ключ": "значение"}}})");
+    QTest::newRow("list-elements") << QByteArray(R"({"ev": {"l": ["a, b", "c \"d\"", "  spaced  ", 1, 2.5, true]}})");
+    QTest::newRow("objects-list") << QByteArray(R"({"ev": {"directories": [{"path": "/mnt/\"x\"", "limit_bytes": "1"}, {"path": "/y, z"}]}})");
+    QTest::newRow("identifier-with-quote") << QByteArray(R"({"odd\"ev": {"enabled": "0", "k": "\\"}})");
+    QTest::newRow("empty-values") << QByteArray(R"({"ev": {"k": "", "l": []}})");
+}
+
+void EventsWriterTest::roundTrip()
+{
+    QFETCH(QByteArray, current);
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("ev"), WithParams);
+    writeEvent(root, Group, QStringLiteral("odd\"ev"), WithParams);
+    root.writeFile(Paths::EventsFile, current);
+    const auto first = parseEvents();
+    EventsWriter writer = placedWriter();
+    QVERIFY(writer.write(first.get()));
+    const QStringList written = fileLines(root, Paths::EventsFile);
+    const auto second = parseEvents();
+    // The numbering of the hidden overlay entries follows key order and may change.
+    const QRegularExpression notOverlayEntry(QStringLiteral("^(?! *overlay\\d+\\|)"));
+    QCOMPARE(dump(second.get()).filter(notOverlayEntry), dump(first.get()).filter(notOverlayEntry));
+    QCOMPARE(writer.lines(second.get()), written);
+}
+
+void EventsWriterTest::auditSwitches_data()
+{
+    QTest::addColumn<QString>("onTypes"); // of an enabled event
+    QTest::addColumn<QString>("offTypes"); // of a disabled event
+    QTest::addColumn<QByteArray>("store"); // "<dir>": the store path is a directory
+    QTest::addColumn<QByteArray>("expectedStore");
+    QTest::addColumn<QStringList>("errors");
+    QTest::addColumn<bool>("changed");
+
+    QTest::newRow("switch-on-and-off") << QStringLiteral(R"("open")") << QStringLiteral(R"("exec")") << QByteArray("exec\nuid\n") << QByteArray("uid\nopen\n")
+                                       << QStringList() << true;
+    QTest::newRow("on-wins") << QStringLiteral(R"("open")") << QStringLiteral(R"("open", "net")") << QByteArray("net\n") << QByteArray("open\n")
+                             << QStringList() << true;
+    QTest::newRow("already-in-state") << QStringLiteral(R"("exec")") << QStringLiteral(R"("net")") << QByteArray("exec\n") << QByteArray("exec\n")
+                                      << QStringList() << false;
+    QTest::newRow("missing-store-created") << QStringLiteral(R"("mount", "mount")") << QString() << QByteArray() << QByteArray("mount\n") << QStringList()
+                                           << true;
+    QTest::newRow("unknown-name") << QStringLiteral(R"("bogus", "open")") << QString() << QByteArray() << QByteArray("open\n")
+                                  << QStringList{QStringLiteral("Error enabling the audit event\"bogus\"")} << true;
+    QTest::newRow("store-unwritable") << QStringLiteral(R"("open")") << QStringLiteral(R"("exec")") << QByteArray("<dir>") << QByteArray()
+                                      << QStringList{QStringLiteral("Error enabling the audit event\"open\""),
+                                                     QStringLiteral("Error disabling the audit event\"exec\"")}
+                                      << false;
+}
+
+void EventsWriterTest::auditSwitches()
+{
+    QFETCH(QString, onTypes);
+    QFETCH(QString, offTypes);
+    QFETCH(QByteArray, store);
+    QFETCH(QByteArray, expectedStore);
+    QFETCH(QStringList, errors);
+    QFETCH(bool, changed);
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("on"), QStringLiteral(R"({"enabled": 1, "message-audit-events": [%1]})").arg(onTypes).toUtf8());
+    writeEvent(root, Group, QStringLiteral("off"), QStringLiteral(R"({"enabled": 1, "message-audit-events": [%1]})").arg(offTypes).toUtf8());
+    // Only written events switch audit types.
+    writeEvent(root, Group, QStringLiteral("untouched"), QByteArray(R"({"enabled": 0, "message-audit-events": ["chroot"]})"));
+    root.writeFile(Paths::EventsFile, QByteArray(R"({"on": {"enabled": "1"}, "off": {"enabled": "0"}})"));
+    if (store == "<dir>") {
+        QDir().mkpath(root.placed(Paths::AuditTypeStore));
+    } else if (!store.isEmpty()) {
+        root.writeFile(Paths::AuditTypeStore, store);
+    }
+    const auto tree = parseEvents();
+    EventsWriter writer = placedWriter();
+    QCOMPARE(writer.write(tree.get()), errors.isEmpty());
+    QCOMPARE(writer.errors(), errors);
+    QCOMPARE(writer.auditChanged(), changed);
+    QCOMPARE(root.readFile(Paths::AuditTypeStore), expectedStore);
+}
+
+void EventsWriterTest::writeFailures_data()
+{
+    QTest::addColumn<QString>("settingsPath");
+    QTest::addColumn<QString>("rulesPath");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("settings-directory-missing") << QStringLiteral("/missing/velta-syslog.conf") << QString(Paths::AuditRulesFile)
+                                                << QStringLiteral("The file /missing/velta-syslog.conf could not be written");
+    QTest::newRow("rules-path-is-directory") << QString(Paths::EventsFile) << QStringLiteral("/etc/audit")
+                                             << QStringLiteral("The file /etc/audit could not be written");
+}
+
+void EventsWriterTest::writeFailures()
+{
+    QFETCH(QString, settingsPath);
+    QFETCH(QString, rulesPath);
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("ev"), QByteArray(R"({"message-params": {}, "message-audit-rules": "-w /etc/passwd -p wa -k /etc/passwd"})"));
+    root.writeFile(Paths::AuditRulesFile, QByteArray("old rules\n"));
+    QDir().mkpath(root.placed(QStringLiteral("/etc/audit")));
+    const auto tree = parseEvents();
+    EventsWriter writer(Paths::placed(settingsPath), Paths::placed(rulesPath));
+    QVERIFY(!writer.write(tree.get()));
+    QFETCH(QString, error);
+    QCOMPARE(writer.errors(), QStringList{error});
+    // The other file is still written in full.
+    if (rulesPath == Paths::AuditRulesFile) {
+        QCOMPARE(root.readFile(Paths::AuditRulesFile), QByteArray("-w /etc/passwd -p wa -k /etc/passwd\n"));
+    } else {
+        QCOMPARE(fileLines(root, settingsPath).size(), 3);
+    }
+}
+
+void EventsWriterTest::editSaveCycle()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    CheckableTreeModel current;
+    CheckableTreeModel saved;
+    QAbstractItemModelTester currentTester(&current);
+    QAbstractItemModelTester savedTester(&saved);
+    current.setRoot(parseEvents().release());
+    saved.setRoot(parseEvents().release());
+    QVERIFY(!current.differsFrom(saved));
+
+    for (const char *id : {"kernel-module-loaded", "service-stopped", "audit-config-changed"}) {
+        const QModelIndex index = current.indexFromItem(current.root()->findById(QLatin1String(id)));
+        QVERIFY(current.setData(index, Qt::Checked, Qt::CheckStateRole));
+    }
+    QVERIFY(current.differsFrom(saved));
+
+    EventsWriter writer = placedWriter();
+    QVERIFY(writer.write(current.root()));
+    QVERIFY(writer.errors().isEmpty());
+    QVERIFY(writer.auditChanged());
+
+    const QStringList settings = fileLines(root, Paths::EventsFile);
+    QCOMPARE(settings.first(), QStringLiteral("{"));
+    QCOMPARE(settings.last(), QStringLiteral("}"));
+    for (int row = 1; row < settings.size() - 1; ++row) {
+        QVERIFY2(settings.at(row).startsWith(QLatin1Char('\t')) && settings.at(row).endsWith(QLatin1Char(',')) == (row < settings.size() - 2),
+                 qPrintable(settings.at(row)));
+    }
+    QVERIFY(settings.contains(QStringLiteral("\t\"kernel-module-loaded\" : { \"enabled\" : \"1\" },")));
+    QVERIFY(settings.contains(QStringLiteral("\t\"service-stopped\" : { \"enabled\" : \"0\" },")));
+    QVERIFY(settings.contains(QStringLiteral("\t\"audit-config-changed\" : { \"enabled\" : \"0\" },")));
+    QVERIFY(
+        settings.contains(QStringLiteral("\t\"user-login-failed\" : { \"enabled\" : \"1\", \"notification_repetition\" : { \"enabled\" : \"1\", "
+                                         "\"interval\" : \"60\" } },")));
+    QVERIFY(settings.contains(QStringLiteral("\t\"usb-device-connected\" : { \"enabled\" : \"0\" },")));
+    // An event nobody changed and that has its own "enabled" stays out.
+    QVERIFY(!QString::fromUtf8(root.readFile(Paths::EventsFile)).contains(QLatin1String("\"system-boot\"")));
+
+    const QStringList rules = fileLines(root, Paths::AuditRulesFile);
+    QCOMPARE(rules.size(), 14);
+    QCOMPARE(rules.count(QStringLiteral("-w /etc/passwd -p wa -k /etc/passwd")), 1);
+    QVERIFY(rules.contains(QStringLiteral("-a always,exit -F arch=aarch64 -F path=/etc/gshadow -S openat -k /etc/gshadow")));
+    QVERIFY(rules.contains(QStringLiteral("-w /sbin/modprobe -p x -k modules")));
+    QVERIFY(!rules.contains(QStringLiteral("-w /etc/audit/ -p wa -k audit-config")));
+
+    QStringList store = fileLines(root, Paths::AuditTypeStore);
+    store.sort();
+    QCOMPARE(store.join(QLatin1Char(' ')), QStringLiteral("cap chmod create delete exec gid module mount net open rename uid"));
+
+    // What was written reads back as edited, and writes the same again.
+    const auto reread = parseEvents();
+    QCOMPARE(reread->findById(QStringLiteral("kernel-module-loaded"))->checkState(), int(Qt::Checked));
+    QCOMPARE(reread->findById(QStringLiteral("service-stopped"))->checkState(), int(Qt::Unchecked));
+    QCOMPARE(writer.lines(reread.get()), settings);
+}
+
+QTEST_GUILESS_MAIN(EventsWriterTest)
+#include "eventswritertest.moc"

@@ -1,0 +1,278 @@
+#include "model/singleeventsparser.h"
+#include "eventtrees.h"
+#include "model/eventtreeitem.h"
+#include "model/notifiedevents.h"
+#include "platform/paths.h"
+#include "testroot.h"
+
+#include <QTest>
+
+namespace
+{
+QString ids(const QVector<EventTreeItem *> &items)
+{
+    QStringList result;
+    for (const EventTreeItem *item : items) {
+        result.append(item->id());
+    }
+    return result.join(QLatin1Char(','));
+}
+
+// Group directory:event id of every event, in tree order.
+QStringList eventPlaces(const EventTreeItem *item)
+{
+    QStringList places;
+    for (int row = 0; row < item->childCount(); ++row) {
+        const EventTreeItem *child = item->child(row);
+        if (child->kind() == EventTreeItem::Event) {
+            places.append(item->id().section(QLatin1Char('/'), -1) + QLatin1Char(':') + child->id());
+        } else if (child->kind() == EventTreeItem::Group) {
+            places += eventPlaces(child);
+        }
+    }
+    return places;
+}
+}
+
+class SingleEventsParserTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void sampleTree();
+    void sampleItems_data();
+    void sampleItems();
+    void merge_data();
+    void merge();
+    void eventFiles_data();
+    void eventFiles();
+    void groupNames_data();
+    void groupNames();
+    void dependencies_data();
+    void dependencies();
+
+private:
+    // The dictionary is read once per process: the sample's, from this root.
+    std::unique_ptr<TestRoot> m_sample;
+    std::unique_ptr<EventTreeItem> m_tree;
+};
+
+void SingleEventsParserTest::initTestCase()
+{
+    m_sample = std::make_unique<TestRoot>();
+    m_sample->copySampleSystem();
+    m_sample->writeFile(Paths::PerEventFilePrefix + QStringLiteral("user-login-failed.conf"), QByteArray("# notify\n"));
+    NotifiedEvents::rebuild();
+    m_tree = parseEvents();
+}
+
+void SingleEventsParserTest::sampleTree()
+{
+    QCOMPARE(m_tree->data(0).toString(), QStringLiteral("Parameter"));
+    QStringList groups;
+    for (int row = 0; row < m_tree->childCount(); ++row) {
+        groups.append(m_tree->child(row)->name());
+    }
+    QCOMPARE(groups.join(QLatin1Char(',')), QStringLiteral("Authentication,Devices,File system,Software packages,Privilege use,Services,System"));
+    QCOMPARE(itemAt(m_tree.get(), Paths::EventSettingsDir + QStringLiteral("/devices/network"))->name(), QStringLiteral("Network interfaces"));
+    const QStringList places = eventPlaces(m_tree.get());
+    QCOMPARE(places.size(), 34);
+    QCOMPARE(places.mid(0, 3).join(QLatin1Char(' ')),
+             QStringLiteral("authentication:password-changed authentication:session-locked authentication:user-login"));
+    QVERIFY(places.contains(QStringLiteral("network:network-interface-up")));
+
+    auto event = [this](const char *id) {
+        return itemAt(m_tree.get(), QLatin1String(id));
+    };
+    QCOMPARE(event("user-login-failed")->data(0).toString(), QStringLiteral("Failed user login"));
+    QCOMPARE(m_tree->child(0)->checkState(), int(Qt::PartiallyChecked));
+    QCOMPARE(itemAt(m_tree.get(), Paths::EventSettingsDir + QStringLiteral("/services"))->checkState(), int(Qt::Checked));
+    QCOMPARE(event("usb-device-connected")->checkState(), int(Qt::Unchecked));
+    QCOMPARE(event("file-opened")->checkState(), int(Qt::Checked));
+
+    QCOMPARE(ids(event("user-login-failed")->dependsOn()), QStringLiteral("user-login"));
+    QCOMPARE(ids(event("usb-device-connected")->dependents()), QStringLiteral("storage-mounted,usb-device-disconnected"));
+    QVERIFY(event("kernel-module-loaded")->generatesLoad() && !event("user-login")->generatesLoad());
+    QVERIFY(event("system-shutdown")->isNotRedirected() && !event("service-failed")->isNotRedirected());
+    QVERIFY(event("sudo-command")->hasAuditEvents());
+    QCOMPARE(event("user-login-failed")->notificationState(), EventTreeItem::NotificationsEnabled);
+    QCOMPARE(event("user-login")->notificationState(), EventTreeItem::NotificationsOff);
+    const EventTreeItem *filterValues = itemAt(m_tree.get(), QStringLiteral("file-removal/filter-values"));
+    QCOMPARE(filterValues->child(filterValues->childCount() - 1)->id(), QStringLiteral(".auditd.key"));
+}
+
+void SingleEventsParserTest::sampleItems_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("flags"); // shown, editable, overlaid, has audit rules: "seoa" or "-"
+
+    auto row = [](const char *name, const char *path, int kind, const char *value, const char *flags) {
+        QTest::newRow(name) << QString::fromUtf8(path) << kind << QString::fromUtf8(value) << QString::fromLatin1(flags);
+    };
+    row("synthesised-enabled", "user-login/enabled", 2, "1", "--o-");
+    row("package-enabled-kept", "session-locked/enabled", 2, "0", "----");
+    row("enabled-from-settings", "file-opened/enabled", 2, "1", "--o-");
+    row("overlay-entry-hidden", "user-login/overlay0", 2, "enabled", "-e--");
+    row("list-from-settings", "file-opened/filter-values/.auditd.key", 3, "/etc/shadow, /etc/gshadow", "seoa");
+    row("children-editable-reaches-children", "file-opened/filter-values/.auditd.type", 2, "PATH", "se--");
+    row("labels-not-editable", "user-login/message-params/user", 2, "&User", "s---");
+    row("no-dictionary-entry-editable", "disk-space-low/message-params/free", 2, "&Free space", "se--");
+    row("list-of-objects", "disk-space-low/directories", 4, "/, /var/log", "se--");
+    row("number", "disk-space-low/check_interval", 2, "60", "se--");
+    row("nested-from-settings", "user-login-failed/notification_repetition/interval", 2, "60", "seo-");
+    row("list-of-strings", "sudo-command/message-audit-events", 3, "exec, uid", "s---");
+    row("audit-key-of-event-with-rules", "modifying-file/filter-values/.auditd.key", 3, "/etc/passwd, /etc/sudoers", "se-a");
+    row("synthesised-audit-keys", "file-removal/filter-values/.auditd.key", 3, "/etc/passwd, /etc/group", "se-a");
+}
+
+void SingleEventsParserTest::sampleItems()
+{
+    QFETCH(QString, path);
+    QFETCH(int, kind);
+    QFETCH(QString, value);
+    QFETCH(QString, flags);
+    const EventTreeItem *item = itemAt(m_tree.get(), path);
+    QVERIFY(item);
+    QCOMPARE(item->kind(), kind);
+    QCOMPARE(item->data(1).toString(), value);
+    const QString actual = QLatin1String(item->isVisible() ? "s" : "-") + QLatin1String(item->isEditable() ? "e" : "-")
+        + QLatin1String(item->isOverlaid() ? "o" : "-") + QLatin1String(item->hasAuditRules() ? "a" : "-");
+    QCOMPARE(actual, flags);
+    QVERIFY(!item->isCheckable());
+}
+
+void SingleEventsParserTest::merge_data()
+{
+    QTest::addColumn<QByteArray>("package");
+    QTest::addColumn<QByteArray>("current"); // the settings of the event "ev"
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("overlaid");
+    QTest::addColumn<int>("eventState");
+
+    const QByteArray params = R"({"message-params": {"user": "&User"}})";
+    const QByteArray nested = R"({"enabled": 1, "f": {"a": "1", "b": "2"}})";
+    QTest::newRow("enabled-synthesised") << params << QByteArray() << QStringLiteral("ev/enabled") << QStringLiteral("1") << true << 2;
+    QTest::newRow("own-enabled-kept") << QByteArray(R"({"enabled": 0, "message-params": {}})") << QByteArray() << QStringLiteral("ev/enabled")
+                                      << QStringLiteral("0") << false << 0;
+    QTest::newRow("settings-disable") << params << QByteArray(R"({"enabled": "0"})") << QStringLiteral("ev/enabled") << QStringLiteral("0") << true << 0;
+    QTest::newRow("settings-add-key") << nested << QByteArray(R"({"extra": "x"})") << QStringLiteral("ev/extra") << QStringLiteral("x") << true << 2;
+    QTest::newRow("overlay-entry-names-key") << nested << QByteArray(R"({"extra": "x"})") << QStringLiteral("ev/overlay1") << QStringLiteral("extra") << false
+                                             << 2;
+    QTest::newRow("nested-merge-changed") << nested << QByteArray(R"({"f": {"b": "3"}})") << QStringLiteral("ev/f/b") << QStringLiteral("3") << true << 2;
+    QTest::newRow("nested-merge-kept") << nested << QByteArray(R"({"f": {"b": "3"}})") << QStringLiteral("ev/f/a") << QStringLiteral("1") << false << 2;
+    QTest::newRow("whole-object-from-settings") << nested << QByteArray(R"({"r": {"interval": "5"}})") << QStringLiteral("ev/r/interval") << QStringLiteral("5")
+                                                << true << 2;
+    QTest::newRow("malformed-settings-ignored") << nested << QByteArray(R"({"f": )") << QStringLiteral("ev/f/b") << QStringLiteral("2") << false << 2;
+}
+
+void SingleEventsParserTest::merge()
+{
+    QFETCH(QByteArray, package);
+    QFETCH(QByteArray, current);
+    QFETCH(QString, path);
+    QFETCH(QString, value);
+    QFETCH(bool, overlaid);
+    QFETCH(int, eventState);
+    TestRoot root;
+    writeEvent(root, QStringLiteral("grp"), QStringLiteral("ev"), package);
+    root.writeFile(Paths::EventsFile, "{\"ev\": " + (current.isEmpty() ? QByteArray("{}") : current) + '}');
+    const auto tree = parseEvents();
+    const EventTreeItem *item = itemAt(tree.get(), path);
+    QVERIFY(item);
+    QCOMPARE(item->data(1).toString(), value);
+    QCOMPARE(item->isOverlaid(), overlaid);
+    QCOMPARE(tree->findById(QStringLiteral("ev"))->checkState(), eventState);
+}
+
+void SingleEventsParserTest::eventFiles_data()
+{
+    QTest::addColumn<QStringList>("files"); // relative to the package directory
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("group-file-not-event") << QStringList{QStringLiteral("grp/grp"), QStringLiteral("grp/ev")} << QStringList{QStringLiteral("grp:ev")};
+    QTest::newRow("top-level-file-ignored") << QStringList{QStringLiteral("ev"), QStringLiteral("grp/other")} << QStringList{QStringLiteral("grp:other")};
+    QTest::newRow("nested-group-holds-events") << QStringList{QStringLiteral("grp/sub/ev")} << QStringList{QStringLiteral("sub:ev")};
+    QTest::newRow("first-of-a-name-kept") << QStringList{QStringLiteral("b/ev"), QStringLiteral("a/ev")} << QStringList{QStringLiteral("a:ev")};
+    QTest::newRow("name-order") << QStringList{QStringLiteral("grp/zeta"), QStringLiteral("grp/alpha"), QStringLiteral("grp/Mid")}
+                                << QStringList{QStringLiteral("grp:Mid"), QStringLiteral("grp:alpha"), QStringLiteral("grp:zeta")};
+}
+
+void SingleEventsParserTest::eventFiles()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, expected);
+    TestRoot root;
+    for (const QString &file : files) {
+        root.writeFile(Paths::EventSettingsDir + QLatin1Char('/') + file, QByteArray(R"({"enabled": 1})"));
+    }
+    // Files that hold no event object are skipped.
+    writeEvent(root, QStringLiteral("grp"), QStringLiteral("broken"), QByteArray("{"));
+    writeEvent(root, QStringLiteral("grp"), QStringLiteral("empty"), QByteArray("{}"));
+    writeEvent(root, QStringLiteral("grp"), QStringLiteral("blank"), QByteArray());
+    QCOMPARE(eventPlaces(parseEvents().get()), expected);
+}
+
+void SingleEventsParserTest::groupNames_data()
+{
+    QTest::addColumn<QByteArray>("groupFile"); // empty: none
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("no-group-file") << QByteArray() << QStringLiteral("my group");
+    QTest::newRow("malformed") << QByteArray("{ \"group-params\": ") << QStringLiteral("my group");
+    QTest::newRow("no-group-params") << QByteArray(R"({"name_en": "Other"})") << QStringLiteral("my group");
+    QTest::newRow("english-name") << QByteArray(R"({"group-params": {"name_en": "Logins", "name_ru": "Входы"}})") << QStringLiteral("Logins");
+    QTest::newRow("only-russian-name") << QByteArray(R"({"group-params": {"name_ru": "Входы"}})") << QStringLiteral("my group");
+}
+
+void SingleEventsParserTest::groupNames()
+{
+    QFETCH(QByteArray, groupFile);
+    QFETCH(QString, name);
+    const QString dir = Paths::EventSettingsDir + QStringLiteral("/ my  group ");
+    TestRoot root;
+    root.writeFile(dir + QStringLiteral("/ev"), QByteArray(R"({"enabled": 1})"));
+    if (!groupFile.isEmpty()) {
+        root.writeFile(dir + QStringLiteral("/ my  group "), groupFile);
+    }
+    const auto tree = parseEvents();
+    QCOMPARE(tree->childCount(), 1);
+    QCOMPARE(tree->child(0)->data(0).toString(), name);
+    QCOMPARE(tree->child(0)->id(), dir);
+}
+
+void SingleEventsParserTest::dependencies_data()
+{
+    QTest::addColumn<QString>("dependsOfA");
+    QTest::addColumn<QString>("dependsOfB");
+    QTest::addColumn<QString>("dependsOnA");
+    QTest::addColumn<QString>("dependentsOfA");
+
+    QTest::newRow("mutual") << QStringLiteral("b") << QStringLiteral("a") << QStringLiteral("b") << QStringLiteral("b");
+    QTest::newRow("unknown-event-ignored") << QStringLiteral("nope") << QStringLiteral("") << QStringLiteral("") << QStringLiteral("");
+    QTest::newRow("list-with-spaces") << QStringLiteral(" b , c,") << QStringLiteral("") << QStringLiteral("b,c") << QStringLiteral("");
+    QTest::newRow("self-and-repeats") << QStringLiteral("a,b,b") << QStringLiteral("a") << QStringLiteral("b") << QStringLiteral("b");
+}
+
+void SingleEventsParserTest::dependencies()
+{
+    QFETCH(QString, dependsOfA);
+    QFETCH(QString, dependsOfB);
+    QFETCH(QString, dependsOnA);
+    QFETCH(QString, dependentsOfA);
+    TestRoot root;
+    for (const auto &[id, depends] : {std::pair{"a", dependsOfA}, {"b", dependsOfB}, {"c", QString()}}) {
+        writeEvent(root, QStringLiteral("grp"), QLatin1String(id), QStringLiteral(R"({"enabled": 1, "message-depends": "%1"})").arg(depends).toUtf8());
+    }
+    const auto tree = parseEvents();
+    const EventTreeItem *a = tree->findById(QStringLiteral("a"));
+    QCOMPARE(ids(a->dependsOn()), dependsOnA);
+    QCOMPARE(ids(a->dependents()), dependentsOfA);
+    QCOMPARE(ids(tree->findById(QStringLiteral("b"))->dependents()).contains(QLatin1Char('a')), dependsOnA.contains(QLatin1Char('b')));
+}
+
+QTEST_GUILESS_MAIN(SingleEventsParserTest)
+#include "singleeventsparsertest.moc"
