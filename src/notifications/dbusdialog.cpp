@@ -146,7 +146,9 @@ void DBusDialog::fillParameters()
         const EventTreeItem *params = m_event->findChildById(id);
         for (int row = 0; params && row < params->childCount(); ++row) {
             const EventTreeItem *param = params->child(row);
-            const QString text = param->data(0).toString().remove(QLatin1Char('&'));
+            // The value is the parameter's label where the package gives one.
+            const QString label = param->data(1).toString();
+            const QString text = QString(label.isEmpty() ? param->data(0).toString() : label).remove(QLatin1Char('&'));
             if (!m_paramNames.contains(text)) {
                 m_paramNames.insert(text, param->id());
             }

@@ -107,7 +107,7 @@ void DBusDialogTest::init()
     addTreeItem(m_event, QStringLiteral("message-type"), EventTreeItem::Parameter, QStringLiteral("usb"));
     EventTreeItem *params = addTreeItem(m_event, QStringLiteral("message-params"), EventTreeItem::Parameter);
     addTreeItem(params, QStringLiteral("&Device"), EventTreeItem::Parameter)->setId(QStringLiteral("device"));
-    addTreeItem(params, QStringLiteral("Device"), EventTreeItem::Parameter)->setId(QStringLiteral("device_name"));
+    addTreeItem(params, QStringLiteral("device_name"), EventTreeItem::Parameter, QStringLiteral("&Device"));
     addTreeItem(params, QStringLiteral("Vendor"), EventTreeItem::Parameter)->setId(QStringLiteral("vendor"));
     EventTreeItem *extended = addTreeItem(m_event, QStringLiteral("extend-message-params"), EventTreeItem::Parameter);
     addTreeItem(extended, QStringLiteral("Port"), EventTreeItem::Parameter)->setId(QStringLiteral("port"));
@@ -155,7 +155,7 @@ void DBusDialogTest::enableStartsFromDefaults()
     QVERIFY(widget<QRadioButton>("allUsersRadioButton")->isChecked());
     QCOMPARE(widget<QLineEdit>("titleLineEdit")->text(), QStringLiteral("USB connected"));
     QVERIFY(!widget<QLineEdit>("soundEdit")->isEnabled());
-    // "&Device" and "Device" read alike: one box, carrying the first key.
+    // "&Device" as a key and as a label read alike: one box, carrying the first key.
     QCOMPARE(paramBoxes(), QStringList({QStringLiteral("Device=device"), QStringLiteral("Port=port"), QStringLiteral("Vendor=vendor")}));
 
     // A second cycle replaces the boxes instead of adding to them.
