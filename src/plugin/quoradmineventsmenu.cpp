@@ -10,6 +10,7 @@
 #include "notifications/notificationfile.h"
 #include "notifications/notifyrcdeployment.h"
 #include "platform/paths.h"
+#include "services/rebootrequest.h"
 
 #include <KLocalizedString>
 
