@@ -63,6 +63,8 @@ private:
     void stopLoggingService();
     void reloadOnFileChange();
     void readNotificationFilesOnDisk();
+    // Column 0 of the first selected row in the current model; invalid without a selection.
+    QModelIndex selectedEventIndex() const;
     void showContextMenu(const QPoint &pos);
     void switchNotificationsOff(EventTreeItem *event);
     void openNotificationDialog(EventTreeItem *event, NotificationsDialogType type);
