@@ -1,13 +1,62 @@
 #include "commonsettingswindow.h"
 
+#include "ui_commonsettingswindow.h"
+
+#include <KLocalizedString>
+
 CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
     : QDialog(parent)
+    , ui(std::make_unique<Ui::CommonSettingsWindow>())
 {
+    ui->setupUi(this);
+    ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->destinationsTab), i18n("Destinations"));
+    ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->logRotateTab), i18n("Main log rotation"));
+    ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->exportTab), i18n("Export configuration"));
+    ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->importTab), i18n("Import configuration"));
+    reload();
 }
 
 CommonSettingsWindow::~CommonSettingsWindow() = default;
 
 void CommonSettingsWindow::open()
 {
+    ui->destinationsSettings->updateRemoveButtonState();
+    ui->logRotationSettings->statistics();
+    ui->settingsExporter->clear();
+    ui->settingsImporter->clear();
     QDialog::open();
+}
+
+void CommonSettingsWindow::accept()
+{
+    QWidget *current = ui->tabWidget->currentWidget();
+    if (current == ui->destinationsTab) {
+        ui->destinationsSettings->save();
+    } else if (current == ui->logRotateTab) {
+        ui->logRotationSettings->save();
+    } else if (current == ui->exportTab) {
+        // A failed export or import keeps the window open to correct the path.
+        if (!ui->settingsExporter->exportConfig()) {
+            return;
+        }
+    } else if (current == ui->importTab) {
+        if (!ui->settingsImporter->importConfig()) {
+            return;
+        }
+        Q_EMIT configurationImported();
+    }
+    reload();
+    QDialog::accept();
+}
+
+void CommonSettingsWindow::reject()
+{
+    reload();
+    QDialog::reject();
+}
+
+void CommonSettingsWindow::reload()
+{
+    ui->destinationsSettings->load();
+    ui->logRotationSettings->load();
 }

@@ -2,7 +2,16 @@
 
 #include <QDialog>
 
-// The modal window of the settings that do not belong to single events.
+#include <memory>
+
+namespace Ui
+{
+class CommonSettingsWindow;
+}
+
+// The modal window of the settings that do not belong to single events. OK
+// saves only the current tab; every closing reloads the two settings tabs
+// from their files, so edits of the other tabs are dropped.
 class CommonSettingsWindow : public QDialog
 {
     Q_OBJECT
@@ -12,7 +21,14 @@ public:
 
 public Q_SLOTS:
     void open() override;
+    void accept() override;
+    void reject() override;
 
 Q_SIGNALS:
     void configurationImported();
+
+private:
+    void reload();
+
+    std::unique_ptr<Ui::CommonSettingsWindow> ui;
 };

@@ -1,3 +1,11 @@
 target_sources(quoradminevents_static PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/commonsettingswindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/commonsettingswindow.ui
+    ${CMAKE_CURRENT_LIST_DIR}/configmanager.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/filewidget.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/filewidget.ui
+    ${CMAKE_CURRENT_LIST_DIR}/settingsexporter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settingsexporter.ui
+    ${CMAKE_CURRENT_LIST_DIR}/settingsimporter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settingsimporter.ui
 )

@@ -356,9 +356,10 @@ void CheckableTreeModel::synchroniseEnabled(EventTreeItem *item)
     if (item->kind() == EventTreeItem::Event || item->kind() == EventTreeItem::Parameter) {
         if (item->checkState() != Qt::PartiallyChecked) {
             const int value = item->checkState() == Qt::Checked ? 1 : 0;
+            // By id: a dictionary may give "enabled" a display text of its own.
             for (int row = 0; row < item->childCount(); ++row) {
                 EventTreeItem *child = item->child(row);
-                if (child->data(0).toString() == Enabled) {
+                if (child->id() == Enabled) {
                     child->setData(1, value);
                 }
             }

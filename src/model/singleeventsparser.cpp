@@ -129,8 +129,10 @@ QJsonObject merge(const QJsonObject &package, const QJsonObject &current)
     if (!current.contains(Enabled)) {
         if (!result.contains(Enabled) && result.contains(QLatin1String("message-params"))) {
             result.insert(Enabled, QStringLiteral("1"));
-            result.insert(Overlay + QLatin1Char('0'), Enabled);
         }
+        // The on/off state is always recorded, so that every event keeps its
+        // state and its audit data when the settings are written.
+        result.insert(Overlay + QLatin1Char('0'), Enabled);
         if (current.isEmpty()) {
             return result;
         }

@@ -1,8 +1,50 @@
 #include "dbusdialog.h"
 
+#include "ui_dbusdialog.h"
+
+#include "checkboxparam.h"
+#include "model/eventtreeitem.h"
+#include "notificationcatalogue.h"
+#include "notificationfile.h"
+#include "notificationsettings.h"
+#include "platform/process.h"
+
+#include <KLocalizedString>
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFileDialog>
+#include <QMediaPlayer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace
+{
+const QString Popup = QStringLiteral("Popup");
+const QString Sound = QStringLiteral("Sound");
+const QString Logfile = QStringLiteral("Logfile");
+const QString Execute = QStringLiteral("Execute");
+const QString Repetition = QStringLiteral("notification_repetition");
+}
+
 DBusDialog::DBusDialog(QWidget *parent)
     : QDialog(parent)
+    , ui(std::make_unique<Ui::DBusDialog>())
 {
+    ui->setupUi(this);
+    ui->titleLineEdit->setFocus();
+    connect(ui->playButton, &QToolButton::clicked, this, &DBusDialog::playButtonClicked);
+    connect(ui->logFileDialogButton, &QToolButton::clicked, this, &DBusDialog::logFileDialogButtonClicked);
+    connect(ui->soundDialogButton, &QToolButton::clicked, this, &DBusDialog::soundDialogButtonClicked);
+    connect(ui->executeDialogButton, &QToolButton::clicked, this, &DBusDialog::executeDialogButtonClicked);
+    connect(ui->repeatCheckBox, &QCheckBox::stateChanged, this, &DBusDialog::handleRepeatCheckBox);
+    connect(ui->intervalSpinBox, qOverload<int>(&QSpinBox::valueChanged), this, &DBusDialog::setRepeatInterval);
+    connect(this, &QDialog::accepted, this, &DBusDialog::generateConfig);
+    connect(this, &QDialog::rejected, this, [this] {
+        m_event = nullptr;
+    });
 }
 
 DBusDialog::~DBusDialog() = default;
@@ -12,7 +54,369 @@ void DBusDialog::setDialogType(NotificationsDialogType type)
     m_dialogType = type;
 }
 
-void DBusDialog::fill(EventTreeItem *event)
+bool DBusDialog::identify(EventTreeItem *event)
 {
-    Q_UNUSED(event)
+    m_error.clear();
+    m_notificationId.clear();
+    m_userConfigPath.clear();
+    const EventTreeItem *messageId = event ? event->findChildById(QStringLiteral("message_id")) : nullptr;
+    if (!messageId) {
+        m_error = i18n("The event has no message identifier; notifications cannot be sent for it.");
+        return false;
+    }
+    m_notificationId = NotificationFile::notificationIdentifier(messageId->data(1).toString());
+    NotificationCatalogue &catalogue = NotificationCatalogue::instance();
+    catalogue.load();
+    const QString appName = catalogue.appName(m_notificationId);
+    if (appName.isEmpty()) {
+        m_error = i18n("The event \"%1\" is not listed in the notification catalogue; notifications cannot be sent for it.", event->data(0).toString());
+        return false;
+    }
+    m_userConfigPath = NotifyrcFile::userFilePath(Process::loginName(), appName);
+    return true;
+}
+
+bool DBusDialog::loadStoredSettings(EventTreeItem *event, const QStringList &syslogLines)
+{
+    const NotificationSettings settings = NotificationSettings::fromSyslogLines(syslogLines);
+    m_recipientMode = settings.recipientMode;
+    m_title = settings.title;
+    m_checkedParams = settings.checkedParams;
+    if (!identify(event)) {
+        return false;
+    }
+    m_methods = NotifyrcFile(m_userConfigPath).readSection(m_notificationId);
+    return true;
+}
+
+bool DBusDialog::fill(EventTreeItem *event)
+{
+    if (!identify(event)) {
+        return false;
+    }
+    QPushButton *ok = ui->buttonBox->button(QDialogButtonBox::Ok);
+    if (m_dialogType == EditNotifications) {
+        ok->setEnabled(false);
+    } else {
+        m_recipientMode = 0;
+        m_title.clear();
+        m_checkedParams.clear();
+        m_methods = NotificationMethods();
+        ok->setEnabled(true);
+    }
+
+    for (const QMetaObject::Connection &connection : std::as_const(m_cycleConnections)) {
+        disconnect(connection);
+    }
+    m_cycleConnections.clear();
+
+    m_event = event;
+    switch (m_recipientMode) {
+    case 1:
+        ui->selectGroupRadioButton->setChecked(true);
+        break;
+    case 2:
+        ui->userAndGroupRadioButton->setChecked(true);
+        break;
+    default:
+        ui->allUsersRadioButton->setChecked(true);
+    }
+    const QString eventName = event->data(0).toString();
+    ui->eventLabel->setText(eventName);
+    ui->titleLineEdit->setText(m_title.isEmpty() ? eventName : m_title);
+
+    fillParameters();
+    fillMethods();
+    fillRepetition();
+    if (m_dialogType == EditNotifications) {
+        connectChangeTest();
+    }
+    return true;
+}
+
+void DBusDialog::fillParameters()
+{
+    m_paramNames.clear();
+    for (CheckBoxParam *box : std::as_const(m_paramCheckBoxes)) {
+        ui->cbLayout->removeWidget(box);
+        box->deleteLater();
+    }
+    m_paramCheckBoxes.clear();
+    for (const QString &id : {QStringLiteral("message-params"), QStringLiteral("extend-message-params")}) {
+        const EventTreeItem *params = m_event->findChildById(id);
+        for (int row = 0; params && row < params->childCount(); ++row) {
+            const EventTreeItem *param = params->child(row);
+            // The value is the parameter's label where the package gives one.
+            const QString label = param->data(1).toString();
+            const QString text = QString(label.isEmpty() ? param->data(0).toString() : label).remove(QLatin1Char('&'));
+            if (!m_paramNames.contains(text)) {
+                m_paramNames.insert(text, param->id());
+            }
+        }
+    }
+    for (auto it = m_paramNames.cbegin(); it != m_paramNames.cend(); ++it) {
+        auto *box = new CheckBoxParam(it.key(), ui->scrollAreaWidgetContents, it.value());
+        box->setChecked(m_checkedParams.contains(it.value()));
+        m_paramCheckBoxes.append(box);
+        ui->cbLayout->addWidget(box);
+        if (m_dialogType == EditNotifications) {
+            m_cycleConnections << connect(box, &QCheckBox::stateChanged, this, &DBusDialog::setOkButtonState);
+        }
+    }
+}
+
+void DBusDialog::fillMethods()
+{
+    const QStringList actions = m_methods.actions.split(QLatin1Char('|'));
+    ui->popupCheckBox->setChecked(m_dialogType == EnableNotifications || actions.contains(Popup));
+    ui->soundCheckBox->setChecked(actions.contains(Sound));
+    ui->logFileCheckBox->setChecked(actions.contains(Logfile));
+    ui->executeCheckBox->setChecked(actions.contains(Execute));
+    enableSoundElements();
+    enableLogFileElements();
+    enableExecuteElements();
+    m_cycleConnections << connect(ui->soundCheckBox, &QCheckBox::stateChanged, this, &DBusDialog::enableSoundElements);
+    m_cycleConnections << connect(ui->logFileCheckBox, &QCheckBox::stateChanged, this, &DBusDialog::enableLogFileElements);
+    m_cycleConnections << connect(ui->executeCheckBox, &QCheckBox::stateChanged, this, &DBusDialog::enableExecuteElements);
+    ui->soundEdit->setText(m_methods.sound);
+    ui->logFileEdit->setText(m_methods.logFile);
+    ui->executeEdit->setText(m_methods.executeCommand);
+}
+
+void DBusDialog::fillRepetition()
+{
+    if (!m_event->findChildById(Repetition)) {
+        ui->repeatGroupBox->hide();
+        return;
+    }
+    const EventTreeItem *enabled = repetitionItem(QStringLiteral("enabled"));
+    const EventTreeItem *interval = repetitionItem(QStringLiteral("interval"));
+    m_repeatEnabled = enabled && enabled->data(1).toInt() == 1;
+    m_repeatInterval = interval ? interval->data(1).toInt() : 30;
+    // Showing the stored values must not write them back into the tree.
+    const QSignalBlocker blockSpinBox(ui->intervalSpinBox);
+    const QSignalBlocker blockCheckBox(ui->repeatCheckBox);
+    ui->intervalSpinBox->setValue(m_repeatInterval);
+    ui->repeatCheckBox->setChecked(m_repeatEnabled);
+    ui->intervalSpinBox->setEnabled(m_repeatEnabled);
+    ui->repeatGroupBox->show();
+}
+
+void DBusDialog::connectChangeTest()
+{
+    for (QRadioButton *button : {ui->allUsersRadioButton, ui->selectGroupRadioButton, ui->userAndGroupRadioButton}) {
+        m_cycleConnections << connect(button, &QRadioButton::toggled, this, &DBusDialog::setOkButtonState);
+    }
+    m_cycleConnections << connect(ui->titleLineEdit, &QLineEdit::textEdited, this, &DBusDialog::setOkButtonState);
+    for (QCheckBox *box : {ui->popupCheckBox, ui->soundCheckBox, ui->logFileCheckBox, ui->executeCheckBox, ui->repeatCheckBox}) {
+        m_cycleConnections << connect(box, &QCheckBox::stateChanged, this, &DBusDialog::setOkButtonState);
+    }
+    for (QLineEdit *edit : {ui->soundEdit, ui->logFileEdit, ui->executeEdit}) {
+        m_cycleConnections << connect(edit, &QLineEdit::textChanged, this, &DBusDialog::setOkButtonState);
+    }
+    m_cycleConnections << connect(ui->intervalSpinBox, &QSpinBox::textChanged, this, &DBusDialog::setOkButtonState);
+}
+
+EventTreeItem *DBusDialog::repetitionItem(const QString &id) const
+{
+    const EventTreeItem *repetition = m_event ? m_event->findChildById(Repetition) : nullptr;
+    return repetition ? repetition->findChildById(id) : nullptr;
+}
+
+int DBusDialog::checkedRecipientMode() const
+{
+    if (ui->allUsersRadioButton->isChecked()) {
+        return NotificationFile::AllUsers;
+    }
+    if (ui->selectGroupRadioButton->isChecked()) {
+        return NotificationFile::Administrators;
+    }
+    if (ui->userAndGroupRadioButton->isChecked()) {
+        return NotificationFile::EventRecipients;
+    }
+    return NotificationFile::NoRecipients;
+}
+
+QStringList DBusDialog::checkedParamKeys() const
+{
+    QStringList keys;
+    for (const CheckBoxParam *box : m_paramCheckBoxes) {
+        if (box->isChecked()) {
+            keys << box->key().toString();
+        }
+    }
+    return keys;
+}
+
+QStringList DBusDialog::chosenActions() const
+{
+    QStringList actions;
+    if (ui->popupCheckBox->isChecked()) {
+        actions << Popup;
+    }
+    if (ui->soundCheckBox->isChecked()) {
+        actions << Sound;
+    }
+    if (ui->logFileCheckBox->isChecked()) {
+        actions << Logfile;
+    }
+    if (ui->executeCheckBox->isChecked()) {
+        actions << Execute;
+    }
+    return actions;
+}
+
+bool DBusDialog::methodsChanged() const
+{
+    if (ui->soundEdit->text() != m_methods.sound || ui->logFileEdit->text() != m_methods.logFile || ui->executeEdit->text() != m_methods.executeCommand) {
+        return true;
+    }
+    const QStringList stored = m_methods.actions.split(QLatin1Char('|'));
+    const QStringList chosen = chosenActions();
+    for (const QString &action : {Popup, Sound, Logfile, Execute}) {
+        if (stored.contains(action) != chosen.contains(action)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DBusDialog::settingsUnchanged() const
+{
+    return checkedRecipientMode() == m_recipientMode && ui->titleLineEdit->text() == m_title && ui->repeatCheckBox->isChecked() == m_repeatEnabled
+        && ui->intervalSpinBox->value() == m_repeatInterval && checkedParamKeys() == m_checkedParams && !methodsChanged();
+}
+
+void DBusDialog::setOkButtonState()
+{
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!settingsUnchanged());
+}
+
+void DBusDialog::enableSoundElements()
+{
+    const bool on = ui->soundCheckBox->isChecked();
+    ui->playButton->setEnabled(on);
+    ui->soundEdit->setEnabled(on);
+    ui->soundDialogButton->setEnabled(on);
+}
+
+void DBusDialog::enableLogFileElements()
+{
+    const bool on = ui->logFileCheckBox->isChecked();
+    ui->logFileEdit->setEnabled(on);
+    ui->logFileDialogButton->setEnabled(on);
+}
+
+void DBusDialog::enableExecuteElements()
+{
+    const bool on = ui->executeCheckBox->isChecked();
+    ui->executeEdit->setEnabled(on);
+    ui->executeDialogButton->setEnabled(on);
+}
+
+void DBusDialog::playButtonClicked()
+{
+    if (!m_player) {
+        m_player = new QMediaPlayer(this);
+    }
+    m_player->stop();
+    m_player->setMedia(QUrl::fromLocalFile(ui->soundEdit->text()));
+    m_player->setVolume(50);
+    m_player->play();
+}
+
+void DBusDialog::logFileDialogButtonClicked()
+{
+    const QString file = QFileDialog::getOpenFileName(this, i18n("Open log file"), QDir::homePath());
+    if (!file.isEmpty()) {
+        ui->logFileEdit->setText(file);
+    }
+}
+
+void DBusDialog::soundDialogButtonClicked()
+{
+    const QStringList soundDirs = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("sounds"), QStandardPaths::LocateDirectory);
+    const QString file =
+        QFileDialog::getOpenFileName(this, i18n("Open sound"), soundDirs.isEmpty() ? QString() : soundDirs.last(), i18n("Audio files (*.ogg *.wav)"));
+    if (!file.isEmpty()) {
+        ui->soundEdit->setText(file);
+    }
+}
+
+void DBusDialog::executeDialogButtonClicked()
+{
+    const QString file = QFileDialog::getOpenFileName(this, i18n("Open script file"), QDir::homePath());
+    if (!file.isEmpty()) {
+        ui->executeEdit->setText(file);
+    }
+}
+
+void DBusDialog::handleRepeatCheckBox(int state)
+{
+    if (state == Qt::PartiallyChecked) {
+        return;
+    }
+    const QString value = state == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0");
+    ui->intervalSpinBox->setEnabled(state == Qt::Checked);
+    if (EventTreeItem *enabled = repetitionItem(QStringLiteral("enabled"))) {
+        enabled->setData(1, value);
+    }
+}
+
+void DBusDialog::setRepeatInterval(int value)
+{
+    if (EventTreeItem *interval = repetitionItem(QStringLiteral("interval"))) {
+        interval->setData(1, QString::number(value));
+    }
+}
+
+void DBusDialog::accept()
+{
+    m_lines.clear();
+    if (m_event) {
+        NotificationFile::Input input = NotificationFile::inputFor(*m_event);
+        if (!input.messageId.isEmpty() && !input.messageType.isEmpty()) {
+            input.notificationId = m_notificationId;
+            input.recipients = checkedRecipientMode();
+            input.title = ui->titleLineEdit->text();
+            input.parameterKeys = checkedParamKeys();
+            const NotificationFile::Result result = NotificationFile::build(input);
+            if (!result.error.isEmpty()) {
+                QMessageBox::critical(this, i18n("Error"), result.error, QMessageBox::Ok);
+                return;
+            }
+            m_lines = result.lines;
+        }
+    }
+    QDialog::accept();
+}
+
+void DBusDialog::generateConfig()
+{
+    if (!m_event || m_lines.isEmpty()) {
+        return;
+    }
+    const QString fileId = NotificationFile::fileIdentifier(NotificationFile::inputFor(*m_event).messageId);
+    m_event = nullptr;
+
+    NotificationMethods methods;
+    methods.actions = chosenActions().join(QLatin1Char('|'));
+    methods.executeCommand = ui->executeEdit->text();
+    methods.logFile = ui->logFileEdit->text();
+    methods.sound = ui->soundEdit->text();
+    QString error;
+    if (!NotifyrcFile(m_userConfigPath).writeSection(m_notificationId, methods, &error)) {
+        QMessageBox::warning(this, i18n("Error"), error, QMessageBox::Ok);
+    }
+
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QStringLiteral("/Config"), QStringLiteral("org.kde.knotification"), QStringLiteral("reparseConfiguration"));
+    signal << NotificationCatalogue::instance().appName(m_notificationId);
+    QDBusConnection::sessionBus().send(signal);
+
+    if (m_dialogType == EditNotifications && methodsChanged()) {
+        Q_EMIT needToReboot();
+    }
+    Q_EMIT notificationOn(fileId, m_lines, m_dialogType);
+    Q_EMIT dbusAccepted(m_notificationId);
 }

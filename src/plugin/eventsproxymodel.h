@@ -2,7 +2,11 @@
 
 #include <QSortFilterProxyModel>
 
-// Filters the event tree by the search text.
+class EventTreeItem;
+
+// Filters the event tree by the search text: a group shows when its name or
+// one of its events' names matches, and then with all its matching events, or
+// all of them when the group's name matches; parameters show when visible.
 class EventsProxyModel : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -16,5 +20,7 @@ protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 
 private:
+    bool matches(const EventTreeItem *item) const;
+
     QString m_filterText;
 };

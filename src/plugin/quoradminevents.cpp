@@ -88,6 +88,9 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     connect(m_dbusDialog, &DBusDialog::needToReboot, this, [this] {
         m_rebootPending = true;
     });
+    connect(m_dbusDialog, &DBusDialog::dbusAccepted, this, &QuorAdminEvents::notificationsUpdated);
+    // A reload destroys the tree the dialog edits.
+    connect(m_currentModel, &CheckableTreeModel::modelAboutToBeReset, m_dbusDialog, &DBusDialog::reject);
 
     setButtons(Help | Apply);
 

@@ -33,8 +33,14 @@ public:
     QuorAdminEvents(QWidget *parent, const QVariantList &args);
     ~QuorAdminEvents() override;
 
-    CheckableTreeModel *savedModel() const { return m_savedModel; }
-    CheckableTreeModel *currentModel() const { return m_currentModel; }
+    CheckableTreeModel *savedModel() const
+    {
+        return m_savedModel;
+    }
+    CheckableTreeModel *currentModel() const
+    {
+        return m_currentModel;
+    }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -57,6 +63,8 @@ private:
     void stopLoggingService();
     void reloadOnFileChange();
     void readNotificationFilesOnDisk();
+    // Column 0 of the first selected row in the current model; invalid without a selection.
+    QModelIndex selectedEventIndex() const;
     void showContextMenu(const QPoint &pos);
     void switchNotificationsOff(EventTreeItem *event);
     void openNotificationDialog(EventTreeItem *event, NotificationsDialogType type);
@@ -71,13 +79,14 @@ private:
     DBusDialog *m_dbusDialog = nullptr; // Owned by this widget.
     FilesDialog *m_filesDialog = nullptr; // Owned by this widget.
     DiskSpaceMonDialog *m_diskSpaceMonDialog = nullptr; // Owned by this widget.
-    QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; made at the first load.
+    QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; renewed at every load.
 
     bool m_serviceRunning = false; // the last shown service state
+    bool m_firstStatusUpdate = true; // per page, so that every new page shows its state
     bool m_rebootPending = false;
     bool m_reloading = false;
 
-    QHash<QString, QString> m_filesToDelete; // file key -> path
+    QHash<QString, QString> m_filesToDelete; // file key -> system path (not placed)
     QHash<QString, QStringList> m_pendingFiles; // file identifier -> lines
     QHash<QString, QStringList> m_notificationFilesOnDisk; // message_id -> lines
 };

@@ -1,29 +1,134 @@
 // The tree's context menu and the notification settings of single events.
 #include "quoradminevents.h"
 
+#include "ui_quoradminevents.h"
+
+#include "eventsproxymodel.h"
+#include "model/checkabletreemodel.h"
+#include "model/eventtreeitem.h"
+#include "model/notifiedevents.h"
+#include "notifications/notificationfile.h"
+#include "notifications/notifyrcdeployment.h"
+#include "platform/paths.h"
+#include "services/rebootrequest.h"
+
+#include <KLocalizedString>
+
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+
+namespace
+{
+QString messageIdOf(const EventTreeItem *event)
+{
+    const EventTreeItem *messageId = event->findChildById(QStringLiteral("message_id"));
+    return messageId ? messageId->data(1).toString() : QString();
+}
+}
+
+QModelIndex QuorAdminEvents::selectedEventIndex() const
+{
+    const QModelIndexList selected = ui->singleEventsView->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) {
+        return QModelIndex();
+    }
+    const QModelIndex source = m_proxy->mapToSource(selected.first());
+    return source.sibling(source.row(), 0);
+}
+
 void QuorAdminEvents::showContextMenu(const QPoint &pos)
 {
-    Q_UNUSED(pos)
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QIcon::fromTheme(QStringLiteral("draw-arrow-up")), i18n("Collapse all"), ui->singleEventsView, &QTreeView::collapseAll);
+    menu->addAction(QIcon::fromTheme(QStringLiteral("draw-arrow-down")), i18n("Expand all"), ui->singleEventsView, [this] {
+        ui->singleEventsView->expandToDepth(0);
+    });
+
+    // The row's own item, not a search by its text: two events may share a name.
+    const QModelIndex selected = selectedEventIndex();
+    EventTreeItem *event = selected.isValid() ? m_currentModel->itemFromIndex(selected) : nullptr;
+    if (event && event->kind() == EventTreeItem::Event && !event->isNotRedirected() && !messageIdOf(event).isEmpty()) {
+        if (event->notificationsOn()) {
+            menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-cancel")), i18n("Disable notifications sending"), this, [this, event] {
+                switchNotificationsOff(event);
+            });
+        } else {
+            menu->addAction(QIcon::fromTheme(QStringLiteral("legalmoves")), i18n("Enable notifications sending"), this, [this, event] {
+                openNotificationDialog(event, EnableNotifications);
+            });
+        }
+        QAction *settings = menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-warning")), i18n("Notification settings"), this, [this, event] {
+            openNotificationDialog(event, EditNotifications);
+        });
+        settings->setEnabled(event->notificationsOn());
+    }
+    menu->popup(ui->singleEventsView->viewport()->mapToGlobal(pos));
 }
 
 void QuorAdminEvents::switchNotificationsOff(EventTreeItem *event)
 {
-    Q_UNUSED(event)
+    const QString messageId = messageIdOf(event);
+    const QString fileId = NotifiedEvents::fileIdentifier(messageId);
+    m_pendingFiles.remove(fileId);
+    const QString path = NotificationFile::filePath(messageId);
+    if (!path.isEmpty()) {
+        m_filesToDelete.insert(fileId, path);
+    }
+    m_currentModel->setData(m_currentModel->indexFromItem(event), QVariant::fromValue(EventTreeItem::NotificationsOff), Qt::DecorationRole);
 }
 
 void QuorAdminEvents::openNotificationDialog(EventTreeItem *event, NotificationsDialogType type)
 {
-    Q_UNUSED(event)
-    Q_UNUSED(type)
+    m_dbusDialog->setDialogType(type);
+    bool ok = true;
+    if (type == EditNotifications) {
+        // A change not yet applied wins over the file on disk.
+        const QString messageId = messageIdOf(event);
+        const QString fileId = NotifiedEvents::fileIdentifier(messageId);
+        QStringList lines = m_pendingFiles.value(fileId);
+        if (!m_pendingFiles.contains(fileId)) {
+            for (auto it = m_notificationFilesOnDisk.cbegin(); it != m_notificationFilesOnDisk.cend(); ++it) {
+                if (NotifiedEvents::fileIdentifier(it.key()) == fileId) {
+                    lines = it.value();
+                }
+            }
+        }
+        ok = m_dbusDialog->loadStoredSettings(event, lines);
+    }
+    if (!ok || !m_dbusDialog->fill(event)) {
+        QMessageBox::warning(this, i18n("Error"), m_dbusDialog->errorString(), QMessageBox::Ok);
+        return;
+    }
+    m_dbusDialog->show();
 }
 
 void QuorAdminEvents::notificationAccepted(const QString &fileId, const QStringList &lines, NotificationsDialogType type)
 {
-    Q_UNUSED(fileId)
-    Q_UNUSED(lines)
-    Q_UNUSED(type)
+    const QModelIndex event = selectedEventIndex();
+    if (!event.isValid()) {
+        return;
+    }
+    m_filesToDelete.remove(fileId);
+    m_pendingFiles.insert(fileId, lines);
+    const auto state = type == EnableNotifications ? EventTreeItem::NotificationsEnabled : EventTreeItem::NotificationsEdited;
+    m_currentModel->setData(event, QVariant::fromValue(state), Qt::DecorationRole);
 }
 
 void QuorAdminEvents::notificationsUpdated()
 {
+    if (!QFileInfo::exists(Paths::placed(Paths::RootNotifyrc))) {
+        return;
+    }
+    if (NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir) == 0) {
+        return;
+    }
+    const auto answer = QMessageBox::question(nullptr,
+                                              i18n("Reboot"),
+                                              i18n("The notification settings will take effect only after the system is rebooted.\nReboot now?"),
+                                              QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        requestReboot();
+    }
 }

@@ -1,14 +1,48 @@
 // The logging service status under the tree and its start/stop button.
 #include "quoradminevents.h"
 
+#include "ui_quoradminevents.h"
+
+#include "services/snghandler.h"
+
+#include <KLocalizedString>
+
 void QuorAdminEvents::updateServiceStatus()
 {
+    SngHandler *handler = SngHandler::instance();
+    const bool running = handler->status();
+    QPushButton *button = ui->sngStartStopButton;
+    if (running != m_serviceRunning || m_firstStatusUpdate) {
+        m_serviceRunning = running;
+        if (running) {
+            ui->sngStatusLabel->setText(i18n("Logging service is running."));
+            button->setIcon(QIcon::fromTheme(QStringLiteral("media-playback-stop")));
+            button->setText(i18n("Stop logging service"));
+            disconnect(button, &QPushButton::clicked, this, &QuorAdminEvents::startLoggingService);
+            connect(button, &QPushButton::clicked, this, &QuorAdminEvents::stopLoggingService, Qt::UniqueConnection);
+        } else {
+            ui->sngStatusLabel->setText(i18n("Logging service stopped."));
+            button->setIcon(QIcon::fromTheme(QStringLiteral("media-playback-start")));
+            button->setText(i18n("Start logging service"));
+            disconnect(button, &QPushButton::clicked, this, &QuorAdminEvents::stopLoggingService);
+            connect(button, &QPushButton::clicked, this, &QuorAdminEvents::startLoggingService, Qt::UniqueConnection);
+        }
+        m_firstStatusUpdate = false;
+    }
+    // Also after a switch that changed nothing (a failed start): the button must
+    // not stay disabled and the tool tip must tell what runs now.
+    button->setEnabled(true);
+    ui->sngStatusLabel->setToolTip(handler->statusText());
 }
 
 void QuorAdminEvents::startLoggingService()
 {
+    ui->sngStartStopButton->setEnabled(false);
+    SngHandler::instance()->syslogNgStart();
 }
 
 void QuorAdminEvents::stopLoggingService()
 {
+    ui->sngStartStopButton->setEnabled(false);
+    SngHandler::instance()->syslogNgStop();
 }

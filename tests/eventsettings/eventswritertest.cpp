@@ -60,14 +60,16 @@ void EventsWriterTest::eventLines_data()
     QTest::addColumn<QByteArray>("current");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("nothing-overlaid") << QByteArray(R"({"enabled": 1, "k": "v"})") << QByteArray() << QStringList{QStringLiteral("{"), QStringLiteral("}")};
+    QTest::newRow("no-event") << QByteArray("{}") << QByteArray() << QStringList{QStringLiteral("{"), QStringLiteral("}")};
+    QTest::newRow("package-state-recorded") << QByteArray(R"({"enabled": 1, "k": "v"})") << QByteArray()
+                                            << QStringList{QStringLiteral("{"), QStringLiteral("\t\"ev\" : { \"enabled\" : \"1\" }"), QStringLiteral("}")};
     QTest::newRow("synthesised-enabled") << WithParams << QByteArray()
                                          << QStringList{QStringLiteral("{"), QStringLiteral("\t\"ev\" : { \"enabled\" : \"1\" }"), QStringLiteral("}")};
     QTest::newRow("nested-and-lists")
         << QByteArray(R"({"enabled": 1, "f": {"a": "1", "b": "2"}, "l": ["x"], "d": [{"path": "/"}]})")
         << QByteArray(R"({"ev": {"f": {"b": "3"}, "l": ["x", "y"], "d": [{"path": "/v", "limit_bytes": "1"}], "new": {"n": 5}}})")
         << QStringList{QStringLiteral("{"),
-                       QStringLiteral("\t\"ev\" : { \"d\" : [{\"limit_bytes\":\"1\",\"path\":\"/v\"}], \"f\" : { \"b\" : \"3\" }, \"l\" : [ \"x\", \"y\" ], "
+                       QStringLiteral("\t\"ev\" : { \"d\" : [{\"limit_bytes\":\"1\",\"path\":\"/v\"}], \"enabled\" : \"1\", \"f\" : { \"b\" : \"3\" }, \"l\" : [ \"x\", \"y\" ], "
                                       "\"new\" : { \"n\" : \"5\" } }"),
                        QStringLiteral("}")};
 }
@@ -93,7 +95,7 @@ void EventsWriterTest::editedItems()
                QByteArray(R"({"enabled": 0, "filter-values": {"t": "PATH"}, "message-audit-rules": "-w /a -p wa -k /a"})"));
     writeEvent(root, Group, QStringLiteral("lists"), QByteArray(R"({"enabled": 1, "l": ["a, b", 1]})"));
     const auto tree = parseEvents();
-    // The derived audit keys are never written: the event falls back to its check state.
+    // The derived audit keys are never written.
     itemAt(tree.get(), QStringLiteral("file-removal/filter-values/.auditd.key"))->setOverlaid(true);
     // An edited list is written from its shown text.
     EventTreeItem *list = itemAt(tree.get(), QStringLiteral("lists/l"));
@@ -101,8 +103,8 @@ void EventsWriterTest::editedItems()
     list->setOverlaid(true);
     QCOMPARE(placedWriter().lines(tree.get()),
              QStringList({QStringLiteral("{"),
-                          QStringLiteral("\t\"file-removal\" : { \"enabled\": \"0\" },"),
-                          QStringLiteral("\t\"lists\" : { \"l\" : [ \"/x\", \"/y\" ] }"),
+                          QStringLiteral("\t\"file-removal\" : { \"enabled\" : \"0\" },"),
+                          QStringLiteral("\t\"lists\" : { \"enabled\" : \"1\", \"l\" : [ \"/x\", \"/y\" ] }"),
                           QStringLiteral("}")}));
 }
 
@@ -158,7 +160,8 @@ void EventsWriterTest::auditSwitches_data()
                                   << QStringList{QStringLiteral("Error enabling the audit event\"bogus\"")} << true;
     QTest::newRow("store-unwritable") << QStringLiteral(R"("open")") << QStringLiteral(R"("exec")") << QByteArray("<dir>") << QByteArray()
                                       << QStringList{QStringLiteral("Error enabling the audit event\"open\""),
-                                                     QStringLiteral("Error disabling the audit event\"exec\"")}
+                                                     QStringLiteral("Error disabling the audit event\"exec\""),
+                                                     QStringLiteral("Error disabling the audit event\"chroot\"")}
                                       << false;
 }
 
@@ -173,7 +176,7 @@ void EventsWriterTest::auditSwitches()
     TestRoot root;
     writeEvent(root, Group, QStringLiteral("on"), QStringLiteral(R"({"enabled": 1, "message-audit-events": [%1]})").arg(onTypes).toUtf8());
     writeEvent(root, Group, QStringLiteral("off"), QStringLiteral(R"({"enabled": 1, "message-audit-events": [%1]})").arg(offTypes).toUtf8());
-    // Only written events switch audit types.
+    // Every event records its state, so an unchanged disabled event switches its types off too.
     writeEvent(root, Group, QStringLiteral("untouched"), QByteArray(R"({"enabled": 0, "message-audit-events": ["chroot"]})"));
     root.writeFile(Paths::EventsFile, QByteArray(R"({"on": {"enabled": "1"}, "off": {"enabled": "0"}})"));
     if (store == "<dir>") {
@@ -259,8 +262,8 @@ void EventsWriterTest::editSaveCycle()
         settings.contains(QStringLiteral("\t\"user-login-failed\" : { \"enabled\" : \"1\", \"notification_repetition\" : { \"enabled\" : \"1\", "
                                          "\"interval\" : \"60\" } },")));
     QVERIFY(settings.contains(QStringLiteral("\t\"usb-device-connected\" : { \"enabled\" : \"0\" },")));
-    // An event nobody changed and that has its own "enabled" stays out.
-    QVERIFY(!QString::fromUtf8(root.readFile(Paths::EventsFile)).contains(QLatin1String("\"system-boot\"")));
+    // An event nobody changed records its own state too.
+    QVERIFY(settings.contains(QStringLiteral("\t\"system-boot\" : { \"enabled\" : \"1\" },")));
 
     const QStringList rules = fileLines(root, Paths::AuditRulesFile);
     QCOMPARE(rules.size(), 14);

@@ -113,7 +113,7 @@ void SingleEventsParserTest::sampleItems_data()
         QTest::newRow(name) << QString::fromUtf8(path) << kind << QString::fromUtf8(value) << QString::fromLatin1(flags);
     };
     row("synthesised-enabled", "user-login/enabled", 2, "1", "--o-");
-    row("package-enabled-kept", "session-locked/enabled", 2, "0", "----");
+    row("package-enabled-kept", "session-locked/enabled", 2, "0", "--o-");
     row("enabled-from-settings", "file-opened/enabled", 2, "1", "--o-");
     row("overlay-entry-hidden", "user-login/overlay0", 2, "enabled", "-e--");
     row("list-from-settings", "file-opened/filter-values/.auditd.key", 3, "/etc/shadow, /etc/gshadow", "seoa");
@@ -157,7 +157,7 @@ void SingleEventsParserTest::merge_data()
     const QByteArray nested = R"({"enabled": 1, "f": {"a": "1", "b": "2"}})";
     QTest::newRow("enabled-synthesised") << params << QByteArray() << QStringLiteral("ev/enabled") << QStringLiteral("1") << true << 2;
     QTest::newRow("own-enabled-kept") << QByteArray(R"({"enabled": 0, "message-params": {}})") << QByteArray() << QStringLiteral("ev/enabled")
-                                      << QStringLiteral("0") << false << 0;
+                                      << QStringLiteral("0") << true << 0;
     QTest::newRow("settings-disable") << params << QByteArray(R"({"enabled": "0"})") << QStringLiteral("ev/enabled") << QStringLiteral("0") << true << 0;
     QTest::newRow("settings-add-key") << nested << QByteArray(R"({"extra": "x"})") << QStringLiteral("ev/extra") << QStringLiteral("x") << true << 2;
     QTest::newRow("overlay-entry-names-key") << nested << QByteArray(R"({"extra": "x"})") << QStringLiteral("ev/overlay1") << QStringLiteral("extra") << false

@@ -64,6 +64,11 @@ void TestRoot::copySampleSystem() const
     copyRecursively(QStringLiteral(QUOR_DATA_DIR "/root"), m_dir.path());
 }
 
+void TestRoot::installFake(const QString &fakeName, const QString &systemPath) const
+{
+    copyRecursively(QStringLiteral(QUOR_FAKEBIN_DIR "/") + fakeName, placed(systemPath));
+}
+
 void TestRoot::writeFile(const QString &systemPath, const QByteArray &content) const
 {
     const QString target = placed(systemPath);

@@ -23,6 +23,8 @@ public:
     void copyData(const QString &dataPath, const QString &systemPath) const;
     // The whole sample system of data/root.
     void copySampleSystem() const;
+    // Places a fake of tests/fakebin at a system path (programs named by a fixed path).
+    void installFake(const QString &fakeName, const QString &systemPath) const;
 
     void writeFile(const QString &systemPath, const QByteArray &content) const;
     QByteArray readFile(const QString &systemPath) const;

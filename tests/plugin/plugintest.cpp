@@ -1,3 +1,4 @@
+#include "plugin/eventfinder.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
 
@@ -85,6 +86,8 @@ private Q_SLOTS:
     void returnKey()
     {
         TestRoot root;
+        // Showing the page loads it, and loading needs the event settings.
+        root.copySampleSystem();
         QuorAdminEvents module(nullptr, {});
         module.show();
         QApplication::setActiveWindow(&module);
@@ -110,7 +113,9 @@ private Q_SLOTS:
         }
 
         // Nothing happens while the search field has the focus.
-        auto *search = module.findChild<QLineEdit *>();
+        // The search field of the finder: other windows of the module hold line edits too.
+        auto *finder = module.findChild<EventFinder *>();
+        auto *search = finder ? finder->findChild<QLineEdit *>() : nullptr;
         if (search) {
             search->setFocus();
             QTest::keyClick(&module, Qt::Key_Return);

@@ -1,0 +1,205 @@
+// Generates event settings packages of 500 and 5,000 events under a temporary
+// system root and measures load(), the change test after one toggle and save().
+#include "model/checkabletreemodel.h"
+#include "model/eventtreeitem.h"
+#include "platform/paths.h"
+#include "plugin/quoradminevents.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+#include <memory>
+
+namespace
+{
+constexpr int GroupSize = 50;
+
+void writeText(const QString &path, const QByteArray &text)
+{
+    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+}
+
+QByteArray eventId(int n)
+{
+    return "event-" + QByteArray::number(n).rightJustified(5, '0');
+}
+
+// An event with parameters of every kind: scalars, an object, a list of
+// strings, a list of objects; every tenth depends on its predecessor, every
+// seventh has audit rules, every thirteenth audit events, every fifth
+// generates load.
+QByteArray eventFile(int n)
+{
+    QByteArray json = "{\n    \"name_en\": \"Generated event " + QByteArray::number(n) + "\",\n    \"name_ru\": \"Событие " + QByteArray::number(n)
+        + "\",\n    \"message_id\": \"" + eventId(n).replace('-', '_') + "\",\n    \"message-type\": \"info\",\n"
+        + "    \"message-params\": { \"user\": \"&User\", \"path\": \"&Path\", \"count\": 3 },\n"
+        + "    \"filter-values\": {\n        \".auditd.type\": \"SYSCALL\",\n        \".auditd.msg.exe\": [ \"/usr/bin/a" + QByteArray::number(n)
+        + "\", \"/usr/bin/b\" ],\n        \"directories\": [ { \"path\": \"/var/log\", \"size\": 10 }, { \"path\": \"/tmp\", \"size\": 5 } ]\n    },\n"
+        + "    \"notification_repetition\": { \"enabled\": 0, \"interval\": 30 }";
+    if (n % 10 == 9) {
+        json += ",\n    \"message-depends\": \"" + eventId(n - 1) + "\"";
+    }
+    if (n % 7 == 0) {
+        json += ",\n    \"message-audit-rules\": \"-w /etc/bench" + QByteArray::number(n) + " -p wa -k bench" + QByteArray::number(n) + "\"";
+    }
+    if (n % 13 == 0) {
+        json += ",\n    \"message-audit-events\": [ \"exec\" ]";
+    }
+    if (n % 5 == 0) {
+        json += ",\n    \"generates-load\": \"1\"";
+    }
+    return json + "\n}\n";
+}
+
+// A system root holding a package of count events and current settings that
+// overlay every tenth event.
+std::unique_ptr<QTemporaryDir> generateSystem(int count)
+{
+    auto dir = std::make_unique<QTemporaryDir>();
+    const QString root = dir->path();
+    const QString package = root + Paths::EventSettingsDir;
+    QByteArray current = "{\n";
+    for (int n = 0; n < count; ++n) {
+        const QString group = QStringLiteral("group-%1").arg(n / GroupSize, 3, 10, QLatin1Char('0'));
+        if (n % GroupSize == 0) {
+            writeText(package + QLatin1Char('/') + group + QLatin1Char('/') + group,
+                      "{ \"group-params\": { \"name_en\": \"" + group.toUtf8() + "\", \"name_ru\": \"" + group.toUtf8() + "\" } }\n");
+        }
+        writeText(package + QLatin1Char('/') + group + QLatin1Char('/') + QString::fromLatin1(eventId(n)), eventFile(n));
+        if (n % 10 == 5) {
+            current += "\t\"" + eventId(n) + "\" : { \"enabled\" : \"0\", \"filter-values\" : { \".auditd.msg.exe\" : [ \"/usr/local/bin/x\" ] } },\n";
+        }
+    }
+    current.chop(2);
+    writeText(root + Paths::EventsFile, current + "\n}\n");
+    writeText(root + Paths::EventsDictionary, "{ \"message-type\": { \"visible\": \"false\" } }\n");
+    writeText(root + Paths::AuditTypeStore, "exec\n");
+    QDir().mkpath(root + Paths::SyslogNgConfDir);
+    QDir().mkpath(root + QFileInfo(Paths::AuditRulesFile).path());
+    return dir;
+}
+
+qint64 peakMemoryKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        }
+    }
+    return -1;
+}
+}
+
+class EventsBench : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Restarts and status queries go to the fakes, never to the real services.
+        qputenv("PATH", QByteArray(QUOR_FAKEBIN_DIR ":") + qgetenv("PATH"));
+        qputenv("QUOR_FAKE_LOG", "/dev/null");
+        for (int count : {500, 5000}) {
+            m_systems[count] = generateSystem(count);
+        }
+    }
+
+    // First, so that nothing measured before raises the peak.
+    void peakMemory()
+    {
+        useSystem(5000);
+        QuorAdminEvents module(nullptr, {});
+        const qint64 before = peakMemoryKb();
+        module.load();
+        const qint64 after = peakMemoryKb();
+        qInfo("peak memory of load() with 5000 events: %lld kB above the empty module", after - before);
+    }
+
+    void load_data()
+    {
+        sizes();
+    }
+
+    void load()
+    {
+        QFETCH(int, count);
+        useSystem(count);
+        QuorAdminEvents module(nullptr, {});
+        QBENCHMARK {
+            module.load();
+        }
+        QCOMPARE(module.currentModel()->rowCount(), (count + GroupSize - 1) / GroupSize);
+    }
+
+    void changeTest_data()
+    {
+        sizes();
+    }
+
+    void changeTest()
+    {
+        QFETCH(int, count);
+        useSystem(count);
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        toggleOneEvent(module);
+        bool differs = false;
+        QBENCHMARK {
+            differs = module.currentModel()->differsFrom(*module.savedModel());
+        }
+        QVERIFY(differs);
+    }
+
+    void save_data()
+    {
+        sizes();
+    }
+
+    void save()
+    {
+        QFETCH(int, count);
+        useSystem(count);
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        QBENCHMARK {
+            toggleOneEvent(module);
+            module.save();
+        }
+    }
+
+private:
+    void sizes()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("500") << 500;
+        QTest::newRow("5000") << 5000;
+    }
+
+    void useSystem(int count)
+    {
+        qputenv("QUOR_ADMIN_EVENTS_ROOT", m_systems.at(count)->path().toUtf8());
+    }
+
+    // Event 1 of the last group: no audit rules or events, so save asks nothing.
+    static void toggleOneEvent(QuorAdminEvents &module)
+    {
+        CheckableTreeModel *model = module.currentModel();
+        const QModelIndex group = model->index(model->rowCount() - 1, 0);
+        model->setData(model->index(1, 0, group), Qt::Checked, Qt::CheckStateRole);
+    }
+
+    std::map<int, std::unique_ptr<QTemporaryDir>> m_systems;
+};
+
+QTEST_MAIN(EventsBench)
+#include "eventsbench.moc"

@@ -1,0 +1,1 @@
+# ~/.profile: executed by the command interpreter for login shells.

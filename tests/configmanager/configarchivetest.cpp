@@ -1,0 +1,251 @@
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "testroot.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+namespace
+{
+struct ArchiveEntry {
+    ArchiveEntry(const QString &name, const QByteArray &data, int type = AE_IFREG, const QString &link = QString())
+        : name(name)
+        , data(data)
+        , type(type)
+        , link(link)
+    {
+    }
+    QString name;
+    QByteArray data;
+    int type = AE_IFREG;
+    QString link; // symbolic or hard link target
+};
+using ArchiveEntries = QList<ArchiveEntry>;
+
+la_ssize_t append(archive *, void *clientData, const void *buffer, size_t length)
+{
+    static_cast<QByteArray *>(clientData)->append(static_cast<const char *>(buffer), int(length));
+    return la_ssize_t(length);
+}
+
+// A gzip-compressed tar archive holding exactly the given entries.
+QByteArray makeArchive(const ArchiveEntries &entries)
+{
+    QByteArray result;
+    archive *a = archive_write_new();
+    archive_write_add_filter_gzip(a);
+    archive_write_set_format_pax_restricted(a);
+    archive_write_set_bytes_in_last_block(a, 1);
+    archive_write_open(a, &result, nullptr, append, nullptr);
+    for (const ArchiveEntry &e : entries) {
+        archive_entry *entry = archive_entry_new();
+        archive_entry_set_pathname(entry, e.name.toUtf8().constData());
+        archive_entry_set_filetype(entry, e.type);
+        archive_entry_set_perm(entry, 0644);
+        if (e.type == AE_IFLNK) {
+            archive_entry_set_symlink(entry, e.link.toUtf8().constData());
+        } else if (!e.link.isEmpty()) {
+            archive_entry_set_hardlink(entry, e.link.toUtf8().constData());
+        }
+        archive_entry_set_size(entry, e.type == AE_IFREG && e.link.isEmpty() ? e.data.size() : 0);
+        archive_write_header(a, entry);
+        if (e.type == AE_IFREG && e.link.isEmpty()) {
+            archive_write_data(a, e.data.constData(), size_t(e.data.size()));
+        }
+        archive_entry_free(entry);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+    return result;
+}
+
+// Everything under a directory: relative path -> kind and content or link target.
+QMap<QString, QByteArray> snapshot(const QString &dir)
+{
+    QMap<QString, QByteArray> result;
+    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        const QString name = info.filePath().mid(dir.size());
+        if (info.isSymLink()) {
+            result.insert(name, "link:" + info.symLinkTarget().toUtf8());
+        } else if (info.isDir()) {
+            result.insert(name, "dir");
+        } else {
+            QFile file(info.filePath());
+            file.open(QIODevice::ReadOnly);
+            result.insert(name, "file:" + file.readAll());
+        }
+    }
+    return result;
+}
+
+// A configured system: every managed file, two notified events and a foreign file.
+const QMap<QString, QByteArray> &configuredFiles()
+{
+    static const QMap<QString, QByteArray> files{
+        {QString(Paths::EventsFile), "{\"id\":\"USER_LOGIN\",\"enabled\":true}\n{\"id\":\"FILE_OPEN\",\"enabled\":false}\n"},
+        {QString(Paths::AuditRulesFile), "-w /etc/shadow -p wa -k velta_shadow\n"},
+        {QString(Paths::AuditTypeStore), "USER_LOGIN=1\nFILE_OPEN=0\n"},
+        {QString(Paths::CommonSyslogNgFile), "destination velta_json_dst {\n    file(\"/dorvex/log/velta/events\");\n};\n"},
+        {QString(Paths::PerEventFilePrefix) + QLatin1String("USER-LOGIN.conf"), "filter velta_user_login { match(\"USER_LOGIN\"); };\n"},
+        {QString(Paths::PerEventFilePrefix) + QLatin1String("FILE-OPEN.conf"), "filter velta_file_open { match(\"FILE_OPEN\"); };\n"},
+        {QString(Paths::LogRotateFile), "/dorvex/log/velta/events {\n    rotate 5\n    size 100M\n}\n"},
+        {QString(Paths::RootNotifyrc), "[Event/userLogin]\nAction=Popup\n"},
+    };
+    return files;
+}
+
+const QString ForeignFile = QStringLiteral("/etc/syslog-ng/conf.d/local.conf");
+}
+
+// The configuration manager tool, run for real on a temporary system root.
+class ConfigArchiveTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestRoot> m_root;
+
+    Process::Result runTool(const QStringList &arguments) const
+    {
+        return Process::run(m_root->placed(Paths::ConfigManagerTool), arguments, 60000, Process::Channels::Separate);
+    }
+
+    void configure() const
+    {
+        for (auto it = configuredFiles().cbegin(); it != configuredFiles().cend(); ++it) {
+            m_root->writeFile(it.key(), it.value());
+        }
+        m_root->writeFile(ForeignFile, "# not ours\n");
+        m_root->writeFile(QString(Paths::PerEventFilePrefix) + QLatin1String("a b.conf"), "# not ours either\n");
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_root = std::make_unique<TestRoot>();
+        const QString tool = m_root->placed(Paths::ConfigManagerTool);
+        QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
+        QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
+    }
+
+    void cleanup()
+    {
+        m_root.reset();
+    }
+
+    void exportThenImportRestoresEveryFile()
+    {
+        configure();
+        const QString archivePath = m_root->placed(QStringLiteral("/test/cfg.tar.gz"));
+        const Process::Result exported = runTool({QStringLiteral("-o"), archivePath});
+        QCOMPARE(exported.exitCode, 0);
+
+        // Only the managed files, under relative names: not the foreign file nor a name outside the pattern.
+        const Process::Result listed = Process::run(QStringLiteral("tar"), {QStringLiteral("-tzf"), archivePath}, 60000);
+        QStringList names = QString::fromUtf8(listed.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        names.sort();
+        QStringList expected;
+        for (const QString &path : configuredFiles().keys()) {
+            expected << path.mid(1);
+        }
+        QCOMPARE(names, expected);
+
+        // Change everything after the export: edit, delete, add a notified event.
+        m_root->writeFile(QString(Paths::EventsFile), "{\"id\":\"USER_LOGIN\",\"enabled\":false}\n");
+        m_root->writeFile(QString(Paths::LogRotateFile), "/dorvex/log/velta/events {\n    daily\n}\n");
+        QVERIFY(QFile::remove(m_root->placed(Paths::AuditRulesFile)));
+        QVERIFY(QDir(m_root->placed(QStringLiteral("/root"))).removeRecursively());
+        const QString stale = QString(Paths::PerEventFilePrefix) + QLatin1String("PROCESS-START.conf");
+        m_root->writeFile(stale, "filter velta_process_start { match(\"PROCESS_START\"); };\n");
+
+        const Process::Result imported = runTool({QStringLiteral("-i"), archivePath});
+        QVERIFY2(imported.exitCode == 0, imported.errorOutput.constData());
+        for (auto it = configuredFiles().cbegin(); it != configuredFiles().cend(); ++it) {
+            QCOMPARE(m_root->readFile(it.key()), it.value());
+        }
+        QVERIFY(!m_root->exists(stale));
+        QCOMPARE(m_root->readFile(ForeignFile), QByteArray("# not ours\n"));
+    }
+
+    void refusedCommands_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("configured");
+        const QString archive = QStringLiteral("/test/cfg.tar.gz");
+        QTest::newRow("no-arguments") << QStringList() << true;
+        QTest::newRow("unknown-option") << QStringList{QStringLiteral("-x"), archive} << true;
+        QTest::newRow("missing-archive-argument") << QStringList{QStringLiteral("-o")} << true;
+        QTest::newRow("export-nothing-configured") << QStringList{QStringLiteral("-o"), archive} << false;
+        QTest::newRow("export-into-missing-directory") << QStringList{QStringLiteral("-o"), QStringLiteral("/test/missing/cfg.tar.gz")} << true;
+        QTest::newRow("import-missing-archive") << QStringList{QStringLiteral("-i"), archive} << true;
+        QTest::newRow("import-directory") << QStringList{QStringLiteral("-i"), QStringLiteral("/")} << true;
+    }
+
+    void refusedCommands()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, configured);
+        if (configured) {
+            configure();
+        }
+        // Archive paths of the rows lie under the root, so that the snapshot sees a written one.
+        if (arguments.size() == 2) {
+            arguments[1] = m_root->placed(arguments.at(1));
+        }
+        const auto before = snapshot(m_root->path());
+        const Process::Result result = runTool(arguments);
+        QVERIFY(result.finished);
+        QVERIFY(result.exitCode != 0);
+        QVERIFY(!result.errorOutput.trimmed().isEmpty());
+        QCOMPARE(snapshot(m_root->path()), before);
+    }
+
+    void hostileArchiveChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        const ArchiveEntry good(QStringLiteral("etc/velta-syslog.conf"), "{\"id\":\"EVIL\"}\n");
+        const QString perEvent = QString(Paths::PerEventFilePrefix).mid(1);
+        const QByteArray valid = makeArchive({good, {QStringLiteral("etc/logrotate.d/syslog-ng-mod-velta"), "/dorvex/log/velta/events {\n}\n"}});
+
+        QTest::newRow("parent-directory") << makeArchive({good, {QStringLiteral("etc/../etc/passwd"), "root::0:0::/:/bin/sh\n"}});
+        QTest::newRow("absolute-name") << makeArchive({good, {QStringLiteral("/etc/velta-syslog.conf"), "x\n"}});
+        QTest::newRow("unknown-path") << makeArchive({good, {QStringLiteral("etc/passwd"), "root::0:0::/:/bin/sh\n"}});
+        QTest::newRow("per-event-escaping") << makeArchive({{perEvent + QLatin1String("../../../passwd.conf"), "x\n"}});
+        QTest::newRow("symbolic-link") << makeArchive(
+            {good, {QStringLiteral("etc/audit/rules.d/velta-syslog.rules"), QByteArray(), AE_IFLNK, QStringLiteral("/etc/shadow")}});
+        QTest::newRow("hard-link") << makeArchive(
+            {good, {QStringLiteral("etc/audit/rules.d/velta-syslog.rules"), QByteArray(), AE_IFREG, QStringLiteral("etc/velta-syslog.conf")}});
+        QTest::newRow("directory") << makeArchive({good, {perEvent + QLatin1String("X.conf"), QByteArray(), AE_IFDIR}});
+        QTest::newRow("device") << makeArchive({good, {QStringLiteral("etc/audit/rules.d/velta-syslog.rules"), QByteArray(), AE_IFCHR}});
+        QTest::newRow("stored-twice") << makeArchive({good, good});
+        QTest::newRow("oversized-entry") << makeArchive({{QStringLiteral("etc/velta-syslog.conf"), QByteArray(5 * 1024 * 1024, 'a')}});
+        QTest::newRow("no-entries") << makeArchive({});
+        QTest::newRow("truncated-in-the-middle") << valid.left(valid.size() / 2);
+        QTest::newRow("truncated-trailer") << valid.left(valid.size() - 4);
+        QTest::newRow("not-an-archive") << QByteArray("just some text\n");
+    }
+
+    void hostileArchiveChangesNothing()
+    {
+        QFETCH(QByteArray, archive);
+        configure();
+        m_root->writeFile(QStringLiteral("/test/in.tar.gz"), archive);
+        const QString path = m_root->placed(QStringLiteral("/test/in.tar.gz"));
+        const auto before = snapshot(m_root->path());
+        const Process::Result result = runTool({QStringLiteral("-i"), path});
+        QVERIFY(result.finished);
+        QVERIFY(result.exitCode != 0);
+        QVERIFY(!result.errorOutput.trimmed().isEmpty());
+        QCOMPARE(snapshot(m_root->path()), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(ConfigArchiveTest)
+#include "configarchivetest.moc"

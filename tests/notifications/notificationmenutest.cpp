@@ -1,0 +1,174 @@
+#include "messageboxwatcher.h"
+#include "model/checkabletreemodel.h"
+#include "notifications/dbusdialog.h"
+#include "notifications/notificationcatalogue.h"
+#include "plugin/quoradminevents.h"
+#include "syslogngcheck.h"
+#include "testroot.h"
+
+#include <KConfig>
+#include <KConfigGroup>
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+// Notifications of single events through the module: the tree's context menu,
+// the dialog, Apply, and the marks after the reload.
+class NotificationMenuTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void enableApplyDisable_data();
+    void enableApplyDisable();
+    void eventWithoutMessageIdGetsTreeActionsOnly();
+
+private:
+    QModelIndex select(const QString &name) const;
+    // The texts of the context menu's actions, disabled ones in brackets.
+    QStringList menuTexts(const QString &name);
+    void triggerMenu(const QString &name, const QString &action);
+    bool marked(const QString &name) const
+    {
+        return select(name).data(Qt::DecorationRole).isValid();
+    }
+
+    std::unique_ptr<TestRoot> m_root;
+    std::unique_ptr<MessageBoxWatcher> m_boxes;
+    std::unique_ptr<QuorAdminEvents> m_module;
+};
+
+void NotificationMenuTest::init()
+{
+    m_root = std::make_unique<TestRoot>();
+    m_root->copySampleSystem();
+    m_root->writeFile(QStringLiteral("/etc/audit/rules.d/velta-syslog.rules"), QByteArray());
+    NotificationCatalogue::instance().reset();
+    m_boxes = std::make_unique<MessageBoxWatcher>();
+    m_module = std::make_unique<QuorAdminEvents>(nullptr, QVariantList());
+    m_module->load();
+}
+
+void NotificationMenuTest::cleanup()
+{
+    m_module.reset();
+    m_boxes.reset();
+    m_root.reset();
+}
+
+QModelIndex NotificationMenuTest::select(const QString &name) const
+{
+    auto *view = m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+    const QModelIndexList found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchRecursive | Qt::MatchExactly);
+    if (found.isEmpty()) {
+        return QModelIndex();
+    }
+    view->selectionModel()->select(found.first(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->selectionModel()->setCurrentIndex(found.first(), QItemSelectionModel::NoUpdate);
+    return found.first();
+}
+
+QStringList NotificationMenuTest::menuTexts(const QString &name)
+{
+    if (!select(name).isValid()) {
+        return {QStringLiteral("no event ") + name};
+    }
+    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
+    QMenu *menu = m_module->findChild<QMenu *>();
+    QStringList texts;
+    const auto actions = menu ? menu->actions() : QList<QAction *>();
+    for (const QAction *action : actions) {
+        texts << (action->isEnabled() ? action->text() : QLatin1Char('[') + action->text() + QLatin1Char(']'));
+    }
+    delete menu;
+    return texts;
+}
+
+void NotificationMenuTest::triggerMenu(const QString &name, const QString &text)
+{
+    QVERIFY(select(name).isValid());
+    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
+    QMenu *menu = m_module->findChild<QMenu *>();
+    QVERIFY(menu);
+    const auto actions = menu->actions();
+    const auto it = std::find_if(actions.cbegin(), actions.cend(), [&text](const QAction *action) {
+        return action->text() == text;
+    });
+    QVERIFY2(it != actions.cend(), qPrintable(text));
+    (*it)->trigger();
+    delete menu;
+}
+
+void NotificationMenuTest::enableApplyDisable_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("notificationId");
+
+    QTest::newRow("message-id-with-underscores") << "Failed user login"
+                                                 << "/etc/syslog-ng/conf.d/mod-velta-user-login-failed.conf"
+                                                 << "userLoginFailed";
+    QTest::newRow("message-id-with-dashes") << "Session locked"
+                                            << "/etc/syslog-ng/conf.d/mod-velta-session-locked.conf"
+                                            << "sessionLocked";
+}
+
+void NotificationMenuTest::enableApplyDisable()
+{
+    QFETCH(QString, event);
+    QFETCH(QString, file);
+    QFETCH(QString, notificationId);
+    const QStringList treeActions{QStringLiteral("Collapse all"), QStringLiteral("Expand all")};
+    QCOMPARE(menuTexts(event), treeActions + QStringList({QStringLiteral("Enable notifications sending"), QStringLiteral("[Notification settings]")}));
+    QVERIFY(!marked(event));
+
+    triggerMenu(event, QStringLiteral("Enable notifications sending"));
+    auto *dialog = m_module->findChild<DBusDialog *>();
+    QVERIFY(dialog->isVisible());
+    dialog->findChild<QLineEdit *>(QStringLiteral("titleLineEdit"))->setText(QStringLiteral("Alert, \"%1\"").arg(event));
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QVERIFY(marked(event));
+    // Root's file went to the users, and the reboot it needs was offered.
+    QTRY_COMPARE(m_boxes->titles(), QStringList{QStringLiteral("Reboot")});
+    QCOMPARE(m_root->readFile(QStringLiteral("/home/bob/.config/velta-event-watcher.notifyrc")),
+             m_root->readFile(QStringLiteral("/root/.config/velta-event-watcher.notifyrc")));
+    KConfig userFile(m_root->placed(QStringLiteral("/home/alice/.config/velta-event-watcher_auth.notifyrc")), KConfig::SimpleConfig);
+    QCOMPARE(userFile.group(QStringLiteral("Event/") + notificationId).readEntry("Action", QString()), QStringLiteral("Popup"));
+    QCOMPARE(userFile.group(QStringLiteral("Event/userLogin")).readEntry("Action", QString()), QStringLiteral("Popup"));
+
+    m_boxes->clear();
+    m_module->save();
+    QVERIFY(m_root->exists(file));
+    QString errors;
+    QVERIFY2(syslogNgAccepts(*m_root, &errors), qPrintable(errors));
+    QVERIFY2(!m_boxes->titles().contains(QStringLiteral("Error")), qPrintable(m_boxes->texts().join(QLatin1Char('\n'))));
+
+    // After the reload the event is known as notified by its file.
+    QVERIFY(marked(event));
+    QCOMPARE(menuTexts(event), treeActions + QStringList({QStringLiteral("Disable notifications sending"), QStringLiteral("Notification settings")}));
+    triggerMenu(event, QStringLiteral("Notification settings"));
+    QTRY_VERIFY(dialog->isVisible());
+    QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("titleLineEdit"))->text(), QStringLiteral("Alert, \"%1\"").arg(event));
+    QVERIFY(!dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->isEnabled());
+    dialog->reject();
+
+    triggerMenu(event, QStringLiteral("Disable notifications sending"));
+    QVERIFY(!marked(event));
+    m_module->save();
+    QVERIFY(!m_root->exists(file));
+    QVERIFY(!marked(event));
+}
+
+void NotificationMenuTest::eventWithoutMessageIdGetsTreeActionsOnly()
+{
+    QCOMPARE(menuTexts(QStringLiteral("System start")), QStringList({QStringLiteral("Collapse all"), QStringLiteral("Expand all")}));
+}
+
+QTEST_MAIN(NotificationMenuTest)
+
+#include "notificationmenutest.moc"

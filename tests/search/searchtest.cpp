@@ -1,0 +1,247 @@
+#include "eventtreebuilder.h"
+#include "model/checkabletreemodel.h"
+#include "model/eventtreeitem.h"
+#include "plugin/eventfinder.h"
+#include "plugin/eventsproxymodel.h"
+#include "plugin/tooltipper.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+#include <QToolTip>
+#include <QTreeView>
+
+namespace
+{
+EventTreeItem *addEvent(EventTreeItem *group, const QString &name, const QString &messageId)
+{
+    EventTreeItem *event = addTreeItem(group, name, EventTreeItem::Event);
+    addTreeItem(event, QStringLiteral("message_id"), EventTreeItem::Parameter, messageId);
+    addTreeItem(event, QStringLiteral("overlay0"), EventTreeItem::Parameter, QStringLiteral("enabled"))->setVisible(false);
+    return event;
+}
+}
+
+class SearchTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void filter_data();
+    void filter();
+    void noMatchPaintsRed();
+    void stepping_data();
+    void stepping();
+    void toolTips_data();
+    void toolTips();
+
+private:
+    // "Group(event,event);Group()" as the view shows it.
+    QString shownTree() const;
+    QString selectedName() const;
+    QModelIndex proxyIndexOf(const QString &name) const;
+
+    std::unique_ptr<QTreeView> m_view;
+    CheckableTreeModel *m_model = nullptr; // Owned by m_view.
+    EventsProxyModel *m_proxy = nullptr; // Owned by m_view.
+    EventFinder *m_finder = nullptr; // Owned by m_view.
+};
+
+void SearchTest::init()
+{
+    m_view = std::make_unique<QTreeView>();
+    m_model = new CheckableTreeModel(m_view.get());
+    auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("Parameter"), QStringLiteral("Value")});
+    EventTreeItem *auth = addTreeItem(root.get(), QStringLiteral("Authentication"), EventTreeItem::Group);
+    addEvent(auth, QStringLiteral("User login"), QStringLiteral("user_login"));
+    addEvent(auth, QStringLiteral("Failed login"), QStringLiteral("user_login_failed"));
+    EventTreeItem *devices = addTreeItem(root.get(), QStringLiteral("Devices"), EventTreeItem::Group);
+    EventTreeItem *connected = addEvent(devices, QStringLiteral("USB connected"), QStringLiteral("usb_added"));
+    connected->setGeneratesLoad(true);
+    connected->setNotificationState(EventTreeItem::NotificationsEnabled);
+    addEvent(devices, QStringLiteral("USB removed"), QStringLiteral("usb_removed"))->setNotificationState(EventTreeItem::NotificationsEdited);
+    addTreeItem(root.get(), QStringLiteral("Storage"), EventTreeItem::Group);
+    m_model->setRoot(root.release());
+
+    m_proxy = new EventsProxyModel(m_view.get());
+    m_proxy->setFilterRole(CheckableTreeModel::VisibleRole);
+    m_proxy->setSourceModel(m_model);
+    new QAbstractItemModelTester(m_proxy, QAbstractItemModelTester::FailureReportingMode::QtTest, m_proxy);
+    m_view->setModel(m_proxy);
+    m_view->viewport()->installEventFilter(new ToolTipper(m_view.get()));
+    m_finder = new EventFinder(m_view.get(), m_model, m_proxy, m_view.get());
+}
+
+void SearchTest::cleanup()
+{
+    m_view.reset();
+}
+
+QString SearchTest::shownTree() const
+{
+    QStringList groups;
+    for (int row = 0; row < m_proxy->rowCount(); ++row) {
+        const QModelIndex group = m_proxy->index(row, 0);
+        QStringList events;
+        for (int child = 0; child < m_proxy->rowCount(group); ++child) {
+            const QModelIndex event = m_proxy->index(child, 0, group);
+            events << event.data().toString() + QLatin1Char('[') + QString::number(m_proxy->rowCount(event)) + QLatin1Char(']');
+        }
+        groups << group.data().toString() + QLatin1Char('(') + events.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    return groups.join(QLatin1Char(';'));
+}
+
+QString SearchTest::selectedName() const
+{
+    const QModelIndexList selected = m_view->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? QString() : selected.first().siblingAtColumn(0).data().toString();
+}
+
+QModelIndex SearchTest::proxyIndexOf(const QString &name) const
+{
+    const QModelIndexList found = m_proxy->match(m_proxy->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchRecursive | Qt::MatchExactly);
+    return found.value(0);
+}
+
+void SearchTest::filter_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    // Each event shows its one visible parameter; the hidden overlay entry stays out.
+    QTest::newRow("empty") << QString() << "Authentication(User login[1],Failed login[1]);Devices(USB connected[1],USB removed[1]);Storage()";
+    QTest::newRow("group-name-shows-all-its-events") << "auth"
+                                                     << "Authentication(User login[1],Failed login[1])";
+    QTest::newRow("event-name-shows-event-and-group") << "failed"
+                                                      << "Authentication(Failed login[1])";
+    QTest::newRow("case-insensitive") << "LOGIN"
+                                      << "Authentication(User login[1],Failed login[1])";
+    QTest::newRow("group-without-events") << "stor"
+                                          << "Storage()";
+    QTest::newRow("several-groups") << "t"
+                                    << "Authentication(User login[1],Failed login[1]);Devices(USB connected[1]);Storage()";
+}
+
+void SearchTest::filter()
+{
+    QFETCH(QString, text);
+    m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"))->setText(text);
+    QTEST(shownTree(), "shown");
+}
+
+void SearchTest::noMatchPaintsRed()
+{
+    auto *search = m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"));
+    auto *prev = m_finder->findChild<QToolButton *>(QStringLiteral("searchPrev"));
+    auto *next = m_finder->findChild<QToolButton *>(QStringLiteral("searchNext"));
+    const QColor normal = search->palette().color(QPalette::WindowText);
+    QVERIFY(!prev->isEnabled() && !next->isEnabled());
+
+    search->setText(QStringLiteral("usb"));
+    QVERIFY(prev->isEnabled() && next->isEnabled());
+    QCOMPARE(selectedName(), QStringLiteral("USB connected"));
+
+    search->setText(QStringLiteral("no such event"));
+    QVERIFY(!prev->isEnabled() && !next->isEnabled());
+    QCOMPARE(search->palette().color(QPalette::Active, QPalette::Text), QColor(Qt::red));
+    QCOMPARE(search->palette().color(QPalette::Inactive, QPalette::Text), QColor(Qt::red));
+
+    search->clear();
+    QVERIFY(!prev->isEnabled() && !next->isEnabled());
+    QCOMPARE(search->palette().color(QPalette::Text), normal);
+}
+
+void SearchTest::stepping_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("steps"); // f forward, b back
+    QTest::addColumn<QStringList>("selected"); // after the search, then after each step
+
+    QTest::newRow("forward-across-groups") << "t"
+                                           << "fff"
+                                           << QStringList{QStringLiteral("User login"),
+                                                          QStringLiteral("Failed login"),
+                                                          QStringLiteral("USB connected"),
+                                                          QString()}; // the last group has no events
+    QTest::newRow("no-wrap-at-the-end") << "login"
+                                        << "ff" << QStringList{QStringLiteral("User login"), QStringLiteral("Failed login"), QStringLiteral("Failed login")};
+    QTest::newRow("no-wrap-at-the-start") << "login"
+                                          << "b" << QStringList{QStringLiteral("User login"), QStringLiteral("User login")};
+    QTest::newRow("back-across-groups") << "u"
+                                        << "fffbbb"
+                                        << QStringList{QStringLiteral("User login"),
+                                                       QStringLiteral("Failed login"),
+                                                       QStringLiteral("USB connected"),
+                                                       QStringLiteral("USB removed"),
+                                                       QStringLiteral("USB connected"),
+                                                       QStringLiteral("Failed login"),
+                                                       QStringLiteral("User login")};
+}
+
+void SearchTest::stepping()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, steps);
+    QFETCH(QStringList, selected);
+    m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"))->setText(text);
+    QStringList seen{selectedName()};
+    for (const QChar step : steps) {
+        m_finder->findChild<QToolButton *>(step == QLatin1Char('f') ? QStringLiteral("searchNext") : QStringLiteral("searchPrev"))->click();
+        seen << selectedName();
+    }
+    QCOMPARE(seen, selected);
+}
+
+void SearchTest::toolTips_data()
+{
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("offset"); // from the left edge of the cell
+    QTest::addColumn<QString>("expected");
+
+    const QString load = QStringLiteral("This event generates a large volume of records in the logs");
+    const QString notifications = QStringLiteral("Notifications are enabled for this event");
+    QTest::newRow("both-marks-first") << "USB connected" << 0 << 40 << load;
+    QTest::newRow("both-marks-second") << "USB connected" << 0 << 50 << notifications;
+    QTest::newRow("both-marks-beyond") << "USB connected" << 0 << 70 << QString();
+    QTest::newRow("notification-mark") << "USB removed" << 0 << 40 << notifications;
+    QTest::newRow("notification-mark-beyond") << "USB removed" << 0 << 50 << QString();
+    QTest::newRow("no-mark-shows-identifier") << "User login" << 0 << 40 << "user_login";
+    QTest::newRow("value-column-shows-identifier") << "USB connected" << 1 << 10 << "usb_added";
+    QTest::newRow("group") << "Devices" << 0 << 40 << QString();
+}
+
+void SearchTest::toolTips()
+{
+    QFETCH(QString, row);
+    QFETCH(int, column);
+    QFETCH(int, offset);
+    QFETCH(QString, expected);
+    m_view->expandAll();
+    m_view->resize(800, 400);
+    m_view->header()->resizeSection(0, 300);
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+
+    const QModelIndex index = proxyIndexOf(row).siblingAtColumn(column);
+    QVERIFY(index.isValid());
+    const QRect rect = m_view->visualRect(index);
+    const QPoint pos(rect.left() + offset, rect.center().y());
+    QHelpEvent event(QEvent::ToolTip, pos, m_view->viewport()->mapToGlobal(pos));
+    QCoreApplication::sendEvent(m_view->viewport(), &event);
+    if (expected.isEmpty()) {
+        QTRY_VERIFY(!QToolTip::isVisible());
+    } else {
+        QTRY_COMPARE(QToolTip::text(), expected);
+        QVERIFY(QToolTip::isVisible());
+    }
+}
+
+QTEST_MAIN(SearchTest)
+
+#include "searchtest.moc"

@@ -1,0 +1,298 @@
+#include "configarchive.h"
+
+#include "platform/paths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+// Far above any real configuration, low enough to keep a hostile archive in memory.
+constexpr qint64 MaxArchiveSize = 16 * 1024 * 1024;
+constexpr qint64 MaxEntrySize = 4 * 1024 * 1024;
+constexpr qint64 MaxTotalSize = 32 * 1024 * 1024;
+constexpr int MaxEntries = 4096;
+
+struct Entry {
+    QString name;
+    QByteArray data;
+};
+
+struct ArchiveDeleter {
+    void operator()(archive *a) const
+    {
+        archive_free(a);
+    }
+};
+using ArchivePtr = std::unique_ptr<archive, ArchiveDeleter>;
+
+struct EntryDeleter {
+    void operator()(archive_entry *e) const
+    {
+        archive_entry_free(e);
+    }
+};
+
+QString entryName(const QString &systemPath)
+{
+    return systemPath.mid(1);
+}
+
+QStringList fixedNames()
+{
+    return {entryName(Paths::EventsFile),
+            entryName(Paths::AuditRulesFile),
+            entryName(Paths::AuditTypeStore),
+            entryName(Paths::CommonSyslogNgFile),
+            entryName(Paths::LogRotateFile),
+            entryName(Paths::RootNotifyrc)};
+}
+
+bool isPerEventName(const QString &name)
+{
+    static const QRegularExpression pattern(QLatin1String("^") + QRegularExpression::escape(entryName(Paths::PerEventFilePrefix))
+                                            + QLatin1String("[A-Za-z0-9_-]+\\.conf$"));
+    return pattern.match(name).hasMatch();
+}
+
+// Per-event files on the system, as entry names.
+QStringList presentPerEventNames()
+{
+    const QString dir = Paths::placed(Paths::SyslogNgConfDir);
+    const QString prefix = QFileInfo(Paths::PerEventFilePrefix).fileName();
+    QStringList names;
+    const QStringList files = QDir(dir).entryList({prefix + QLatin1String("*.conf")}, QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString &file : files) {
+        const QString name = entryName(Paths::SyslogNgConfDir) + QLatin1Char('/') + file;
+        if (isPerEventName(name)) {
+            names << name;
+        }
+    }
+    return names;
+}
+
+QString placedEntry(const QString &name)
+{
+    return Paths::placed(QLatin1Char('/') + name);
+}
+
+QString archiveError(archive *a)
+{
+    const char *text = archive_error_string(a);
+    return text ? QString::fromLocal8Bit(text) : QStringLiteral("damaged or incomplete archive");
+}
+
+la_ssize_t appendToByteArray(archive *, void *clientData, const void *buffer, size_t length)
+{
+    static_cast<QByteArray *>(clientData)->append(static_cast<const char *>(buffer), static_cast<int>(length));
+    return static_cast<la_ssize_t>(length);
+}
+
+bool fail(QString *errorText, const QString &text)
+{
+    *errorText = text;
+    return false;
+}
+
+// Reads every entry into memory and refuses anything but known regular files.
+bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QString *errorText)
+{
+    const QFileInfo info(archivePath);
+    if (!info.isFile()) {
+        return fail(errorText, QStringLiteral("%1: not a regular file").arg(archivePath));
+    }
+    if (info.size() > MaxArchiveSize) {
+        return fail(errorText, QStringLiteral("%1: archive too large").arg(archivePath));
+    }
+    QFile file(archivePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return fail(errorText, QStringLiteral("%1: %2").arg(archivePath, file.errorString()));
+    }
+    const QByteArray compressed = file.read(MaxArchiveSize + 1);
+    if (compressed.size() > MaxArchiveSize) {
+        return fail(errorText, QStringLiteral("%1: archive too large").arg(archivePath));
+    }
+
+    ArchivePtr a(archive_read_new());
+    archive_read_support_filter_gzip(a.get());
+    archive_read_support_format_tar(a.get());
+    if (archive_read_open_memory(a.get(), compressed.constData(), static_cast<size_t>(compressed.size())) != ARCHIVE_OK) {
+        return fail(errorText, archiveError(a.get()));
+    }
+
+    QSet<QString> seen;
+    qint64 total = 0;
+    for (;;) {
+        archive_entry *entry = nullptr;
+        const int status = archive_read_next_header(a.get(), &entry);
+        if (status == ARCHIVE_EOF) {
+            break;
+        }
+        if (status != ARCHIVE_OK) {
+            return fail(errorText, archiveError(a.get()));
+        }
+        const QString name = QString::fromUtf8(archive_entry_pathname(entry));
+        if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry)) {
+            return fail(errorText, QStringLiteral("%1: not a regular file").arg(name));
+        }
+        if (!ConfigArchive::isManagedName(name)) {
+            return fail(errorText, QStringLiteral("%1: not a managed file").arg(name));
+        }
+        if (seen.contains(name)) {
+            return fail(errorText, QStringLiteral("%1: stored twice").arg(name));
+        }
+        if (int(seen.size()) >= MaxEntries) {
+            return fail(errorText, QStringLiteral("too many entries"));
+        }
+        if (!archive_entry_size_is_set(entry) || archive_entry_size(entry) > MaxEntrySize) {
+            return fail(errorText, QStringLiteral("%1: size unknown or too large").arg(name));
+        }
+        Entry read{name, QByteArray()};
+        char buffer[16384];
+        for (;;) {
+            const la_ssize_t n = archive_read_data(a.get(), buffer, sizeof(buffer));
+            if (n < 0) {
+                return fail(errorText, QStringLiteral("%1: %2").arg(name, archiveError(a.get())));
+            }
+            if (n == 0) {
+                break;
+            }
+            read.data.append(buffer, static_cast<int>(n));
+            total += n;
+            if (read.data.size() > MaxEntrySize || total > MaxTotalSize) {
+                return fail(errorText, QStringLiteral("%1: too large").arg(name));
+            }
+        }
+        seen.insert(name);
+        entries->push_back(std::move(read));
+    }
+    if (entries->empty()) {
+        return fail(errorText, QStringLiteral("%1: holds no configuration files").arg(archivePath));
+    }
+    return true;
+}
+} // namespace
+
+namespace ConfigArchive
+{
+bool isManagedName(const QString &name)
+{
+    return fixedNames().contains(name) || isPerEventName(name);
+}
+
+QStringList presentNames()
+{
+    QStringList names;
+    const QStringList candidates = fixedNames() + presentPerEventNames();
+    for (const QString &name : candidates) {
+        if (QFileInfo(placedEntry(name)).isFile()) {
+            names << name;
+        }
+    }
+    return names;
+}
+
+bool exportTo(const QString &archivePath, QString *errorText)
+{
+    const QStringList names = presentNames();
+    if (names.isEmpty()) {
+        return fail(errorText, QStringLiteral("no configuration files to export"));
+    }
+
+    QByteArray data;
+    ArchivePtr a(archive_write_new());
+    // No padding after the compressed stream: its end is the file's end.
+    if (archive_write_add_filter_gzip(a.get()) != ARCHIVE_OK || archive_write_set_format_pax_restricted(a.get()) != ARCHIVE_OK
+        || archive_write_set_bytes_in_last_block(a.get(), 1) != ARCHIVE_OK
+        || archive_write_open(a.get(), &data, nullptr, appendToByteArray, nullptr) != ARCHIVE_OK) {
+        return fail(errorText, archiveError(a.get()));
+    }
+    for (const QString &name : names) {
+        QFile file(placedEntry(name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            return fail(errorText, QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
+        }
+        const QByteArray content = file.read(MaxEntrySize + 1);
+        if (content.size() > MaxEntrySize) {
+            return fail(errorText, QStringLiteral("%1: too large").arg(file.fileName()));
+        }
+        const QFileInfo info(file);
+        std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
+        archive_entry_set_pathname(entry.get(), name.toUtf8().constData());
+        archive_entry_set_filetype(entry.get(), AE_IFREG);
+        archive_entry_set_perm(entry.get(), 0644);
+        archive_entry_set_size(entry.get(), content.size());
+        archive_entry_set_mtime(entry.get(), info.lastModified().toSecsSinceEpoch(), 0);
+        if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK
+            || archive_write_data(a.get(), content.constData(), static_cast<size_t>(content.size())) != content.size()) {
+            return fail(errorText, archiveError(a.get()));
+        }
+    }
+    if (archive_write_close(a.get()) != ARCHIVE_OK) {
+        return fail(errorText, archiveError(a.get()));
+    }
+
+    QSaveFile out(archivePath);
+    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit()) {
+        return fail(errorText, QStringLiteral("%1: %2").arg(archivePath, out.errorString()));
+    }
+    return true;
+}
+
+bool importFrom(const QString &archivePath, QString *errorText)
+{
+    std::vector<Entry> entries;
+    if (!readArchive(archivePath, &entries, errorText)) {
+        return false;
+    }
+
+    // Every new content goes to a temporary file first; nothing is replaced
+    // until all of them were written.
+    std::vector<std::unique_ptr<QSaveFile>> files;
+    QSet<QString> imported;
+    for (const Entry &entry : entries) {
+        const QString target = placedEntry(entry.name);
+        const QFileInfo info(target);
+        if (info.exists() && !info.isFile()) {
+            return fail(errorText, QStringLiteral("%1: exists and is not a regular file").arg(target));
+        }
+        if (!QDir().mkpath(info.absolutePath())) {
+            return fail(errorText, QStringLiteral("%1: cannot create the directory").arg(info.absolutePath()));
+        }
+        auto file = std::make_unique<QSaveFile>(target);
+        if (!file->open(QIODevice::WriteOnly) || file->write(entry.data) != entry.data.size()) {
+            return fail(errorText, QStringLiteral("%1: %2").arg(target, file->errorString()));
+        }
+        files.push_back(std::move(file));
+        imported.insert(entry.name);
+    }
+    QStringList failed;
+    for (const auto &file : files) {
+        if (!file->commit()) {
+            failed << QStringLiteral("%1: %2").arg(file->fileName(), file->errorString());
+        }
+    }
+    // The archive's notified events are the ones wanted: drop the others.
+    const QStringList perEvent = presentPerEventNames();
+    for (const QString &name : perEvent) {
+        if (!imported.contains(name) && !QFile::remove(placedEntry(name))) {
+            failed << QStringLiteral("%1: cannot remove").arg(placedEntry(name));
+        }
+    }
+    if (!failed.isEmpty()) {
+        return fail(errorText, failed.join(QLatin1Char('\n')));
+    }
+    return true;
+}
+} // namespace ConfigArchive
