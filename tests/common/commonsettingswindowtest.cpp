@@ -11,8 +11,10 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 // The common parameters window: which tab acts on OK, and how it closes.
 class CommonSettingsWindowTest : public QObject
@@ -159,16 +161,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("closeOn"); // the tab current at OK, or "cancel"
         QTest::addColumn<int>("rotated"); // the number of rotated logs afterwards, in the file and the tab
-        QTest::newRow("rotation-tab") << QStringLiteral("logRotateTab") << 3;
-        QTest::newRow("destinations-tab") << QStringLiteral("destinationsTab") << 10;
-        QTest::newRow("export-tab") << QStringLiteral("exportTab") << 10;
-        QTest::newRow("cancel") << QStringLiteral("cancel") << 10;
+        QTest::addColumn<int>("destinations"); // destination rows afterwards, in the file and the tab
+        QTest::newRow("rotation-tab") << QStringLiteral("logRotateTab") << 3 << 2;
+        QTest::newRow("destinations-tab") << QStringLiteral("destinationsTab") << 10 << 1;
+        QTest::newRow("export-tab") << QStringLiteral("exportTab") << 10 << 2;
+        QTest::newRow("cancel") << QStringLiteral("cancel") << 10 << 2;
     }
 
     void okSavesOnlyCurrentTab()
     {
         QFETCH(QString, closeOn);
         QFETCH(int, rotated);
+        QFETCH(int, destinations);
         m_root->copySampleSystem();
         CommonSettingsWindow window;
         window.open();
@@ -176,6 +180,13 @@ private Q_SLOTS:
         auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
         QCOMPARE(numberOfLogs->value(), 10);
         numberOfLogs->setValue(3);
+        // Remove the second destination of the sample file.
+        auto *view = window.findChild<QTableView *>(QStringLiteral("destinationsView"));
+        QCOMPARE(view->model()->rowCount(), 2);
+        QCOMPARE(view->model()->index(1, 1).data().toString(), QStringLiteral("velta_central_dst"));
+        view->selectRow(1);
+        window.findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
+        QCOMPARE(view->model()->rowCount(), 1);
         pathField(&window, QStringLiteral("exportTab"))->setText(m_home->filePath(QStringLiteral("cfg.tar.gz")));
 
         MessageBoxWatcher watcher;
@@ -187,8 +198,10 @@ private Q_SLOTS:
         }
         QVERIFY(!window.isVisible());
         QVERIFY(m_root->readFile(QString(Paths::LogRotateFile)).contains(QStringLiteral("rotate %1\n").arg(rotated).toUtf8()));
+        QCOMPARE(m_root->readFile(QString(Paths::CommonSyslogNgFile)).count("destination velta_"), destinations);
         window.open();
         QCOMPARE(numberOfLogs->value(), rotated);
+        QCOMPARE(view->model()->rowCount(), destinations);
     }
 
     void cancelThenOpenClearsPaths()
