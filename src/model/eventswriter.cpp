@@ -16,42 +16,11 @@ namespace
 {
 const QString Separator = QStringLiteral(", ");
 
-// A JSON string literal.
+// A JSON string literal, escaped by Qt's own JSON writer.
 QString quoted(const QString &text)
 {
-    QString result = QStringLiteral("\"");
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '"':
-            result += QLatin1String("\\\"");
-            break;
-        case '\\':
-            result += QLatin1String("\\\\");
-            break;
-        case '\b':
-            result += QLatin1String("\\b");
-            break;
-        case '\f':
-            result += QLatin1String("\\f");
-            break;
-        case '\n':
-            result += QLatin1String("\\n");
-            break;
-        case '\r':
-            result += QLatin1String("\\r");
-            break;
-        case '\t':
-            result += QLatin1String("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20) {
-                result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            } else {
-                result += c;
-            }
-        }
-    }
-    return result + QLatin1Char('"');
+    const QString array = QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact));
+    return array.mid(1, array.size() - 2);
 }
 
 QString compactJson(const QJsonArray &array)
