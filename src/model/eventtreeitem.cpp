@@ -53,7 +53,7 @@ std::unique_ptr<EventTreeItem> EventTreeItem::cloneSubtree(QHash<const EventTree
     if (!m_dependsOn.isEmpty() || !m_dependents.isEmpty()) {
         linkedCopies->insert(this, copy.get());
     }
-    copy->m_children.reserve(m_children.size());
+    copy->reserveChildren(childCount());
     for (int row = 0; row < childCount(); ++row) {
         copy->TreeItem::appendChild(child(row)->cloneSubtree(linkedCopies));
     }

@@ -31,6 +31,11 @@ void TreeItem::appendChild(std::unique_ptr<TreeItem> child, bool atFront)
     markChanged();
 }
 
+void TreeItem::reserveChildren(int count)
+{
+    m_children.reserve(size_t(std::max(count, 0)));
+}
+
 bool TreeItem::removeChild(int row)
 {
     if (row < 0 || row >= childCount()) {

@@ -21,6 +21,8 @@ public:
 
     // Takes ownership; inserts before the first child when atFront is true.
     void appendChild(std::unique_ptr<TreeItem> child, bool atFront = false);
+    // Room for count children, to spare reallocation while building.
+    void reserveChildren(int count);
     // Destroys the child at row; false when there is none.
     bool removeChild(int row);
 
