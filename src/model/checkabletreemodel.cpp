@@ -4,8 +4,8 @@
 
 #include <KLocalizedString>
 
-#include <QPainter>
 #include <QBrush>
+#include <QPainter>
 
 namespace
 {
@@ -277,9 +277,8 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
     case Qt::DecorationRole: {
         registerNotificationStateType();
         QVariant converted = value;
-        const auto state = converted.convert(qMetaTypeId<EventTreeItem::NotificationState>())
-            ? converted.value<EventTreeItem::NotificationState>()
-            : EventTreeItem::NotificationsOff;
+        const auto state = converted.convert(qMetaTypeId<EventTreeItem::NotificationState>()) ? converted.value<EventTreeItem::NotificationState>()
+                                                                                              : EventTreeItem::NotificationsOff;
         item->setNotificationState(state);
         Q_EMIT notificationChanged(index, index, {Qt::DecorationRole});
         return true;
@@ -405,8 +404,8 @@ bool CheckableTreeModel::updateAuditRules(const QModelIndex &index, const QVaria
 bool CheckableTreeModel::cellsDiffer(const EventTreeItem *saved, const EventTreeItem *current, int column) const
 {
     auto *changed = const_cast<EventTreeItem *>(current);
-    const bool valueDiffers = !sameDisplay(displayData(saved, column), displayData(current, column))
-        || checkStateData(saved, column) != checkStateData(current, column);
+    const bool valueDiffers =
+        !sameDisplay(displayData(saved, column), displayData(current, column)) || checkStateData(saved, column) != checkStateData(current, column);
     bool differs = false;
     if (valueDiffers) {
         changed->setOverlaid(true);
@@ -440,8 +439,14 @@ bool CheckableTreeModel::childrenDiffer(const EventTreeItem *saved, const EventT
     const int rows = std::min(saved->childCount(), current->childCount());
     const int commonColumns = std::min(columns, current->columnCount());
     for (int row = 0; row < rows; ++row) {
+        const EventTreeItem *savedChild = saved->child(row);
+        const EventTreeItem *currentChild = current->child(row);
+        // Unchanged copies of one another: nothing below can differ or be marked.
+        if (savedChild->copyStamp() != 0 && savedChild->copyStamp() == currentChild->copyStamp()) {
+            continue;
+        }
         for (int column = 0; column < commonColumns; ++column) {
-            differs = cellsDiffer(saved->child(row), current->child(row), column) || differs;
+            differs = cellsDiffer(savedChild, currentChild, column) || differs;
         }
     }
     return differs;

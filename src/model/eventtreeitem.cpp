@@ -12,6 +12,55 @@ void EventTreeItem::appendChild(std::unique_ptr<EventTreeItem> child, bool atFro
     TreeItem::appendChild(std::move(child), atFront);
 }
 
+std::unique_ptr<EventTreeItem> EventTreeItem::clone()
+{
+    QHash<const EventTreeItem *, EventTreeItem *> linkedCopies;
+    std::unique_ptr<EventTreeItem> copy = cloneSubtree(&linkedCopies);
+    const auto copiesOf = [&linkedCopies](const QVector<EventTreeItem *> &items) {
+        QVector<EventTreeItem *> copies;
+        for (EventTreeItem *item : items) {
+            if (EventTreeItem *itemCopy = linkedCopies.value(item)) {
+                copies.append(itemCopy);
+            }
+        }
+        return copies;
+    };
+    for (auto it = linkedCopies.cbegin(); it != linkedCopies.cend(); ++it) {
+        it.value()->m_dependsOn = copiesOf(it.key()->m_dependsOn);
+        it.value()->m_dependents = copiesOf(it.key()->m_dependents);
+    }
+    return copy;
+}
+
+std::unique_ptr<EventTreeItem> EventTreeItem::cloneSubtree(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies)
+{
+    auto copy = std::make_unique<EventTreeItem>(itemData());
+    copy->m_checkable = m_checkable;
+    copy->m_checkState = m_checkState;
+    copy->m_editable = m_editable;
+    copy->m_childrenEditable = m_childrenEditable;
+    copy->m_visible = m_visible;
+    copy->m_overlaid = m_overlaid;
+    copy->m_notRedirected = m_notRedirected;
+    copy->m_generatesLoad = m_generatesLoad;
+    copy->m_hasAuditRules = m_hasAuditRules;
+    copy->m_hasAuditEvents = m_hasAuditEvents;
+    copy->m_notificationState = m_notificationState;
+    copy->m_kind = m_kind;
+    copy->m_id = m_id;
+    copy->m_name = m_name;
+    // Links are set once every copy exists.
+    if (!m_dependsOn.isEmpty() || !m_dependents.isEmpty()) {
+        linkedCopies->insert(this, copy.get());
+    }
+    copy->reserveChildren(childCount());
+    for (int row = 0; row < childCount(); ++row) {
+        copy->TreeItem::appendChild(child(row)->cloneSubtree(linkedCopies));
+    }
+    shareNewCopyStamp(copy.get());
+    return copy;
+}
+
 EventTreeItem *EventTreeItem::child(int row) const
 {
     // Only EventTreeItems are ever appended to an EventTreeItem.

@@ -2,6 +2,7 @@
 
 #include "treeitem.h"
 
+#include <QHash>
 #include <QMetaType>
 
 // A node of the event tree: the root, a group, an event or a parameter.
@@ -27,6 +28,10 @@ public:
     ~EventTreeItem() override;
 
     void appendChild(std::unique_ptr<EventTreeItem> child, bool atFront = false);
+    // A deep copy with all fields; dependency links lead to the copies of their
+    // targets (links to items outside this subtree are dropped). This item and
+    // the copy share copy stamps until either changes.
+    std::unique_ptr<EventTreeItem> clone();
     EventTreeItem *child(int row) const;
     EventTreeItem *parentItem() const;
 
@@ -38,42 +43,53 @@ public:
     void updateGroupCheckState();
 
     bool isCheckable() const { return m_checkable; }
-    void setCheckable(bool checkable) { m_checkable = checkable; }
+    void setCheckable(bool checkable) { assign(m_checkable, checkable); }
     int checkState() const { return m_checkState; }
-    void setCheckState(int state) { m_checkState = state; }
+    void setCheckState(int state) { assign(m_checkState, state); }
     bool isEditable() const { return m_editable; }
-    void setEditable(bool editable) { m_editable = editable; }
+    void setEditable(bool editable) { assign(m_editable, editable); }
     bool childrenEditable() const { return m_childrenEditable; }
-    void setChildrenEditable(bool editable) { m_childrenEditable = editable; }
+    void setChildrenEditable(bool editable) { assign(m_childrenEditable, editable); }
     bool isVisible() const { return m_visible; }
-    void setVisible(bool visible) { m_visible = visible; }
+    void setVisible(bool visible) { assign(m_visible, visible); }
     bool isOverlaid() const { return m_overlaid; }
+    // Not a change of content: the change test sets it on the items that differ.
     void setOverlaid(bool overlaid) { m_overlaid = overlaid; }
     bool isNotRedirected() const { return m_notRedirected; }
-    void setNotRedirected(bool notRedirected) { m_notRedirected = notRedirected; }
+    void setNotRedirected(bool notRedirected) { assign(m_notRedirected, notRedirected); }
     bool generatesLoad() const { return m_generatesLoad; }
-    void setGeneratesLoad(bool generatesLoad) { m_generatesLoad = generatesLoad; }
+    void setGeneratesLoad(bool generatesLoad) { assign(m_generatesLoad, generatesLoad); }
     bool hasAuditRules() const { return m_hasAuditRules; }
-    void setHasAuditRules(bool has) { m_hasAuditRules = has; }
+    void setHasAuditRules(bool has) { assign(m_hasAuditRules, has); }
     bool hasAuditEvents() const { return m_hasAuditEvents; }
-    void setHasAuditEvents(bool has) { m_hasAuditEvents = has; }
+    void setHasAuditEvents(bool has) { assign(m_hasAuditEvents, has); }
     NotificationState notificationState() const { return m_notificationState; }
-    void setNotificationState(NotificationState state) { m_notificationState = state; }
+    void setNotificationState(NotificationState state) { assign(m_notificationState, state); }
     bool notificationsOn() const { return m_notificationState == NotificationsEnabled || m_notificationState == NotificationsEdited; }
     int kind() const { return m_kind; }
-    void setKind(int kind) { m_kind = kind; }
+    void setKind(int kind) { assign(m_kind, kind); }
     QString id() const { return m_id; }
-    void setId(const QString &id) { m_id = id; }
+    void setId(const QString &id) { assign(m_id, id); }
     QString name() const { return m_name; }
-    void setName(const QString &name) { m_name = name; }
+    void setName(const QString &name) { assign(m_name, name); }
 
     // Links into the same tree; not owned.
     const QVector<EventTreeItem *> &dependsOn() const { return m_dependsOn; }
-    void addDependsOn(EventTreeItem *item) { m_dependsOn.append(item); }
+    void addDependsOn(EventTreeItem *item) { m_dependsOn.append(item); markChanged(); }
     const QVector<EventTreeItem *> &dependents() const { return m_dependents; }
-    void addDependent(EventTreeItem *item) { m_dependents.append(item); }
+    void addDependent(EventTreeItem *item) { m_dependents.append(item); markChanged(); }
 
 private:
+    template<typename T>
+    void assign(T &field, const T &value)
+    {
+        if (!(field == value)) {
+            field = value;
+            markChanged();
+        }
+    }
+    std::unique_ptr<EventTreeItem> cloneSubtree(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies);
+
     bool m_checkable = false;
     int m_checkState = 0;
     bool m_editable = false;

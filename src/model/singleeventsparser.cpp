@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -32,9 +33,32 @@ QJsonObject readObject(const QString &path)
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
-const QJsonObject &dictionary()
+struct DictionaryEntry {
+    bool visible = true;
+    bool editable = false;
+    bool childrenEditable = false;
+    QString russianText;
+};
+
+// Read once per process; looked up for every item of every parse.
+const QHash<QString, DictionaryEntry> &dictionary()
 {
-    static const QJsonObject entries = readObject(Paths::placed(Paths::EventsDictionary));
+    static const QHash<QString, DictionaryEntry> entries = [] {
+        QHash<QString, DictionaryEntry> result;
+        const QJsonObject object = readObject(Paths::placed(Paths::EventsDictionary));
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (!it.value().isObject()) {
+                continue;
+            }
+            const QJsonObject rules = it.value().toObject();
+            DictionaryEntry &entry = result[it.key()];
+            entry.visible = rules.value(QLatin1String("visible")).toString() != QLatin1String("false");
+            entry.editable = rules.value(QLatin1String("editable")).toString() == QLatin1String("true");
+            entry.childrenEditable = rules.value(QLatin1String("children_editable")).toString() == QLatin1String("true");
+            entry.russianText = rules.value(QLatin1String("ru")).toString();
+        }
+        return result;
+    }();
     return entries;
 }
 
@@ -45,22 +69,20 @@ bool isOne(const QJsonValue &value)
 
 void applyDictionary(EventTreeItem *item, const EventTreeItem *parent)
 {
-    const QJsonValue entry = dictionary().value(item->id());
-    if (!entry.isObject()) {
+    const auto entry = dictionary().constFind(item->id());
+    if (entry == dictionary().cend()) {
         item->setEditable(true);
         return;
     }
-    const QJsonObject rules = entry.toObject();
-    item->setVisible(rules.value(QLatin1String("visible")).toString() != QLatin1String("false"));
-    if (!item->isVisible()) {
+    item->setVisible(entry->visible);
+    if (!entry->visible) {
         return;
     }
-    item->setEditable(rules.value(QLatin1String("editable")).toString() == QLatin1String("true") || (parent && parent->childrenEditable()));
-    item->setChildrenEditable(rules.value(QLatin1String("children_editable")).toString() == QLatin1String("true"));
-    const QString russianText = rules.value(QLatin1String("ru")).toString();
-    if (SingleEventsParser::russian() && !russianText.isEmpty()) {
-        item->setName(russianText);
-        item->setData(0, russianText);
+    item->setEditable(entry->editable || (parent && parent->childrenEditable()));
+    item->setChildrenEditable(entry->childrenEditable);
+    if (SingleEventsParser::russian() && !entry->russianText.isEmpty()) {
+        item->setName(entry->russianText);
+        item->setData(0, entry->russianText);
     }
 }
 
@@ -88,6 +110,7 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
     if (value.isObject()) {
         item->setCheckable(true);
         const QJsonObject object = value.toObject();
+        item->reserveChildren(object.size());
         for (auto it = object.begin(); it != object.end(); ++it) {
             if (it.key() == Enabled && isOne(it.value())) {
                 item->setCheckState(Qt::Checked);
@@ -112,7 +135,7 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
         item->setData(1, SingleEventsParser::listText(array));
         item->setData(2, QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
     } else {
-        const QString text = value.toVariant().toString();
+        const QString text = value.isString() ? value.toString() : value.toVariant().toString();
         if (!text.isEmpty()) {
             item->setData(1, text);
         }
@@ -167,13 +190,21 @@ struct Layout {
     QMap<QString, QString> eventDirs; // event identifier -> directory, ordered by name
 };
 
-// Adds a group per subdirectory of systemDir and records the event files of
-// every group directory. The first file of a name wins.
-void addGroups(const QString &systemDir, EventTreeItem *parent, Layout *layout)
+// Files and subdirectories by name, listed once for both.
+QFileInfoList listDirectory(const QString &placedDir)
 {
-    const QDir dir(Paths::placed(systemDir));
-    const QStringList subdirs = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
-    for (const QString &name : subdirs) {
+    return QDir(placedDir).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Adds a group per subdirectory (entries) of systemDir and records the event files of
+// every group directory. The first file of a name wins.
+void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTreeItem *parent, Layout *layout)
+{
+    for (const QFileInfo &entry : entries) {
+        if (!entry.isDir() || entry.isSymLink()) {
+            continue;
+        }
+        const QString name = entry.fileName();
         const QString groupDir = systemDir + QLatin1Char('/') + name;
         auto group = std::make_unique<EventTreeItem>(QVector<QVariant>{groupName(groupDir, name), QVariant()}, parent);
         group->setId(groupDir);
@@ -181,37 +212,31 @@ void addGroups(const QString &systemDir, EventTreeItem *parent, Layout *layout)
         group->setKind(EventTreeItem::Group);
         group->setCheckable(true);
         layout->groups.insert(groupDir, group.get());
-        const QStringList files = QDir(dir.filePath(name)).entryList(QDir::Files, QDir::Name);
-        for (const QString &file : files) {
-            if (file != name && !layout->eventDirs.contains(file)) {
-                layout->eventDirs.insert(file, groupDir);
+        const QFileInfoList groupEntries = listDirectory(entry.filePath());
+        for (const QFileInfo &file : groupEntries) {
+            const QString fileName = file.fileName();
+            if (file.isFile() && fileName != name && !layout->eventDirs.contains(fileName)) {
+                layout->eventDirs.insert(fileName, groupDir);
             }
         }
         EventTreeItem *added = group.get();
         parent->appendChild(std::move(group));
-        addGroups(groupDir, added, layout);
+        addGroups(groupDir, groupEntries, added, layout);
     }
 }
 
-void clearParameterCheckable(EventTreeItem *item)
+// Parameters carry no check box of their own; the overlay entries are bookkeeping.
+void finishParameters(EventTreeItem *item)
 {
     for (int row = 0; row < item->childCount(); ++row) {
         EventTreeItem *child = item->child(row);
         if (child->kind() >= EventTreeItem::Parameter) {
             child->setCheckable(false);
         }
-        clearParameterCheckable(child);
-    }
-}
-
-void hideOverlayEntries(EventTreeItem *item)
-{
-    for (int row = 0; row < item->childCount(); ++row) {
-        EventTreeItem *child = item->child(row);
         if (child->id().startsWith(Overlay) || child->data(0).toString().startsWith(Overlay)) {
             child->setVisible(false);
         }
-        hideOverlayEntries(child);
+        finishParameters(child);
     }
 }
 
@@ -330,7 +355,7 @@ EventTreeItem *SingleEventsParser::parse()
 {
     auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{i18n("Parameter"), i18n("Value")});
     Layout layout;
-    addGroups(Paths::EventSettingsDir, root.get(), &layout);
+    addGroups(Paths::EventSettingsDir, listDirectory(Paths::placed(Paths::EventSettingsDir)), root.get(), &layout);
 
     const QJsonObject current = QJsonDocument::fromJson(readFile().toUtf8()).object();
     QMap<QString, EventTreeItem *> events; // by identifier; not owned
@@ -354,12 +379,11 @@ EventTreeItem *SingleEventsParser::parse()
         group->appendChild(std::move(event));
     }
 
-    clearParameterCheckable(root.get());
+    finishParameters(root.get());
     for (int row = 0; row < root->childCount(); ++row) {
         root->child(row)->updateGroupCheckState();
     }
     linkDependencies(events);
-    hideOverlayEntries(root.get());
     for (EventTreeItem *event : qAsConst(events)) {
         markEvent(event);
     }

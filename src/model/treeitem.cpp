@@ -1,6 +1,20 @@
 #include "treeitem.h"
 
 #include <algorithm>
+#include <atomic>
+
+namespace
+{
+bool sameValue(const QVariant &stored, const QVariant &value)
+{
+    if (stored.userType() == value.userType()) {
+        return stored == value;
+    }
+    // The text "1" replaced by the number 1 (as when "enabled" follows its
+    // parent's check box) compares and shows the same either way.
+    return stored.userType() == QMetaType::QString && value.userType() == QMetaType::Int && stored.toString() == QString::number(value.toInt());
+}
+}
 
 TreeItem::TreeItem(const QVector<QVariant> &data, TreeItem *parent)
     : m_itemData(data)
@@ -14,6 +28,12 @@ void TreeItem::appendChild(std::unique_ptr<TreeItem> child, bool atFront)
 {
     child->m_parent = this;
     m_children.insert(atFront ? m_children.begin() : m_children.end(), std::move(child));
+    markChanged();
+}
+
+void TreeItem::reserveChildren(int count)
+{
+    m_children.reserve(size_t(std::max(count, 0)));
 }
 
 bool TreeItem::removeChild(int row)
@@ -22,6 +42,7 @@ bool TreeItem::removeChild(int row)
         return false;
     }
     m_children.erase(m_children.begin() + row);
+    markChanged();
     return true;
 }
 
@@ -55,13 +76,33 @@ bool TreeItem::setData(int column, const QVariant &value)
     if (column < 0 || column >= m_itemData.size()) {
         return false;
     }
-    m_itemData[column] = value;
+    QVariant &stored = m_itemData[column];
+    const bool unchanged = sameValue(stored, value);
+    stored = value;
+    if (!unchanged) {
+        markChanged();
+    }
     return true;
 }
 
 void TreeItem::setItemData(const QVector<QVariant> &data)
 {
     m_itemData = data;
+    markChanged();
+}
+
+void TreeItem::shareNewCopyStamp(TreeItem *copy)
+{
+    static std::atomic<quint64> lastStamp{0};
+    m_copyStamp = copy->m_copyStamp = ++lastStamp;
+}
+
+void TreeItem::markChanged()
+{
+    // A node without stamp has none above it either (a change or an append cleared them).
+    for (TreeItem *item = this; item && item->m_copyStamp != 0; item = item->m_parent) {
+        item->m_copyStamp = 0;
+    }
 }
 
 TreeItem *TreeItem::parentItem() const
@@ -133,6 +174,7 @@ void TreeItem::addDestination(std::unique_ptr<TreeItem> destination)
     }
     destination->m_parent = this;
     m_children.insert(position, std::move(destination));
+    markChanged();
 
     auto log = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("log"), QVariant(), QVariant()}, this);
     log->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("source"), QVariant(), QStringLiteral("velta_events_src")}));
@@ -153,5 +195,8 @@ bool TreeItem::removeDestinationLogs(const QString &name)
     const auto firstRemoved = std::remove_if(m_children.begin(), m_children.end(), refersTo);
     const bool removed = firstRemoved != m_children.end();
     m_children.erase(firstRemoved, m_children.end());
+    if (removed) {
+        markChanged();
+    }
     return removed;
 }

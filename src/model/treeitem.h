@@ -21,6 +21,8 @@ public:
 
     // Takes ownership; inserts before the first child when atFront is true.
     void appendChild(std::unique_ptr<TreeItem> child, bool atFront = false);
+    // Room for count children, to spare reallocation while building.
+    void reserveChildren(int count);
     // Destroys the child at row; false when there is none.
     bool removeChild(int row);
 
@@ -46,10 +48,28 @@ public:
     // syslog-ng tree: remove every log statement that refers to the destination.
     bool removeDestinationLogs(const QString &name);
 
+    // Nodes that share a non-zero stamp are copies of one another and nothing in
+    // their subtrees has changed since: a comparison may skip them. Any change
+    // clears the stamp of the node and of its ancestors.
+    quint64 copyStamp() const
+    {
+        return m_copyStamp;
+    }
+
 protected:
+    const QVector<QVariant> &itemData() const
+    {
+        return m_itemData;
+    }
+    // Gives this node and its copy a stamp of their own.
+    void shareNewCopyStamp(TreeItem *copy);
+    // To be called by every change of the node's content or children.
+    void markChanged();
+
     std::vector<std::unique_ptr<TreeItem>> m_children;
 
 private:
     QVector<QVariant> m_itemData;
     TreeItem *m_parent; // Not owned.
+    quint64 m_copyStamp = 0;
 };

@@ -52,8 +52,10 @@ void QuorAdminEvents::load()
     NotifiedEvents::rebuild();
 
     SingleEventsParser parser(Paths::placed(Paths::EventsFile));
-    m_currentModel->setRoot(parser.parse());
-    m_savedModel->setRoot(parser.parse());
+    EventTreeItem *tree = parser.parse();
+    std::unique_ptr<EventTreeItem> savedTree = tree->clone();
+    m_currentModel->setRoot(tree);
+    m_savedModel->setRoot(savedTree.release());
 
     // A fresh watcher at every load: change notices of our own writes that are
     // still queued when save reconnects go away with the old one.

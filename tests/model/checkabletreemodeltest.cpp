@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
 namespace
 {
 EventTreeItem *add(EventTreeItem *parent, const QString &id, int kind, const QVariant &value = QVariant(), const QVariant &raw = QVariant())
@@ -72,6 +74,44 @@ EventTreeItem *sampleTree()
     }
     return root;
 }
+
+// Every field of every node, pre-order, one line per node; links by id.
+QStringList describe(const EventTreeItem *item)
+{
+    QStringList ids;
+    const auto idsOf = [](const QVector<EventTreeItem *> &items) {
+        QStringList result;
+        for (const EventTreeItem *linked : items) {
+            result << linked->id();
+        }
+        return result.join(QLatin1Char(','));
+    };
+    QStringList columns;
+    for (int column = 0; column < item->columnCount(); ++column) {
+        columns << QStringLiteral("%1:%2").arg(QString::fromLatin1(item->data(column).typeName()), item->data(column).toString());
+    }
+    QStringList lines{QStringLiteral("%1|%2|%3|%4%5%6%7%8%9%10%11%12%13|%14|%15|%16|%17")
+                          .arg(item->id(), item->name(), columns.join(QLatin1Char(';')))
+                          .arg(item->isCheckable())
+                          .arg(item->checkState())
+                          .arg(item->isEditable())
+                          .arg(item->childrenEditable())
+                          .arg(item->isVisible())
+                          .arg(item->isOverlaid())
+                          .arg(item->isNotRedirected())
+                          .arg(item->generatesLoad())
+                          .arg(item->hasAuditRules())
+                          .arg(item->hasAuditEvents())
+                          .arg(item->notificationState())
+                          .arg(item->kind())
+                          .arg(idsOf(item->dependsOn()), idsOf(item->dependents()))};
+    for (int row = 0; row < item->childCount(); ++row) {
+        lines += describe(item->child(row));
+    }
+    return lines;
+}
+
+using Mutation = std::function<void(CheckableTreeModel &)>;
 
 class Models
 {
@@ -183,7 +223,8 @@ private Q_SLOTS:
                                                 << QStringList{QStringLiteral("modifying-file"), QStringLiteral("file-opened"), QStringLiteral("dependent")}
                                                 << QVector<int>{2, 0};
         QTest::newRow("uncheck-only-self") << QStringLiteral("modifying-file") << QStringList{} << QVector<int>{0, 0};
-        QTest::newRow("group-checks-events") << QStringLiteral("disks") << QStringList{QStringLiteral("modifying-file"), QStringLiteral("disk-space"), QStringLiteral("modifying-directory")}
+        QTest::newRow("group-checks-events") << QStringLiteral(
+            "disks") << QStringList{QStringLiteral("modifying-file"), QStringLiteral("disk-space"), QStringLiteral("modifying-directory")}
                                              << QVector<int>{1, 2};
         QTest::newRow("partial-group-checks") << QStringLiteral("files")
                                               << QStringList{QStringLiteral("modifying-file"), QStringLiteral("file-opened"), QStringLiteral("dependent")}
@@ -245,8 +286,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("files");
         QTest::addColumn<QString>("rules");
-        QTest::newRow("watch-lines") << QStringLiteral("modifying-file") << QStringLiteral("/a, ,/b")
-                                     << QStringLiteral("-w /a -p wa -k /a, -w /b -p wa -k /b");
+        QTest::newRow("watch-lines") << QStringLiteral("modifying-file") << QStringLiteral("/a, ,/b") << QStringLiteral("-w /a -p wa -k /a, -w /b -p wa -k /b");
         QTest::newRow("line-break-part") << QStringLiteral("modifying-file") << QStringLiteral("/a,\n") << QStringLiteral("-w /a -p wa -k /a");
         QTest::newRow("every-architecture") << QStringLiteral("file-opened") << QStringLiteral("/etc/shadow")
                                             << QStringLiteral(
@@ -293,10 +333,108 @@ private Q_SLOTS:
         QVERIFY(models.current.differsFrom(models.saved));
     }
 
+    void copyIsEqualAndIndependent()
+    {
+        std::unique_ptr<EventTreeItem> tree(sampleTree());
+        tree->findById(QStringLiteral("interval"))->setOverlaid(true);
+        tree->findById(QStringLiteral("disk-space"))->setNotificationState(EventTreeItem::NotificationsEdited);
+        const std::unique_ptr<EventTreeItem> copy = tree->clone();
+        QCOMPARE(describe(copy.get()), describe(tree.get()));
+
+        // Links lead into the copy, not back into the original.
+        const EventTreeItem *dependent = copy->findById(QStringLiteral("dependent"));
+        QCOMPARE(dependent->dependsOn(), QVector<EventTreeItem *>{copy->findById(QStringLiteral("file-opened"))});
+        QCOMPARE(copy->findById(QStringLiteral("file-opened"))->dependents(), QVector<EventTreeItem *>{copy->findById(QStringLiteral("dependent"))});
+        QCOMPARE(copy->child(0)->parentItem(), copy.get());
+
+        const QStringList before = describe(tree.get());
+        copy->findById(QStringLiteral("interval"))->setData(1, QStringLiteral("90"));
+        copy->findById(QStringLiteral("file-opened"))->setCheckState(Qt::Checked);
+        QCOMPARE(describe(tree.get()), before);
+    }
+
+    // The change test on a copied tree may skip what did not change; it must
+    // give the answer and the marks of the full comparison of two separately
+    // built trees, whichever way the change was made.
+    void changeTestOnCopies_data()
+    {
+        QTest::addColumn<Mutation>("mutate");
+        QTest::addColumn<bool>("differs");
+        const auto item = [](CheckableTreeModel &model, const char *id) {
+            return model.root()->findById(QString::fromLatin1(id));
+        };
+        const auto toggle = [item](CheckableTreeModel &model, const char *id) {
+            model.setData(model.indexFromItem(item(model, id)), Qt::Checked, Qt::CheckStateRole);
+        };
+        QTest::newRow("nothing") << Mutation([](CheckableTreeModel &) {}) << false;
+        QTest::newRow("event-checked") << Mutation([toggle](CheckableTreeModel &model) {
+            toggle(model, "file-opened");
+        }) << true;
+        QTest::newRow("event-checked-and-back") << Mutation([toggle](CheckableTreeModel &model) {
+            toggle(model, "file-opened");
+            toggle(model, "file-opened");
+        }) << false;
+        QTest::newRow("group-toggled") << Mutation([toggle](CheckableTreeModel &model) {
+            toggle(model, "disks");
+        }) << true;
+        QTest::newRow("edited-in-place") << Mutation([item](CheckableTreeModel &model) {
+            model.setData(model.indexFromItem(item(model, "interval"), 1), QStringLiteral("60"), Qt::EditRole);
+        }) << true;
+        QTest::newRow("written-into-the-item") << Mutation([item](CheckableTreeModel &model) {
+            item(model, "interval")->setData(1, QStringLiteral("45"));
+        }) << true;
+        QTest::newRow("written-and-restored") << Mutation([item](CheckableTreeModel &model) {
+            item(model, "interval")->setData(1, QStringLiteral("45"));
+            item(model, "interval")->setData(1, QStringLiteral("30"));
+        }) << false;
+        QTest::newRow("same-text-as-number") << Mutation([item](CheckableTreeModel &model) {
+            item(model, "modifying-file")->findChildById(QStringLiteral("enabled"))->setData(1, 1);
+        }) << false;
+        QTest::newRow("other-text-as-number") << Mutation([item](CheckableTreeModel &model) {
+            item(model, "modifying-file")->findChildById(QStringLiteral("enabled"))->setData(1, 0);
+        }) << true;
+        QTest::newRow("notification-state") << Mutation([item](CheckableTreeModel &model) {
+            model.setData(model.indexFromItem(item(model, "disk-space")), 2, Qt::DecorationRole);
+        }) << true;
+        QTest::newRow("child-removed") << Mutation([item](CheckableTreeModel &model) {
+            item(model, "disk-space")->removeChild(0);
+        }) << true;
+        QTest::newRow("child-appended") << Mutation([item](CheckableTreeModel &model) {
+            EventTreeItem *space = item(model, "disk-space");
+            space->appendChild(std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("extra"), QStringLiteral("1"), QVariant()}, space));
+        }) << true;
+        QTest::newRow("parameter-kind") << Mutation([item](CheckableTreeModel &model) {
+            item(model, "notification_repetition")->setKind(EventTreeItem::ListParameter);
+        }) << true;
+    }
+
+    void changeTestOnCopies()
+    {
+        QFETCH(Mutation, mutate);
+        QFETCH(bool, differs);
+        Models separate;
+        mutate(separate.current);
+        QCOMPARE(separate.current.differsFrom(separate.saved), differs);
+
+        CheckableTreeModel current;
+        CheckableTreeModel saved;
+        QAbstractItemModelTester tester(&current, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        EventTreeItem *tree = sampleTree();
+        saved.setRoot(tree->clone().release());
+        current.setRoot(tree);
+        mutate(current);
+        QCOMPARE(current.differsFrom(saved), differs);
+        QCOMPARE(describe(current.root()), describe(separate.current.root()));
+        // And in the other direction: a change to the saved tree counts too.
+        QCOMPARE(saved.differsFrom(current), differs);
+    }
+
     void emptyTextEqualsNoValue()
     {
         Models models;
-        const QModelIndex rules = models.current.indexFromItem(models.current.root()->findById(QStringLiteral("file-opened"))->findChildById(QStringLiteral("message-audit-rules")), 1);
+        const QModelIndex rules =
+            models.current.indexFromItem(models.current.root()->findById(QStringLiteral("file-opened"))->findChildById(QStringLiteral("message-audit-rules")),
+                                         1);
         QVERIFY(models.current.setData(rules, QString(QLatin1String("")), Qt::EditRole));
         QVERIFY(!models.current.differsFrom(models.saved));
     }
@@ -316,6 +454,8 @@ private Q_SLOTS:
         QVERIFY(!model.data(QModelIndex()).isValid());
     }
 };
+
+Q_DECLARE_METATYPE(Mutation)
 
 QTEST_MAIN(CheckableTreeModelTest)
 #include "checkabletreemodeltest.moc"
