@@ -3,19 +3,6 @@
 #include <algorithm>
 #include <atomic>
 
-namespace
-{
-bool sameValue(const QVariant &stored, const QVariant &value)
-{
-    if (stored.userType() == value.userType()) {
-        return stored == value;
-    }
-    // The text "1" replaced by the number 1 (as when "enabled" follows its
-    // parent's check box) compares and shows the same either way.
-    return stored.userType() == QMetaType::QString && value.userType() == QMetaType::Int && stored.toString() == QString::number(value.toInt());
-}
-}
-
 TreeItem::TreeItem(const QVector<QVariant> &data, TreeItem *parent)
     : m_itemData(data)
     , m_parent(parent)
@@ -77,7 +64,9 @@ bool TreeItem::setData(int column, const QVariant &value)
         return false;
     }
     QVariant &stored = m_itemData[column];
-    const bool unchanged = sameValue(stored, value);
+    // A value that compares equal (as the change test compares, so the text "1"
+    // and the number 1 alike) is no change.
+    const bool unchanged = stored == value;
     stored = value;
     if (!unchanged) {
         markChanged();
