@@ -42,42 +42,143 @@ public:
     // Recomputes the check state of a checkable group from its checkable children.
     void updateGroupCheckState();
 
-    bool isCheckable() const { return m_checkable; }
-    void setCheckable(bool checkable) { assign(m_checkable, checkable); }
-    int checkState() const { return m_checkState; }
-    void setCheckState(int state) { assign(m_checkState, state); }
-    bool isEditable() const { return m_editable; }
-    void setEditable(bool editable) { assign(m_editable, editable); }
-    bool childrenEditable() const { return m_childrenEditable; }
-    void setChildrenEditable(bool editable) { assign(m_childrenEditable, editable); }
-    bool isVisible() const { return m_visible; }
-    void setVisible(bool visible) { assign(m_visible, visible); }
-    bool isOverlaid() const { return m_overlaid; }
+    bool isCheckable() const
+    {
+        return m_checkable;
+    }
+    void setCheckable(bool checkable)
+    {
+        assign(m_checkable, checkable);
+    }
+    int checkState() const
+    {
+        return m_checkState;
+    }
+    void setCheckState(int state)
+    {
+        assign(m_checkState, state);
+    }
+    bool isEditable() const
+    {
+        return m_editable;
+    }
+    void setEditable(bool editable)
+    {
+        assign(m_editable, editable);
+    }
+    bool childrenEditable() const
+    {
+        return m_childrenEditable;
+    }
+    void setChildrenEditable(bool editable)
+    {
+        assign(m_childrenEditable, editable);
+    }
+    bool isVisible() const
+    {
+        return m_visible;
+    }
+    void setVisible(bool visible)
+    {
+        assign(m_visible, visible);
+    }
+    bool isOverlaid() const
+    {
+        return m_overlaid;
+    }
     // Not a change of content: the change test sets it on the items that differ.
-    void setOverlaid(bool overlaid) { m_overlaid = overlaid; }
-    bool isNotRedirected() const { return m_notRedirected; }
-    void setNotRedirected(bool notRedirected) { assign(m_notRedirected, notRedirected); }
-    bool generatesLoad() const { return m_generatesLoad; }
-    void setGeneratesLoad(bool generatesLoad) { assign(m_generatesLoad, generatesLoad); }
-    bool hasAuditRules() const { return m_hasAuditRules; }
-    void setHasAuditRules(bool has) { assign(m_hasAuditRules, has); }
-    bool hasAuditEvents() const { return m_hasAuditEvents; }
-    void setHasAuditEvents(bool has) { assign(m_hasAuditEvents, has); }
-    NotificationState notificationState() const { return m_notificationState; }
-    void setNotificationState(NotificationState state) { assign(m_notificationState, state); }
-    bool notificationsOn() const { return m_notificationState == NotificationsEnabled || m_notificationState == NotificationsEdited; }
-    int kind() const { return m_kind; }
-    void setKind(int kind) { assign(m_kind, kind); }
-    QString id() const { return m_id; }
-    void setId(const QString &id) { assign(m_id, id); }
-    QString name() const { return m_name; }
-    void setName(const QString &name) { assign(m_name, name); }
+    void setOverlaid(bool overlaid)
+    {
+        m_overlaid = overlaid;
+    }
+    bool isNotRedirected() const
+    {
+        return m_notRedirected;
+    }
+    void setNotRedirected(bool notRedirected)
+    {
+        assign(m_notRedirected, notRedirected);
+    }
+    bool generatesLoad() const
+    {
+        return m_generatesLoad;
+    }
+    void setGeneratesLoad(bool generatesLoad)
+    {
+        assign(m_generatesLoad, generatesLoad);
+    }
+    bool hasAuditRules() const
+    {
+        return m_hasAuditRules;
+    }
+    void setHasAuditRules(bool has)
+    {
+        assign(m_hasAuditRules, has);
+    }
+    bool hasAuditEvents() const
+    {
+        return m_hasAuditEvents;
+    }
+    void setHasAuditEvents(bool has)
+    {
+        assign(m_hasAuditEvents, has);
+    }
+    NotificationState notificationState() const
+    {
+        return m_notificationState;
+    }
+    void setNotificationState(NotificationState state)
+    {
+        assign(m_notificationState, state);
+    }
+    bool notificationsOn() const
+    {
+        return m_notificationState == NotificationsEnabled || m_notificationState == NotificationsEdited;
+    }
+    int kind() const
+    {
+        return m_kind;
+    }
+    void setKind(int kind)
+    {
+        assign(m_kind, kind);
+    }
+    QString id() const
+    {
+        return m_id;
+    }
+    void setId(const QString &id)
+    {
+        assign(m_id, id);
+    }
+    QString name() const
+    {
+        return m_name;
+    }
+    void setName(const QString &name)
+    {
+        assign(m_name, name);
+    }
 
     // Links into the same tree; not owned.
-    const QVector<EventTreeItem *> &dependsOn() const { return m_dependsOn; }
-    void addDependsOn(EventTreeItem *item) { m_dependsOn.append(item); markChanged(); }
-    const QVector<EventTreeItem *> &dependents() const { return m_dependents; }
-    void addDependent(EventTreeItem *item) { m_dependents.append(item); markChanged(); }
+    const QVector<EventTreeItem *> &dependsOn() const
+    {
+        return m_dependsOn;
+    }
+    void addDependsOn(EventTreeItem *item)
+    {
+        m_dependsOn.append(item);
+        markChanged();
+    }
+    const QVector<EventTreeItem *> &dependents() const
+    {
+        return m_dependents;
+    }
+    void addDependent(EventTreeItem *item)
+    {
+        m_dependents.append(item);
+        markChanged();
+    }
 
 private:
     template<typename T>

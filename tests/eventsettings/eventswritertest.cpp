@@ -68,10 +68,12 @@ void EventsWriterTest::eventLines_data()
     QTest::newRow("nested-and-lists")
         << QByteArray(R"({"enabled": 1, "f": {"a": "1", "b": "2"}, "l": ["x"], "d": [{"path": "/"}]})")
         << QByteArray(R"({"ev": {"f": {"b": "3"}, "l": ["x", "y"], "d": [{"path": "/v", "limit_bytes": "1"}], "new": {"n": 5}}})")
-        << QStringList{QStringLiteral("{"),
-                       QStringLiteral("\t\"ev\" : { \"d\" : [{\"limit_bytes\":\"1\",\"path\":\"/v\"}], \"enabled\" : \"1\", \"f\" : { \"b\" : \"3\" }, \"l\" : [ \"x\", \"y\" ], "
-                                      "\"new\" : { \"n\" : \"5\" } }"),
-                       QStringLiteral("}")};
+        << QStringList{
+               QStringLiteral("{"),
+               QStringLiteral(
+                   "\t\"ev\" : { \"d\" : [{\"limit_bytes\":\"1\",\"path\":\"/v\"}], \"enabled\" : \"1\", \"f\" : { \"b\" : \"3\" }, \"l\" : [ \"x\", \"y\" ], "
+                   "\"new\" : { \"n\" : \"5\" } }"),
+               QStringLiteral("}")};
 }
 
 void EventsWriterTest::eventLines()

@@ -28,12 +28,21 @@ public:
     void setDialogHandler(std::function<bool(QWidget *)> handler);
     // Also prints each box as "BOX<tab>title<tab>text" on standard output at once,
     // for child processes that end before they could report.
-    void setEcho(bool echo) { m_echo = echo; }
+    void setEcho(bool echo)
+    {
+        m_echo = echo;
+    }
 
-    QList<Box> boxes() const { return m_boxes; }
+    QList<Box> boxes() const
+    {
+        return m_boxes;
+    }
     QStringList titles() const;
     QStringList texts() const;
-    void clear() { m_boxes.clear(); }
+    void clear()
+    {
+        m_boxes.clear();
+    }
 
 private:
     void poll();

@@ -133,14 +133,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("before");
         QTest::addColumn<QStringList>("after");
-        QTest::newRow("after-last-destination")
-            << QStringList{QStringLiteral("source:src"), QStringLiteral("destination:a"), QStringLiteral("destination:b"), QStringLiteral("log:a")}
-            << QStringList{QStringLiteral("source:src"),
-                           QStringLiteral("destination:a"),
-                           QStringLiteral("destination:b"),
-                           QStringLiteral("destination:new"),
-                           QStringLiteral("log:a"),
-                           QStringLiteral("log:velta_events_src+new")};
+        QTest::newRow("after-last-destination") << QStringList{QStringLiteral("source:src"),
+                                                               QStringLiteral("destination:a"),
+                                                               QStringLiteral("destination:b"),
+                                                               QStringLiteral("log:a")}
+                                                << QStringList{QStringLiteral("source:src"),
+                                                               QStringLiteral("destination:a"),
+                                                               QStringLiteral("destination:b"),
+                                                               QStringLiteral("destination:new"),
+                                                               QStringLiteral("log:a"),
+                                                               QStringLiteral("log:velta_events_src+new")};
         QTest::newRow("before-first-log") << QStringList{QStringLiteral("source:src"), QStringLiteral("log:x")}
                                           << QStringList{QStringLiteral("source:src"),
                                                          QStringLiteral("destination:new"),

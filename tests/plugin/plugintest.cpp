@@ -5,8 +5,8 @@
 #include <KPluginFactory>
 #include <KPluginMetaData>
 
-#include <QJsonArray>
 #include <QHeaderView>
+#include <QJsonArray>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -35,7 +35,8 @@ private Q_SLOTS:
         QCOMPARE(data.name(), QStringLiteral("System events registration settings"));
         QCOMPARE(data.description(), QStringLiteral("syslog-ng-mod-velta configuration settings"));
         QCOMPARE(data.iconName(), QStringLiteral("quor-admin-events"));
-        QCOMPARE(data.formFactors(), (QStringList{QStringLiteral("desktop"), QStringLiteral("handset"), QStringLiteral("tablet"), QStringLiteral("mediacenter")}));
+        QCOMPARE(data.formFactors(),
+                 (QStringList{QStringLiteral("desktop"), QStringLiteral("handset"), QStringLiteral("tablet"), QStringLiteral("mediacenter")}));
         const QJsonObject json = data.rawData();
         QCOMPARE(json.value(QLatin1String("KPlugin")).toObject().value(QLatin1String("Name[ru]")).toString(),
                  QStringLiteral("Настройка регистрации системных событий"));
