@@ -95,11 +95,39 @@ void markOverlaid(EventTreeItem *item)
     }
 }
 
+// The overlay entries are bookkeeping.
+void hideOverlayEntry(EventTreeItem *item)
+{
+    if (item->id().startsWith(Overlay) || item->data(0).toString().startsWith(Overlay)) {
+        item->setVisible(false);
+    }
+}
+
+// A parameter with its subtree. Parameters carry no check box of their own: the
+// caller gives the event its box.
 std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &value, EventTreeItem *parent)
 {
-    auto item = std::make_unique<EventTreeItem>(QVector<QVariant>{key, QVariant(), QVariant()}, parent);
+    // The columns are complete before the item exists: one allocation for them.
+    int kind = EventTreeItem::Parameter;
+    QVariant text;
+    QVariant json;
+    if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        const bool hasObjects = std::any_of(array.begin(), array.end(), [](const QJsonValue &element) {
+            return element.isObject();
+        });
+        kind = hasObjects ? EventTreeItem::ObjectListParameter : EventTreeItem::ListParameter;
+        text = SingleEventsParser::listText(array);
+        json = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+    } else if (!value.isObject()) {
+        const QString scalar = value.isString() ? value.toString() : value.toVariant().toString();
+        if (!scalar.isEmpty()) {
+            text = scalar;
+        }
+    }
+    auto item = std::make_unique<EventTreeItem>(QVector<QVariant>{key, text, json}, parent);
     item->setId(key);
-    item->setKind(EventTreeItem::Parameter);
+    item->setKind(kind);
     if (key == AuditRules) {
         parent->setHasAuditRules(true);
     } else if (key == QLatin1String("message-audit-events")) {
@@ -108,14 +136,17 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
     // Before the children, so that "children_editable" reaches them.
     applyDictionary(item.get(), parent);
     if (value.isObject()) {
-        item->setCheckable(true);
         const QJsonObject object = value.toObject();
         item->reserveChildren(object.size());
         for (auto it = object.begin(); it != object.end(); ++it) {
-            if (it.key() == Enabled && isOne(it.value())) {
+            const QString childKey = it.key();
+            const QJsonValue childValue = it.value();
+            if (childKey == Enabled && isOne(childValue)) {
                 item->setCheckState(Qt::Checked);
             }
-            item->appendChild(createItem(it.key(), it.value(), item.get()));
+            std::unique_ptr<EventTreeItem> child = createItem(childKey, childValue, item.get());
+            hideOverlayEntry(child.get());
+            item->appendChild(std::move(child));
         }
         for (auto it = object.begin(); it != object.end(); ++it) {
             if (!it.key().startsWith(Overlay)) {
@@ -125,19 +156,6 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
                 markOverlaid(overlaid);
             }
             item->setOverlaid(true);
-        }
-    } else if (value.isArray()) {
-        const QJsonArray array = value.toArray();
-        const bool hasObjects = std::any_of(array.begin(), array.end(), [](const QJsonValue &element) {
-            return element.isObject();
-        });
-        item->setKind(hasObjects ? EventTreeItem::ObjectListParameter : EventTreeItem::ListParameter);
-        item->setData(1, SingleEventsParser::listText(array));
-        item->setData(2, QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
-    } else {
-        const QString text = value.isString() ? value.toString() : value.toVariant().toString();
-        if (!text.isEmpty()) {
-            item->setData(1, text);
         }
     }
     return item;
@@ -211,6 +229,7 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         group->setName(group->data(0).toString());
         group->setKind(EventTreeItem::Group);
         group->setCheckable(true);
+        hideOverlayEntry(group.get());
         layout->groups.insert(groupDir, group.get());
         const QFileInfoList groupEntries = listDirectory(entry.filePath());
         for (const QFileInfo &file : groupEntries) {
@@ -222,21 +241,6 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         EventTreeItem *added = group.get();
         parent->appendChild(std::move(group));
         addGroups(groupDir, groupEntries, added, layout);
-    }
-}
-
-// Parameters carry no check box of their own; the overlay entries are bookkeeping.
-void finishParameters(EventTreeItem *item)
-{
-    for (int row = 0; row < item->childCount(); ++row) {
-        EventTreeItem *child = item->child(row);
-        if (child->kind() >= EventTreeItem::Parameter) {
-            child->setCheckable(false);
-        }
-        if (child->id().startsWith(Overlay) || child->data(0).toString().startsWith(Overlay)) {
-            child->setVisible(false);
-        }
-        finishParameters(child);
     }
 }
 
@@ -368,6 +372,7 @@ EventTreeItem *SingleEventsParser::parse()
         EventTreeItem *group = layout.groups.value(it.value(), root.get());
         std::unique_ptr<EventTreeItem> event = createItem(id, merge(package, current.value(id).toObject()), group);
         event->setKind(EventTreeItem::Event);
+        event->setCheckable(true);
         // The identifier, whatever the display language.
         event->setId(id);
         const EventTreeItem *name = nameItem(event.get());
@@ -375,11 +380,11 @@ EventTreeItem *SingleEventsParser::parse()
         if (name) {
             event->setItemData({event->name(), QVariant(), QVariant()});
         }
+        hideOverlayEntry(event.get());
         events.insert(id, event.get());
         group->appendChild(std::move(event));
     }
 
-    finishParameters(root.get());
     for (int row = 0; row < root->childCount(); ++row) {
         root->child(row)->updateGroupCheckState();
     }
