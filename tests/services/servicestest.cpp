@@ -5,6 +5,19 @@
 #include <QTest>
 
 // The service controller against the fake sudo, and the reboot request.
+// Counts the handler's reports as the module receives them: queued into this thread.
+static void countReports(QObject *receiver, int *reports)
+{
+    QObject::connect(
+        SngHandler::instance(),
+        &SngHandler::sngSwitched,
+        receiver,
+        [reports] {
+            ++*reports;
+        },
+        Qt::QueuedConnection);
+}
+
 class ServicesTest : public QObject
 {
     Q_OBJECT
@@ -78,14 +91,7 @@ private Q_SLOTS:
         }
         int reports = 0;
         QObject receiver;
-        connect(
-            SngHandler::instance(),
-            &SngHandler::sngSwitched,
-            &receiver,
-            [&reports] {
-                ++reports;
-            },
-            Qt::QueuedConnection);
+        countReports(&receiver, &reports);
         const SngHandler *handler = SngHandler::instance();
         if (action == QLatin1String("start")) {
             handler->syslogNgStart();
@@ -105,14 +111,7 @@ private Q_SLOTS:
         TestRoot root;
         int reports = 0;
         QObject receiver;
-        connect(
-            SngHandler::instance(),
-            &SngHandler::sngSwitched,
-            &receiver,
-            [&reports] {
-                ++reports;
-            },
-            Qt::QueuedConnection);
+        countReports(&receiver, &reports);
         SngHandler::instance()->syslogNgRestart();
         SngHandler::instance()->syslogNgStop();
         SngHandler::instance()->syslogNgStart();
