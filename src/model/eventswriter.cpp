@@ -16,25 +16,34 @@ namespace
 {
 const QString Separator = QStringLiteral(", ");
 
-// A JSON string literal, escaped by Qt's own JSON writer.
-QString quoted(const QString &text)
-{
-    const QString array = QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact));
-    return array.mid(1, array.size() - 2);
-}
-
 QString compactJson(const QJsonArray &array)
 {
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
+// One JSON value as text (a string as a quoted, escaped literal), by Qt's own JSON writer.
 QString elementText(const QJsonValue &element)
 {
-    if (element.isString()) {
-        return quoted(element.toString());
-    }
     const QString wrapped = compactJson(QJsonArray{element});
     return wrapped.mid(1, wrapped.size() - 2);
+}
+
+QString quoted(const QString &text)
+{
+    return elementText(QJsonValue(text));
+}
+
+// The non-empty elements of a list shown as text.
+QStringList splitNames(const QString &text)
+{
+    QStringList names;
+    const QStringList parts = text.split(Separator);
+    for (const QString &part : parts) {
+        if (!part.simplified().isEmpty()) {
+            names.append(part.simplified());
+        }
+    }
+    return names;
 }
 
 // The stored list while it still matches the shown text (keeping numbers and
@@ -46,14 +55,7 @@ QJsonArray listValue(const EventTreeItem *item)
     if (stored.isArray() && SingleEventsParser::listText(stored.array()) == shown) {
         return stored.array();
     }
-    QJsonArray elements;
-    const QStringList parts = shown.split(Separator);
-    for (const QString &part : parts) {
-        if (!part.simplified().isEmpty()) {
-            elements.append(part.simplified());
-        }
-    }
-    return elements;
+    return QJsonArray::fromStringList(splitNames(shown));
 }
 
 bool hasOverlaid(const EventTreeItem *item)
@@ -107,17 +109,6 @@ QStringList entries(const EventTreeItem *item)
     return result;
 }
 
-QStringList splitNames(const QString &text)
-{
-    QStringList names;
-    const QStringList parts = text.split(Separator);
-    for (const QString &part : parts) {
-        if (!part.simplified().isEmpty()) {
-            names.append(part.simplified());
-        }
-    }
-    return names;
-}
 } // namespace
 
 EventsWriter::EventsWriter(const QString &settingsPath, const QString &auditRulesPath)

@@ -124,11 +124,5 @@ void QuorAdminEvents::notificationsUpdated()
     if (NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir) == 0) {
         return;
     }
-    const auto answer = QMessageBox::question(nullptr,
-                                              i18n("Reboot"),
-                                              i18n("The notification settings will take effect only after the system is rebooted.\nReboot now?"),
-                                              QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes) {
-        requestReboot();
-    }
+    offerReboot(i18n("The notification settings will take effect only after the system is rebooted.\nReboot now?"));
 }

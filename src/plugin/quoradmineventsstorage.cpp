@@ -115,13 +115,7 @@ void QuorAdminEvents::save()
 
     if (writer.auditChanged() || m_rebootPending) {
         m_rebootPending = false;
-        const auto answer = QMessageBox::question(nullptr,
-                                                  i18n("Reboot"),
-                                                  i18n("The audit settings will take effect only after the system is rebooted.\nReboot now?"),
-                                                  QMessageBox::Yes | QMessageBox::No);
-        if (answer == QMessageBox::Yes) {
-            requestReboot();
-        }
+        offerReboot(i18n("The audit settings will take effect only after the system is rebooted.\nReboot now?"));
     }
 
     SngHandler::instance()->syslogNgRestart();
