@@ -88,5 +88,5 @@ private:
 
     QHash<QString, QString> m_filesToDelete; // file key -> system path (not placed)
     QHash<QString, QStringList> m_pendingFiles; // file identifier -> lines
-    QHash<QString, QStringList> m_notificationFilesOnDisk; // message_id -> lines
+    QHash<QString, QStringList> m_notificationFilesOnDisk; // file identifier -> lines
 };

@@ -87,14 +87,7 @@ void QuorAdminEvents::openNotificationDialog(EventTreeItem *event, Notifications
         // A change not yet applied wins over the file on disk.
         const QString messageId = messageIdOf(event);
         const QString fileId = NotifiedEvents::fileIdentifier(messageId);
-        QStringList lines = m_pendingFiles.value(fileId);
-        if (!m_pendingFiles.contains(fileId)) {
-            for (auto it = m_notificationFilesOnDisk.cbegin(); it != m_notificationFilesOnDisk.cend(); ++it) {
-                if (NotifiedEvents::fileIdentifier(it.key()) == fileId) {
-                    lines = it.value();
-                }
-            }
-        }
+        const QStringList lines = m_pendingFiles.contains(fileId) ? m_pendingFiles.value(fileId) : m_notificationFilesOnDisk.value(fileId);
         ok = m_dbusDialog->loadStoredSettings(event, lines);
     }
     if (!ok || !m_dbusDialog->fill(event)) {

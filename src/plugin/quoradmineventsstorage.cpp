@@ -149,6 +149,7 @@ void QuorAdminEvents::readNotificationFilesOnDisk()
             lines << stream.readLine();
         }
         const QString fileId = name.mid(PerEventFilePrefix.size(), name.size() - PerEventFilePrefix.size() - PerEventFileSuffix.size());
-        m_notificationFilesOnDisk.insert(QString(fileId).replace(QLatin1Char('-'), QLatin1Char('_')), lines);
+        // Keyed as on disk: turning "-" back into "_" would confuse identifiers that hold "-".
+        m_notificationFilesOnDisk.insert(fileId, lines);
     }
 }
