@@ -44,6 +44,7 @@ DBusDialog::DBusDialog(QWidget *parent)
     connect(this, &QDialog::accepted, this, &DBusDialog::generateConfig);
     connect(this, &QDialog::rejected, this, [this] {
         m_event = nullptr;
+        m_identified = nullptr;
     });
 }
 
@@ -57,6 +58,7 @@ void DBusDialog::setDialogType(NotificationsDialogType type)
 bool DBusDialog::identify(EventTreeItem *event)
 {
     m_error.clear();
+    m_identified = nullptr;
     m_notificationId.clear();
     m_userConfigPath.clear();
     const EventTreeItem *messageId = event ? event->findChildById(QStringLiteral("message_id")) : nullptr;
@@ -73,6 +75,7 @@ bool DBusDialog::identify(EventTreeItem *event)
         return false;
     }
     m_userConfigPath = NotifyrcFile::userFilePath(Process::loginName(), appName);
+    m_identified = event;
     return true;
 }
 
@@ -91,7 +94,11 @@ bool DBusDialog::loadStoredSettings(EventTreeItem *event, const QStringList &sys
 
 bool DBusDialog::fill(EventTreeItem *event)
 {
-    if (!identify(event)) {
+    // Stored settings loaded just before have identified the event already
+    // (catalogue lookup and "logname"): no need to ask again.
+    const bool identified = (event && event == m_identified) || identify(event);
+    m_identified = nullptr;
+    if (!identified) {
         return false;
     }
     QPushButton *ok = ui->buttonBox->button(QDialogButtonBox::Ok);

@@ -82,6 +82,8 @@ private:
 
     std::unique_ptr<Ui::DBusDialog> ui;
     EventTreeItem *m_event = nullptr; // Not owned; set from fill() to the accept.
+    // Not owned; the event identify() last succeeded for, until the next fill() takes it.
+    const EventTreeItem *m_identified = nullptr;
     NotificationsDialogType m_dialogType = EnableNotifications;
     QMap<QString, QString> m_paramNames; // display text -> parameter key
     QVector<CheckBoxParam *> m_paramCheckBoxes; // Owned by this dialog (children).
