@@ -401,14 +401,13 @@ bool CheckableTreeModel::updateAuditRules(const QModelIndex &index, const QVaria
     return setData(index, rules.join(QLatin1String(", ")), Qt::EditRole);
 }
 
-bool CheckableTreeModel::cellsDiffer(const EventTreeItem *saved, const EventTreeItem *current, int column) const
+bool CheckableTreeModel::cellsDiffer(const EventTreeItem *saved, EventTreeItem *current, int column)
 {
-    auto *changed = const_cast<EventTreeItem *>(current);
     const bool valueDiffers =
         !sameDisplay(displayData(saved, column), displayData(current, column)) || checkStateData(saved, column) != checkStateData(current, column);
     bool differs = false;
     if (valueDiffers) {
-        changed->setOverlaid(true);
+        current->setOverlaid(true);
         differs = true;
         const EventTreeItem *parent = current->parentItem();
         const EventTreeItem *grandParent = parent ? parent->parentItem() : nullptr;
@@ -420,7 +419,7 @@ bool CheckableTreeModel::cellsDiffer(const EventTreeItem *saved, const EventTree
             }
         }
     } else if (saved->notificationState() != current->notificationState()) {
-        changed->setOverlaid(true);
+        current->setOverlaid(true);
         differs = true;
     }
     // Only a column-0 cell has rows below it.
@@ -433,14 +432,14 @@ bool CheckableTreeModel::cellsDiffer(const EventTreeItem *saved, const EventTree
     return childrenDiffer(saved, current, saved->columnCount()) || differs;
 }
 
-bool CheckableTreeModel::childrenDiffer(const EventTreeItem *saved, const EventTreeItem *current, int columns) const
+bool CheckableTreeModel::childrenDiffer(const EventTreeItem *saved, EventTreeItem *current, int columns)
 {
     bool differs = false;
     const int rows = std::min(saved->childCount(), current->childCount());
     const int commonColumns = std::min(columns, current->columnCount());
     for (int row = 0; row < rows; ++row) {
         const EventTreeItem *savedChild = saved->child(row);
-        const EventTreeItem *currentChild = current->child(row);
+        EventTreeItem *currentChild = current->child(row);
         // Unchanged copies of one another: nothing below can differ or be marked.
         if (savedChild->copyStamp() != 0 && savedChild->copyStamp() == currentChild->copyStamp()) {
             continue;

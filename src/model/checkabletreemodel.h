@@ -56,8 +56,8 @@ Q_SIGNALS:
 private:
     QVariant displayData(const EventTreeItem *item, int column) const;
     QVariant checkStateData(const EventTreeItem *item, int column) const;
-    bool cellsDiffer(const EventTreeItem *saved, const EventTreeItem *current, int column) const;
-    bool childrenDiffer(const EventTreeItem *saved, const EventTreeItem *current, int columns) const;
+    bool cellsDiffer(const EventTreeItem *saved, EventTreeItem *current, int column);
+    bool childrenDiffer(const EventTreeItem *saved, EventTreeItem *current, int columns);
     void setItemChecked(EventTreeItem *item, bool checked);
     void synchroniseEnabled(EventTreeItem *item);
 
