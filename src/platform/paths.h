@@ -13,6 +13,7 @@ inline constexpr QLatin1String EventsFile("/etc/velta-syslog.conf");
 inline constexpr QLatin1String AuditRulesFile("/etc/audit/rules.d/velta-syslog.rules");
 inline constexpr QLatin1String EventsDictionary("/etc/quor-admin-events/eventsdictionary.json");
 inline constexpr QLatin1String AuditTypeStore("/var/lib/quor-admin-events/audit-types");
+inline constexpr QLatin1String SnapshotDir("/var/lib/quor-admin-events/snapshots");
 inline constexpr QLatin1String SyslogNgConfDir("/etc/syslog-ng/conf.d");
 inline constexpr QLatin1String CommonSyslogNgFile("/etc/syslog-ng/conf.d/mod-velta.conf");
 inline constexpr QLatin1String PerEventFilePrefix("/etc/syslog-ng/conf.d/mod-velta-");
