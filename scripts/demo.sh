@@ -34,6 +34,9 @@ export QUOR_FAKE_LOG=$root/demo/commands.log
 export QUOR_FAKE_UNITS=$root/demo/running-units
 export PATH=$source_dir/tests/fakebin:$PATH
 export QT_PLUGIN_PATH=$build_dir/bin
+# Help opens help:/ + the module's "X-DocPath", found among the data directories.
+cmake -DCMAKE_INSTALL_PREFIX="$build_dir/demo-install" -P "$build_dir/doc/cmake_install.cmake" > /dev/null
+export XDG_DATA_DIRS=$build_dir/demo-install/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec kcmshell5 quor-admin-events
