@@ -3,7 +3,7 @@
 # as root). The sample system lives in demo-root/: the module reads and writes
 # only there, and its service commands go to a stand-in for sudo that keeps the
 # demo's own service state. Without a display it runs under Xvfb and saves a
-# screenshot to demo-root/demo.png.
+# screenshot to demo-root/demo.png, and one of its Help to demo-root/demo-help.png.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 bash "$source_dir/scripts/install-deps.sh"
@@ -41,7 +41,7 @@ export XDG_DATA_DIRS=$build_dir/demo-install/share:${XDG_DATA_DIRS:-/usr/local/s
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec kcmshell5 quor-admin-events
 fi
-echo "No display: opening the module under Xvfb for a screenshot."
+echo "No display: opening the module under Xvfb for screenshots of it and of its Help."
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     kcmshell5 quor-admin-events &
     pid=$!
@@ -51,6 +51,15 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     done
     sleep 2
     import -window root "$0"
+    # Alt+H is the Help button (English texts); it opens the handbook in KHelpCenter.
+    xdotool search --onlyvisible --pid "$pid" windowfocus --sync > /dev/null 2>&1 || true
+    xdotool key alt+h
+    for i in $(seq 1 150); do
+        xdotool search --onlyvisible --class khelpcenter > /dev/null 2>&1 && break
+        sleep 0.2
+    done
+    sleep 3
+    import -window root "$1"
     kill "$pid"
-' "$root/demo.png"
-echo "Screenshot: $root/demo.png"
+' "$root/demo.png" "$root/demo-help.png"
+echo "Screenshots: $root/demo.png, $root/demo-help.png"

@@ -7,7 +7,7 @@ packages=(
     libkf5configwidgets-dev libkf5coreaddons-dev libkf5i18n-dev libkf5config-dev
     libarchive-dev gettext
     libkf5doctools-dev kdoctools5 docbook-xml docbook-xsl
-    kde-cli-tools breeze-icon-theme
+    kde-cli-tools breeze-icon-theme khelpcenter
     xvfb xauth xdotool imagemagick dbus dbus-x11
     syslog-ng-core syslog-ng-mod-python logrotate tar gzip
 )
