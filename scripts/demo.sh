@@ -46,14 +46,14 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     kcmshell5 quor-admin-events &
     pid=$!
     for i in $(seq 1 150); do
-        xdotool search --onlyvisible --pid "$pid" > /dev/null 2>&1 && break
+        window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && break
         sleep 0.2
     done
     sleep 2
     import -window root "$0"
     # Alt+H is the Help button (English texts); it opens the handbook in KHelpCenter.
-    xdotool search --onlyvisible --pid "$pid" windowfocus --sync > /dev/null 2>&1 || true
-    xdotool key alt+h
+    [ -n "$window" ] && xdotool windowfocus "$window" && xdotool key alt+h
     for i in $(seq 1 150); do
         xdotool search --onlyvisible --class khelpcenter > /dev/null 2>&1 && break
         sleep 0.2
