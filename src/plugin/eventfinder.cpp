@@ -21,6 +21,9 @@ EventFinder::EventFinder(QTreeView *view, CheckableTreeModel *model, EventsProxy
     ui->eventSearch->setClearButtonEnabled(true);
     ui->searchPrev->setIcon(QIcon::fromTheme(QStringLiteral("previous")));
     ui->searchNext->setIcon(QIcon::fromTheme(QStringLiteral("next")));
+    // The icons alone do not say which way a button steps.
+    ui->searchPrev->setToolTip(i18n("Previous match"));
+    ui->searchNext->setToolTip(i18n("Next match"));
     for (QToolButton *button : {ui->searchPrev, ui->searchNext}) {
         button->setAutoRaise(true);
         button->setEnabled(false);

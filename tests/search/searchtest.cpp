@@ -141,6 +141,8 @@ void SearchTest::noMatchPaintsRed()
     auto *next = m_finder->findChild<QToolButton *>(QStringLiteral("searchNext"));
     const QColor normal = search->palette().color(QPalette::WindowText);
     QVERIFY(!prev->isEnabled() && !next->isEnabled());
+    QCOMPARE(prev->toolTip(), QStringLiteral("Previous match"));
+    QCOMPARE(next->toolTip(), QStringLiteral("Next match"));
 
     search->setText(QStringLiteral("usb"));
     QVERIFY(prev->isEnabled() && next->isEnabled());
