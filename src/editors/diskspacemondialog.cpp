@@ -2,7 +2,10 @@
 
 #include "ui_diskspacemondialog.h"
 
+#include "model/parametervalue.h"
 #include "pathchooser.h"
+
+#include <KLocalizedString>
 
 #include <algorithm>
 #include <iterator>
@@ -10,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
 
 namespace
 {
@@ -79,6 +83,23 @@ void DiskSpaceMonDialog::removeSelected()
     if (!rows.isEmpty()) {
         ui->directoriesTable->removeRow(rows.first().row());
     }
+}
+
+void DiskSpaceMonDialog::accept()
+{
+    for (int row = 0; row < ui->directoriesTable->rowCount(); ++row) {
+        for (int column : {1, 2}) {
+            const QString text = cellText(row, column);
+            // An empty cell leaves the limit unset.
+            const QString refusal = text.isEmpty() ? QString() : ParameterValue::refusal(keys[column], ParameterValue::Kind::Text, text);
+            if (!refusal.isEmpty()) {
+                ui->directoriesTable->setCurrentCell(row, column);
+                QMessageBox::warning(this, i18n("Disk space limits"), i18n("Row %1: %2", row + 1, refusal));
+                return;
+            }
+        }
+    }
+    QDialog::accept();
 }
 
 QString DiskSpaceMonDialog::cellText(int row, int column) const

@@ -22,6 +22,8 @@ public:
 
 public Q_SLOTS:
     void prepareData();
+    // Stays open, saying which cell is wrong, while a limit is not a valid one.
+    void accept() override;
 
 Q_SIGNALS:
     // The paths joined with ", ", and the JSON array text.

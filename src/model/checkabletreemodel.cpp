@@ -283,12 +283,25 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
         Q_EMIT notificationChanged(index, index, {Qt::DecorationRole});
         return true;
     }
-    case Qt::EditRole:
-        if (!item->setData(index.column(), value)) {
+    case Qt::EditRole: {
+        QVariant stored = value;
+        if (index.column() == 1 && item->kind() == EventTreeItem::Parameter && item->childCount() == 0) {
+            QString normalized;
+            const QString refusal = ParameterValue::refusal(item->id(), item->valueKind(), value.toString(), &normalized);
+            if (!refusal.isEmpty()) {
+                Q_EMIT valueRefused(refusal);
+                return false;
+            }
+            if (item->valueKind() != ParameterValue::Kind::Text) {
+                stored = normalized;
+            }
+        }
+        if (!item->setData(index.column(), stored)) {
             return false;
         }
         Q_EMIT dataChanged(index, index);
         return true;
+    }
     case Qt::CheckStateRole:
         if (item->kind() != EventTreeItem::Group) {
             if (item->checkState() == Qt::Checked) {

@@ -52,6 +52,8 @@ public:
 
 Q_SIGNALS:
     void notificationChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
+    // An edit was not stored; the text says why.
+    void valueRefused(const QString &reason);
 
 private:
     QVariant displayData(const EventTreeItem *item, int column) const;

@@ -58,6 +58,19 @@ QJsonArray listValue(const EventTreeItem *item)
     return QJsonArray::fromStringList(splitNames(shown));
 }
 
+// A number or a truth value is written as one, as it was read; "enabled" keeps
+// the text form the services have always been given.
+QString scalarText(const EventTreeItem *item)
+{
+    const QString text = item->data(1).toString();
+    QString normalized;
+    if (item->valueKind() != ParameterValue::Kind::Text && item->id() != QLatin1String("enabled")
+        && ParameterValue::refusal(item->id(), item->valueKind(), text, &normalized).isEmpty()) {
+        return normalized;
+    }
+    return quoted(text);
+}
+
 bool hasOverlaid(const EventTreeItem *item)
 {
     if (item->isOverlaid()) {
@@ -103,7 +116,7 @@ QStringList entries(const EventTreeItem *item)
                 result.append(key + QLatin1String("{ ") + inner.join(Separator) + QLatin1String(" }"));
             }
         } else if (child->isOverlaid()) {
-            result.append(key + quoted(child->data(1).toString()));
+            result.append(key + scalarText(child));
         }
     }
     return result;

@@ -47,6 +47,7 @@ std::unique_ptr<EventTreeItem> EventTreeItem::cloneSubtree(QHash<const EventTree
     copy->m_hasAuditEvents = m_hasAuditEvents;
     copy->m_notificationState = m_notificationState;
     copy->m_kind = m_kind;
+    copy->m_valueKind = m_valueKind;
     copy->m_id = m_id;
     copy->m_name = m_name;
     // Links are set once every copy exists.

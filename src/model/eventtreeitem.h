@@ -1,5 +1,6 @@
 #pragma once
 
+#include "parametervalue.h"
 #include "treeitem.h"
 
 #include <QHash>
@@ -151,6 +152,15 @@ public:
     {
         assign(m_id, id);
     }
+    // The JSON type a scalar parameter was read with; edits keep it.
+    ParameterValue::Kind valueKind() const
+    {
+        return m_valueKind;
+    }
+    void setValueKind(ParameterValue::Kind kind)
+    {
+        assign(m_valueKind, kind);
+    }
     QString name() const
     {
         return m_name;
@@ -203,6 +213,7 @@ private:
     bool m_hasAuditEvents = false;
     NotificationState m_notificationState = NotificationsOff;
     int m_kind = Event;
+    ParameterValue::Kind m_valueKind = ParameterValue::Kind::Text;
     QString m_id;
     QString m_name;
     QVector<EventTreeItem *> m_dependsOn;

@@ -16,6 +16,8 @@
 #include <QLocale>
 #include <QMap>
 
+#include <cmath>
+
 namespace
 {
 const QString Enabled = QStringLiteral("enabled");
@@ -128,6 +130,12 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
     auto item = std::make_unique<EventTreeItem>(QVector<QVariant>{key, text, json}, parent);
     item->setId(key);
     item->setKind(kind);
+    if (value.isDouble()) {
+        const double number = value.toDouble();
+        item->setValueKind(number == std::floor(number) ? ParameterValue::Kind::WholeNumber : ParameterValue::Kind::Number);
+    } else if (value.isBool()) {
+        item->setValueKind(ParameterValue::Kind::Boolean);
+    }
     if (key == AuditRules) {
         parent->setHasAuditRules(true);
     } else if (key == QLatin1String("message-audit-events")) {

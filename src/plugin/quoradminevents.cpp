@@ -28,6 +28,8 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     checkPrivileges();
 
     ui->setupUi(this);
+    ui->messageWidget->hide();
+    ui->messageWidget->setCloseButtonVisible(true);
 
     m_filesDialog = new FilesDialog(this);
     m_diskSpaceMonDialog = new DiskSpaceMonDialog(this);
@@ -72,6 +74,9 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     connect(m_currentModel, &CheckableTreeModel::modelReset, ui->singleEventsView, [this] {
         ui->singleEventsView->expandToDepth(0);
     });
+    connect(m_currentModel, &CheckableTreeModel::valueRefused, this, [this](const QString &reason) {
+        showMessage(KMessageWidget::Error, reason);
+    });
     connect(m_currentModel, &CheckableTreeModel::dataChanged, this, &QuorAdminEvents::checkChanges);
     connect(m_currentModel, &CheckableTreeModel::notificationChanged, this, &QuorAdminEvents::checkChanges);
     ui->singleEventsView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -103,6 +108,14 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
 }
 
 QuorAdminEvents::~QuorAdminEvents() = default;
+
+void QuorAdminEvents::showMessage(KMessageWidget::MessageType type, const QString &text)
+{
+    ui->messageWidget->setMessageType(type);
+    ui->messageWidget->setText(text);
+    ui->messageWidget->setWordWrap(true);
+    ui->messageWidget->animatedShow();
+}
 
 void QuorAdminEvents::checkPrivileges()
 {

@@ -3,6 +3,7 @@
 #include "notifications/dbusdialog.h"
 
 #include <KCModule>
+#include <KMessageWidget>
 
 #include <QHash>
 #include <QModelIndex>
@@ -41,6 +42,9 @@ public:
     {
         return m_currentModel;
     }
+    // The page's own message line above the buttons: results and refusals that
+    // need no answer.
+    void showMessage(KMessageWidget::MessageType type, const QString &text);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

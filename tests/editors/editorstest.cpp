@@ -169,6 +169,63 @@ private Q_SLOTS:
         QCOMPARE(parseError.error, QJsonParseError::NoError);
     }
 
+    void diskSpaceLimitsChecked_data()
+    {
+        QTest::addColumn<QString>("bytes");
+        QTest::addColumn<QString>("percent");
+        QTest::addColumn<QString>("refusal"); // empty: accepted
+        QTest::newRow("bytes-not-a-number") << "abc-5"
+                                            << "90.0"
+                                            << "Row 1: \"abc-5\" is not a number; limit_bytes takes a number.";
+        QTest::newRow("bytes-negative") << "-1"
+                                        << "90.0"
+                                        << "Row 1: limit_bytes cannot be negative.";
+        QTest::newRow("bytes-fraction") << "1.5"
+                                        << "90.0"
+                                        << "Row 1: limit_bytes takes a whole number, not 1.5.";
+        QTest::newRow("percent-over-100") << "10"
+                                          << "150"
+                                          << "Row 1: limit_percent is a percentage from 0 to 100, not 150.";
+        QTest::newRow("percent-below-0") << "10"
+                                         << "-0.5"
+                                         << "Row 1: limit_percent is a percentage from 0 to 100, not -0.5.";
+        QTest::newRow("percent-word") << "10"
+                                      << "ten"
+                                      << "Row 1: \"ten\" is not a number; limit_percent takes a number.";
+        QTest::newRow("edges-accepted") << "0"
+                                        << "100" << QString();
+        QTest::newRow("fraction-percent-accepted") << "104857600"
+                                                   << "99.5" << QString();
+        QTest::newRow("unset-accepted") << ""
+                                        << "" << QString();
+    }
+
+    void diskSpaceLimitsChecked()
+    {
+        QFETCH(QString, bytes);
+        QFETCH(QString, percent);
+        QFETCH(QString, refusal);
+        MessageBoxWatcher watcher;
+        DiskSpaceMonDialog dialog;
+        dialog.setData(QStringLiteral("[{\"path\": \"/var\", \"limit_bytes\": \"1\", \"limit_percent\": \"1\"}]"));
+        auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("directoriesTable"));
+        table->item(0, 1)->setText(bytes);
+        table->item(0, 2)->setText(percent);
+        QSignalSpy edited(&dialog, &DiskSpaceMonDialog::directoriesEdited);
+        dialog.show();
+        pressOk(dialog);
+        if (refusal.isEmpty()) {
+            QCOMPARE(edited.count(), 1);
+            QVERIFY(!dialog.isVisible());
+            QVERIFY(watcher.boxes().isEmpty());
+        } else {
+            QCOMPARE(edited.count(), 0);
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(watcher.texts(), QStringList{refusal});
+            QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Disk space limits")});
+        }
+    }
+
     void diskSpaceChooser_data()
     {
         QTest::addColumn<bool>("cancel");

@@ -6,8 +6,12 @@
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
 
+#include <KMessageWidget>
+
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -88,6 +92,72 @@ private Q_SLOTS:
         // At most the reboot question, answered No.
         QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
         QCOMPARE(watcher.titles().filter(QStringLiteral("Reboot")), watcher.titles());
+    }
+
+    // Typing into the tree: a number stays a number within its range, and a
+    // refused text never reaches the settings file.
+    void valueKeepsItsKind_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("refusal"); // empty: accepted
+        QTest::addColumn<QString>("written");
+        QTest::newRow("word") << "ten"
+                              << "\"ten\" is not a number; check_interval takes a number." << QString();
+        QTest::newRow("negative") << "-5"
+                                  << "check_interval cannot be negative." << QString();
+        QTest::newRow("fraction") << "1.5"
+                                  << "check_interval takes a whole number, not 1.5." << QString();
+        QTest::newRow("number") << " 120 " << QString() << "\"check_interval\" : 120";
+    }
+
+    void valueKeepsItsKind()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        QFETCH(QString, written);
+        TestRoot root;
+        root.copySampleSystem();
+        MessageBoxWatcher watcher;
+
+        QuorAdminEvents module(nullptr, {});
+        module.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&module));
+        auto *messages = module.findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        QVERIFY(!messages->isVisible());
+
+        auto *view = module.findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        const QModelIndexList found = view->model()->match(view->model()->index(0, 0),
+                                                           CheckableTreeModel::IdRole,
+                                                           QStringLiteral("check_interval"),
+                                                           1,
+                                                           Qt::MatchRecursive | Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        const QModelIndex value = found.first().siblingAtColumn(1);
+        QCOMPARE(value.data(Qt::EditRole).toString(), QStringLiteral("60"));
+        view->scrollTo(value);
+        view->edit(value);
+        QPointer<QLineEdit> editor = view->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->setText(typed);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!editor); // committed and closed
+
+        if (refusal.isEmpty()) {
+            QCOMPARE(value.data(Qt::EditRole).toString(), typed.trimmed());
+            QVERIFY(!messages->isVisible());
+        } else {
+            QCOMPARE(value.data(Qt::EditRole).toString(), QStringLiteral("60"));
+            QTRY_VERIFY(messages->isVisible());
+            QCOMPARE(messages->text(), refusal);
+            QCOMPARE(messages->messageType(), KMessageWidget::Error);
+        }
+        module.save();
+        const QByteArray after = root.readFile(Paths::EventsFile);
+        if (written.isEmpty()) {
+            QVERIFY2(!after.contains("check_interval"), after.constData());
+        } else {
+            QVERIFY2(after.contains(written.toUtf8()), after.constData());
+        }
     }
 };
 

@@ -72,7 +72,7 @@ void EventsWriterTest::eventLines_data()
                QStringLiteral("{"),
                QStringLiteral(
                    "\t\"ev\" : { \"d\" : [{\"limit_bytes\":\"1\",\"path\":\"/v\"}], \"enabled\" : \"1\", \"f\" : { \"b\" : \"3\" }, \"l\" : [ \"x\", \"y\" ], "
-                   "\"new\" : { \"n\" : \"5\" } }"),
+                   "\"new\" : { \"n\" : 5 } }"), // a number stays a number
                QStringLiteral("}")};
 }
 
