@@ -5,7 +5,10 @@
 
 #include "services/snghandler.h"
 
+#include <KColorScheme>
 #include <KLocalizedString>
+
+#include <QMessageBox>
 
 void QuorAdminEvents::updateServiceStatus()
 {
@@ -27,6 +30,12 @@ void QuorAdminEvents::updateServiceStatus()
             disconnect(button, &QPushButton::clicked, this, &QuorAdminEvents::stopLoggingService);
             connect(button, &QPushButton::clicked, this, &QuorAdminEvents::startLoggingService, Qt::UniqueConnection);
         }
+        // A stopped service records nothing: the line stands out in the theme's warning colour.
+        QPalette palette = ui->sngStatusLabel->parentWidget()->palette();
+        if (!running) {
+            palette.setColor(QPalette::WindowText, KColorScheme(QPalette::Active, KColorScheme::Window).foreground(KColorScheme::NegativeText).color());
+        }
+        ui->sngStatusLabel->setPalette(palette);
         m_firstStatusUpdate = false;
     }
     // Also after a switch that changed nothing (a failed start): the button must
@@ -43,6 +52,14 @@ void QuorAdminEvents::startLoggingService()
 
 void QuorAdminEvents::stopLoggingService()
 {
+    const auto answer = QMessageBox::question(this,
+                                              i18n("Stop logging service"),
+                                              i18n("While the logging service is stopped, security events are not recorded. Stop it?"),
+                                              QMessageBox::Yes | QMessageBox::No,
+                                              QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        return;
+    }
     ui->sngStartStopButton->setEnabled(false);
     SngHandler::instance()->syslogNgStop();
 }

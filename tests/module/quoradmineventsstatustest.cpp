@@ -1,5 +1,8 @@
+#include "messageboxwatcher.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
+
+#include <KColorScheme>
 
 #include <QLabel>
 #include <QPushButton>
@@ -47,6 +50,38 @@ private Q_SLOTS:
         QCOMPARE(statusLabel->toolTip(), toolTip);
         QCOMPARE(startStop->text(), button);
         QVERIFY(startStop->isEnabled());
+        const QColor warning = KColorScheme(QPalette::Active, KColorScheme::Window).foreground(KColorScheme::NegativeText).color();
+        QCOMPARE(statusLabel->palette().color(QPalette::WindowText) == warning, label == QLatin1String("Logging service stopped."));
+    }
+
+    // Stopping costs the record of security events: the button asks first.
+    void stopAsks_data()
+    {
+        QTest::addColumn<int>("answerButton");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("yes-stops") << int(QMessageBox::Yes) << QStringLiteral("Logging service stopped.");
+        QTest::newRow("no-keeps-running") << int(QMessageBox::No) << QStringLiteral("Logging service is running.");
+    }
+
+    void stopAsks()
+    {
+        QFETCH(int, answerButton);
+        const auto answer = QMessageBox::StandardButton(answerButton);
+        QFETCH(QString, label);
+        TestRoot root;
+        root.setRunningUnits({QStringLiteral("auditd"), QStringLiteral("syslog-ng")});
+        QuorAdminEvents module(nullptr, {});
+        auto *statusLabel = module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"));
+        auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
+        root.clearCommands();
+        MessageBoxWatcher watcher;
+        watcher.queueAnswer(answer);
+        startStop->click();
+        QTRY_VERIFY(startStop->isEnabled());
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Stop logging service")});
+        QCOMPARE(watcher.texts(), QStringList{QStringLiteral("While the logging service is stopped, security events are not recorded. Stop it?")});
+        QCOMPARE(root.commands().contains(QStringLiteral("sudo systemctl stop syslog-ng")), answer == QMessageBox::Yes);
+        QTRY_COMPARE(statusLabel->text(), label);
     }
 
     void switchByButton_data()
@@ -89,6 +124,8 @@ private Q_SLOTS:
         auto *statusLabel = module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"));
         auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
         root.clearCommands();
+        MessageBoxWatcher watcher; // the question before a stop
+        watcher.queueAnswer(QMessageBox::Yes);
         if (failStart) {
             // syslog-ng died meanwhile: the tool tip must tell, though the line stays.
             root.setRunningUnits({});
