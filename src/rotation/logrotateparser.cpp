@@ -40,7 +40,8 @@ bool LogRotateParser::passesCheck() const
 TreeItem *LogRotateParser::parse()
 {
     // Read before checking: reading clears the error text the check may set.
-    const QString text = readFile();
+    m_text = readFile();
+    const QString &text = m_text;
     if (text.isEmpty()) {
         return nullptr;
     }

@@ -17,7 +17,14 @@ public:
 
     // Null when the file is empty or unreadable; otherwise the caller owns the tree.
     TreeItem *parse() override;
+    // The whole text the last parse read.
+    QString text() const
+    {
+        return m_text;
+    }
 
 private:
     bool passesCheck() const;
+
+    QString m_text;
 };

@@ -60,10 +60,6 @@ std::pair<QString, QString> scaled(qint64 bytes)
     return {QString::number(value, 'f', 2), units.at(unit)};
 }
 
-std::unique_ptr<TreeItem> directive(const QString &word, const QString &value = QString())
-{
-    return std::make_unique<TreeItem>(QVector<QVariant>{word, value});
-}
 }
 
 LogRotationSettings::LogRotationSettings(QWidget *parent)
@@ -118,8 +114,14 @@ void LogRotationSettings::load()
     reset();
     LogRotateParser parser(Paths::placed(Paths::LogRotateFile));
     m_tree.reset(parser.parse());
+    // Saving edits this text, so that comments and lines the panel does not show survive.
+    m_fileLines = m_tree ? parser.text().split(QLatin1Char('\n')) : QStringList();
+    if (!m_fileLines.isEmpty() && m_fileLines.constLast().isEmpty()) {
+        m_fileLines.removeLast();
+    }
     ui->_settingsPanel->setEnabled(m_tree != nullptr);
     ui->_settingsPanel->setToolTip(parser.errorString());
+    m_loadedDirectives.clear();
     const TreeItem *block = m_tree ? m_tree->child(0) : nullptr;
     if (!block) {
         return;
@@ -140,6 +142,27 @@ void LogRotationSettings::load()
             ui->periodCheckBox->setChecked(true);
         }
     }
+    m_loadedDirectives = directives();
+}
+
+QStringList LogRotationSettings::directives() const
+{
+    QStringList result;
+    if (ui->numberCheckBox->isChecked()) {
+        result << Rotate + QLatin1Char(' ') + QString::number(ui->numberOfLogs->value());
+    }
+    if (ui->logSizeCheckBox->isChecked()) {
+        result << Size + QLatin1Char(' ') + QString::number(ui->logSize->value()) + QLatin1Char('M');
+    }
+    if (ui->periodCheckBox->isChecked()) {
+        result << ui->periodComboBox->currentData().toString();
+    }
+    return result;
+}
+
+bool LogRotationSettings::hasChanges() const
+{
+    return m_tree && directives() != m_loadedDirectives;
 }
 
 bool LogRotationSettings::save()
@@ -147,23 +170,15 @@ bool LogRotationSettings::save()
     if (!m_tree || m_tree->childCount() != 1) {
         return true;
     }
-    TreeItem *block = m_tree->child(0);
     // Repeated directives go too, or the last of them would override the panel.
-    for (int row = block->childCount() - 1; row >= 0; --row) {
-        if (isOwnedDirective(block->child(row)->data(0).toString())) {
-            block->removeChild(row);
-        }
+    const QStringList fileLines = RotationWriter::mergedLines(m_fileLines, directives(), [this](const QString &word) {
+        return isOwnedDirective(word);
+    });
+    QByteArray data;
+    for (const QString &line : fileLines) {
+        data += line.toUtf8() + '\n';
     }
-    if (ui->periodCheckBox->isChecked()) {
-        block->appendChild(directive(ui->periodComboBox->currentData().toString()), true);
-    }
-    if (ui->logSizeCheckBox->isChecked()) {
-        block->appendChild(directive(Size, QString::number(ui->logSize->value()) + QLatin1Char('M')), true);
-    }
-    if (ui->numberCheckBox->isChecked()) {
-        block->appendChild(directive(Rotate, QString::number(ui->numberOfLogs->value())), true);
-    }
-    return RotationWriter(Paths::placed(Paths::LogRotateFile)).write(m_tree.get());
+    return AbstractWriter::replaceFile(Paths::placed(Paths::LogRotateFile), data);
 }
 
 void LogRotationSettings::statistics()

@@ -26,6 +26,8 @@ public:
     // Writes the controls into the logrotate file. False only when writing failed;
     // without a readable file there is nothing to save.
     bool save();
+    // True when the controls differ from what the last load showed.
+    bool hasChanges() const;
     // Recomputes the size of the main log and the space of its disk.
     void statistics();
 
@@ -37,7 +39,11 @@ private Q_SLOTS:
 private:
     void reset();
     bool isOwnedDirective(const QString &word) const;
+    // The panel's directives as the controls set them, in the order they are written.
+    QStringList directives() const;
 
     std::unique_ptr<Ui::LogRotationSettings> ui;
     std::unique_ptr<TreeItem> m_tree; // Null when the file was empty or unreadable.
+    QStringList m_fileLines; // the file as read at the last load
+    QStringList m_loadedDirectives; // directives() right after the last load
 };

@@ -2,6 +2,8 @@
 
 #include "model/abstractwriter.h"
 
+#include <functional>
+
 // Writes the logrotate tree back: the block's header, "{", one tab-indented line
 // per directive (a postrotate's script line indented by two tabs), "}".
 class RotationWriter : public AbstractWriter
@@ -12,4 +14,9 @@ public:
 
     // Empty for a tree without a block.
     QStringList lines(const TreeItem *root) const override;
+
+    // The file's lines with the directives that owned() claims replaced by
+    // directives, placed first in the block. Comments, scripts and every other
+    // line stay as the administrator wrote them.
+    static QStringList mergedLines(const QStringList &fileLines, const QStringList &directives, const std::function<bool(const QString &)> &owned);
 };

@@ -14,6 +14,7 @@ namespace
 {
 const QString RotateFile = Paths::LogRotateFile;
 const QByteArray Header = "/dorvex/log/velta/events\n{\n";
+const QByteArray SampleComment = "# Rotation of the main event log of syslog-ng-mod-velta.\n";
 const QByteArray SampleTail =
     "\tmissingok\n\tnotifempty\n\tcompress\n\tdelaycompress\n\tpostrotate\n\t\tinvoke-rc.d syslog-ng reload > /dev/null\n\tendscript\n}\n";
 
@@ -63,6 +64,8 @@ private Q_SLOTS:
     void saveCombinations();
     void saveNormalises_data();
     void saveNormalises();
+    void saveKeepsForeignLines_data();
+    void saveKeepsForeignLines();
     void statistics_data();
     void statistics();
 };
@@ -193,7 +196,7 @@ void LogRotationSettingsTest::saveCombinations()
     if (!period.isEmpty()) {
         written += '\t' + period.toLatin1() + '\n';
     }
-    QCOMPARE(root.readFile(RotateFile), written + SampleTail);
+    QCOMPARE(root.readFile(RotateFile), SampleComment + written + SampleTail);
 
     settings.load();
     QCOMPARE(settingsPanel(settings)->toolTip(), QString()); // logrotate accepts it
@@ -221,6 +224,44 @@ void LogRotationSettingsTest::saveNormalises()
     settings.load();
     QVERIFY(settings.save());
     QCOMPARE(root.readFile(RotateFile), written);
+}
+
+void LogRotationSettingsTest::saveKeepsForeignLines_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("written"); // after setting the number of logs to 7
+
+    QTest::newRow("comments-everywhere")
+        << QByteArray(
+               "# keep me\n\n/dorvex/log/velta/events\n{\n\t# seven weeks, said the auditor\n\trotate 3\n\t#rotate 9 was too many\n\tmissingok\n}\n# end\n")
+        << QByteArray(
+               "# keep me\n\n/dorvex/log/velta/events\n{\n\trotate 7\n\t# seven weeks, said the auditor\n\t#rotate 9 was too many\n\tmissingok\n}\n# end\n");
+    QTest::newRow("foreign-directives-and-long-script") << QByteArray(
+        "/dorvex/log/velta/events {\n    su root adm\n    create 0640 root adm\n    rotate 3\n    postrotate\n        echo rotated\n        /usr/bin/true\n    "
+        "endscript\n}\n")
+                                                        << QByteArray(
+                                                               "/dorvex/log/velta/events {\n\trotate 7\n    su root adm\n    create 0640 root adm\n    "
+                                                               "postrotate\n        echo rotated\n        /usr/bin/true\n    endscript\n}\n");
+    QTest::newRow("no-braces") << QByteArray("# old style\n/dorvex/log/velta/events\nmissingok\nrotate 2\n")
+                               << QByteArray("# old style\n/dorvex/log/velta/events\n\trotate 7\nmissingok\n");
+}
+
+// Only the panel's own directives change; the administrator's comments, layout
+// and every line the panel does not show are written back as they were.
+void LogRotationSettingsTest::saveKeepsForeignLines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, written);
+    TestRoot root;
+    root.writeFile(RotateFile, content);
+    LogRotationSettings settings;
+    settings.load();
+    control<QCheckBox>(settings, "numberCheckBox")->setChecked(true);
+    control<QSpinBox>(settings, "numberOfLogs")->setValue(7);
+    QVERIFY(settings.save());
+    QCOMPARE(root.readFile(RotateFile), written);
+    settings.load();
+    QCOMPARE(shown(settings).at(0), QVariant(7));
 }
 
 void LogRotationSettingsTest::statistics_data()
