@@ -4,6 +4,8 @@
 
 #include <KLocalizedString>
 
+#include <QMessageBox>
+
 CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::CommonSettingsWindow>())
@@ -27,8 +29,42 @@ void CommonSettingsWindow::open()
     QDialog::open();
 }
 
+bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
+{
+    QWidget *current = ui->tabWidget->currentWidget();
+    const bool destinations = ui->destinationsSettings->hasChanges() && (withCurrent || current != ui->destinationsTab);
+    const bool rotation = ui->logRotationSettings->hasChanges() && (withCurrent || current != ui->logRotateTab);
+    QStringList tabs;
+    if (destinations) {
+        tabs << ui->tabWidget->tabText(ui->tabWidget->indexOf(ui->destinationsTab));
+    }
+    if (rotation) {
+        tabs << ui->tabWidget->tabText(ui->tabWidget->indexOf(ui->logRotateTab));
+    }
+    if (tabs.isEmpty()) {
+        return true;
+    }
+    const auto answer = QMessageBox::question(this,
+                                              i18n("Unsaved changes"),
+                                              i18n("Changes on %1 are not saved. Save them, discard them, or go back?", tabs.join(QLatin1String(", "))),
+                                              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                              QMessageBox::Save);
+    if (answer == QMessageBox::Save) {
+        if (destinations) {
+            ui->destinationsSettings->save();
+        }
+        if (rotation) {
+            ui->logRotationSettings->save();
+        }
+    }
+    return answer == QMessageBox::Save || answer == QMessageBox::Discard;
+}
+
 void CommonSettingsWindow::accept()
 {
+    if (!settleUnsavedEdits(false)) {
+        return;
+    }
     QWidget *current = ui->tabWidget->currentWidget();
     if (current == ui->destinationsTab) {
         ui->destinationsSettings->save();
@@ -51,6 +87,9 @@ void CommonSettingsWindow::accept()
 
 void CommonSettingsWindow::reject()
 {
+    if (!settleUnsavedEdits(true)) {
+        return;
+    }
     reload();
     QDialog::reject();
 }

@@ -10,8 +10,9 @@ class CommonSettingsWindow;
 }
 
 // The modal window of the settings that do not belong to single events. OK
-// saves only the current tab; every closing reloads the two settings tabs
-// from their files, so edits of the other tabs are dropped.
+// acts on the current tab; unsaved edits on the other tabs (and on any tab when
+// the window is closed) are saved or dropped only as the administrator answers.
+// Every closing reloads the two settings tabs from their files.
 class CommonSettingsWindow : public QDialog
 {
     Q_OBJECT
@@ -29,6 +30,9 @@ Q_SIGNALS:
 
 private:
     void reload();
+    // Asks about the unsaved edits of the settings tabs (the current one only when
+    // withCurrent), saving them when told so; false when the administrator goes back.
+    bool settleUnsavedEdits(bool withCurrent);
 
     std::unique_ptr<Ui::CommonSettingsWindow> ui;
 };

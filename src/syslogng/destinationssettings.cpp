@@ -69,11 +69,16 @@ void DestinationsSettings::load()
     updateRemoveButtonState();
 }
 
-void DestinationsSettings::save()
+bool DestinationsSettings::hasChanges() const
 {
     DestinationsModel onDisk;
     onDisk.setRoot(readCommonFile());
-    if (onDisk.sameContent(*m_model)) {
+    return !onDisk.sameContent(*m_model);
+}
+
+void DestinationsSettings::save()
+{
+    if (!hasChanges()) {
         return;
     }
     if (!CommonWriter(Paths::placed(Paths::CommonSyslogNgFile)).write(m_model->root())) {

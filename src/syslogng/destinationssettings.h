@@ -29,6 +29,8 @@ public:
     void load();
     // Writes the table into the common file when it changed, then restarts syslog-ng.
     void save();
+    // True when the table differs from the common file.
+    bool hasChanges() const;
     void updateRemoveButtonState();
 
 private:

@@ -171,17 +171,31 @@ private Q_SLOTS:
     void okSavesOnlyCurrentTab_data()
     {
         QTest::addColumn<QString>("closeOn"); // the tab current at OK, or "cancel"
+        QTest::addColumn<int>("answerButton"); // to the question about unsaved tabs
+        QTest::addColumn<QString>("asked"); // the tabs the question names
         QTest::addColumn<int>("rotated"); // the number of rotated logs afterwards, in the file and the tab
         QTest::addColumn<int>("destinations"); // destination rows afterwards, in the file and the tab
-        QTest::newRow("rotation-tab") << QStringLiteral("logRotateTab") << 3 << 2;
-        QTest::newRow("destinations-tab") << QStringLiteral("destinationsTab") << 10 << 1;
-        QTest::newRow("export-tab") << QStringLiteral("exportTab") << 10 << 2;
-        QTest::newRow("cancel") << QStringLiteral("cancel") << 10 << 2;
+        const QString both = QStringLiteral("Destinations, Main log rotation");
+        const int discard = QMessageBox::Discard;
+        const int save = QMessageBox::Save;
+        QTest::newRow("rotation-tab") << QStringLiteral("logRotateTab") << discard << QStringLiteral("Destinations") << 3 << 2;
+        QTest::newRow("destinations-tab") << QStringLiteral("destinationsTab") << discard << QStringLiteral("Main log rotation") << 10 << 1;
+        QTest::newRow("export-tab") << QStringLiteral("exportTab") << discard << both << 10 << 2;
+        QTest::newRow("cancel") << QStringLiteral("cancel") << discard << both << 10 << 2;
+        QTest::newRow("rotation-tab-saves-others") << QStringLiteral("logRotateTab") << save << QStringLiteral("Destinations") << 3 << 1;
+        QTest::newRow("export-tab-saves-others") << QStringLiteral("exportTab") << save << both << 3 << 1;
+        QTest::newRow("cancel-saves") << QStringLiteral("cancel") << save << both << 3 << 1;
+        QTest::newRow("go-back") << QStringLiteral("logRotateTab") << int(QMessageBox::Cancel) << QStringLiteral("Destinations") << 10 << 2;
     }
 
+    // OK acts on the current tab; edits on the others, and all edits at closing,
+    // are saved or dropped only as the administrator answers.
     void okSavesOnlyCurrentTab()
     {
         QFETCH(QString, closeOn);
+        QFETCH(int, answerButton);
+        const auto answer = QMessageBox::StandardButton(answerButton);
+        QFETCH(QString, asked);
         QFETCH(int, rotated);
         QFETCH(int, destinations);
         m_root->copySampleSystem();
@@ -201,15 +215,25 @@ private Q_SLOTS:
         pathField(&window, QStringLiteral("exportTab"))->setText(m_home->filePath(QStringLiteral("cfg.tar.gz")));
 
         MessageBoxWatcher watcher;
+        watcher.queueAnswer(answer);
         if (closeOn == QLatin1String("cancel")) {
             window.reject();
         } else {
             tabs->setCurrentWidget(window.findChild<QWidget *>(closeOn));
             pressOk(&window);
         }
-        QVERIFY(!window.isVisible());
+        QCOMPARE(watcher.titles().value(0), QStringLiteral("Unsaved changes"));
+        QCOMPARE(watcher.texts().value(0), QStringLiteral("Changes on %1 are not saved. Save them, discard them, or go back?").arg(asked));
         QVERIFY(m_root->readFile(QString(Paths::LogRotateFile)).contains(QStringLiteral("rotate %1\n").arg(rotated).toUtf8()));
         QCOMPARE(m_root->readFile(QString(Paths::CommonSyslogNgFile)).count("destination velta_"), destinations);
+        if (answer == QMessageBox::Cancel) {
+            // Back in the window with every edit in place.
+            QVERIFY(window.isVisible());
+            QCOMPARE(numberOfLogs->value(), 3);
+            QCOMPARE(view->model()->rowCount(), 1);
+            return;
+        }
+        QVERIFY(!window.isVisible());
         window.open();
         QCOMPARE(numberOfLogs->value(), rotated);
         QCOMPARE(view->model()->rowCount(), destinations);
