@@ -32,6 +32,7 @@ AddDestinationDialog::AddDestinationDialog(QWidget *parent)
 {
     qRegisterMetaType<QVector<QVariant>>("QVector<QVariant>");
     ui->setupUi(this);
+    ui->chooseFileButton->setIcon(QIcon::fromTheme(QStringLiteral("document-folder"), QIcon::fromTheme(QStringLiteral("document-open-folder"))));
     m_addressValidator = new QRegularExpressionValidator(addressPattern(), this);
 
     const QMap<QString, QString> &kinds = DestinationsModel::kinds();
