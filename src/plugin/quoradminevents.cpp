@@ -104,7 +104,7 @@ QuorAdminEvents::~QuorAdminEvents() = default;
 
 QSize QuorAdminEvents::sizeHint() const
 {
-    return KCModule::sizeHint().expandedTo(QSize(900, 650));
+    return KCModule::sizeHint().expandedTo(QSize(900, 600));
 }
 
 void QuorAdminEvents::checkPrivileges()
