@@ -8,7 +8,6 @@
 
 #include <QDialogButtonBox>
 #include <QDirIterator>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -170,30 +169,6 @@ private Q_SLOTS:
         QCOMPARE(watcher.texts(), QStringList());
         QVERIFY(!window.isVisible());
         QCOMPARE(imported.count(), 1);
-        QCOMPARE(systemFiles(*m_root), before);
-    }
-
-    void failedRestoreIsShown()
-    {
-        // A kept configuration that syslog-ng now rejects is not restored.
-        m_root->writeFile(Paths::CommonSyslogNgFile, "destination broken { file(\"/x\" };\n");
-        QVERIFY(QProcess::execute(m_root->placed(Paths::ConfigManagerTool), {QStringLiteral("--snapshot")}) == 0);
-        m_root->writeFile(Paths::CommonSyslogNgFile, "# fine\n");
-        const Files before = systemFiles(*m_root);
-
-        CommonSettingsWindow window;
-        QSignalSpy imported(&window, &CommonSettingsWindow::configurationImported);
-        window.open();
-        window.findChild<QTreeWidget *>(QStringLiteral("snapshotsView"))->topLevelItem(0)->setSelected(true);
-        window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("importTab")));
-        MessageBoxWatcher watcher;
-        pressOk(&window);
-        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
-        QVERIFY2(watcher.texts().constFirst().startsWith(QLatin1String("Can not import configuration!\n\nsyslog-ng rejects")),
-                 qPrintable(watcher.texts().constFirst()));
-        QVERIFY(watcher.texts().constFirst().contains(QLatin1String("/etc/syslog-ng/conf.d/mod-velta.conf:1:")));
-        QVERIFY(window.isVisible());
-        QCOMPARE(imported.count(), 0);
         QCOMPARE(systemFiles(*m_root), before);
     }
 };
