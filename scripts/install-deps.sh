@@ -8,7 +8,7 @@ packages=(
     libarchive-dev gettext
     kde-cli-tools breeze-icon-theme
     xvfb xauth xdotool imagemagick dbus dbus-x11
-    syslog-ng-core syslog-ng-mod-python logrotate tar gzip
+    syslog-ng-core syslog-ng-mod-python logrotate tar gzip python3
 )
 missing=()
 for package in "${packages[@]}"; do
