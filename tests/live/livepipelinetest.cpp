@@ -11,6 +11,7 @@
 #include "testroot.h"
 
 #include <QDialogButtonBox>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -83,19 +84,20 @@ private:
     const TestRoot &m_root;
 };
 
+// Runs a program as "nobody", a user with no business with the socket.
+Process::Result runAsNobody(const QString &program, const QStringList &arguments)
+{
+    const QStringList asNobody{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"), program};
+    return Process::run(QStringLiteral("setpriv"), asNobody + arguments, DaemonTimeout);
+}
+
 // The event collector's side: one record sent into the socket, as this process
 // or as "nobody". The output of a successful send is the record.
 Process::Result sendEvent(const TestRoot &root, const QString &messageId, const QString &user, bool asNobody = false)
 {
-    QStringList command{QStringLiteral(QUOR_SOURCE_DIR "/scripts/send-event"),
-                        QStringLiteral("--root"),
-                        root.path(),
-                        messageId,
-                        QStringLiteral("user=") + user};
-    if (asNobody) {
-        command = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")} + command;
-    }
-    return Process::run(asNobody ? QStringLiteral("setpriv") : command.takeFirst(), command, DaemonTimeout);
+    const QString sender = QStringLiteral(QUOR_SOURCE_DIR "/scripts/send-event");
+    const QStringList arguments{QStringLiteral("--root"), root.path(), messageId, QStringLiteral("user=") + user};
+    return asNobody ? runAsNobody(sender, arguments) : Process::run(sender, arguments, DaemonTimeout);
 }
 
 // The "key", "value" pairs of the options(...) a per-event file hands to the
@@ -129,6 +131,7 @@ private Q_SLOTS:
             Qt::QueuedConnection);
     }
 
+    void sampleRecordsFitTheirEvents();
     void eventsReachTheLogAndTheirNotifications();
 
 private:
@@ -143,6 +146,38 @@ private:
 
     int m_switches = 0;
 };
+
+// The sample main log holds records as the per-event filters see them: one
+// "velta-<message-type>" object with the message_id of an event of that type and
+// only the parameters that event has.
+void LivePipelineTest::sampleRecordsFitTheirEvents()
+{
+    QHash<QString, QJsonObject> events;
+    QDirIterator files(QStringLiteral(QUOR_DATA_DIR "/root") + Paths::EventSettingsDir, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject event = QJsonDocument::fromJson(file.readAll()).object();
+        if (event.contains(QStringLiteral("message_id"))) {
+            events.insert(event.value(QStringLiteral("message_id")).toString(), event);
+        }
+    }
+    QFile log(QStringLiteral(QUOR_DATA_DIR "/root") + Paths::MainEventLog);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QList<QJsonObject> records = LiveSyslogNg::jsonLines(log.readAll());
+    QVERIFY(!records.isEmpty());
+    for (const QJsonObject &record : records) {
+        QCOMPARE(record.size(), 1);
+        const QJsonObject body = record.begin().value().toObject();
+        const QJsonObject event = events.value(body.value(QStringLiteral("message_id")).toString());
+        QVERIFY2(!event.isEmpty(), QJsonDocument(record).toJson().constData());
+        QCOMPARE(record.begin().key(), QStringLiteral("velta-") + event.value(QStringLiteral("message-type")).toString());
+        const QJsonObject params = event.value(QStringLiteral("message-params")).toObject();
+        for (const QString &key : body.keys()) {
+            QVERIFY2(params.contains(key) || key == QLatin1String("message_id") || key == QLatin1String("timestamp"), qPrintable(key));
+        }
+    }
+}
 
 void LivePipelineTest::eventsReachTheLogAndTheirNotifications()
 {
@@ -211,15 +246,7 @@ void LivePipelineTest::eventsReachTheLogAndTheirNotifications()
     // Other users see the socket but cannot write to it.
     QCOMPARE(QFileInfo(root.placed(EventsSocket)).permissions() & (QFile::WriteOther | QFile::ReadOther), QFile::Permissions());
     if (::geteuid() == 0) {
-        const Process::Result seen = Process::run(QStringLiteral("setpriv"),
-                                                  {QStringLiteral("--reuid=65534"),
-                                                   QStringLiteral("--regid=65534"),
-                                                   QStringLiteral("--clear-groups"),
-                                                   QStringLiteral("test"),
-                                                   QStringLiteral("-S"),
-                                                   root.placed(EventsSocket)},
-                                                  DaemonTimeout);
-        QCOMPARE(seen.exitCode, 0);
+        QCOMPARE(runAsNobody(QStringLiteral("test"), {QStringLiteral("-S"), root.placed(EventsSocket)}).exitCode, 0);
         const Process::Result forged = sendEvent(root, QStringLiteral("user_login"), QStringLiteral("mallory"), true);
         QVERIFY2(forged.exitCode != 0 && forged.output.contains("Permission denied"), forged.output.constData());
     } else {
