@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QPointer>
 #include <QTreeView>
 
 namespace EventMenu
@@ -30,7 +31,8 @@ QMenu *open(QWidget *module, const QString &name)
 
 bool trigger(QWidget *module, const QString &name, const QString &action)
 {
-    QMenu *menu = open(module, name);
+    // The module may delete its menu once an action ran.
+    QPointer<QMenu> menu = open(module, name);
     if (!menu) {
         return false;
     }
