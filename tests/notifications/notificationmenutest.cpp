@@ -1,4 +1,5 @@
 #include "breezeicons.h"
+#include "eventmenu.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
 #include "notifications/dbusdialog.h"
@@ -38,7 +39,10 @@ private Q_SLOTS:
     void menuIconsWithBreezeAlone();
 
 private:
-    QModelIndex select(const QString &name) const;
+    QModelIndex select(const QString &name) const
+    {
+        return EventMenu::select(m_module.get(), name);
+    }
     // The texts of the context menu's actions, disabled ones in brackets.
     QStringList menuTexts(const QString &name);
     void triggerMenu(const QString &name, const QString &action);
@@ -78,25 +82,12 @@ void NotificationMenuTest::cleanup()
     m_root.reset();
 }
 
-QModelIndex NotificationMenuTest::select(const QString &name) const
-{
-    auto *view = m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"));
-    const QModelIndexList found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchRecursive | Qt::MatchExactly);
-    if (found.isEmpty()) {
-        return QModelIndex();
-    }
-    view->selectionModel()->select(found.first(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    view->selectionModel()->setCurrentIndex(found.first(), QItemSelectionModel::NoUpdate);
-    return found.first();
-}
-
 QStringList NotificationMenuTest::menuTexts(const QString &name)
 {
     if (!select(name).isValid()) {
         return {QStringLiteral("no event ") + name};
     }
-    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
-    QMenu *menu = m_module->findChild<QMenu *>();
+    QMenu *menu = EventMenu::open(m_module.get(), name);
     QStringList texts;
     const auto actions = menu ? menu->actions() : QList<QAction *>();
     for (const QAction *action : actions) {
@@ -108,17 +99,7 @@ QStringList NotificationMenuTest::menuTexts(const QString &name)
 
 void NotificationMenuTest::triggerMenu(const QString &name, const QString &text)
 {
-    QVERIFY(select(name).isValid());
-    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
-    QMenu *menu = m_module->findChild<QMenu *>();
-    QVERIFY(menu);
-    const auto actions = menu->actions();
-    const auto it = std::find_if(actions.cbegin(), actions.cend(), [&text](const QAction *action) {
-        return action->text() == text;
-    });
-    QVERIFY2(it != actions.cend(), qPrintable(text));
-    (*it)->trigger();
-    delete menu;
+    QVERIFY2(EventMenu::trigger(m_module.get(), name, text), qPrintable(name + QLatin1String(": ") + text));
 }
 
 void NotificationMenuTest::enableApplyDisable_data()
