@@ -2,6 +2,8 @@
 
 #include "ui_commonsettingswindow.h"
 
+#include "platform/configsnapshot.h"
+
 #include <KLocalizedString>
 
 #include <QMessageBox>
@@ -15,6 +17,7 @@ CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->logRotateTab), i18n("Main log rotation"));
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->exportTab), i18n("Export configuration"));
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->importTab), i18n("Import configuration"));
+    connect(ui->settingsImporter, &SettingsImporter::configurationChanged, this, &CommonSettingsWindow::configurationImported);
     reload();
 }
 
@@ -50,6 +53,7 @@ bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
                                               QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                               QMessageBox::Save);
     if (answer == QMessageBox::Save) {
+        ConfigSnapshot::take();
         if (destinations) {
             ui->destinationsSettings->save();
         }
@@ -60,6 +64,12 @@ bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
     return answer == QMessageBox::Save || answer == QMessageBox::Discard;
 }
 
+void CommonSettingsWindow::openOnFirstTab()
+{
+    ui->tabWidget->setCurrentIndex(0);
+    open();
+}
+
 void CommonSettingsWindow::accept()
 {
     if (!settleUnsavedEdits(false)) {
@@ -67,8 +77,10 @@ void CommonSettingsWindow::accept()
     }
     QWidget *current = ui->tabWidget->currentWidget();
     if (current == ui->destinationsTab) {
+        ConfigSnapshot::take();
         ui->destinationsSettings->save();
     } else if (current == ui->logRotateTab) {
+        ConfigSnapshot::take();
         ui->logRotationSettings->save();
     } else if (current == ui->exportTab) {
         // A failed export or import keeps the window open to correct the path.
@@ -76,10 +88,10 @@ void CommonSettingsWindow::accept()
             return;
         }
     } else if (current == ui->importTab) {
+        // An import that changed files says so itself, even when it failed.
         if (!ui->settingsImporter->importConfig()) {
             return;
         }
-        Q_EMIT configurationImported();
     }
     reload();
     QDialog::accept();

@@ -48,12 +48,10 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
         Qt::DirectConnection);
 
     const QString buttonStyle = QStringLiteral("QPushButton { text-align: left; padding: 6px; }");
-    ui->commonSettingsButton->setIcon(QIcon::fromTheme(QStringLiteral("gear")));
+    ui->commonSettingsButton->setIcon(QIcon::fromTheme(QStringLiteral("gear"), QIcon::fromTheme(QStringLiteral("configure"))));
     ui->commonSettingsButton->setText(i18n("Settings"));
     ui->commonSettingsButton->setStyleSheet(buttonStyle);
-    connect(ui->commonSettingsButton, &QPushButton::clicked, this, [this] {
-        m_commonSettingsWindow->open();
-    });
+    connect(ui->commonSettingsButton, &QPushButton::clicked, m_commonSettingsWindow, &CommonSettingsWindow::openOnFirstTab);
     ui->sngStartStopButton->setStyleSheet(buttonStyle);
     updateServiceStatus();
 
@@ -115,6 +113,11 @@ void QuorAdminEvents::showMessage(KMessageWidget::MessageType type, const QStrin
     ui->messageWidget->setText(text);
     ui->messageWidget->setWordWrap(true);
     ui->messageWidget->animatedShow();
+}
+
+QSize QuorAdminEvents::sizeHint() const
+{
+    return KCModule::sizeHint().expandedTo(QSize(900, 600));
 }
 
 void QuorAdminEvents::checkPrivileges()
