@@ -11,6 +11,9 @@
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
 #include "services/snghandler.h"
+#include "treeviewstate.h"
+
+#include "ui_quoradminevents.h"
 
 #include <KLocalizedString>
 
@@ -52,11 +55,16 @@ void QuorAdminEvents::load()
     readNotificationFilesOnDisk();
     NotifiedEvents::rebuild();
 
+    // After Apply or a reload the administrator finds the tree as they left it.
+    const TreeViewState viewState = TreeViewState::capture(ui->singleEventsView);
     SingleEventsParser parser(Paths::placed(Paths::EventsFile));
     EventTreeItem *tree = parser.parse();
     std::unique_ptr<EventTreeItem> savedTree = tree->clone();
     m_currentModel->setRoot(tree);
     m_savedModel->setRoot(savedTree.release());
+    if (!viewState.isEmpty()) {
+        viewState.restore(ui->singleEventsView);
+    }
 
     // A fresh watcher at every load: change notices of our own writes that are
     // still queued when save reconnects go away with the old one.
@@ -95,13 +103,16 @@ void QuorAdminEvents::save()
         }
     }
 
+    QStringList written; // system paths, for the report in the page
     for (auto it = m_pendingFiles.cbegin(); it != m_pendingFiles.cend(); ++it) {
         const QString path = QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix;
         QByteArray text;
         for (const QString &line : it.value()) {
             text += line.toUtf8() + '\n';
         }
-        if (!AbstractWriter::replaceFile(Paths::placed(path), text)) {
+        if (AbstractWriter::replaceFile(Paths::placed(path), text)) {
+            written << path;
+        } else {
             QMessageBox::critical(nullptr, i18n("Error"), i18n("The file %1 could not be opened", path), QMessageBox::Ok);
         }
     }
@@ -113,6 +124,8 @@ void QuorAdminEvents::save()
     const QStringList errors = writer.errors();
     if (!errors.isEmpty()) {
         QMessageBox::warning(this, i18n("Error"), errors.join(QLatin1Char('\n')), QMessageBox::Ok);
+    } else {
+        written << QString(Paths::EventsFile) << QString(Paths::AuditRulesFile);
     }
 
     if (writer.auditChanged() || m_rebootPending) {
@@ -122,6 +135,12 @@ void QuorAdminEvents::save()
 
     SngHandler::instance()->syslogNgRestart();
     load();
+    // Said in the page, so that the administrator knows Apply did its work.
+    if (errors.isEmpty()) {
+        showMessage(KMessageWidget::Positive, i18n("Applied. Written: %1. The logging service is being restarted.", written.join(QLatin1String(", "))));
+    } else {
+        showMessage(KMessageWidget::Error, i18n("Not everything was applied: %1", errors.join(QLatin1Char(' '))));
+    }
 }
 
 void QuorAdminEvents::reloadOnFileChange()

@@ -8,4 +8,5 @@ target_sources(quoradminevents_static PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/eventfinder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/eventfinder.ui
     ${CMAKE_CURRENT_LIST_DIR}/tooltipper.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/treeviewstate.cpp
 )

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -157,6 +158,60 @@ private Q_SLOTS:
             QVERIFY2(!after.contains("check_interval"), after.constData());
         } else {
             QVERIFY2(after.contains(written.toUtf8()), after.constData());
+        }
+    }
+
+    // Open groups, the selection and the scroll position survive a reload and Apply.
+    void viewKeepsItsState_data()
+    {
+        QTest::addColumn<bool>("apply");
+        QTest::newRow("reload") << false;
+        QTest::newRow("apply") << true;
+    }
+
+    void viewKeepsItsState()
+    {
+        QFETCH(bool, apply);
+        TestRoot root;
+        root.copySampleSystem();
+        MessageBoxWatcher watcher;
+        QuorAdminEvents module(nullptr, {});
+        module.resize(900, 300);
+        module.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&module));
+        auto *view = module.findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        const auto find = [view](const QString &id) {
+            return view->model()->match(view->model()->index(0, 0), CheckableTreeModel::IdRole, id, 1, Qt::MatchRecursive | Qt::MatchExactly).value(0);
+        };
+        const QModelIndex firstGroup = view->model()->index(0, 0);
+        QVERIFY(view->isExpanded(firstGroup));
+        view->collapse(firstGroup);
+        const QModelIndex event = find(QStringLiteral("disk-space-low"));
+        QVERIFY(event.isValid());
+        view->expand(event.parent());
+        view->expand(event);
+        const QModelIndex interval = find(QStringLiteral("check_interval"));
+        view->selectionModel()->setCurrentIndex(interval, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        view->scrollTo(interval, QAbstractItemView::PositionAtTop);
+        const int scroll = view->verticalScrollBar()->value();
+        QVERIFY(scroll > 0);
+
+        if (apply) {
+            module.save();
+        } else {
+            module.load();
+        }
+        QVERIFY(!view->isExpanded(view->model()->index(0, 0)));
+        QVERIFY(view->isExpanded(find(QStringLiteral("disk-space-low"))));
+        QCOMPARE(view->currentIndex().data(CheckableTreeModel::IdRole).toString(), QStringLiteral("check_interval"));
+        QVERIFY(view->selectionModel()->isRowSelected(view->currentIndex().row(), view->currentIndex().parent()));
+        QTRY_COMPARE(view->verticalScrollBar()->value(), scroll);
+        auto *messages = module.findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        QCOMPARE(messages->isVisibleTo(&module), apply);
+        if (apply) {
+            QCOMPARE(messages->messageType(), KMessageWidget::Positive);
+            QCOMPARE(messages->text(),
+                     QStringLiteral("Applied. Written: /etc/velta-syslog.conf, /etc/audit/rules.d/velta-syslog.rules. The logging service is being restarted."));
         }
     }
 };
