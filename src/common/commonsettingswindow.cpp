@@ -30,12 +30,17 @@ void CommonSettingsWindow::open()
 void CommonSettingsWindow::accept()
 {
     QWidget *current = ui->tabWidget->currentWidget();
+    // A failed save, export or import keeps the window open with the edits,
+    // once the tab has told why.
     if (current == ui->destinationsTab) {
-        ui->destinationsSettings->save();
+        if (!ui->destinationsSettings->save()) {
+            return;
+        }
     } else if (current == ui->logRotateTab) {
-        ui->logRotationSettings->save();
+        if (!ui->logRotationSettings->save()) {
+            return;
+        }
     } else if (current == ui->exportTab) {
-        // A failed export or import keeps the window open to correct the path.
         if (!ui->settingsExporter->exportConfig()) {
             return;
         }
