@@ -3,8 +3,6 @@
 #include "paths.h"
 #include "process.h"
 
-#include <KLocalizedString>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -177,7 +175,8 @@ Result syslogNg(const QString &confDir)
     }
     QStringList missing = undefinedLogReferences(expanded.readAll());
     for (QString &reference : missing) {
-        reference = i18n("A log statement names %1, which is not defined.", reference);
+        // Worded like the tool's own messages, which are not translated either.
+        reference = QStringLiteral("A log statement names %1, which is not defined.").arg(reference);
     }
     if (!missing.isEmpty()) {
         return {false, missing.join(QLatin1Char('\n'))};
