@@ -131,8 +131,13 @@ void QuorAdminEvents::notificationsUpdated()
     if (!QFileInfo::exists(Paths::placed(Paths::RootNotifyrc))) {
         return;
     }
+    const NotifyrcDeployment::Report report = NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir);
+    if (!report.error.isEmpty() || !report.skipped.isEmpty()) {
+        const QString error = !report.error.isEmpty() ? report.error : report.skipped.join(QLatin1Char('\n'));
+        QMessageBox::warning(this, i18n("Error"), i18n("The notification settings were not copied into these places:\n%1", error), QMessageBox::Ok);
+    }
     // Asked by the next Apply, once the other pending edits are written too.
-    if (NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir) != 0) {
+    if (report.copied != 0) {
         m_notificationRebootPending = true;
     }
 }

@@ -182,8 +182,8 @@ private Q_SLOTS:
         m_root->writeFile(Paths::RootNotifyrc, "[Event/userLogin]\nAction=Popup\n");
         MessageBoxWatcher watcher;
         m_module->notificationsUpdated();
-        QCOMPARE(watcher.boxes().size(), 0);
-        QVERIFY(m_root->exists(QStringLiteral("/home/alice/.config/velta-event-watcher.notifyrc")));
+        QVERIFY(!watcher.titles().contains(Reboot));
+        watcher.clear();
         if (auditChange) {
             QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("audit-config-changed")), Qt::Unchecked, Qt::CheckStateRole));
         }
