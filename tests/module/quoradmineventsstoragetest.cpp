@@ -180,6 +180,8 @@ private Q_SLOTS:
         QFETCH(bool, auditChange);
         QFETCH(QString, question);
         m_root->writeFile(Paths::RootNotifyrc, "[Event/userLogin]\nAction=Popup\n");
+        // A home of an account every system has, so that the file is handed over.
+        QVERIFY(QDir(m_root->path()).rename(QStringLiteral("home/bob"), QStringLiteral("home/daemon")));
         MessageBoxWatcher watcher;
         m_module->notificationsUpdated();
         QVERIFY(!watcher.titles().contains(Reboot));
