@@ -3,6 +3,7 @@
 #include "ui_fileeditor.h"
 
 #include "platform/checkedwrite.h"
+#include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
 
@@ -42,6 +43,7 @@ void FileEditor::showEvent(QShowEvent *event)
 
 void FileEditor::accept()
 {
+    ConfigSnapshot::take();
     const QByteArray text = ui->textEdit->toPlainText().toUtf8();
     // A file of the syslog-ng include folder is used only when syslog-ng accepts it.
     const bool syslogNgFile = m_path.startsWith(QString(Paths::SyslogNgConfDir) + QLatin1Char('/'));

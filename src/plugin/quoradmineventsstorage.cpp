@@ -8,6 +8,7 @@
 #include "model/notifiedevents.h"
 #include "model/singleeventsparser.h"
 #include "platform/checkedwrite.h"
+#include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
 #include "services/snghandler.h"
@@ -85,6 +86,7 @@ void QuorAdminEvents::load()
 
 void QuorAdminEvents::save()
 {
+    ConfigSnapshot::take();
     // The syslog-ng files of this Apply are checked together with the rest of
     // the folder before any of them is used; a refused set leaves every file
     // as it was and the page unsaved.
