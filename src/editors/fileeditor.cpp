@@ -2,7 +2,7 @@
 
 #include "ui_fileeditor.h"
 
-#include "model/abstractwriter.h"
+#include "platform/checkedwrite.h"
 #include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
@@ -44,16 +44,22 @@ void FileEditor::showEvent(QShowEvent *event)
 void FileEditor::accept()
 {
     ConfigSnapshot::take();
-    if (!AbstractWriter::replaceFile(Paths::placed(m_path), ui->textEdit->toPlainText().toUtf8())) {
+    const QByteArray text = ui->textEdit->toPlainText().toUtf8();
+    // A file of the syslog-ng include folder is used only when syslog-ng accepts it.
+    const bool syslogNgFile = m_path.startsWith(QString(Paths::SyslogNgConfDir) + QLatin1Char('/'));
+    const ConfigCheck::Result written = syslogNgFile
+        ? CheckedWrite::syslogNg({CheckedWrite::Change{m_path, text}})
+        : ConfigCheck::Result{CheckedWrite::replaceFile(Paths::placed(m_path), text), i18n("Could not write the file %1.", m_path)};
+    if (!written.accepted) {
         // The editor stays open so that the text is not lost.
-        QMessageBox::critical(this, i18n("Error"), i18n("Could not write the file %1.", m_path));
+        QMessageBox::critical(this, i18n("Error"), written.message);
         return;
     }
     QDialog::accept();
     Q_EMIT fileWritten();
     // The edited file takes effect only when a running syslog-ng reads it again.
     SngHandler *handler = SngHandler::instance();
-    if (handler->status()) {
+    if (syslogNgFile && handler->status()) {
         handler->syslogNgRestart();
     }
 }

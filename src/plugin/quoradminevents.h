@@ -18,6 +18,7 @@ class EventTreeItem;
 class EventsProxyModel;
 class FilesDialog;
 class QFileSystemWatcher;
+class QLabel;
 
 namespace Ui
 {
@@ -64,9 +65,12 @@ private:
     void checkPrivileges();
     void checkChanges();
     void updateServiceStatus();
+    void showServiceStatus(quint64 query, bool running, const QString &text);
+    void showServiceFailure(const QString &message);
     void startLoggingService();
     void stopLoggingService();
     void reloadOnFileChange();
+    void showEventsMissingFromPackage();
     void readNotificationFilesOnDisk();
     // Column 0 of the first selected row in the current model; invalid without a selection.
     QModelIndex selectedEventIndex() const;
@@ -74,6 +78,7 @@ private:
     void switchNotificationsOff(EventTreeItem *event);
     void openNotificationDialog(EventTreeItem *event, NotificationsDialogType type);
     void notificationAccepted(const QString &fileId, const QStringList &lines, NotificationsDialogType type);
+    void repetitionAccepted(bool enabled, int interval);
 
     std::unique_ptr<Ui::QuorAdminEvents> ui;
     CheckableTreeModel *m_savedModel = nullptr; // Owned by this widget.
@@ -84,11 +89,14 @@ private:
     DBusDialog *m_dbusDialog = nullptr; // Owned by this widget.
     FilesDialog *m_filesDialog = nullptr; // Owned by this widget.
     DiskSpaceMonDialog *m_diskSpaceMonDialog = nullptr; // Owned by this widget.
+    QLabel *m_missingEventsLabel = nullptr; // Owned by this widget.
     QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; renewed at every load.
 
     bool m_serviceRunning = false; // the last shown service state
     bool m_firstStatusUpdate = true; // per page, so that every new page shows its state
-    bool m_rebootPending = false;
+    quint64 m_shownStatusQuery = 0; // the status query whose answer is shown
+    bool m_rebootPending = false; // the notification methods changed
+    bool m_notificationRebootPending = false; // the notification files were handed to the users
     bool m_reloading = false;
 
     QHash<QString, QString> m_filesToDelete; // file key -> system path (not placed)

@@ -7,6 +7,7 @@
 #include "model/eventtreeitem.h"
 #include "model/notifiedevents.h"
 #include "model/singleeventsparser.h"
+#include "platform/checkedwrite.h"
 #include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTextStream>
 
@@ -57,6 +59,7 @@ void QuorAdminEvents::load()
     std::unique_ptr<EventTreeItem> savedTree = tree->clone();
     m_currentModel->setRoot(tree);
     m_savedModel->setRoot(savedTree.release());
+    showEventsMissingFromPackage();
 
     // A fresh watcher at every load: change notices of our own writes that are
     // still queued when save reconnects go away with the old one.
@@ -84,26 +87,30 @@ void QuorAdminEvents::load()
 void QuorAdminEvents::save()
 {
     ConfigSnapshot::take();
-    if (m_watcher) {
-        m_watcher->disconnect(this);
-    }
-
+    // The syslog-ng files of this Apply are checked together with the rest of
+    // the folder before any of them is used; a refused set leaves every file
+    // as it was and the page unsaved.
+    QList<CheckedWrite::Change> changes;
     for (const QString &path : std::as_const(m_filesToDelete)) {
-        QFile file(Paths::placed(path));
-        if (file.exists() && !file.remove()) {
-            QMessageBox::critical(nullptr, i18n("Error"), i18n("The file %1 could not be deleted", path), QMessageBox::Ok);
-        }
+        changes << CheckedWrite::Change{path, QByteArray(), true};
     }
-
     for (auto it = m_pendingFiles.cbegin(); it != m_pendingFiles.cend(); ++it) {
-        const QString path = QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix;
         QByteArray text;
         for (const QString &line : it.value()) {
             text += line.toUtf8() + '\n';
         }
-        if (!AbstractWriter::replaceFile(Paths::placed(path), text)) {
-            QMessageBox::critical(nullptr, i18n("Error"), i18n("The file %1 could not be opened", path), QMessageBox::Ok);
-        }
+        changes << CheckedWrite::Change{QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix, text};
+    }
+    const ConfigCheck::Result syslogNgFiles = CheckedWrite::syslogNg(changes);
+    if (!syslogNgFiles.accepted) {
+        QMessageBox::critical(this, i18n("Error"), i18n("%1\n\nNothing was saved and syslog-ng was not restarted.", syslogNgFiles.message), QMessageBox::Ok);
+        // The settings centre marks the page saved once this returns.
+        QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
+        return;
+    }
+
+    if (m_watcher) {
+        m_watcher->disconnect(this);
     }
 
     NotifiedEvents::rebuild();
@@ -115,13 +122,36 @@ void QuorAdminEvents::save()
         QMessageBox::warning(this, i18n("Error"), errors.join(QLatin1Char('\n')), QMessageBox::Ok);
     }
 
+    // One question for every reason, once everything is written.
+    QStringList reasons;
     if (writer.auditChanged() || m_rebootPending) {
-        m_rebootPending = false;
-        offerReboot(i18n("The audit settings will take effect only after the system is rebooted.\nReboot now?"));
+        reasons << i18n("The audit settings will take effect only after the system is rebooted.");
+    }
+    if (m_notificationRebootPending) {
+        reasons << i18n("The notification settings will take effect only after the system is rebooted.");
+    }
+    m_rebootPending = false;
+    m_notificationRebootPending = false;
+    if (!reasons.isEmpty()) {
+        offerReboot(reasons.join(QLatin1Char('\n')) + QLatin1Char('\n') + i18n("Reboot now?"));
     }
 
     SngHandler::instance()->syslogNgRestart();
     load();
+}
+
+void QuorAdminEvents::showEventsMissingFromPackage()
+{
+    QStringList ids;
+    const QList<EventsWriter::KeptEvent> kept = EventsWriter::eventsMissingFromTree(Paths::placed(Paths::EventsFile), m_savedModel->root());
+    for (const EventsWriter::KeptEvent &event : kept) {
+        ids << event.id;
+    }
+    m_missingEventsLabel->setVisible(!ids.isEmpty());
+    m_missingEventsLabel->setText(i18np("The saved settings of one event were not found in the package; they are kept as they are.",
+                                        "The saved settings of %1 events were not found in the package; they are kept as they are.",
+                                        ids.size()));
+    m_missingEventsLabel->setToolTip(ids.join(QLatin1Char('\n')));
 }
 
 void QuorAdminEvents::reloadOnFileChange()

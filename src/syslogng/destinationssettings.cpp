@@ -9,6 +9,7 @@
 #include "editors/fileeditor.h"
 #include "filedestination.h"
 #include "model/treeitem.h"
+#include "platform/checkedwrite.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
 #include "syslogngstring.h"
@@ -70,19 +71,22 @@ void DestinationsSettings::load()
     updateRemoveButtonState();
 }
 
-void DestinationsSettings::save()
+bool DestinationsSettings::save()
 {
     DestinationsModel onDisk;
     onDisk.setRoot(readCommonFile());
     if (onDisk.sameContent(*m_model)) {
-        return;
+        return true;
     }
-    if (!CommonWriter(Paths::placed(Paths::CommonSyslogNgFile)).write(m_model->root())) {
+    const QByteArray text = CommonWriter(Paths::placed(Paths::CommonSyslogNgFile)).contents(m_model->root());
+    const ConfigCheck::Result written = CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, text}});
+    if (!written.accepted) {
         // The old file is still in place: restarting would not bring the change.
-        QMessageBox::critical(this, i18n("Error"), i18n("Could not write the file %1.", Paths::CommonSyslogNgFile));
-        return;
+        QMessageBox::critical(this, i18n("Error"), written.message);
+        return false;
     }
     SngHandler::instance()->syslogNgRestart();
+    return true;
 }
 
 void DestinationsSettings::updateRemoveButtonState()

@@ -27,8 +27,9 @@ public:
 
     // Reads the common file again into the table.
     void load();
-    // Writes the table into the common file when it changed, then restarts syslog-ng.
-    void save();
+    // Writes the table into the common file when it changed and syslog-ng accepts
+    // it, then restarts syslog-ng. False, after telling why, when nothing was written.
+    bool save();
     void updateRemoveButtonState();
 
 private:
