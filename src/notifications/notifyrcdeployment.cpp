@@ -2,11 +2,13 @@
 
 #include "model/abstractwriter.h"
 #include "notifyrcfile.h"
+#include "platform/fileread.h"
 #include "platform/paths.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtDebug>
 
 namespace NotifyrcDeployment
 {
@@ -46,10 +48,14 @@ int deployData(const QByteArray &data, const QString &directory)
 
 int deploy(const QString &sourcePath, const QString &directory)
 {
-    QFile source(Paths::placed(sourcePath));
-    if (!source.open(QIODevice::ReadOnly)) {
+    const QString placed = Paths::placed(sourcePath);
+    const FileRead::Result source = FileRead::regular(placed, FileRead::SmallFileLimit);
+    if (!source.ok) {
+        if (!source.missing) {
+            qWarning().noquote() << FileRead::describe(placed, source);
+        }
         return 0;
     }
-    return deployData(source.readAll(), directory);
+    return deployData(source.data, directory);
 }
 }
