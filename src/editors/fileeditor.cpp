@@ -42,6 +42,7 @@ void FileEditor::loadFile()
     m_problems->setProblems(readable ? QString() : i18n("%1 cannot be edited here: %2", m_path, reason));
     ui->textEdit->setPlainText(text);
     // Accepting would replace the file with the empty text shown.
+    m_readable = readable;
     ui->textEdit->setReadOnly(!readable);
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(readable);
 }
@@ -56,6 +57,9 @@ void FileEditor::showEvent(QShowEvent *event)
 
 void FileEditor::accept()
 {
+    if (!m_readable) {
+        return;
+    }
     if (!AbstractWriter::replaceFile(Paths::placed(m_path), ui->textEdit->toPlainText().toUtf8())) {
         // The editor stays open so that the text is not lost.
         QMessageBox::critical(this, i18n("Error"), i18n("Could not write the file %1.", m_path));

@@ -41,4 +41,5 @@ private:
     std::unique_ptr<Ui::FileEditor> ui;
     ProblemsMessage *m_problems = nullptr; // Owned by this dialog.
     const QString m_path;
+    bool m_readable = false; // the file was read whole as text, or is missing
 };

@@ -371,18 +371,20 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
 // Every replaced key is listed in an "overlay<n>" entry of its object.
 QJsonObject merge(const QJsonObject &package, const QJsonObject &current)
 {
-    QJsonObject result = package;
+    // Gathered in key order and inserted once at the end: an object takes each
+    // new key in its place, moving every key after it.
+    QMap<QString, QJsonValue> result;
+    for (auto it = package.begin(); it != package.end(); ++it) {
+        result.insert(it.key(), it.value());
+    }
     int counter = 0;
     if (!current.contains(Enabled)) {
-        if (!result.contains(Enabled) && result.contains(QLatin1String("message-params"))) {
+        if (!result.contains(Enabled) && result.contains(QStringLiteral("message-params"))) {
             result.insert(Enabled, QStringLiteral("1"));
         }
         // The on/off state is always recorded, so that every event keeps its
         // state and its audit data when the settings are written.
         result.insert(Overlay + QLatin1Char('0'), Enabled);
-        if (current.isEmpty()) {
-            return result;
-        }
         counter = 1;
     }
     for (auto it = current.begin(); it != current.end(); ++it) {
@@ -393,7 +395,11 @@ QJsonObject merge(const QJsonObject &package, const QJsonObject &current)
             result.insert(Overlay + QString::number(counter++), it.key());
         }
     }
-    return result;
+    QJsonObject merged;
+    for (auto it = result.cbegin(); it != result.cend(); ++it) {
+        merged.insert(it.key(), it.value());
+    }
+    return merged;
 }
 
 QString groupName(const QString &systemDir, const QString &dirName, QStringList *problems)

@@ -29,7 +29,7 @@ Statements joinStatements(const QStringList &lines)
 {
     Statements result;
     QString pending;
-    int pendingFrom = 0;
+    int pendingFrom = 0; // the first line of pending that is not blank; 0 while there is none
     for (int index = 0; index < lines.size(); ++index) {
         const QString &line = lines.at(index);
         result.depth += line.count(QLatin1Char('{'));
@@ -37,7 +37,7 @@ Statements joinStatements(const QStringList &lines)
         if (result.depth < 0 && result.strayCloseLine == 0) {
             result.strayCloseLine = index + 1;
         }
-        if (pending.isEmpty()) {
+        if (pendingFrom == 0 && !line.trimmed().isEmpty()) {
             pendingFrom = index + 1;
         }
         if (result.depth != 0 || pending.isEmpty()) {
@@ -46,11 +46,10 @@ Statements joinStatements(const QStringList &lines)
             pending += line;
             result.texts.append(pending);
             pending.clear();
+            pendingFrom = 0;
         }
     }
-    if (!pending.trimmed().isEmpty()) {
-        result.unreadFromLine = pendingFrom;
-    }
+    result.unreadFromLine = pendingFrom;
     return result;
 }
 
