@@ -1,3 +1,4 @@
+#include "childprocess.h"
 #include "editors/fileeditor.h"
 #include "editors/problemsmessage.h"
 #include "messageboxwatcher.h"
@@ -15,15 +16,18 @@
 #include "syslogng/destinationssettings.h"
 #include "testroot.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 #include <QTextEdit>
+#include <QTextStream>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -120,13 +124,14 @@ qint64 peakGrowthKb()
 
 // Peak memory stays within a small multiple of the input (not measured under
 // the address sanitizer, whose own bookkeeping dominates).
-void verifyMemory(qint64 inputBytes)
+void verifyMemory(qint64 inputBytes, int factor = 20)
 {
 #ifndef __SANITIZE_ADDRESS__
     const qint64 growth = peakGrowthKb();
-    QVERIFY2(growth < 64 * 1024 + 20 * inputBytes / 1024, qPrintable(QStringLiteral("peak memory rose by %1 kB").arg(growth)));
+    QVERIFY2(growth < 64 * 1024 + factor * inputBytes / 1024, qPrintable(QStringLiteral("peak memory rose by %1 kB").arg(growth)));
 #else
     Q_UNUSED(inputBytes)
+    Q_UNUSED(factor)
 #endif
 }
 
@@ -154,6 +159,24 @@ void commonRows(bool json)
 EventTreeItem *child(EventTreeItem *root, const QString &id)
 {
     return root->findById(id);
+}
+
+const char DictionaryChild[] = "--dictionary-child";
+
+// Run in a child, since the dictionary is read once per process: parses the
+// package and prints "<id> <visible> <editable>" for the parameters of the
+// event "good", then the error text.
+int printDictionaryUse()
+{
+    SingleEventsParser parser(Paths::placed(Paths::EventsFile));
+    std::unique_ptr<EventTreeItem> tree(parser.parse());
+    QTextStream out(stdout);
+    for (const QString &id : {QStringLiteral("message-type"), QStringLiteral("name_en")}) {
+        const EventTreeItem *item = child(tree.get(), id);
+        out << id << ' ' << item->isVisible() << ' ' << item->isEditable() << '\n';
+    }
+    out << parser.errorString() << '\n';
+    return 0;
 }
 }
 
@@ -265,7 +288,8 @@ private Q_SLOTS:
         QuorAdminEvents module(nullptr, {});
         module.load();
         verifyTime(timer);
-        verifyMemory(content.size());
+        // The page holds two trees of the events (shown and saved), a node per key each.
+        verifyMemory(content.size(), 60);
         const auto *problems = module.findChild<ProblemsMessage *>(QStringLiteral("problemsMessage"));
         QVERIFY(problems);
         if (message.isEmpty()) {
@@ -416,6 +440,42 @@ private Q_SLOTS:
         }
     }
 
+    // The event dictionary: JSON booleans mean what they say; a dictionary
+    // that cannot be read is named and then nothing is offered for editing.
+    void dictionary_data()
+    {
+        commonRows(true);
+        QTest::newRow("json-booleans") << QString() << QByteArray(R"({ "message-type": { "visible": false }, "name_en": { "editable": true } })") << QString();
+        QTest::newRow("wrong-types") << QString() << QByteArray(R"({ "message-type": { "visible": 0 }, "name_en": 5 })")
+                                     << QStringLiteral(": entry \"message-type\", key \"visible\": a number where \"true\" or \"false\" is expected; ignored");
+    }
+
+    void dictionary()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        TestRoot root;
+        root.writeFile(Paths::EventSettingsDir + QLatin1String("/g/good"), R"({ "enabled": 1, "message-type": "info", "name_en": "Good" })");
+        placeHostile(root, Paths::EventsDictionary, kind, content, FileRead::SmallFileLimit);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUOR_ADMIN_EVENTS_ROOT"), root.path());
+        const ChildRun run = runChild(QCoreApplication::applicationFilePath(), {QLatin1String(DictionaryChild)}, environment, TimeLimitMs);
+        QVERIFY2(!run.crashed && run.exitCode == 0, qPrintable(run.output));
+        const QStringList lines = run.output.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^(message-type|name_en) ")));
+        if (message.isEmpty()) {
+            QCOMPARE(lines.mid(0, 2), (QStringList{QStringLiteral("message-type 0 0"), QStringLiteral("name_en 1 1")}));
+            return;
+        }
+        QVERIFY2(run.output.contains(root.placed(Paths::EventsDictionary) + message), qPrintable(run.output));
+        if (kind.isEmpty() && qstrcmp(QTest::currentDataTag(), "wrong-types") == 0) {
+            // What is plain is still read: a number is no "false", so the item stays visible.
+            QCOMPARE(lines.mid(0, 2), (QStringList{QStringLiteral("message-type 1 0"), QStringLiteral("name_en 1 1")}));
+        } else {
+            QCOMPARE(lines.mid(0, 2), (QStringList{QStringLiteral("message-type 1 0"), QStringLiteral("name_en 1 0")}));
+        }
+    }
+
     // The notification catalogue: one bad file is named, the others still count.
     void catalogue_data()
     {
@@ -451,5 +511,14 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(BadInputTest)
+int main(int argc, char **argv)
+{
+    if (argc == 2 && qstrcmp(argv[1], DictionaryChild) == 0) {
+        QCoreApplication app(argc, argv);
+        return printDictionaryUse();
+    }
+    QApplication app(argc, argv);
+    BadInputTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "badinputtest.moc"
