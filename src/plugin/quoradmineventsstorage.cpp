@@ -8,6 +8,7 @@
 #include "model/eventtreeitem.h"
 #include "model/notifiedevents.h"
 #include "model/singleeventsparser.h"
+#include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
 #include "services/snghandler.h"
@@ -130,6 +131,7 @@ void QuorAdminEvents::save()
     if (!mayReplaceSettingsFile()) {
         return;
     }
+    ConfigSnapshot::take();
     if (m_watcher) {
         m_watcher->disconnect(this);
     }
