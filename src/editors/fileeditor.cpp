@@ -3,11 +3,8 @@
 #include "ui_fileeditor.h"
 
 #include "model/abstractwriter.h"
-<<<<<<< HEAD
-#include "platform/fileread.h"
-=======
 #include "platform/configsnapshot.h"
->>>>>>> main
+#include "platform/fileread.h"
 #include "platform/paths.h"
 #include "platform/textdecode.h"
 #include "problemsmessage.h"
@@ -61,13 +58,10 @@ void FileEditor::showEvent(QShowEvent *event)
 
 void FileEditor::accept()
 {
-<<<<<<< HEAD
     if (!m_readable) {
         return;
     }
-=======
     ConfigSnapshot::take();
->>>>>>> main
     if (!AbstractWriter::replaceFile(Paths::placed(m_path), ui->textEdit->toPlainText().toUtf8())) {
         // The editor stays open so that the text is not lost.
         QMessageBox::critical(this, i18n("Error"), i18n("Could not write the file %1.", m_path));
