@@ -5,6 +5,7 @@
 #include "common/commonsettingswindow.h"
 #include "editors/diskspacemondialog.h"
 #include "editors/filesdialog.h"
+#include "editors/problemsmessage.h"
 #include "eventfinder.h"
 #include "eventsproxymodel.h"
 #include "model/checkabletreemodel.h"
@@ -31,6 +32,8 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     checkPrivileges();
 
     ui->setupUi(this);
+    m_problems = new ProblemsMessage(this);
+    ui->verticalLayout_2->insertWidget(0, m_problems);
 
     m_filesDialog = new FilesDialog(this);
     m_diskSpaceMonDialog = new DiskSpaceMonDialog(this);

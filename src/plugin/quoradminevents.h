@@ -17,6 +17,7 @@ class EventFinder;
 class EventTreeItem;
 class EventsProxyModel;
 class FilesDialog;
+class ProblemsMessage;
 class QFileSystemWatcher;
 class QLabel;
 
@@ -72,6 +73,9 @@ private:
     void reloadOnFileChange();
     void showEventsMissingFromPackage();
     void readNotificationFilesOnDisk();
+    // Whether Apply may replace the settings file: asked when it could not be
+    // read, and then a copy of it is kept beside it first.
+    bool mayReplaceSettingsFile();
     // Column 0 of the first selected row in the current model; invalid without a selection.
     QModelIndex selectedEventIndex() const;
     void showContextMenu(const QPoint &pos);
@@ -91,6 +95,7 @@ private:
     DiskSpaceMonDialog *m_diskSpaceMonDialog = nullptr; // Owned by this widget.
     QLabel *m_missingEventsLabel = nullptr; // Owned by this widget.
     QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; renewed at every load.
+    ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 
     bool m_serviceRunning = false; // the last shown service state
     bool m_firstStatusUpdate = true; // per page, so that every new page shows its state
@@ -98,6 +103,7 @@ private:
     bool m_rebootPending = false; // the notification methods changed
     bool m_notificationRebootPending = false; // the notification files were handed to the users
     bool m_reloading = false;
+    bool m_settingsFileDamaged = false; // the last load could not read the settings file whole
 
     QHash<QString, QString> m_filesToDelete; // file key -> system path (not placed)
     QHash<QString, QStringList> m_pendingFiles; // file identifier -> lines

@@ -1,6 +1,7 @@
 // Loading, saving and applying.
 #include "quoradminevents.h"
 
+#include "editors/problemsmessage.h"
 #include "model/abstractwriter.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventswriter.h"
@@ -35,6 +36,22 @@ bool eventSettingsPresent()
     const QDir dir(Paths::placed(Paths::EventSettingsDir));
     return dir.exists() && !dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
 }
+
+// Keeps what stands at a system path beside it under a free name
+// "<path>.unreadable[.<n>]". A regular file is copied; what cannot be (a FIFO,
+// a folder, a link loop) is moved. The system path of the copy, or empty when
+// it could not be made.
+QString keepAside(const QString &systemPath)
+{
+    const QString base = systemPath + QLatin1String(".unreadable");
+    QString aside = base;
+    for (int n = 1; QFileInfo(Paths::placed(aside)).exists() || QFileInfo(Paths::placed(aside)).isSymLink(); ++n) {
+        aside = base + QLatin1Char('.') + QString::number(n);
+    }
+    const QString placed = Paths::placed(systemPath);
+    const bool kept = QFileInfo(placed).isFile() ? QFile::copy(placed, Paths::placed(aside)) : QDir().rename(placed, Paths::placed(aside));
+    return kept ? aside : QString();
+}
 }
 
 void QuorAdminEvents::load()
@@ -56,6 +73,8 @@ void QuorAdminEvents::load()
 
     SingleEventsParser parser(Paths::placed(Paths::EventsFile));
     EventTreeItem *tree = parser.parse();
+    m_problems->setProblems(parser.errorString());
+    m_settingsFileDamaged = parser.damaged();
     std::unique_ptr<EventTreeItem> savedTree = tree->clone();
     m_currentModel->setRoot(tree);
     m_savedModel->setRoot(savedTree.release());
@@ -84,8 +103,37 @@ void QuorAdminEvents::load()
     Q_EMIT changed(false);
 }
 
+bool QuorAdminEvents::mayReplaceSettingsFile()
+{
+    const QString path = Paths::EventsFile;
+    const QFileInfo onDisk(Paths::placed(path));
+    if (!m_settingsFileDamaged || !(onDisk.exists() || onDisk.isSymLink())) {
+        return true;
+    }
+    const auto answer = QMessageBox::question(this,
+                                              i18n("Warning!"),
+                                              i18n("The file %1 could not be read whole (see the message above the events).\n"
+                                                   "Apply replaces it with the settings shown; a copy of the present file is kept beside it.\n"
+                                                   "Replace it?",
+                                                   path),
+                                              QMessageBox::Yes | QMessageBox::No,
+                                              QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        return false;
+    }
+    if (keepAside(path).isEmpty()) {
+        QMessageBox::critical(this, i18n("Error"), i18n("No copy of the file %1 could be kept; it was not replaced.", path), QMessageBox::Ok);
+        return false;
+    }
+    m_settingsFileDamaged = false;
+    return true;
+}
+
 void QuorAdminEvents::save()
 {
+    if (!mayReplaceSettingsFile()) {
+        return;
+    }
     ConfigSnapshot::take();
     // The syslog-ng files of this Apply are checked together with the rest of
     // the folder before any of them is used; a refused set leaves every file

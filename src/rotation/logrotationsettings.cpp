@@ -2,6 +2,7 @@
 
 #include "ui_logrotationsettings.h"
 
+#include "editors/problemsmessage.h"
 #include "logrotateparser.h"
 #include "model/treeitem.h"
 #include "platform/checkedwrite.h"
@@ -76,6 +77,8 @@ LogRotationSettings::LogRotationSettings(QWidget *parent)
     , ui(std::make_unique<Ui::LogRotationSettings>())
 {
     ui->setupUi(this);
+    m_problems = new ProblemsMessage(this);
+    ui->verticalLayout_2->insertWidget(0, m_problems);
     const std::pair<QString, QString> periods[] = {
         {QStringLiteral("daily"), i18n("day")},
         {QStringLiteral("weekly"), i18n("week")},
@@ -119,7 +122,10 @@ void LogRotationSettings::load()
     LogRotateParser parser(Paths::placed(Paths::LogRotateFile));
     m_tree.reset(parser.parse());
     ui->_settingsPanel->setEnabled(m_tree != nullptr);
-    ui->_settingsPanel->setToolTip(parser.errorString());
+    const QString error = parser.errorString();
+    ui->_settingsPanel->setToolTip(error);
+    // The reader names the file in every problem but a missing or empty one.
+    m_problems->setProblems(error.isEmpty() || error.startsWith(parser.filePath()) ? error : i18n("%1: %2", QString(Paths::LogRotateFile), error));
     const TreeItem *block = m_tree ? m_tree->child(0) : nullptr;
     if (!block) {
         return;

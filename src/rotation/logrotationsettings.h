@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class ProblemsMessage;
 class TreeItem;
 
 namespace Ui
@@ -49,4 +50,5 @@ private:
     std::unique_ptr<Ui::LogRotationSettings> ui;
     std::unique_ptr<TreeItem> m_tree; // Null when the file was empty or unreadable.
     Shown m_loaded; // as load() left the controls
+    ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 };

@@ -7,6 +7,7 @@
 #include "commonwriter.h"
 #include "destinationsmodel.h"
 #include "editors/fileeditor.h"
+#include "editors/problemsmessage.h"
 #include "filedestination.h"
 #include "model/treeitem.h"
 #include "platform/checkedwrite.h"
@@ -21,10 +22,20 @@
 
 namespace
 {
-std::unique_ptr<TreeItem> readCommonFile()
+struct CommonFile {
+    std::unique_ptr<TreeItem> tree;
+    QString problems; // empty when the file was read whole or is missing
+    bool damaged = false; // the tree does not hold the whole file
+};
+
+CommonFile readCommonFile()
 {
     CommonSettingsParser parser(Paths::placed(Paths::CommonSyslogNgFile));
-    return std::unique_ptr<TreeItem>(parser.parse());
+    CommonFile file;
+    file.tree.reset(parser.parse());
+    file.damaged = parser.damaged();
+    file.problems = file.damaged ? parser.errorString() : QString();
+    return file;
 }
 }
 
@@ -33,6 +44,8 @@ DestinationsSettings::DestinationsSettings(QWidget *parent)
     , ui(std::make_unique<Ui::DestinationsSettings>())
 {
     ui->setupUi(this);
+    m_problems = new ProblemsMessage(this);
+    ui->verticalLayout->insertWidget(0, m_problems);
     m_model = new DestinationsModel(this);
     ui->destinationsView->setModel(m_model);
     connect(m_model, &DestinationsModel::modelReset, ui->destinationsView, &QTableView::resizeColumnsToContents);
@@ -66,15 +79,23 @@ DestinationsSettings::~DestinationsSettings() = default;
 
 void DestinationsSettings::load()
 {
-    m_model->setRoot(readCommonFile());
+    CommonFile file = readCommonFile();
+    m_problems->setProblems(file.problems);
+    m_model->setRoot(std::move(file.tree));
     refreshExistingNames();
     updateRemoveButtonState();
 }
 
 bool DestinationsSettings::save()
 {
+    CommonFile file = readCommonFile();
+    if (file.damaged) {
+        // Written from what could be read, the file would lose the rest.
+        QMessageBox::critical(this, i18n("Error"), i18n("The destinations are not written: %1", file.problems));
+        return false;
+    }
     DestinationsModel onDisk;
-    onDisk.setRoot(readCommonFile());
+    onDisk.setRoot(std::move(file.tree));
     if (onDisk.sameContent(*m_model)) {
         return true;
     }
