@@ -143,7 +143,7 @@ status=0
 play "$work/broken.tar.gz" || status=$?
 check "refused archive: the play fails" [ "$status" != 0 ]
 check "refused archive: the play stops at --check" in_log "velta-event-config-manager --check failed"
-check "refused archive: syslog-ng's message is shown" in_log "syntax error"
+check "refused archive: syslog-ng's message is shown" in_log "syntax error, unexpected '}'"
 check "refused archive: the host's files are unchanged" same_as_before
 check "refused archive: no service restarted" [ "$(restarts)" = "$restarts_before" ]
 check "refused archive: the staging folder is removed" staging_removed
