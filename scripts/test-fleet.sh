@@ -8,16 +8,22 @@
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
-if ! dpkg-query -W -f='${Status}' ansible-core 2>/dev/null | grep -q "ok installed"; then
+# python3-apt for the role's apt tasks.
+missing=()
+for package in ansible-core python3-apt; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends ansible-core > /dev/null
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
 fi
 deb=${DEB:-}
 if [ -z "$deb" ]; then
     bash "$source_dir/scripts/build-deb.sh"
     deb=$(ls "$source_dir"/build-deb/quor-admin-events_*.deb)
 fi
+deb=$(realpath "$deb")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -111,6 +117,22 @@ check "check mode: no service restarted" [ "$(restarts)" = 0 ]
 check "check mode: the staging folder is removed" staging_removed
 cp "$work/play.log" "$work/check.log"
 
+# --- Check mode with the package file: the install is looked into, not done.
+installed() {
+    dpkg-query -W -f='${Status} ${Version}' quor-admin-events 2>/dev/null || true
+}
+installed_before=$(installed)
+expected=changed
+[ "$installed_before" = "install ok installed $(dpkg-deb -f "$deb" Version)" ] && expected=ok
+status=0
+play "$work/reference.tar.gz" --check -e quor_admin_events_install_package=true -e quor_admin_events_package_deb="$deb" || status=$?
+check "check mode with the package file: the play succeeds" [ "$status" = 0 ]
+check "check mode with the package file: the install is reported" \
+    grep -qx "$expected: \[localhost\]" <(grep -A1 'Install quor-admin-events from the package file' "$work/play.log")
+check "check mode with the package file: nothing is installed" [ "$(installed)" = "$installed_before" ]
+check "check mode with the package file: the host's files are unchanged" same_as_before
+cp "$work/play.log" "$work/package.log"
+
 # --- First run: the host's files become the archive's, the services restart.
 status=0
 play "$work/reference.tar.gz" || status=$?
@@ -150,7 +172,7 @@ check "refused archive: the staging folder is removed" staging_removed
 cp "$work/play.log" "$work/broken.log"
 
 if [ "$failed" != 0 ]; then
-    for log in check first second broken; do
+    for log in check package first second broken; do
         echo "===== ansible-playbook output: $log"
         cat "$work/$log.log"
     done
