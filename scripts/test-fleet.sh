@@ -47,6 +47,15 @@ plugins=$work/package/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/qt5/plug
 modules=$(QT_PLUGIN_PATH=$plugins QT_QPA_PLATFORM=offscreen timeout 60 kcmshell5 --list 2>/dev/null)
 check "kcmshell5 --list with the packaged plugin path lists the module" grep -q '^quor-admin-events ' <<< "$modules"
 manager=$work/package/usr/sbin/velta-event-config-manager
+for file in usr/sbin/velta-event-config-manager usr/bin/quor-wmfunc \
+    usr/share/man/man8/velta-event-config-manager.8.gz usr/share/man/man1/quor-wmfunc.1.gz \
+    usr/share/doc/quor-admin-events/copyright usr/share/doc/quor-admin-events/changelog.gz; do
+    check "the package holds /$file" [ -s "$work/package/$file" ]
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in syslog-ng-core logrotate kde-cli-tools sudo libarchive13 libkf5configwidgets5 libqt5widgets5; do
+    check "the package depends on $package" grep -qE "(^|, )$package( |,|$)" <<< "$depends"
+done
 
 # --- A reference machine whose configuration differs from the sample system.
 reference=$work/reference
