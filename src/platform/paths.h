@@ -8,22 +8,31 @@
 // root named by QUOR_ADMIN_EVENTS_ROOT (the real "/" when unset or empty).
 namespace Paths
 {
-inline constexpr QLatin1String EventSettingsDir("/usr/share/syslog-ng-mod-velta/event-settings");
-inline constexpr QLatin1String EventsFile("/etc/velta-syslog.conf");
-inline constexpr QLatin1String AuditRulesFile("/etc/audit/rules.d/velta-syslog.rules");
-inline constexpr QLatin1String EventsDictionary("/etc/quor-admin-events/eventsdictionary.json");
-inline constexpr QLatin1String AuditTypeStore("/var/lib/quor-admin-events/audit-types");
-inline constexpr QLatin1String SyslogNgConfDir("/etc/syslog-ng/conf.d");
-inline constexpr QLatin1String CommonSyslogNgFile("/etc/syslog-ng/conf.d/mod-velta.conf");
-inline constexpr QLatin1String PerEventFilePrefix("/etc/syslog-ng/conf.d/mod-velta-");
-inline constexpr QLatin1String NotificationCatalogueDir("/usr/share/knotifications5/");
-inline constexpr QLatin1String RootNotifyrc("/root/.config/velta-event-watcher.notifyrc");
-inline constexpr QLatin1String HomeDir("/home");
-inline constexpr QLatin1String QmxHomeDir("/home/.qmx");
-inline constexpr QLatin1String LogRotateFile("/etc/logrotate.d/syslog-ng-mod-velta");
-inline constexpr QLatin1String MainEventLog("/dorvex/log/velta/events");
-inline constexpr QLatin1String WmFuncTool("/usr/bin/quor-wmfunc");
-inline constexpr QLatin1String ConfigManagerTool("/usr/sbin/velta-event-config-manager");
+// A constant text of fixed length: QLatin1String(const char *) counts with
+// strlen, which not every compiler evaluates at compile time.
+template<int N>
+constexpr QLatin1String latin1(const char (&text)[N])
+{
+    return QLatin1String(text, N - 1);
+}
+
+inline constexpr QLatin1String EventSettingsDir = latin1("/usr/share/syslog-ng-mod-velta/event-settings");
+inline constexpr QLatin1String EventsFile = latin1("/etc/velta-syslog.conf");
+inline constexpr QLatin1String AuditRulesFile = latin1("/etc/audit/rules.d/velta-syslog.rules");
+inline constexpr QLatin1String EventsDictionary = latin1("/etc/quor-admin-events/eventsdictionary.json");
+inline constexpr QLatin1String AuditTypeStore = latin1("/var/lib/quor-admin-events/audit-types");
+inline constexpr QLatin1String SnapshotDir = latin1("/var/lib/quor-admin-events/snapshots");
+inline constexpr QLatin1String SyslogNgConfDir = latin1("/etc/syslog-ng/conf.d");
+inline constexpr QLatin1String CommonSyslogNgFile = latin1("/etc/syslog-ng/conf.d/mod-velta.conf");
+inline constexpr QLatin1String PerEventFilePrefix = latin1("/etc/syslog-ng/conf.d/mod-velta-");
+inline constexpr QLatin1String NotificationCatalogueDir = latin1("/usr/share/knotifications5/");
+inline constexpr QLatin1String RootNotifyrc = latin1("/root/.config/velta-event-watcher.notifyrc");
+inline constexpr QLatin1String HomeDir = latin1("/home");
+inline constexpr QLatin1String QmxHomeDir = latin1("/home/.qmx");
+inline constexpr QLatin1String LogRotateFile = latin1("/etc/logrotate.d/syslog-ng-mod-velta");
+inline constexpr QLatin1String MainEventLog = latin1("/dorvex/log/velta/events");
+inline constexpr QLatin1String WmFuncTool = latin1("/usr/bin/quor-wmfunc");
+inline constexpr QLatin1String ConfigManagerTool = latin1("/usr/sbin/velta-event-config-manager");
 
 // The system root: QUOR_ADMIN_EVENTS_ROOT without trailing "/", or empty for "/".
 QString systemRoot();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/paths.h"
+
 #include <QAbstractTableModel>
 #include <QLatin1String>
 #include <QMap>
@@ -15,7 +17,7 @@ class DestinationsModel : public QAbstractTableModel
     Q_OBJECT
 public:
     // The destination of the event records themselves; it can never be removed.
-    static constexpr QLatin1String DefaultDestination{"velta_json_dst"};
+    static constexpr QLatin1String DefaultDestination = Paths::latin1("velta_json_dst");
 
     explicit DestinationsModel(QObject *parent = nullptr);
     ~DestinationsModel() override;

@@ -96,7 +96,7 @@ const QMap<QString, QByteArray> &configuredFiles()
         {QString(Paths::CommonSyslogNgFile), "destination velta_json_dst {\n    file(\"/dorvex/log/velta/events\");\n};\n"},
         {QString(Paths::PerEventFilePrefix) + QLatin1String("USER-LOGIN.conf"), "filter velta_user_login { match(\"USER_LOGIN\"); };\n"},
         {QString(Paths::PerEventFilePrefix) + QLatin1String("FILE-OPEN.conf"), "filter velta_file_open { match(\"FILE_OPEN\"); };\n"},
-        {QString(Paths::LogRotateFile), "/dorvex/log/velta/events {\n    rotate 5\n    size 100M\n}\n"},
+        {QString(Paths::LogRotateFile), "/dorvex/log/velta/events {\n    rotate 5\n    size 100M\n    missingok\n}\n"},
         {QString(Paths::RootNotifyrc), "[Event/userLogin]\nAction=Popup\n"},
     };
     return files;

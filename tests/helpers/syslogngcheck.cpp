@@ -1,6 +1,6 @@
 #include "syslogngcheck.h"
 
-#include "platform/process.h"
+#include "platform/configcheck.h"
 #include "testroot.h"
 
 #include <QFile>
@@ -19,16 +19,9 @@ QString writeSyslogNgConfig(const TestRoot &root)
 
 bool syslogNgAccepts(const TestRoot &root, QString *errors)
 {
-    // Syntax checking writes nothing today; any state file would stay in the root.
-    const Process::Result result = Process::run(QStringLiteral("syslog-ng"),
-                                                {QStringLiteral("--syntax-only"),
-                                                 QLatin1String("--cfgfile=") + writeSyslogNgConfig(root),
-                                                 QLatin1String("--persist-file=") + root.placed(QStringLiteral("/test/syslog-ng.persist")),
-                                                 QLatin1String("--pidfile=") + root.placed(QStringLiteral("/test/syslog-ng.pid")),
-                                                 QLatin1String("--control=") + root.placed(QStringLiteral("/test/syslog-ng.ctl"))},
-                                                30000);
+    const ConfigCheck::Result check = ConfigCheck::syslogNg(root.placed(QStringLiteral("/etc/syslog-ng/conf.d")));
     if (errors) {
-        *errors = QString::fromUtf8(result.output);
+        *errors = check.message;
     }
-    return result.finished && result.exitCode == 0;
+    return check.accepted;
 }

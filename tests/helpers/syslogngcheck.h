@@ -7,6 +7,6 @@ class TestRoot;
 // "*.conf" of the root's "/etc/syslog-ng/conf.d"; returns its placed path.
 QString writeSyslogNgConfig(const TestRoot &root);
 
-// Runs the real "syslog-ng --syntax-only" on that main configuration. On
-// refusal, errors gets what syslog-ng said.
+// Runs the real "syslog-ng --syntax-only" on a main configuration that includes
+// the root's "/etc/syslog-ng/conf.d". On refusal, errors gets what syslog-ng said.
 bool syslogNgAccepts(const TestRoot &root, QString *errors = nullptr);

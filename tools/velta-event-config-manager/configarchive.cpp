@@ -250,48 +250,14 @@ bool exportTo(const QString &archivePath, QString *errorText)
     return true;
 }
 
-bool importFrom(const QString &archivePath, QString *errorText)
+bool read(const QString &archivePath, Files *files, QString *errorText)
 {
     std::vector<Entry> entries;
     if (!readArchive(archivePath, &entries, errorText)) {
         return false;
     }
-
-    // Every new content goes to a temporary file first; nothing is replaced
-    // until all of them were written.
-    std::vector<std::unique_ptr<QSaveFile>> files;
-    QSet<QString> imported;
-    for (const Entry &entry : entries) {
-        const QString target = placedEntry(entry.name);
-        const QFileInfo info(target);
-        if (info.exists() && !info.isFile()) {
-            return fail(errorText, QStringLiteral("%1: exists and is not a regular file").arg(target));
-        }
-        if (!QDir().mkpath(info.absolutePath())) {
-            return fail(errorText, QStringLiteral("%1: cannot create the directory").arg(info.absolutePath()));
-        }
-        auto file = std::make_unique<QSaveFile>(target);
-        if (!file->open(QIODevice::WriteOnly) || file->write(entry.data) != entry.data.size()) {
-            return fail(errorText, QStringLiteral("%1: %2").arg(target, file->errorString()));
-        }
-        files.push_back(std::move(file));
-        imported.insert(entry.name);
-    }
-    QStringList failed;
-    for (const auto &file : files) {
-        if (!file->commit()) {
-            failed << QStringLiteral("%1: %2").arg(file->fileName(), file->errorString());
-        }
-    }
-    // The archive's notified events are the ones wanted: drop the others.
-    const QStringList perEvent = presentPerEventNames();
-    for (const QString &name : perEvent) {
-        if (!imported.contains(name) && !QFile::remove(placedEntry(name))) {
-            failed << QStringLiteral("%1: cannot remove").arg(placedEntry(name));
-        }
-    }
-    if (!failed.isEmpty()) {
-        return fail(errorText, failed.join(QLatin1Char('\n')));
+    for (Entry &entry : entries) {
+        files->insert(entry.name, std::move(entry.data));
     }
     return true;
 }

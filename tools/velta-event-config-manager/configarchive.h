@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -8,6 +10,9 @@
 // leading "/" ("etc/velta-syslog.conf").
 namespace ConfigArchive
 {
+// Entry name -> content.
+using Files = QMap<QString, QByteArray>;
+
 // Whether an archive entry name is one of the managed files.
 bool isManagedName(const QString &name);
 
@@ -17,8 +22,7 @@ QStringList presentNames();
 // Writes the present managed files into the archive at archivePath (replaced whole).
 bool exportTo(const QString &archivePath, QString *errorText);
 
-// Checks the whole archive first; only when every entry is a managed regular
-// file within the limits are the files replaced, and per-event files the
-// archive does not hold removed. A refused archive changes nothing.
-bool importFrom(const QString &archivePath, QString *errorText);
+// Reads the whole archive at archivePath: true only when every entry is a
+// managed regular file within the limits.
+bool read(const QString &archivePath, Files *files, QString *errorText);
 } // namespace ConfigArchive

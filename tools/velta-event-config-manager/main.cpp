@@ -1,9 +1,198 @@
 #include "configarchive.h"
+#include "configimport.h"
+#include "snapshotstore.h"
 
+#include "platform/paths.h"
+#include "platform/process.h"
+
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
+#include <algorithm>
+
 #include <sys/stat.h>
+
+namespace
+{
+// Exit statuses beyond 0 (done, or nothing would change) and 1 (refused or failed).
+constexpr int UsageError = 2;
+constexpr int WouldChange = 3;
+
+constexpr int RestartTimeoutMs = 120000;
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int failure(const QString &text)
+{
+    err() << text << Qt::endl;
+    return 1;
+}
+
+// "ok", or why the restart failed.
+QString restart(const QString &unit)
+{
+    const Process::Result result = Process::run(QStringLiteral("sudo"), {QStringLiteral("systemctl"), QStringLiteral("restart"), unit}, RestartTimeoutMs);
+    const QString printed = QString::fromLocal8Bit(result.output).trimmed();
+    if (!result.started) {
+        return QStringLiteral("failed: sudo could not be started");
+    }
+    if (!result.finished) {
+        return QStringLiteral("failed: no answer within %1 s").arg(RestartTimeoutMs / 1000);
+    }
+    if (result.exitCode != 0) {
+        return QStringLiteral("failed: exit status %1%2").arg(result.exitCode).arg(printed.isEmpty() ? QString() : QLatin1String(": ") + printed);
+    }
+    return QStringLiteral("ok");
+}
+
+// The units that read the changed files.
+QStringList unitsToRestart(const QStringList &changed)
+{
+    QStringList units;
+    const bool syslogNg = std::any_of(changed.cbegin(), changed.cend(), [](const QString &path) {
+        return path == Paths::EventsFile || path.startsWith(Paths::SyslogNgConfDir + QLatin1Char('/'));
+    });
+    if (syslogNg) {
+        units << QStringLiteral("syslog-ng");
+    }
+    if (changed.contains(Paths::AuditRulesFile)) {
+        units << QStringLiteral("auditd");
+    }
+    return units;
+}
+
+struct ImportOptions {
+    bool json = false;
+    bool restartIfChanged = false;
+};
+
+// Reads, checks and compares an archive: what an import of it would change.
+bool prepare(const QString &archivePath, ConfigArchive::Files *files, ConfigImport::Plan *plan, QString *errorText)
+{
+    return ConfigArchive::read(archivePath, files, errorText) && ConfigImport::plan(*files, plan, errorText) && ConfigImport::check(*files, *plan, errorText);
+}
+
+int importArchive(const QString &archivePath, const ImportOptions &options)
+{
+    ConfigArchive::Files files;
+    ConfigImport::Plan plan;
+    QString errorText;
+    QStringList changed;
+    bool ok = prepare(archivePath, &files, &plan, &errorText);
+    if (ok && !plan.empty()) {
+        // The state before the import can be gone back to.
+        QString snapshotError;
+        if (!SnapshotStore::take(&snapshotError)) {
+            err() << "warning: no snapshot of the current configuration: " << snapshotError << Qt::endl;
+        }
+        QStringList notPutBack;
+        ok = ConfigImport::apply(plan, &errorText, &notPutBack);
+        for (const QString &path : std::as_const(notPutBack)) {
+            changed << Paths::unplaced(path);
+        }
+        if (ok) {
+            for (const ConfigImport::Change &change : plan) {
+                changed << ConfigImport::systemPath(change.name);
+            }
+        }
+    }
+
+    QJsonObject summary{{QStringLiteral("changed"), !changed.isEmpty()}, {QStringLiteral("files"), QJsonArray::fromStringList(changed)}};
+    bool restartsOk = true;
+    if (ok && options.restartIfChanged) {
+        QJsonObject restarted;
+        const QStringList units = unitsToRestart(changed);
+        for (const QString &unit : units) {
+            const QString result = restart(unit);
+            restarted.insert(unit, result);
+            if (result != QLatin1String("ok")) {
+                restartsOk = false;
+                err() << "systemctl restart " << unit << ": " << result << Qt::endl;
+            }
+        }
+        if (!restarted.isEmpty()) {
+            summary.insert(QStringLiteral("restarted"), restarted);
+        }
+    }
+    if (!ok) {
+        summary.insert(QStringLiteral("error"), errorText);
+        err() << errorText << Qt::endl;
+    }
+    if (options.json) {
+        QTextStream(stdout) << QJsonDocument(summary).toJson(QJsonDocument::Compact) << Qt::endl;
+    }
+    return ok && restartsOk ? 0 : 1;
+}
+
+int checkArchive(const QString &archivePath)
+{
+    ConfigArchive::Files files;
+    ConfigImport::Plan plan;
+    QString errorText;
+    return prepare(archivePath, &files, &plan, &errorText) ? 0 : failure(errorText);
+}
+
+int diffArchive(const QString &archivePath)
+{
+    ConfigArchive::Files files;
+    ConfigImport::Plan plan;
+    QString errorText;
+    QByteArray text;
+    if (!ConfigArchive::read(archivePath, &files, &errorText) || !ConfigImport::plan(files, &plan, &errorText)
+        || !ConfigImport::diff(plan, &text, &errorText)) {
+        return failure(errorText);
+    }
+    QTextStream(stdout) << text;
+    return plan.empty() ? 0 : WouldChange;
+}
+
+// One line per snapshot: name, local time taken, and the files that differ
+// from the system's now (those a restore would change), tab-separated.
+int listSnapshots()
+{
+    QTextStream out(stdout);
+    const QStringList names = SnapshotStore::names();
+    for (const QString &name : names) {
+        ConfigArchive::Files files;
+        ConfigImport::Plan plan;
+        QString errorText;
+        if (!ConfigArchive::read(SnapshotStore::path(name), &files, &errorText) || !ConfigImport::plan(files, &plan, &errorText)) {
+            err() << name << ": " << errorText << Qt::endl;
+            continue;
+        }
+        QStringList differing;
+        for (const ConfigImport::Change &change : plan) {
+            differing << ConfigImport::systemPath(change.name);
+        }
+        out << name << '\t' << SnapshotStore::takenAt(name).toLocalTime().toString(Qt::ISODate) << '\t' << differing.join(QLatin1Char(' ')) << '\n';
+    }
+    return 0;
+}
+
+int takeSnapshot()
+{
+    QString errorText;
+    return SnapshotStore::take(&errorText) ? 0 : failure(errorText);
+}
+
+int restoreSnapshot(const QString &name, const ImportOptions &options)
+{
+    const QString path = SnapshotStore::path(name);
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        return failure(QStringLiteral("%1: no such snapshot").arg(name));
+    }
+    return importArchive(path, options);
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -11,18 +200,62 @@ int main(int argc, char *argv[])
     // Files we create are system configuration: never group or world writable.
     umask(022);
 
-    const QStringList arguments = app.arguments().mid(1);
-    QTextStream err(stderr);
-    if (arguments.size() != 2 || (arguments.at(0) != QLatin1String("-o") && arguments.at(0) != QLatin1String("-i")) || arguments.at(1).isEmpty()) {
-        err << "usage: velta-event-config-manager -o ARCHIVE | -i ARCHIVE\n";
-        return 2;
+    const QCommandLineOption exportOption(QStringLiteral("o"), QStringLiteral("Export the configuration into ARCHIVE."), QStringLiteral("ARCHIVE"));
+    const QCommandLineOption importOption(QStringLiteral("i"), QStringLiteral("Import the configuration from ARCHIVE."), QStringLiteral("ARCHIVE"));
+    const QCommandLineOption checkOption(QStringLiteral("check"),
+                                         QStringLiteral("Check ARCHIVE and whether syslog-ng and logrotate accept its files; change nothing."),
+                                         QStringLiteral("ARCHIVE"));
+    const QCommandLineOption diffOption(QStringLiteral("diff"),
+                                        QStringLiteral("Show what an import of ARCHIVE would change; exit status 3 when something would."),
+                                        QStringLiteral("ARCHIVE"));
+    const QCommandLineOption snapshotOption(QStringLiteral("snapshot"), QStringLiteral("Keep the current configuration as a snapshot."));
+    const QCommandLineOption listOption(QStringLiteral("list-snapshots"), QStringLiteral("List the snapshots with the files that differ from today's."));
+    const QCommandLineOption restoreOption(QStringLiteral("restore"), QStringLiteral("Restore the snapshot NAME as an import does."), QStringLiteral("NAME"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("With -i or --restore: print a JSON summary."));
+    const QCommandLineOption restartOption(QStringLiteral("restart-if-changed"),
+                                           QStringLiteral("With -i or --restore: restart syslog-ng and auditd when their files changed."));
+    QCommandLineParser parser;
+    parser.addOptions({exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, jsonOption, restartOption});
+
+    const QList<QCommandLineOption> verbs{exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption};
+    const auto isSet = [&parser](const QCommandLineOption &option) {
+        return parser.isSet(option);
+    };
+    const bool parsed = parser.parse(app.arguments()) && parser.positionalArguments().isEmpty();
+    const bool oneVerb = parsed && std::count_if(verbs.cbegin(), verbs.cend(), isSet) == 1;
+    const bool importing = parsed && (parser.isSet(importOption) || parser.isSet(restoreOption));
+    const bool valueGiven = std::all_of(verbs.cbegin(), verbs.cend(), [&parser](const QCommandLineOption &option) {
+        return option.valueName().isEmpty() || !parser.isSet(option) || !parser.value(option).isEmpty();
+    });
+    if (!oneVerb || !valueGiven || ((parser.isSet(jsonOption) || parser.isSet(restartOption)) && !importing)) {
+        if (!parser.errorText().isEmpty()) {
+            err() << parser.errorText() << '\n';
+        }
+        err() << "usage: velta-event-config-manager -o ARCHIVE | -i ARCHIVE [--json] [--restart-if-changed] | --check ARCHIVE | --diff ARCHIVE\n"
+                 "       | --snapshot | --list-snapshots | --restore NAME [--json] [--restart-if-changed]"
+              << Qt::endl;
+        return UsageError;
     }
-    QString errorText;
-    const bool ok =
-        arguments.at(0) == QLatin1String("-o") ? ConfigArchive::exportTo(arguments.at(1), &errorText) : ConfigArchive::importFrom(arguments.at(1), &errorText);
-    if (!ok) {
-        err << errorText << '\n';
-        return 1;
+
+    const ImportOptions options{parser.isSet(jsonOption), parser.isSet(restartOption)};
+    if (parser.isSet(exportOption)) {
+        QString errorText;
+        return ConfigArchive::exportTo(parser.value(exportOption), &errorText) ? 0 : failure(errorText);
     }
-    return 0;
+    if (parser.isSet(importOption)) {
+        return importArchive(parser.value(importOption), options);
+    }
+    if (parser.isSet(checkOption)) {
+        return checkArchive(parser.value(checkOption));
+    }
+    if (parser.isSet(diffOption)) {
+        return diffArchive(parser.value(diffOption));
+    }
+    if (parser.isSet(snapshotOption)) {
+        return takeSnapshot();
+    }
+    if (parser.isSet(listOption)) {
+        return listSnapshots();
+    }
+    return restoreSnapshot(parser.value(restoreOption), options);
 }

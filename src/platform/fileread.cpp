@@ -1,0 +1,96 @@
+#include "fileread.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace FileRead
+{
+namespace
+{
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+QString tooLarge(qint64 maxSize)
+{
+    return QStringLiteral("larger than %1 KiB").arg(maxSize / 1024);
+}
+
+Result readOpened(int fd, qint64 maxSize)
+{
+    Result result;
+    struct stat status;
+    if (fstat(fd, &status) != 0) {
+        result.error = systemError(errno);
+        return result;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        result.error = QStringLiteral("not a regular file");
+        return result;
+    }
+    if (status.st_size > maxSize) {
+        result.error = tooLarge(maxSize);
+        return result;
+    }
+    // The file may grow while we read; the limit holds for what is read.
+    QByteArray data;
+    data.reserve(static_cast<int>(status.st_size));
+    char chunk[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            result.error = systemError(errno);
+            return result;
+        }
+        if (got == 0) {
+            break;
+        }
+        if (data.size() + got > maxSize) {
+            result.error = tooLarge(maxSize);
+            return result;
+        }
+        data.append(chunk, static_cast<int>(got));
+    }
+    result.ok = true;
+    result.data = data;
+    return result;
+}
+
+Result readDescriptor(int fd, qint64 maxSize)
+{
+    if (fd < 0) {
+        Result result;
+        result.missing = errno == ENOENT;
+        result.error = errno == ELOOP ? QStringLiteral("a symbolic link") : systemError(errno);
+        return result;
+    }
+    Result result = readOpened(fd, maxSize);
+    ::close(fd);
+    return result;
+}
+}
+
+Result regular(const QString &path, qint64 maxSize)
+{
+    return readDescriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), maxSize);
+}
+
+Result regularAt(int dirFd, const QByteArray &name, qint64 maxSize)
+{
+    return readDescriptor(::openat(dirFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW), maxSize);
+}
+
+QString describe(const QString &path, const Result &result)
+{
+    return path + QLatin1String(": ") + result.error;
+}
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Reads files that someone else may have written without trusting them: only
+// regular files are read (a FIFO or device in their place never blocks the
+// reader) and never more than a limit no real configuration reaches.
+namespace FileRead
+{
+inline constexpr qint64 ConfigLimit = 16 * 1024 * 1024; // syslog-ng and logrotate files, archives' entries
+inline constexpr qint64 SmallFileLimit = 4 * 1024 * 1024; // one event file, a notification file, a dictionary
+
+struct Result {
+    bool ok = false;
+    bool missing = false; // the file does not exist (not an error for most readers)
+    QByteArray data;
+    QString error; // the reason, without the path: "not a regular file", "larger than 16 MiB", strerror
+};
+
+// Opens path, following links: for files in folders only root can change.
+Result regular(const QString &path, qint64 maxSize);
+
+// Opens name relative to an open directory without following a final link:
+// for files in folders a user controls, walked by the caller.
+Result regularAt(int dirFd, const QByteArray &name, qint64 maxSize);
+
+// The text "<path>: <reason>" that readers report.
+QString describe(const QString &path, const Result &result);
+}

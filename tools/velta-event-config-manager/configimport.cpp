@@ -1,0 +1,232 @@
+#include "configimport.h"
+
+#include "filetransaction.h"
+#include "platform/configcheck.h"
+#include "platform/fileread.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+namespace ConfigImport
+{
+namespace
+{
+constexpr int DiffTimeoutMs = 30000;
+
+QString entryName(const QString &systemPath)
+{
+    return systemPath.mid(1);
+}
+
+bool isPerEventName(const QString &name)
+{
+    return name.startsWith(entryName(Paths::PerEventFilePrefix)) && ConfigArchive::isManagedName(name);
+}
+
+bool isSyslogNgName(const QString &name)
+{
+    return name.startsWith(entryName(Paths::SyslogNgConfDir) + QLatin1Char('/'));
+}
+
+bool addChange(const QString &name, bool remove, const QByteArray &wanted, Plan *plan, QString *errorText)
+{
+    const QString path = Paths::placed(systemPath(name));
+    const FileRead::Result current = FileRead::regular(path, FileRead::ConfigLimit);
+    if (!current.ok && !current.missing) {
+        *errorText = FileRead::describe(path, current);
+        return false;
+    }
+    const bool unchanged = remove ? current.missing : current.ok && current.data == wanted;
+    if (unchanged) {
+        return true;
+    }
+    plan->push_back({name, current.ok, current.data, remove, wanted});
+    return true;
+}
+
+bool writeFile(const QString &path, const QByteArray &data, QString *errorText)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        *errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+// The tools name the staged copies; the administrator knows the system paths.
+QString underSystemPaths(QString message, const QString &stagedPath, const QString &systemPath)
+{
+    return message.replace(stagedPath, systemPath);
+}
+
+// The live syslog-ng folder with the planned changes laid over it.
+bool stageSyslogNg(const QString &stagedDir, const Plan &plan, QString *errorText)
+{
+    if (!QDir().mkpath(stagedDir)) {
+        *errorText = QStringLiteral("%1: cannot create the folder").arg(stagedDir);
+        return false;
+    }
+    const QDir live(Paths::placed(Paths::SyslogNgConfDir));
+    const QStringList names = live.entryList({QStringLiteral("*.conf")}, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        const FileRead::Result read = FileRead::regular(live.filePath(name), FileRead::ConfigLimit);
+        if (!read.ok) {
+            *errorText = FileRead::describe(live.filePath(name), read);
+            return false;
+        }
+        if (!writeFile(stagedDir + QLatin1Char('/') + name, read.data, errorText)) {
+            return false;
+        }
+    }
+    for (const Change &change : plan) {
+        if (!isSyslogNgName(change.name)) {
+            continue;
+        }
+        const QString staged = stagedDir + QLatin1Char('/') + QFileInfo(change.name).fileName();
+        if (change.remove && !QFile::remove(staged)) {
+            *errorText = QStringLiteral("%1: cannot remove").arg(staged);
+            return false;
+        }
+        if (!change.remove && !writeFile(staged, change.wanted, errorText)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// logrotate -d prints its whole reasoning; the errors are what matters.
+QString logrotateErrors(const QString &output)
+{
+    const QStringList lines = output.split(QLatin1Char('\n'));
+    const QStringList errors = lines.filter(QStringLiteral("error:"));
+    return errors.isEmpty() ? output : errors.join(QLatin1Char('\n'));
+}
+
+bool checkSyslogNg(const QString &stage, const Plan &plan, QString *errorText)
+{
+    const QString stagedDir = stage + QLatin1String("/conf.d");
+    if (!stageSyslogNg(stagedDir, plan, errorText)) {
+        return false;
+    }
+    const ConfigCheck::Result result = ConfigCheck::syslogNg(stagedDir);
+    if (!result.accepted) {
+        *errorText = QLatin1String("syslog-ng rejects the configuration:\n") + underSystemPaths(result.message, stagedDir, Paths::SyslogNgConfDir);
+    }
+    return result.accepted;
+}
+
+bool checkLogrotate(const QString &stage, const QByteArray &content, QString *errorText)
+{
+    const QString staged = stage + QLatin1Char('/') + QFileInfo(Paths::LogRotateFile).fileName();
+    if (!writeFile(staged, content, errorText)) {
+        return false;
+    }
+    const ConfigCheck::Result result = ConfigCheck::logrotate(staged);
+    if (!result.accepted) {
+        *errorText = QLatin1String("logrotate rejects the configuration:\n") + underSystemPaths(logrotateErrors(result.message), staged, Paths::LogRotateFile);
+    }
+    return result.accepted;
+}
+} // namespace
+
+QString systemPath(const QString &name)
+{
+    return QLatin1Char('/') + name;
+}
+
+bool plan(const ConfigArchive::Files &files, Plan *plan, QString *errorText)
+{
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (!addChange(it.key(), false, it.value(), plan, errorText)) {
+            return false;
+        }
+    }
+    // The archive's notified events are the ones wanted: the others go.
+    const QStringList present = ConfigArchive::presentNames();
+    for (const QString &name : present) {
+        if (isPerEventName(name) && !files.contains(name) && !addChange(name, true, QByteArray(), plan, errorText)) {
+            return false;
+        }
+    }
+    std::sort(plan->begin(), plan->end(), [](const Change &a, const Change &b) {
+        return a.name < b.name;
+    });
+    return true;
+}
+
+bool check(const ConfigArchive::Files &files, const Plan &plan, QString *errorText)
+{
+    QTemporaryDir stage;
+    if (!stage.isValid()) {
+        *errorText = QLatin1String("no temporary folder: ") + stage.errorString();
+        return false;
+    }
+    const bool syslogNgTouched = std::any_of(files.keyBegin(), files.keyEnd(), isSyslogNgName) || std::any_of(plan.cbegin(), plan.cend(), [](const Change &c) {
+                                     return isSyslogNgName(c.name);
+                                 });
+    if (syslogNgTouched && !checkSyslogNg(stage.path(), plan, errorText)) {
+        return false;
+    }
+    const QString rotation = entryName(Paths::LogRotateFile);
+    return !files.contains(rotation) || checkLogrotate(stage.path(), files.value(rotation), errorText);
+}
+
+bool diff(const Plan &plan, QByteArray *text, QString *errorText)
+{
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        *errorText = QLatin1String("no temporary folder: ") + scratch.errorString();
+        return false;
+    }
+    const QString nothing = QStringLiteral("/dev/null");
+    const QString before = scratch.filePath(QStringLiteral("current"));
+    const QString after = scratch.filePath(QStringLiteral("archive"));
+    for (const Change &change : plan) {
+        const QString path = systemPath(change.name);
+        if ((change.exists && !writeFile(before, change.current, errorText)) || (!change.remove && !writeFile(after, change.wanted, errorText))) {
+            return false;
+        }
+        const Process::Result result = Process::run(QStringLiteral("diff"),
+                                                    {QStringLiteral("-u"),
+                                                     QStringLiteral("--text"),
+                                                     QStringLiteral("--label"),
+                                                     change.exists ? path : nothing,
+                                                     QStringLiteral("--label"),
+                                                     change.remove ? nothing : path,
+                                                     change.exists ? before : nothing,
+                                                     change.remove ? nothing : after},
+                                                    DiffTimeoutMs,
+                                                    Process::Channels::Separate);
+        // diff exits with 1 when the files differ, as they do here.
+        if (!result.finished || result.exitCode != 1) {
+            *errorText = QStringLiteral("%1: diff failed: %2").arg(path, QString::fromLocal8Bit(result.errorOutput).trimmed());
+            return false;
+        }
+        text->append(result.output);
+    }
+    return true;
+}
+
+bool apply(const Plan &plan, QString *errorText, QStringList *notPutBack)
+{
+    FileTransaction transaction;
+    for (const Change &change : plan) {
+        const QString path = Paths::placed(systemPath(change.name));
+        if (change.remove ? !transaction.remove(path, errorText) : !transaction.replace(path, change.wanted, errorText)) {
+            return false;
+        }
+    }
+    if (!transaction.commit(errorText)) {
+        *notPutBack = transaction.notPutBack();
+        return false;
+    }
+    return true;
+}
+} // namespace ConfigImport

@@ -1,0 +1,101 @@
+#include "snapshotstore.h"
+
+#include "configarchive.h"
+#include "configimport.h"
+#include "platform/paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+namespace SnapshotStore
+{
+namespace
+{
+// UTC, so that names sort by time whatever the zone or season.
+const QString NameFormat = QStringLiteral("yyyyMMdd-HHmmss-zzz");
+const QString Suffix = QStringLiteral(".tar.gz");
+
+QString folder()
+{
+    return Paths::placed(Paths::SnapshotDir);
+}
+
+bool isSnapshotName(const QString &name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]{8}-[0-9]{6}-[0-9]{3}\\.tar\\.gz$"));
+    return pattern.match(name).hasMatch();
+}
+
+// Whether the newest snapshot holds exactly the files on the system now.
+bool newestIsCurrent()
+{
+    const QStringList all = names();
+    if (all.isEmpty()) {
+        return false;
+    }
+    ConfigArchive::Files files;
+    ConfigImport::Plan changes;
+    QString ignored; // an unreadable snapshot is simply not the current state
+    if (!ConfigArchive::read(path(all.last()), &files, &ignored) || !ConfigImport::plan(files, &changes, &ignored)) {
+        return false;
+    }
+    QStringList present = ConfigArchive::presentNames();
+    present.sort();
+    return changes.empty() && files.keys() == present;
+}
+
+void dropOldest()
+{
+    const QStringList all = names();
+    for (int i = 0; i < all.size() - Kept; ++i) {
+        QFile::remove(path(all.at(i)));
+    }
+}
+} // namespace
+
+bool take(QString *errorText)
+{
+    if (ConfigArchive::presentNames().isEmpty() || newestIsCurrent()) {
+        return true;
+    }
+    // Snapshots hold the audit rules and every setting: for root's eyes only.
+    if (!QDir().mkpath(folder()) || !QFile::setPermissions(folder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
+        *errorText = QStringLiteral("%1: cannot create the folder").arg(folder());
+        return false;
+    }
+    QDateTime when = QDateTime::currentDateTimeUtc();
+    while (QFile::exists(path(when.toString(NameFormat) + Suffix))) {
+        when = when.addMSecs(1);
+    }
+    if (!ConfigArchive::exportTo(path(when.toString(NameFormat) + Suffix), errorText)) {
+        return false;
+    }
+    dropOldest();
+    return true;
+}
+
+QStringList names()
+{
+    QStringList all = QDir(folder()).entryList({QLatin1Char('*') + Suffix}, QDir::Files, QDir::Name);
+    all.erase(std::remove_if(all.begin(),
+                             all.end(),
+                             [](const QString &name) {
+                                 return !isSnapshotName(name);
+                             }),
+              all.end());
+    return all;
+}
+
+QString path(const QString &name)
+{
+    return isSnapshotName(name) ? folder() + QLatin1Char('/') + name : QString();
+}
+
+QDateTime takenAt(const QString &name)
+{
+    QDateTime when = QDateTime::fromString(name.left(NameFormat.size()), NameFormat);
+    when.setTimeSpec(Qt::UTC);
+    return when;
+}
+} // namespace SnapshotStore

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// The last configurations, kept as export archives in the snapshot folder so
+// that an administrator can go back to one after a change went wrong.
+namespace SnapshotStore
+{
+inline constexpr int Kept = 10;
+
+// Saves the managed files as a new snapshot unless the newest one holds them
+// already, and drops the oldest beyond Kept. Nothing present, nothing saved.
+bool take(QString *errorText);
+
+// Snapshot names, oldest first.
+QStringList names();
+
+// The placed path of a snapshot, or empty when name is none of ours.
+QString path(const QString &name);
+
+// When the snapshot was taken (from its name).
+QDateTime takenAt(const QString &name);
+} // namespace SnapshotStore
