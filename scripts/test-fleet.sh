@@ -72,6 +72,12 @@ cp -a "$reference" "$broken"
 echo 'destination velta_broken_dst { file("/dorvex/log/velta/broken" };' >> "$broken/etc/syslog-ng/conf.d/mod-velta.conf"
 QUOR_ADMIN_EVENTS_ROOT=$broken "$manager" -o "$work/broken.tar.gz"
 
+# The reference with only the rotation changed: syslog-ng and auditd read none of it.
+rotation=$work/rotation
+cp -a "$reference" "$rotation"
+sed -i 's/rotate 4/rotate 6/' "$rotation/etc/logrotate.d/syslog-ng-mod-velta"
+QUOR_ADMIN_EVENTS_ROOT=$rotation "$manager" -o "$work/rotation.tar.gz"
+
 # --- The host: the sample system with the package's files, and a notification
 # file of an event the reference does not notify.
 host=$work/host
@@ -169,19 +175,30 @@ check "second run: the host's files are unchanged" same_as_before
 check "second run: no service restarted" [ "$(restarts)" = "$restarts_before" ]
 cp "$work/play.log" "$work/second.log"
 
+# --- A change that no service reads: imported, nothing restarted.
+status=0
+play "$work/rotation.tar.gz" || status=$?
+check "rotation only: the play succeeds" [ "$status" = 0 ]
+check "rotation only: reports the import" [ "$(changed_count)" = 1 ]
+check "rotation only: the logrotate file is the archive's" \
+    cmp -s "$rotation/etc/logrotate.d/syslog-ng-mod-velta" "$host/etc/logrotate.d/syslog-ng-mod-velta"
+check "rotation only: no service restarted" [ "$(restarts)" = "$restarts_before" ]
+cp "$work/play.log" "$work/rotation.log"
+snapshot > "$work/before"
+
 # --- An archive with a syslog-ng file that syslog-ng rejects.
 status=0
 play "$work/broken.tar.gz" || status=$?
 check "refused archive: the play fails" [ "$status" != 0 ]
 check "refused archive: the play stops at --check" in_log "velta-event-config-manager --check failed"
-check "refused archive: syslog-ng's message is shown" in_log "syntax error, unexpected '}'"
+check "refused archive: syslog-ng's message is shown" in_log "syntax error, unexpected '}' in /etc/syslog-ng/conf.d/mod-velta.conf"
 check "refused archive: the host's files are unchanged" same_as_before
 check "refused archive: no service restarted" [ "$(restarts)" = "$restarts_before" ]
 check "refused archive: the staging folder is removed" staging_removed
 cp "$work/play.log" "$work/broken.log"
 
 if [ "$failed" != 0 ]; then
-    for log in check package first second broken; do
+    for log in check package first second rotation broken; do
         echo "===== ansible-playbook output: $log"
         cat "$work/$log.log"
     done

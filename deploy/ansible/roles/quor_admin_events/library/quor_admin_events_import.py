@@ -28,7 +28,7 @@ options:
 
 RETURN = r"""
 files:
-  description: Files the import changed, as the manager names them.
+  description: Files the import changed, as system paths.
   type: list
   elements: str
   returned: always
@@ -45,13 +45,18 @@ from ansible.module_utils.basic import AnsibleModule
 
 DIFF_NOTHING = 0
 DIFF_CHANGES = 3
-AUDIT_FILES = ("etc/audit/rules.d/velta-syslog.rules", "var/lib/quor-admin-events/audit-types")
+EVENTS_FILE = "/etc/velta-syslog.conf"
+SYSLOG_NG_CONF_DIR = "/etc/syslog-ng/conf.d/"
+AUDIT_RULES_FILE = "/etc/audit/rules.d/velta-syslog.rules"
 
 
 def services_for(files):
-    """syslog-ng reads every managed file; auditd only the audit ones."""
-    services = ["syslog-ng"]
-    if any(name.endswith(AUDIT_FILES) for name in files):
+    """The units that read the changed files, as the manager's
+    --restart-if-changed picks them (the logrotate file needs none)."""
+    services = []
+    if any(name == EVENTS_FILE or name.startswith(SYSLOG_NG_CONF_DIR) for name in files):
+        services.append("syslog-ng")
+    if AUDIT_RULES_FILE in files:
         services.append("auditd")
     return services
 
@@ -102,7 +107,7 @@ def main():
         files = [str(name) for name in summary.get("files", [])]
     except (ValueError, KeyError, TypeError) as error:
         module.fail_json(msg="velta-event-config-manager -i --json printed no summary: %s" % error, stdout=out, stderr=err)
-    result.update(changed=changed, files=files, services=services_for(files) if changed else [])
+    result.update(changed=changed, files=files, services=services_for(files))
     module.exit_json(**result)
 
 
