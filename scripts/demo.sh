@@ -3,7 +3,7 @@
 # as root). The sample system lives in demo-root/: the module reads and writes
 # only there, and its service commands go to a stand-in for sudo that keeps the
 # demo's own service state. Without a display it runs under Xvfb and saves a
-# screenshot to demo-root/demo.png.
+# screenshot to demo-root/demo.png, and one of its Help to demo-root/demo-help.png.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 bash "$source_dir/scripts/install-deps.sh"
@@ -34,20 +34,32 @@ export QUOR_FAKE_LOG=$root/demo/commands.log
 export QUOR_FAKE_UNITS=$root/demo/running-units
 export PATH=$source_dir/tests/fakebin:$PATH
 export QT_PLUGIN_PATH=$build_dir/bin
+# Help opens help:/ + the module's "X-DocPath", found among the data directories.
+cmake -DCMAKE_INSTALL_PREFIX="$build_dir/demo-install" -P "$build_dir/doc/cmake_install.cmake" > /dev/null
+export XDG_DATA_DIRS=$build_dir/demo-install/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec kcmshell5 quor-admin-events
 fi
-echo "No display: opening the module under Xvfb for a screenshot."
+echo "No display: opening the module under Xvfb for screenshots of it and of its Help."
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     kcmshell5 quor-admin-events &
     pid=$!
     for i in $(seq 1 150); do
-        xdotool search --onlyvisible --pid "$pid" > /dev/null 2>&1 && break
+        window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && break
         sleep 0.2
     done
     sleep 2
     import -window root "$0"
+    # Alt+H is the Help button (English texts); it opens the handbook in KHelpCenter.
+    [ -n "$window" ] && xdotool windowfocus "$window" && xdotool key alt+h
+    for i in $(seq 1 150); do
+        xdotool search --onlyvisible --class khelpcenter > /dev/null 2>&1 && break
+        sleep 0.2
+    done
+    sleep 3
+    import -window root "$1"
     kill "$pid"
-' "$root/demo.png"
-echo "Screenshot: $root/demo.png"
+' "$root/demo.png" "$root/demo-help.png"
+echo "Screenshots: $root/demo.png, $root/demo-help.png"

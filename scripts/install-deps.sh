@@ -6,7 +6,8 @@ packages=(
     qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
     libkf5configwidgets-dev libkf5coreaddons-dev libkf5i18n-dev libkf5config-dev
     libarchive-dev gettext
-    kde-cli-tools breeze-icon-theme
+    libkf5doctools-dev kdoctools5 docbook-xml docbook-xsl
+    kde-cli-tools breeze-icon-theme khelpcenter
     xvfb xauth xdotool imagemagick dbus dbus-x11
     syslog-ng-core syslog-ng-mod-python logrotate tar gzip
 )

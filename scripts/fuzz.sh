@@ -1,0 +1,46 @@
+#!/bin/bash
+# Builds the readers' fuzz targets with clang, libFuzzer and the address and
+# undefined-behaviour sanitizers, and runs each for the given number of seconds
+# (default 20) on a copy of its seed corpus (tests/fuzz/corpus/<target>).
+# Inputs that crash, hang or leak are left in the work folder and the script fails.
+#   FUZZ_TARGETS="fuzz_logrotate ..."  only these targets
+#   BUILD_DIR=dir                      where to build (default: build-fuzz)
+set -euo pipefail
+seconds=${1:-20}
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+bash "$source_dir/scripts/install-deps.sh"
+if ! dpkg-query -W -f='${Status}' clang libclang-rt-14-dev 2>/dev/null | grep -q "ok installed"; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev > /dev/null
+fi
+
+build_dir=${BUILD_DIR:-$source_dir/build-fuzz}
+launcher=()
+command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+    -DQUOR_SANITIZE=ON -DQUOR_BUILD_FUZZERS=ON "${launcher[@]}" > /dev/null
+targets=${FUZZ_TARGETS:-$(cd "$source_dir/tests/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')}
+# shellcheck disable=SC2086
+cmake --build "$build_dir" -j "$(nproc)" --target $targets
+
+export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
+export LSAN_OPTIONS=suppressions=$source_dir/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
+work=$build_dir/fuzz-work
+failed=()
+for target in $targets; do
+    rm -rf "$work/$target"
+    mkdir -p "$work/$target/corpus"
+    cp -r "$source_dir/tests/fuzz/corpus/$target/." "$work/$target/corpus/" 2> /dev/null || true
+    echo "== $target: $seconds s"
+    if ! (cd "$work/$target" && "$build_dir/bin/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -max_len=262144 -print_final_stats=1 corpus > log 2>&1); then
+        failed+=("$target")
+        tail -n 40 "$work/$target/log"
+    fi
+    grep -E "^stat::number_of_executed_units|^#[0-9]+.*DONE" "$work/$target/log" | tail -n 2 || true
+done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "Failed: ${failed[*]} (inputs and logs in $work)"
+    exit 1
+fi
