@@ -49,7 +49,9 @@ check "kcmshell5 --list with the packaged plugin path lists the module" grep -q 
 manager=$work/package/usr/sbin/velta-event-config-manager
 for file in usr/sbin/velta-event-config-manager usr/bin/quor-wmfunc \
     usr/share/man/man8/velta-event-config-manager.8.gz usr/share/man/man1/quor-wmfunc.1.gz \
-    usr/share/doc/quor-admin-events/copyright usr/share/doc/quor-admin-events/changelog.gz; do
+    usr/share/doc/quor-admin-events/copyright usr/share/doc/quor-admin-events/changelog.gz \
+    usr/share/doc/HTML/en/kcontrol5/quor-admin-events/index.docbook \
+    usr/share/doc/HTML/en/kcontrol5/quor-admin-events/index.cache.bz2; do
     check "the package holds /$file" [ -s "$work/package/$file" ]
 done
 depends=$(dpkg-deb -f "$deb" Depends)
