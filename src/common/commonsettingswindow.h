@@ -25,6 +25,7 @@ public Q_SLOTS:
     void reject() override;
 
 Q_SIGNALS:
+    // An import or a restore changed the files on the system.
     void configurationImported();
 
 private:

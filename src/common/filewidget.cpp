@@ -13,6 +13,7 @@ FileWidget::FileWidget(QWidget *parent)
 {
     ui->setupUi(this);
     ui->fileLabel->setText(i18n("File:"));
+    connect(ui->fileLineEdit, &QLineEdit::textChanged, this, &FileWidget::textChanged);
 }
 
 FileWidget::~FileWidget() = default;
