@@ -30,6 +30,12 @@ void CommonSettingsWindow::open()
     QDialog::open();
 }
 
+void CommonSettingsWindow::openOnFirstTab()
+{
+    ui->tabWidget->setCurrentIndex(0);
+    open();
+}
+
 void CommonSettingsWindow::accept()
 {
     QWidget *current = ui->tabWidget->currentWidget();
