@@ -62,8 +62,8 @@ done
 # --- A reference machine whose configuration differs from the sample system.
 reference=$work/reference
 cp -a "$source_dir/data/root/." "$reference/"
-sed -i 's/rotate 10/rotate 4/' "$reference/etc/logrotate.d/syslog-ng-mod-velta"
-sed -i 's/192.168.10.5/192.168.10.7/' "$reference/etc/syslog-ng/conf.d/mod-velta.conf"
+sed -i 's/rotate [0-9]*/rotate 4/' "$reference/etc/logrotate.d/syslog-ng-mod-velta"
+echo 'destination velta_reference_dst { file("/dorvex/log/velta/reference"); };' >> "$reference/etc/syslog-ng/conf.d/mod-velta.conf"
 mkdir -p "$reference/etc/audit/rules.d"
 echo '-w /etc/shadow -p wa -k velta_shadow' > "$reference/etc/audit/rules.d/velta-syslog.rules"
 QUOR_ADMIN_EVENTS_ROOT=$reference "$manager" -o "$work/reference.tar.gz"
@@ -128,7 +128,7 @@ play "$work/reference.tar.gz" --check --diff || status=$?
 check "check mode: the play succeeds" [ "$status" = 0 ]
 check "check mode: reports a change" [ "$(changed_count)" = 1 ]
 check "check mode: prints the diff of the logrotate file" in_log "+	rotate 4"
-check "check mode: prints the diff of the syslog-ng file" in_log '+    network("192.168.10.7"'
+check "check mode: prints the diff of the syslog-ng file" in_log '+destination velta_reference_dst'
 check "check mode: the host's files are unchanged" same_as_before
 check "check mode: no service restarted" [ "$(restarts)" = 0 ]
 check "check mode: the staging folder is removed" staging_removed
