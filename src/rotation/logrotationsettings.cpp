@@ -2,22 +2,28 @@
 
 #include "ui_logrotationsettings.h"
 
+#include "editors/problemsmessage.h"
 #include "logrotateparser.h"
 #include "model/treeitem.h"
+#include "platform/checkedwrite.h"
 #include "platform/paths.h"
 #include "rotationwriter.h"
 
 #include <KLocalizedString>
 
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStorageInfo>
 
+#include <limits>
 #include <utility>
 
 namespace
 {
 constexpr quint64 MaxLogs = 99;
-constexpr quint64 MaxLogSizeMb = 4096;
+// logrotate takes sizes up to 2^63 - 1 bytes; the spin box counts megabytes in
+// an int, which stays below that.
+constexpr quint64 MaxLogSizeMb = std::numeric_limits<int>::max();
 
 const QString Rotate = QStringLiteral("rotate");
 const QString Size = QStringLiteral("size");
@@ -67,6 +73,8 @@ LogRotationSettings::LogRotationSettings(QWidget *parent)
     , ui(std::make_unique<Ui::LogRotationSettings>())
 {
     ui->setupUi(this);
+    m_problems = new ProblemsMessage(this);
+    ui->verticalLayout_2->insertWidget(0, m_problems);
     const std::pair<QString, QString> periods[] = {
         {QStringLiteral("daily"), i18n("day")},
         {QStringLiteral("weekly"), i18n("week")},
@@ -88,11 +96,6 @@ void LogRotationSettings::reset()
     ui->numberCheckBox->setChecked(false);
     ui->logSizeCheckBox->setChecked(false);
     ui->periodCheckBox->setChecked(false);
-}
-
-bool LogRotationSettings::isOwnedDirective(const QString &word) const
-{
-    return word == Rotate || word == Size || ui->periodComboBox->findData(word) >= 0;
 }
 
 void LogRotationSettings::on_logSizeCheckBox_stateChanged(int state)
@@ -120,8 +123,10 @@ void LogRotationSettings::load()
         m_fileLines.removeLast();
     }
     ui->_settingsPanel->setEnabled(m_tree != nullptr);
-    ui->_settingsPanel->setToolTip(parser.errorString());
-    m_loadedDirectives.clear();
+    const QString error = parser.errorString();
+    ui->_settingsPanel->setToolTip(error);
+    // The reader names the file in every problem but a missing or empty one.
+    m_problems->setProblems(error.isEmpty() || error.startsWith(parser.filePath()) ? error : i18n("%1: %2", QString(Paths::LogRotateFile), error));
     const TreeItem *block = m_tree ? m_tree->child(0) : nullptr;
     if (!block) {
         return;
@@ -142,27 +147,19 @@ void LogRotationSettings::load()
             ui->periodCheckBox->setChecked(true);
         }
     }
-    m_loadedDirectives = directives();
+    m_loaded = shown();
 }
 
-QStringList LogRotationSettings::directives() const
+LogRotationSettings::Shown LogRotationSettings::shown() const
 {
-    QStringList result;
-    if (ui->numberCheckBox->isChecked()) {
-        result << Rotate + QLatin1Char(' ') + QString::number(ui->numberOfLogs->value());
-    }
-    if (ui->logSizeCheckBox->isChecked()) {
-        result << Size + QLatin1Char(' ') + QString::number(ui->logSize->value()) + QLatin1Char('M');
-    }
-    if (ui->periodCheckBox->isChecked()) {
-        result << ui->periodComboBox->currentData().toString();
-    }
-    return result;
+    return {ui->numberCheckBox->isChecked() ? QString::number(ui->numberOfLogs->value()) : QString(),
+            ui->logSizeCheckBox->isChecked() ? QString::number(ui->logSize->value()) : QString(),
+            ui->periodCheckBox->isChecked() ? ui->periodComboBox->currentData().toString() : QString()};
 }
 
 bool LogRotationSettings::hasChanges() const
 {
-    return m_tree && directives() != m_loadedDirectives;
+    return m_tree && !(shown() == m_loaded);
 }
 
 bool LogRotationSettings::save()
@@ -170,15 +167,42 @@ bool LogRotationSettings::save()
     if (!m_tree || m_tree->childCount() != 1) {
         return true;
     }
-    // Repeated directives go too, or the last of them would override the panel.
-    const QStringList fileLines = RotationWriter::mergedLines(m_fileLines, directives(), [this](const QString &word) {
-        return isOwnedDirective(word);
-    });
-    QByteArray data;
-    for (const QString &line : fileLines) {
-        data += line.toUtf8() + '\n';
+    // Only what the administrator changed is rewritten: a value the controls
+    // cannot show exactly ("2G", a size above the spin box) stays as the file has it.
+    const Shown now = shown();
+    const bool rotateChanged = now.rotate != m_loaded.rotate;
+    const bool sizeChanged = now.size != m_loaded.size;
+    const bool periodChanged = now.period != m_loaded.period;
+    if (!rotateChanged && !sizeChanged && !periodChanged) {
+        return true;
     }
-    return AbstractWriter::replaceFile(Paths::placed(Paths::LogRotateFile), data);
+    QStringList directives;
+    if (rotateChanged && !now.rotate.isEmpty()) {
+        directives << Rotate + QLatin1Char(' ') + now.rotate;
+    }
+    if (sizeChanged && !now.size.isEmpty()) {
+        directives << Size + QLatin1Char(' ') + now.size + QLatin1Char('M');
+    }
+    if (periodChanged && !now.period.isEmpty()) {
+        directives << now.period;
+    }
+    // Repeated directives go too, or the last of them would override the panel.
+    // Every other line, comments included, stays as the administrator wrote it.
+    const QStringList fileLines = RotationWriter::mergedLines(m_fileLines, directives, [&](const QString &word) {
+        return (rotateChanged && word == Rotate) || (sizeChanged && word == Size) || (periodChanged && ui->periodComboBox->findData(word) >= 0);
+    });
+    QByteArray text;
+    for (const QString &line : fileLines) {
+        text += line.toUtf8() + '\n';
+    }
+    const ConfigCheck::Result written = CheckedWrite::logrotate(Paths::LogRotateFile, text);
+    if (!written.accepted) {
+        QMessageBox::critical(this, i18n("Error"), written.message);
+        return false;
+    }
+    m_fileLines = fileLines;
+    m_loaded = now;
+    return true;
 }
 
 void LogRotationSettings::statistics()

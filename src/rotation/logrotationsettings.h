@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class ProblemsMessage;
 class TreeItem;
 
 namespace Ui
@@ -23,8 +24,9 @@ public:
 
     // Reads the logrotate file into the controls, dropping unsaved edits.
     void load();
-    // Writes the controls into the logrotate file. False only when writing failed;
-    // without a readable file there is nothing to save.
+    // Writes the settings the administrator changed into the logrotate file when
+    // logrotate accepts the result. False, after telling why, when nothing was
+    // written; without a readable file there is nothing to save.
     bool save();
     // True when the controls differ from what the last load showed.
     bool hasChanges() const;
@@ -37,13 +39,23 @@ private Q_SLOTS:
     void on_periodCheckBox_stateChanged(int state);
 
 private:
+    // The three settings as the controls show them; empty when unchecked.
+    struct Shown {
+        QString rotate;
+        QString size;
+        QString period;
+        bool operator==(const Shown &other) const
+        {
+            return rotate == other.rotate && size == other.size && period == other.period;
+        }
+    };
+
     void reset();
-    bool isOwnedDirective(const QString &word) const;
-    // The panel's directives as the controls set them, in the order they are written.
-    QStringList directives() const;
+    Shown shown() const;
 
     std::unique_ptr<Ui::LogRotationSettings> ui;
     std::unique_ptr<TreeItem> m_tree; // Null when the file was empty or unreadable.
     QStringList m_fileLines; // the file as read at the last load
-    QStringList m_loadedDirectives; // directives() right after the last load
+    Shown m_loaded; // as load() left the controls
+    ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 };
