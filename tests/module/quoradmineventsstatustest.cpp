@@ -74,6 +74,8 @@ private Q_SLOTS:
         QuorAdminEvents module(nullptr, {});
         auto *statusLabel = module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"));
         auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
+        QTRY_COMPARE(statusLabel->text(), QStringLiteral("Logging service is running."));
+        QTRY_VERIFY(startStop->isEnabled());
         root.clearCommands();
         MessageBoxWatcher watcher;
         watcher.queueAnswer(answer);
@@ -217,13 +219,16 @@ private Q_SLOTS:
         QTRY_VERIFY(startStop->isEnabled());
         SngHandler::instance()->setTimeLimits(10000, 300);
         qputenv(failure.constData(), command);
+        const bool stopping = statusLabel->text() == QLatin1String("Logging service is running.");
+        watcher.queueAnswer(QMessageBox::Yes); // the question before a stop
         startStop->click();
-        QTRY_COMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        const QStringList asked = stopping ? QStringList{QStringLiteral("Stop logging service")} : QStringList();
+        QTRY_COMPARE(watcher.titles(), asked + QStringList{QStringLiteral("Error")});
         QTRY_VERIFY(startStop->isEnabled());
         qunsetenv(failure.constData());
         SngHandler::instance()->setTimeLimits(10000, 120000);
         for (const QString &part : shown) {
-            QVERIFY2(watcher.texts().constFirst().contains(part), qPrintable(watcher.texts().constFirst()));
+            QVERIFY2(watcher.texts().constLast().contains(part), qPrintable(watcher.texts().constLast()));
         }
         QCOMPARE(statusLabel->text(), label);
     }
