@@ -1,6 +1,6 @@
 #include "abstractwriter.h"
 
-#include <QSaveFile>
+#include "platform/stagedfile.h"
 
 AbstractWriter::AbstractWriter(const QString &path)
     : m_path(path)
@@ -32,13 +32,5 @@ QString AbstractWriter::filePath() const
 
 bool AbstractWriter::replaceFile(const QString &path, const QByteArray &data)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return StagedFile::replace(path, data);
 }
