@@ -29,10 +29,29 @@ for tool in "$build_dir"/bin/quor-wmfunc:/usr/bin/quor-wmfunc "$build_dir"/bin/v
 done
 [ -f "$root/demo/running-units" ] || printf 'syslog-ng\nauditd\n' > "$root/demo/running-units"
 
+# The sample homes belong to the users alice (the session's user), bob and carol.
+# The module writes users' files only for accounts of the password database, with
+# their ownership: the demo adds these accounts when missing (no login shell, no
+# home on the real system) and hands the sample homes to them.
+for user in alice bob carol; do
+    if ! getent passwd "$user" > /dev/null; then
+        echo "Adding the demo account $user (no login shell; remove it with: userdel $user)."
+        useradd --no-create-home --home-dir "/home/$user" --shell /usr/sbin/nologin "$user"
+    fi
+    for home in "$root/home/$user" "$root/home/.qmx/$user"; do
+        if [ -d "$home" ] && [ ! -L "$home" ]; then
+            chown -R --no-dereference "$user:" "$home"
+        fi
+    done
+done
+
 export QUOR_ADMIN_EVENTS_ROOT=$root
 export QUOR_FAKE_LOG=$root/demo/commands.log
 export QUOR_FAKE_UNITS=$root/demo/running-units
 export PATH=$source_dir/tests/fakebin:$PATH
+# The stand-in for logname names the session's user (alice); the user behind a real
+# sudo is not in the sample system.
+unset SUDO_UID SUDO_USER SUDO_GID
 export QT_PLUGIN_PATH=$build_dir/bin
 # Help opens help:/ + the module's "X-DocPath", found among the data directories.
 cmake -DCMAKE_INSTALL_PREFIX="$build_dir/demo-install" -P "$build_dir/doc/cmake_install.cmake" > /dev/null

@@ -13,7 +13,7 @@
 
 namespace
 {
-// True when path lies inside dir; both are clean absolute paths.
+// True when path lies inside dir; both are clean absolute paths, dir empty when unknown.
 bool isInside(const QString &path, const QString &dir)
 {
     // "/" as a home would allow everything: it is no home.
@@ -39,13 +39,24 @@ void SettingsExporter::clear()
     ui->fileWidget->clear();
 }
 
-bool SettingsExporter::isPathAllowed(const QString &path)
+QString SettingsExporter::allowedTarget(const QString &path)
 {
-    // The path is judged cleaned, so "/home/alice/../../etc" is judged as "/etc".
-    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // The folder is judged as it really is: "/home/alice/../../etc" or a link
+    // that the user put into the home are judged by where they lead.
+    const QFileInfo typed(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QString folder = QFileInfo(typed.path()).canonicalFilePath();
+    if (folder.isEmpty() || typed.fileName().isEmpty()) {
+        return QString();
+    }
     const QString sudoUser = qEnvironmentVariable("SUDO_USER");
     const QString userHome = sudoUser.isEmpty() ? QString(Paths::HomeDir) : QString(Paths::HomeDir) + QLatin1Char('/') + sudoUser;
-    return isInside(absolute, userHome) || isInside(absolute, QDir::cleanPath(QDir::homePath()));
+    const QString target = folder + QLatin1Char('/') + typed.fileName();
+    for (const QString &home : {userHome, QDir::homePath()}) {
+        if (isInside(target, QFileInfo(home).canonicalFilePath())) {
+            return target;
+        }
+    }
+    return QString();
 }
 
 bool SettingsExporter::exportConfig()
@@ -53,12 +64,14 @@ bool SettingsExporter::exportConfig()
     if (!ui->fileWidget->checkSelected()) {
         return false;
     }
-    const QString path = ui->fileWidget->text();
-    if (!isPathAllowed(path)) {
+    // The tool gets the resolved path: a link the user puts in afterwards is
+    // refused there instead of followed.
+    const QString target = allowedTarget(ui->fileWidget->text());
+    if (target.isEmpty()) {
         QMessageBox::critical(nullptr, i18n("Error"), i18n("The output file cannot be saved outside the root's home directory!"));
         return false;
     }
-    if (!ConfigManager::run(QStringLiteral("-o"), path)) {
+    if (!ConfigManager::run(QStringLiteral("-o"), target)) {
         QMessageBox::critical(nullptr, i18n("Error"), i18n("Can not export configuration!"));
         return false;
     }

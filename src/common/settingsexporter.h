@@ -19,9 +19,11 @@ public:
 
     void clear();
 
-    // Whether an archive may be written to path: only under the home of the
-    // user behind sudo (any home when unknown) or our own home.
-    static bool isPathAllowed(const QString &path);
+    // Where an archive typed as path may be written: its folder resolved
+    // (links and "..") with the file name, when that folder lies under the home
+    // of the user behind sudo (any home when unknown) or our own home; empty
+    // when it does not, or when the folder does not exist.
+    static QString allowedTarget(const QString &path);
 
 public Q_SLOTS:
     bool exportConfig();

@@ -7,7 +7,7 @@
 #include "notificationcatalogue.h"
 #include "notificationfile.h"
 #include "notificationsettings.h"
-#include "platform/process.h"
+#include "platform/sessionuser.h"
 
 #include <KLocalizedString>
 
@@ -60,7 +60,7 @@ bool DBusDialog::identify(EventTreeItem *event)
     m_error.clear();
     m_identified = nullptr;
     m_notificationId.clear();
-    m_userConfigPath.clear();
+    m_appName.clear();
     const EventTreeItem *messageId = event ? event->findChildById(QStringLiteral("message_id")) : nullptr;
     if (!messageId) {
         m_error = i18n("The event has no message identifier; notifications cannot be sent for it.");
@@ -69,12 +69,15 @@ bool DBusDialog::identify(EventTreeItem *event)
     m_notificationId = NotificationFile::notificationIdentifier(messageId->data(1).toString());
     NotificationCatalogue &catalogue = NotificationCatalogue::instance();
     catalogue.load();
-    const QString appName = catalogue.appName(m_notificationId);
-    if (appName.isEmpty()) {
+    m_appName = catalogue.appName(m_notificationId);
+    if (m_appName.isEmpty()) {
         m_error = i18n("The event \"%1\" is not listed in the notification catalogue; notifications cannot be sent for it.", event->data(0).toString());
         return false;
     }
-    m_userConfigPath = NotifyrcFile::userFilePath(Process::loginName(), appName);
+    if (!SessionUser::current().isValid()) {
+        m_error = i18n("The user of this session is not in the password database; notifications cannot be set for them.");
+        return false;
+    }
     m_identified = event;
     return true;
 }
@@ -88,7 +91,11 @@ bool DBusDialog::loadStoredSettings(EventTreeItem *event, const QStringList &sys
     if (!identify(event)) {
         return false;
     }
-    m_methods = NotifyrcFile(m_userConfigPath).readSection(m_notificationId);
+    QString error;
+    if (!NotifyrcFile(SessionUser::current(), m_appName).readSection(m_notificationId, &m_methods, &error)) {
+        m_error = i18n("The stored notification settings were not read.\n%1", error);
+        return false;
+    }
     return true;
 }
 
@@ -412,13 +419,13 @@ void DBusDialog::generateConfig()
     methods.logFile = ui->logFileEdit->text();
     methods.sound = ui->soundEdit->text();
     QString error;
-    if (!NotifyrcFile(m_userConfigPath).writeSection(m_notificationId, methods, &error)) {
-        QMessageBox::warning(this, i18n("Error"), error, QMessageBox::Ok);
+    if (!NotifyrcFile(SessionUser::current(), m_appName).writeSection(m_notificationId, methods, &error)) {
+        QMessageBox::warning(this, i18n("Error"), i18n("The notification settings of the user were not written.\n%1", error), QMessageBox::Ok);
     }
 
     QDBusMessage signal =
         QDBusMessage::createSignal(QStringLiteral("/Config"), QStringLiteral("org.kde.knotification"), QStringLiteral("reparseConfiguration"));
-    signal << NotificationCatalogue::instance().appName(m_notificationId);
+    signal << m_appName;
     QDBusConnection::sessionBus().send(signal);
 
     if (m_dialogType == EditNotifications && methodsChanged()) {

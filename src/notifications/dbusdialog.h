@@ -91,7 +91,7 @@ private:
     QStringList m_checkedParams;
     int m_recipientMode = 0;
     QString m_notificationId;
-    QString m_userConfigPath;
+    QString m_appName; // names the user's notification file and the watcher's configuration
     NotificationMethods m_methods; // as stored in the user's file
     bool m_repeatEnabled = false;
     int m_repeatInterval = 30;

@@ -1,55 +1,67 @@
 #include "notifyrcdeployment.h"
 
-#include "model/abstractwriter.h"
 #include "notifyrcfile.h"
+#include "platform/fileread.h"
 #include "platform/paths.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 namespace NotifyrcDeployment
 {
 namespace
 {
-int deployData(const QByteArray &data, const QString &directory)
+const QString TargetName = QStringLiteral("velta-event-watcher.notifyrc");
+
+void deployData(const QByteArray &data, const QString &directory, Report *report)
 {
     const QDir dir(Paths::placed(directory));
     if (!dir.exists()) {
-        return 0;
+        return;
     }
-    int copied = 0;
     const auto entries = dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
         if (entry == QLatin1String(".qmx")) {
             // Only the home directory holds the per-level homes; anywhere else
             // the entry would lead back into them for ever.
             if (directory == Paths::HomeDir) {
-                copied += deployData(data, Paths::QmxHomeDir);
+                deployData(data, Paths::QmxHomeDir, report);
             }
             continue;
         }
-        const QString target = Paths::placed(directory + QLatin1Char('/') + entry + QLatin1String("/.config/velta-event-watcher.notifyrc"));
-        // Removing first also drops a link the user may have put there, so that
-        // the copy and the change of owner never reach another file.
-        if (QFileInfo(target).isSymLink() || QFileInfo::exists(target)) {
-            QFile::remove(target);
+        const QString home = directory + QLatin1Char('/') + entry;
+        const UserAccount user = UserAccount::byName(entry);
+        if (!user.isValid()) {
+            report->skipped << home + QLatin1String(": no user of that name");
+            continue;
         }
-        if (AbstractWriter::replaceFile(target, data)) {
-            NotifyrcFile::giveToUser(target, entry);
-            ++copied;
+        const UserFolder folder = NotifyrcFile::configFolder(home, user);
+        QString error;
+        if (!folder.isOpen()) {
+            // A user who never logged in has no ~/.config: nothing to replace.
+            if (!folder.isMissing()) {
+                report->skipped << folder.error();
+            }
+            continue;
+        }
+        if (folder.write(TargetName, data, &error)) {
+            ++report->copied;
+        } else {
+            report->skipped << error;
         }
     }
-    return copied;
 }
 }
 
-int deploy(const QString &sourcePath, const QString &directory)
+Report deploy(const QString &sourcePath, const QString &directory)
 {
-    QFile source(Paths::placed(sourcePath));
-    if (!source.open(QIODevice::ReadOnly)) {
-        return 0;
+    Report report;
+    // Root's own file: a place no user can change.
+    const FileRead::Result source = FileRead::regular(Paths::placed(sourcePath), FileRead::SmallFileLimit);
+    if (!source.ok) {
+        report.error = FileRead::describe(sourcePath, source);
+        return report;
     }
-    return deployData(source.readAll(), directory);
+    deployData(source.data, directory, &report);
+    return report;
 }
 }

@@ -1,14 +1,5 @@
 #include "notifyrcfile.h"
 
-#include "model/abstractwriter.h"
-#include "platform/paths.h"
-#include "platform/process.h"
-
-#include <KLocalizedString>
-
-#include <QFile>
-#include <QFileInfo>
-
 namespace
 {
 const QString FilePrefix = QStringLiteral("file://");
@@ -82,12 +73,7 @@ bool isGroupHeader(const QString &line)
     return trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'));
 }
 
-QString readText(const QString &placedPath, bool *ok)
-{
-    QFile file(placedPath);
-    *ok = file.open(QIODevice::ReadOnly);
-    return *ok ? QString::fromUtf8(file.readAll()) : QString();
-}
+const QString ConfigFolder = QStringLiteral("/.config");
 }
 
 QString NotifyrcGroup::value(const QString &key) const
@@ -100,14 +86,43 @@ QString NotifyrcGroup::value(const QString &key) const
     return QString();
 }
 
-NotifyrcFile::NotifyrcFile(const QString &path)
-    : m_path(path)
+NotifyrcFile::NotifyrcFile(const UserAccount &user, const QString &appName)
+    : m_user(user)
+    , m_fileName(appName + QLatin1String(".notifyrc"))
 {
 }
 
-QString NotifyrcFile::userFilePath(const QString &user, const QString &appName)
+QString NotifyrcFile::path() const
 {
-    return QLatin1String("/home/") + user + QLatin1String("/.config/") + appName + QLatin1String(".notifyrc");
+    return m_user.home + ConfigFolder + QLatin1Char('/') + m_fileName;
+}
+
+UserFolder NotifyrcFile::configFolder(const QString &home, const UserAccount &user)
+{
+    return UserFolder::openSystem(home + ConfigFolder, user.uid, user.gid);
+}
+
+bool NotifyrcFile::readText(const UserFolder &folder, QString *text, bool *exists, QString *error) const
+{
+    *exists = false;
+    if (!folder.isOpen() && !folder.isMissing()) {
+        *error = folder.error();
+        return false;
+    }
+    if (!folder.isOpen()) {
+        return true;
+    }
+    const FileRead::Result result = folder.read(m_fileName, FileRead::SmallFileLimit);
+    if (!result.ok && !result.missing) {
+        *error = result.error;
+        return false;
+    }
+    if (!result.ok) {
+        return true;
+    }
+    *exists = true;
+    *text = QString::fromUtf8(result.data);
+    return true;
 }
 
 QVector<NotifyrcGroup> NotifyrcFile::parse(const QString &text)
@@ -144,16 +159,19 @@ QStringList NotifyrcFile::sectionLines(const QString &notificationId, const Noti
 
 bool NotifyrcFile::writeSection(const QString &notificationId, const NotificationMethods &methods, QString *error) const
 {
-    const QString placedPath = Paths::placed(m_path);
+    const UserFolder folder = configFolder(m_user.home, m_user);
+    if (!folder.isOpen()) {
+        *error = folder.error();
+        return false;
+    }
     const QStringList section = sectionLines(notificationId, methods);
+    QString old;
+    bool exists = false;
+    if (!readText(folder, &old, &exists, error)) {
+        return false;
+    }
     QString text;
-    if (QFileInfo::exists(placedPath)) {
-        bool ok = false;
-        const QString old = readText(placedPath, &ok);
-        if (!ok) {
-            *error = i18n("The file %1 could not be read", m_path);
-            return false;
-        }
+    if (exists) {
         QStringList lines = old.split(QLatin1Char('\n'));
         const int header = lines.indexOf(groupHeader(notificationId));
         if (header < 0) {
@@ -174,41 +192,31 @@ bool NotifyrcFile::writeSection(const QString &notificationId, const Notificatio
     } else {
         text = section.join(QLatin1Char('\n')) + QLatin1Char('\n');
     }
-    if (!AbstractWriter::replaceFile(placedPath, text.toUtf8())) {
-        *error = i18n("The file %1 could not be written", m_path);
-        return false;
-    }
-    giveToUser(placedPath, Process::loginName());
-    return true;
+    return folder.write(m_fileName, text.toUtf8(), error);
 }
 
-NotificationMethods NotifyrcFile::readSection(const QString &notificationId) const
+bool NotifyrcFile::readSection(const QString &notificationId, NotificationMethods *methods, QString *error) const
 {
-    NotificationMethods methods;
-    bool ok = false;
-    const QString text = readText(Paths::placed(m_path), &ok);
+    *methods = NotificationMethods();
+    QString text;
+    bool exists = false;
+    if (!readText(configFolder(m_user.home, m_user), &text, &exists, error)) {
+        return false;
+    }
     const QString groupName = QLatin1String("Event/") + notificationId;
     const auto groups = parse(text);
     for (const NotifyrcGroup &group : groups) {
         if (group.name != groupName) {
             continue;
         }
-        methods.actions = group.value(QStringLiteral("Action"));
-        methods.executeCommand = group.value(QStringLiteral("Execute"));
-        methods.logFile = group.value(QStringLiteral("Logfile"));
-        if (methods.logFile.startsWith(FilePrefix)) {
-            methods.logFile.remove(0, FilePrefix.size());
+        methods->actions = group.value(QStringLiteral("Action"));
+        methods->executeCommand = group.value(QStringLiteral("Execute"));
+        methods->logFile = group.value(QStringLiteral("Logfile"));
+        if (methods->logFile.startsWith(FilePrefix)) {
+            methods->logFile.remove(0, FilePrefix.size());
         }
-        methods.sound = group.value(QStringLiteral("Sound"));
-        methods.tts = group.value(QStringLiteral("TTS"));
+        methods->sound = group.value(QStringLiteral("Sound"));
+        methods->tts = group.value(QStringLiteral("TTS"));
     }
-    return methods;
-}
-
-void NotifyrcFile::giveToUser(const QString &placedPath, const QString &user)
-{
-    if (user.isEmpty()) {
-        return;
-    }
-    Process::run(QStringLiteral("chown"), {user + QLatin1Char(':') + user, placedPath});
+    return true;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/sessionuser.h"
+#include "platform/userfolder.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -23,35 +26,37 @@ struct NotificationMethods {
     QString tts;
 };
 
-// A notification configuration file (".notifyrc") of a user.
+// A notification configuration file (".notifyrc") in a user's ~/.config. The
+// user controls that folder: every access goes through UserFolder.
 class NotifyrcFile
 {
 public:
-    // path is a system path; it is placed under the system root for access.
-    explicit NotifyrcFile(const QString &path);
+    // "<home>/.config/<application>.notifyrc" of user, with the home from the
+    // password database.
+    NotifyrcFile(const UserAccount &user, const QString &appName);
 
-    // "/home/<user>/.config/<application>.notifyrc"
-    static QString userFilePath(const QString &user, const QString &appName);
     // The groups of a file's text, in file order.
     static QVector<NotifyrcGroup> parse(const QString &text);
     // The lines of the event's group as this module writes it.
     static QStringList sectionLines(const QString &notificationId, const NotificationMethods &methods);
+    // The ~/.config folder of a home (a system path), opened for user.
+    static UserFolder configFolder(const QString &home, const UserAccount &user);
 
     // Replaces the event's group, or appends it after a blank line, keeping the
-    // rest of the file; then gives the file to the logged-in user. False with an
-    // error text when the file could not be read or written.
+    // rest of the file; the file is the user's, mode 0644. False with an error
+    // text ("<path>: <reason>") when the file could not be read or written.
     bool writeSection(const QString &notificationId, const NotificationMethods &methods, QString *error) const;
     // The stored methods of the event; empty when the file or group is missing.
-    NotificationMethods readSection(const QString &notificationId) const;
+    // False with an error text when the file is there but refused or unreadable.
+    bool readSection(const QString &notificationId, NotificationMethods *methods, QString *error) const;
 
-    QString path() const
-    {
-        return m_path;
-    }
-
-    // Runs "chown user:user" on a placed path; nothing when the user is unknown.
-    static void giveToUser(const QString &placedPath, const QString &user);
+    // The file as the system knows it.
+    QString path() const;
 
 private:
-    QString m_path;
+    // The file's text; ok with an empty text when it does not exist.
+    bool readText(const UserFolder &folder, QString *text, bool *exists, QString *error) const;
+
+    UserAccount m_user;
+    QString m_fileName;
 };

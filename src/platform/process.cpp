@@ -31,7 +31,9 @@ Result run(const QString &program, const QStringList &arguments, int timeoutMs, 
 
 QString loginName()
 {
-    const Result result = run(QStringLiteral("logname"), {}, 30000);
+    // Only standard output is the name: "logname: no login name" on standard
+    // error must not become one.
+    const Result result = run(QStringLiteral("logname"), {}, 30000, Channels::Separate);
     return QString::fromUtf8(result.output).remove(QLatin1Char('\n'));
 }
 }

@@ -4,6 +4,8 @@ target_sources(quoradminevents_static PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/configcheck.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fileread.cpp
     ${CMAKE_CURRENT_LIST_DIR}/stagedfile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/userfolder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sessionuser.cpp
     ${CMAKE_CURRENT_LIST_DIR}/integrity.cpp
     ${CMAKE_CURRENT_LIST_DIR}/auditdatabase.cpp
 )

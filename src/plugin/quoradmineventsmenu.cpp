@@ -114,7 +114,12 @@ void QuorAdminEvents::notificationsUpdated()
     if (!QFileInfo::exists(Paths::placed(Paths::RootNotifyrc))) {
         return;
     }
-    if (NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir) == 0) {
+    const NotifyrcDeployment::Report report = NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir);
+    if (!report.error.isEmpty() || !report.skipped.isEmpty()) {
+        const QString error = !report.error.isEmpty() ? report.error : report.skipped.join(QLatin1Char('\n'));
+        QMessageBox::warning(this, i18n("Error"), i18n("The notification settings were not copied into these places:\n%1", error), QMessageBox::Ok);
+    }
+    if (report.copied == 0) {
         return;
     }
     offerReboot(i18n("The notification settings will take effect only after the system is rebooted.\nReboot now?"));

@@ -53,6 +53,11 @@ class CommonSettingsWindowTest : public QObject
                              60000);
             return result.exitCode == 0 ? path : QString();
         }
+        if (kind == QLatin1String("link")) {
+            // What a user could put into the home in place of the archive.
+            m_root->writeFile(QStringLiteral("/etc/shadow"), "secret");
+            return QFile::link(m_root->placed(QStringLiteral("/etc/shadow")), path) ? path : QString();
+        }
         if (kind.startsWith(QLatin1String("relative:"))) {
             return kind.mid(9);
         }
@@ -108,7 +113,9 @@ private Q_SLOTS:
         QTest::newRow("export-empty-path") << exportTab << QString() << false << 0 << empty << changed;
         QTest::newRow("export-outside-home") << exportTab << QStringLiteral("../new.tar.gz") << false << 0
                                              << QStringList{QStringLiteral("The output file cannot be saved outside the root's home directory!")} << changed;
-        QTest::newRow("export-tool-fails") << exportTab << QStringLiteral("missing-dir/new.tar.gz") << false << 0 << exportFailed << changed;
+        QTest::newRow("export-missing-folder") << exportTab << QStringLiteral("missing-dir/new.tar.gz") << false << 0
+                                               << QStringList{QStringLiteral("The output file cannot be saved outside the root's home directory!")} << changed;
+        QTest::newRow("export-tool-refuses-link") << exportTab << QStringLiteral("link") << false << 0 << exportFailed << changed;
         QTest::newRow("import-done") << importTab << QStringLiteral("exported") << true << 1 << QStringList() << QByteArray("saved\n");
         QTest::newRow("import-empty-path") << importTab << QString() << false << 0 << empty << changed;
         QTest::newRow("import-foreign-file") << importTab << QStringLiteral("foreign") << false << 0 << importFailed << changed;
@@ -154,6 +161,10 @@ private Q_SLOTS:
         QCOMPARE(m_root->readFile(QString(Paths::EventsFile)), settings);
         if (tab == QLatin1String("exportTab")) {
             QCOMPARE(QFileInfo(m_home->filePath(QStringLiteral("new.tar.gz"))).isFile(), closes);
+        }
+        if (archive == QLatin1String("link")) {
+            QVERIFY(QFileInfo(path).isSymLink());
+            QCOMPARE(m_root->readFile(QStringLiteral("/etc/shadow")), QByteArray("secret"));
         }
     }
 

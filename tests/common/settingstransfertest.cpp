@@ -3,8 +3,11 @@
 #include "messageboxwatcher.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -16,6 +19,20 @@ class SettingsTransferTest : public QObject
     QByteArray m_previousHome;
     QByteArray m_previousSudoUser;
     QString m_previousWorkDir;
+    // Real folders: the check resolves them. Homes of the user behind sudo and
+    // of another user under /home, our own home elsewhere.
+    std::unique_ptr<QTemporaryDir> m_sudoHome;
+    std::unique_ptr<QTemporaryDir> m_otherHome;
+    QTemporaryDir m_ownHome;
+
+    // "@S" the sudo user's home, "@N" its name, "@O" another home, "@H" our home.
+    QString expand(QString text) const
+    {
+        return text.replace(QLatin1String("@S"), m_sudoHome->path())
+            .replace(QLatin1String("@N"), QFileInfo(m_sudoHome->path()).fileName())
+            .replace(QLatin1String("@O"), m_otherHome->path())
+            .replace(QLatin1String("@H"), m_ownHome.path());
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -24,6 +41,22 @@ private Q_SLOTS:
         m_previousHome = qgetenv("HOME");
         m_previousSudoUser = qgetenv("SUDO_USER");
         m_previousWorkDir = QDir::currentPath();
+        QVERIFY(QDir().mkpath(QStringLiteral("/home")));
+        m_sudoHome = std::make_unique<QTemporaryDir>(QStringLiteral("/home/quortest-XXXXXX"));
+        m_otherHome = std::make_unique<QTemporaryDir>(QStringLiteral("/home/quortest-XXXXXX"));
+        QVERIFY(m_sudoHome->isValid() && m_otherHome->isValid() && m_ownHome.isValid());
+        for (const QString &dir : {QStringLiteral("@S/saved"), QStringLiteral("@S2"), QStringLiteral("@H2")}) {
+            QVERIFY(QDir().mkpath(expand(dir)));
+        }
+        QVERIFY(QFile::link(QStringLiteral("/etc"), expand(QStringLiteral("@S/etc-link"))));
+        QVERIFY(QFile::link(expand(QStringLiteral("@S/saved")), expand(QStringLiteral("@S/saved-link"))));
+        QVERIFY(QFile::link(m_ownHome.path(), expand(QStringLiteral("@S/own-home-link"))));
+    }
+
+    void cleanupTestCase()
+    {
+        QDir(expand(QStringLiteral("@S2"))).removeRecursively();
+        QDir(expand(QStringLiteral("@H2"))).removeRecursively();
     }
 
     void cleanup()
@@ -39,28 +72,44 @@ private Q_SLOTS:
         QTest::addColumn<QString>("home");
         QTest::addColumn<QString>("workDir");
         QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("allowed");
-        const QString alice = QStringLiteral("alice");
-        const QString root = QStringLiteral("/root");
+        QTest::addColumn<QString>("target"); // empty when refused
+        const QString user = QStringLiteral("@N");
+        const QString own = QStringLiteral("@H");
         const QString cwd = QStringLiteral("/");
-        QTest::newRow("sudo-user-home") << alice << root << cwd << QStringLiteral("/home/alice/cfg.tar.gz") << true;
-        QTest::newRow("sudo-user-subdirectory") << alice << root << cwd << QStringLiteral("/home/alice/saved/cfg.tar.gz") << true;
-        QTest::newRow("sibling-home-sharing-the-prefix") << alice << root << cwd << QStringLiteral("/home/alice2/cfg.tar.gz") << false;
-        QTest::newRow("escape-with-dot-dot") << alice << root << cwd << QStringLiteral("/home/alice/../../etc/cfg.tar.gz") << false;
-        QTest::newRow("dot-dot-staying-inside") << alice << root << cwd << QStringLiteral("/home/alice/saved/../cfg.tar.gz") << true;
-        QTest::newRow("another-users-home") << alice << root << cwd << QStringLiteral("/home/bob/cfg.tar.gz") << false;
-        QTest::newRow("the-home-directory-itself") << alice << root << cwd << QStringLiteral("/home/alice") << false;
-        QTest::newRow("outside-every-home") << alice << root << cwd << QStringLiteral("/tmp/cfg.tar.gz") << false;
-        QTest::newRow("own-home") << alice << root << cwd << QStringLiteral("/root/cfg.tar.gz") << true;
-        QTest::newRow("own-home-sharing-the-prefix") << alice << root << cwd << QStringLiteral("/rootfs/cfg.tar.gz") << false;
-        QTest::newRow("own-home-under-tmp") << alice << QStringLiteral("/tmp/roothome") << cwd << QStringLiteral("/tmp/roothome/cfg.tar.gz") << true;
-        QTest::newRow("own-home-is-the-root-directory") << QString() << cwd << cwd << QStringLiteral("/etc/cfg.tar.gz") << false;
-        QTest::newRow("no-sudo-user-any-home") << QString() << root << cwd << QStringLiteral("/home/bob/cfg.tar.gz") << true;
-        QTest::newRow("no-sudo-user-home-directory") << QString() << root << cwd << QStringLiteral("/home") << false;
-        QTest::newRow("no-sudo-user-escape") << QString() << root << cwd << QStringLiteral("/home/../etc/cfg.tar.gz") << false;
-        QTest::newRow("relative-judged-absolute") << alice << root << cwd << QStringLiteral("home/alice/cfg.tar.gz") << true;
-        QTest::newRow("relative-from-elsewhere") << alice << root << QStringLiteral("/tmp") << QStringLiteral("cfg.tar.gz") << false;
-        QTest::newRow("relative-climbing-into-home") << alice << root << QStringLiteral("/tmp") << QStringLiteral("../home/alice/cfg.tar.gz") << true;
+        const QString refused;
+        QTest::newRow("sudo-user-home") << user << own << cwd << "@S/cfg.tar.gz"
+                                        << "@S/cfg.tar.gz";
+        QTest::newRow("sudo-user-subdirectory") << user << own << cwd << "@S/saved/cfg.tar.gz"
+                                                << "@S/saved/cfg.tar.gz";
+        QTest::newRow("sibling-home-sharing-the-prefix") << user << own << cwd << "@S2/cfg.tar.gz" << refused;
+        QTest::newRow("escape-with-dot-dot") << user << own << cwd << "@S/../../etc/cfg.tar.gz" << refused;
+        QTest::newRow("dot-dot-staying-inside") << user << own << cwd << "@S/saved/../cfg.tar.gz"
+                                                << "@S/cfg.tar.gz";
+        QTest::newRow("another-users-home") << user << own << cwd << "@O/cfg.tar.gz" << refused;
+        QTest::newRow("the-home-directory-itself") << user << own << cwd << "@S" << refused;
+        QTest::newRow("outside-every-home") << user << own << cwd << "/tmp/cfg.tar.gz" << refused;
+        QTest::newRow("own-home") << user << own << cwd << "@H/cfg.tar.gz"
+                                  << "@H/cfg.tar.gz";
+        QTest::newRow("own-home-sharing-the-prefix") << user << own << cwd << "@H2/cfg.tar.gz" << refused;
+        QTest::newRow("own-home-is-the-root-directory") << QString() << cwd << cwd << "/etc/cfg.tar.gz" << refused;
+        QTest::newRow("no-sudo-user-any-home") << QString() << own << cwd << "@O/cfg.tar.gz"
+                                               << "@O/cfg.tar.gz";
+        QTest::newRow("no-sudo-user-home-directory") << QString() << own << cwd << "/home" << refused;
+        QTest::newRow("no-sudo-user-escape") << QString() << own << cwd << "/home/../etc/cfg.tar.gz" << refused;
+        QTest::newRow("relative-judged-absolute") << user << own << cwd << "home/@N/cfg.tar.gz"
+                                                  << "@S/cfg.tar.gz";
+        QTest::newRow("relative-from-elsewhere") << user << own << "/tmp"
+                                                 << "cfg.tar.gz" << refused;
+        QTest::newRow("relative-climbing-into-home") << user << own << "/tmp"
+                                                     << "../home/@N/cfg.tar.gz"
+                                                     << "@S/cfg.tar.gz";
+        // Links are judged by where they lead, and the tool gets that place.
+        QTest::newRow("link-in-home-to-a-root-folder") << user << own << cwd << "@S/etc-link/shadow" << refused;
+        QTest::newRow("link-in-home-to-its-own-folder") << user << own << cwd << "@S/saved-link/cfg.tar.gz"
+                                                        << "@S/saved/cfg.tar.gz";
+        QTest::newRow("link-in-home-to-our-home") << user << own << cwd << "@S/own-home-link/cfg.tar.gz"
+                                                  << "@H/cfg.tar.gz";
+        QTest::newRow("missing-folder") << user << own << cwd << "@S/missing/cfg.tar.gz" << refused;
     }
 
     void exportPathCheck()
@@ -69,11 +118,11 @@ private Q_SLOTS:
         QFETCH(QString, home);
         QFETCH(QString, workDir);
         QFETCH(QString, path);
-        QFETCH(bool, allowed);
-        qputenv("SUDO_USER", sudoUser.toUtf8());
-        qputenv("HOME", home.toUtf8());
+        QFETCH(QString, target);
+        qputenv("SUDO_USER", expand(sudoUser).toUtf8());
+        qputenv("HOME", expand(home).toUtf8());
         QVERIFY(QDir::setCurrent(workDir));
-        QCOMPARE(SettingsExporter::isPathAllowed(path), allowed);
+        QCOMPARE(SettingsExporter::allowedTarget(expand(path)), expand(target));
     }
 
     void cancelledBrowseEmptiesField_data()

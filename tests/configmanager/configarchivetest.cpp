@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -77,6 +79,8 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
             result.insert(name, "link:" + info.symLinkTarget().toUtf8());
         } else if (info.isDir()) {
             result.insert(name, "dir");
+        } else if (!info.isFile()) {
+            result.insert(name, "special"); // opening a FIFO would block
         } else {
             QFile file(info.filePath());
             file.open(QIODevice::ReadOnly);
@@ -205,6 +209,74 @@ private Q_SLOTS:
         QVERIFY(result.exitCode != 0);
         QVERIFY(!result.errorOutput.trimmed().isEmpty());
         QCOMPARE(snapshot(m_root->path()), before);
+    }
+
+    // The archive often goes into a home: whatever the user put in place of the
+    // target is refused, never followed, and every file stays as it was.
+    void exportRefusesTarget_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("link-to-a-root-file") << "link-to-shadow"
+                                             << "/test/home/cfg.tar.gz"
+                                             << "/test/home/cfg.tar.gz: a symbolic link";
+        QTest::newRow("dangling-link") << "link-to-missing"
+                                       << "/test/home/cfg.tar.gz"
+                                       << "/test/home/cfg.tar.gz: a symbolic link";
+        QTest::newRow("directory") << "directory"
+                                   << "/test/home/cfg.tar.gz"
+                                   << "/test/home/cfg.tar.gz: a folder";
+        QTest::newRow("fifo") << "fifo"
+                              << "/test/home/cfg.tar.gz"
+                              << "/test/home/cfg.tar.gz: not a regular file";
+        QTest::newRow("link-in-the-folder-path") << "folder-link"
+                                                 << "/test/home/etc/shadow"
+                                                 << "/test/home/etc: a symbolic link";
+    }
+
+    void exportRefusesTarget()
+    {
+        QFETCH(QString, layout);
+        QFETCH(QString, target);
+        QFETCH(QString, reason);
+        configure();
+        m_root->writeFile(QStringLiteral("/etc/shadow"), "secret");
+        m_root->writeFile(QStringLiteral("/test/home/.keep"), QByteArray());
+        const QString placedTarget = m_root->placed(QStringLiteral("/test/home/cfg.tar.gz"));
+        if (layout == QLatin1String("link-to-shadow")) {
+            QVERIFY(QFile::link(m_root->placed(QStringLiteral("/etc/shadow")), placedTarget));
+        } else if (layout == QLatin1String("link-to-missing")) {
+            QVERIFY(QFile::link(m_root->placed(QStringLiteral("/etc/new")), placedTarget));
+        } else if (layout == QLatin1String("directory")) {
+            QVERIFY(QDir().mkpath(placedTarget + QLatin1String("/inside")));
+        } else if (layout == QLatin1String("fifo")) {
+            QCOMPARE(mkfifo(QFile::encodeName(placedTarget).constData(), 0644), 0);
+        } else {
+            QVERIFY(QFile::link(m_root->placed(QStringLiteral("/etc")), m_root->placed(QStringLiteral("/test/home/etc"))));
+        }
+        const auto before = snapshot(m_root->path());
+        const Process::Result result = runTool({QStringLiteral("-o"), m_root->placed(target)});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(QString::fromUtf8(result.errorOutput).trimmed(), m_root->placed(reason));
+        QCOMPARE(snapshot(m_root->path()), before);
+        QCOMPARE(m_root->readFile(QStringLiteral("/etc/shadow")), QByteArray("secret"));
+    }
+
+    // A regular file in place of the target is replaced whole, root's, mode 0644.
+    void exportReplacesRegularTarget()
+    {
+        configure();
+        const QString target = m_root->placed(QStringLiteral("/test/home/cfg.tar.gz"));
+        m_root->writeFile(QStringLiteral("/test/home/cfg.tar.gz"), "old archive");
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+        QCOMPARE(runTool({QStringLiteral("-o"), target}).exitCode, 0);
+        struct stat status;
+        QCOMPARE(lstat(QFile::encodeName(target).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, 0644u);
+        QCOMPARE(status.st_uid, 0u);
+        QCOMPARE(Process::run(QStringLiteral("tar"), {QStringLiteral("-tzf"), target}, 60000).exitCode, 0);
+        QCOMPARE(QDir(m_root->placed(QStringLiteral("/test/home"))).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("cfg.tar.gz")});
     }
 
     void hostileArchiveChangesNothing_data()

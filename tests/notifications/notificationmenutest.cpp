@@ -22,6 +22,11 @@ class NotificationMenuTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // The session's user: "nobody", whose home is /nonexistent.
+        qputenv("SUDO_UID", "65534");
+    }
     void init();
     void cleanup();
     void enableApplyDisable_data();
@@ -48,6 +53,14 @@ void NotificationMenuTest::init()
     m_root = std::make_unique<TestRoot>();
     m_root->copySampleSystem();
     m_root->writeFile(QStringLiteral("/etc/audit/rules.d/velta-syslog.rules"), QByteArray());
+    // The sample homes belong to the demo's users; here they belong to accounts
+    // every system has (the session's user "nobody" lives in /nonexistent), and
+    // one home belongs to nobody at all.
+    QDir root(m_root->path());
+    QVERIFY(root.rename(QStringLiteral("home/alice"), QStringLiteral("nonexistent")));
+    QVERIFY(root.rename(QStringLiteral("home/bob"), QStringLiteral("home/daemon")));
+    QVERIFY(root.rename(QStringLiteral("home/carol"), QStringLiteral("home/no-such-user-here")));
+    QVERIFY(QDir(m_root->placed(QStringLiteral("/home/.qmx"))).removeRecursively());
     NotificationCatalogue::instance().reset();
     m_boxes = std::make_unique<MessageBoxWatcher>();
     m_module = std::make_unique<QuorAdminEvents>(nullptr, QVariantList());
@@ -134,10 +147,12 @@ void NotificationMenuTest::enableApplyDisable()
     dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QVERIFY(marked(event));
     // Root's file went to the users, and the reboot it needs was offered.
-    QTRY_COMPARE(m_boxes->titles(), QStringList{QStringLiteral("Reboot")});
-    QCOMPARE(m_root->readFile(QStringLiteral("/home/bob/.config/velta-event-watcher.notifyrc")),
+    // A home of no user is named and skipped; the others still get the file.
+    QTRY_COMPARE(m_boxes->titles(), QStringList({QStringLiteral("Error"), QStringLiteral("Reboot")}));
+    QVERIFY(m_boxes->texts().constFirst().contains(QLatin1String("/home/no-such-user-here: no user of that name")));
+    QCOMPARE(m_root->readFile(QStringLiteral("/home/daemon/.config/velta-event-watcher.notifyrc")),
              m_root->readFile(QStringLiteral("/root/.config/velta-event-watcher.notifyrc")));
-    KConfig userFile(m_root->placed(QStringLiteral("/home/alice/.config/velta-event-watcher_auth.notifyrc")), KConfig::SimpleConfig);
+    KConfig userFile(m_root->placed(QStringLiteral("/nonexistent/.config/velta-event-watcher_auth.notifyrc")), KConfig::SimpleConfig);
     QCOMPARE(userFile.group(QStringLiteral("Event/") + notificationId).readEntry("Action", QString()), QStringLiteral("Popup"));
     QCOMPARE(userFile.group(QStringLiteral("Event/userLogin")).readEntry("Action", QString()), QStringLiteral("Popup"));
 

@@ -4,15 +4,77 @@
 #include "notifications/notificationsettings.h"
 #include "notifications/notifyrcdeployment.h"
 #include "platform/paths.h"
+#include "platform/sessionuser.h"
 #include "testroot.h"
 
 #include <KConfig>
 #include <KConfigGroup>
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 Q_DECLARE_METATYPE(NotificationMethods)
+
+namespace
+{
+// Accounts every Debian system has: the user whose files are written, and
+// another one whose files must stay untouched.
+UserAccount user()
+{
+    return UserAccount::byName(QStringLiteral("nobody"));
+}
+
+UserAccount otherUser()
+{
+    return UserAccount::byName(QStringLiteral("daemon"));
+}
+
+void chownTo(const QString &path, const UserAccount &account)
+{
+    QVERIFY(lchown(QFile::encodeName(path).constData(), account.uid, account.gid) == 0);
+}
+
+// Kind, owner, mode and content (or link target) of one entry, without following links.
+QString describeEntry(const QString &path)
+{
+    struct stat status;
+    if (lstat(QFile::encodeName(path).constData(), &status) != 0) {
+        return QStringLiteral("missing");
+    }
+    const QString owner = QStringLiteral(" %1:%2 %3 ").arg(status.st_uid).arg(status.st_gid).arg(status.st_mode & 07777, 0, 8);
+    if (S_ISLNK(status.st_mode)) {
+        return QLatin1String("link") + owner + QFile::symLinkTarget(path);
+    }
+    if (S_ISREG(status.st_mode)) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return QLatin1String("file") + owner + QString::fromUtf8(file.readAll());
+    }
+    return (S_ISDIR(status.st_mode) ? QLatin1String("dir") : QLatin1String("special")) + owner;
+}
+
+// Every entry under the system root, by system path.
+QMap<QString, QString> snapshot(const TestRoot &root)
+{
+    QMap<QString, QString> entries;
+    QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        entries.insert(path.mid(root.path().size()), describeEntry(path));
+    }
+    return entries;
+}
+
+QString ownedFile(const UserAccount &account, const QByteArray &content)
+{
+    return QStringLiteral("file %1:%2 644 ").arg(account.uid).arg(account.gid) + QString::fromUtf8(content);
+}
+}
 
 class NotifyrcFileTest : public QObject
 {
@@ -29,6 +91,10 @@ private Q_SLOTS:
     void storedSettingsFromSyslogLines();
     void deployment();
     void deploymentWithoutHomes();
+    void hostileLayouts_data();
+    void hostileLayouts();
+    void sessionUser_data();
+    void sessionUser();
 };
 
 void NotifyrcFileTest::init()
@@ -91,14 +157,15 @@ void NotifyrcFileTest::sectionReadsBackThroughKConfig()
     QFETCH(NotificationMethods, methods);
     QFETCH(int, lineCount);
     TestRoot root;
-    root.writeFile(QStringLiteral("/home/alice/.config/.keep"), QByteArray());
-    const QString path = NotifyrcFile::userFilePath(QStringLiteral("alice"), QStringLiteral("velta-event-watcher_devices"));
-    QCOMPARE(path, QStringLiteral("/home/alice/.config/velta-event-watcher_devices.notifyrc"));
+    root.writeFile(QStringLiteral("/nonexistent/.config/.keep"), QByteArray());
+    const NotifyrcFile file(user(), QStringLiteral("velta-event-watcher_devices"));
+    const QString path = file.path();
+    QCOMPARE(path, QStringLiteral("/nonexistent/.config/velta-event-watcher_devices.notifyrc"));
 
     QString error;
-    QVERIFY(NotifyrcFile(path).writeSection(QStringLiteral("usbAdded"), methods, &error));
+    QVERIFY(file.writeSection(QStringLiteral("usbAdded"), methods, &error));
     QCOMPARE(QString::fromUtf8(root.readFile(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), lineCount);
-    QCOMPARE(root.commands().filter(QStringLiteral("chown")), QStringList{QStringLiteral("chown alice:alice ") + root.placed(path)});
+    QCOMPARE(describeEntry(root.placed(path)), ownedFile(user(), root.readFile(path)));
 
     KConfig config(root.placed(path), KConfig::SimpleConfig);
     const KConfigGroup group = config.group(QStringLiteral("Event/usbAdded"));
@@ -108,7 +175,8 @@ void NotifyrcFileTest::sectionReadsBackThroughKConfig()
     QCOMPARE(group.readEntry("Sound", QString()), methods.sound);
     QVERIFY(group.hasKey("TTS"));
 
-    const NotificationMethods read = NotifyrcFile(path).readSection(QStringLiteral("usbAdded"));
+    NotificationMethods read;
+    QVERIFY(file.readSection(QStringLiteral("usbAdded"), &read, &error));
     QCOMPARE(read.actions, methods.actions);
     QCOMPARE(read.executeCommand, methods.executeCommand);
     QCOMPARE(read.logFile, methods.logFile);
@@ -135,19 +203,20 @@ void NotifyrcFileTest::rewriteKeepsRestOfFile()
     TestRoot root;
     const QString before = QStringLiteral("[Global]\nIconName=quor\n\n[Event/userLogin]\nAction=Popup\nExecute=\nLogfile=\nSound=\nTTS=\n\n");
     const QString after = QStringLiteral("\n[Event/usbRemoved]\nExecute=\nLogfile=\nSound=\nTTS=\n");
-    const QString path = QStringLiteral("/home/alice/.config/app.notifyrc");
+    const NotifyrcFile file(user(), QStringLiteral("app"));
+    const QString path = file.path();
     root.writeFile(path, (before + oldSection + after).toUtf8());
 
     NotificationMethods methods;
     methods.actions = newActions;
     methods.sound = QStringLiteral("/usr/share/sounds/b.ogg");
     QString error;
-    QVERIFY(NotifyrcFile(path).writeSection(QStringLiteral("usbAdded"), methods, &error));
+    QVERIFY(file.writeSection(QStringLiteral("usbAdded"), methods, &error));
     const QString expected = before + NotifyrcFile::sectionLines(QStringLiteral("usbAdded"), methods).join(QLatin1Char('\n')) + QLatin1Char('\n') + after;
     QCOMPARE(QString::fromUtf8(root.readFile(path)), expected);
 
     // A group the file lacks is appended after a blank line.
-    QVERIFY(NotifyrcFile(path).writeSection(QStringLiteral("sudoFailed"), methods, &error));
+    QVERIFY(file.writeSection(QStringLiteral("sudoFailed"), methods, &error));
     QVERIFY(QString::fromUtf8(root.readFile(path)).startsWith(expected + QLatin1Char('\n') + QLatin1String("[Event/sudoFailed]\n")));
     KConfig config(root.placed(path), KConfig::SimpleConfig);
     QCOMPARE(config.group(QStringLiteral("Event/userLogin")).readEntry("Action", QString()), QStringLiteral("Popup"));
@@ -214,36 +283,170 @@ void NotifyrcFileTest::deployment()
 {
     TestRoot root;
     root.writeFile(Paths::RootNotifyrc, "[Event/usbAdded]\nAction=Popup\n");
-    root.writeFile(QStringLiteral("/home/alice/.config/velta-event-watcher.notifyrc"), "old");
-    root.writeFile(QStringLiteral("/home/bob/.config/other"), "");
-    root.writeFile(QStringLiteral("/home/carol/.profile"), "");
-    root.writeFile(QStringLiteral("/home/.qmx/alice/.config/other"), "");
+    root.writeFile(QStringLiteral("/home/nobody/.config/velta-event-watcher.notifyrc"), "old");
+    root.writeFile(QStringLiteral("/home/daemon/.config/other"), "");
+    root.writeFile(QStringLiteral("/home/bin/.profile"), "");
+    root.writeFile(QStringLiteral("/home/no-such-user-here/.config/other"), "");
+    root.writeFile(QStringLiteral("/home/.qmx/nobody/.config/other"), "");
     root.writeFile(QStringLiteral("/home/.qmx/.qmx/.config/other"), "");
-    root.writeFile(QStringLiteral("/etc/shadow"), "secret");
-    QVERIFY(QFile::link(root.placed(QStringLiteral("/etc/shadow")), root.placed(QStringLiteral("/home/bob/.config/velta-event-watcher.notifyrc"))));
 
-    QCOMPARE(NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir), 3);
-    for (const QString &home : {QStringLiteral("/home/alice"), QStringLiteral("/home/bob"), QStringLiteral("/home/.qmx/alice")}) {
-        QCOMPARE(root.readFile(home + QLatin1String("/.config/velta-event-watcher.notifyrc")), QByteArray("[Event/usbAdded]\nAction=Popup\n"));
-    }
-    QCOMPARE(root.readFile(QStringLiteral("/etc/shadow")), QByteArray("secret"));
-    QVERIFY(!root.exists(QStringLiteral("/home/carol/.config")));
-    QVERIFY(!root.exists(QStringLiteral("/home/.qmx/.qmx/.config/velta-event-watcher.notifyrc")));
-    QStringList chowns = root.commands();
-    chowns.sort();
-    QCOMPARE(chowns,
-             QStringList({QStringLiteral("chown alice:alice ") + root.placed(QStringLiteral("/home/.qmx/alice/.config/velta-event-watcher.notifyrc")),
-                          QStringLiteral("chown alice:alice ") + root.placed(QStringLiteral("/home/alice/.config/velta-event-watcher.notifyrc")),
-                          QStringLiteral("chown bob:bob ") + root.placed(QStringLiteral("/home/bob/.config/velta-event-watcher.notifyrc"))}));
+    const NotifyrcDeployment::Report report = NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir);
+    QCOMPARE(report.copied, 3);
+    QCOMPARE(report.skipped, QStringList{QStringLiteral("/home/no-such-user-here: no user of that name")});
+    const QByteArray copy("[Event/usbAdded]\nAction=Popup\n");
+    const QString target = QStringLiteral("/.config/velta-event-watcher.notifyrc");
+    QCOMPARE(describeEntry(root.placed(QStringLiteral("/home/nobody") + target)), ownedFile(user(), copy));
+    QCOMPARE(describeEntry(root.placed(QStringLiteral("/home/.qmx/nobody") + target)), ownedFile(user(), copy));
+    QCOMPARE(describeEntry(root.placed(QStringLiteral("/home/daemon") + target)), ownedFile(otherUser(), copy));
+    // A home without ~/.config is left alone.
+    QVERIFY(!root.exists(QStringLiteral("/home/bin/.config")));
+    QVERIFY(!root.exists(QStringLiteral("/home/no-such-user-here") + target));
+    QVERIFY(!root.exists(QStringLiteral("/home/.qmx/.qmx") + target));
+    QVERIFY(root.commands().isEmpty());
 }
 
 void NotifyrcFileTest::deploymentWithoutHomes()
 {
     TestRoot root;
-    QCOMPARE(NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir), 0);
+    QCOMPARE(NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir).copied, 0);
     root.writeFile(Paths::RootNotifyrc, "x");
-    QCOMPARE(NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir), 0);
+    QCOMPARE(NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir).copied, 0);
     QVERIFY(root.commands().isEmpty());
+}
+
+void NotifyrcFileTest::hostileLayouts_data()
+{
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<QString>("refusal"); // the message; empty when the file is to be read or written
+
+    const QStringList places{QStringLiteral("read-stored"), QStringLiteral("write-section"), QStringLiteral("deploy-home"), QStringLiteral("deploy-qmx")};
+    const QList<QPair<QString, QString>> layouts{
+        {QStringLiteral("normal"), QString()},
+        {QStringLiteral("file-is-link-to-root-file"), QStringLiteral("@F: a symbolic link")},
+        {QStringLiteral("config-is-link-to-root-folder"), QStringLiteral("@H/.config: a symbolic link")},
+        {QStringLiteral("home-is-link-to-other-users-folder"), QStringLiteral("@H: a symbolic link")},
+        {QStringLiteral("config-belongs-to-other-user"), QStringLiteral("@H/.config: belongs to another user (uid 1)")},
+        {QStringLiteral("fifo-in-place-of-file"), QStringLiteral("@F: not a regular file")},
+        {QStringLiteral("file-is-link-to-other-users-file"), QStringLiteral("@F: a symbolic link")},
+    };
+    for (const QString &place : places) {
+        for (const auto &layout : layouts) {
+            QTest::addRow("%s/%s", qPrintable(place), qPrintable(layout.first)) << place << layout.first << layout.second;
+        }
+    }
+}
+
+// Each place a file of a user is read or written, run through the real code
+// with real ownership: a hostile layout is refused with its message and
+// changes nothing; a normal one gives the user the file, mode 0644.
+void NotifyrcFileTest::hostileLayouts()
+{
+    QFETCH(QString, place);
+    QFETCH(QString, layout);
+    QFETCH(QString, refusal);
+    TestRoot root;
+    const bool deploying = place.startsWith(QLatin1String("deploy"));
+    const QString home = place == QLatin1String("deploy-home") ? QStringLiteral("/home/nobody")
+        : place == QLatin1String("deploy-qmx")                 ? QStringLiteral("/home/.qmx/nobody")
+                                                               : user().home;
+    const QString appName = deploying ? QStringLiteral("velta-event-watcher") : QStringLiteral("velta-event-watcher_devices");
+    const QString file = home + QLatin1String("/.config/") + appName + QLatin1String(".notifyrc");
+    const QByteArray stored("[Event/usbAdded]\nAction=Popup\nExecute=\nLogfile=\nSound=\nTTS=\n");
+
+    root.writeFile(Paths::RootNotifyrc, "from root");
+    root.writeFile(QStringLiteral("/etc/shadow"), "secret");
+    root.writeFile(QStringLiteral("/etc/profile.d/a.sh"), "true");
+    const QString othersFile = QStringLiteral("/srv/daemon/.config/") + appName + QLatin1String(".notifyrc");
+    root.writeFile(othersFile, "daemon's");
+    root.writeFile(file, stored);
+    for (const QString &path : QStringList{QStringLiteral("/srv/daemon"), QStringLiteral("/srv/daemon/.config"), othersFile}) {
+        chownTo(root.placed(path), otherUser());
+    }
+    for (const QString &path : QStringList{home, home + QLatin1String("/.config"), file}) {
+        chownTo(root.placed(path), user());
+    }
+    const QString placedFile = root.placed(file);
+    if (layout == QLatin1String("file-is-link-to-root-file")) {
+        QVERIFY(QFile::remove(placedFile) && QFile::link(root.placed(QStringLiteral("/etc/shadow")), placedFile));
+    } else if (layout == QLatin1String("config-is-link-to-root-folder")) {
+        QVERIFY(QDir(root.placed(home + QLatin1String("/.config"))).removeRecursively());
+        QVERIFY(QFile::link(root.placed(QStringLiteral("/etc/profile.d")), root.placed(home + QLatin1String("/.config"))));
+    } else if (layout == QLatin1String("home-is-link-to-other-users-folder")) {
+        QVERIFY(QDir(root.placed(home)).removeRecursively());
+        QVERIFY(QFile::link(root.placed(QStringLiteral("/srv/daemon")), root.placed(home)));
+    } else if (layout == QLatin1String("config-belongs-to-other-user")) {
+        chownTo(root.placed(home + QLatin1String("/.config")), otherUser());
+    } else if (layout == QLatin1String("fifo-in-place-of-file")) {
+        QVERIFY(QFile::remove(placedFile) && mkfifo(QFile::encodeName(placedFile).constData(), 0644) == 0);
+    } else if (layout == QLatin1String("file-is-link-to-other-users-file")) {
+        QVERIFY(QFile::remove(placedFile));
+        QVERIFY(QFile::link(root.placed(othersFile), placedFile));
+    }
+    const QMap<QString, QString> before = snapshot(root);
+
+    QString error;
+    bool ok = false;
+    QByteArray written; // what the file must hold afterwards
+    const NotifyrcFile notifyrc(user(), appName);
+    if (place == QLatin1String("read-stored")) {
+        NotificationMethods methods;
+        ok = notifyrc.readSection(QStringLiteral("usbAdded"), &methods, &error);
+        QCOMPARE(methods.actions, ok ? QStringLiteral("Popup") : QString());
+        written = stored;
+    } else if (place == QLatin1String("write-section")) {
+        NotificationMethods methods;
+        methods.actions = QStringLiteral("Sound");
+        ok = notifyrc.writeSection(QStringLiteral("usbAdded"), methods, &error);
+        written = (NotifyrcFile::sectionLines(QStringLiteral("usbAdded"), methods).join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+    } else {
+        const NotifyrcDeployment::Report report = NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir);
+        ok = report.copied == 1 && report.skipped.isEmpty();
+        QCOMPARE(report.copied + report.skipped.size(), 1);
+        error = report.skipped.join(QLatin1Char('\n'));
+        written = "from root";
+    }
+
+    QMap<QString, QString> expected = before;
+    if (refusal.isEmpty()) {
+        QVERIFY2(ok, qPrintable(error));
+        expected.insert(file, place == QLatin1String("read-stored") ? before.value(file) : ownedFile(user(), written));
+    } else {
+        QVERIFY(!ok);
+        QCOMPARE(error, QString(refusal).replace(QLatin1String("@F"), file).replace(QLatin1String("@H"), home));
+    }
+    QCOMPARE(snapshot(root), expected);
+    QVERIFY(root.commands().isEmpty());
+}
+
+void NotifyrcFileTest::sessionUser_data()
+{
+    QTest::addColumn<QByteArray>("sudoUid");
+    QTest::addColumn<QByteArray>("loginName");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("home");
+    QTest::newRow("sudo-uid-wins") << QByteArray("65534") << QByteArray("daemon") << "nobody"
+                                   << "/nonexistent";
+    QTest::newRow("login-name-without-sudo") << QByteArray() << QByteArray("daemon") << "daemon"
+                                             << "/usr/sbin";
+    QTest::newRow("unknown-sudo-uid-falls-back") << QByteArray("4000000000") << QByteArray("nobody") << "nobody"
+                                                 << "/nonexistent";
+    QTest::newRow("unknown-login-name") << QByteArray() << QByteArray("no-such-user-here") << QString() << QString();
+}
+
+// The home comes from the password database, not from the name.
+void NotifyrcFileTest::sessionUser()
+{
+    QFETCH(QByteArray, sudoUid);
+    QFETCH(QByteArray, loginName);
+    const QByteArray previousSudoUid = qgetenv("SUDO_UID");
+    qputenv("SUDO_UID", sudoUid);
+    qputenv("QUOR_FAKE_LOGNAME", loginName);
+    const UserAccount account = SessionUser::identify();
+    qputenv("SUDO_UID", previousSudoUid);
+    qunsetenv("QUOR_FAKE_LOGNAME");
+    QTEST(account.name, "name");
+    QTEST(account.home, "home");
 }
 
 QTEST_GUILESS_MAIN(NotifyrcFileTest)

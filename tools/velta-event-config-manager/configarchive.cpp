@@ -1,13 +1,13 @@
 #include "configarchive.h"
 
 #include "platform/paths.h"
+#include "platform/userfolder.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 
 #include <archive.h>
@@ -243,11 +243,15 @@ bool exportTo(const QString &archivePath, QString *errorText)
         return fail(errorText, archiveError(a.get()));
     }
 
-    QSaveFile out(archivePath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit()) {
-        return fail(errorText, QStringLiteral("%1: %2").arg(archivePath, out.errorString()));
+    // The archive often goes into a user's home: its folder is walked without
+    // following links and the file is replaced through the open folder, never
+    // by path, so a link in its place is refused instead of followed.
+    const QFileInfo target(QDir::cleanPath(QFileInfo(archivePath).absoluteFilePath()));
+    const UserFolder folder = UserFolder::open(QStringLiteral("/"), target.path(), 0, 0, UserFolder::Owners::Anyone);
+    if (!folder.isOpen()) {
+        return fail(errorText, folder.error());
     }
-    return true;
+    return folder.write(target.fileName(), data, errorText);
 }
 
 bool read(const QString &archivePath, Files *files, QString *errorText)

@@ -1,0 +1,243 @@
+#include "userfolder.h"
+
+#include "paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace
+{
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+QString describe(const QString &path, const QString &reason)
+{
+    return path + QLatin1String(": ") + reason;
+}
+
+QString kindRefusal(const struct stat &status)
+{
+    if (S_ISLNK(status.st_mode)) {
+        return QStringLiteral("a symbolic link");
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return QStringLiteral("a folder");
+    }
+    return S_ISREG(status.st_mode) ? QString() : QStringLiteral("not a regular file");
+}
+
+// Why opening an entry failed: a link is named as such, whatever the errno.
+QString openFailure(int dirFd, const QByteArray &name, int code)
+{
+    struct stat status;
+    if (fstatat(dirFd, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode)) {
+        return QStringLiteral("a symbolic link");
+    }
+    return code == ENOTDIR ? QStringLiteral("not a folder") : systemError(code);
+}
+
+bool writeAll(int fd, const QByteArray &data)
+{
+    qint64 done = 0;
+    while (done < data.size()) {
+        const ssize_t written = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+} // namespace
+
+UserFolder UserFolder::open(const QString &start, const QString &path, uid_t uid, gid_t gid, Owners owners)
+{
+    UserFolder folder;
+    folder.m_uid = uid;
+    folder.m_gid = gid;
+    folder.m_owners = owners;
+    folder.m_path = QDir::cleanPath(path);
+    if (!folder.m_path.startsWith(QLatin1Char('/'))) {
+        folder.m_error = describe(path, QStringLiteral("not an absolute path"));
+        return folder;
+    }
+    int fd = ::open(QFile::encodeName(start.isEmpty() ? QStringLiteral("/") : start).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        folder.m_error = describe(start, systemError(errno));
+        return folder;
+    }
+    QString walked;
+    const QStringList components = folder.m_path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &component : components) {
+        walked += QLatin1Char('/') + component;
+        const QByteArray name = QFile::encodeName(component);
+        const int next = ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int openError = errno;
+        QString reason;
+        struct stat status;
+        if (next < 0) {
+            folder.m_missing = openError == ENOENT;
+            reason = openFailure(fd, name, openError);
+        } else if (fstat(next, &status) != 0) {
+            reason = systemError(errno);
+        } else {
+            reason = folder.refusal(status, false);
+        }
+        ::close(fd);
+        fd = next;
+        if (!reason.isEmpty()) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            folder.m_error = describe(walked, reason);
+            return folder;
+        }
+    }
+    folder.m_fd = fd;
+    return folder;
+}
+
+UserFolder UserFolder::openSystem(const QString &systemPath, uid_t uid, gid_t gid)
+{
+    return open(Paths::systemRoot(), systemPath, uid, gid);
+}
+
+UserFolder::UserFolder(UserFolder &&other) noexcept
+{
+    *this = std::move(other);
+}
+
+UserFolder &UserFolder::operator=(UserFolder &&other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = std::exchange(other.m_fd, -1);
+        m_uid = other.m_uid;
+        m_gid = other.m_gid;
+        m_owners = other.m_owners;
+        m_missing = other.m_missing;
+        m_path = other.m_path;
+        m_error = other.m_error;
+    }
+    return *this;
+}
+
+UserFolder::~UserFolder()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+QString UserFolder::filePath(const QString &name) const
+{
+    return QDir::cleanPath(m_path + QLatin1Char('/') + name);
+}
+
+QString UserFolder::refusal(const struct stat &status, bool isFile) const
+{
+    if (isFile) {
+        const QString kind = kindRefusal(status);
+        if (!kind.isEmpty()) {
+            return kind;
+        }
+    } else if (!S_ISDIR(status.st_mode)) {
+        return QStringLiteral("not a folder");
+    }
+    if (m_owners == Owners::Anyone) {
+        return QString();
+    }
+    if (status.st_uid != 0 && status.st_uid != m_uid) {
+        return QStringLiteral("belongs to another user (uid %1)").arg(status.st_uid);
+    }
+    if (!isFile && (status.st_mode & S_IWOTH) && !(status.st_mode & S_ISVTX)) {
+        return QStringLiteral("writable by every user");
+    }
+    // A second name could be a hard link to a file the user may not read.
+    if (isFile && status.st_nlink > 1) {
+        return QStringLiteral("has other hard links");
+    }
+    return QString();
+}
+
+FileRead::Result UserFolder::read(const QString &name, qint64 maxSize) const
+{
+    const QByteArray encoded = QFile::encodeName(name);
+    FileRead::Result result;
+    struct stat status;
+    if (fstatat(m_fd, encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        result.missing = errno == ENOENT;
+        result.error = systemError(errno);
+    } else {
+        result.error = refusal(status, true);
+    }
+    if (!result.error.isEmpty()) {
+        result.error = describe(filePath(name), result.error);
+        return result;
+    }
+    result = FileRead::regularAt(m_fd, encoded, maxSize);
+    if (!result.ok) {
+        result.error = FileRead::describe(filePath(name), result);
+    }
+    return result;
+}
+
+bool UserFolder::write(const QString &name, const QByteArray &data, QString *error) const
+{
+    const QByteArray encoded = QFile::encodeName(name);
+    struct stat status;
+    if (fstatat(m_fd, encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        const QString kind = kindRefusal(status);
+        if (!kind.isEmpty()) {
+            *error = describe(filePath(name), kind);
+            return false;
+        }
+    }
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporary = '.' + encoded + '.' + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+        fd = ::openat(m_fd, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (fd < 0) {
+        *error = describe(filePath(name), systemError(errno));
+        return false;
+    }
+    // Ownership and mode are set on the descriptor: nothing in between can
+    // swap the file for a link to another one.
+    bool ok = writeAll(fd, data) && fchown(fd, m_uid, m_gid) == 0 && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+    int code = errno;
+    if (::close(fd) != 0 && ok) {
+        code = errno;
+        ok = false;
+    }
+    if (ok && renameat(m_fd, temporary.constData(), m_fd, encoded.constData()) != 0) {
+        code = errno;
+        ok = false;
+    }
+    if (!ok) {
+        unlinkat(m_fd, temporary.constData(), 0);
+        *error = describe(filePath(name), code == EISDIR ? QStringLiteral("a folder") : systemError(code));
+        return false;
+    }
+    fsync(m_fd);
+    return true;
+}
