@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +15,9 @@
 
 namespace
 {
+// "<name>.XXXXXX~": mkostemps() fills in the six characters.
 const QLatin1String TemporarySuffix(".XXXXXX~");
+constexpr int RandomLength = 6;
 
 bool writeAll(int fd, const QByteArray &data)
 {
@@ -43,10 +47,12 @@ void removeLeftovers(const QString &path)
 {
     const QFileInfo info(path);
     const QDir dir(info.absolutePath());
-    const QString pattern = info.fileName() + QLatin1String(".??????~");
-    const QStringList names = dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
+    const QByteArray fileName = QFile::encodeName(info.fileName());
+    const QStringList names = dir.entryList({info.fileName() + QLatin1String(".*~")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
-        QFile::remove(dir.filePath(name));
+        if (StagedFile::isTemporaryOf(QFile::encodeName(name), fileName)) {
+            QFile::remove(dir.filePath(name));
+        }
     }
 }
 
@@ -132,6 +138,29 @@ bool StagedFile::commit()
     }
     m_temporary.clear();
     syncFolder(m_path);
+    return true;
+}
+
+QByteArray StagedFile::temporaryName(const QByteArray &fileName)
+{
+    static const char characters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = fileName + '.';
+    for (int i = 0; i < RandomLength; ++i) {
+        name += characters[QRandomGenerator::system()->bounded(int(sizeof(characters) - 1))];
+    }
+    return name + '~';
+}
+
+bool StagedFile::isTemporaryOf(const QByteArray &entry, const QByteArray &fileName)
+{
+    if (entry.size() != fileName.size() + RandomLength + 2 || !entry.startsWith(fileName + '.') || !entry.endsWith('~')) {
+        return false;
+    }
+    for (int i = fileName.size() + 1; i < entry.size() - 1; ++i) {
+        if (!std::isalnum(static_cast<unsigned char>(entry.at(i)))) {
+            return false;
+        }
+    }
     return true;
 }
 

@@ -34,6 +34,11 @@ public:
     // stage() and commit() at once.
     static bool replace(const QString &path, const QByteArray &data, QString *errorText = nullptr);
 
+    // For writers that walk folders by hand: a new random name for a temporary
+    // of the file named fileName, and whether an entry of its folder is one.
+    static QByteArray temporaryName(const QByteArray &fileName);
+    static bool isTemporaryOf(const QByteArray &entry, const QByteArray &fileName);
+
 private:
     bool fail(const QString &what);
     void discard();
