@@ -9,7 +9,7 @@ packages=(
     libkf5doctools-dev kdoctools5 docbook-xml docbook-xsl
     kde-cli-tools breeze-icon-theme khelpcenter
     xvfb xauth xdotool imagemagick dbus dbus-x11
-    syslog-ng-core syslog-ng-mod-python logrotate tar gzip
+    syslog-ng-core syslog-ng-mod-python logrotate tar gzip python3
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -2,6 +2,8 @@
 
 #include "ui_commonsettingswindow.h"
 
+#include "platform/configsnapshot.h"
+
 #include <KLocalizedString>
 
 CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
@@ -13,6 +15,7 @@ CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->logRotateTab), i18n("Main log rotation"));
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->exportTab), i18n("Export configuration"));
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->importTab), i18n("Import configuration"));
+    connect(ui->settingsImporter, &SettingsImporter::configurationChanged, this, &CommonSettingsWindow::configurationImported);
     reload();
 }
 
@@ -27,12 +30,20 @@ void CommonSettingsWindow::open()
     QDialog::open();
 }
 
+void CommonSettingsWindow::openOnFirstTab()
+{
+    ui->tabWidget->setCurrentIndex(0);
+    open();
+}
+
 void CommonSettingsWindow::accept()
 {
     QWidget *current = ui->tabWidget->currentWidget();
     if (current == ui->destinationsTab) {
+        ConfigSnapshot::take();
         ui->destinationsSettings->save();
     } else if (current == ui->logRotateTab) {
+        ConfigSnapshot::take();
         ui->logRotationSettings->save();
     } else if (current == ui->exportTab) {
         // A failed export or import keeps the window open to correct the path.
@@ -40,10 +51,10 @@ void CommonSettingsWindow::accept()
             return;
         }
     } else if (current == ui->importTab) {
+        // An import that changed files says so itself, even when it failed.
         if (!ui->settingsImporter->importConfig()) {
             return;
         }
-        Q_EMIT configurationImported();
     }
     reload();
     QDialog::accept();

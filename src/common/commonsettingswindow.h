@@ -21,10 +21,13 @@ public:
 
 public Q_SLOTS:
     void open() override;
+    // The module's "Settings" button: always the first tab, whichever was used last.
+    void openOnFirstTab();
     void accept() override;
     void reject() override;
 
 Q_SIGNALS:
+    // An import or a restore changed the files on the system.
     void configurationImported();
 
 private:

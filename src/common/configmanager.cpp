@@ -3,12 +3,71 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace ConfigManager
 {
+namespace
+{
+// The tool runs syslog-ng and logrotate on a staged copy before it imports.
+constexpr int ToolTimeoutMs = 120000;
+
+Process::Result runTool(const QStringList &arguments)
+{
+    return Process::run(Paths::placed(Paths::ConfigManagerTool), arguments, ToolTimeoutMs, Process::Channels::Separate);
+}
+
+ImportResult runImport(QStringList arguments)
+{
+    const Process::Result result = runTool(arguments << QStringLiteral("--json"));
+    const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
+    ImportResult import;
+    import.ok = result.finished && result.exitCode == 0;
+    import.changed = summary.value(QStringLiteral("changed")).toBool();
+    if (!result.started) {
+        import.message = QStringLiteral("%1 could not be started").arg(Paths::placed(Paths::ConfigManagerTool));
+    } else if (!result.finished) {
+        import.message = QStringLiteral("%1: no answer within %2 s").arg(Paths::placed(Paths::ConfigManagerTool)).arg(ToolTimeoutMs / 1000);
+    } else if (!import.ok) {
+        import.message = QString::fromLocal8Bit(result.errorOutput).trimmed();
+    }
+    return import;
+}
+}
+
 bool run(const QString &option, const QString &archive)
 {
     // No time limit: the archive may be large, and the user waits for the result.
     const Process::Result result = Process::run(Paths::placed(Paths::ConfigManagerTool), {option, archive});
     return result.finished && result.exitCode == 0;
+}
+
+ImportResult importArchive(const QString &path)
+{
+    return runImport({QStringLiteral("-i"), path});
+}
+
+ImportResult restoreSnapshot(const QString &name)
+{
+    return runImport({QStringLiteral("--restore"), name});
+}
+
+QList<Snapshot> snapshots()
+{
+    const Process::Result result = runTool({QStringLiteral("--list-snapshots")});
+    QList<Snapshot> list;
+    if (!result.finished || result.exitCode != 0) {
+        return list;
+    }
+    // One line per snapshot: name, time taken, files that differ, tab-separated.
+    const QStringList lines = QString::fromUtf8(result.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        const QStringList columns = line.split(QLatin1Char('\t'));
+        if (columns.size() == 3) {
+            list.append({columns.at(0), QDateTime::fromString(columns.at(1), Qt::ISODate), columns.at(2).split(QLatin1Char(' '), Qt::SkipEmptyParts)});
+        }
+    }
+    return list;
 }
 } // namespace ConfigManager

@@ -24,6 +24,9 @@ public:
     // True when a path is given; otherwise tells the user so.
     bool checkSelected() const;
 
+Q_SIGNALS:
+    void textChanged(const QString &text);
+
 private:
     void browse(bool saveMode);
 

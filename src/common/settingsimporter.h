@@ -9,7 +9,8 @@ namespace Ui
 class SettingsImporter;
 }
 
-// The "Import configuration" tab.
+// The "Import configuration" tab: an archive to import, or one of the kept
+// configurations (snapshots) to go back to.
 class SettingsImporter : public QWidget
 {
     Q_OBJECT
@@ -17,11 +18,19 @@ public:
     explicit SettingsImporter(QWidget *parent = nullptr);
     ~SettingsImporter() override;
 
+    // Empties the path and lists the kept configurations afresh.
     void clear();
 
 public Q_SLOTS:
     bool importConfig();
 
+Q_SIGNALS:
+    // The files on the system changed: they must be read again.
+    void configurationChanged();
+
 private:
+    void listSnapshots();
+    QString selectedSnapshot() const;
+
     std::unique_ptr<Ui::SettingsImporter> ui;
 };

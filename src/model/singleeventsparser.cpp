@@ -215,9 +215,11 @@ QFileInfoList listDirectory(const QString &placedDir)
 }
 
 // Adds a group per subdirectory (entries) of systemDir and records the event files of
-// every group directory. The first file of a name wins.
+// the first-level group directories. The first file of a name wins. Deeper
+// directories are groups by name only: a package may keep other files there.
 void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTreeItem *parent, Layout *layout)
 {
+    const bool firstLevel = !parent->parentItem();
     for (const QFileInfo &entry : entries) {
         if (!entry.isDir() || entry.isSymLink()) {
             continue;
@@ -234,7 +236,7 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         const QFileInfoList groupEntries = listDirectory(entry.filePath());
         for (const QFileInfo &file : groupEntries) {
             const QString fileName = file.fileName();
-            if (file.isFile() && fileName != name && !layout->eventDirs.contains(fileName)) {
+            if (firstLevel && file.isFile() && fileName != name && !layout->eventDirs.contains(fileName)) {
                 layout->eventDirs.insert(fileName, groupDir);
             }
         }

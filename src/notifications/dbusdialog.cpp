@@ -34,6 +34,9 @@ DBusDialog::DBusDialog(QWidget *parent)
     , ui(std::make_unique<Ui::DBusDialog>())
 {
     ui->setupUi(this);
+    // Our own icon names first, then Breeze ones, which every Plasma desktop has.
+    ui->popupCheckBox->setIcon(QIcon::fromTheme(QStringLiteral("quor-notifications"), QIcon::fromTheme(QStringLiteral("notifications"))));
+    ui->repeatCheckBox->setIcon(QIcon::fromTheme(QStringLiteral("chronometer"), QIcon::fromTheme(QStringLiteral("media-playlist-repeat"))));
     ui->titleLineEdit->setFocus();
     connect(ui->playButton, &QToolButton::clicked, this, &DBusDialog::playButtonClicked);
     connect(ui->logFileDialogButton, &QToolButton::clicked, this, &DBusDialog::logFileDialogButtonClicked);
@@ -160,6 +163,10 @@ void DBusDialog::fillParameters()
         const EventTreeItem *params = m_event->findChildById(id);
         for (int row = 0; params && row < params->childCount(); ++row) {
             const EventTreeItem *param = params->child(row);
+            // Hidden entries (the overlay bookkeeping) are not parameters of the message.
+            if (!param->isVisible()) {
+                continue;
+            }
             // The value is the parameter's label where the package gives one.
             const QString label = param->data(1).toString();
             const QString text = QString(label.isEmpty() ? param->data(0).toString() : label).remove(QLatin1Char('&'));

@@ -2,6 +2,7 @@ target_sources(quoradminevents_static PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/paths.cpp
     ${CMAKE_CURRENT_LIST_DIR}/process.cpp
     ${CMAKE_CURRENT_LIST_DIR}/configcheck.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/configsnapshot.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fileread.cpp
     ${CMAKE_CURRENT_LIST_DIR}/stagedfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/userfolder.cpp

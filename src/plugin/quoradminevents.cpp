@@ -46,12 +46,10 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
         Qt::DirectConnection);
 
     const QString buttonStyle = QStringLiteral("QPushButton { text-align: left; padding: 6px; }");
-    ui->commonSettingsButton->setIcon(QIcon::fromTheme(QStringLiteral("gear")));
+    ui->commonSettingsButton->setIcon(QIcon::fromTheme(QStringLiteral("gear"), QIcon::fromTheme(QStringLiteral("configure"))));
     ui->commonSettingsButton->setText(i18n("Settings"));
     ui->commonSettingsButton->setStyleSheet(buttonStyle);
-    connect(ui->commonSettingsButton, &QPushButton::clicked, this, [this] {
-        m_commonSettingsWindow->open();
-    });
+    connect(ui->commonSettingsButton, &QPushButton::clicked, m_commonSettingsWindow, &CommonSettingsWindow::openOnFirstTab);
     ui->sngStartStopButton->setStyleSheet(buttonStyle);
     updateServiceStatus();
 
@@ -103,6 +101,11 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
 }
 
 QuorAdminEvents::~QuorAdminEvents() = default;
+
+QSize QuorAdminEvents::sizeHint() const
+{
+    return KCModule::sizeHint().expandedTo(QSize(900, 600));
+}
 
 void QuorAdminEvents::checkPrivileges()
 {

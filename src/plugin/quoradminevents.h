@@ -33,6 +33,11 @@ public:
     QuorAdminEvents(QWidget *parent, const QVariantList &args);
     ~QuorAdminEvents() override;
 
+    // The settings shell opens the page at this size: the tree's columns and a
+    // good number of rows, not the layout's minimum, while the shell's window
+    // still fits a screen 768 pixels high. The page stays resizable.
+    QSize sizeHint() const override;
+
     CheckableTreeModel *savedModel() const
     {
         return m_savedModel;

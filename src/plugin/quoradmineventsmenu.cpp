@@ -48,19 +48,33 @@ void QuorAdminEvents::showContextMenu(const QPoint &pos)
 
     // The row's own item, not a search by its text: two events may share a name.
     const QModelIndex selected = selectedEventIndex();
-    EventTreeItem *event = selected.isValid() ? m_currentModel->itemFromIndex(selected) : nullptr;
+    const EventTreeItem *event = selected.isValid() ? m_currentModel->itemFromIndex(selected) : nullptr;
     if (event && event->kind() == EventTreeItem::Event && !event->isNotRedirected() && !messageIdOf(event).isEmpty()) {
+        // The menu does not block: a reload may replace the tree while it is open.
+        // It closes then, and its actions hold the row, which the reload invalidates.
+        connect(m_currentModel, &QAbstractItemModel::modelAboutToBeReset, menu, &QMenu::close);
+        const QPersistentModelIndex row(selected);
+        const auto eventAt = [this, row]() -> EventTreeItem * {
+            return row.isValid() ? m_currentModel->itemFromIndex(row) : nullptr;
+        };
         if (event->notificationsOn()) {
-            menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-cancel")), i18n("Disable notifications sending"), this, [this, event] {
-                switchNotificationsOff(event);
+            menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-cancel")), i18n("Disable notifications sending"), this, [this, eventAt] {
+                if (EventTreeItem *item = eventAt()) {
+                    switchNotificationsOff(item);
+                }
             });
         } else {
-            menu->addAction(QIcon::fromTheme(QStringLiteral("legalmoves")), i18n("Enable notifications sending"), this, [this, event] {
-                openNotificationDialog(event, EnableNotifications);
+            const QIcon icon = QIcon::fromTheme(QStringLiteral("legalmoves"), QIcon::fromTheme(QStringLiteral("notifications")));
+            menu->addAction(icon, i18n("Enable notifications sending"), this, [this, eventAt] {
+                if (EventTreeItem *item = eventAt()) {
+                    openNotificationDialog(item, EnableNotifications);
+                }
             });
         }
-        QAction *settings = menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-warning")), i18n("Notification settings"), this, [this, event] {
-            openNotificationDialog(event, EditNotifications);
+        QAction *settings = menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-warning")), i18n("Notification settings"), this, [this, eventAt] {
+            if (EventTreeItem *item = eventAt()) {
+                openNotificationDialog(item, EditNotifications);
+            }
         });
         settings->setEnabled(event->notificationsOn());
     }

@@ -7,6 +7,7 @@
 #include "model/eventtreeitem.h"
 #include "model/notifiedevents.h"
 #include "model/singleeventsparser.h"
+#include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
 #include "services/snghandler.h"
@@ -82,6 +83,7 @@ void QuorAdminEvents::load()
 
 void QuorAdminEvents::save()
 {
+    ConfigSnapshot::take();
     if (m_watcher) {
         m_watcher->disconnect(this);
     }

@@ -7,6 +7,7 @@
 #include "commonwriter.h"
 #include "destinationsmodel.h"
 #include "editors/fileeditor.h"
+#include "filedestination.h"
 #include "model/treeitem.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
@@ -107,6 +108,9 @@ void DestinationsSettings::addDestination(const QVector<QVariant> &destination)
     QString value = QLatin1Char('"') + SyslogNgString::escaped(destination.at(2).toString()) + QLatin1Char('"');
     if (kind == QLatin1String("network") && destination.size() == 5) {
         value += QStringLiteral(" port(%1) transport(%2) flags(syslog-protocol)").arg(destination.at(3).toString(), destination.at(4).toString());
+    } else if (kind == QLatin1String("file") && FileDestination::check(destination.at(2).toString()).folderMissing) {
+        // Without it syslog-ng drops the records until someone makes the folder.
+        value += QLatin1String(" create-dirs(yes)");
     }
     auto statement = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("destination"), destination.at(1), QVariant()});
     statement->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{kind, QVariant(), value}));

@@ -147,7 +147,15 @@ private Q_SLOTS:
 
         MessageBoxWatcher watcher;
         pressOk(&window);
-        QCOMPARE(watcher.texts(), texts);
+        // A refused import adds what the tool said after a blank line.
+        QStringList headlines;
+        for (const QString &text : watcher.texts()) {
+            headlines << text.section(QStringLiteral("\n\n"), 0, 0);
+            if (headlines.constLast() == QLatin1String("Can not import configuration!")) {
+                QVERIFY2(!text.section(QStringLiteral("\n\n"), 1).isEmpty(), qPrintable(text));
+            }
+        }
+        QCOMPARE(headlines, texts);
         QCOMPARE(window.isVisible(), !closes);
         QCOMPARE(finished.count(), closes ? 1 : 0);
         if (closes) {

@@ -115,8 +115,8 @@ public:
 };
 
 const QStringList SampleRows{
-    QStringLiteral("File|velta_json_dst|/dorvex/log/velta/events"),
-    QStringLiteral("Network|velta_central_dst|192.168.10.5 port(514) transport(tcp) flags(syslog-protocol)"),
+    QStringLiteral("File|velta_json_dst|/dorvex/log/velta/events template(velta_json_line)"),
+    QStringLiteral("Network|velta_central_dst|192.0.2.10 port(514) transport(tcp) flags(syslog-protocol)"),
 };
 }
 
@@ -138,7 +138,7 @@ private Q_SLOTS:
             tab.removeButton()->click();
             const QStringList expected{
                 SampleRows.first(),
-                QStringLiteral("File|localCopy|/var/log/velta/\"copy\"\\1"),
+                QStringLiteral("File|localCopy|/var/log/velta/\"copy\"\\1 create-dirs(yes)"),
                 QStringLiteral("Network|remoteUdp|10.1.2.3 port(514) transport(udp) flags(syslog-protocol)"),
             };
             QCOMPARE(tab.rows(), expected);
@@ -146,7 +146,9 @@ private Q_SLOTS:
             QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
 
             const QString written = QString::fromUtf8(root.readFile(CommonFile));
-            QVERIFY2(written.contains(QStringLiteral("destination localCopy {\n    file(\"/var/log/velta/\\\"copy\\\"\\\\1\");\n};")), qPrintable(written));
+            // The sample system has no /var/log/velta: syslog-ng is told to make it.
+            QVERIFY2(written.contains(QStringLiteral("destination localCopy {\n    file(\"/var/log/velta/\\\"copy\\\"\\\\1\" create-dirs(yes));\n};")),
+                     qPrintable(written));
             QVERIFY2(
                 written.contains(QStringLiteral("destination remoteUdp {\n    network(\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol));\n};")),
                 qPrintable(written));
@@ -177,6 +179,28 @@ private Q_SLOTS:
         QCOMPARE(SyslogNgString::unescaped(SyslogNgString::escaped(text)), text);
     }
 
+    // A file row shows the path as typed, then the file's options as written.
+    void fileRow_data()
+    {
+        QTest::addColumn<QByteArray>("option");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("path-only") << QByteArray("file(\"/var/log/copy\");") << QStringLiteral("/var/log/copy");
+        QTest::newRow("options") << QByteArray("file(\"/var/log/copy\" template(t) create-dirs(yes));")
+                                 << QStringLiteral("/var/log/copy template(t) create-dirs(yes)");
+        QTest::newRow("escaped-quote-and-blank-in-path")
+            << QByteArray("file(\"/var/log/\\\" x\\\\\" create-dirs(yes));") << QStringLiteral("/var/log/\" x\\ create-dirs(yes)");
+    }
+
+    void fileRow()
+    {
+        QFETCH(QByteArray, option);
+        QFETCH(QString, shown);
+        TestRoot root;
+        root.writeFile(CommonFile, "destination copy {\n    " + option + "\n};\n\n");
+        Tab tab;
+        QCOMPARE(tab.rows(), QStringList{QStringLiteral("File|copy|") + shown});
+    }
+
     void validation_data()
     {
         QTest::addColumn<QString>("kind");
@@ -198,7 +222,18 @@ private Q_SLOTS:
                                      << QStringLiteral("Another statement of the file already has this name.") << false;
         QTest::newRow("no-address") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("") << QStringLiteral("") << false;
         QTest::newRow("no-name") << QStringLiteral("file") << QStringLiteral("") << QStringLiteral("/var/log/x") << QStringLiteral("") << false;
-        QTest::newRow("file-any-path") << QStringLiteral("file") << QStringLiteral("copy_2") << QStringLiteral("/var/log/a b") << QStringLiteral("") << true;
+        const QString folderMade = QStringLiteral("The folder of the file does not exist; syslog-ng will create it.");
+        QTest::newRow("file-any-path") << QStringLiteral("file") << QStringLiteral("copy_2") << QStringLiteral("/var/log/a b") << folderMade << true;
+        QTest::newRow("file-in-existing-folder") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("/dorvex/log/velta/copy")
+                                                 << QStringLiteral("") << true;
+        QTest::newRow("file-relative") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("log/copy")
+                                       << QStringLiteral("The file path must be absolute.") << false;
+        QTest::newRow("file-is-folder") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("/dorvex/log/velta/../velta")
+                                        << QStringLiteral("/dorvex/log/velta/../velta is a folder, not a file.") << false;
+        QTest::newRow("file-trailing-slash") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("/var/log/new/")
+                                             << QStringLiteral("/var/log/new/ is a folder, not a file.") << false;
+        QTest::newRow("file-below-a-file") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("/dorvex/log/velta/events/new/copy")
+                                           << QStringLiteral("The folder of the file cannot be made: /dorvex/log/velta/events is not a folder.") << false;
         QTest::newRow("network-valid") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("10.1.2.3") << QStringLiteral("") << true;
     }
 
@@ -322,7 +357,7 @@ private Q_SLOTS:
         QVERIFY(editor->window()->isVisible());
         editor->setPlainText(editor->toPlainText().replace(QStringLiteral("velta_central_dst"), QStringLiteral("velta_backup_dst")));
         editor->window()->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        QCOMPARE(tab.rows().value(1), QStringLiteral("Network|velta_backup_dst|192.168.10.5 port(514) transport(tcp) flags(syslog-protocol)"));
+        QCOMPARE(tab.rows().value(1), QStringLiteral("Network|velta_backup_dst|192.0.2.10 port(514) transport(tcp) flags(syslog-protocol)"));
         // The renamed destination now counts as existing.
         tab.fill({QStringLiteral("file"), QStringLiteral("velta_backup_dst"), QStringLiteral("/x")});
         QVERIFY(!tab.okButton()->isEnabled());

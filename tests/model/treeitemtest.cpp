@@ -222,6 +222,20 @@ private Q_SLOTS:
         QCOMPARE(group->child(0)->checkState(), 2);
         QCOMPARE(group->checkState(), 2);
     }
+
+    void nestedFolderDoesNotCount()
+    {
+        // A nested group without events is unchecked, but its group follows its own events.
+        auto group = eventItem(QStringLiteral("group"), EventTreeItem::Group, true, 0);
+        auto sub = eventItem(QStringLiteral("sub"), EventTreeItem::Group, true, 2);
+        sub->appendChild(eventItem(QStringLiteral("deeper"), EventTreeItem::Group, true, 0));
+        group->appendChild(std::move(sub));
+        group->appendChild(eventItem(QStringLiteral("a"), EventTreeItem::Event, true, 2));
+        group->updateGroupCheckState();
+        QCOMPARE(group->child(0)->checkState(), 0);
+        QCOMPARE(group->checkState(), 2);
+        QCOMPARE(group->child(0)->checkStateOfChildren(), std::nullopt);
+    }
 };
 
 QTEST_GUILESS_MAIN(TreeItemTest)

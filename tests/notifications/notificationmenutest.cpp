@@ -1,3 +1,5 @@
+#include "breezeicons.h"
+#include "eventmenu.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
 #include "notifications/dbusdialog.h"
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -32,9 +35,14 @@ private Q_SLOTS:
     void enableApplyDisable_data();
     void enableApplyDisable();
     void eventWithoutMessageIdGetsTreeActionsOnly();
+    void menuOutlivesReload();
+    void menuIconsWithBreezeAlone();
 
 private:
-    QModelIndex select(const QString &name) const;
+    QModelIndex select(const QString &name) const
+    {
+        return EventMenu::select(m_module.get(), name);
+    }
     // The texts of the context menu's actions, disabled ones in brackets.
     QStringList menuTexts(const QString &name);
     void triggerMenu(const QString &name, const QString &action);
@@ -74,25 +82,12 @@ void NotificationMenuTest::cleanup()
     m_root.reset();
 }
 
-QModelIndex NotificationMenuTest::select(const QString &name) const
-{
-    auto *view = m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"));
-    const QModelIndexList found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchRecursive | Qt::MatchExactly);
-    if (found.isEmpty()) {
-        return QModelIndex();
-    }
-    view->selectionModel()->select(found.first(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    view->selectionModel()->setCurrentIndex(found.first(), QItemSelectionModel::NoUpdate);
-    return found.first();
-}
-
 QStringList NotificationMenuTest::menuTexts(const QString &name)
 {
     if (!select(name).isValid()) {
         return {QStringLiteral("no event ") + name};
     }
-    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
-    QMenu *menu = m_module->findChild<QMenu *>();
+    QMenu *menu = EventMenu::open(m_module.get(), name);
     QStringList texts;
     const auto actions = menu ? menu->actions() : QList<QAction *>();
     for (const QAction *action : actions) {
@@ -104,17 +99,7 @@ QStringList NotificationMenuTest::menuTexts(const QString &name)
 
 void NotificationMenuTest::triggerMenu(const QString &name, const QString &text)
 {
-    QVERIFY(select(name).isValid());
-    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
-    QMenu *menu = m_module->findChild<QMenu *>();
-    QVERIFY(menu);
-    const auto actions = menu->actions();
-    const auto it = std::find_if(actions.cbegin(), actions.cend(), [&text](const QAction *action) {
-        return action->text() == text;
-    });
-    QVERIFY2(it != actions.cend(), qPrintable(text));
-    (*it)->trigger();
-    delete menu;
+    QVERIFY2(EventMenu::trigger(m_module.get(), name, text), qPrintable(name + QLatin1String(": ") + text));
 }
 
 void NotificationMenuTest::enableApplyDisable_data()
@@ -182,6 +167,62 @@ void NotificationMenuTest::enableApplyDisable()
 void NotificationMenuTest::eventWithoutMessageIdGetsTreeActionsOnly()
 {
     QCOMPARE(menuTexts(QStringLiteral("System start")), QStringList({QStringLiteral("Collapse all"), QStringLiteral("Expand all")}));
+}
+
+void NotificationMenuTest::menuOutlivesReload()
+{
+    const QString file = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-user-login-failed.conf");
+    m_root->writeFile(file, QByteArray("# notify\n"));
+    m_module->load();
+    QVERIFY(select(QStringLiteral("Failed user login")).isValid());
+    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
+    std::unique_ptr<QMenu> menu(m_module->findChild<QMenu *>());
+    QVERIFY(menu && menu->isVisible());
+    // Kept after closing, so that its action can still be triggered below.
+    menu->setAttribute(Qt::WA_DeleteOnClose, false);
+    QAction *disable = menu->actions().value(2);
+    QCOMPARE(disable->text(), QStringLiteral("Disable notifications sending"));
+
+    // The settings change on disk while the menu is open: the page reloads its tree.
+    QSignalSpy reset(m_module->currentModel(), &QAbstractItemModel::modelReset);
+    m_root->writeFile(QStringLiteral("/etc/velta-syslog.conf"), QByteArray("{\n\t\"user-login\" : { \"enabled\" : \"0\" }\n}\n"));
+    QVERIFY(reset.wait());
+    QVERIFY(!menu->isVisible());
+
+    // An action of the old menu acts on nothing.
+    QSignalSpy changed(m_module.get(), qOverload<bool>(&KCModule::changed));
+    disable->trigger();
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(marked(QStringLiteral("Failed user login")));
+    m_module->save();
+    QVERIFY(m_root->exists(file));
+}
+
+void NotificationMenuTest::menuIconsWithBreezeAlone()
+{
+    const BreezeIcons breeze;
+    QStringList withoutIcon;
+    m_root->writeFile(QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-session-locked.conf"), QByteArray("# notify\n"));
+    m_module->load();
+    // One event with notifications off and one with them on: every action of both menus.
+    for (const QString &event : {QStringLiteral("Failed user login"), QStringLiteral("Session locked")}) {
+        QVERIFY(select(event).isValid());
+        Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
+        std::unique_ptr<QMenu> menu(m_module->findChild<QMenu *>());
+        QVERIFY(menu);
+        const auto actions = menu->actions();
+        QCOMPARE(actions.size(), 4);
+        for (const QAction *action : actions) {
+            if (action->icon().isNull()) {
+                withoutIcon << action->text();
+            }
+        }
+        // The tree's mark of an event with notifications.
+        if (marked(event) && select(event).data(Qt::DecorationRole).value<QIcon>().isNull()) {
+            withoutIcon << event;
+        }
+    }
+    QCOMPARE(withoutIcon, QStringList());
 }
 
 QTEST_MAIN(NotificationMenuTest)

@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,6 +30,15 @@ QTextStream &err()
 {
     static QTextStream stream(stderr);
     return stream;
+}
+
+// Bytes as they are: file contents and JSON are UTF-8 whatever the locale.
+void writeOut(const QByteArray &data)
+{
+    QFile out;
+    if (out.open(stdout, QIODevice::WriteOnly)) {
+        out.write(data);
+    }
 }
 
 int failure(const QString &text)
@@ -128,7 +138,7 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
         err() << errorText << Qt::endl;
     }
     if (options.json) {
-        QTextStream(stdout) << QJsonDocument(summary).toJson(QJsonDocument::Compact) << Qt::endl;
+        writeOut(QJsonDocument(summary).toJson(QJsonDocument::Compact) + '\n');
     }
     return ok && restartsOk ? 0 : 1;
 }
@@ -151,7 +161,7 @@ int diffArchive(const QString &archivePath)
         || !ConfigImport::diff(plan, &text, &errorText)) {
         return failure(errorText);
     }
-    QTextStream(stdout) << text;
+    writeOut(text);
     return plan.empty() ? 0 : WouldChange;
 }
 
@@ -159,7 +169,7 @@ int diffArchive(const QString &archivePath)
 // from the system's now (those a restore would change), tab-separated.
 int listSnapshots()
 {
-    QTextStream out(stdout);
+    QByteArray listing;
     const QStringList names = SnapshotStore::names();
     for (const QString &name : names) {
         ConfigArchive::Files files;
@@ -173,8 +183,10 @@ int listSnapshots()
         for (const ConfigImport::Change &change : plan) {
             differing << ConfigImport::systemPath(change.name);
         }
-        out << name << '\t' << SnapshotStore::takenAt(name).toLocalTime().toString(Qt::ISODate) << '\t' << differing.join(QLatin1Char(' ')) << '\n';
+        const QStringList columns{name, SnapshotStore::takenAt(name).toLocalTime().toString(Qt::ISODate), differing.join(QLatin1Char(' '))};
+        listing += columns.join(QLatin1Char('\t')).toUtf8() + '\n';
     }
+    writeOut(listing);
     return 0;
 }
 

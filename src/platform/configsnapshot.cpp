@@ -1,0 +1,33 @@
+#include "configsnapshot.h"
+
+#include "paths.h"
+#include "process.h"
+
+#include <QString>
+#include <QtGlobal>
+
+namespace ConfigSnapshot
+{
+namespace
+{
+constexpr int SnapshotTimeoutMs = 60000;
+}
+
+bool take(QString *errorText)
+{
+    const QString tool = Paths::placed(Paths::ConfigManagerTool);
+    const Process::Result result = Process::run(tool, {QStringLiteral("--snapshot")}, SnapshotTimeoutMs, Process::Channels::Separate);
+    if (result.finished && result.exitCode == 0) {
+        return true;
+    }
+    const QString reason = !result.started ? QStringLiteral("could not be started")
+        : !result.finished                 ? QStringLiteral("no answer within the time limit")
+                                           : QString::fromLocal8Bit(result.errorOutput).trimmed();
+    const QString text = QStringLiteral("%1 --snapshot: %2").arg(tool, reason);
+    qWarning("%s", qPrintable(text));
+    if (errorText) {
+        *errorText = text;
+    }
+    return false;
+}
+}
