@@ -43,7 +43,6 @@ DBusDialog::DBusDialog(QWidget *parent)
     connect(ui->soundDialogButton, &QToolButton::clicked, this, &DBusDialog::soundDialogButtonClicked);
     connect(ui->executeDialogButton, &QToolButton::clicked, this, &DBusDialog::executeDialogButtonClicked);
     connect(ui->repeatCheckBox, &QCheckBox::stateChanged, this, &DBusDialog::handleRepeatCheckBox);
-    connect(ui->intervalSpinBox, qOverload<int>(&QSpinBox::valueChanged), this, &DBusDialog::setRepeatInterval);
     connect(this, &QDialog::accepted, this, &DBusDialog::generateConfig);
     connect(this, &QDialog::rejected, this, [this] {
         m_event = nullptr;
@@ -75,6 +74,10 @@ bool DBusDialog::identify(EventTreeItem *event)
     m_appName = catalogue.appName(m_notificationId);
     if (m_appName.isEmpty()) {
         m_error = i18n("The event \"%1\" is not listed in the notification catalogue; notifications cannot be sent for it.", event->data(0).toString());
+        // Perhaps it is, in a catalogue file that could not be read.
+        for (const QString &problem : catalogue.problems()) {
+            m_error += QLatin1Char('\n') + problem;
+        }
         return false;
     }
     if (!SessionUser::current().isValid()) {
@@ -374,20 +377,10 @@ void DBusDialog::executeDialogButtonClicked()
 
 void DBusDialog::handleRepeatCheckBox(int state)
 {
-    if (state == Qt::PartiallyChecked) {
-        return;
-    }
-    const QString value = state == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0");
-    ui->intervalSpinBox->setEnabled(state == Qt::Checked);
-    if (EventTreeItem *enabled = repetitionItem(QStringLiteral("enabled"))) {
-        enabled->setData(1, value);
-    }
-}
-
-void DBusDialog::setRepeatInterval(int value)
-{
-    if (EventTreeItem *interval = repetitionItem(QStringLiteral("interval"))) {
-        interval->setData(1, QString::number(value));
+    // The tree learns the repetition only when the dialog is accepted, through
+    // repetitionChosen, so that Cancel leaves it as it was.
+    if (state != Qt::PartiallyChecked) {
+        ui->intervalSpinBox->setEnabled(state == Qt::Checked);
     }
 }
 
@@ -437,6 +430,9 @@ void DBusDialog::generateConfig()
 
     if (m_dialogType == EditNotifications && methodsChanged()) {
         Q_EMIT needToReboot();
+    }
+    if (!ui->repeatGroupBox->isHidden() && (ui->repeatCheckBox->isChecked() != m_repeatEnabled || ui->intervalSpinBox->value() != m_repeatInterval)) {
+        Q_EMIT repetitionChosen(ui->repeatCheckBox->isChecked(), ui->intervalSpinBox->value());
     }
     Q_EMIT notificationOn(fileId, m_lines, m_dialogType);
     Q_EMIT dbusAccepted(m_notificationId);

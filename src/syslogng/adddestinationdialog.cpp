@@ -16,13 +16,13 @@ namespace
 {
 const QRegularExpression &namePattern()
 {
-    static const QRegularExpression pattern(QStringLiteral("^[a-zA-Z]\\w*$"));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[a-zA-Z][a-zA-Z0-9_]*")));
     return pattern;
 }
 
 const QRegularExpression &addressPattern()
 {
-    static const QRegularExpression pattern(QStringLiteral("^((25[0-5]|(2[0-4]|1\\d|[1-9]|)\\d)\\.?\\b){4}$"));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("((25[0-5]|(2[0-4]|1\\d|[1-9]|)\\d)\\.?\\b){4}")));
     return pattern;
 }
 }

@@ -1,7 +1,9 @@
 #include "chooseranswer.h"
 #include "messageboxwatcher.h"
+#include "model/treeitem.h"
 #include "platform/paths.h"
 #include "syslogng/adddestinationdialog.h"
+#include "syslogng/commonsettingsparser.h"
 #include "syslogng/destinationssettings.h"
 #include "syslogng/syslogngstring.h"
 #include "syslogngcheck.h"
@@ -113,6 +115,28 @@ public:
     AddDestinationDialog *dialog;
     QAbstractItemModelTester tester;
 };
+
+// The destinations each log statement of the common file names, one text per statement.
+QStringList logDestinations(const TestRoot &root)
+{
+    CommonSettingsParser parser(root.placed(CommonFile));
+    const std::unique_ptr<TreeItem> tree(parser.parse());
+    QStringList statements;
+    for (int i = 0; tree && i < tree->childCount(); ++i) {
+        const TreeItem *statement = tree->child(i);
+        if (statement->data(0).toString() != QLatin1String("log")) {
+            continue;
+        }
+        QStringList names;
+        for (int j = 0; j < statement->childCount(); ++j) {
+            if (statement->child(j)->data(0).toString() == QLatin1String("destination")) {
+                names << statement->child(j)->data(2).toString();
+            }
+        }
+        statements << names.join(QLatin1Char(','));
+    }
+    return statements;
+}
 
 const QStringList SampleRows{
     QStringLiteral("File|velta_json_dst|/dorvex/log/velta/events template(velta_json_line)"),
@@ -322,6 +346,80 @@ private Q_SLOTS:
         tab.settings.save();
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
         QVERIFY(root.commands().isEmpty());
+    }
+
+    void removeOnlyTheReference_data()
+    {
+        QTest::addColumn<QByteArray>("logStatement"); // replaces the sample's second log statement
+        QTest::addColumn<QString>("removed");
+        QTest::addColumn<QStringList>("statements");
+
+        const QByteArray extra = "destination extra {\n    file(\"/var/log/extra\");\n};\n";
+        QTest::newRow("shared-with-main-log") << extra
+                + "log {\n    source(velta_events_src);\n    destination(velta_central_dst);\n    destination(extra);\n};\n"
+                                              << QStringLiteral("extra") << QStringList{QStringLiteral("velta_json_dst"), QStringLiteral("velta_central_dst")};
+        QTest::newRow("last-destination-takes-the-statement")
+            << extra + "log {\n    source(velta_events_src);\n    destination(velta_central_dst);\n    destination(extra);\n};\n"
+            << QStringLiteral("velta_central_dst") << QStringList{QStringLiteral("velta_json_dst"), QStringLiteral("extra")};
+        QTest::newRow("alone") << QByteArray("log {\n    source(velta_events_src);\n    destination(velta_central_dst);\n};\n")
+                               << QStringLiteral("velta_central_dst") << QStringList{QStringLiteral("velta_json_dst")};
+    }
+
+    // Removing a destination that shares a log statement keeps the statement
+    // for the others, and what is written still runs.
+    void removeOnlyTheReference()
+    {
+        QFETCH(QByteArray, logStatement);
+        QFETCH(QString, removed);
+        QFETCH(QStringList, statements);
+        TestRoot root;
+        root.copySampleSystem();
+        QByteArray common = root.readFile(CommonFile);
+        common.truncate(common.lastIndexOf("log {"));
+        root.writeFile(CommonFile, common + logStatement);
+        Tab tab;
+        tab.select(removed);
+        tab.removeButton()->click();
+        QVERIFY(tab.settings.save());
+        QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        QCOMPARE(logDestinations(root), statements);
+        QString errors;
+        QVERIFY2(syslogNgAccepts(root, &errors), qPrintable(errors));
+    }
+
+    void refusedEditIsNotUsed_data()
+    {
+        QTest::addColumn<QByteArray>("appended");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("syntax-error") << QByteArray("destination broken {\n") << QStringLiteral("syslog-ng refuses the configuration");
+        QTest::newRow("undefined-filter") << QByteArray("log { source(velta_events_src); filter(no_such_filter); destination(velta_json_dst); };\n")
+                                          << QStringLiteral("filter(no_such_filter)");
+    }
+
+    // An edit syslog-ng would refuse stays in the editor: the file is as it was,
+    // nothing is restarted, and syslog-ng's reason is shown.
+    void refusedEditIsNotUsed()
+    {
+        QFETCH(QByteArray, appended);
+        QFETCH(QString, shown);
+        TestRoot root;
+        root.copySampleSystem();
+        root.setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
+        const QByteArray before = root.readFile(CommonFile);
+        MessageBoxWatcher watcher;
+        Tab tab;
+        tab.settings.findChild<QAction *>(QStringLiteral("openInEditorAction"))->trigger();
+        auto *editor = tab.settings.findChild<QTextEdit *>(QStringLiteral("textEdit"));
+        editor->setPlainText(editor->toPlainText() + QString::fromUtf8(appended));
+        root.clearCommands();
+        editor->window()->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        QVERIFY2(watcher.texts().constFirst().contains(shown), qPrintable(watcher.texts().constFirst()));
+        QVERIFY(editor->window()->isVisible());
+        QCOMPARE(root.readFile(CommonFile), before);
+        QCOMPARE(root.commands(), QStringList());
+        QCOMPARE(tab.rows(), SampleRows);
     }
 
     void fileChooser_data()

@@ -174,8 +174,11 @@ private Q_SLOTS:
                                       << QStringList{QStringLiteral("destination:a"), QStringLiteral("log:a")};
         QTest::newRow("adjacent-logs") << QStringList{QStringLiteral("log:x"), QStringLiteral("log:x"), QStringLiteral("log:a"), QStringLiteral("source:s")}
                                        << true << QStringList{QStringLiteral("log:a"), QStringLiteral("source:s")};
+        // A statement shared with another destination keeps feeding that one.
         QTest::newRow("named-twice") << QStringList{QStringLiteral("log:x+x"), QStringLiteral("log:a+x"), QStringLiteral("destination:x")} << true
-                                     << QStringList{QStringLiteral("destination:x")};
+                                     << QStringList{QStringLiteral("log:a"), QStringLiteral("destination:x")};
+        QTest::newRow("other-statement-without-destination-stays")
+            << QStringList{QStringLiteral("log:"), QStringLiteral("log:x+b")} << true << QStringList{QStringLiteral("log:"), QStringLiteral("log:b")};
     }
 
     void removeDestinationLogs()

@@ -173,6 +173,8 @@ private Q_SLOTS:
         QSignalSpy startStopClicked(startStop, &QPushButton::clicked);
         QSignalSpy settingsClicked(settings, &QPushButton::clicked);
 
+        // The button takes the focus once the status query has answered.
+        QTRY_VERIFY(startStop->isEnabled());
         startStop->setFocus();
         QTest::keyClick(&module, Qt::Key_Return);
         QCOMPARE(startStopClicked.count(), 1);
