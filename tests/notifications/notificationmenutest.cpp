@@ -233,6 +233,8 @@ void NotificationMenuTest::menuIconsWithBreezeAlone()
         }
     }
     QCOMPARE(withoutIcon, QStringList());
+}
+
 void NotificationMenuTest::repetitionThroughModel_data()
 {
     QTest::addColumn<bool>("accept");
