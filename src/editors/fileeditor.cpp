@@ -2,8 +2,8 @@
 
 #include "ui_fileeditor.h"
 
-#include "model/abstractwriter.h"
 #include "platform/configsnapshot.h"
+#include "platform/filewrite.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
 
@@ -44,7 +44,7 @@ void FileEditor::showEvent(QShowEvent *event)
 void FileEditor::accept()
 {
     ConfigSnapshot::take();
-    if (!AbstractWriter::replaceFile(Paths::placed(m_path), ui->textEdit->toPlainText().toUtf8())) {
+    if (!FileWrite::replaceFile(Paths::placed(m_path), ui->textEdit->toPlainText().toUtf8())) {
         // The editor stays open so that the text is not lost.
         QMessageBox::critical(this, i18n("Error"), i18n("Could not write the file %1.", m_path));
         return;

@@ -1,6 +1,6 @@
 #include "abstractwriter.h"
 
-#include <QSaveFile>
+#include "platform/filewrite.h"
 
 AbstractWriter::AbstractWriter(const QString &path)
     : m_path(path)
@@ -17,7 +17,7 @@ bool AbstractWriter::write(const TreeItem *root)
         data += line.toUtf8();
         data += '\n';
     }
-    return replaceFile(m_path, data);
+    return FileWrite::replaceFile(m_path, data);
 }
 
 QStringList AbstractWriter::text(const TreeItem *root) const
@@ -28,17 +28,4 @@ QStringList AbstractWriter::text(const TreeItem *root) const
 QString AbstractWriter::filePath() const
 {
     return m_path;
-}
-
-bool AbstractWriter::replaceFile(const QString &path, const QByteArray &data)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }

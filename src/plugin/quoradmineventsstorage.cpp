@@ -1,13 +1,13 @@
 // Loading, saving and applying.
 #include "quoradminevents.h"
 
-#include "model/abstractwriter.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventswriter.h"
 #include "model/eventtreeitem.h"
 #include "model/notifiedevents.h"
 #include "model/singleeventsparser.h"
 #include "platform/configsnapshot.h"
+#include "platform/filewrite.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
 #include "services/snghandler.h"
@@ -101,7 +101,7 @@ void QuorAdminEvents::save()
         for (const QString &line : it.value()) {
             text += line.toUtf8() + '\n';
         }
-        if (!AbstractWriter::replaceFile(Paths::placed(path), text)) {
+        if (!FileWrite::replaceFile(Paths::placed(path), text)) {
             QMessageBox::critical(nullptr, i18n("Error"), i18n("The file %1 could not be opened", path), QMessageBox::Ok);
         }
     }
