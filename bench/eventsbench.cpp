@@ -2,9 +2,11 @@
 // system root and measures load(), the change test after one toggle and save().
 #include "model/checkabletreemodel.h"
 #include "model/eventtreeitem.h"
+#include "model/singleeventsparser.h"
 #include "platform/paths.h"
 #include "plugin/quoradminevents.h"
 #include "services/snghandler.h"
+#include "syslogng/commonsettingsparser.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,6 +87,33 @@ std::unique_ptr<QTemporaryDir> generateSystem(int count)
     writeText(root + Paths::AuditTypeStore, "exec\n");
     QDir().mkpath(root + Paths::SyslogNgConfDir);
     QDir().mkpath(root + QFileInfo(Paths::AuditRulesFile).path());
+    return dir;
+}
+
+// One event whose current settings override count keys, each recorded in an
+// overlay entry.
+std::unique_ptr<QTemporaryDir> generateOverriddenEvent(int count)
+{
+    auto dir = std::make_unique<QTemporaryDir>();
+    const QString root = dir->path();
+    writeText(root + Paths::EventSettingsDir + QLatin1String("/group-000/event-00000"), eventFile(0));
+    QByteArray current = "{ \"event-00000\" : { \"enabled\" : \"1\"";
+    for (int n = 0; n < count; ++n) {
+        current += ", \"key" + QByteArray::number(n) + "\" : \"" + QByteArray::number(n) + '"';
+    }
+    writeText(root + Paths::EventsFile, current + " } }\n");
+    return dir;
+}
+
+// A common syslog-ng file with count options in one destination.
+std::unique_ptr<QTemporaryDir> generateCommonFile(int count)
+{
+    auto dir = std::make_unique<QTemporaryDir>();
+    QByteArray text = "destination velta_many_dst {\n";
+    for (int n = 0; n < count; ++n) {
+        text += "    file(\"/var/log/many" + QByteArray::number(n) + "\");\n";
+    }
+    writeText(dir->path() + Paths::CommonSyslogNgFile, text + "};\n\n");
     return dir;
 }
 
@@ -187,7 +216,49 @@ private Q_SLOTS:
         }
     }
 
+    // Both readers are linear: ten times the keys or options take about ten
+    // times as long.
+    void overriddenKeys_data()
+    {
+        manySizes();
+    }
+
+    void overriddenKeys()
+    {
+        QFETCH(int, count);
+        const auto system = generateOverriddenEvent(count);
+        qputenv("QUOR_ADMIN_EVENTS_ROOT", system->path().toUtf8());
+        std::unique_ptr<EventTreeItem> tree;
+        QBENCHMARK {
+            tree.reset(SingleEventsParser(Paths::placed(Paths::EventsFile)).parse());
+        }
+        QVERIFY(tree->findById(QStringLiteral("key%1").arg(count - 1)));
+    }
+
+    void commonOptions_data()
+    {
+        manySizes();
+    }
+
+    void commonOptions()
+    {
+        QFETCH(int, count);
+        const auto system = generateCommonFile(count);
+        std::unique_ptr<TreeItem> tree;
+        QBENCHMARK {
+            tree.reset(CommonSettingsParser(system->path() + Paths::CommonSyslogNgFile).parse());
+        }
+        QCOMPARE(tree->child(0)->childCount(), count);
+    }
+
 private:
+    void manySizes()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("10000") << 10000;
+        QTest::newRow("100000") << 100000;
+    }
+
     void sizes()
     {
         QTest::addColumn<int>("count");

@@ -4,8 +4,18 @@
 # only there, and its service commands go to a stand-in for sudo that keeps the
 # demo's own service state. Without a display it runs under Xvfb and saves a
 # screenshot to demo-root/demo.png, and one of its Help to demo-root/demo-help.png.
+#
+# With --live a real syslog-ng runs the demo root's files for as long as the
+# demo does (scripts/live-syslog-ng): the module's restarts and reloads act on
+# it, and scripts/send-event sends records into its socket.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
+live=false
+case "${1:-}" in
+--live) live=true ;;
+"") ;;
+*) echo "usage: $0 [--live]" >&2; exit 2 ;;
+esac
 bash "$source_dir/scripts/install-deps.sh"
 
 build_dir=${BUILD_DIR:-$source_dir/build-demo}
@@ -57,8 +67,32 @@ export QT_PLUGIN_PATH=$build_dir/bin
 cmake -DCMAKE_INSTALL_PREFIX="$build_dir/demo-install" -P "$build_dir/doc/cmake_install.cmake" > /dev/null
 export XDG_DATA_DIRS=$build_dir/demo-install/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
 
+main_log=$root/dorvex/log/velta/events
+if $live; then
+    export QUOR_LIVE_SYSLOGNG=$root/demo/syslog-ng
+    live_syslog_ng=$source_dir/scripts/live-syslog-ng
+    # Whatever ran before, the daemon starts on the files as they are now.
+    "$live_syslog_ng" restart
+    trap '"$live_syslog_ng" stop' EXIT
+    touch "$QUOR_LIVE_SYSLOGNG/notifications"
+    cat << EOF
+syslog-ng runs on $root (its files in $QUOR_LIVE_SYSLOGNG).
+Send an event from another terminal:
+    QUOR_ADMIN_EVENTS_ROOT=$root $source_dir/scripts/send-event usb_added serial=42
+    QUOR_ADMIN_EVENTS_ROOT=$root $source_dir/scripts/send-event --list
+Records arrive in $main_log; events whose notifications are on
+(context menu of an event, then Apply) also in $QUOR_LIVE_SYSLOGNG/notifications.
+EOF
+fi
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    exec kcmshell5 quor-admin-events
+    $live || exec kcmshell5 quor-admin-events
+    # Shows what arrives while the module is open.
+    tail -n 0 -F "$main_log" "$QUOR_LIVE_SYSLOGNG/notifications" &
+    tail_pid=$!
+    trap 'kill "$tail_pid"; "$live_syslog_ng" stop' EXIT
+    kcmshell5 quor-admin-events
+    exit
 fi
 echo "No display: opening the module under Xvfb for screenshots of it and of its Help."
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
@@ -82,3 +116,13 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     kill "$pid"
 ' "$root/demo.png" "$root/demo-help.png"
 echo "Screenshots: $root/demo.png, $root/demo-help.png"
+if $live; then
+    record=$("$source_dir/scripts/send-event" usb_added serial=42)
+    echo "Sent: $record"
+    if timeout 10 bash -c 'until grep -qxF "$0" "$1"; do sleep 0.1; done' "$record" "$main_log"; then
+        echo "Arrived in $main_log"
+    else
+        echo "Not in $main_log after 10 s; see $QUOR_LIVE_SYSLOGNG/internal.log" >&2
+        exit 1
+    fi
+fi

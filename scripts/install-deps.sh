@@ -4,12 +4,12 @@ set -euo pipefail
 packages=(
     cmake g++ make extra-cmake-modules pkg-config ccache
     qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
-    libkf5configwidgets-dev libkf5coreaddons-dev libkf5i18n-dev libkf5config-dev
+    libkf5configwidgets-dev libkf5coreaddons-dev libkf5i18n-dev libkf5config-dev libkf5widgetsaddons-dev
     libarchive-dev gettext
     libkf5doctools-dev kdoctools5 docbook-xml docbook-xsl
     kde-cli-tools breeze-icon-theme khelpcenter
     xvfb xauth xdotool imagemagick dbus dbus-x11
-    syslog-ng-core syslog-ng-mod-python logrotate tar gzip
+    syslog-ng-core syslog-ng-mod-python logrotate tar gzip python3
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -30,17 +30,28 @@ void CommonSettingsWindow::open()
     QDialog::open();
 }
 
+void CommonSettingsWindow::openOnFirstTab()
+{
+    ui->tabWidget->setCurrentIndex(0);
+    open();
+}
+
 void CommonSettingsWindow::accept()
 {
     QWidget *current = ui->tabWidget->currentWidget();
+    // A failed save, export or import keeps the window open with the edits,
+    // once the tab has told why.
     if (current == ui->destinationsTab) {
         ConfigSnapshot::take();
-        ui->destinationsSettings->save();
+        if (!ui->destinationsSettings->save()) {
+            return;
+        }
     } else if (current == ui->logRotateTab) {
         ConfigSnapshot::take();
-        ui->logRotationSettings->save();
+        if (!ui->logRotationSettings->save()) {
+            return;
+        }
     } else if (current == ui->exportTab) {
-        // A failed export or import keeps the window open to correct the path.
         if (!ui->settingsExporter->exportConfig()) {
             return;
         }

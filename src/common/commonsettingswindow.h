@@ -21,6 +21,8 @@ public:
 
 public Q_SLOTS:
     void open() override;
+    // The module's "Settings" button: always the first tab, whichever was used last.
+    void openOnFirstTab();
     void accept() override;
     void reject() override;
 

@@ -13,6 +13,7 @@ FileWidget::FileWidget(QWidget *parent)
 {
     ui->setupUi(this);
     ui->fileLabel->setText(i18n("File:"));
+    ui->fileToolButton->setIcon(QIcon::fromTheme(QStringLiteral("document-folder"), QIcon::fromTheme(QStringLiteral("document-open-folder"))));
     connect(ui->fileLineEdit, &QLineEdit::textChanged, this, &FileWidget::textChanged);
 }
 

@@ -2,16 +2,20 @@
 
 #include "ui_fileeditor.h"
 
+#include "platform/checkedwrite.h"
 #include "platform/configsnapshot.h"
-#include "platform/filewrite.h"
+#include "platform/fileread.h"
 #include "platform/paths.h"
+#include "platform/textdecode.h"
+#include "problemsmessage.h"
 #include "services/snghandler.h"
 
 #include <KLocalizedString>
 
-#include <QFile>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QShowEvent>
+#include <QtDebug>
 
 FileEditor::FileEditor(const QString &path, QWidget *parent)
     : QDialog(parent)
@@ -19,7 +23,8 @@ FileEditor::FileEditor(const QString &path, QWidget *parent)
     , m_path(path)
 {
     ui->setupUi(this);
-    loadFile();
+    m_problems = new ProblemsMessage(this);
+    ui->verticalLayout_2->insertWidget(0, m_problems);
 }
 
 FileEditor::~FileEditor() = default;
@@ -27,10 +32,20 @@ FileEditor::~FileEditor() = default;
 void FileEditor::loadFile()
 {
     ui->textEdit->clear();
-    QFile file(Paths::placed(m_path));
-    if (file.open(QIODevice::ReadOnly)) {
-        ui->textEdit->setPlainText(QString::fromUtf8(file.readAll()));
+    const QString placed = Paths::placed(m_path);
+    const FileRead::Result read = FileRead::regular(placed, FileRead::ConfigLimit);
+    QString text;
+    QString reason = read.error;
+    const bool readable = read.missing || (read.ok && TextDecode::utf8(read.data, &text, &reason));
+    if (!readable) {
+        qWarning().noquote() << placed + QLatin1String(": ") + reason;
     }
+    m_problems->setProblems(readable ? QString() : i18n("%1 cannot be edited here: %2", m_path, reason));
+    ui->textEdit->setPlainText(text);
+    // Accepting would replace the file with the empty text shown.
+    m_readable = readable;
+    ui->textEdit->setReadOnly(!readable);
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(readable);
 }
 
 void FileEditor::showEvent(QShowEvent *event)
@@ -43,17 +58,26 @@ void FileEditor::showEvent(QShowEvent *event)
 
 void FileEditor::accept()
 {
+    if (!m_readable) {
+        return;
+    }
     ConfigSnapshot::take();
-    if (!FileWrite::replaceFile(Paths::placed(m_path), ui->textEdit->toPlainText().toUtf8())) {
+    const QByteArray text = ui->textEdit->toPlainText().toUtf8();
+    // A file of the syslog-ng include folder is used only when syslog-ng accepts it.
+    const bool syslogNgFile = m_path.startsWith(QString(Paths::SyslogNgConfDir) + QLatin1Char('/'));
+    const ConfigCheck::Result written = syslogNgFile
+        ? CheckedWrite::syslogNg({CheckedWrite::Change{m_path, text}})
+        : ConfigCheck::Result{CheckedWrite::replaceFile(Paths::placed(m_path), text), i18n("Could not write the file %1.", m_path)};
+    if (!written.accepted) {
         // The editor stays open so that the text is not lost.
-        QMessageBox::critical(this, i18n("Error"), i18n("Could not write the file %1.", m_path));
+        QMessageBox::critical(this, i18n("Error"), written.message);
         return;
     }
     QDialog::accept();
     Q_EMIT fileWritten();
     // The edited file takes effect only when a running syslog-ng reads it again.
     SngHandler *handler = SngHandler::instance();
-    if (handler->status()) {
+    if (syslogNgFile && handler->status()) {
         handler->syslogNgRestart();
     }
 }

@@ -8,9 +8,11 @@ namespace Ui
 {
 class FileEditor;
 }
+class ProblemsMessage;
 
-// Edits a whole text file. The file is read again every time the editor is
-// shown, so that accepting never writes back stale text.
+// Edits a whole text file. The file is read every time the editor is shown,
+// never before, so that accepting never writes back stale text. A file that
+// cannot be read whole as text is named with the reason and cannot be saved.
 class FileEditor : public QDialog
 {
     Q_OBJECT
@@ -37,5 +39,7 @@ private:
     void loadFile();
 
     std::unique_ptr<Ui::FileEditor> ui;
+    ProblemsMessage *m_problems = nullptr; // Owned by this dialog.
     const QString m_path;
+    bool m_readable = false; // the file was read whole as text, or is missing
 };

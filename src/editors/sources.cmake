@@ -7,5 +7,6 @@ quor_add_layer(editors
         ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.ui
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.ui
+        ${CMAKE_CURRENT_LIST_DIR}/problemsmessage.cpp
     LAYERS services model platform
-    LIBRARIES Qt5::Widgets KF5::I18n)
+    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::I18n)

@@ -1,8 +1,10 @@
 #include "abstractconfigparser.h"
 
+#include "platform/textdecode.h"
+
 #include <KLocalizedString>
 
-#include <QFile>
+#include <QtDebug>
 
 AbstractConfigParser::AbstractConfigParser(const QString &path, QObject *parent)
     : QObject(parent)
@@ -12,17 +14,25 @@ AbstractConfigParser::AbstractConfigParser(const QString &path, QObject *parent)
 
 AbstractConfigParser::~AbstractConfigParser() = default;
 
-QString AbstractConfigParser::readFile()
+QString AbstractConfigParser::readFile(qint64 maxSize)
 {
     m_error.clear();
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = file.errorString();
+    m_damaged = false;
+    const FileRead::Result read = FileRead::regular(m_path, maxSize);
+    if (read.missing) {
+        m_error = read.error;
         return QString();
     }
-    const QByteArray bytes = file.readAll();
-    // A null byte ends the text.
-    const QString text = QString::fromUtf8(bytes.constData(), int(qstrnlen(bytes.constData(), size_t(bytes.size()))));
+    if (!read.ok) {
+        markDamaged(read.error);
+        return QString();
+    }
+    QString text;
+    QString reason;
+    if (!TextDecode::utf8(read.data, &text, &reason)) {
+        markDamaged(reason);
+        return QString();
+    }
     if (text.isEmpty()) {
         m_error = i18n("Bad config file");
     }
@@ -42,4 +52,24 @@ void AbstractConfigParser::setErrorString(const QString &text)
 QString AbstractConfigParser::filePath() const
 {
     return m_path;
+}
+
+bool AbstractConfigParser::damaged() const
+{
+    return m_damaged;
+}
+
+void AbstractConfigParser::addProblem(const QString &text)
+{
+    qWarning().noquote() << text;
+    if (!m_error.isEmpty()) {
+        m_error += QLatin1Char('\n');
+    }
+    m_error += text;
+}
+
+void AbstractConfigParser::markDamaged(const QString &reason)
+{
+    m_damaged = true;
+    addProblem(m_path + QLatin1String(": ") + reason);
 }

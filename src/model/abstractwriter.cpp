@@ -1,6 +1,6 @@
 #include "abstractwriter.h"
 
-#include "platform/filewrite.h"
+#include "platform/checkedwrite.h"
 
 AbstractWriter::AbstractWriter(const QString &path)
     : m_path(path)
@@ -11,13 +11,18 @@ AbstractWriter::~AbstractWriter() = default;
 
 bool AbstractWriter::write(const TreeItem *root)
 {
+    return CheckedWrite::replaceFile(m_path, contents(root));
+}
+
+QByteArray AbstractWriter::contents(const TreeItem *root) const
+{
     QByteArray data;
     const QStringList fileLines = lines(root);
     for (const QString &line : fileLines) {
         data += line.toUtf8();
         data += '\n';
     }
-    return FileWrite::replaceFile(m_path, data);
+    return data;
 }
 
 QStringList AbstractWriter::text(const TreeItem *root) const

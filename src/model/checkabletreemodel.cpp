@@ -11,6 +11,12 @@ namespace
 {
 const QString Enabled = QStringLiteral("enabled");
 
+// Breeze has no icon of this name.
+QIcon notificationIcon()
+{
+    return QIcon::fromTheme(QStringLiteral("preferences-system-notifications"), QIcon::fromTheme(QStringLiteral("notifications")));
+}
+
 bool hasEnabledChild(const EventTreeItem *item)
 {
     return item->findChildById(Enabled) != nullptr;
@@ -62,6 +68,18 @@ QIcon combineIcons(const QIcon &left, const QIcon &right)
     return combined;
 }
 
+// A group follows its events. A node without checkable children keeps its state:
+// ticking an option of an event must not switch the event back on.
+void followChildren(EventTreeItem *parent)
+{
+    if (!parent) {
+        return;
+    }
+    if (const std::optional<int> state = parent->checkStateOfChildren()) {
+        parent->setCheckState(*state);
+    }
+}
+
 // A saved cell without value and a current cell with empty text count as equal.
 bool sameDisplay(const QVariant &saved, const QVariant &current)
 {
@@ -75,7 +93,7 @@ bool sameDisplay(const QVariant &saved, const QVariant &current)
 CheckableTreeModel::CheckableTreeModel(QObject *parent)
     : QAbstractItemModel(parent)
     , m_root(std::make_unique<EventTreeItem>(QVector<QVariant>{i18n("Type"), i18n("Name"), i18n("Value")}))
-    , m_combinedIcon(combineIcons(QIcon::fromTheme(QStringLiteral("dialog-information")), QIcon::fromTheme(QStringLiteral("preferences-system-notifications"))))
+    , m_combinedIcon(combineIcons(QIcon::fromTheme(QStringLiteral("dialog-information")), notificationIcon()))
 {
     registerNotificationStateType();
 }
@@ -183,7 +201,7 @@ QVariant CheckableTreeModel::data(const QModelIndex &index, int role) const
             return QIcon::fromTheme(QStringLiteral("dialog-information"));
         }
         if (item->notificationsOn()) {
-            return QIcon::fromTheme(QStringLiteral("preferences-system-notifications"));
+            return notificationIcon();
         }
         return QVariant();
     case Qt::EditRole:
@@ -321,28 +339,9 @@ void CheckableTreeModel::setItemChecked(EventTreeItem *item, bool checked)
     item->setCheckState(state);
     for (EventTreeItem *linked : checked ? item->dependsOn() : item->dependents()) {
         linked->setCheckState(state);
+        followChildren(linked->parentItem());
     }
-    if (EventTreeItem *parent = item->parentItem()) {
-        int checkable = 0;
-        int partial = 0;
-        int checkedCount = 0;
-        for (int row = 0; row < parent->childCount(); ++row) {
-            const EventTreeItem *sibling = parent->child(row);
-            if (!sibling->isCheckable()) {
-                continue;
-            }
-            ++checkable;
-            partial += sibling->checkState() == Qt::PartiallyChecked;
-            checkedCount += sibling->checkState() == Qt::Checked;
-        }
-        if (parent->childCount() == 0 || (partial == 0 && checkable == 0)) {
-            parent->setCheckState(Qt::Checked);
-        } else if (partial > 0) {
-            parent->setCheckState(Qt::PartiallyChecked);
-        } else {
-            parent->setCheckState(checkedCount == 0 ? Qt::Unchecked : checkedCount < checkable ? Qt::PartiallyChecked : Qt::Checked);
-        }
-    }
+    followChildren(item->parentItem());
     for (int row = 0; row < item->childCount(); ++row) {
         if (item->child(row)->isCheckable()) {
             setItemChecked(item->child(row), checked);

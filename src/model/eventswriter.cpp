@@ -2,7 +2,8 @@
 
 #include "eventtreeitem.h"
 #include "platform/auditdatabase.h"
-#include "platform/filewrite.h"
+#include "platform/checkedwrite.h"
+#include "platform/fileread.h"
 #include "platform/paths.h"
 #include "singleeventsparser.h"
 
@@ -10,6 +11,9 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <functional>
 
@@ -136,6 +140,50 @@ QStringList EventsWriter::lines(const TreeItem *root) const
     return settingsLines(dynamic_cast<const EventTreeItem *>(root), &unused);
 }
 
+QList<EventsWriter::KeptEvent> EventsWriter::eventsMissingFromTree(const QString &settingsPath, const EventTreeItem *root)
+{
+    const FileRead::Result file = FileRead::regular(settingsPath, FileRead::ConfigLimit);
+    const QJsonDocument document = QJsonDocument::fromJson(file.data);
+    if (!file.ok || !document.isObject()) {
+        return {};
+    }
+    QSet<QString> inTree;
+    std::function<void(const EventTreeItem *)> visit = [&](const EventTreeItem *item) {
+        for (int row = 0; item && row < item->childCount(); ++row) {
+            const EventTreeItem *child = item->child(row);
+            if (child->kind() == EventTreeItem::Event) {
+                inTree.insert(child->id());
+            } else {
+                visit(child);
+            }
+        }
+    };
+    visit(root);
+
+    // The file's own line of each event, where it holds one event per line.
+    QHash<QString, QString> ownLines;
+    static const QRegularExpression eventLine(QStringLiteral("^\\s*(\"(?:[^\"\\\\]|\\\\.)*\"\\s*:.*?),?\\s*$"));
+    const QStringList lines = QString::fromUtf8(file.data).split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = eventLine.match(line);
+        const QJsonDocument single = QJsonDocument::fromJson(QByteArray("{" + match.captured(1).toUtf8() + "}"));
+        if (match.hasMatch() && single.isObject() && single.object().size() == 1) {
+            ownLines.insert(single.object().keys().constFirst(), match.captured(1));
+        }
+    }
+
+    QList<KeptEvent> kept;
+    const QJsonObject events = document.object();
+    for (auto it = events.constBegin(); it != events.constEnd(); ++it) {
+        if (inTree.contains(it.key())) {
+            continue;
+        }
+        const QString line = ownLines.contains(it.key()) ? ownLines.value(it.key()) : quoted(it.key()) + QLatin1String(" : ") + elementText(it.value());
+        kept.append({it.key(), line});
+    }
+    return kept;
+}
+
 QStringList EventsWriter::settingsLines(const EventTreeItem *root, AuditData *audit) const
 {
     QStringList eventLines;
@@ -169,6 +217,11 @@ QStringList EventsWriter::settingsLines(const EventTreeItem *root, AuditData *au
     if (root) {
         visit(root);
     }
+    // Settings of events the package lacks now are the administrator's all the same.
+    const QList<KeptEvent> kept = eventsMissingFromTree(filePath(), root);
+    for (const KeptEvent &event : kept) {
+        eventLines.append(QLatin1Char('\t') + event.line);
+    }
     for (int row = 0; row + 1 < eventLines.size(); ++row) {
         eventLines[row] += QLatin1Char(',');
     }
@@ -193,7 +246,7 @@ bool EventsWriter::replace(const QString &path, const QStringList &fileLines)
     for (const QString &line : fileLines) {
         data += line.toUtf8() + '\n';
     }
-    if (FileWrite::replaceFile(path, data)) {
+    if (CheckedWrite::replaceFile(path, data)) {
         return true;
     }
     m_errors.append(i18n("The file %1 could not be written", Paths::unplaced(path)));

@@ -18,6 +18,14 @@ public:
     bool write(const TreeItem *root) override;
     QStringList lines(const TreeItem *root) const override;
 
+    // An event of the settings file that the tree lacks (its package file is
+    // missing, unreadable or malformed) and its line as the file holds it.
+    struct KeptEvent {
+        QString id;
+        QString line; // without the leading tab and the trailing comma
+    };
+    static QList<KeptEvent> eventsMissingFromTree(const QString &settingsPath, const EventTreeItem *root);
+
     QStringList errors() const;
     // At least one audit type was switched by the last write().
     bool auditChanged() const;

@@ -105,37 +105,36 @@ EventTreeItem *EventTreeItem::findInParent(const QString &id) const
     return parent->m_id == id ? parent : parent->findById(id);
 }
 
+std::optional<int> EventTreeItem::checkStateOfChildren() const
+{
+    int checkable = 0;
+    int checked = 0;
+    for (int row = 0; row < childCount(); ++row) {
+        const EventTreeItem *item = child(row);
+        if (!item->m_checkable || item->m_kind == Group) {
+            continue;
+        }
+        if (item->m_checkState == Qt::PartiallyChecked) {
+            return Qt::PartiallyChecked;
+        }
+        ++checkable;
+        checked += item->m_checkState == Qt::Checked;
+    }
+    if (checkable == 0) {
+        return std::nullopt;
+    }
+    return checked == 0 ? Qt::Unchecked : checked == checkable ? Qt::Checked : Qt::PartiallyChecked;
+}
+
 void EventTreeItem::updateGroupCheckState()
 {
     if (m_kind != Group || !m_checkable || childCount() == 0) {
         return;
     }
-    int checkable = 0;
-    int checked = 0;
     for (int row = 0; row < childCount(); ++row) {
-        if (child(row)->m_checkable) {
-            ++checkable;
-        }
+        child(row)->updateGroupCheckState();
     }
-    if (checkable == 0) {
-        m_checkState = Qt::Unchecked;
-        return;
-    }
-    for (int row = 0; row < childCount(); ++row) {
-        EventTreeItem *item = child(row);
-        if (!item->m_checkable) {
-            continue;
-        }
-        item->updateGroupCheckState();
-        if (item->m_checkState == Qt::PartiallyChecked) {
-            m_checkState = Qt::PartiallyChecked;
-            return;
-        }
-        if (item->m_checkState == Qt::Checked) {
-            ++checked;
-        }
-    }
-    m_checkState = checked == 0 ? Qt::Unchecked : checked == checkable ? Qt::Checked : Qt::PartiallyChecked;
+    setCheckState(checkStateOfChildren().value_or(Qt::Unchecked));
 }
 
 void registerNotificationStateType()

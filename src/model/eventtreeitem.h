@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QMetaType>
 
+#include <optional>
+
 // A node of the event tree: the root, a group, an event or a parameter.
 // Every node of an event tree is an EventTreeItem.
 class EventTreeItem : public TreeItem
@@ -39,7 +41,12 @@ public:
     EventTreeItem *findChildById(const QString &id) const;
     EventTreeItem *findInParent(const QString &id) const;
 
-    // Recomputes the check state of a checkable group from its checkable children.
+    // The state that the checkable children other than groups give (a group's
+    // direct events): a nested group is a folder of its own and does not count.
+    // Nothing when there is no such child.
+    std::optional<int> checkStateOfChildren() const;
+    // Recomputes the check state of a checkable group from its direct events,
+    // nested groups first; a group without events is unchecked.
     void updateGroupCheckState();
 
     bool isCheckable() const

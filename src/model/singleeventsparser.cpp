@@ -7,7 +7,6 @@
 #include <KLocalizedString>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
@@ -16,6 +15,8 @@
 #include <QLocale>
 #include <QMap>
 
+#include <optional>
+
 namespace
 {
 const QString Enabled = QStringLiteral("enabled");
@@ -23,14 +24,175 @@ const QString Overlay = QStringLiteral("overlay");
 const QString AuditRules = QStringLiteral("message-audit-rules");
 const QString AuditKey = QStringLiteral(".auditd.key");
 
-// An empty object for a missing, unreadable or malformed file.
-QJsonObject readObject(const QString &path)
+// More lines than this about one file say nothing more.
+constexpr int MaxProblemsPerFile = 10;
+
+// The object of a JSON text; an empty one and a problem when it is not one.
+QJsonObject parseJsonObject(const QByteArray &data, QString *problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QJsonObject();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError) {
+        *problem = QStringLiteral("not valid JSON: %1 at offset %2").arg(error.errorString()).arg(error.offset);
+    } else if (!document.isObject()) {
+        *problem = QStringLiteral("not a JSON object");
     }
-    return QJsonDocument::fromJson(file.readAll()).object();
+    return document.object();
+}
+
+struct JsonFile {
+    QJsonObject object;
+    QString problem; // why the file could not be used; empty when it could or is missing
+};
+
+// The object of a JSON file; an empty one with a problem for a file that is
+// there but cannot be read or is not a JSON object.
+JsonFile readJsonObject(const QString &placedPath, qint64 maxSize)
+{
+    JsonFile file;
+    const FileRead::Result read = FileRead::regular(placedPath, maxSize);
+    if (read.missing) {
+        return file;
+    }
+    if (!read.ok) {
+        file.problem = read.error;
+        return file;
+    }
+    file.object = parseJsonObject(read.data, &file.problem);
+    return file;
+}
+
+QString typeName(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Bool:
+        return QStringLiteral("a boolean");
+    case QJsonValue::Double:
+        return QStringLiteral("a number");
+    case QJsonValue::String:
+        return QStringLiteral("a string");
+    case QJsonValue::Array:
+        return QStringLiteral("an array");
+    case QJsonValue::Object:
+        return QStringLiteral("an object");
+    default:
+        return QStringLiteral("null");
+    }
+}
+
+enum class Expected { Flag, Text, Object, Array };
+
+// The keys whose type this module relies on; "enabled" at every level.
+std::optional<Expected> expectedType(const QString &key, bool eventLevel)
+{
+    if (key == Enabled) {
+        return Expected::Flag;
+    }
+    if (!eventLevel) {
+        return std::nullopt;
+    }
+    static const QHash<QString, Expected> keys{
+        {QStringLiteral("is-not-redirected"), Expected::Flag},
+        {QStringLiteral("generates-load"), Expected::Flag},
+        {QStringLiteral("name_ru"), Expected::Text},
+        {QStringLiteral("name_en"), Expected::Text},
+        {QStringLiteral("message_id"), Expected::Text},
+        {QStringLiteral("message-depends"), Expected::Text},
+        {AuditRules, Expected::Text},
+        {QStringLiteral("message-params"), Expected::Object},
+        {QStringLiteral("filter-values"), Expected::Object},
+        {QStringLiteral("message-audit-events"), Expected::Array},
+    };
+    const auto it = keys.constFind(key);
+    return it == keys.cend() ? std::nullopt : std::optional<Expected>(*it);
+}
+
+// A value of the wrong type read by its plain meaning (true means "1", a number
+// stands for its text); undefined when it has none.
+QJsonValue plainMeaning(const QJsonValue &value, Expected expected)
+{
+    if (expected == Expected::Flag && value.isBool()) {
+        return QJsonValue(value.toBool() ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    if (expected == Expected::Text && value.isDouble()) {
+        return QJsonValue(value.toVariant().toString());
+    }
+    return QJsonValue(QJsonValue::Undefined);
+}
+
+bool hasType(const QJsonValue &value, Expected expected)
+{
+    switch (expected) {
+    case Expected::Flag:
+        return value.isDouble() || value.isString();
+    case Expected::Text:
+        return value.isString();
+    case Expected::Object:
+        return value.isObject();
+    case Expected::Array:
+        return value.isArray();
+    }
+    return false;
+}
+
+QString expectedName(Expected expected)
+{
+    switch (expected) {
+    case Expected::Flag:
+        return QStringLiteral("a number or a string");
+    case Expected::Text:
+        return QStringLiteral("a string");
+    case Expected::Object:
+        return QStringLiteral("an object");
+    case Expected::Array:
+        return QStringLiteral("an array");
+    }
+    return QString();
+}
+
+// Reads the values this module interprets by their meaning when they have the
+// wrong JSON type, and drops those that have none; one reason per value.
+// Returns whether the object changed.
+bool normaliseTypes(QJsonObject *object, const QString &event, const QString &keyPath, QStringList *reasons)
+{
+    bool changed = false;
+    for (auto it = object->begin(); it != object->end();) {
+        const QString path = keyPath.isEmpty() ? it.key() : keyPath + QLatin1Char('/') + it.key();
+        const QJsonValue value = it.value();
+        if (value.isObject()) {
+            QJsonObject child = value.toObject();
+            if (normaliseTypes(&child, event, path, reasons)) {
+                it.value() = child;
+                changed = true;
+            }
+        }
+        const std::optional<Expected> expected = expectedType(it.key(), keyPath.isEmpty());
+        if (!expected || hasType(value, *expected)) {
+            ++it;
+            continue;
+        }
+        changed = true;
+        const QJsonValue meaning = plainMeaning(value, *expected);
+        QString reason = QStringLiteral("event \"%1\", key \"%2\": %3 where %4 is expected; ").arg(event, path, typeName(value), expectedName(*expected));
+        if (meaning.isUndefined()) {
+            reasons->append(reason + QLatin1String("ignored"));
+            it = object->erase(it);
+        } else {
+            reasons->append(reason + QStringLiteral("read as \"%1\"").arg(meaning.toString()));
+            it.value() = meaning;
+            ++it;
+        }
+    }
+    return changed;
+}
+
+// At most MaxProblemsPerFile reasons and how many more there were.
+QStringList capped(const QStringList &reasons)
+{
+    if (reasons.size() <= MaxProblemsPerFile) {
+        return reasons;
+    }
+    return reasons.mid(0, MaxProblemsPerFile) << QStringLiteral("%1 more problems").arg(reasons.size() - MaxProblemsPerFile);
 }
 
 struct DictionaryEntry {
@@ -40,26 +202,60 @@ struct DictionaryEntry {
     QString russianText;
 };
 
-// Read once per process; looked up for every item of every parse.
-const QHash<QString, DictionaryEntry> &dictionary()
+struct Dictionary {
+    QHash<QString, DictionaryEntry> entries;
+    QStringList problems;
+    // False when the file is there but could not be read: nothing is known
+    // about which items are internal, so none is offered for editing.
+    bool usable = true;
+};
+
+// "true"/"false" as strings or JSON booleans; anything else is reported.
+bool dictionaryFlag(const QJsonObject &rules, const QString &id, const QString &key, bool fallback, QStringList *problems)
 {
-    static const QHash<QString, DictionaryEntry> entries = [] {
-        QHash<QString, DictionaryEntry> result;
-        const QJsonObject object = readObject(Paths::placed(Paths::EventsDictionary));
-        for (auto it = object.begin(); it != object.end(); ++it) {
+    const QJsonValue value = rules.value(key);
+    if (value.isBool()) {
+        return value.toBool();
+    }
+    if (value.isString() || value.isUndefined()) {
+        const QString text = value.toString();
+        return fallback ? text != QLatin1String("false") : text == QLatin1String("true");
+    }
+    problems->append(QStringLiteral("entry \"%1\", key \"%2\": %3 where \"true\" or \"false\" is expected; ignored").arg(id, key, typeName(value)));
+    return fallback;
+}
+
+// Read once per process; looked up for every item of every parse.
+const Dictionary &dictionary()
+{
+    static const Dictionary loaded = [] {
+        Dictionary result;
+        const QString path = Paths::placed(Paths::EventsDictionary);
+        const JsonFile file = readJsonObject(path, FileRead::SmallFileLimit);
+        if (!file.problem.isEmpty()) {
+            result.usable = false;
+            result.problems.append(path + QLatin1String(": ") + file.problem);
+            return result;
+        }
+        QStringList reasons;
+        for (auto it = file.object.begin(); it != file.object.end(); ++it) {
             if (!it.value().isObject()) {
+                reasons.append(QStringLiteral("entry \"%1\": %2 where an object is expected; ignored").arg(it.key(), typeName(it.value())));
                 continue;
             }
             const QJsonObject rules = it.value().toObject();
-            DictionaryEntry &entry = result[it.key()];
-            entry.visible = rules.value(QLatin1String("visible")).toString() != QLatin1String("false");
-            entry.editable = rules.value(QLatin1String("editable")).toString() == QLatin1String("true");
-            entry.childrenEditable = rules.value(QLatin1String("children_editable")).toString() == QLatin1String("true");
+            DictionaryEntry &entry = result.entries[it.key()];
+            entry.visible = dictionaryFlag(rules, it.key(), QStringLiteral("visible"), true, &reasons);
+            entry.editable = dictionaryFlag(rules, it.key(), QStringLiteral("editable"), false, &reasons);
+            entry.childrenEditable = dictionaryFlag(rules, it.key(), QStringLiteral("children_editable"), false, &reasons);
             entry.russianText = rules.value(QLatin1String("ru")).toString();
+        }
+        for (const QString &reason : capped(reasons)) {
+            result.problems.append(path + QLatin1String(": ") + reason);
         }
         return result;
     }();
-    return entries;
+    return loaded;
 }
 
 bool isOne(const QJsonValue &value)
@@ -69,9 +265,10 @@ bool isOne(const QJsonValue &value)
 
 void applyDictionary(EventTreeItem *item, const EventTreeItem *parent)
 {
-    const auto entry = dictionary().constFind(item->id());
-    if (entry == dictionary().cend()) {
-        item->setEditable(true);
+    const Dictionary &rules = dictionary();
+    const auto entry = rules.entries.constFind(item->id());
+    if (entry == rules.entries.cend()) {
+        item->setEditable(rules.usable);
         return;
     }
     item->setVisible(entry->visible);
@@ -138,22 +335,31 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
     if (value.isObject()) {
         const QJsonObject object = value.toObject();
         item->reserveChildren(object.size());
+        QStringList overlaidKeys;
         for (auto it = object.begin(); it != object.end(); ++it) {
             const QString childKey = it.key();
             const QJsonValue childValue = it.value();
             if (childKey == Enabled && isOne(childValue)) {
                 item->setCheckState(Qt::Checked);
             }
+            if (childKey.startsWith(Overlay)) {
+                overlaidKeys.append(childValue.toString());
+            }
             std::unique_ptr<EventTreeItem> child = createItem(childKey, childValue, item.get());
             hideOverlayEntry(child.get());
             item->appendChild(std::move(child));
         }
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            if (!it.key().startsWith(Overlay)) {
-                continue;
+        if (!overlaidKeys.isEmpty()) {
+            // Through a hash: an event may list every one of many keys.
+            QHash<QString, EventTreeItem *> children; // not owned
+            children.reserve(item->childCount());
+            for (int row = item->childCount() - 1; row >= 0; --row) {
+                children.insert(item->child(row)->id(), item->child(row));
             }
-            if (EventTreeItem *overlaid = item->findChildById(it.value().toString())) {
-                markOverlaid(overlaid);
+            for (const QString &key : qAsConst(overlaidKeys)) {
+                if (EventTreeItem *overlaid = children.value(key)) {
+                    markOverlaid(overlaid);
+                }
             }
             item->setOverlaid(true);
         }
@@ -165,18 +371,20 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
 // Every replaced key is listed in an "overlay<n>" entry of its object.
 QJsonObject merge(const QJsonObject &package, const QJsonObject &current)
 {
-    QJsonObject result = package;
+    // Gathered in key order and inserted once at the end: an object takes each
+    // new key in its place, moving every key after it.
+    QMap<QString, QJsonValue> result;
+    for (auto it = package.begin(); it != package.end(); ++it) {
+        result.insert(it.key(), it.value());
+    }
     int counter = 0;
     if (!current.contains(Enabled)) {
-        if (!result.contains(Enabled) && result.contains(QLatin1String("message-params"))) {
+        if (!result.contains(Enabled) && result.contains(QStringLiteral("message-params"))) {
             result.insert(Enabled, QStringLiteral("1"));
         }
         // The on/off state is always recorded, so that every event keeps its
         // state and its audit data when the settings are written.
         result.insert(Overlay + QLatin1Char('0'), Enabled);
-        if (current.isEmpty()) {
-            return result;
-        }
         counter = 1;
     }
     for (auto it = current.begin(); it != current.end(); ++it) {
@@ -187,13 +395,21 @@ QJsonObject merge(const QJsonObject &package, const QJsonObject &current)
             result.insert(Overlay + QString::number(counter++), it.key());
         }
     }
-    return result;
+    QJsonObject merged;
+    for (auto it = result.cbegin(); it != result.cend(); ++it) {
+        merged.insert(it.key(), it.value());
+    }
+    return merged;
 }
 
-QString groupName(const QString &systemDir, const QString &dirName)
+QString groupName(const QString &systemDir, const QString &dirName, QStringList *problems)
 {
-    const QJsonValue params = readObject(Paths::placed(systemDir + QLatin1Char('/') + dirName)).value(QLatin1String("group-params"));
-    const QJsonObject names = params.toObject();
+    const QString path = Paths::placed(systemDir + QLatin1Char('/') + dirName);
+    const JsonFile file = readJsonObject(path, FileRead::SmallFileLimit);
+    if (!file.problem.isEmpty()) {
+        problems->append(path + QLatin1String(": ") + file.problem);
+    }
+    const QJsonObject names = file.object.value(QLatin1String("group-params")).toObject();
     if (SingleEventsParser::russian() && names.contains(QLatin1String("name_ru"))) {
         return names.value(QLatin1String("name_ru")).toString();
     }
@@ -206,6 +422,7 @@ QString groupName(const QString &systemDir, const QString &dirName)
 struct Layout {
     QHash<QString, EventTreeItem *> groups; // by directory; not owned
     QMap<QString, QString> eventDirs; // event identifier -> directory, ordered by name
+    QStringList problems; // files that could not be read, one line each
 };
 
 // Files and subdirectories by name, listed once for both.
@@ -215,16 +432,18 @@ QFileInfoList listDirectory(const QString &placedDir)
 }
 
 // Adds a group per subdirectory (entries) of systemDir and records the event files of
-// every group directory. The first file of a name wins.
+// the first-level group directories. The first file of a name wins. Deeper
+// directories are groups by name only: a package may keep other files there.
 void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTreeItem *parent, Layout *layout)
 {
+    const bool firstLevel = !parent->parentItem();
     for (const QFileInfo &entry : entries) {
         if (!entry.isDir() || entry.isSymLink()) {
             continue;
         }
         const QString name = entry.fileName();
         const QString groupDir = systemDir + QLatin1Char('/') + name;
-        auto group = std::make_unique<EventTreeItem>(QVector<QVariant>{groupName(groupDir, name), QVariant()}, parent);
+        auto group = std::make_unique<EventTreeItem>(QVector<QVariant>{groupName(groupDir, name, &layout->problems), QVariant()}, parent);
         group->setId(groupDir);
         group->setName(group->data(0).toString());
         group->setKind(EventTreeItem::Group);
@@ -234,7 +453,7 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         const QFileInfoList groupEntries = listDirectory(entry.filePath());
         for (const QFileInfo &file : groupEntries) {
             const QString fileName = file.fileName();
-            if (file.isFile() && fileName != name && !layout->eventDirs.contains(fileName)) {
+            if (firstLevel && file.isFile() && fileName != name && !layout->eventDirs.contains(fileName)) {
                 layout->eventDirs.insert(fileName, groupDir);
             }
         }
@@ -355,17 +574,68 @@ QString SingleEventsParser::listText(const QJsonArray &array)
     return texts.join(QStringLiteral(", "));
 }
 
+QJsonObject SingleEventsParser::readCurrentSettings()
+{
+    const QString text = readFile();
+    if (!damaged()) {
+        // A missing or empty file is a system whose settings were never saved.
+        setErrorString(QString());
+    }
+    if (text.isEmpty()) {
+        return QJsonObject();
+    }
+    QString problem;
+    QJsonObject settings = parseJsonObject(text.toUtf8(), &problem);
+    if (!problem.isEmpty()) {
+        markDamaged(problem);
+        return QJsonObject();
+    }
+    QStringList reasons;
+    for (auto it = settings.begin(); it != settings.end();) {
+        if (!it.value().isObject()) {
+            reasons.append(QStringLiteral("event \"%1\": %2 where an object is expected; ignored").arg(it.key(), typeName(it.value())));
+            it = settings.erase(it);
+            continue;
+        }
+        QJsonObject event = it.value().toObject();
+        if (normaliseTypes(&event, it.key(), QString(), &reasons)) {
+            it.value() = event;
+        }
+        ++it;
+    }
+    for (const QString &reason : capped(reasons)) {
+        markDamaged(reason);
+    }
+    return settings;
+}
+
 EventTreeItem *SingleEventsParser::parse()
 {
     auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{i18n("Parameter"), i18n("Value")});
     Layout layout;
     addGroups(Paths::EventSettingsDir, listDirectory(Paths::placed(Paths::EventSettingsDir)), root.get(), &layout);
 
-    const QJsonObject current = QJsonDocument::fromJson(readFile().toUtf8()).object();
+    const QJsonObject current = readCurrentSettings();
+    for (const QString &problem : qAsConst(layout.problems)) {
+        addProblem(problem);
+    }
+    for (const QString &problem : dictionary().problems) {
+        addProblem(problem);
+    }
     QMap<QString, EventTreeItem *> events; // by identifier; not owned
     for (auto it = layout.eventDirs.cbegin(); it != layout.eventDirs.cend(); ++it) {
         const QString &id = it.key();
-        const QJsonObject package = readObject(Paths::placed(it.value() + QLatin1Char('/') + id));
+        const QString path = Paths::placed(it.value() + QLatin1Char('/') + id);
+        JsonFile file = readJsonObject(path, FileRead::SmallFileLimit);
+        QStringList reasons;
+        if (!file.problem.isEmpty()) {
+            reasons.append(file.problem);
+        }
+        normaliseTypes(&file.object, id, QString(), &reasons);
+        for (const QString &reason : capped(reasons)) {
+            addProblem(path + QLatin1String(": ") + reason);
+        }
+        const QJsonObject &package = file.object;
         if (package.isEmpty()) {
             continue;
         }

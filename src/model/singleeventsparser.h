@@ -4,6 +4,7 @@
 #include "eventtreeitem.h"
 
 class QJsonArray;
+class QJsonObject;
 
 // Builds the event tree: one group per directory of the event settings package,
 // one event per settings file, one parameter per JSON key, with the current
@@ -18,7 +19,8 @@ public:
     ~SingleEventsParser() override;
 
     // Returns a new root that the caller owns. Never fails: unreadable files
-    // give missing events or fallback names.
+    // give missing events or fallback names, and each is named in the error
+    // text. damaged() tells whether the current settings file was not read whole.
     EventTreeItem *parse() override;
 
     // Whether data texts are shown in Russian; decided once per process from
@@ -26,4 +28,8 @@ public:
     static bool russian();
     // The display text of a JSON list: its strings and the "path" of its objects.
     static QString listText(const QJsonArray &array);
+
+private:
+    // The current settings by event; values of the wrong type read by their meaning.
+    QJsonObject readCurrentSettings();
 };

@@ -173,19 +173,40 @@ void TreeItem::addDestination(std::unique_ptr<TreeItem> destination)
 
 bool TreeItem::removeDestinationLogs(const QString &name)
 {
-    const auto refersTo = [&name](const std::unique_ptr<TreeItem> &statement) {
-        if (statement->data(0).toString() != QLatin1String("log")) {
-            return false;
-        }
-        return std::any_of(statement->m_children.begin(), statement->m_children.end(), [&name](const auto &option) {
-            return option->data(2).toString() == name;
-        });
+    const auto isDestination = [](const std::unique_ptr<TreeItem> &option) {
+        return option->data(0).toString() == QLatin1String("destination");
     };
-    const auto firstRemoved = std::remove_if(m_children.begin(), m_children.end(), refersTo);
-    const bool removed = firstRemoved != m_children.end();
-    m_children.erase(firstRemoved, m_children.end());
-    if (removed) {
-        markChanged();
+    bool removed = false;
+    std::vector<const TreeItem *> emptied;
+    for (auto &statement : m_children) {
+        if (statement->data(0).toString() != QLatin1String("log")) {
+            continue;
+        }
+        // Only the reference goes: the statement may still feed other destinations.
+        auto &options = statement->m_children;
+        const auto firstRemoved = std::remove_if(options.begin(), options.end(), [&](const std::unique_ptr<TreeItem> &option) {
+            return isDestination(option) && option->data(2).toString() == name;
+        });
+        if (firstRemoved == options.end()) {
+            continue;
+        }
+        options.erase(firstRemoved, options.end());
+        statement->markChanged();
+        removed = true;
+        if (std::none_of(options.begin(), options.end(), isDestination)) {
+            emptied.push_back(statement.get());
+        }
     }
-    return removed;
+    if (!removed) {
+        return false;
+    }
+    // A log statement left without any destination would carry records nowhere.
+    m_children.erase(std::remove_if(m_children.begin(),
+                                    m_children.end(),
+                                    [&](const std::unique_ptr<TreeItem> &statement) {
+                                        return std::find(emptied.begin(), emptied.end(), statement.get()) != emptied.end();
+                                    }),
+                     m_children.end());
+    markChanged();
+    return true;
 }

@@ -45,7 +45,8 @@ public:
     // syslog-ng tree: insert a destination statement with a log statement joining
     // the event source to it.
     void addDestination(std::unique_ptr<TreeItem> destination);
-    // syslog-ng tree: remove every log statement that refers to the destination.
+    // syslog-ng tree: remove every reference to the destination from the log
+    // statements, and the log statements left without any destination.
     bool removeDestinationLogs(const QString &name);
 
     // Nodes that share a non-zero stamp are copies of one another and nothing in

@@ -34,13 +34,15 @@ DBusDialog::DBusDialog(QWidget *parent)
     , ui(std::make_unique<Ui::DBusDialog>())
 {
     ui->setupUi(this);
+    // Our own icon names first, then Breeze ones, which every Plasma desktop has.
+    ui->popupCheckBox->setIcon(QIcon::fromTheme(QStringLiteral("quor-notifications"), QIcon::fromTheme(QStringLiteral("notifications"))));
+    ui->repeatCheckBox->setIcon(QIcon::fromTheme(QStringLiteral("chronometer"), QIcon::fromTheme(QStringLiteral("media-playlist-repeat"))));
     ui->titleLineEdit->setFocus();
     connect(ui->playButton, &QToolButton::clicked, this, &DBusDialog::playButtonClicked);
     connect(ui->logFileDialogButton, &QToolButton::clicked, this, &DBusDialog::logFileDialogButtonClicked);
     connect(ui->soundDialogButton, &QToolButton::clicked, this, &DBusDialog::soundDialogButtonClicked);
     connect(ui->executeDialogButton, &QToolButton::clicked, this, &DBusDialog::executeDialogButtonClicked);
     connect(ui->repeatCheckBox, &QCheckBox::stateChanged, this, &DBusDialog::handleRepeatCheckBox);
-    connect(ui->intervalSpinBox, qOverload<int>(&QSpinBox::valueChanged), this, &DBusDialog::setRepeatInterval);
     connect(this, &QDialog::accepted, this, &DBusDialog::generateConfig);
     connect(this, &QDialog::rejected, this, [this] {
         m_event = nullptr;
@@ -72,6 +74,10 @@ bool DBusDialog::identify(EventTreeItem *event)
     m_appName = catalogue.appName(m_notificationId);
     if (m_appName.isEmpty()) {
         m_error = i18n("The event \"%1\" is not listed in the notification catalogue; notifications cannot be sent for it.", event->data(0).toString());
+        // Perhaps it is, in a catalogue file that could not be read.
+        for (const QString &problem : catalogue.problems()) {
+            m_error += QLatin1Char('\n') + problem;
+        }
         return false;
     }
     if (!SessionUser::current().isValid()) {
@@ -160,6 +166,10 @@ void DBusDialog::fillParameters()
         const EventTreeItem *params = m_event->findChildById(id);
         for (int row = 0; params && row < params->childCount(); ++row) {
             const EventTreeItem *param = params->child(row);
+            // Hidden entries (the overlay bookkeeping) are not parameters of the message.
+            if (!param->isVisible()) {
+                continue;
+            }
             // The value is the parameter's label where the package gives one.
             const QString label = param->data(1).toString();
             const QString text = QString(label.isEmpty() ? param->data(0).toString() : label).remove(QLatin1Char('&'));
@@ -367,20 +377,10 @@ void DBusDialog::executeDialogButtonClicked()
 
 void DBusDialog::handleRepeatCheckBox(int state)
 {
-    if (state == Qt::PartiallyChecked) {
-        return;
-    }
-    const QString value = state == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0");
-    ui->intervalSpinBox->setEnabled(state == Qt::Checked);
-    if (EventTreeItem *enabled = repetitionItem(QStringLiteral("enabled"))) {
-        enabled->setData(1, value);
-    }
-}
-
-void DBusDialog::setRepeatInterval(int value)
-{
-    if (EventTreeItem *interval = repetitionItem(QStringLiteral("interval"))) {
-        interval->setData(1, QString::number(value));
+    // The tree learns the repetition only when the dialog is accepted, through
+    // repetitionChosen, so that Cancel leaves it as it was.
+    if (state != Qt::PartiallyChecked) {
+        ui->intervalSpinBox->setEnabled(state == Qt::Checked);
     }
 }
 
@@ -430,6 +430,9 @@ void DBusDialog::generateConfig()
 
     if (m_dialogType == EditNotifications && methodsChanged()) {
         Q_EMIT needToReboot();
+    }
+    if (!ui->repeatGroupBox->isHidden() && (ui->repeatCheckBox->isChecked() != m_repeatEnabled || ui->intervalSpinBox->value() != m_repeatInterval)) {
+        Q_EMIT repetitionChosen(ui->repeatCheckBox->isChecked(), ui->intervalSpinBox->value());
     }
     Q_EMIT notificationOn(fileId, m_lines, m_dialogType);
     Q_EMIT dbusAccepted(m_notificationId);

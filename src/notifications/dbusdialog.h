@@ -53,6 +53,9 @@ Q_SIGNALS:
     void dbusAccepted(const QString &notificationId);
     void notificationOn(const QString &fileId, const QStringList &lines, NotificationsDialogType type);
     void needToReboot();
+    // The repetition of the accepted event, when it differs from the stored one;
+    // emitted before notificationOn.
+    void repetitionChosen(bool enabled, int interval);
 
 private Q_SLOTS:
     void playButtonClicked();
@@ -60,7 +63,6 @@ private Q_SLOTS:
     void soundDialogButtonClicked();
     void executeDialogButtonClicked();
     void handleRepeatCheckBox(int state);
-    void setRepeatInterval(int value);
     void generateConfig();
     void setOkButtonState();
     void enableSoundElements();

@@ -1,10 +1,12 @@
 #include "notificationcatalogue.h"
 
 #include "notifyrcfile.h"
+#include "platform/fileread.h"
 #include "platform/paths.h"
+#include "platform/textdecode.h"
 
 #include <QDir>
-#include <QFile>
+#include <QtDebug>
 
 NotificationCatalogue &NotificationCatalogue::instance()
 {
@@ -17,6 +19,7 @@ bool NotificationCatalogue::load()
     if (m_loaded) {
         return true;
     }
+    m_problems.clear();
     const QString suffix = QStringLiteral(".notifyrc");
     const QDir dir(Paths::placed(Paths::NotificationCatalogueDir));
     const auto names = dir.entryList(QDir::Files, QDir::Name);
@@ -25,12 +28,18 @@ bool NotificationCatalogue::load()
         if (!name.contains(QLatin1String("velta-event-watcher_")) || !name.endsWith(suffix)) {
             continue;
         }
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::ReadOnly)) {
+        const QString path = dir.filePath(name);
+        const FileRead::Result read = FileRead::regular(path, FileRead::SmallFileLimit);
+        QString text;
+        QString reason = read.error;
+        if (!read.ok || !TextDecode::utf8(read.data, &text, &reason)) {
+            // One bad file must not hide the others.
+            m_problems.append(path + QLatin1String(": ") + reason);
+            qWarning().noquote() << m_problems.last();
             continue;
         }
         const QString appName = name.left(name.size() - suffix.size());
-        const auto groups = NotifyrcFile::parse(QString::fromUtf8(file.readAll()));
+        const auto groups = NotifyrcFile::parse(text);
         for (const NotifyrcGroup &group : groups) {
             if (!group.name.startsWith(QLatin1String("Event/"))) {
                 continue;
@@ -62,8 +71,14 @@ QString NotificationCatalogue::eventId(const QString &russianName) const
     return m_eventIdsByName.value(russianName);
 }
 
+QStringList NotificationCatalogue::problems() const
+{
+    return m_problems;
+}
+
 void NotificationCatalogue::reset()
 {
+    m_problems.clear();
     m_eventIdsByName.clear();
     m_appNamesById.clear();
     m_loaded = false;

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 // The package's catalogue of notifiable events: the files
 // "velta-event-watcher_*.notifyrc" under the notification catalogue directory.
@@ -27,6 +28,9 @@ public:
     // The notification identifier of the event with this Russian display name.
     QString eventId(const QString &russianName) const;
 
+    // The catalogue files the last load could not read, "<file>: <reason>" each.
+    QStringList problems() const;
+
     // Forgets what was read; the next load() reads the directory again.
     void reset();
 
@@ -35,5 +39,6 @@ private:
 
     QMap<QString, QString> m_eventIdsByName; // Russian name -> notification identifier
     QMap<QString, QString> m_appNamesById; // notification identifier -> application name
+    QStringList m_problems;
     bool m_loaded = false;
 };

@@ -152,7 +152,8 @@ Result build(const Input &input)
 
 bool isValidMessageId(const QString &messageId)
 {
-    static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9_-]*$"));
+    // The whole text: "$" alone would also let a final line break through.
+    static const QRegularExpression valid(QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9][A-Za-z0-9_-]*")));
     return valid.match(messageId).hasMatch();
 }
 

@@ -4,8 +4,13 @@
 #include "process.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QTemporaryDir>
+
+#include <vector>
 
 namespace ConfigCheck
 {
@@ -29,6 +34,98 @@ QByteArray mainConfiguration(const QString &confDir)
         text += '\n' + include + '\n';
     }
     return text;
+}
+
+// The configuration with comments dropped and every quoted string emptied, so
+// that neither can look like a statement or a brace.
+QString withoutCommentsAndStrings(const QByteArray &configuration)
+{
+    const QString text = QString::fromUtf8(configuration);
+    QString out;
+    out.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('#')) {
+            while (i < text.size() && text.at(i) != QLatin1Char('\n')) {
+                ++i;
+            }
+            out += QLatin1Char('\n');
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            // Double quotes allow escapes; single quotes do not.
+            ++i;
+            while (i < text.size() && text.at(i) != c) {
+                if (c == QLatin1Char('"') && text.at(i) == QLatin1Char('\\')) {
+                    ++i;
+                }
+                ++i;
+            }
+            out += c;
+            out += c;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Brace depth before each position of text.
+std::vector<int> braceDepths(const QString &text)
+{
+    std::vector<int> depths(size_t(text.size()) + 1, 0);
+    int depth = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        depths[size_t(i)] = depth;
+        if (text.at(i) == QLatin1Char('{')) {
+            ++depth;
+        } else if (text.at(i) == QLatin1Char('}') && depth > 0) {
+            --depth;
+        }
+    }
+    depths[size_t(text.size())] = depth;
+    return depths;
+}
+
+// The kinds of object a log statement refers to by name.
+const QString ObjectKinds = QStringLiteral("source|destination|filter|parser|rewrite");
+const QString ObjectName = QStringLiteral("[A-Za-z0-9_.-]+");
+
+QStringList logRotateErrors(const QByteArray &output)
+{
+    QStringList errors;
+    const QList<QByteArray> lines = output.split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("error:")) {
+            errors << QString::fromUtf8(line);
+        }
+    }
+    return errors;
+}
+
+// The logrotate file with each log path of its blocks placed under the system root.
+QByteArray withPlacedLogPaths(const QByteArray &text)
+{
+    QByteArray out;
+    int depth = 0;
+    const QList<QByteArray> lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines.at(i);
+        if (depth == 0 && !line.trimmed().startsWith('#')) {
+            QList<QByteArray> words = line.split(' ');
+            for (QByteArray &word : words) {
+                const bool quoted = word.startsWith('"');
+                if (word.mid(quoted ? 1 : 0).startsWith('/')) {
+                    word.insert(quoted ? 1 : 0, Paths::systemRoot().toUtf8());
+                }
+            }
+            line = words.join(' ');
+        }
+        depth += line.count('{') - line.count('}');
+        out += line;
+        if (i + 1 < lines.size()) {
+            out += '\n';
+        }
+    }
+    return out;
 }
 
 Result fromProcess(const Process::Result &result, const QString &command)
@@ -58,18 +155,96 @@ Result syslogNg(const QString &confDir)
         return {false, QLatin1String("syslog-ng check: ") + config.errorString()};
     }
     const QString command = QStringLiteral("syslog-ng --syntax-only");
-    return fromProcess(Process::run(QStringLiteral("syslog-ng"),
-                                    {QStringLiteral("--syntax-only"),
-                                     QLatin1String("--cfgfile=") + config.fileName(),
-                                     QLatin1String("--persist-file=") + scratch.filePath(QStringLiteral("syslog-ng.persist")),
-                                     QLatin1String("--pidfile=") + scratch.filePath(QStringLiteral("syslog-ng.pid")),
-                                     QLatin1String("--control=") + scratch.filePath(QStringLiteral("syslog-ng.ctl"))},
-                                    CheckTimeoutMs),
-                       command);
+    const QString preprocessed = scratch.filePath(QStringLiteral("preprocessed.conf"));
+    Result check = fromProcess(Process::run(QStringLiteral("syslog-ng"),
+                                            {QStringLiteral("--syntax-only"),
+                                             QLatin1String("--cfgfile=") + config.fileName(),
+                                             QLatin1String("--preprocess-into=") + preprocessed,
+                                             QLatin1String("--persist-file=") + scratch.filePath(QStringLiteral("syslog-ng.persist")),
+                                             QLatin1String("--pidfile=") + scratch.filePath(QStringLiteral("syslog-ng.pid")),
+                                             QLatin1String("--control=") + scratch.filePath(QStringLiteral("syslog-ng.ctl"))},
+                                            CheckTimeoutMs),
+                               command);
+    if (!check.accepted) {
+        return check;
+    }
+    // The configuration as syslog-ng will run it: every include read.
+    QFile expanded(preprocessed);
+    if (!expanded.open(QIODevice::ReadOnly)) {
+        return {false, QLatin1String("syslog-ng check: ") + expanded.errorString()};
+    }
+    QStringList missing = undefinedLogReferences(expanded.readAll());
+    for (QString &reference : missing) {
+        // Worded like the tool's own messages, which are not translated either.
+        reference = QStringLiteral("A log statement names %1, which is not defined.").arg(reference);
+    }
+    if (!missing.isEmpty()) {
+        return {false, missing.join(QLatin1Char('\n'))};
+    }
+    return check;
+}
+
+QStringList undefinedLogReferences(const QByteArray &configuration)
+{
+    const QString text = withoutCommentsAndStrings(configuration);
+    const std::vector<int> depths = braceDepths(text);
+
+    QSet<QString> defined;
+    static const QRegularExpression definition(QStringLiteral("(?<![\\w-])(%1)\\s+(%2)\\s*\\{").arg(ObjectKinds, ObjectName));
+    for (auto it = definition.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (depths[size_t(match.capturedStart())] == 0) {
+            defined.insert(match.captured(1) + QLatin1Char('(') + match.captured(2) + QLatin1Char(')'));
+        }
+    }
+
+    QStringList missing;
+    static const QRegularExpression logStart(QStringLiteral("(?<![\\w-])log\\s*\\{"));
+    static const QRegularExpression reference(QStringLiteral("(?<![\\w-])(%1)\\s*\\(\\s*(%2)\\s*\\)").arg(ObjectKinds, ObjectName));
+    for (auto it = logStart.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const int start = match.capturedEnd();
+        if (depths[size_t(match.capturedStart())] != 0) {
+            continue; // nested log statements are read with their parent
+        }
+        int end = start;
+        while (end < text.size() && depths[size_t(end + 1)] > 0) {
+            ++end;
+        }
+        const QString body = text.mid(start, end - start);
+        for (auto refs = reference.globalMatch(body); refs.hasNext();) {
+            const QRegularExpressionMatch ref = refs.next();
+            const QString name = ref.captured(1) + QLatin1Char('(') + ref.captured(2) + QLatin1Char(')');
+            if (!defined.contains(name) && !missing.contains(name)) {
+                missing << name;
+            }
+        }
+    }
+    return missing;
 }
 
 Result logrotate(const QString &file)
 {
-    return fromProcess(Process::run(QStringLiteral("logrotate"), {QStringLiteral("-d"), file}, CheckTimeoutMs), QStringLiteral("logrotate -d"));
+    QString checked = file;
+    QTemporaryDir scratch;
+    if (!Paths::systemRoot().isEmpty()) {
+        QFile original(file);
+        if (!scratch.isValid() || !original.open(QIODevice::ReadOnly)) {
+            return {false, QLatin1String("logrotate check: ") + original.errorString()};
+        }
+        checked = scratch.filePath(QFileInfo(file).fileName());
+        QSaveFile copy(checked);
+        if (!copy.open(QIODevice::WriteOnly) || copy.write(withPlacedLogPaths(original.readAll())) < 0 || !copy.commit()) {
+            return {false, QLatin1String("logrotate check: ") + copy.errorString()};
+        }
+    }
+    const Process::Result run = Process::run(QStringLiteral("logrotate"), {QStringLiteral("-d"), checked}, CheckTimeoutMs);
+    Result check = fromProcess(run, QStringLiteral("logrotate -d"));
+    // The debug run prints what it would do; what matters are its errors.
+    const QStringList errors = logRotateErrors(run.output);
+    if (!check.accepted && !errors.isEmpty()) {
+        check.message = errors.join(QLatin1Char('\n')).replace(checked, file);
+    }
+    return check;
 }
 }

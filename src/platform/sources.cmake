@@ -5,11 +5,12 @@ quor_add_layer(platform
         ${CMAKE_CURRENT_LIST_DIR}/paths.cpp
         ${CMAKE_CURRENT_LIST_DIR}/process.cpp
         ${CMAKE_CURRENT_LIST_DIR}/configcheck.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/checkedwrite.cpp
         ${CMAKE_CURRENT_LIST_DIR}/configsnapshot.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fileread.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/filewrite.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/textdecode.cpp
         ${CMAKE_CURRENT_LIST_DIR}/userfolder.cpp
         ${CMAKE_CURRENT_LIST_DIR}/sessionuser.cpp
         ${CMAKE_CURRENT_LIST_DIR}/integrity.cpp
         ${CMAKE_CURRENT_LIST_DIR}/auditdatabase.cpp
-    LIBRARIES Qt5::Core ${CMAKE_DL_LIBS})
+    LIBRARIES Qt5::Core KF5::I18n ${CMAKE_DL_LIBS})

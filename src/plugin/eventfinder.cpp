@@ -19,8 +19,8 @@ EventFinder::EventFinder(QTreeView *view, CheckableTreeModel *model, EventsProxy
     ui->eventSearch->addAction(QIcon::fromTheme(QStringLiteral("edit-find")), QLineEdit::LeadingPosition);
     ui->eventSearch->setPlaceholderText(i18n("Search"));
     ui->eventSearch->setClearButtonEnabled(true);
-    ui->searchPrev->setIcon(QIcon::fromTheme(QStringLiteral("previous")));
-    ui->searchNext->setIcon(QIcon::fromTheme(QStringLiteral("next")));
+    ui->searchPrev->setIcon(QIcon::fromTheme(QStringLiteral("previous"), QIcon::fromTheme(QStringLiteral("go-previous"))));
+    ui->searchNext->setIcon(QIcon::fromTheme(QStringLiteral("next"), QIcon::fromTheme(QStringLiteral("go-next"))));
     for (QToolButton *button : {ui->searchPrev, ui->searchNext}) {
         button->setAutoRaise(true);
         button->setEnabled(false);

@@ -6,6 +6,8 @@
 EventsProxyModel::EventsProxyModel(QObject *parent)
     : QSortFilterProxyModel(parent)
 {
+    // A match at any depth shows the groups above it.
+    setRecursiveFilteringEnabled(true);
 }
 
 EventsProxyModel::~EventsProxyModel() = default;
@@ -21,6 +23,11 @@ bool EventsProxyModel::matches(const EventTreeItem *item) const
     return item && item->name().contains(m_filterText, Qt::CaseInsensitive);
 }
 
+bool EventsProxyModel::acceptsEvent(const EventTreeItem *event) const
+{
+    return matches(event) || matches(event->parentItem());
+}
+
 bool EventsProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
 {
     const auto *model = qobject_cast<const CheckableTreeModel *>(sourceModel());
@@ -30,18 +37,18 @@ bool EventsProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex &source
     const EventTreeItem *item = model->itemFromIndex(model->index(sourceRow, 0, sourceParent));
     switch (item->kind()) {
     case EventTreeItem::Event:
-        return matches(item) || matches(item->parentItem());
+        return acceptsEvent(item);
     case EventTreeItem::Group:
-        if (matches(item)) {
-            return true;
-        }
-        for (int row = 0; row < item->childCount(); ++row) {
-            if (item->child(row)->kind() == EventTreeItem::Event && matches(item->child(row))) {
-                return true;
+        // The groups above a matching event or group show through the recursion.
+        return matches(item);
+    default:
+        // A parameter must not pull in an event that the text does not find, nor
+        // show below a hidden parameter.
+        for (; item && item->kind() > EventTreeItem::Event; item = item->parentItem()) {
+            if (!item->isVisible()) {
+                return false;
             }
         }
-        return false;
-    default:
-        return item->isVisible();
+        return !item || item->kind() != EventTreeItem::Event || acceptsEvent(item);
     }
 }

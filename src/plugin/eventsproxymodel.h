@@ -5,8 +5,9 @@
 class EventTreeItem;
 
 // Filters the event tree by the search text: a group shows when its name or
-// one of its events' names matches, and then with all its matching events, or
-// all of them when the group's name matches; parameters show when visible.
+// the name of an event or group anywhere below it matches, and then with its
+// matching events, or all of them when the group's name matches; parameters
+// show when visible, with their event.
 class EventsProxyModel : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -21,6 +22,7 @@ protected:
 
 private:
     bool matches(const EventTreeItem *item) const;
+    bool acceptsEvent(const EventTreeItem *event) const;
 
     QString m_filterText;
 };

@@ -5,10 +5,13 @@
 #include "common/commonsettingswindow.h"
 #include "editors/diskspacemondialog.h"
 #include "editors/filesdialog.h"
+#include "editors/problemsmessage.h"
 #include "eventfinder.h"
 #include "eventsproxymodel.h"
 #include "model/checkabletreemodel.h"
+#include "platform/configcheck.h"
 #include "platform/integrity.h"
+#include "platform/paths.h"
 #include "services/snghandler.h"
 #include "tooltipper.h"
 
@@ -16,6 +19,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 
 #include <unistd.h>
@@ -28,6 +32,8 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     checkPrivileges();
 
     ui->setupUi(this);
+    m_problems = new ProblemsMessage(this);
+    ui->verticalLayout_2->insertWidget(0, m_problems);
 
     m_filesDialog = new FilesDialog(this);
     m_diskSpaceMonDialog = new DiskSpaceMonDialog(this);
@@ -39,20 +45,29 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
         &CommonSettingsWindow::configurationImported,
         this,
         [this] {
-            SngHandler::instance()->syslogNgRestart();
+            // The import checked its files; what runs must still pass as a whole.
+            const ConfigCheck::Result check = ConfigCheck::syslogNg(Paths::placed(Paths::SyslogNgConfDir));
+            if (check.accepted) {
+                SngHandler::instance()->syslogNgRestart();
+            } else {
+                QMessageBox::critical(this, i18n("Error"), i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message));
+            }
             load();
             Q_EMIT changed(false);
         },
         Qt::DirectConnection);
 
     const QString buttonStyle = QStringLiteral("QPushButton { text-align: left; padding: 6px; }");
-    ui->commonSettingsButton->setIcon(QIcon::fromTheme(QStringLiteral("gear")));
+    ui->commonSettingsButton->setIcon(QIcon::fromTheme(QStringLiteral("gear"), QIcon::fromTheme(QStringLiteral("configure"))));
     ui->commonSettingsButton->setText(i18n("Settings"));
     ui->commonSettingsButton->setStyleSheet(buttonStyle);
-    connect(ui->commonSettingsButton, &QPushButton::clicked, this, [this] {
-        m_commonSettingsWindow->open();
-    });
+    connect(ui->commonSettingsButton, &QPushButton::clicked, m_commonSettingsWindow, &CommonSettingsWindow::openOnFirstTab);
     ui->sngStartStopButton->setStyleSheet(buttonStyle);
+    // Until the first answer of the status query arrives.
+    ui->sngStatusLabel->setText(i18n("Asking for the state of the logging service..."));
+    ui->sngStartStopButton->setEnabled(false);
+    connect(SngHandler::instance(), &SngHandler::statusReady, this, &QuorAdminEvents::showServiceStatus, Qt::QueuedConnection);
+    connect(SngHandler::instance(), &SngHandler::switchFailed, this, &QuorAdminEvents::showServiceFailure, Qt::QueuedConnection);
     updateServiceStatus();
 
     m_savedModel = new CheckableTreeModel(this);
@@ -78,6 +93,12 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     connect(ui->singleEventsView, &QTreeView::customContextMenuRequested, this, &QuorAdminEvents::showContextMenu);
     ui->singleEventsView->viewport()->installEventFilter(new ToolTipper(ui->singleEventsView));
 
+    m_missingEventsLabel = new QLabel(this);
+    m_missingEventsLabel->setObjectName(QStringLiteral("missingEventsLabel"));
+    m_missingEventsLabel->setWordWrap(true);
+    m_missingEventsLabel->hide();
+    ui->verticalLayout->insertWidget(ui->verticalLayout->indexOf(ui->singleEventsView) + 1, m_missingEventsLabel);
+
     m_finder = new EventFinder(ui->singleEventsView, m_currentModel, m_proxy, this);
     ui->searchLayout->addWidget(m_finder);
     ui->searchLayout->addStretch();
@@ -85,6 +106,7 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     m_dbusDialog = new DBusDialog(this);
     m_dbusDialog->setWindowTitle(i18n("Notifications sending"));
     connect(m_dbusDialog, &DBusDialog::notificationOn, this, &QuorAdminEvents::notificationAccepted);
+    connect(m_dbusDialog, &DBusDialog::repetitionChosen, this, &QuorAdminEvents::repetitionAccepted);
     connect(m_dbusDialog, &DBusDialog::needToReboot, this, [this] {
         m_rebootPending = true;
     });
@@ -103,6 +125,11 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
 }
 
 QuorAdminEvents::~QuorAdminEvents() = default;
+
+QSize QuorAdminEvents::sizeHint() const
+{
+    return KCModule::sizeHint().expandedTo(QSize(900, 600));
+}
 
 void QuorAdminEvents::checkPrivileges()
 {

@@ -17,7 +17,9 @@ class EventFinder;
 class EventTreeItem;
 class EventsProxyModel;
 class FilesDialog;
+class ProblemsMessage;
 class QFileSystemWatcher;
+class QLabel;
 
 namespace Ui
 {
@@ -32,6 +34,11 @@ class QuorAdminEvents : public KCModule
 public:
     QuorAdminEvents(QWidget *parent, const QVariantList &args);
     ~QuorAdminEvents() override;
+
+    // The settings shell opens the page at this size: the tree's columns and a
+    // good number of rows, not the layout's minimum, while the shell's window
+    // still fits a screen 768 pixels high. The page stays resizable.
+    QSize sizeHint() const override;
 
     CheckableTreeModel *savedModel() const
     {
@@ -59,16 +66,23 @@ private:
     void checkPrivileges();
     void checkChanges();
     void updateServiceStatus();
+    void showServiceStatus(quint64 query, bool running, const QString &text);
+    void showServiceFailure(const QString &message);
     void startLoggingService();
     void stopLoggingService();
     void reloadOnFileChange();
+    void showEventsMissingFromPackage();
     void readNotificationFilesOnDisk();
+    // Whether Apply may replace the settings file: asked when it could not be
+    // read, and then a copy of it is kept beside it first.
+    bool mayReplaceSettingsFile();
     // Column 0 of the first selected row in the current model; invalid without a selection.
     QModelIndex selectedEventIndex() const;
     void showContextMenu(const QPoint &pos);
     void switchNotificationsOff(EventTreeItem *event);
     void openNotificationDialog(EventTreeItem *event, NotificationsDialogType type);
     void notificationAccepted(const QString &fileId, const QStringList &lines, NotificationsDialogType type);
+    void repetitionAccepted(bool enabled, int interval);
 
     std::unique_ptr<Ui::QuorAdminEvents> ui;
     CheckableTreeModel *m_savedModel = nullptr; // Owned by this widget.
@@ -79,12 +93,17 @@ private:
     DBusDialog *m_dbusDialog = nullptr; // Owned by this widget.
     FilesDialog *m_filesDialog = nullptr; // Owned by this widget.
     DiskSpaceMonDialog *m_diskSpaceMonDialog = nullptr; // Owned by this widget.
+    QLabel *m_missingEventsLabel = nullptr; // Owned by this widget.
     QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; renewed at every load.
+    ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 
     bool m_serviceRunning = false; // the last shown service state
     bool m_firstStatusUpdate = true; // per page, so that every new page shows its state
-    bool m_rebootPending = false;
+    quint64 m_shownStatusQuery = 0; // the status query whose answer is shown
+    bool m_rebootPending = false; // the notification methods changed
+    bool m_notificationRebootPending = false; // the notification files were handed to the users
     bool m_reloading = false;
+    bool m_settingsFileDamaged = false; // the last load could not read the settings file whole
 
     QHash<QString, QString> m_filesToDelete; // file key -> system path (not placed)
     QHash<QString, QStringList> m_pendingFiles; // file identifier -> lines

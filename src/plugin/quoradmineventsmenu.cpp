@@ -10,7 +10,6 @@
 #include "notifications/notificationfile.h"
 #include "notifications/notifyrcdeployment.h"
 #include "platform/paths.h"
-#include "services/rebootrequest.h"
 
 #include <KLocalizedString>
 
@@ -48,19 +47,33 @@ void QuorAdminEvents::showContextMenu(const QPoint &pos)
 
     // The row's own item, not a search by its text: two events may share a name.
     const QModelIndex selected = selectedEventIndex();
-    EventTreeItem *event = selected.isValid() ? m_currentModel->itemFromIndex(selected) : nullptr;
+    const EventTreeItem *event = selected.isValid() ? m_currentModel->itemFromIndex(selected) : nullptr;
     if (event && event->kind() == EventTreeItem::Event && !event->isNotRedirected() && !messageIdOf(event).isEmpty()) {
+        // The menu does not block: a reload may replace the tree while it is open.
+        // It closes then, and its actions hold the row, which the reload invalidates.
+        connect(m_currentModel, &QAbstractItemModel::modelAboutToBeReset, menu, &QMenu::close);
+        const QPersistentModelIndex row(selected);
+        const auto eventAt = [this, row]() -> EventTreeItem * {
+            return row.isValid() ? m_currentModel->itemFromIndex(row) : nullptr;
+        };
         if (event->notificationsOn()) {
-            menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-cancel")), i18n("Disable notifications sending"), this, [this, event] {
-                switchNotificationsOff(event);
+            menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-cancel")), i18n("Disable notifications sending"), this, [this, eventAt] {
+                if (EventTreeItem *item = eventAt()) {
+                    switchNotificationsOff(item);
+                }
             });
         } else {
-            menu->addAction(QIcon::fromTheme(QStringLiteral("legalmoves")), i18n("Enable notifications sending"), this, [this, event] {
-                openNotificationDialog(event, EnableNotifications);
+            const QIcon icon = QIcon::fromTheme(QStringLiteral("legalmoves"), QIcon::fromTheme(QStringLiteral("notifications")));
+            menu->addAction(icon, i18n("Enable notifications sending"), this, [this, eventAt] {
+                if (EventTreeItem *item = eventAt()) {
+                    openNotificationDialog(item, EnableNotifications);
+                }
             });
         }
-        QAction *settings = menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-warning")), i18n("Notification settings"), this, [this, event] {
-            openNotificationDialog(event, EditNotifications);
+        QAction *settings = menu->addAction(QIcon::fromTheme(QStringLiteral("dialog-warning")), i18n("Notification settings"), this, [this, eventAt] {
+            if (EventTreeItem *item = eventAt()) {
+                openNotificationDialog(item, EditNotifications);
+            }
         });
         settings->setEnabled(event->notificationsOn());
     }
@@ -109,6 +122,24 @@ void QuorAdminEvents::notificationAccepted(const QString &fileId, const QStringL
     m_currentModel->setData(event, QVariant::fromValue(state), Qt::DecorationRole);
 }
 
+void QuorAdminEvents::repetitionAccepted(bool enabled, int interval)
+{
+    const QModelIndex selected = selectedEventIndex();
+    const EventTreeItem *event = selected.isValid() ? m_currentModel->itemFromIndex(selected) : nullptr;
+    const EventTreeItem *repetition = event ? event->findChildById(QStringLiteral("notification_repetition")) : nullptr;
+    if (!repetition) {
+        return;
+    }
+    // Through the model, so that the page learns of the change.
+    const std::pair<const char *, QString> values[] = {{"enabled", enabled ? QStringLiteral("1") : QStringLiteral("0")},
+                                                       {"interval", QString::number(interval)}};
+    for (const auto &[id, value] : values) {
+        if (EventTreeItem *item = repetition->findChildById(QLatin1String(id))) {
+            m_currentModel->setData(m_currentModel->indexFromItem(item, 1), value, Qt::EditRole);
+        }
+    }
+}
+
 void QuorAdminEvents::notificationsUpdated()
 {
     if (!QFileInfo::exists(Paths::placed(Paths::RootNotifyrc))) {
@@ -119,8 +150,8 @@ void QuorAdminEvents::notificationsUpdated()
         const QString error = !report.error.isEmpty() ? report.error : report.skipped.join(QLatin1Char('\n'));
         QMessageBox::warning(this, i18n("Error"), i18n("The notification settings were not copied into these places:\n%1", error), QMessageBox::Ok);
     }
-    if (report.copied == 0) {
-        return;
+    // Asked by the next Apply, once the other pending edits are written too.
+    if (report.copied != 0) {
+        m_notificationRebootPending = true;
     }
-    offerReboot(i18n("The notification settings will take effect only after the system is rebooted.\nReboot now?"));
 }

@@ -7,10 +7,21 @@
 
 #include <KLocalizedString>
 
+#include <QMessageBox>
+
 void QuorAdminEvents::updateServiceStatus()
 {
-    SngHandler *handler = SngHandler::instance();
-    const bool running = handler->status();
+    // The answer arrives through showServiceStatus; the page stays usable meanwhile.
+    SngHandler::instance()->queryStatus();
+}
+
+void QuorAdminEvents::showServiceStatus(quint64 query, bool running, const QString &text)
+{
+    // Queries may overtake each other; an older answer never replaces a newer one.
+    if (query < m_shownStatusQuery) {
+        return;
+    }
+    m_shownStatusQuery = query;
     QPushButton *button = ui->sngStartStopButton;
     if (running != m_serviceRunning || m_firstStatusUpdate) {
         m_serviceRunning = running;
@@ -32,7 +43,12 @@ void QuorAdminEvents::updateServiceStatus()
     // Also after a switch that changed nothing (a failed start): the button must
     // not stay disabled and the tool tip must tell what runs now.
     button->setEnabled(true);
-    ui->sngStatusLabel->setToolTip(handler->statusText());
+    ui->sngStatusLabel->setToolTip(text);
+}
+
+void QuorAdminEvents::showServiceFailure(const QString &message)
+{
+    QMessageBox::critical(this, i18n("Error"), message, QMessageBox::Ok);
 }
 
 void QuorAdminEvents::startLoggingService()

@@ -1,13 +1,14 @@
 // Loading, saving and applying.
 #include "quoradminevents.h"
 
+#include "editors/problemsmessage.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventswriter.h"
 #include "model/eventtreeitem.h"
 #include "model/notifiedevents.h"
 #include "model/singleeventsparser.h"
+#include "platform/checkedwrite.h"
 #include "platform/configsnapshot.h"
-#include "platform/filewrite.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
 #include "services/snghandler.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTextStream>
 
@@ -32,6 +34,22 @@ bool eventSettingsPresent()
 {
     const QDir dir(Paths::placed(Paths::EventSettingsDir));
     return dir.exists() && !dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
+}
+
+// Keeps what stands at a system path beside it under a free name
+// "<path>.unreadable[.<n>]". A regular file is copied; what cannot be (a FIFO,
+// a folder, a link loop) is moved. The system path of the copy, or empty when
+// it could not be made.
+QString keepAside(const QString &systemPath)
+{
+    const QString base = systemPath + QLatin1String(".unreadable");
+    QString aside = base;
+    for (int n = 1; QFileInfo(Paths::placed(aside)).exists() || QFileInfo(Paths::placed(aside)).isSymLink(); ++n) {
+        aside = base + QLatin1Char('.') + QString::number(n);
+    }
+    const QString placed = Paths::placed(systemPath);
+    const bool kept = QFileInfo(placed).isFile() ? QFile::copy(placed, Paths::placed(aside)) : QDir().rename(placed, Paths::placed(aside));
+    return kept ? aside : QString();
 }
 }
 
@@ -54,9 +72,12 @@ void QuorAdminEvents::load()
 
     SingleEventsParser parser(Paths::placed(Paths::EventsFile));
     EventTreeItem *tree = parser.parse();
+    m_problems->setProblems(parser.errorString());
+    m_settingsFileDamaged = parser.damaged();
     std::unique_ptr<EventTreeItem> savedTree = tree->clone();
     m_currentModel->setRoot(tree);
     m_savedModel->setRoot(savedTree.release());
+    showEventsMissingFromPackage();
 
     // A fresh watcher at every load: change notices of our own writes that are
     // still queued when save reconnects go away with the old one.
@@ -81,29 +102,62 @@ void QuorAdminEvents::load()
     Q_EMIT changed(false);
 }
 
+bool QuorAdminEvents::mayReplaceSettingsFile()
+{
+    const QString path = Paths::EventsFile;
+    const QFileInfo onDisk(Paths::placed(path));
+    if (!m_settingsFileDamaged || !(onDisk.exists() || onDisk.isSymLink())) {
+        return true;
+    }
+    const auto answer = QMessageBox::question(this,
+                                              i18n("Warning!"),
+                                              i18n("The file %1 could not be read whole (see the message above the events).\n"
+                                                   "Apply replaces it with the settings shown; a copy of the present file is kept beside it.\n"
+                                                   "Replace it?",
+                                                   path),
+                                              QMessageBox::Yes | QMessageBox::No,
+                                              QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        return false;
+    }
+    if (keepAside(path).isEmpty()) {
+        QMessageBox::critical(this, i18n("Error"), i18n("No copy of the file %1 could be kept; it was not replaced.", path), QMessageBox::Ok);
+        return false;
+    }
+    m_settingsFileDamaged = false;
+    return true;
+}
+
 void QuorAdminEvents::save()
 {
+    if (!mayReplaceSettingsFile()) {
+        return;
+    }
     ConfigSnapshot::take();
-    if (m_watcher) {
-        m_watcher->disconnect(this);
-    }
-
+    // The syslog-ng files of this Apply are checked together with the rest of
+    // the folder before any of them is used; a refused set leaves every file
+    // as it was and the page unsaved.
+    QList<CheckedWrite::Change> changes;
     for (const QString &path : std::as_const(m_filesToDelete)) {
-        QFile file(Paths::placed(path));
-        if (file.exists() && !file.remove()) {
-            QMessageBox::critical(nullptr, i18n("Error"), i18n("The file %1 could not be deleted", path), QMessageBox::Ok);
-        }
+        changes << CheckedWrite::Change{path, QByteArray(), true};
     }
-
     for (auto it = m_pendingFiles.cbegin(); it != m_pendingFiles.cend(); ++it) {
-        const QString path = QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix;
         QByteArray text;
         for (const QString &line : it.value()) {
             text += line.toUtf8() + '\n';
         }
-        if (!FileWrite::replaceFile(Paths::placed(path), text)) {
-            QMessageBox::critical(nullptr, i18n("Error"), i18n("The file %1 could not be opened", path), QMessageBox::Ok);
-        }
+        changes << CheckedWrite::Change{QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix, text};
+    }
+    const ConfigCheck::Result syslogNgFiles = CheckedWrite::syslogNg(changes);
+    if (!syslogNgFiles.accepted) {
+        QMessageBox::critical(this, i18n("Error"), i18n("%1\n\nNothing was saved and syslog-ng was not restarted.", syslogNgFiles.message), QMessageBox::Ok);
+        // The settings centre marks the page saved once this returns.
+        QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
+        return;
+    }
+
+    if (m_watcher) {
+        m_watcher->disconnect(this);
     }
 
     NotifiedEvents::rebuild();
@@ -115,13 +169,36 @@ void QuorAdminEvents::save()
         QMessageBox::warning(this, i18n("Error"), errors.join(QLatin1Char('\n')), QMessageBox::Ok);
     }
 
+    // One question for every reason, once everything is written.
+    QStringList reasons;
     if (writer.auditChanged() || m_rebootPending) {
-        m_rebootPending = false;
-        offerReboot(i18n("The audit settings will take effect only after the system is rebooted.\nReboot now?"));
+        reasons << i18n("The audit settings will take effect only after the system is rebooted.");
+    }
+    if (m_notificationRebootPending) {
+        reasons << i18n("The notification settings will take effect only after the system is rebooted.");
+    }
+    m_rebootPending = false;
+    m_notificationRebootPending = false;
+    if (!reasons.isEmpty()) {
+        offerReboot(reasons.join(QLatin1Char('\n')) + QLatin1Char('\n') + i18n("Reboot now?"));
     }
 
     SngHandler::instance()->syslogNgRestart();
     load();
+}
+
+void QuorAdminEvents::showEventsMissingFromPackage()
+{
+    QStringList ids;
+    const QList<EventsWriter::KeptEvent> kept = EventsWriter::eventsMissingFromTree(Paths::placed(Paths::EventsFile), m_savedModel->root());
+    for (const EventsWriter::KeptEvent &event : kept) {
+        ids << event.id;
+    }
+    m_missingEventsLabel->setVisible(!ids.isEmpty());
+    m_missingEventsLabel->setText(i18np("The saved settings of one event were not found in the package; they are kept as they are.",
+                                        "The saved settings of %1 events were not found in the package; they are kept as they are.",
+                                        ids.size()));
+    m_missingEventsLabel->setToolTip(ids.join(QLatin1Char('\n')));
 }
 
 void QuorAdminEvents::reloadOnFileChange()

@@ -5,11 +5,39 @@
 
 #include <KLocalizedString>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace
 {
 constexpr int CheckTimeoutMs = 30000;
+
+// logrotate opens what a file includes without care: a FIFO there would hold
+// the check for its whole time limit. Empty when every include is a regular
+// file or a folder of regular files and folders.
+QString includeProblem(const QString &text)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QStringList words = line.simplified().split(QLatin1Char(' '));
+        if (words.size() < 2 || words.first() != QLatin1String("include")) {
+            continue;
+        }
+        const QFileInfo target(words.at(1));
+        QFileInfoList targets{target};
+        if (target.isDir()) {
+            targets = QDir(target.filePath()).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+        }
+        for (const QFileInfo &file : qAsConst(targets)) {
+            if (file.exists() && !file.isFile() && !file.isDir()) {
+                return QStringLiteral("include %1: %2 is not a regular file; the file was not checked").arg(words.at(1), file.filePath());
+            }
+        }
+    }
+    return QString();
+}
 
 bool isBrace(const QString &line)
 {
@@ -44,8 +72,10 @@ TreeItem *LogRotateParser::parse()
     if (text.isEmpty()) {
         return nullptr;
     }
-    if (!passesCheck()) {
-        setErrorString(filePath() + QLatin1String(": ") + i18n("Bad config file"));
+    if (const QString problem = includeProblem(text); !problem.isEmpty()) {
+        addProblem(filePath() + QLatin1String(": ") + problem);
+    } else if (!passesCheck()) {
+        addProblem(filePath() + QLatin1String(": ") + i18n("Bad config file"));
     }
 
     QStringList lines;

@@ -2,22 +2,28 @@
 
 #include "ui_logrotationsettings.h"
 
+#include "editors/problemsmessage.h"
 #include "logrotateparser.h"
 #include "model/treeitem.h"
+#include "platform/checkedwrite.h"
 #include "platform/paths.h"
 #include "rotationwriter.h"
 
 #include <KLocalizedString>
 
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStorageInfo>
 
+#include <limits>
 #include <utility>
 
 namespace
 {
 constexpr quint64 MaxLogs = 99;
-constexpr quint64 MaxLogSizeMb = 4096;
+// logrotate takes sizes up to 2^63 - 1 bytes; the spin box counts megabytes in
+// an int, which stays below that.
+constexpr quint64 MaxLogSizeMb = std::numeric_limits<int>::max();
 
 const QString Rotate = QStringLiteral("rotate");
 const QString Size = QStringLiteral("size");
@@ -71,6 +77,8 @@ LogRotationSettings::LogRotationSettings(QWidget *parent)
     , ui(std::make_unique<Ui::LogRotationSettings>())
 {
     ui->setupUi(this);
+    m_problems = new ProblemsMessage(this);
+    ui->verticalLayout_2->insertWidget(0, m_problems);
     const std::pair<QString, QString> periods[] = {
         {QStringLiteral("daily"), i18n("day")},
         {QStringLiteral("weekly"), i18n("week")},
@@ -94,11 +102,6 @@ void LogRotationSettings::reset()
     ui->periodCheckBox->setChecked(false);
 }
 
-bool LogRotationSettings::isOwnedDirective(const QString &word) const
-{
-    return word == Rotate || word == Size || ui->periodComboBox->findData(word) >= 0;
-}
-
 void LogRotationSettings::on_logSizeCheckBox_stateChanged(int state)
 {
     if (state == Qt::Checked) {
@@ -119,7 +122,10 @@ void LogRotationSettings::load()
     LogRotateParser parser(Paths::placed(Paths::LogRotateFile));
     m_tree.reset(parser.parse());
     ui->_settingsPanel->setEnabled(m_tree != nullptr);
-    ui->_settingsPanel->setToolTip(parser.errorString());
+    const QString error = parser.errorString();
+    ui->_settingsPanel->setToolTip(error);
+    // The reader names the file in every problem but a missing or empty one.
+    m_problems->setProblems(error.isEmpty() || error.startsWith(parser.filePath()) ? error : i18n("%1: %2", QString(Paths::LogRotateFile), error));
     const TreeItem *block = m_tree ? m_tree->child(0) : nullptr;
     if (!block) {
         return;
@@ -140,6 +146,14 @@ void LogRotationSettings::load()
             ui->periodCheckBox->setChecked(true);
         }
     }
+    m_loaded = shown();
+}
+
+LogRotationSettings::Shown LogRotationSettings::shown() const
+{
+    return {ui->numberCheckBox->isChecked() ? QString::number(ui->numberOfLogs->value()) : QString(),
+            ui->logSizeCheckBox->isChecked() ? QString::number(ui->logSize->value()) : QString(),
+            ui->periodCheckBox->isChecked() ? ui->periodComboBox->currentData().toString() : QString()};
 }
 
 bool LogRotationSettings::save()
@@ -147,23 +161,42 @@ bool LogRotationSettings::save()
     if (!m_tree || m_tree->childCount() != 1) {
         return true;
     }
+    // Only what the administrator changed is rewritten: a value the controls
+    // cannot show exactly ("2G", a size above the spin box) stays as the file has it.
+    const Shown now = shown();
+    const bool rotateChanged = now.rotate != m_loaded.rotate;
+    const bool sizeChanged = now.size != m_loaded.size;
+    const bool periodChanged = now.period != m_loaded.period;
+    if (!rotateChanged && !sizeChanged && !periodChanged) {
+        return true;
+    }
     TreeItem *block = m_tree->child(0);
     // Repeated directives go too, or the last of them would override the panel.
     for (int row = block->childCount() - 1; row >= 0; --row) {
-        if (isOwnedDirective(block->child(row)->data(0).toString())) {
+        const QString word = block->child(row)->data(0).toString();
+        if ((rotateChanged && word == Rotate) || (sizeChanged && word == Size) || (periodChanged && ui->periodComboBox->findData(word) >= 0)) {
             block->removeChild(row);
         }
     }
-    if (ui->periodCheckBox->isChecked()) {
-        block->appendChild(directive(ui->periodComboBox->currentData().toString()), true);
+    if (periodChanged && !now.period.isEmpty()) {
+        block->appendChild(directive(now.period), true);
     }
-    if (ui->logSizeCheckBox->isChecked()) {
-        block->appendChild(directive(Size, QString::number(ui->logSize->value()) + QLatin1Char('M')), true);
+    if (sizeChanged && !now.size.isEmpty()) {
+        block->appendChild(directive(Size, now.size + QLatin1Char('M')), true);
     }
-    if (ui->numberCheckBox->isChecked()) {
-        block->appendChild(directive(Rotate, QString::number(ui->numberOfLogs->value())), true);
+    if (rotateChanged && !now.rotate.isEmpty()) {
+        block->appendChild(directive(Rotate, now.rotate), true);
     }
-    return RotationWriter(Paths::placed(Paths::LogRotateFile)).write(m_tree.get());
+    const QByteArray text = RotationWriter(Paths::placed(Paths::LogRotateFile)).contents(m_tree.get());
+    const ConfigCheck::Result written = CheckedWrite::logrotate(Paths::LogRotateFile, text);
+    if (!written.accepted) {
+        QMessageBox::critical(this, i18n("Error"), written.message);
+        // The file is unchanged: read it again so that the next try starts from it.
+        m_tree.reset(LogRotateParser(Paths::placed(Paths::LogRotateFile)).parse());
+        return false;
+    }
+    m_loaded = now;
+    return true;
 }
 
 void LogRotationSettings::statistics()

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class ProblemsMessage;
 class TreeItem;
 
 namespace Ui
@@ -23,8 +24,9 @@ public:
 
     // Reads the logrotate file into the controls, dropping unsaved edits.
     void load();
-    // Writes the controls into the logrotate file. False only when writing failed;
-    // without a readable file there is nothing to save.
+    // Writes the settings the administrator changed into the logrotate file when
+    // logrotate accepts the result. False, after telling why, when nothing was
+    // written; without a readable file there is nothing to save.
     bool save();
     // Recomputes the size of the main log and the space of its disk.
     void statistics();
@@ -35,9 +37,18 @@ private Q_SLOTS:
     void on_periodCheckBox_stateChanged(int state);
 
 private:
+    // The three settings as the controls show them; empty when unchecked.
+    struct Shown {
+        QString rotate;
+        QString size;
+        QString period;
+    };
+
     void reset();
-    bool isOwnedDirective(const QString &word) const;
+    Shown shown() const;
 
     std::unique_ptr<Ui::LogRotationSettings> ui;
     std::unique_ptr<TreeItem> m_tree; // Null when the file was empty or unreadable.
+    Shown m_loaded; // as load() left the controls
+    ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 };

@@ -4,5 +4,5 @@ quor_add_layer(rotation
         ${CMAKE_CURRENT_LIST_DIR}/rotationwriter.cpp
         ${CMAKE_CURRENT_LIST_DIR}/logrotationsettings.cpp
         ${CMAKE_CURRENT_LIST_DIR}/logrotationsettings.ui
-    LAYERS model platform
+    LAYERS editors services model platform
     LIBRARIES Qt5::Widgets KF5::I18n)

@@ -4,6 +4,9 @@
 
 #include <KLocalizedString>
 
+#include <QStringList>
+
+#include <chrono>
 #include <thread>
 
 namespace
@@ -11,20 +14,56 @@ namespace
 const QString AuditUnit = QStringLiteral("auditd");
 const QString LoggingUnit = QStringLiteral("syslog-ng");
 
-// "sudo systemctl <verb> <unit>" without a time limit; its exit code.
-int systemctl(const QString &verb, const QString &unit)
+enum class UnitState {
+    Running,
+    Stopped,
+    NoAnswer,
+};
+
+// "sudo systemctl <verb> <unit>" within the time limit.
+Process::Result systemctl(const QString &verb, const QString &unit, int timeoutMs)
 {
-    return Process::run(QStringLiteral("sudo"), {QStringLiteral("systemctl"), verb, unit}).exitCode;
+    return Process::run(QStringLiteral("sudo"), {QStringLiteral("systemctl"), verb, unit}, timeoutMs);
 }
 
-bool isRunning(const QString &unit)
+UnitState unitState(const QString &unit, int timeoutMs)
 {
-    return systemctl(QStringLiteral("status"), unit) == 0;
+    const Process::Result result = systemctl(QStringLiteral("status"), unit, timeoutMs);
+    if (!result.finished) {
+        return UnitState::NoAnswer;
+    }
+    return result.exitCode == 0 ? UnitState::Running : UnitState::Stopped;
 }
 
-QString onOff(bool on)
+QString stateText(UnitState state)
 {
-    return on ? i18n("on") : i18n("off");
+    switch (state) {
+    case UnitState::Running:
+        return i18n("on");
+    case UnitState::Stopped:
+        return i18n("off");
+    case UnitState::NoAnswer:
+        break;
+    }
+    return i18n("no answer");
+}
+
+// What the administrator must read of a failed command; empty when it succeeded.
+QString failure(const QString &verb, const QString &unit, const Process::Result &result, int timeoutMs)
+{
+    const QString command = QStringLiteral("sudo systemctl %1 %2").arg(verb, unit);
+    QString text;
+    if (!result.started) {
+        text = i18n("The command \"%1\" could not be started.", command);
+    } else if (!result.finished) {
+        text = i18n("The command \"%1\" did not answer within %2 seconds.", command, (timeoutMs + 999) / 1000);
+    } else if (result.exitCode != 0) {
+        text = i18n("The command \"%1\" failed with exit code %2.", command, result.exitCode);
+    } else {
+        return QString();
+    }
+    const QString output = QString::fromUtf8(result.output).trimmed();
+    return output.isEmpty() ? text : text + QLatin1Char('\n') + output;
 }
 } // namespace
 
@@ -38,36 +77,60 @@ SngHandler::SngHandler() = default;
 
 SngHandler::~SngHandler()
 {
+    m_closing = true;
+    // A worker runs at most one more command, which ends within its limit.
+    const auto bound = std::chrono::milliseconds(std::max(m_statusLimitMs.load(), m_switchLimitMs.load()) + 2000);
     std::unique_lock<std::mutex> lock(m_workersMutex);
-    m_workersDone.wait(lock, [this] {
+    m_workersDone.wait_for(lock, bound, [this] {
         return m_workers == 0;
     });
 }
 
+void SngHandler::setTimeLimits(int statusMs, int switchMs)
+{
+    m_statusLimitMs = statusMs;
+    m_switchLimitMs = switchMs;
+}
+
 void SngHandler::syslogNgStart() const
 {
-    switchDetached(Action::Start);
+    runDetached([this] {
+        runSwitch(Action::Start);
+    });
 }
 
 void SngHandler::syslogNgStop() const
 {
-    switchDetached(Action::Stop);
+    runDetached([this] {
+        runSwitch(Action::Stop);
+    });
 }
 
 void SngHandler::syslogNgRestart() const
 {
-    switchDetached(Action::Restart);
+    runDetached([this] {
+        runSwitch(Action::Restart);
+    });
 }
 
-void SngHandler::switchDetached(Action action) const
+quint64 SngHandler::queryStatus() const
+{
+    const quint64 query = ++m_lastQuery;
+    runDetached([this, query] {
+        const auto [running, text] = queryBoth();
+        Q_EMIT statusReady(query, running, text);
+    });
+    return query;
+}
+
+void SngHandler::runDetached(std::function<void()> work) const
 {
     {
         std::lock_guard<std::mutex> lock(m_workersMutex);
         ++m_workers;
     }
-    std::thread([this, action] {
-        runSwitch(action);
-        Q_EMIT sngSwitched();
+    std::thread([this, work = std::move(work)] {
+        work();
         std::lock_guard<std::mutex> lock(m_workersMutex);
         --m_workers;
         m_workersDone.notify_all();
@@ -76,11 +139,22 @@ void SngHandler::switchDetached(Action action) const
 
 void SngHandler::runSwitch(Action action) const
 {
+    const int limit = m_switchLimitMs;
+    QStringList failures;
+    const auto run = [&](const QString &verb, const QString &unit) {
+        if (m_closing) {
+            return;
+        }
+        const QString failed = failure(verb, unit, systemctl(verb, unit, limit), limit);
+        if (!failed.isEmpty()) {
+            failures << failed;
+        }
+    };
     QString verb;
     switch (action) {
     case Action::Start:
-        if (!isRunning(AuditUnit)) {
-            systemctl(QStringLiteral("start"), AuditUnit);
+        if (!m_closing && unitState(AuditUnit, m_statusLimitMs) != UnitState::Running) {
+            run(QStringLiteral("start"), AuditUnit);
         }
         verb = QStringLiteral("start");
         break;
@@ -89,19 +163,31 @@ void SngHandler::runSwitch(Action action) const
         verb = QStringLiteral("stop");
         break;
     case Action::Restart:
-        systemctl(QStringLiteral("restart"), AuditUnit);
+        run(QStringLiteral("restart"), AuditUnit);
         verb = QStringLiteral("restart");
         break;
     }
-    systemctl(verb, LoggingUnit);
+    run(verb, LoggingUnit);
+    if (!failures.isEmpty()) {
+        Q_EMIT switchFailed(failures.join(QStringLiteral("\n\n")));
+    }
+    Q_EMIT sngSwitched();
+}
+
+std::pair<bool, QString> SngHandler::queryBoth() const
+{
+    const int limit = m_statusLimitMs;
+    const UnitState logging = m_closing ? UnitState::NoAnswer : unitState(LoggingUnit, limit);
+    const UnitState audit = m_closing ? UnitState::NoAnswer : unitState(AuditUnit, limit);
+    const QString text = QStringLiteral("auditd: ") + stateText(audit) + QStringLiteral(", syslog-ng: ") + stateText(logging);
+    return {logging == UnitState::Running && audit == UnitState::Running, text};
 }
 
 bool SngHandler::status()
 {
-    const bool loggingRuns = isRunning(LoggingUnit);
-    const bool auditRuns = isRunning(AuditUnit);
-    m_statusText = QStringLiteral("auditd: ") + onOff(auditRuns) + QStringLiteral(", syslog-ng: ") + onOff(loggingRuns);
-    return loggingRuns && auditRuns;
+    const auto [running, text] = queryBoth();
+    m_statusText = text;
+    return running;
 }
 
 QString SngHandler::statusText() const

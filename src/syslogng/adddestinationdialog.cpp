@@ -4,6 +4,7 @@
 
 #include "destinationsmodel.h"
 #include "editors/pathchooser.h"
+#include "filedestination.h"
 
 #include <KLocalizedString>
 
@@ -15,13 +16,13 @@ namespace
 {
 const QRegularExpression &namePattern()
 {
-    static const QRegularExpression pattern(QStringLiteral("^[a-zA-Z]\\w*$"));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[a-zA-Z][a-zA-Z0-9_]*")));
     return pattern;
 }
 
 const QRegularExpression &addressPattern()
 {
-    static const QRegularExpression pattern(QStringLiteral("^((25[0-5]|(2[0-4]|1\\d|[1-9]|)\\d)\\.?\\b){4}$"));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("((25[0-5]|(2[0-4]|1\\d|[1-9]|)\\d)\\.?\\b){4}")));
     return pattern;
 }
 }
@@ -32,6 +33,7 @@ AddDestinationDialog::AddDestinationDialog(QWidget *parent)
 {
     qRegisterMetaType<QVector<QVariant>>("QVector<QVariant>");
     ui->setupUi(this);
+    ui->chooseFileButton->setIcon(QIcon::fromTheme(QStringLiteral("document-folder"), QIcon::fromTheme(QStringLiteral("document-open-folder"))));
     m_addressValidator = new QRegularExpressionValidator(addressPattern(), this);
 
     const QMap<QString, QString> &kinds = DestinationsModel::kinds();
@@ -108,10 +110,17 @@ void AddDestinationDialog::validateInput()
         if (address.isEmpty()) {
             return {};
         }
-        if (currentKind() == QLatin1String("network") && !addressPattern().match(address).hasMatch()) {
-            return {false, i18n("The IP-address is not valid.")};
+        if (currentKind() == QLatin1String("network")) {
+            if (!addressPattern().match(address).hasMatch()) {
+                return {false, i18n("The IP-address is not valid.")};
+            }
+            return {true, QString()};
         }
-        return {true, QString()};
+        const FileDestination::Check file = FileDestination::check(address);
+        if (!file.error.isEmpty()) {
+            return {false, file.error};
+        }
+        return {true, file.folderMissing ? i18n("The folder of the file does not exist; syslog-ng will create it.") : QString()};
     }();
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(verdict.valid);
     ui->warningLabel->setText(verdict.message);

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include <memory>
+#include <utility>
 
 namespace
 {
@@ -15,36 +16,92 @@ QRegularExpression pattern(const QString &text)
     return QRegularExpression(text, QRegularExpression::DotMatchesEverythingOption);
 }
 
-// Joins the lines of the file into statements by brace depth; depth ends as the
-// depth after the last line. Text still pending after the last line is dropped.
-QStringList joinStatements(const QStringList &lines, int &depth)
+struct Statements {
+    QStringList texts;
+    int depth = 0; // the brace depth after the last line
+    int strayCloseLine = 0; // the first line whose "}" closes nothing; 0 when none
+    int unreadFromLine = 0; // the first line of text still pending at the end; 0 when none
+};
+
+// Joins the lines of the file into statements by brace depth. Text still
+// pending after the last line is dropped.
+Statements joinStatements(const QStringList &lines)
 {
-    QStringList statements;
+    Statements result;
     QString pending;
-    for (const QString &line : lines) {
-        depth += line.count(QLatin1Char('{'));
-        depth -= line.count(QLatin1Char('}'));
-        if (depth != 0 || pending.isEmpty()) {
+    int pendingFrom = 0; // the first line of pending that is not blank; 0 while there is none
+    for (int index = 0; index < lines.size(); ++index) {
+        const QString &line = lines.at(index);
+        result.depth += line.count(QLatin1Char('{'));
+        result.depth -= line.count(QLatin1Char('}'));
+        if (result.depth < 0 && result.strayCloseLine == 0) {
+            result.strayCloseLine = index + 1;
+        }
+        if (pendingFrom == 0 && !line.trimmed().isEmpty()) {
+            pendingFrom = index + 1;
+        }
+        if (result.depth != 0 || pending.isEmpty()) {
             pending += line + QLatin1Char('\n');
         } else {
             pending += line;
-            statements.append(pending);
+            result.texts.append(pending);
             pending.clear();
+            pendingFrom = 0;
         }
     }
-    return statements;
+    result.unreadFromLine = pendingFrom;
+    return result;
 }
 
+// An option being joined from body lines, with what the joining asks of its
+// text kept up to date as lines are added: asking the growing text again for
+// every line would take time quadratic in a long option.
+class OptionText
+{
+public:
+    bool isEmpty() const
+    {
+        return m_text.isEmpty();
+    }
+    bool hasBraceEnd() const
+    {
+        return m_braceEnd;
+    }
+    bool hasParenthesisEnd() const
+    {
+        return m_parenthesisEnd;
+    }
+    bool hasAnd() const
+    {
+        return m_and;
+    }
+    void append(const QString &piece)
+    {
+        // Pieces that stay end with a line break, so no searched text spans two.
+        m_text += piece;
+        m_braceEnd = m_braceEnd || piece.contains(QLatin1String("};"));
+        m_parenthesisEnd = m_parenthesisEnd || piece.contains(QLatin1String(");"));
+        m_and = m_and || piece.contains(QLatin1String("and"));
+    }
+    QString take()
+    {
+        m_braceEnd = m_parenthesisEnd = m_and = false;
+        return std::exchange(m_text, QString());
+    }
+
+private:
+    QString m_text;
+    bool m_braceEnd = false;
+    bool m_parenthesisEnd = false;
+    bool m_and = false;
+};
+
 // Joins the body lines of one block into option texts. The depths carry over
-// from block to block.
-QStringList joinOptions(const QStringList &bodyLines, int &parens, int &braces)
+// from block to block; a depth that falls below zero is counted in unbalanced.
+QStringList joinOptions(const QStringList &bodyLines, int &parens, int &braces, int &unbalanced)
 {
     QStringList options;
-    QString option;
-    const auto emitOption = [&options, &option]() {
-        options.append(option);
-        option.clear();
-    };
+    OptionText option;
     for (QString line : bodyLines) {
         if (line.contains(QLatin1Char('('))) {
             parens += line.count(QLatin1Char('('));
@@ -56,37 +113,40 @@ QStringList joinOptions(const QStringList &bodyLines, int &parens, int &braces)
         } else if (line.contains(QLatin1Char('}'))) {
             braces -= line.count(QLatin1Char('}'));
         }
+        if (parens < 0 || braces < 0) {
+            ++unbalanced;
+        }
         if (braces != 0) {
-            option += line.trimmed() + QLatin1Char('\n');
+            option.append(line.trimmed() + QLatin1Char('\n'));
             continue;
         }
-        if (!option.isEmpty() && option.contains(QLatin1String("};"))) {
+        if (!option.isEmpty() && option.hasBraceEnd()) {
             line = line.trimmed();
-            option += line;
-            emitOption();
+            option.append(line);
+            options.append(option.take());
         }
         if (parens != 0) {
-            option += line.trimmed() + QLatin1Char('\n');
+            option.append(line.trimmed() + QLatin1Char('\n'));
             continue;
         }
-        if (!option.isEmpty() && option.contains(QLatin1String(");"))) {
+        if (!option.isEmpty() && option.hasParenthesisEnd()) {
             line = line.trimmed();
-            option += line;
-            emitOption();
+            option.append(line);
+            options.append(option.take());
         }
         if (!line.isEmpty() && line.at(0) != QLatin1Char('(') && !line.contains(QLatin1String("and")) && !line.contains(QLatin1String("or"))
             && line.contains(QLatin1String(");"))) {
-            option += line.trimmed();
-            emitOption();
+            option.append(line.trimmed());
+            options.append(option.take());
             continue;
         }
-        if (!option.isEmpty() && !option.contains(QLatin1String("and")) && !line.contains(QLatin1String("or")) && !line.contains(QLatin1String(");"))
+        if (!option.isEmpty() && !option.hasAnd() && !line.contains(QLatin1String("or")) && !line.contains(QLatin1String(");"))
             && line.contains(QLatin1String("))"))) {
-            option += line.trimmed();
-            emitOption();
+            option.append(line.trimmed());
+            options.append(option.take());
             continue;
         }
-        option += line.trimmed() + QLatin1Char('\n');
+        option.append(line.trimmed() + QLatin1Char('\n'));
     }
     return options;
 }
@@ -111,11 +171,16 @@ TreeItem *CommonSettingsParser::parse()
         return root.release();
     }
 
-    int depth = 0;
-    const QStringList statements = joinStatements(text.split(QLatin1Char('\n')), depth);
+    const Statements statements = joinStatements(text.split(QLatin1Char('\n')));
+    if (statements.strayCloseLine > 0) {
+        markDamaged(QStringLiteral("the \"}\" on line %1 closes no \"{\"").arg(statements.strayCloseLine));
+    } else if (statements.depth != 0 || statements.unreadFromLine > 0) {
+        markDamaged(
+            QStringLiteral("the text from line %1 to the end is not read: a statement is not closed or no line follows it").arg(statements.unreadFromLine));
+    }
 
     const QRegularExpression directive = pattern(m_directivePattern);
-    for (const QString &statement : statements) {
+    for (const QString &statement : statements.texts) {
         const QRegularExpressionMatch match = directive.match(statement);
         if (match.hasMatch() && match.captured(1).contains(QLatin1Char('@'))) {
             root->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{match.captured(1), match.captured(3), QVariant()}));
@@ -123,9 +188,12 @@ TreeItem *CommonSettingsParser::parse()
     }
 
     const QRegularExpression block = pattern(m_blockPattern);
-    int parens = depth;
+    const QRegularExpression parenthesisedPattern = pattern(m_parenthesisedPattern);
+    const QRegularExpression bracedPattern = pattern(m_bracedPattern);
+    int parens = statements.depth;
     int braces = 0;
-    for (const QString &statement : statements) {
+    int unbalanced = 0;
+    for (const QString &statement : statements.texts) {
         const QRegularExpressionMatch match = block.match(statement);
         if (!match.hasMatch()) {
             continue;
@@ -134,10 +202,10 @@ TreeItem *CommonSettingsParser::parse()
         // Name and value stay from one option to the next within a block.
         QString name;
         QString value;
-        const QStringList options = joinOptions(match.captured(4).split(QLatin1Char('\n')), parens, braces);
+        const QStringList options = joinOptions(match.captured(4).split(QLatin1Char('\n')), parens, braces, unbalanced);
         for (const QString &option : options) {
-            const QRegularExpressionMatch parenthesised = pattern(m_parenthesisedPattern).match(option);
-            const QRegularExpressionMatch braced = pattern(m_bracedPattern).match(option);
+            const QRegularExpressionMatch parenthesised = parenthesisedPattern.match(option);
+            const QRegularExpressionMatch braced = bracedPattern.match(option);
             if (!parenthesised.hasMatch() && !braced.hasMatch()) {
                 continue;
             }
@@ -158,6 +226,9 @@ TreeItem *CommonSettingsParser::parse()
             blockItem->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{name, QVariant(), value}));
         }
         root->appendChild(std::move(blockItem));
+    }
+    if (!damaged() && (unbalanced > 0 || parens != 0 || braces != 0)) {
+        markDamaged(QStringLiteral("the parentheses or braces inside a block do not balance"));
     }
     return root.release();
 }

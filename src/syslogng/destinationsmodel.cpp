@@ -83,7 +83,14 @@ QVariant DestinationsModel::data(const QModelIndex &index, int role) const
     case 2: {
         const QString line = firstLine(option->data(2));
         if (kind == QLatin1String("file")) {
-            return SyslogNgString::unescaped(line.mid(1, line.size() - 2));
+            // The path as typed, then the file's options as written.
+            const int length = SyslogNgString::quotedLength(line);
+            if (length == 0) {
+                return SyslogNgString::unescaped(line.mid(1, line.size() - 2));
+            }
+            const QString path = SyslogNgString::unescaped(line.mid(1, length - 2));
+            const QString options = line.mid(length).trimmed();
+            return options.isEmpty() ? path : path + QLatin1Char(' ') + options;
         }
         if (kind == QLatin1String("network")) {
             QStringList parts = line.split(QLatin1String("\" "));

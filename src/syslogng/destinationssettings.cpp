@@ -7,7 +7,10 @@
 #include "commonwriter.h"
 #include "destinationsmodel.h"
 #include "editors/fileeditor.h"
+#include "editors/problemsmessage.h"
+#include "filedestination.h"
 #include "model/treeitem.h"
+#include "platform/checkedwrite.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
 #include "syslogngstring.h"
@@ -19,10 +22,20 @@
 
 namespace
 {
-std::unique_ptr<TreeItem> readCommonFile()
+struct CommonFile {
+    std::unique_ptr<TreeItem> tree;
+    QString problems; // empty when the file was read whole or is missing
+    bool damaged = false; // the tree does not hold the whole file
+};
+
+CommonFile readCommonFile()
 {
     CommonSettingsParser parser(Paths::placed(Paths::CommonSyslogNgFile));
-    return std::unique_ptr<TreeItem>(parser.parse());
+    CommonFile file;
+    file.tree.reset(parser.parse());
+    file.damaged = parser.damaged();
+    file.problems = file.damaged ? parser.errorString() : QString();
+    return file;
 }
 }
 
@@ -31,6 +44,8 @@ DestinationsSettings::DestinationsSettings(QWidget *parent)
     , ui(std::make_unique<Ui::DestinationsSettings>())
 {
     ui->setupUi(this);
+    m_problems = new ProblemsMessage(this);
+    ui->verticalLayout->insertWidget(0, m_problems);
     m_model = new DestinationsModel(this);
     ui->destinationsView->setModel(m_model);
     connect(m_model, &DestinationsModel::modelReset, ui->destinationsView, &QTableView::resizeColumnsToContents);
@@ -64,24 +79,35 @@ DestinationsSettings::~DestinationsSettings() = default;
 
 void DestinationsSettings::load()
 {
-    m_model->setRoot(readCommonFile());
+    CommonFile file = readCommonFile();
+    m_problems->setProblems(file.problems);
+    m_model->setRoot(std::move(file.tree));
     refreshExistingNames();
     updateRemoveButtonState();
 }
 
-void DestinationsSettings::save()
+bool DestinationsSettings::save()
 {
-    DestinationsModel onDisk;
-    onDisk.setRoot(readCommonFile());
-    if (onDisk.sameContent(*m_model)) {
-        return;
+    CommonFile file = readCommonFile();
+    if (file.damaged) {
+        // Written from what could be read, the file would lose the rest.
+        QMessageBox::critical(this, i18n("Error"), i18n("The destinations are not written: %1", file.problems));
+        return false;
     }
-    if (!CommonWriter(Paths::placed(Paths::CommonSyslogNgFile)).write(m_model->root())) {
+    DestinationsModel onDisk;
+    onDisk.setRoot(std::move(file.tree));
+    if (onDisk.sameContent(*m_model)) {
+        return true;
+    }
+    const QByteArray text = CommonWriter(Paths::placed(Paths::CommonSyslogNgFile)).contents(m_model->root());
+    const ConfigCheck::Result written = CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, text}});
+    if (!written.accepted) {
         // The old file is still in place: restarting would not bring the change.
-        QMessageBox::critical(this, i18n("Error"), i18n("Could not write the file %1.", Paths::CommonSyslogNgFile));
-        return;
+        QMessageBox::critical(this, i18n("Error"), written.message);
+        return false;
     }
     SngHandler::instance()->syslogNgRestart();
+    return true;
 }
 
 void DestinationsSettings::updateRemoveButtonState()
@@ -107,6 +133,9 @@ void DestinationsSettings::addDestination(const QVector<QVariant> &destination)
     QString value = QLatin1Char('"') + SyslogNgString::escaped(destination.at(2).toString()) + QLatin1Char('"');
     if (kind == QLatin1String("network") && destination.size() == 5) {
         value += QStringLiteral(" port(%1) transport(%2) flags(syslog-protocol)").arg(destination.at(3).toString(), destination.at(4).toString());
+    } else if (kind == QLatin1String("file") && FileDestination::check(destination.at(2).toString()).folderMissing) {
+        // Without it syslog-ng drops the records until someone makes the folder.
+        value += QLatin1String(" create-dirs(yes)");
     }
     auto statement = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("destination"), destination.at(1), QVariant()});
     statement->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{kind, QVariant(), value}));

@@ -9,6 +9,7 @@
 class AddDestinationDialog;
 class DestinationsModel;
 class FileEditor;
+class ProblemsMessage;
 class QAction;
 class TreeItem;
 
@@ -27,8 +28,10 @@ public:
 
     // Reads the common file again into the table.
     void load();
-    // Writes the table into the common file when it changed, then restarts syslog-ng.
-    void save();
+    // Writes the table into the common file when it changed and syslog-ng accepts
+    // it, then restarts syslog-ng. A file that cannot be read whole is never
+    // written. False, after telling why, when nothing was written.
+    bool save();
     void updateRemoveButtonState();
 
 private:
@@ -42,4 +45,5 @@ private:
     AddDestinationDialog *m_addDialog = nullptr; // Owned by this widget.
     FileEditor *m_editor = nullptr; // Owned by this widget.
     QAction *m_openEditorAction = nullptr; // Owned by this widget.
+    ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 };

@@ -86,4 +86,19 @@ QString unescaped(const QString &text)
     }
     return result;
 }
+
+int quotedLength(const QString &text)
+{
+    if (!text.startsWith(QLatin1Char('"'))) {
+        return 0;
+    }
+    for (int i = 1; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('\\')) {
+            ++i;
+        } else if (text.at(i) == QLatin1Char('"')) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
 } // namespace SyslogNgString

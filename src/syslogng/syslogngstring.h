@@ -11,4 +11,7 @@ QString escaped(const QString &text);
 // The inverse of escaped(): the text syslog-ng reads from the inside of a
 // double-quoted string.
 QString unescaped(const QString &text);
+// The length of the double-quoted string that text starts with, both quotes
+// included; 0 when text does not start with a closed one.
+int quotedLength(const QString &text);
 } // namespace SyslogNgString

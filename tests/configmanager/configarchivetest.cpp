@@ -290,6 +290,11 @@ private Q_SLOTS:
         QTest::newRow("absolute-name") << makeArchive({good, {QStringLiteral("/etc/velta-syslog.conf"), "x\n"}});
         QTest::newRow("unknown-path") << makeArchive({good, {QStringLiteral("etc/passwd"), "root::0:0::/:/bin/sh\n"}});
         QTest::newRow("per-event-escaping") << makeArchive({{perEvent + QLatin1String("../../../passwd.conf"), "x\n"}});
+        // A name check whose end also matched before a final line break let these through.
+        QTest::newRow("per-event-trailing-line-break") << makeArchive({good, {perEvent + QLatin1String("evil.conf\n"), "x\n"}});
+        QTest::newRow("per-event-trailing-line-break-alone") << makeArchive({{perEvent + QLatin1String("evil.conf\n"), "x\n"}});
+        QTest::newRow("fixed-name-trailing-line-break") << makeArchive({{QStringLiteral("etc/velta-syslog.conf\n"), "{}\n"}});
+        QTest::newRow("per-event-control-character") << makeArchive({{perEvent + QLatin1String("ev\til.conf"), "x\n"}});
         QTest::newRow("symbolic-link") << makeArchive(
             {good, {QStringLiteral("etc/audit/rules.d/velta-syslog.rules"), QByteArray(), AE_IFLNK, QStringLiteral("/etc/shadow")}});
         QTest::newRow("hard-link") << makeArchive(

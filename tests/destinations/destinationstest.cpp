@@ -1,7 +1,9 @@
 #include "chooseranswer.h"
 #include "messageboxwatcher.h"
+#include "model/treeitem.h"
 #include "platform/paths.h"
 #include "syslogng/adddestinationdialog.h"
+#include "syslogng/commonsettingsparser.h"
 #include "syslogng/destinationssettings.h"
 #include "syslogng/syslogngstring.h"
 #include "syslogngcheck.h"
@@ -114,9 +116,31 @@ public:
     QAbstractItemModelTester tester;
 };
 
+// The destinations each log statement of the common file names, one text per statement.
+QStringList logDestinations(const TestRoot &root)
+{
+    CommonSettingsParser parser(root.placed(CommonFile));
+    const std::unique_ptr<TreeItem> tree(parser.parse());
+    QStringList statements;
+    for (int i = 0; tree && i < tree->childCount(); ++i) {
+        const TreeItem *statement = tree->child(i);
+        if (statement->data(0).toString() != QLatin1String("log")) {
+            continue;
+        }
+        QStringList names;
+        for (int j = 0; j < statement->childCount(); ++j) {
+            if (statement->child(j)->data(0).toString() == QLatin1String("destination")) {
+                names << statement->child(j)->data(2).toString();
+            }
+        }
+        statements << names.join(QLatin1Char(','));
+    }
+    return statements;
+}
+
 const QStringList SampleRows{
-    QStringLiteral("File|velta_json_dst|/dorvex/log/velta/events"),
-    QStringLiteral("Network|velta_central_dst|192.168.10.5 port(514) transport(tcp) flags(syslog-protocol)"),
+    QStringLiteral("File|velta_json_dst|/dorvex/log/velta/events template(velta_json_line)"),
+    QStringLiteral("Network|velta_central_dst|192.0.2.10 port(514) transport(tcp) flags(syslog-protocol)"),
 };
 }
 
@@ -138,7 +162,7 @@ private Q_SLOTS:
             tab.removeButton()->click();
             const QStringList expected{
                 SampleRows.first(),
-                QStringLiteral("File|localCopy|/var/log/velta/\"copy\"\\1"),
+                QStringLiteral("File|localCopy|/var/log/velta/\"copy\"\\1 create-dirs(yes)"),
                 QStringLiteral("Network|remoteUdp|10.1.2.3 port(514) transport(udp) flags(syslog-protocol)"),
             };
             QCOMPARE(tab.rows(), expected);
@@ -146,7 +170,9 @@ private Q_SLOTS:
             QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
 
             const QString written = QString::fromUtf8(root.readFile(CommonFile));
-            QVERIFY2(written.contains(QStringLiteral("destination localCopy {\n    file(\"/var/log/velta/\\\"copy\\\"\\\\1\");\n};")), qPrintable(written));
+            // The sample system has no /var/log/velta: syslog-ng is told to make it.
+            QVERIFY2(written.contains(QStringLiteral("destination localCopy {\n    file(\"/var/log/velta/\\\"copy\\\"\\\\1\" create-dirs(yes));\n};")),
+                     qPrintable(written));
             QVERIFY2(
                 written.contains(QStringLiteral("destination remoteUdp {\n    network(\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol));\n};")),
                 qPrintable(written));
@@ -177,6 +203,28 @@ private Q_SLOTS:
         QCOMPARE(SyslogNgString::unescaped(SyslogNgString::escaped(text)), text);
     }
 
+    // A file row shows the path as typed, then the file's options as written.
+    void fileRow_data()
+    {
+        QTest::addColumn<QByteArray>("option");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("path-only") << QByteArray("file(\"/var/log/copy\");") << QStringLiteral("/var/log/copy");
+        QTest::newRow("options") << QByteArray("file(\"/var/log/copy\" template(t) create-dirs(yes));")
+                                 << QStringLiteral("/var/log/copy template(t) create-dirs(yes)");
+        QTest::newRow("escaped-quote-and-blank-in-path")
+            << QByteArray("file(\"/var/log/\\\" x\\\\\" create-dirs(yes));") << QStringLiteral("/var/log/\" x\\ create-dirs(yes)");
+    }
+
+    void fileRow()
+    {
+        QFETCH(QByteArray, option);
+        QFETCH(QString, shown);
+        TestRoot root;
+        root.writeFile(CommonFile, "destination copy {\n    " + option + "\n};\n\n");
+        Tab tab;
+        QCOMPARE(tab.rows(), QStringList{QStringLiteral("File|copy|") + shown});
+    }
+
     void validation_data()
     {
         QTest::addColumn<QString>("kind");
@@ -198,7 +246,18 @@ private Q_SLOTS:
                                      << QStringLiteral("Another statement of the file already has this name.") << false;
         QTest::newRow("no-address") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("") << QStringLiteral("") << false;
         QTest::newRow("no-name") << QStringLiteral("file") << QStringLiteral("") << QStringLiteral("/var/log/x") << QStringLiteral("") << false;
-        QTest::newRow("file-any-path") << QStringLiteral("file") << QStringLiteral("copy_2") << QStringLiteral("/var/log/a b") << QStringLiteral("") << true;
+        const QString folderMade = QStringLiteral("The folder of the file does not exist; syslog-ng will create it.");
+        QTest::newRow("file-any-path") << QStringLiteral("file") << QStringLiteral("copy_2") << QStringLiteral("/var/log/a b") << folderMade << true;
+        QTest::newRow("file-in-existing-folder") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("/dorvex/log/velta/copy")
+                                                 << QStringLiteral("") << true;
+        QTest::newRow("file-relative") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("log/copy")
+                                       << QStringLiteral("The file path must be absolute.") << false;
+        QTest::newRow("file-is-folder") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("/dorvex/log/velta/../velta")
+                                        << QStringLiteral("/dorvex/log/velta/../velta is a folder, not a file.") << false;
+        QTest::newRow("file-trailing-slash") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("/var/log/new/")
+                                             << QStringLiteral("/var/log/new/ is a folder, not a file.") << false;
+        QTest::newRow("file-below-a-file") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("/dorvex/log/velta/events/new/copy")
+                                           << QStringLiteral("The folder of the file cannot be made: /dorvex/log/velta/events is not a folder.") << false;
         QTest::newRow("network-valid") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("10.1.2.3") << QStringLiteral("") << true;
     }
 
@@ -289,6 +348,80 @@ private Q_SLOTS:
         QVERIFY(root.commands().isEmpty());
     }
 
+    void removeOnlyTheReference_data()
+    {
+        QTest::addColumn<QByteArray>("logStatement"); // replaces the sample's second log statement
+        QTest::addColumn<QString>("removed");
+        QTest::addColumn<QStringList>("statements");
+
+        const QByteArray extra = "destination extra {\n    file(\"/var/log/extra\");\n};\n";
+        QTest::newRow("shared-with-main-log") << extra
+                + "log {\n    source(velta_events_src);\n    destination(velta_central_dst);\n    destination(extra);\n};\n"
+                                              << QStringLiteral("extra") << QStringList{QStringLiteral("velta_json_dst"), QStringLiteral("velta_central_dst")};
+        QTest::newRow("last-destination-takes-the-statement")
+            << extra + "log {\n    source(velta_events_src);\n    destination(velta_central_dst);\n    destination(extra);\n};\n"
+            << QStringLiteral("velta_central_dst") << QStringList{QStringLiteral("velta_json_dst"), QStringLiteral("extra")};
+        QTest::newRow("alone") << QByteArray("log {\n    source(velta_events_src);\n    destination(velta_central_dst);\n};\n")
+                               << QStringLiteral("velta_central_dst") << QStringList{QStringLiteral("velta_json_dst")};
+    }
+
+    // Removing a destination that shares a log statement keeps the statement
+    // for the others, and what is written still runs.
+    void removeOnlyTheReference()
+    {
+        QFETCH(QByteArray, logStatement);
+        QFETCH(QString, removed);
+        QFETCH(QStringList, statements);
+        TestRoot root;
+        root.copySampleSystem();
+        QByteArray common = root.readFile(CommonFile);
+        common.truncate(common.lastIndexOf("log {"));
+        root.writeFile(CommonFile, common + logStatement);
+        Tab tab;
+        tab.select(removed);
+        tab.removeButton()->click();
+        QVERIFY(tab.settings.save());
+        QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        QCOMPARE(logDestinations(root), statements);
+        QString errors;
+        QVERIFY2(syslogNgAccepts(root, &errors), qPrintable(errors));
+    }
+
+    void refusedEditIsNotUsed_data()
+    {
+        QTest::addColumn<QByteArray>("appended");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("syntax-error") << QByteArray("destination broken {\n") << QStringLiteral("syslog-ng refuses the configuration");
+        QTest::newRow("undefined-filter") << QByteArray("log { source(velta_events_src); filter(no_such_filter); destination(velta_json_dst); };\n")
+                                          << QStringLiteral("filter(no_such_filter)");
+    }
+
+    // An edit syslog-ng would refuse stays in the editor: the file is as it was,
+    // nothing is restarted, and syslog-ng's reason is shown.
+    void refusedEditIsNotUsed()
+    {
+        QFETCH(QByteArray, appended);
+        QFETCH(QString, shown);
+        TestRoot root;
+        root.copySampleSystem();
+        root.setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
+        const QByteArray before = root.readFile(CommonFile);
+        MessageBoxWatcher watcher;
+        Tab tab;
+        tab.settings.findChild<QAction *>(QStringLiteral("openInEditorAction"))->trigger();
+        auto *editor = tab.settings.findChild<QTextEdit *>(QStringLiteral("textEdit"));
+        editor->setPlainText(editor->toPlainText() + QString::fromUtf8(appended));
+        root.clearCommands();
+        editor->window()->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        QVERIFY2(watcher.texts().constFirst().contains(shown), qPrintable(watcher.texts().constFirst()));
+        QVERIFY(editor->window()->isVisible());
+        QCOMPARE(root.readFile(CommonFile), before);
+        QCOMPARE(root.commands(), QStringList());
+        QCOMPARE(tab.rows(), SampleRows);
+    }
+
     void fileChooser_data()
     {
         QTest::addColumn<bool>("cancel");
@@ -322,7 +455,7 @@ private Q_SLOTS:
         QVERIFY(editor->window()->isVisible());
         editor->setPlainText(editor->toPlainText().replace(QStringLiteral("velta_central_dst"), QStringLiteral("velta_backup_dst")));
         editor->window()->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        QCOMPARE(tab.rows().value(1), QStringLiteral("Network|velta_backup_dst|192.168.10.5 port(514) transport(tcp) flags(syslog-protocol)"));
+        QCOMPARE(tab.rows().value(1), QStringLiteral("Network|velta_backup_dst|192.0.2.10 port(514) transport(tcp) flags(syslog-protocol)"));
         // The renamed destination now counts as existing.
         tab.fill({QStringLiteral("file"), QStringLiteral("velta_backup_dst"), QStringLiteral("/x")});
         QVERIFY(!tab.okButton()->isEnabled());

@@ -1,5 +1,6 @@
 #include "eventtrees.h"
 
+#include "model/eventtreeitem.h"
 #include "model/singleeventsparser.h"
 #include "platform/paths.h"
 #include "testroot.h"
@@ -45,4 +46,35 @@ QStringList dump(const EventTreeItem *item)
         }
     }
     return lines;
+}
+
+void writeSecondLayout(const TestRoot &root)
+{
+    const QString dir = Paths::EventSettingsDir + QLatin1Char('/');
+    root.writeFile(dir + QStringLiteral("top-file"), QByteArray(R"({"enabled": 1, "name_en": "Top file"})"));
+    root.writeFile(dir + QStringLiteral("accounts/accounts"), QByteArray(R"({"group-params": {"name_en": "Accounts", "name_ru": "Учётные записи"}})"));
+    root.writeFile(dir + QStringLiteral("accounts/login"),
+                   QByteArray(R"({"name_en": "Login", "name_ru": "Вход", "enabled": 1, "message-params": {"user": "&User"}})"));
+    root.writeFile(dir + QStringLiteral("accounts/logout"), QByteArray(R"({"name_en": "Logout", "name_ru": "Выход", "enabled": "0"})"));
+    root.writeFile(dir + QStringLiteral("accounts/archive/archive"), QByteArray(R"({"group-params": {"name_en": "Archive", "name_ru": "Архив"}})"));
+    root.writeFile(dir + QStringLiteral("accounts/archive/login-old"), QByteArray(R"({"name_en": "Old login", "enabled": 1})"));
+    root.writeFile(dir + QStringLiteral("accounts/archive/notes/readme"), QByteArray("Old settings, kept for reference.\n"));
+    root.writeFile(dir + QStringLiteral("tools/tools"), QByteArray(R"({"name_en": "Tools event", "enabled": 1})"));
+    root.writeFile(dir + QStringLiteral("tools/run"), QByteArray(R"({"name_en": "Run", "enabled": 1})"));
+}
+
+QString checkStates(const EventTreeItem *item)
+{
+    QStringList children;
+    for (int row = 0; row < item->childCount(); ++row) {
+        const EventTreeItem *child = item->child(row);
+        if (child->kind() != EventTreeItem::Group && child->kind() != EventTreeItem::Event) {
+            continue;
+        }
+        const QString name = child->kind() == EventTreeItem::Group ? child->id().section(QLatin1Char('/'), -1) : child->id();
+        const QString below = checkStates(child);
+        children << name + QLatin1Char('=') + QString::number(child->checkState())
+                + (below.isEmpty() ? QString() : QLatin1Char('(') + below + QLatin1Char(')'));
+    }
+    return children.join(QLatin1Char(' '));
 }

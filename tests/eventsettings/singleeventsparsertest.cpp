@@ -80,7 +80,10 @@ void SingleEventsParserTest::sampleTree()
     QCOMPARE(places.size(), 34);
     QCOMPARE(places.mid(0, 3).join(QLatin1Char(' ')),
              QStringLiteral("authentication:password-changed authentication:session-locked authentication:user-login"));
-    QVERIFY(places.contains(QStringLiteral("network:network-interface-up")));
+    QVERIFY(places.contains(QStringLiteral("devices:network-interface-up")));
+    // The nested folder is a group by name only: the event-like file in it is not read.
+    QCOMPARE(itemAt(m_tree.get(), Paths::EventSettingsDir + QStringLiteral("/devices/network"))->childCount(), 0);
+    QVERIFY(!m_tree->findById(QStringLiteral("network-interface-renamed")));
 
     auto event = [this](const char *id) {
         return itemAt(m_tree.get(), QLatin1String(id));
@@ -195,7 +198,10 @@ void SingleEventsParserTest::eventFiles_data()
 
     QTest::newRow("group-file-not-event") << QStringList{QStringLiteral("grp/grp"), QStringLiteral("grp/ev")} << QStringList{QStringLiteral("grp:ev")};
     QTest::newRow("top-level-file-ignored") << QStringList{QStringLiteral("ev"), QStringLiteral("grp/other")} << QStringList{QStringLiteral("grp:other")};
-    QTest::newRow("nested-group-holds-events") << QStringList{QStringLiteral("grp/sub/ev")} << QStringList{QStringLiteral("sub:ev")};
+    QTest::newRow("nested-folder-holds-no-events") << QStringList{QStringLiteral("grp/sub/ev"), QStringLiteral("grp/other")}
+                                                   << QStringList{QStringLiteral("grp:other")};
+    QTest::newRow("nested-file-does-not-take-a-name") << QStringList{QStringLiteral("grp/sub/ev"), QStringLiteral("other/ev")}
+                                                      << QStringList{QStringLiteral("other:ev")};
     QTest::newRow("first-of-a-name-kept") << QStringList{QStringLiteral("b/ev"), QStringLiteral("a/ev")} << QStringList{QStringLiteral("a:ev")};
     QTest::newRow("name-order") << QStringList{QStringLiteral("grp/zeta"), QStringLiteral("grp/alpha"), QStringLiteral("grp/Mid")}
                                 << QStringList{QStringLiteral("grp:Mid"), QStringLiteral("grp:alpha"), QStringLiteral("grp:zeta")};

@@ -272,6 +272,74 @@ private Q_SLOTS:
         QCOMPARE(models.current.root()->findById(QStringLiteral("dependent"))->checkState(), int(Qt::Unchecked));
     }
 
+    void optionTickKeepsEventState_data()
+    {
+        QTest::addColumn<int>("eventState");
+        QTest::newRow("event-off") << int(Qt::Unchecked);
+        QTest::newRow("event-on") << int(Qt::Checked);
+    }
+
+    void optionTickKeepsEventState()
+    {
+        QFETCH(int, eventState);
+        Models models;
+        EventTreeItem *space = models.current.root()->findById(QStringLiteral("disk-space"));
+        EventTreeItem *enabled = add(space, QStringLiteral("enabled"), EventTreeItem::Parameter, QString::number(eventState / 2));
+        enabled->setCheckable(false);
+        space->setCheckState(eventState);
+        const int groupState = models.find(QStringLiteral("disks")).data(Qt::CheckStateRole).toInt();
+
+        // The option's check box in the value column, off and on again.
+        const QModelIndex repetition = models.find(QStringLiteral("notification_repetition"), 1);
+        for (const int expected : {Qt::Unchecked, Qt::Checked}) {
+            QVERIFY(models.current.setData(repetition, expected, Qt::CheckStateRole));
+            QCOMPARE(repetition.data(Qt::CheckStateRole).toInt(), expected);
+            QCOMPARE(space->checkState(), eventState);
+            QCOMPARE(enabled->data(1).toInt(), eventState / 2);
+            QCOMPARE(models.find(QStringLiteral("disks")).data(Qt::CheckStateRole).toInt(), groupState);
+        }
+    }
+
+    void dependencyMovesOtherGroup_data()
+    {
+        QTest::addColumn<QString>("clicked");
+        QTest::addColumn<QStringList>("linked"); // events in the other group
+        QTest::addColumn<QVector<int>>("groups"); // files, disks afterwards
+        // disk-space depends on the linked events: checking it checks them.
+        QTest::newRow("check-pulls") << QStringLiteral("disk-space") << QStringList{QStringLiteral("file-opened"), QStringLiteral("dependent")}
+                                     << QVector<int>{2, 1};
+        // The linked events depend on modifying-file: unchecking it unchecks them.
+        QTest::newRow("uncheck-pushes") << QStringLiteral("modifying-file") << QStringList{QStringLiteral("disk-space"), QStringLiteral("modifying-directory")}
+                                        << QVector<int>{0, 0};
+    }
+
+    void dependencyMovesOtherGroup()
+    {
+        QFETCH(QString, clicked);
+        QFETCH(QStringList, linked);
+        QFETCH(QVector<int>, groups);
+        Models models;
+        EventTreeItem *root = models.current.root();
+        EventTreeItem *event = root->findById(clicked);
+        const bool checking = event->checkState() == Qt::Unchecked;
+        for (const QString &id : linked) {
+            EventTreeItem *other = root->findById(id);
+            if (checking) {
+                event->addDependsOn(other);
+                other->addDependent(event);
+            } else {
+                // Checked, so that unchecking has something to switch off.
+                other->setCheckState(Qt::Checked);
+                other->addDependsOn(event);
+                event->addDependent(other);
+            }
+        }
+        root->findById(QStringLiteral("disks"))->updateGroupCheckState();
+        QVERIFY(models.current.setData(models.find(clicked), Qt::Checked, Qt::CheckStateRole));
+        QCOMPARE(models.find(QStringLiteral("files")).data(Qt::CheckStateRole).toInt(), groups.at(0));
+        QCOMPARE(models.find(QStringLiteral("disks")).data(Qt::CheckStateRole).toInt(), groups.at(1));
+    }
+
     void partiallyCheckedEventStays()
     {
         Models models;

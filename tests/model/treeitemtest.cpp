@@ -174,8 +174,11 @@ private Q_SLOTS:
                                       << QStringList{QStringLiteral("destination:a"), QStringLiteral("log:a")};
         QTest::newRow("adjacent-logs") << QStringList{QStringLiteral("log:x"), QStringLiteral("log:x"), QStringLiteral("log:a"), QStringLiteral("source:s")}
                                        << true << QStringList{QStringLiteral("log:a"), QStringLiteral("source:s")};
+        // A statement shared with another destination keeps feeding that one.
         QTest::newRow("named-twice") << QStringList{QStringLiteral("log:x+x"), QStringLiteral("log:a+x"), QStringLiteral("destination:x")} << true
-                                     << QStringList{QStringLiteral("destination:x")};
+                                     << QStringList{QStringLiteral("log:a"), QStringLiteral("destination:x")};
+        QTest::newRow("other-statement-without-destination-stays")
+            << QStringList{QStringLiteral("log:"), QStringLiteral("log:x+b")} << true << QStringList{QStringLiteral("log:"), QStringLiteral("log:b")};
     }
 
     void removeDestinationLogs()
@@ -221,6 +224,20 @@ private Q_SLOTS:
         group->updateGroupCheckState();
         QCOMPARE(group->child(0)->checkState(), 2);
         QCOMPARE(group->checkState(), 2);
+    }
+
+    void nestedFolderDoesNotCount()
+    {
+        // A nested group without events is unchecked, but its group follows its own events.
+        auto group = eventItem(QStringLiteral("group"), EventTreeItem::Group, true, 0);
+        auto sub = eventItem(QStringLiteral("sub"), EventTreeItem::Group, true, 2);
+        sub->appendChild(eventItem(QStringLiteral("deeper"), EventTreeItem::Group, true, 0));
+        group->appendChild(std::move(sub));
+        group->appendChild(eventItem(QStringLiteral("a"), EventTreeItem::Event, true, 2));
+        group->updateGroupCheckState();
+        QCOMPARE(group->child(0)->checkState(), 0);
+        QCOMPARE(group->checkState(), 2);
+        QCOMPARE(group->child(0)->checkStateOfChildren(), std::nullopt);
     }
 };
 

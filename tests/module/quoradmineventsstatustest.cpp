@@ -1,4 +1,6 @@
+#include "messageboxwatcher.h"
 #include "plugin/quoradminevents.h"
+#include "services/snghandler.h"
 #include "testroot.h"
 
 #include <QLabel>
@@ -43,7 +45,7 @@ private Q_SLOTS:
         auto *statusLabel = module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"));
         auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
         QVERIFY(statusLabel && startStop);
-        QCOMPARE(statusLabel->text(), label);
+        QTRY_COMPARE(statusLabel->text(), label);
         QCOMPARE(statusLabel->toolTip(), toolTip);
         QCOMPARE(startStop->text(), button);
         QVERIFY(startStop->isEnabled());
@@ -85,9 +87,11 @@ private Q_SLOTS:
 
         TestRoot root;
         root.setRunningUnits(running);
+        MessageBoxWatcher watcher;
         QuorAdminEvents module(nullptr, {});
         auto *statusLabel = module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"));
         auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
+        QTRY_VERIFY(startStop->isEnabled());
         root.clearCommands();
         if (failStart) {
             // syslog-ng died meanwhile: the tool tip must tell, though the line stays.
@@ -98,6 +102,7 @@ private Q_SLOTS:
         QVERIFY(!startStop->isEnabled());
         QTRY_VERIFY(startStop->isEnabled());
         qunsetenv("QUOR_FAKE_FAIL_START");
+        QCOMPARE(watcher.titles(), failStart ? QStringList{QStringLiteral("Error")} : QStringList());
         QCOMPARE(root.commands(), commands);
         QCOMPARE(statusLabel->text(), label);
         QCOMPARE(statusLabel->toolTip(), toolTip);
@@ -108,6 +113,81 @@ private Q_SLOTS:
         QTRY_VERIFY(startStop->isEnabled());
         const bool shownRunning = label == QLatin1String("Logging service is running.");
         QCOMPARE(root.commands().first(), shownRunning ? QStringLiteral("sudo systemctl stop syslog-ng") : QStringLiteral("sudo systemctl status auditd"));
+    }
+
+    // The page opens at once although the status query hangs, and shows what
+    // the query could tell when its time is up.
+    void hangingStatusQuery()
+    {
+        TestRoot root;
+        root.setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
+        SngHandler::instance()->setTimeLimits(300, 300);
+        qputenv("QUOR_FAKE_HANG", "status auditd");
+        QuorAdminEvents module(nullptr, {});
+        auto *statusLabel = module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"));
+        auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
+        QCOMPARE(statusLabel->text(), QStringLiteral("Asking for the state of the logging service..."));
+        QVERIFY(!startStop->isEnabled());
+        QTRY_COMPARE(statusLabel->text(), QStringLiteral("Logging service stopped."));
+        qunsetenv("QUOR_FAKE_HANG");
+        SngHandler::instance()->setTimeLimits(10000, 120000);
+        QCOMPARE(statusLabel->toolTip(), QStringLiteral("auditd: no answer, syslog-ng: on"));
+        QVERIFY(startStop->isEnabled());
+    }
+
+    void failedSwitchIsReported_data()
+    {
+        QTest::addColumn<QStringList>("running");
+        QTest::addColumn<QByteArray>("failure"); // the environment variable of the fake sudo
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QStringList>("shown"); // parts of the error text
+        QTest::addColumn<QString>("label");
+
+        const QString audit = QStringLiteral("auditd");
+        const QString logging = QStringLiteral("syslog-ng");
+        QTest::newRow("start-fails") << QStringList{audit} << QByteArray("QUOR_FAKE_FAIL") << QByteArray("start syslog-ng")
+                                     << QStringList{QStringLiteral("\"sudo systemctl start syslog-ng\" failed with exit code 1."),
+                                                    QStringLiteral("Job for syslog-ng.service failed")}
+                                     << QStringLiteral("Logging service stopped.");
+        QTest::newRow("start-hangs") << QStringList{audit} << QByteArray("QUOR_FAKE_HANG") << QByteArray("start syslog-ng")
+                                     << QStringList{QStringLiteral("\"sudo systemctl start syslog-ng\" did not answer within 1 seconds.")}
+                                     << QStringLiteral("Logging service stopped.");
+        QTest::newRow("stop-fails") << QStringList{audit, logging} << QByteArray("QUOR_FAKE_FAIL") << QByteArray("stop syslog-ng")
+                                    << QStringList{QStringLiteral("\"sudo systemctl stop syslog-ng\" failed with exit code 1.")}
+                                    << QStringLiteral("Logging service is running.");
+        QTest::newRow("audit-start-fails") << QStringList() << QByteArray("QUOR_FAKE_FAIL") << QByteArray("start auditd")
+                                           << QStringList{QStringLiteral("\"sudo systemctl start auditd\" failed with exit code 1.")}
+                                           << QStringLiteral("Logging service stopped.");
+    }
+
+    // A failed or hanging command is shown with what it printed; the status line
+    // then tells what really runs and the page stays usable.
+    void failedSwitchIsReported()
+    {
+        QFETCH(QStringList, running);
+        QFETCH(QByteArray, failure);
+        QFETCH(QByteArray, command);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, label);
+
+        TestRoot root;
+        root.setRunningUnits(running);
+        MessageBoxWatcher watcher;
+        QuorAdminEvents module(nullptr, {});
+        auto *statusLabel = module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"));
+        auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
+        QTRY_VERIFY(startStop->isEnabled());
+        SngHandler::instance()->setTimeLimits(10000, 300);
+        qputenv(failure.constData(), command);
+        startStop->click();
+        QTRY_COMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        QTRY_VERIFY(startStop->isEnabled());
+        qunsetenv(failure.constData());
+        SngHandler::instance()->setTimeLimits(10000, 120000);
+        for (const QString &part : shown) {
+            QVERIFY2(watcher.texts().constFirst().contains(part), qPrintable(watcher.texts().constFirst()));
+        }
+        QCOMPARE(statusLabel->text(), label);
     }
 };
 

@@ -8,6 +8,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QFileSystemWatcher>
+#include <QJsonDocument>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -136,6 +138,86 @@ private Q_SLOTS:
         watcher.clear();
         m_module->save();
         QCOMPARE(watcher.boxes().size(), 0);
+    }
+
+    // A syslog-ng configuration the check refuses stops Apply before anything is
+    // written or restarted; the page keeps its edits.
+    void refusedConfigurationStopsApply()
+    {
+        m_root->writeFile(QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-extra.conf"),
+                          "log { source(velta_events_src); filter(no_such_filter); destination(velta_json_dst); };\n");
+        const QByteArray settingsBefore = m_root->readFile(Paths::EventsFile);
+        const QModelIndex event = eventInView(m_view, QStringLiteral("package-updated"));
+        QVERIFY(m_view->model()->setData(event, Qt::Checked, Qt::CheckStateRole));
+        QSignalSpy changed(m_module.get(), qOverload<bool>(&KCModule::changed));
+        MessageBoxWatcher watcher;
+        m_module->save();
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("filter(no_such_filter)")), qPrintable(watcher.texts().constFirst()));
+        QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("Nothing was saved")), qPrintable(watcher.texts().constFirst()));
+        QCOMPARE(m_root->readFile(Paths::EventsFile), settingsBefore);
+        QTRY_VERIFY(!changed.isEmpty() && changed.constLast().at(0).toBool());
+        QCOMPARE(switchCommands(*m_root), QStringList());
+        QCOMPARE(event.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    }
+
+    void oneRebootQuestionAfterApply_data()
+    {
+        QTest::addColumn<bool>("auditChange");
+        QTest::addColumn<QString>("question");
+
+        const QString notification = QStringLiteral("The notification settings will take effect only after the system is rebooted.");
+        QTest::newRow("notification-files-only") << false << notification + QStringLiteral("\nReboot now?");
+        QTest::newRow("with-audit-change") << true
+                                           << QStringLiteral("The audit settings will take effect only after the system is rebooted.\n") + notification
+                + QStringLiteral("\nReboot now?");
+    }
+
+    // Handing the notification file to the users asks nothing while edits are
+    // unsaved; Apply asks once, after writing, for every reason together.
+    void oneRebootQuestionAfterApply()
+    {
+        QFETCH(bool, auditChange);
+        QFETCH(QString, question);
+        m_root->writeFile(Paths::RootNotifyrc, "[Event/userLogin]\nAction=Popup\n");
+        // A home of an account every system has, so that the file is handed over.
+        QVERIFY(QDir(m_root->path()).rename(QStringLiteral("home/bob"), QStringLiteral("home/daemon")));
+        MessageBoxWatcher watcher;
+        m_module->notificationsUpdated();
+        QVERIFY(!watcher.titles().contains(Reboot));
+        watcher.clear();
+        if (auditChange) {
+            QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("audit-config-changed")), Qt::Unchecked, Qt::CheckStateRole));
+        }
+        const QByteArray settingsBefore = m_root->readFile(Paths::EventsFile);
+        m_module->save();
+        QCOMPARE(watcher.titles(), QStringList{Reboot});
+        QCOMPARE(watcher.texts(), QStringList{question});
+        QCOMPARE(m_root->readFile(Paths::EventsFile) != settingsBefore, auditChange);
+        watcher.clear();
+        m_module->save();
+        QCOMPARE(watcher.boxes().size(), 0);
+    }
+
+    // Settings of an event the package no longer describes survive Apply as
+    // they were, and the page says that some were not found.
+    void settingsOfMissingEventsKept()
+    {
+        const QByteArray kept = "\t\"retired-event\" : { \"enabled\" : \"1\", \"filter-values\" : { \"program\" : [ \"a\", 2 ] } }";
+        QByteArray settings = m_root->readFile(Paths::EventsFile);
+        settings.insert(settings.indexOf("{") + 2, kept + ",\n");
+        m_root->writeFile(Paths::EventsFile, settings);
+        m_module->load();
+        auto *note = m_module->findChild<QLabel *>(QStringLiteral("missingEventsLabel"));
+        QVERIFY(note && !note->isHidden());
+        QCOMPARE(note->toolTip(), QStringLiteral("retired-event"));
+        QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("package-updated")), Qt::Checked, Qt::CheckStateRole));
+        MessageBoxWatcher watcher;
+        m_module->save();
+        const QByteArray written = m_root->readFile(Paths::EventsFile);
+        QVERIFY2(written.contains(kept), written.constData());
+        QVERIFY(QJsonDocument::fromJson(written).isObject());
+        QVERIFY(!note->isHidden());
     }
 
     void outsideChangeReloads()

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void enableStartsFromDefaults();
+    void hiddenEntriesGetNoBox();
     void editOkFollowsChanges_data();
     void editOkFollowsChanges();
     void acceptWritesAndSignals();
@@ -168,6 +169,17 @@ void DBusDialogTest::enableStartsFromDefaults()
     QVERIFY(m_dialog->fill(m_event));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(paramBoxes().size(), 3);
+}
+
+void DBusDialogTest::hiddenEntriesGetNoBox()
+{
+    // The merge lists replaced keys in hidden "overlay" entries of the parameters.
+    EventTreeItem *params = m_event->findChildById(QStringLiteral("message-params"));
+    addTreeItem(params, QStringLiteral("overlay1"), EventTreeItem::Parameter, QStringLiteral("enabled"))->setVisible(false);
+    addTreeItem(params, QStringLiteral("overlay2"), EventTreeItem::Parameter, QStringLiteral("vendor_name"))->setVisible(false);
+    m_dialog->setDialogType(EnableNotifications);
+    QVERIFY(m_dialog->fill(m_event));
+    QCOMPARE(paramBoxes(), QStringList({QStringLiteral("Device=device"), QStringLiteral("Port=port"), QStringLiteral("Vendor=vendor")}));
 }
 
 void DBusDialogTest::editOkFollowsChanges_data()

@@ -1,5 +1,8 @@
+#include "breezeicons.h"
+#include "eventmenu.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
+#include "model/eventtreeitem.h"
 #include "notifications/dbusdialog.h"
 #include "notifications/notificationcatalogue.h"
 #include "plugin/quoradminevents.h"
@@ -9,10 +12,13 @@
 #include <KConfig>
 #include <KConfigGroup>
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QTreeView>
 
@@ -32,9 +38,16 @@ private Q_SLOTS:
     void enableApplyDisable_data();
     void enableApplyDisable();
     void eventWithoutMessageIdGetsTreeActionsOnly();
+    void menuOutlivesReload();
+    void menuIconsWithBreezeAlone();
+    void repetitionThroughModel_data();
+    void repetitionThroughModel();
 
 private:
-    QModelIndex select(const QString &name) const;
+    QModelIndex select(const QString &name) const
+    {
+        return EventMenu::select(m_module.get(), name);
+    }
     // The texts of the context menu's actions, disabled ones in brackets.
     QStringList menuTexts(const QString &name);
     void triggerMenu(const QString &name, const QString &action);
@@ -74,25 +87,12 @@ void NotificationMenuTest::cleanup()
     m_root.reset();
 }
 
-QModelIndex NotificationMenuTest::select(const QString &name) const
-{
-    auto *view = m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"));
-    const QModelIndexList found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchRecursive | Qt::MatchExactly);
-    if (found.isEmpty()) {
-        return QModelIndex();
-    }
-    view->selectionModel()->select(found.first(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    view->selectionModel()->setCurrentIndex(found.first(), QItemSelectionModel::NoUpdate);
-    return found.first();
-}
-
 QStringList NotificationMenuTest::menuTexts(const QString &name)
 {
     if (!select(name).isValid()) {
         return {QStringLiteral("no event ") + name};
     }
-    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
-    QMenu *menu = m_module->findChild<QMenu *>();
+    QMenu *menu = EventMenu::open(m_module.get(), name);
     QStringList texts;
     const auto actions = menu ? menu->actions() : QList<QAction *>();
     for (const QAction *action : actions) {
@@ -104,17 +104,7 @@ QStringList NotificationMenuTest::menuTexts(const QString &name)
 
 void NotificationMenuTest::triggerMenu(const QString &name, const QString &text)
 {
-    QVERIFY(select(name).isValid());
-    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
-    QMenu *menu = m_module->findChild<QMenu *>();
-    QVERIFY(menu);
-    const auto actions = menu->actions();
-    const auto it = std::find_if(actions.cbegin(), actions.cend(), [&text](const QAction *action) {
-        return action->text() == text;
-    });
-    QVERIFY2(it != actions.cend(), qPrintable(text));
-    (*it)->trigger();
-    delete menu;
+    QVERIFY2(EventMenu::trigger(m_module.get(), name, text), qPrintable(name + QLatin1String(": ") + text));
 }
 
 void NotificationMenuTest::enableApplyDisable_data()
@@ -146,9 +136,9 @@ void NotificationMenuTest::enableApplyDisable()
     dialog->findChild<QLineEdit *>(QStringLiteral("titleLineEdit"))->setText(QStringLiteral("Alert, \"%1\"").arg(event));
     dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QVERIFY(marked(event));
-    // Root's file went to the users, and the reboot it needs was offered.
+    // Root's file went to the users; the reboot it needs waits for Apply.
     // A home of no user is named and skipped; the others still get the file.
-    QTRY_COMPARE(m_boxes->titles(), QStringList({QStringLiteral("Error"), QStringLiteral("Reboot")}));
+    QTRY_COMPARE(m_boxes->titles(), QStringList({QStringLiteral("Error")}));
     QVERIFY(m_boxes->texts().constFirst().contains(QLatin1String("/home/no-such-user-here: no user of that name")));
     QCOMPARE(m_root->readFile(QStringLiteral("/home/daemon/.config/velta-event-watcher.notifyrc")),
              m_root->readFile(QStringLiteral("/root/.config/velta-event-watcher.notifyrc")));
@@ -158,6 +148,11 @@ void NotificationMenuTest::enableApplyDisable()
 
     m_boxes->clear();
     m_module->save();
+    // One question after the writes; the sample's audit store asks for its reason too.
+    QCOMPARE(m_boxes->titles(), QStringList{QStringLiteral("Reboot")});
+    QVERIFY(
+        m_boxes->texts().constFirst().endsWith(QStringLiteral("The notification settings will take effect only after the system is rebooted.\nReboot now?")));
+    m_boxes->clear();
     QVERIFY(m_root->exists(file));
     QString errors;
     QVERIFY2(syslogNgAccepts(*m_root, &errors), qPrintable(errors));
@@ -182,6 +177,102 @@ void NotificationMenuTest::enableApplyDisable()
 void NotificationMenuTest::eventWithoutMessageIdGetsTreeActionsOnly()
 {
     QCOMPARE(menuTexts(QStringLiteral("System start")), QStringList({QStringLiteral("Collapse all"), QStringLiteral("Expand all")}));
+}
+
+void NotificationMenuTest::menuOutlivesReload()
+{
+    const QString file = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-user-login-failed.conf");
+    m_root->writeFile(file, QByteArray("# notify\n"));
+    m_module->load();
+    QVERIFY(select(QStringLiteral("Failed user login")).isValid());
+    Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
+    std::unique_ptr<QMenu> menu(m_module->findChild<QMenu *>());
+    QVERIFY(menu && menu->isVisible());
+    // Kept after closing, so that its action can still be triggered below.
+    menu->setAttribute(Qt::WA_DeleteOnClose, false);
+    QAction *disable = menu->actions().value(2);
+    QCOMPARE(disable->text(), QStringLiteral("Disable notifications sending"));
+
+    // The settings change on disk while the menu is open: the page reloads its tree.
+    QSignalSpy reset(m_module->currentModel(), &QAbstractItemModel::modelReset);
+    m_root->writeFile(QStringLiteral("/etc/velta-syslog.conf"), QByteArray("{\n\t\"user-login\" : { \"enabled\" : \"0\" }\n}\n"));
+    QVERIFY(reset.wait());
+    QVERIFY(!menu->isVisible());
+
+    // An action of the old menu acts on nothing.
+    QSignalSpy changed(m_module.get(), qOverload<bool>(&KCModule::changed));
+    disable->trigger();
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(marked(QStringLiteral("Failed user login")));
+    m_module->save();
+    QVERIFY(m_root->exists(file));
+}
+
+void NotificationMenuTest::menuIconsWithBreezeAlone()
+{
+    const BreezeIcons breeze;
+    QStringList withoutIcon;
+    m_root->writeFile(QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-session-locked.conf"), QByteArray("# notify\n"));
+    m_module->load();
+    // One event with notifications off and one with them on: every action of both menus.
+    for (const QString &event : {QStringLiteral("Failed user login"), QStringLiteral("Session locked")}) {
+        QVERIFY(select(event).isValid());
+        Q_EMIT m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"))->customContextMenuRequested(QPoint(1, 1));
+        std::unique_ptr<QMenu> menu(m_module->findChild<QMenu *>());
+        QVERIFY(menu);
+        const auto actions = menu->actions();
+        QCOMPARE(actions.size(), 4);
+        for (const QAction *action : actions) {
+            if (action->icon().isNull()) {
+                withoutIcon << action->text();
+            }
+        }
+        // The tree's mark of an event with notifications.
+        if (marked(event) && select(event).data(Qt::DecorationRole).value<QIcon>().isNull()) {
+            withoutIcon << event;
+        }
+    }
+    QCOMPARE(withoutIcon, QStringList());
+}
+
+void NotificationMenuTest::repetitionThroughModel_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("cancel-leaves-tree") << false;
+    QTest::newRow("ok-marks-page-changed") << true;
+}
+
+// The dialog's repetition reaches the tree only on OK, and then through the
+// model, so that the page knows it has something to apply.
+void NotificationMenuTest::repetitionThroughModel()
+{
+    QFETCH(bool, accept);
+    const QString event = QStringLiteral("Failed user login");
+    const auto interval = [this] {
+        const EventTreeItem *item = m_module->currentModel()->root()->findById(QStringLiteral("user-login-failed"));
+        const EventTreeItem *repetition = item ? item->findChildById(QStringLiteral("notification_repetition")) : nullptr;
+        const EventTreeItem *value = repetition ? repetition->findChildById(QStringLiteral("interval")) : nullptr;
+        return value ? value->data(1).toString() : QStringLiteral("none");
+    };
+    QCOMPARE(interval(), QStringLiteral("60"));
+    QSignalSpy changed(m_module.get(), qOverload<bool>(&KCModule::changed));
+    triggerMenu(event, QStringLiteral("Enable notifications sending"));
+    auto *dialog = m_module->findChild<DBusDialog *>();
+    dialog->findChild<QSpinBox *>(QStringLiteral("intervalSpinBox"))->setValue(120);
+    dialog->findChild<QCheckBox *>(QStringLiteral("repeatCheckBox"))->setChecked(false);
+    QCOMPARE(interval(), QStringLiteral("60"));
+    if (!accept) {
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();
+        QCOMPARE(interval(), QStringLiteral("60"));
+        QVERIFY(changed.isEmpty() || !changed.constLast().at(0).toBool());
+        return;
+    }
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(interval(), QStringLiteral("120"));
+    QVERIFY(!changed.isEmpty() && changed.constLast().at(0).toBool());
+    m_module->save();
+    const QString settings = QString::fromUtf8(m_root->readFile(QStringLiteral("/etc/velta-syslog.conf")));
+    QVERIFY2(settings.contains(QStringLiteral("\"notification_repetition\" : { \"enabled\" : \"0\", \"interval\" : \"120\" }")), qPrintable(settings));
 }
 
 QTEST_MAIN(NotificationMenuTest)

@@ -1,3 +1,5 @@
+#include "breezeicons.h"
+#include "common/commonsettingswindow.h"
 #include "plugin/eventfinder.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
@@ -5,11 +7,13 @@
 #include <KPluginFactory>
 #include <KPluginMetaData>
 
+#include <QAction>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
 
@@ -84,6 +88,77 @@ private Q_SLOTS:
         QCOMPARE(module.buttons(), KCModule::Help | KCModule::Apply);
     }
 
+    void settingsOpensOnFirstTab()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        QuorAdminEvents module(nullptr, {});
+        auto *settings = module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"));
+        auto *window = module.findChild<CommonSettingsWindow *>();
+        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        for (const int lastTab : {2, 1}) {
+            settings->click();
+            QVERIFY(window->isVisible());
+            QCOMPARE(tabs->currentIndex(), 0);
+            tabs->setCurrentIndex(lastTab);
+            window->reject();
+        }
+    }
+
+    void usefulFirstSize()
+    {
+        TestRoot root;
+        QuorAdminEvents module(nullptr, {});
+        QVERIFY(module.sizeHint().width() >= 900);
+        QVERIFY(module.sizeHint().height() >= 600);
+        // A hint only: the page still shrinks.
+        module.resize(500, 400);
+        QCOMPARE(module.size(), QSize(500, 400));
+    }
+
+    void iconsWithBreezeAlone()
+    {
+        const BreezeIcons breeze;
+        TestRoot root;
+        root.copySampleSystem();
+        const QuorAdminEvents module(nullptr, {});
+        // Buttons by name, in the page and its windows, with how many there are of each.
+        const QList<std::pair<const char *, int>> buttons{
+            {"commonSettingsButton", 1}, // the page
+            {"sngStartStopButton", 1},
+            {"searchPrev", 1},
+            {"searchNext", 1},
+            {"popupCheckBox", 1}, // notification settings
+            {"soundCheckBox", 1},
+            {"logFileCheckBox", 1},
+            {"executeCheckBox", 1},
+            {"repeatCheckBox", 1},
+            {"playButton", 1},
+            {"soundDialogButton", 1},
+            {"logFileDialogButton", 1},
+            {"executeDialogButton", 1},
+            {"addButton", 3}, // destinations and both parameter editors
+            {"removeButton", 3},
+            {"fileToolButton", 2}, // export and import
+            {"chooseFileButton", 1}, // a new file destination
+        };
+        QStringList withoutIcon;
+        for (const auto &[name, count] : buttons) {
+            const auto found = module.findChildren<QAbstractButton *>(QLatin1String(name));
+            QCOMPARE(found.size(), count);
+            for (const QAbstractButton *button : found) {
+                if (button->icon().isNull()) {
+                    withoutIcon << QLatin1String(name);
+                }
+            }
+        }
+        const auto searchActions = module.findChild<EventFinder *>()->findChild<QLineEdit *>(QStringLiteral("eventSearch"))->actions();
+        if (searchActions.isEmpty() || searchActions.first()->icon().isNull()) {
+            withoutIcon << QStringLiteral("eventSearch");
+        }
+        QCOMPARE(withoutIcon, QStringList());
+    }
+
     void returnKey()
     {
         TestRoot root;
@@ -98,6 +173,8 @@ private Q_SLOTS:
         QSignalSpy startStopClicked(startStop, &QPushButton::clicked);
         QSignalSpy settingsClicked(settings, &QPushButton::clicked);
 
+        // The button takes the focus once the status query has answered.
+        QTRY_VERIFY(startStop->isEnabled());
         startStop->setFocus();
         QTest::keyClick(&module, Qt::Key_Return);
         QCOMPARE(startStopClicked.count(), 1);

@@ -1,4 +1,5 @@
 #include "rotation/logrotationsettings.h"
+#include "messageboxwatcher.h"
 #include "platform/paths.h"
 #include "testroot.h"
 
@@ -61,8 +62,10 @@ private Q_SLOTS:
     void badFileStillLoads();
     void saveCombinations_data();
     void saveCombinations();
-    void saveNormalises_data();
-    void saveNormalises();
+    void saveWithoutEditsKeepsFile_data();
+    void saveWithoutEditsKeepsFile();
+    void editKeepsOtherValues();
+    void refusedSaveIsReported();
     void statistics_data();
     void statistics();
 };
@@ -80,7 +83,8 @@ void LogRotationSettingsTest::load_data()
     QTest::newRow("size-2G-in-megabytes") << Header + "\tsize 2G\n}\n" << QVariantList{-1, 2048, none};
     QTest::newRow("size-in-bytes-rounded-up") << Header + "\tsize 1048577\n}\n" << QVariantList{-1, 2, none};
     QTest::newRow("size-100k-rounded-up") << Header + "\tsize 100k\n}\n" << QVariantList{-1, 1, none};
-    QTest::newRow("size-clamped-to-4096") << Header + "\tsize 9000M\n}\n" << QVariantList{-1, 4096, none};
+    QTest::newRow("size-9000M-shown") << Header + "\tsize 9000M\n}\n" << QVariantList{-1, 9000, none};
+    QTest::newRow("size-clamped-to-spin-box") << Header + "\tsize 3000000000M\n}\n" << QVariantList{-1, 2147483647, none};
     QTest::newRow("daily-after-size-applies") << Header + "\tsize 10M\n\tdaily\n}\n" << QVariantList{-1, -1, QStringLiteral("daily")};
     QTest::newRow("size-after-weekly-applies") << Header + "\tweekly\n\tsize 10M\n}\n" << QVariantList{-1, 10, none};
     QTest::newRow("monthly") << Header + "\trotate 4\n\tmonthly\n}\n" << QVariantList{4, -1, QStringLiteral("monthly")};
@@ -200,27 +204,67 @@ void LogRotationSettingsTest::saveCombinations()
     QCOMPARE(shown(settings), expected);
 }
 
-void LogRotationSettingsTest::saveNormalises_data()
+void LogRotationSettingsTest::saveWithoutEditsKeepsFile_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QByteArray>("written");
 
-    QTest::newRow("repeated-rotate-collapses") << Header + "\trotate 3\n\tmissingok\n\trotate 5\n}\n" << Header + "\trotate 5\n\tmissingok\n}\n";
-    QTest::newRow("size-2G-kept-as-2048M") << Header + "\tmissingok\n\tsize 2G\n}\n" << Header + "\tsize 2048M\n\tmissingok\n}\n";
-    QTest::newRow("size-before-daily-drops-size") << Header + "\tsize 10M\n\tdaily\n\tmissingok\n}\n" << Header + "\tdaily\n\tmissingok\n}\n";
+    QTest::newRow("repeated-rotate") << Header + "\trotate 3\n\tmissingok\n\trotate 5\n}\n";
+    QTest::newRow("size-2G") << Header + "\tmissingok\n\tsize 2G\n}\n";
+    QTest::newRow("size-above-old-limit") << Header + "\tsize 9000M\n}\n";
+    QTest::newRow("size-before-daily") << Header + "\tsize 10M\n\tdaily\n\tmissingok\n}\n";
+    QTest::newRow("rotate-above-spin-box") << Header + "\trotate 250\n}\n";
 }
 
-// Saving without edits keeps what logrotate applied.
-void LogRotationSettingsTest::saveNormalises()
+// What the controls cannot show exactly is never rewritten unless edited.
+void LogRotationSettingsTest::saveWithoutEditsKeepsFile()
 {
     QFETCH(QByteArray, content);
-    QFETCH(QByteArray, written);
     TestRoot root;
     root.writeFile(RotateFile, content);
     LogRotationSettings settings;
     settings.load();
     QVERIFY(settings.save());
-    QCOMPARE(root.readFile(RotateFile), written);
+    QCOMPARE(root.readFile(RotateFile), content);
+}
+
+void LogRotationSettingsTest::editKeepsOtherValues()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    root.writeFile(RotateFile, Header + "\trotate 250\n\tsize 2G\n\tmissingok\n}\n");
+    LogRotationSettings settings;
+    settings.load();
+    control<QSpinBox>(settings, "logSize")->setValue(300);
+    QVERIFY(settings.save());
+    QCOMPARE(root.readFile(RotateFile), Header + "\tsize 300M\n\trotate 250\n\tmissingok\n}\n");
+}
+
+// A file logrotate refuses is not kept: the save says why and fails, so that
+// the window stays open with the edits.
+void LogRotationSettingsTest::refusedSaveIsReported()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    // logrotate refuses a size the administrator does not touch here.
+    const QByteArray before = Header + "\trotate 5\n\tsize 99999999999999999999M\n}\n";
+    root.writeFile(RotateFile, before);
+    MessageBoxWatcher watcher;
+    LogRotationSettings settings;
+    settings.load();
+    control<QSpinBox>(settings, "numberOfLogs")->setValue(7);
+    QVERIFY(!settings.save());
+    QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+    QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("bad size")), qPrintable(watcher.texts().constFirst()));
+    QVERIFY2(watcher.texts().constFirst().contains(RotateFile), qPrintable(watcher.texts().constFirst()));
+    QCOMPARE(root.readFile(RotateFile), before);
+    QCOMPARE(shown(settings).constFirst(), QVariant(7));
+
+    // Once the file is mended outside, the same edit goes through.
+    root.writeFile(RotateFile, Header + "\trotate 5\n}\n");
+    settings.load();
+    control<QSpinBox>(settings, "numberOfLogs")->setValue(7);
+    QVERIFY(settings.save());
+    QCOMPARE(root.readFile(RotateFile), Header + "\trotate 7\n}\n");
 }
 
 void LogRotationSettingsTest::statistics_data()

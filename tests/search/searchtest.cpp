@@ -33,6 +33,8 @@ private Q_SLOTS:
     void cleanup();
     void filter_data();
     void filter();
+    void filterAtAnyDepth_data();
+    void filterAtAnyDepth();
     void noMatchPaintsRed();
     void stepping_data();
     void stepping();
@@ -42,6 +44,8 @@ private Q_SLOTS:
 private:
     // "Group(event,event);Group()" as the view shows it.
     QString shownTree() const;
+    // Every row the view can show below parent: "Name(child,child)".
+    QString shownRows(const QModelIndex &parent = QModelIndex()) const;
     QString selectedName() const;
     QModelIndex proxyIndexOf(const QString &name) const;
 
@@ -96,6 +100,17 @@ QString SearchTest::shownTree() const
     return groups.join(QLatin1Char(';'));
 }
 
+QString SearchTest::shownRows(const QModelIndex &parent) const
+{
+    QStringList rows;
+    for (int row = 0; row < m_proxy->rowCount(parent); ++row) {
+        const QModelIndex index = m_proxy->index(row, 0, parent);
+        const QString below = shownRows(index);
+        rows << index.data().toString() + (below.isEmpty() ? QString() : QLatin1Char('(') + below + QLatin1Char(')'));
+    }
+    return rows.join(QLatin1Char(','));
+}
+
 QString SearchTest::selectedName() const
 {
     const QModelIndexList selected = m_view->selectionModel()->selectedIndexes();
@@ -132,6 +147,42 @@ void SearchTest::filter()
     QFETCH(QString, text);
     m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"))->setText(text);
     QTEST(shownTree(), "shown");
+}
+
+void SearchTest::filterAtAnyDepth_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("event-in-nested-group") << "attached"
+                                           << "Devices(Hubs(Hub attached(message_id)))";
+    QTest::newRow("nested-group-name") << "port g"
+                                       << "Devices(Hubs(Port groups(Port reset(message_id))))";
+    // Parameters show with their event only, and never below a hidden one.
+    QTest::newRow("event-with-its-parameters") << "usb"
+                                               << "Devices(USB connected(message_id))";
+    QTest::newRow("group-name-shows-its-own-events") << "devices"
+                                                     << "Devices(USB connected(message_id))";
+    QTest::newRow("no-match") << "printer"
+                              << "";
+}
+
+void SearchTest::filterAtAnyDepth()
+{
+    auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("Parameter"), QStringLiteral("Value")});
+    EventTreeItem *devices = addTreeItem(root.get(), QStringLiteral("Devices"), EventTreeItem::Group);
+    EventTreeItem *connected = addEvent(devices, QStringLiteral("USB connected"), QStringLiteral("usb_added"));
+    EventTreeItem *hidden = addTreeItem(connected, QStringLiteral("overlay"), EventTreeItem::Parameter);
+    hidden->setVisible(false);
+    addTreeItem(hidden, QStringLiteral("enabled"), EventTreeItem::Parameter, 1);
+    EventTreeItem *hubs = addTreeItem(devices, QStringLiteral("Hubs"), EventTreeItem::Group);
+    addEvent(hubs, QStringLiteral("Hub attached"), QStringLiteral("hub_added"));
+    addEvent(addTreeItem(hubs, QStringLiteral("Port groups"), EventTreeItem::Group), QStringLiteral("Port reset"), QStringLiteral("port_reset"));
+    m_model->setRoot(root.release());
+
+    QFETCH(QString, text);
+    m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"))->setText(text);
+    QTEST(shownRows(), "shown");
 }
 
 void SearchTest::noMatchPaintsRed()

@@ -49,6 +49,20 @@ private Q_SLOTS:
         QCOMPARE(root.commands(), (QStringList{QStringLiteral("sudo systemctl status syslog-ng"), QStringLiteral("sudo systemctl status auditd")}));
     }
 
+    // A unit whose status never comes counts as not running, and says so.
+    void hangingStatusHasLimit()
+    {
+        TestRoot root;
+        root.setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
+        SngHandler::instance()->setTimeLimits(300, 300);
+        qputenv("QUOR_FAKE_HANG", "status auditd");
+        const bool running = SngHandler::instance()->status();
+        qunsetenv("QUOR_FAKE_HANG");
+        SngHandler::instance()->setTimeLimits(10000, 120000);
+        QVERIFY(!running);
+        QCOMPARE(SngHandler::instance()->statusText(), QStringLiteral("auditd: no answer, syslog-ng: on"));
+    }
+
     void switches_data()
     {
         QTest::addColumn<QString>("action");

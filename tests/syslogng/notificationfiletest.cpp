@@ -193,6 +193,8 @@ private Q_SLOTS:
         QTest::newRow("id-dot-dot") << ".." << type << keys;
         QTest::newRow("id-starting-with-dash") << "-usb" << type << keys;
         QTest::newRow("id-non-ascii") << QStringLiteral("usb_добавлен") << type << keys;
+        QTest::newRow("id-with-trailing-line-break") << "usb_added\n" << type << keys;
+        QTest::newRow("id-with-inner-line-break") << "usb\nadded" << type << keys;
         QTest::newRow("type-with-quote") << "usb_added"
                                          << "usb\") or (\"" << keys;
         QTest::newRow("type-with-line-break") << "usb_added"

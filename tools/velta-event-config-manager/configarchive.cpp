@@ -1,5 +1,6 @@
 #include "configarchive.h"
 
+#include "platform/fileread.h"
 #include "platform/paths.h"
 #include "platform/userfolder.h"
 
@@ -19,8 +20,8 @@
 namespace
 {
 // Far above any real configuration, low enough to keep a hostile archive in memory.
-constexpr qint64 MaxArchiveSize = 16 * 1024 * 1024;
-constexpr qint64 MaxEntrySize = 4 * 1024 * 1024;
+constexpr qint64 MaxArchiveSize = FileRead::ConfigLimit;
+constexpr qint64 MaxEntrySize = FileRead::SmallFileLimit;
 constexpr qint64 MaxTotalSize = 32 * 1024 * 1024;
 constexpr int MaxEntries = 4096;
 
@@ -61,8 +62,9 @@ QStringList fixedNames()
 
 bool isPerEventName(const QString &name)
 {
-    static const QRegularExpression pattern(QLatin1String("^") + QRegularExpression::escape(entryName(Paths::PerEventFilePrefix))
-                                            + QLatin1String("[A-Za-z0-9_-]+\\.conf$"));
+    // The whole name: "$" alone would also let a final line break through.
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(entryName(Paths::PerEventFilePrefix)) + QLatin1String("[A-Za-z0-9_-]+\\.conf")));
     return pattern.match(name).hasMatch();
 }
 
@@ -108,21 +110,11 @@ bool fail(QString *errorText, const QString &text)
 // Reads every entry into memory and refuses anything but known regular files.
 bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QString *errorText)
 {
-    const QFileInfo info(archivePath);
-    if (!info.isFile()) {
-        return fail(errorText, QStringLiteral("%1: not a regular file").arg(archivePath));
+    const FileRead::Result read = FileRead::regular(archivePath, MaxArchiveSize);
+    if (!read.ok) {
+        return fail(errorText, FileRead::describe(archivePath, read));
     }
-    if (info.size() > MaxArchiveSize) {
-        return fail(errorText, QStringLiteral("%1: archive too large").arg(archivePath));
-    }
-    QFile file(archivePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return fail(errorText, QStringLiteral("%1: %2").arg(archivePath, file.errorString()));
-    }
-    const QByteArray compressed = file.read(MaxArchiveSize + 1);
-    if (compressed.size() > MaxArchiveSize) {
-        return fail(errorText, QStringLiteral("%1: archive too large").arg(archivePath));
-    }
+    const QByteArray &compressed = read.data;
 
     ArchivePtr a(archive_read_new());
     archive_read_support_filter_gzip(a.get());
@@ -219,15 +211,13 @@ bool exportTo(const QString &archivePath, QString *errorText)
         return fail(errorText, archiveError(a.get()));
     }
     for (const QString &name : names) {
-        QFile file(placedEntry(name));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return fail(errorText, QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
+        const QString path = placedEntry(name);
+        const FileRead::Result read = FileRead::regular(path, MaxEntrySize);
+        if (!read.ok) {
+            return fail(errorText, FileRead::describe(path, read));
         }
-        const QByteArray content = file.read(MaxEntrySize + 1);
-        if (content.size() > MaxEntrySize) {
-            return fail(errorText, QStringLiteral("%1: too large").arg(file.fileName()));
-        }
-        const QFileInfo info(file);
+        const QByteArray &content = read.data;
+        const QFileInfo info(path);
         std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
         archive_entry_set_pathname(entry.get(), name.toUtf8().constData());
         archive_entry_set_filetype(entry.get(), AE_IFREG);

@@ -1,0 +1,118 @@
+#include "checkedwrite.h"
+
+#include "fileread.h"
+#include "paths.h"
+
+#include <KLocalizedString>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+namespace CheckedWrite
+{
+namespace
+{
+struct Previous {
+    QString path; // placed
+    bool existed = false;
+    QByteArray data;
+};
+
+bool applyTo(const QString &path, const Change &change)
+{
+    if (change.remove) {
+        return !QFile::exists(path) || QFile::remove(path);
+    }
+    return replaceFile(path, change.content);
+}
+
+void putBack(const QList<Previous> &previous)
+{
+    for (auto it = previous.crbegin(); it != previous.crend(); ++it) {
+        if (it->existed) {
+            replaceFile(it->path, it->data);
+        } else {
+            QFile::remove(it->path);
+        }
+    }
+}
+
+QString refused(const QString &tool, const QString &message)
+{
+    return i18n("%1 refuses the configuration; nothing was changed.\n\n%2", tool, message);
+}
+}
+
+ConfigCheck::Result syslogNg(const QList<Change> &changes)
+{
+    QTemporaryDir stage;
+    if (!stage.isValid()) {
+        return {false, i18n("No folder to check the configuration in: %1", stage.errorString())};
+    }
+    const QDir live(Paths::placed(Paths::SyslogNgConfDir));
+    const QStringList names = live.entryList({QStringLiteral("*.conf")}, QDir::Files);
+    for (const QString &name : names) {
+        if (!QFile::copy(live.filePath(name), stage.filePath(name))) {
+            return {false, i18n("The file %1 could not be read.", QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name)};
+        }
+    }
+    for (const Change &change : changes) {
+        if (!applyTo(stage.filePath(QFileInfo(change.systemPath).fileName()), change)) {
+            return {false, i18n("The file %1 could not be staged for the check.", change.systemPath)};
+        }
+    }
+    const ConfigCheck::Result check = ConfigCheck::syslogNg(stage.path());
+    if (!check.accepted) {
+        return {false, refused(QStringLiteral("syslog-ng"), QString(check.message).replace(stage.path(), QString(Paths::SyslogNgConfDir)))};
+    }
+
+    QList<Previous> previous;
+    for (const Change &change : changes) {
+        const QString path = Paths::placed(change.systemPath);
+        const FileRead::Result old = FileRead::regular(path, FileRead::ConfigLimit);
+        if (!old.ok && !old.missing) {
+            putBack(previous);
+            return {false, FileRead::describe(change.systemPath, old)};
+        }
+        previous << Previous{path, old.ok, old.data};
+        if (!applyTo(path, change)) {
+            putBack(previous);
+            return {false, i18n("The file %1 could not be changed; the files changed before it were put back.", change.systemPath)};
+        }
+    }
+    return {true, QString()};
+}
+
+ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content)
+{
+    QTemporaryDir stage;
+    const QString staged = stage.filePath(QFileInfo(systemPath).fileName());
+    if (!stage.isValid() || !replaceFile(staged, content)) {
+        return {false, i18n("No folder to check the configuration in: %1", stage.errorString())};
+    }
+    const ConfigCheck::Result check = ConfigCheck::logrotate(staged);
+    if (!check.accepted) {
+        return {false, refused(QStringLiteral("logrotate"), QString(check.message).replace(staged, systemPath))};
+    }
+    if (!replaceFile(Paths::placed(systemPath), content)) {
+        return {false, i18n("Could not write the file %1.", systemPath)};
+    }
+    return {true, QString()};
+}
+
+bool replaceFile(const QString &path, const QByteArray &data)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+}
