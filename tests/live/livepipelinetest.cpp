@@ -1,3 +1,4 @@
+#include "editors/fileeditor.h"
 #include "eventmenu.h"
 #include "messageboxwatcher.h"
 #include "notifications/dbusdialog.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolButton>
 
 #include <csignal>
@@ -270,6 +272,28 @@ void LivePipelineTest::eventsReachTheLogAndTheirNotifications()
     const Process::Result copied = sendEvent(root, QStringLiteral("user_login"), QStringLiteral("bob"));
     QVERIFY2(copied.exitCode == 0, copied.output.constData());
     QTRY_VERIFY_WITH_TIMEOUT(root.readFile(QStringLiteral("/var/log/velta-copy/events")).contains(copied.output.trimmed()), DaemonTimeout);
+
+    // A broken edit through the file editor is refused: the file stays, the
+    // daemon is not restarted and goes on logging.
+    {
+        const QByteArray before = root.readFile(Paths::CommonSyslogNgFile);
+        const QByteArray runningPid = daemon.pid();
+        boxes.clear();
+        FileEditor editor(Paths::CommonSyslogNgFile);
+        editor.show();
+        auto *text = editor.findChild<QTextEdit *>(QStringLiteral("textEdit"));
+        text->setPlainText(text->toPlainText() + QStringLiteral("\nlog { source(velta_events_src); destination(no_such_destination); };\n"));
+        editor.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QTRY_COMPARE(boxes.titles(), QStringList{QStringLiteral("Error")});
+        QVERIFY2(boxes.texts().constFirst().contains(QStringLiteral("no_such_destination")), qPrintable(boxes.texts().constFirst()));
+        QCOMPARE(root.readFile(Paths::CommonSyslogNgFile), before);
+        QCOMPARE(m_switches, 2);
+        QCOMPARE(daemon.pid(), runningPid);
+    }
+    const QByteArray logBeforeLast = root.readFile(Paths::MainEventLog);
+    const Process::Result last = sendEvent(root, QStringLiteral("user_logout"), QStringLiteral("carol"));
+    QVERIFY2(last.exitCode == 0, last.output.constData());
+    QTRY_VERIFY_WITH_TIMEOUT(root.readFile(Paths::MainEventLog).mid(logBeforeLast.size()).contains(last.output.trimmed()), DaemonTimeout);
 }
 
 QTEST_MAIN(LivePipelineTest)

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QJsonArray>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -122,6 +123,9 @@ private Q_SLOTS:
         TestRoot root;
         root.copySampleSystem();
         const QuorAdminEvents module(nullptr, {});
+        // The start/stop button gets its icon with the service status, which
+        // arrives from the background.
+        QTRY_COMPARE(module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"))->text(), QStringLiteral("Logging service is running."));
         // Buttons by name, in the page and its windows, with how many there are of each.
         const QList<std::pair<const char *, int>> buttons{
             {"commonSettingsButton", 1}, // the page
