@@ -1,10 +1,12 @@
-target_sources(quoradminevents_static PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/pathchooser.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/filesdialog.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/filesdialog.ui
-    ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.ui
-    ${CMAKE_CURRENT_LIST_DIR}/fileeditor.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/fileeditor.ui
-    ${CMAKE_CURRENT_LIST_DIR}/problemsmessage.cpp
-)
+quor_add_layer(editors
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/pathchooser.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/filesdialog.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/filesdialog.ui
+        ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.ui
+        ${CMAKE_CURRENT_LIST_DIR}/fileeditor.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/fileeditor.ui
+        ${CMAKE_CURRENT_LIST_DIR}/problemsmessage.cpp
+    LAYERS services model platform
+    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::I18n)

@@ -11,7 +11,7 @@ AbstractWriter::~AbstractWriter() = default;
 
 bool AbstractWriter::write(const TreeItem *root)
 {
-    return replaceFile(m_path, contents(root));
+    return CheckedWrite::replaceFile(m_path, contents(root));
 }
 
 QByteArray AbstractWriter::contents(const TreeItem *root) const
@@ -33,9 +33,4 @@ QStringList AbstractWriter::text(const TreeItem *root) const
 QString AbstractWriter::filePath() const
 {
     return m_path;
-}
-
-bool AbstractWriter::replaceFile(const QString &path, const QByteArray &data)
-{
-    return CheckedWrite::replaceFile(path, data);
 }

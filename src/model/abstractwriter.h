@@ -26,9 +26,6 @@ public:
 
     QString filePath() const;
 
-    // Replaces path with data atomically; false when that failed.
-    static bool replaceFile(const QString &path, const QByteArray &data);
-
 private:
     const QString m_path;
 };

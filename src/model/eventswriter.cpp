@@ -2,6 +2,7 @@
 
 #include "eventtreeitem.h"
 #include "platform/auditdatabase.h"
+#include "platform/checkedwrite.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "singleeventsparser.h"
@@ -258,7 +259,7 @@ bool EventsWriter::replace(const QString &path, const QStringList &fileLines)
     for (const QString &line : fileLines) {
         data += line.toUtf8() + '\n';
     }
-    if (replaceFile(path, data)) {
+    if (CheckedWrite::replaceFile(path, data)) {
         return true;
     }
     m_errors.append(i18n("The file %1 could not be written", Paths::unplaced(path)));

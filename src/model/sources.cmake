@@ -1,3 +1,4 @@
+<<<<<<< HEAD
 target_sources(quoradminevents_static PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/treeitem.cpp
     ${CMAKE_CURRENT_LIST_DIR}/eventtreeitem.cpp
@@ -9,3 +10,18 @@ target_sources(quoradminevents_static PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/singleeventsparser.cpp
     ${CMAKE_CURRENT_LIST_DIR}/eventswriter.cpp
 )
+=======
+# Tree items, reader and writer bases, the event settings and the checkable model.
+quor_add_layer(model
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/treeitem.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/eventtreeitem.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/abstractconfigparser.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/abstractwriter.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/checkabletreemodel.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/notifiedevents.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/singleeventsparser.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/eventswriter.cpp
+    LAYERS platform
+    LIBRARIES Qt5::Gui KF5::I18n)
+>>>>>>> main

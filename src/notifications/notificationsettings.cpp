@@ -1,60 +1,31 @@
 #include "notificationsettings.h"
 
+#include "syslogng/syslogngstring.h"
+
 namespace
 {
-// One escape of a double-quoted string starting after the backslash at i;
-// advances i past it.
-QString unescapedAt(const QString &line, int &i)
-{
-    const QChar c = line.at(i);
-    switch (c.unicode()) {
-    case 'n':
-        return QStringLiteral("\n");
-    case 'r':
-        return QStringLiteral("\r");
-    case 't':
-        return QStringLiteral("\t");
-    case 'x': {
-        bool ok = false;
-        const int code = line.mid(i + 1, 2).toInt(&ok, 16);
-        if (ok) {
-            i += 2;
-            return QString(QChar(code));
-        }
-        return QStringLiteral("x");
-    }
-    default:
-        return QString(c);
-    }
-}
-
-// The double-quoted strings of a line with the file's escapes undone, so that a
-// title holding commas, quotes or backslashes comes back as it was typed.
+// The double-quoted strings of a line with the file's escapes undone by the
+// writer's own inverse, so that a title holding commas, quotes, backslashes or
+// backticks comes back as it was typed.
 QStringList quotedStrings(const QString &line)
 {
     QStringList strings;
     int i = line.indexOf(QLatin1Char('"'));
     while (i >= 0) {
-        QString text;
+        const int start = i + 1;
         bool closed = false;
-        for (++i; i < line.size(); ++i) {
-            const QChar c = line.at(i);
-            if (c == QLatin1Char('\\') && i + 1 < line.size()) {
-                text += unescapedAt(line, ++i);
-            } else if (c == QLatin1Char('`') && i + 1 < line.size() && line.at(i + 1) == QLatin1Char('`')) {
-                text += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
+        for (i = start; i < line.size(); ++i) {
+            if (line.at(i) == QLatin1Char('\\')) {
+                ++i; // the escaped character cannot end the string
+            } else if (line.at(i) == QLatin1Char('"')) {
                 closed = true;
                 break;
-            } else {
-                text += c;
             }
         }
         if (!closed) {
             break;
         }
-        strings << text;
+        strings << SyslogNgString::unescaped(line.mid(start, i - start));
         i = line.indexOf(QLatin1Char('"'), i + 1);
     }
     return strings;

@@ -1,10 +1,12 @@
-target_sources(quoradminevents_static PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/checkboxparam.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/dbusdialog.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/dbusdialog.ui
-    ${CMAKE_CURRENT_LIST_DIR}/notificationcatalogue.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/notificationfile.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/notificationsettings.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/notifyrcdeployment.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/notifyrcfile.cpp
-)
+quor_add_layer(notifications
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/checkboxparam.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/dbusdialog.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/dbusdialog.ui
+        ${CMAKE_CURRENT_LIST_DIR}/notificationcatalogue.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/notificationfile.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/notificationsettings.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/notifyrcdeployment.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/notifyrcfile.cpp
+    LAYERS syslogng model platform
+    LIBRARIES Qt5::Widgets Qt5::DBus Qt5::Multimedia KF5::I18n)

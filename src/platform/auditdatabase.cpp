@@ -1,6 +1,6 @@
 #include "auditdatabase.h"
 
-#include "model/abstractwriter.h"
+#include "checkedwrite.h"
 #include "paths.h"
 
 #include <QDir>
@@ -47,7 +47,7 @@ bool setOn(const QString &name, bool on)
     for (const QString &enabled : qAsConst(names)) {
         data += enabled.toUtf8() + '\n';
     }
-    return AbstractWriter::replaceFile(path, data);
+    return CheckedWrite::replaceFile(path, data);
 }
 } // namespace
 

@@ -2,13 +2,13 @@
 
 #include "fileread.h"
 #include "paths.h"
+#include "stagedfile.h"
 
 #include <KLocalizedString>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 namespace CheckedWrite
@@ -105,14 +105,6 @@ ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &conte
 
 bool replaceFile(const QString &path, const QByteArray &data)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return StagedFile::replace(path, data);
 }
 }

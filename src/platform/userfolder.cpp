@@ -1,13 +1,14 @@
 #include "userfolder.h"
 
 #include "paths.h"
+#include "stagedfile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -197,6 +198,25 @@ FileRead::Result UserFolder::read(const QString &name, qint64 maxSize) const
     return result;
 }
 
+void UserFolder::removeLeftovers(const QByteArray &name) const
+{
+    const int copy = ::dup(m_fd);
+    DIR *dir = copy >= 0 ? fdopendir(copy) : nullptr;
+    if (!dir) {
+        if (copy >= 0) {
+            ::close(copy);
+        }
+        return;
+    }
+    rewinddir(dir); // the copy shares its position with the folder's descriptor
+    while (const dirent *entry = readdir(dir)) {
+        if (StagedFile::isTemporaryOf(QByteArray(entry->d_name), name)) {
+            unlinkat(m_fd, entry->d_name, 0);
+        }
+    }
+    closedir(dir);
+}
+
 bool UserFolder::write(const QString &name, const QByteArray &data, QString *error) const
 {
     const QByteArray encoded = QFile::encodeName(name);
@@ -208,10 +228,11 @@ bool UserFolder::write(const QString &name, const QByteArray &data, QString *err
             return false;
         }
     }
+    removeLeftovers(encoded);
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temporary = '.' + encoded + '.' + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+        temporary = StagedFile::temporaryName(encoded);
         fd = ::openat(m_fd, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST) {
             break;

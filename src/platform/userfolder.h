@@ -63,6 +63,8 @@ public:
 
 private:
     UserFolder() = default;
+    // Temporaries of name that a killed writer left.
+    void removeLeftovers(const QByteArray &name) const;
     QString filePath(const QString &name) const;
     // The reason to refuse an entry of this folder, or an empty text.
     QString refusal(const struct stat &status, bool isFile) const;

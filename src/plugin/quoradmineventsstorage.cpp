@@ -2,7 +2,6 @@
 #include "quoradminevents.h"
 
 #include "editors/problemsmessage.h"
-#include "model/abstractwriter.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventswriter.h"
 #include "model/eventtreeitem.h"

@@ -1,6 +1,8 @@
-target_sources(quoradminevents_static PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/logrotateparser.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/rotationwriter.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/logrotationsettings.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/logrotationsettings.ui
-)
+quor_add_layer(rotation
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/logrotateparser.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/rotationwriter.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/logrotationsettings.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/logrotationsettings.ui
+    LAYERS editors services model platform
+    LIBRARIES Qt5::Widgets KF5::I18n)

@@ -1,4 +1,6 @@
-target_sources(quoradminevents_static PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/snghandler.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/rebootrequest.cpp
-)
+quor_add_layer(services
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/snghandler.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/rebootrequest.cpp
+    LAYERS platform
+    LIBRARIES Qt5::Widgets KF5::I18n)

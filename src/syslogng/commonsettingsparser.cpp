@@ -181,8 +181,13 @@ TreeItem *CommonSettingsParser::parse()
 
     const QRegularExpression directive = pattern(m_directivePattern);
     for (const QString &statement : statements.texts) {
+        // Only a statement that begins with "@" is a directive; an "@" on a line
+        // inside a block is part of that block.
+        if (!statement.trimmed().startsWith(QLatin1Char('@'))) {
+            continue;
+        }
         const QRegularExpressionMatch match = directive.match(statement);
-        if (match.hasMatch() && match.captured(1).contains(QLatin1Char('@'))) {
+        if (match.hasMatch()) {
             root->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{match.captured(1), match.captured(3), QVariant()}));
         }
     }

@@ -1,11 +1,13 @@
-target_sources(quoradminevents_static PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/destinationsmodel.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/adddestinationdialog.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/adddestinationdialog.ui
-    ${CMAKE_CURRENT_LIST_DIR}/destinationssettings.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/destinationssettings.ui
-    ${CMAKE_CURRENT_LIST_DIR}/filedestination.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/commonsettingsparser.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/commonwriter.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/syslogngstring.cpp
-)
+quor_add_layer(syslogng
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/destinationsmodel.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/adddestinationdialog.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/adddestinationdialog.ui
+        ${CMAKE_CURRENT_LIST_DIR}/destinationssettings.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/destinationssettings.ui
+        ${CMAKE_CURRENT_LIST_DIR}/filedestination.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/commonsettingsparser.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/commonwriter.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/syslogngstring.cpp
+    LAYERS editors services model platform
+    LIBRARIES Qt5::Widgets KF5::I18n)

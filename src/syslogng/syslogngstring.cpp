@@ -2,6 +2,16 @@
 
 namespace SyslogNgString
 {
+namespace
+{
+// ASCII only: QChar::isDigit() also takes other scripts' digits.
+bool isHexDigit(QChar c)
+{
+    const ushort u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+}
+}
+
 QString escaped(const QString &text)
 {
     QString result;
@@ -53,6 +63,9 @@ QString unescaped(const QString &text)
             ++i;
             continue;
         }
+        if (c.isNull()) {
+            continue; // never written, see escaped()
+        }
         if (c != QLatin1Char('\\') || i + 1 == text.size()) {
             result += c;
             continue;
@@ -68,17 +81,18 @@ QString unescaped(const QString &text)
         case 't':
             result += QLatin1Char('\t');
             break;
-        case 'x': {
-            bool ok = false;
-            const ushort code = text.mid(i + 1, 2).toUShort(&ok, 16);
-            if (ok && i + 2 < text.size()) {
-                result += QChar(code);
+        case 'x':
+            // Exactly two hex digits, as escaped() writes them; a null stays out.
+            if (i + 2 < text.size() && isHexDigit(text.at(i + 1)) && isHexDigit(text.at(i + 2))) {
+                const ushort code = text.mid(i + 1, 2).toUShort(nullptr, 16);
+                if (code != 0) {
+                    result += QChar(code);
+                }
                 i += 2;
             } else {
                 result += next;
             }
             break;
-        }
         default:
             // "\\", "\"" and any other escaped character stand for themselves.
             result += next;

@@ -1,5 +1,6 @@
 #include "notifications/notifyrcfile.h"
 #include "notifications/notificationcatalogue.h"
+#include "notifications/notificationfile.h"
 #include "notifications/notificationsettings.h"
 #include "notifications/notifyrcdeployment.h"
 #include "platform/paths.h"
@@ -244,6 +245,17 @@ void NotifyrcFileTest::storedSettingsFromSyslogLines_data()
     QTest::newRow("event-recipients-quotes-and-backslash") << options(QString(), QString(), QStringLiteral("Say \\\"hi\\\", \\\\o/ ``x``")) << 2
                                                            << "Say \"hi\", \\o/ `x`" << QStringList{QStringLiteral("user"), QStringLiteral("terminal")};
     QTest::newRow("no-lines") << QStringList() << 2 << QString() << QStringList();
+    // Found by the fuzzer: bytes that are no UTF-8, nulls and a lone backtick.
+    static const char oddTitle[] =
+        "\t\t\"event_title\", \"Use\xb8"
+        "f\0\0@`\0\0 in\"";
+    QTest::newRow("odd-bytes") << QStringList{QString::fromUtf8(oddTitle, sizeof(oddTitle) - 1)} << 2
+                               << QString::fromUtf8(
+                                      "Use\xb8"
+                                      "f@` in")
+                               << QStringList();
+    QTest::newRow("hex-escapes") << QStringList{QStringLiteral("\t\t\"event_title\", \"\\x41\\x00\\x+1\\x4\"")} << 2 << QStringLiteral("Ax+1x4")
+                                 << QStringList();
 }
 
 void NotifyrcFileTest::storedSettingsFromSyslogLines()
@@ -253,6 +265,18 @@ void NotifyrcFileTest::storedSettingsFromSyslogLines()
     QTEST(settings.recipientMode, "mode");
     QTEST(settings.title, "title");
     QTEST(settings.checkedParams, "params");
+
+    // The file built from what was read reads back the same.
+    NotificationFile::Input input;
+    input.messageId = QStringLiteral("user_login");
+    input.messageType = QStringLiteral("info");
+    input.recipients = settings.recipientMode;
+    input.title = settings.title;
+    input.parameterKeys = settings.checkedParams;
+    const NotificationSettings reread = NotificationSettings::fromSyslogLines(NotificationFile::build(input).lines);
+    QCOMPARE(reread.recipientMode, settings.recipientMode);
+    QCOMPARE(reread.title, settings.title);
+    QCOMPARE(reread.checkedParams, settings.checkedParams);
 }
 
 void NotifyrcFileTest::deployment()

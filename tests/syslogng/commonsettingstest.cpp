@@ -80,6 +80,10 @@ private Q_SLOTS:
         QTest::newRow("directive-after-blocks-comes-first")
             << QByteArray("log {\n    source(s);\n};\n\n@include \"extra.conf\"\n\n")
             << QStringList{QStringLiteral("\n@include|extra.conf|<none>"), QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")};
+        // Found by the fuzzer: taken for a directive, it was written back into the block and broke it.
+        QTest::newRow("at-sign-inside-a-block-is-no-directive")
+            << QByteArray("source s {\n  @ unix-dgram(\"/run/e.sock\" flags(no-parse));\n};\n\n")
+            << QStringList{QStringLiteral("source|s|<none>"), QStringLiteral(">@unix-dgram|<none>|\"/run/e.sock\" flags(no-parse)")};
         QTest::newRow("directive-without-quotes-gives-nothing") << QByteArray("@version: 3.38\n\n") << QStringList();
         QTest::newRow("last-one-line-statement-is-lost") << QByteArray("destination a {\n    file(\"/a\");\n};\ndestination b { file(\"/b\"); };")
                                                          << QStringList{QStringLiteral("destination|a|<none>"), QStringLiteral(">file|<none>|\"/a\"")};

@@ -1,11 +1,11 @@
 #include "filetransaction.h"
 
 #include "platform/fileread.h"
+#include "platform/stagedfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 FileTransaction::FileTransaction() = default;
 
@@ -36,8 +36,8 @@ bool FileTransaction::replace(const QString &path, const QByteArray &content, QS
         *errorText = QStringLiteral("%1: cannot create the folder").arg(folder);
         return false;
     }
-    step.file = std::make_unique<QSaveFile>(path);
-    if (!step.file->open(QIODevice::WriteOnly) || step.file->write(content) != content.size()) {
+    step.file = std::make_unique<StagedFile>();
+    if (!step.file->stage(path, content)) {
         *errorText = QStringLiteral("%1: %2").arg(path, step.file->errorString());
         return false;
     }
@@ -108,9 +108,7 @@ bool FileTransaction::putBack(const Step &step, QString *reason)
         }
         return true;
     }
-    QSaveFile file(step.path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(step.oldContent) != step.oldContent.size() || !file.commit()) {
-        *reason = file.errorString();
+    if (!StagedFile::replace(step.path, step.oldContent, reason)) {
         return false;
     }
     if (!QFile::setPermissions(step.path, step.oldPermissions)) {

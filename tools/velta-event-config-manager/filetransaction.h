@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-class QSaveFile;
+class StagedFile;
 
 // Replaces and removes a set of files all or nothing. New contents are written
 // beside their targets before anything is replaced; when replacing fails part
@@ -44,7 +44,7 @@ private:
         bool existed = false;
         QByteArray oldContent;
         QFileDevice::Permissions oldPermissions;
-        std::unique_ptr<QSaveFile> file; // Owned; null for a removal.
+        std::unique_ptr<StagedFile> file; // Owned; null for a removal.
     };
 
     bool stage(const QString &path, Step *step, QString *errorText);

@@ -1,0 +1,175 @@
+#include "stagedfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+// "<name>.XXXXXX~": mkostemps() fills in the six characters.
+const QLatin1String TemporarySuffix(".XXXXXX~");
+constexpr int RandomLength = 6;
+
+bool writeAll(int fd, const QByteArray &data)
+{
+    qint64 done = 0;
+    while (done < data.size()) {
+        const ssize_t written = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Leftovers of writers killed before their rename.
+void removeLeftovers(const QString &path)
+{
+    const QFileInfo info(path);
+    const QDir dir(info.absolutePath());
+    const QByteArray fileName = QFile::encodeName(info.fileName());
+    const QStringList names = dir.entryList({info.fileName() + QLatin1String(".*~")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (StagedFile::isTemporaryOf(QFile::encodeName(name), fileName)) {
+            QFile::remove(dir.filePath(name));
+        }
+    }
+}
+
+// The rename itself reaches the disk only with its folder.
+void syncFolder(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+}
+
+StagedFile::~StagedFile()
+{
+    discard();
+}
+
+StagedFile::StagedFile(StagedFile &&other) noexcept
+    : m_path(std::move(other.m_path))
+    , m_temporary(std::move(other.m_temporary))
+    , m_error(std::move(other.m_error))
+{
+    other.m_temporary.clear();
+}
+
+StagedFile &StagedFile::operator=(StagedFile &&other) noexcept
+{
+    if (this != &other) {
+        discard();
+        m_path = std::move(other.m_path);
+        m_temporary = std::move(other.m_temporary);
+        m_error = std::move(other.m_error);
+        other.m_temporary.clear();
+    }
+    return *this;
+}
+
+bool StagedFile::fail(const QString &what)
+{
+    m_error = what + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    discard();
+    return false;
+}
+
+void StagedFile::discard()
+{
+    if (!m_temporary.isEmpty()) {
+        ::unlink(QFile::encodeName(m_temporary).constData());
+        m_temporary.clear();
+    }
+}
+
+bool StagedFile::stage(const QString &path, const QByteArray &data)
+{
+    discard();
+    m_path = path;
+    m_error.clear();
+    removeLeftovers(path);
+    QByteArray name = QFile::encodeName(path + TemporarySuffix);
+    const int fd = ::mkostemps(name.data(), 1, O_CLOEXEC);
+    if (fd < 0) {
+        return fail(QStringLiteral("cannot create a temporary file"));
+    }
+    m_temporary = QFile::decodeName(name);
+    struct stat old;
+    const mode_t mode = ::stat(QFile::encodeName(path).constData(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : newFileMode();
+    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, data) && ::fdatasync(fd) == 0;
+    const int savedErrno = errno;
+    ::close(fd);
+    errno = savedErrno;
+    return written || fail(QStringLiteral("cannot write"));
+}
+
+bool StagedFile::commit()
+{
+    if (m_temporary.isEmpty()) {
+        return false;
+    }
+    if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
+        return fail(QStringLiteral("cannot replace the file"));
+    }
+    m_temporary.clear();
+    syncFolder(m_path);
+    return true;
+}
+
+QByteArray StagedFile::temporaryName(const QByteArray &fileName)
+{
+    static const char characters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = fileName + '.';
+    for (int i = 0; i < RandomLength; ++i) {
+        name += characters[QRandomGenerator::system()->bounded(int(sizeof(characters) - 1))];
+    }
+    return name + '~';
+}
+
+bool StagedFile::isTemporaryOf(const QByteArray &entry, const QByteArray &fileName)
+{
+    if (entry.size() != fileName.size() + RandomLength + 2 || !entry.startsWith(fileName + '.') || !entry.endsWith('~')) {
+        return false;
+    }
+    for (int i = fileName.size() + 1; i < entry.size() - 1; ++i) {
+        if (!std::isalnum(static_cast<unsigned char>(entry.at(i)))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StagedFile::replace(const QString &path, const QByteArray &data, QString *errorText)
+{
+    StagedFile file;
+    const bool done = file.stage(path, data) && file.commit();
+    if (!done && errorText) {
+        *errorText = file.errorString();
+    }
+    return done;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A new content for a file, written beside it and synced before it replaces
+// the file in one rename: whoever stops the writer at any point finds the file
+// whole, old or new. The temporary's name ends in "~" so that no reader of the
+// configuration folders takes it for a file of its own (logrotate reads every
+// other name in its folder, syslog-ng every "*.conf"); a later write of the same
+// file removes what a killed writer left. Move-only; an uncommitted temporary
+// is removed when the object goes.
+class StagedFile
+{
+public:
+    StagedFile() = default;
+    ~StagedFile();
+    StagedFile(StagedFile &&other) noexcept;
+    StagedFile &operator=(StagedFile &&other) noexcept;
+    StagedFile(const StagedFile &) = delete;
+    StagedFile &operator=(const StagedFile &) = delete;
+
+    // Writes data for path (placed). The file keeps its permissions; a new one
+    // gets those the umask allows.
+    bool stage(const QString &path, const QByteArray &data);
+    // Renames the staged content over the file.
+    bool commit();
+    // Why staging or committing failed, without the path.
+    QString errorString() const
+    {
+        return m_error;
+    }
+
+    // stage() and commit() at once.
+    static bool replace(const QString &path, const QByteArray &data, QString *errorText = nullptr);
+
+    // For writers that walk folders by hand: a new random name for a temporary
+    // of the file named fileName, and whether an entry of its folder is one.
+    static QByteArray temporaryName(const QByteArray &fileName);
+    static bool isTemporaryOf(const QByteArray &entry, const QByteArray &fileName);
+
+private:
+    bool fail(const QString &what);
+    void discard();
+
+    QString m_path;
+    QString m_temporary; // empty when nothing is staged
+    QString m_error;
+};
