@@ -1,16 +1,3 @@
-<<<<<<< HEAD
-target_sources(quoradminevents_static PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/treeitem.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/eventtreeitem.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/abstractconfigparser.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/abstractwriter.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/checkabletreemodel.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/notifiedevents.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/parametervalue.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/singleeventsparser.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/eventswriter.cpp
-)
-=======
 # Tree items, reader and writer bases, the event settings and the checkable model.
 quor_add_layer(model
     SOURCES
@@ -20,8 +7,8 @@ quor_add_layer(model
         ${CMAKE_CURRENT_LIST_DIR}/abstractwriter.cpp
         ${CMAKE_CURRENT_LIST_DIR}/checkabletreemodel.cpp
         ${CMAKE_CURRENT_LIST_DIR}/notifiedevents.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/parametervalue.cpp
         ${CMAKE_CURRENT_LIST_DIR}/singleeventsparser.cpp
         ${CMAKE_CURRENT_LIST_DIR}/eventswriter.cpp
     LAYERS platform
     LIBRARIES Qt5::Gui KF5::I18n)
->>>>>>> main
