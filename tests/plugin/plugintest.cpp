@@ -1,5 +1,6 @@
 #include "breezeicons.h"
 #include "common/commonsettingswindow.h"
+#include "messageboxwatcher.h"
 #include "plugin/eventfinder.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
@@ -180,10 +181,17 @@ private Q_SLOTS:
         // The button takes the focus once the status query has answered.
         QTRY_VERIFY(startStop->isEnabled());
         startStop->setFocus();
+        // Stopping the logging service asks first; No keeps it running.
+        MessageBoxWatcher boxes;
+        boxes.queueAnswer(QMessageBox::No);
         QTest::keyClick(&module, Qt::Key_Return);
         QCOMPARE(startStopClicked.count(), 1);
+        QTRY_COMPARE(boxes.titles(), QStringList{QStringLiteral("Stop logging service")});
         QCOMPARE(settingsClicked.count(), 0);
 
+        // The question took the focus away from the page.
+        QApplication::setActiveWindow(&module);
+        QVERIFY(QTest::qWaitForWindowActive(&module));
         settings->setFocus();
         QTest::keyClick(&module, Qt::Key_Enter);
         QCOMPARE(settingsClicked.count(), 1);
