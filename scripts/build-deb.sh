@@ -9,17 +9,7 @@ set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 out_dir=${OUT_DIR:-$source_dir/build-deb}
 
-bash "$source_dir/scripts/install-deps.sh"
-packages=(debhelper dpkg-dev fakeroot lintian)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
-fi
+bash "$source_dir/scripts/install-deps.sh" debhelper dpkg-dev fakeroot lintian
 
 rm -rf "$out_dir"
 mkdir -p "$out_dir/src"

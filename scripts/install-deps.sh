@@ -1,5 +1,6 @@
 #!/bin/bash
-# Installs what building, testing and the demo need on Debian 12 (run as root).
+# Installs what building, testing and the demo need on Debian 12 (run as root),
+# and the packages named as arguments.
 set -euo pipefail
 packages=(
     cmake g++ make extra-cmake-modules pkg-config ccache
@@ -10,6 +11,7 @@ packages=(
     kde-cli-tools breeze-icon-theme khelpcenter
     xvfb xauth xdotool imagemagick dbus dbus-x11
     syslog-ng-core syslog-ng-mod-python logrotate tar gzip python3
+    "$@" # what a caller needs beside these
 )
 missing=()
 for package in "${packages[@]}"; do
