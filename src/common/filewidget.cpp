@@ -52,9 +52,11 @@ void FileWidget::showFailure(const QString &headline, const QString &reason)
     QMessageBox::critical(nullptr, i18n("Error"), reason.isEmpty() ? headline : headline + QLatin1String("\n\n") + reason);
 }
 
-void FileWidget::setPlaceholderText(const QString &text)
+void FileWidget::setHint(const QString &text)
 {
     ui->fileLineEdit->setPlaceholderText(text);
+    // Whole also where a narrow field cuts the placeholder.
+    ui->fileLineEdit->setToolTip(text);
 }
 
 void FileWidget::browse(bool saveMode)

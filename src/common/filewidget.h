@@ -21,8 +21,8 @@ public:
     void setup(bool saveMode);
     // The path as typed or chosen: a path of the managed system.
     QString text() const;
-    // What the empty field shows, e.g. where a path may lead.
-    void setPlaceholderText(const QString &text);
+    // What the empty field shows and its tool tip says, e.g. where a path may lead.
+    void setHint(const QString &text);
     void clear();
     // True when a path is given; otherwise tells the user so.
     bool checkSelected() const;

@@ -14,7 +14,7 @@
 namespace
 {
 // The archive's name in the example the empty field shows.
-const QLatin1String ExampleName("events-configuration.tar.gz");
+const QLatin1String ExampleName("events.tar.gz");
 
 // True when path lies inside dir; both are clean absolute paths, dir empty when unknown.
 bool isInside(const QString &path, const QString &dir)
@@ -55,8 +55,8 @@ void SettingsExporter::clear()
     const QStringList allowed = homes();
     const QString userHomes = qEnvironmentVariable("SUDO_USER").isEmpty() ? i18n("a home folder in %1", allowed.first()) : allowed.first();
     const QString example = allowed.last() + QLatin1Char('/') + ExampleName;
-    ui->fileWidget->setPlaceholderText(allowed.size() > 1 ? i18n("An archive in %1 or in %2, e.g. %3", userHomes, allowed.last(), example)
-                                                          : i18n("An archive in %1, e.g. %2", userHomes, example));
+    ui->fileWidget->setHint(allowed.size() > 1 ? i18n("An archive in %1 or in %2, e.g. %3", userHomes, allowed.last(), example)
+                                               : i18n("An archive in %1, e.g. %2", userHomes, example));
 }
 
 QString SettingsExporter::allowedTarget(const QString &path)

@@ -137,11 +137,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("home");
         QTest::addColumn<QString>("placeholder");
         QTest::newRow("sudo-user") << QStringLiteral("alice") << QStringLiteral("/root")
-                                   << QStringLiteral("An archive in /home/alice or in /root, e.g. /root/events-configuration.tar.gz");
+                                   << QStringLiteral("An archive in /home/alice or in /root, e.g. /root/events.tar.gz");
         QTest::newRow("no-sudo-user") << QString() << QStringLiteral("/root")
-                                      << QStringLiteral("An archive in a home folder in /home or in /root, e.g. /root/events-configuration.tar.gz");
+                                      << QStringLiteral("An archive in a home folder in /home or in /root, e.g. /root/events.tar.gz");
         QTest::newRow("own-home-is-the-root-directory")
-            << QStringLiteral("alice") << QStringLiteral("/") << QStringLiteral("An archive in /home/alice, e.g. /home/alice/events-configuration.tar.gz");
+            << QStringLiteral("alice") << QStringLiteral("/") << QStringLiteral("An archive in /home/alice, e.g. /home/alice/events.tar.gz");
     }
 
     void exportFieldSaysWhere()
@@ -157,6 +157,7 @@ private Q_SLOTS:
         tab.clear();
         QCOMPARE(edit->text(), QString());
         QCOMPARE(edit->placeholderText(), placeholder);
+        QCOMPARE(edit->toolTip(), placeholder);
         // The example itself is accepted.
         QVERIFY(!SettingsExporter::allowedTarget(placeholder.section(QStringLiteral("e.g. "), 1)).isEmpty());
     }
