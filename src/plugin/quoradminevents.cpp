@@ -1,5 +1,7 @@
 #include "quoradminevents.h"
 
+#include "quoradmineventslog.h"
+
 #include "ui_quoradminevents.h"
 
 #include "common/commonsettingswindow.h"
@@ -52,6 +54,7 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
             if (check.accepted) {
                 SngHandler::instance()->syslogNgRestart();
             } else {
+                qCWarning(QUOR_ADMIN_EVENTS).noquote() << "imported configuration refused by syslog-ng, not restarted:" << check.message;
                 QMessageBox::critical(this, i18n("Error"), i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message));
             }
             load();
