@@ -64,6 +64,7 @@ QString keepAside(const QString &systemPath)
 void QuorAdminEvents::load()
 {
     if (!eventSettingsPresent()) {
+        qCWarning(QUOR_ADMIN_EVENTS).noquote() << Paths::placed(Paths::EventSettingsDir) << "is missing or empty; the module ends";
         QMessageBox::critical(
             this,
             i18n("No event configuration detected"),
