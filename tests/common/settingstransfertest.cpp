@@ -201,45 +201,6 @@ private Q_SLOTS:
         QCOMPARE(edit->text(), QString());
         QVERIFY(watcher.boxes().isEmpty());
     }
-
-    // The dialogs open at the system root and the field gets the path as the system knows it.
-    void browseGivesSystemPath_data()
-    {
-        QTest::addColumn<bool>("exporting");
-        QTest::newRow("export-save-dialog") << true;
-        QTest::newRow("import-open-dialog") << false;
-    }
-
-    void browseGivesSystemPath()
-    {
-        QFETCH(bool, exporting);
-        QVERIFY(QDir().mkpath(m_root->placed(QStringLiteral("/root"))));
-        if (!exporting) {
-            m_root->writeFile(QStringLiteral("/root/cfg.tar.gz"), "archive");
-        }
-        std::unique_ptr<QWidget> tab;
-        if (exporting) {
-            tab = std::make_unique<SettingsExporter>();
-        } else {
-            tab = std::make_unique<SettingsImporter>();
-        }
-        MessageBoxWatcher watcher;
-        QStringList startFolders;
-        watcher.setDialogHandler([&](QWidget *widget) {
-            auto *dialog = qobject_cast<QFileDialog *>(widget);
-            if (!dialog) {
-                return false;
-            }
-            startFolders << dialog->directory().absolutePath();
-            dialog->selectFile(m_root->placed(QStringLiteral("/root/cfg.tar.gz")));
-            static_cast<QDialog *>(dialog)->accept(); // public there
-            return true;
-        });
-        tab->findChild<QToolButton *>(QStringLiteral("fileToolButton"))->click();
-        QCOMPARE(startFolders, QStringList{QDir(m_root->path()).absolutePath()});
-        QCOMPARE(tab->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->text(), QStringLiteral("/root/cfg.tar.gz"));
-        QVERIFY(watcher.boxes().isEmpty());
-    }
 };
 
 QTEST_MAIN(SettingsTransferTest)
