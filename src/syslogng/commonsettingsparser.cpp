@@ -103,6 +103,7 @@ QStringList joinOptions(const QStringList &bodyLines, int &parens, int &braces, 
     QStringList options;
     OptionText option;
     for (QString line : bodyLines) {
+        const bool inNestedBlock = braces != 0;
         if (line.contains(QLatin1Char('('))) {
             parens += line.count(QLatin1Char('('));
         } else if (line.contains(QLatin1Char('{'))) {
@@ -120,19 +121,21 @@ QStringList joinOptions(const QStringList &bodyLines, int &parens, int &braces, 
             option.append(line.trimmed() + QLatin1Char('\n'));
             continue;
         }
-        if (!option.isEmpty() && option.hasBraceEnd()) {
+        // A finished option is taken before the next line is read, and only the
+        // line that closes a nested block belongs to it: a line is never part
+        // of two options.
+        if (!option.isEmpty() && (option.hasBraceEnd() || option.hasParenthesisEnd())) {
             line = line.trimmed();
-            option.append(line);
+            if (inNestedBlock) {
+                option.append(line);
+                options.append(option.take());
+                continue;
+            }
             options.append(option.take());
         }
         if (parens != 0) {
             option.append(line.trimmed() + QLatin1Char('\n'));
             continue;
-        }
-        if (!option.isEmpty() && option.hasParenthesisEnd()) {
-            line = line.trimmed();
-            option.append(line);
-            options.append(option.take());
         }
         if (!line.isEmpty() && line.at(0) != QLatin1Char('(') && !line.contains(QLatin1String("and")) && !line.contains(QLatin1String("or"))
             && line.contains(QLatin1String(");"))) {
@@ -220,7 +223,8 @@ TreeItem *CommonSettingsParser::parse()
             }
             if (option.contains(QLatin1Char('('))) {
                 if (hasBrace) {
-                    name = option.left(option.indexOf(QLatin1Char('{')));
+                    // Trimmed: the blank lines and indentation before it would grow with every write.
+                    name = option.left(option.indexOf(QLatin1Char('{'))).trimmed();
                 } else {
                     name = option.left(option.indexOf(QLatin1Char('('))).remove(QLatin1Char(' ')).remove(QLatin1Char('\n'));
                 }
