@@ -1,5 +1,6 @@
 #include "commonsettingsparser.h"
 
+#include "commonwriter.h"
 #include "model/treeitem.h"
 
 #include <KLocalizedString>
@@ -232,7 +233,18 @@ TreeItem *CommonSettingsParser::parse()
             if (option.contains(QLatin1Char(')'))) {
                 value = hasBrace ? braced.captured(1) : parenthesised.captured(1);
             }
+            // The writer tells a braced body by the option's name: one it would
+            // write in the other form would change the file.
+            if (hasBrace != CommonWriter::isBlockOption(name) && !damaged()) {
+                const QString statementName = QString(match.captured(2) + QLatin1Char(' ') + match.captured(3)).trimmed();
+                markDamaged(QStringLiteral("the option \"%1\" of \"%2\" is not understood").arg(name, statementName));
+            }
             blockItem->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{name, QVariant(), value}));
+        }
+        // Each block balances on its own: evened out by a later block, the
+        // writer would move text from one option to another.
+        if (parens != 0 || braces != 0) {
+            ++unbalanced;
         }
         root->appendChild(std::move(blockItem));
     }

@@ -334,6 +334,12 @@ private Q_SLOTS:
         QTest::newRow("unclosed-parenthesis-60000-lines")
             << QString() << unclosedParenthesis() << QStringLiteral(": the parentheses or braces inside a block do not balance");
         QTest::newRow("options-100000") << QString() << manyOptions(100000) << QString();
+        // Found by the fuzzer: written back, the file would have changed.
+        QTest::newRow("inline-block-written-otherwise") << QString() << QByteArray("log {\n    source(s);\n    filter {\n        level(err);\n    };\n};\n\n")
+                                                        << QStringLiteral(": the option \"filter\" of \"log\" is not understood");
+        QTest::newRow("parenthesis-closed-in-a-later-block")
+            << QString() << QByteArray("destination a {\n    file(\"/a\";\n};\n\ndestination b {\n    file(\"/b\"));\n};\n\n")
+            << QStringLiteral(": the parentheses or braces inside a block do not balance");
     }
 
     void commonFile()
