@@ -1,5 +1,7 @@
 #include "notifyrcdeployment.h"
 
+#include "notificationslog.h"
+
 #include "notifyrcfile.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
@@ -32,6 +34,7 @@ void deployData(const QByteArray &data, const QString &directory, Report *report
         const UserAccount user = UserAccount::byName(entry);
         if (!user.isValid()) {
             report->skipped << home + QLatin1String(": no user of that name");
+            qCWarning(QUOR_NOTIFICATIONS).noquote() << report->skipped.last();
             continue;
         }
         const UserFolder folder = NotifyrcFile::configFolder(home, user);
@@ -59,6 +62,7 @@ Report deploy(const QString &sourcePath, const QString &directory)
     const FileRead::Result source = FileRead::regular(Paths::placed(sourcePath), FileRead::SmallFileLimit);
     if (!source.ok) {
         report.error = FileRead::describe(sourcePath, source);
+        qCWarning(QUOR_NOTIFICATIONS).noquote() << report.error;
         return report;
     }
     deployData(source.data, directory, &report);

@@ -1,10 +1,11 @@
 #include "configsnapshot.h"
 
+#include "platformlog.h"
+
 #include "paths.h"
 #include "process.h"
 
 #include <QString>
-#include <QtGlobal>
 
 namespace ConfigSnapshot
 {
@@ -24,7 +25,9 @@ bool take(QString *errorText)
         : !result.finished                 ? QStringLiteral("no answer within the time limit")
                                            : QString::fromLocal8Bit(result.errorOutput).trimmed();
     const QString text = QStringLiteral("%1 --snapshot: %2").arg(tool, reason);
-    qWarning("%s", qPrintable(text));
+    if (result.finished) { // the rest Process::run has logged
+        qCWarning(QUOR_PLATFORM).noquote() << text;
+    }
     if (errorText) {
         *errorText = text;
     }

@@ -1,5 +1,7 @@
 #include "stagedfile.h"
 
+#include "platformlog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -95,6 +97,7 @@ StagedFile &StagedFile::operator=(StagedFile &&other) noexcept
 bool StagedFile::fail(const QString &what)
 {
     m_error = what + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    qCWarning(QUOR_PLATFORM).nospace().noquote() << m_path << ": " << m_error;
     discard();
     return false;
 }

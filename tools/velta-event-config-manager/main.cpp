@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <algorithm>
@@ -211,6 +212,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     // Files we create are system configuration: never group or world writable.
     umask(022);
+    // Standard error is this tool's report, which the module shows and logs;
+    // the platform's own lines would repeat it there. QT_LOGGING_RULES turns them on.
+    QLoggingCategory::setFilterRules(QStringLiteral("quor.admin.events.*.warning=false"));
 
     const QCommandLineOption exportOption(QStringLiteral("o"), QStringLiteral("Export the configuration into ARCHIVE."), QStringLiteral("ARCHIVE"));
     const QCommandLineOption importOption(QStringLiteral("i"), QStringLiteral("Import the configuration from ARCHIVE."), QStringLiteral("ARCHIVE"));
