@@ -88,7 +88,9 @@ TreeItem *LogRotateParser::parse()
     QStringList lines;
     const QStringList allLines = text.split(QLatin1Char('\n'));
     for (const QString &line : allLines) {
-        if (!line.startsWith(QLatin1Char('#')) && !line.trimmed().isEmpty()) {
+        // A comment may be indented, as for logrotate and the page's own write.
+        const QString trimmed = line.trimmed();
+        if (!trimmed.startsWith(QLatin1Char('#')) && !trimmed.isEmpty()) {
             lines.append(line);
         }
     }
