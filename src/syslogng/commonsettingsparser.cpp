@@ -235,8 +235,10 @@ TreeItem *CommonSettingsParser::parse()
                 value = hasBrace ? braced.captured(1) : parenthesised.captured(1);
             }
             // The writer tells a braced body by the option's name: one it would
-            // write in the other form would change the file.
-            if (hasBrace != CommonWriter::isBlockOption(name) && !damaged()) {
+            // write in the other form would change the file, and so would a name
+            // holding text of the statement's syntax.
+            static const QRegularExpression syntaxInName(QStringLiteral(R"([{}();"\s])"));
+            if ((hasBrace != CommonWriter::isBlockOption(name) || name.contains(syntaxInName)) && !damaged()) {
                 const QString statementName = QString(match.captured(2) + QLatin1Char(' ') + match.captured(3)).trimmed();
                 markDamaged(QStringLiteral("the option \"%1\" of \"%2\" is not understood").arg(name, statementName));
             }
