@@ -88,13 +88,17 @@ TreeItem *LogRotateParser::parse()
     QStringList lines;
     const QStringList allLines = text.split(QLatin1Char('\n'));
     for (const QString &line : allLines) {
-        if (!line.startsWith(QLatin1Char('#')) && !line.trimmed().isEmpty()) {
+        // A comment may be indented, as for logrotate and the page's own write.
+        const QString trimmed = line.trimmed();
+        if (!trimmed.startsWith(QLatin1Char('#')) && !trimmed.isEmpty()) {
             lines.append(line);
         }
     }
 
     auto root = std::make_unique<TreeItem>(QVector<QVariant>{i18n("Parameter"), i18n("Value")});
-    const QString header = lines.isEmpty() ? QString() : QString(lines.takeFirst()).remove(QLatin1Char('{')).remove(QLatin1Char('}')).simplified();
+    // The log paths end at the block's "{": text after it on the same line is
+    // no path, and glued to the header it could turn it into a comment when written.
+    const QString header = lines.isEmpty() ? QString() : lines.takeFirst().section(QLatin1Char('{'), 0, 0).remove(QLatin1Char('}')).simplified();
     auto block = std::make_unique<TreeItem>(QVector<QVariant>{header, QVariant()}, root.get());
     lines.erase(std::remove_if(lines.begin(), lines.end(), isBrace), lines.end());
 

@@ -1,5 +1,6 @@
 #include "commonsettingsparser.h"
 
+#include "commonwriter.h"
 #include "model/treeitem.h"
 
 #include <KLocalizedString>
@@ -104,6 +105,7 @@ QStringList joinOptions(const QStringList &bodyLines, int &parens, int &braces, 
     QStringList options;
     OptionText option;
     for (QString line : bodyLines) {
+        const bool inNestedBlock = braces != 0;
         if (line.contains(QLatin1Char('('))) {
             parens += line.count(QLatin1Char('('));
         } else if (line.contains(QLatin1Char('{'))) {
@@ -121,19 +123,21 @@ QStringList joinOptions(const QStringList &bodyLines, int &parens, int &braces, 
             option.append(line.trimmed() + QLatin1Char('\n'));
             continue;
         }
-        if (!option.isEmpty() && option.hasBraceEnd()) {
+        // A finished option is taken before the next line is read, and only the
+        // line that closes a nested block belongs to it: a line is never part
+        // of two options.
+        if (!option.isEmpty() && (option.hasBraceEnd() || option.hasParenthesisEnd())) {
             line = line.trimmed();
-            option.append(line);
+            if (inNestedBlock) {
+                option.append(line);
+                options.append(option.take());
+                continue;
+            }
             options.append(option.take());
         }
         if (parens != 0) {
             option.append(line.trimmed() + QLatin1Char('\n'));
             continue;
-        }
-        if (!option.isEmpty() && option.hasParenthesisEnd()) {
-            line = line.trimmed();
-            option.append(line);
-            options.append(option.take());
         }
         if (!line.isEmpty() && line.at(0) != QLatin1Char('(') && !line.contains(QLatin1String("and")) && !line.contains(QLatin1String("or"))
             && line.contains(QLatin1String(");"))) {
@@ -221,7 +225,8 @@ TreeItem *CommonSettingsParser::parse()
             }
             if (option.contains(QLatin1Char('('))) {
                 if (hasBrace) {
-                    name = option.left(option.indexOf(QLatin1Char('{')));
+                    // Trimmed: the blank lines and indentation before it would grow with every write.
+                    name = option.left(option.indexOf(QLatin1Char('{'))).trimmed();
                 } else {
                     name = option.left(option.indexOf(QLatin1Char('('))).remove(QLatin1Char(' ')).remove(QLatin1Char('\n'));
                 }
@@ -229,7 +234,20 @@ TreeItem *CommonSettingsParser::parse()
             if (option.contains(QLatin1Char(')'))) {
                 value = hasBrace ? braced.captured(1) : parenthesised.captured(1);
             }
+            // The writer tells a braced body by the option's name: one it would
+            // write in the other form would change the file, and so would a name
+            // holding text of the statement's syntax.
+            static const QRegularExpression syntaxInName(QStringLiteral(R"([{}();"\s])"));
+            if ((hasBrace != CommonWriter::isBlockOption(name) || name.contains(syntaxInName)) && !damaged()) {
+                const QString statementName = QString(match.captured(2) + QLatin1Char(' ') + match.captured(3)).trimmed();
+                markDamaged(QStringLiteral("the option \"%1\" of \"%2\" is not understood").arg(name, statementName));
+            }
             blockItem->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{name, QVariant(), value}));
+        }
+        // Each block balances on its own: evened out by a later block, the
+        // writer would move text from one option to another.
+        if (parens != 0 || braces != 0) {
+            ++unbalanced;
         }
         root->appendChild(std::move(blockItem));
     }

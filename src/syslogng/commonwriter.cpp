@@ -4,25 +4,21 @@
 
 #include <QRegularExpression>
 
-namespace
-{
-// Options that the reader took from a braced body ("if {...}", "channel {...}").
-// Only the option's own name is tested: a statement name such as "velta_x-if_filter"
-// must not turn the options after it into braced ones.
-bool isBlockOption(const QString &name)
-{
-    static const QRegularExpression ifPattern(QStringLiteral(R"(\bif\b|\bif\s*\{|\bif\s)"));
-    static const QRegularExpression channelPattern(QStringLiteral(R"((^|[^a-zA-Z0-9_])channel(\s*\{\s*\})?(\s*\})?([^a-zA-Z0-9_]|$))"));
-    return ifPattern.match(name).hasMatch() || channelPattern.match(name).hasMatch();
-}
-} // namespace
-
 CommonWriter::CommonWriter(const QString &fileName)
     : AbstractWriter(fileName)
 {
 }
 
 CommonWriter::~CommonWriter() = default;
+
+// Only the option's own name is tested: a statement name such as "velta_x-if_filter"
+// must not turn the options after it into braced ones.
+bool CommonWriter::isBlockOption(const QString &name)
+{
+    static const QRegularExpression ifPattern(QStringLiteral(R"(\bif\b|\bif\s*\{|\bif\s)"));
+    static const QRegularExpression channelPattern(QStringLiteral(R"((^|[^a-zA-Z0-9_])channel(\s*\{\s*\})?(\s*\})?([^a-zA-Z0-9_]|$))"));
+    return ifPattern.match(name).hasMatch() || channelPattern.match(name).hasMatch();
+}
 
 QStringList CommonWriter::lines(const TreeItem *root) const
 {

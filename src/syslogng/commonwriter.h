@@ -12,4 +12,8 @@ public:
 
     // One text per statement, each ending with a line break.
     QStringList lines(const TreeItem *root) const override;
+
+    // Whether an option of this name is written as a braced body ("if {...}",
+    // "channel {...}") rather than in parentheses.
+    static bool isBlockOption(const QString &name);
 };

@@ -94,8 +94,11 @@ QString unescaped(const QString &text)
             }
             break;
         default:
-            // "\\", "\"" and any other escaped character stand for themselves.
-            result += next;
+            // "\\", "\"" and any other escaped character stand for themselves;
+            // an escaped null is dropped like a bare one.
+            if (!next.isNull()) {
+                result += next;
+            }
         }
     }
     return result;

@@ -350,6 +350,15 @@ private Q_SLOTS:
         QTest::newRow("unclosed-parenthesis-60000-lines")
             << QString() << unclosedParenthesis() << QStringLiteral(": the parentheses or braces inside a block do not balance");
         QTest::newRow("options-100000") << QString() << manyOptions(100000) << QString();
+        // Found by the fuzzer: written back, the file would have changed.
+        QTest::newRow("inline-block-written-otherwise") << QString() << QByteArray("log {\n    source(s);\n    filter {\n        level(err);\n    };\n};\n\n")
+                                                        << QStringLiteral(": the option \"filter\" of \"log\" is not understood");
+        QTest::newRow("brace-and-quote-in-an-option-name")
+            << QString() << QByteArray("source s {\n    unix-dgram(\"/run/e {\n    network(\"h\" port(514) st);\n};ts.sock\" flags(no-parse));\n};\n\n")
+            << QStringLiteral(": the option \"};ts.sock\"flags\" of \"source s\" is not understood");
+        QTest::newRow("parenthesis-closed-in-a-later-block")
+            << QString() << QByteArray("destination a {\n    file(\"/a\";\n};\n\ndestination b {\n    file(\"/b\"));\n};\n\n")
+            << QStringLiteral(": the parentheses or braces inside a block do not balance");
     }
 
     void commonFile()

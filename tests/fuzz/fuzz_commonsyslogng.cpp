@@ -12,12 +12,13 @@
 
 namespace
 {
-// Null when the reader found the file malformed.
+// Null when the reader found the file damaged: the page writes no such file.
+// An empty file is not damaged (only reported), as on the page.
 std::unique_ptr<TreeItem> readCommonFile()
 {
     CommonSettingsParser parser(Paths::placed(Paths::CommonSyslogNgFile));
     std::unique_ptr<TreeItem> tree(parser.parse());
-    return parser.errorString().isEmpty() ? std::move(tree) : nullptr;
+    return parser.damaged() ? nullptr : std::move(tree);
 }
 }
 

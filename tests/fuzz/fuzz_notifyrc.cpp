@@ -6,10 +6,10 @@
 
 #include "notifications/notifyrcfile.h"
 
+#include <unistd.h>
+
 namespace
 {
-const QString UserFile = QStringLiteral("/root/.config/velta-event-watcher_fuzz.notifyrc");
-
 QStringList methodsText(const NotificationMethods &methods)
 {
     return {methods.actions, methods.executeCommand, methods.logFile, methods.sound, methods.tts};
@@ -34,19 +34,24 @@ QStringList groupsText(const QVector<NotifyrcGroup> &groups, const QString &skip
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     TestRoot &root = fuzzRoot();
+    // The file of the account the fuzzer runs as: its folders under the root are that account's.
+    static const NotifyrcFile file(UserAccount::byUid(geteuid()), QStringLiteral("velta-event-watcher_fuzz"));
     const QByteArray text(reinterpret_cast<const char *>(data), static_cast<int>(size));
-    root.writeFile(UserFile, text);
+    root.writeFile(file.path(), text);
     const QVector<NotifyrcGroup> groups = NotifyrcFile::parse(QString::fromUtf8(text));
     const QString eventGroup = QStringLiteral("Event/fuzzEvent");
-    const NotifyrcFile file(UserFile);
-    const NotificationMethods stored = file.readSection(QStringLiteral("fuzzEvent"));
+    NotificationMethods stored;
     QString error;
-    if (!file.writeSection(QStringLiteral("fuzzEvent"), stored, &error)) {
+    if (!file.readSection(QStringLiteral("fuzzEvent"), &stored, &error) || !file.writeSection(QStringLiteral("fuzzEvent"), stored, &error)) {
         return 0;
     }
-    requireSame(methodsText(stored), methodsText(file.readSection(QStringLiteral("fuzzEvent"))), "notification file section");
+    NotificationMethods again;
+    if (!file.readSection(QStringLiteral("fuzzEvent"), &again, &error)) {
+        requireSame({}, {error}, "notification file, reading what was written");
+    }
+    requireSame(methodsText(stored), methodsText(again), "notification file section");
     requireSame(groupsText(groups, eventGroup),
-                groupsText(NotifyrcFile::parse(QString::fromUtf8(root.readFile(UserFile))), eventGroup),
+                groupsText(NotifyrcFile::parse(QString::fromUtf8(root.readFile(file.path()))), eventGroup),
                 "notification file, other groups");
     return 0;
 }

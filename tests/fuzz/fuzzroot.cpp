@@ -16,6 +16,14 @@ TestRoot &fuzzRoot()
         static char name[] = "fuzz";
         static char *argv[] = {name, nullptr};
         new QCoreApplication(argc, argv); // kept for the process
+        // The readers' warnings about each malformed input would flood the
+        // fuzzer's output and slow it down; a fatal message still stops it.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+            if (type == QtFatalMsg) {
+                std::fprintf(stderr, "%s\n", qPrintable(message));
+                std::abort();
+            }
+        });
         // Readers that check a file with an outside program find none: the
         // fuzzer tests our reading, not the tool.
         qputenv("PATH", QByteArray(QUOR_FAKEBIN_DIR));

@@ -254,6 +254,9 @@ void NotifyrcFileTest::storedSettingsFromSyslogLines_data()
                                       "Use\xb8"
                                       "f@` in")
                                << QStringList();
+    // Found by the fuzzer: a backslash before a null kept the null, which the writer drops.
+    static const char escapedNull[] = "\t\t\"event_title\", \"a\\\0b\"";
+    QTest::newRow("escaped-null") << QStringList{QString::fromUtf8(escapedNull, sizeof(escapedNull) - 1)} << 2 << QStringLiteral("ab") << QStringList();
     QTest::newRow("hex-escapes") << QStringList{QStringLiteral("\t\t\"event_title\", \"\\x41\\x00\\x+1\\x4\"")} << 2 << QStringLiteral("Ax+1x4")
                                  << QStringList();
 }

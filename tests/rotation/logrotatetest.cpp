@@ -67,6 +67,10 @@ void LogRotateTest::parse_data()
                                                   << log + QStringLiteral("|missingok=|postrotate=|endscript=") << false;
     QTest::newRow("two-line-script") << QByteArray("/dorvex/log/velta/events\n{\n\tmissingok\n\tpostrotate\n\t\tsync\n\t\tkill -HUP 1\n\tendscript\n}\n")
                                      << log + QStringLiteral("|missingok=|postrotate=sync|kill=-HUP 1|endscript=") << false;
+    // Found by the fuzzer: the text after the brace became the header, written back as a comment.
+    QTest::newRow("text-after-the-brace-is-no-path") << QByteArray("# Rotation of the log\n{# Rotation of t\n\troth\n") << QStringLiteral("|roth=") << true;
+    QTest::newRow("indented-comment") << QByteArray("  # Rotation of the log\n/dorvex/log/velta/events {\n\t# kept\n\tmissingok\n}\n")
+                                      << log + QStringLiteral("|missingok=") << false;
 }
 
 // Whatever is read is written back so that it reads the same, and a file that

@@ -61,6 +61,17 @@ std::unique_ptr<TreeItem> parse(const QString &path, QString *error = nullptr)
     return root;
 }
 
+// A driver option that the reader holds back ("port" holds "or"), then another one.
+QByteArray heldBackThenAnother()
+{
+    return QByteArray("destination d {\n    network(\"10.1.2.3\" port(514));\n    file(\"/a\");\n};\n\n");
+}
+
+QByteArray afterNestedBlock()
+{
+    return QByteArray("log {\n    channel {\n        filter(f);\n    };\n    flags(final);\n};\n\n");
+}
+
 QByteArray sampleCommonFile()
 {
     QFile file(QStringLiteral(QUOR_DATA_DIR "/root") + Paths::CommonSyslogNgFile);
@@ -93,11 +104,19 @@ private Q_SLOTS:
                                                << QStringList{QStringLiteral("destination|a|<none>"),
                                                               QStringLiteral(">file|<none>|\"/a\"\ntemplate(\"$MSG\\n\")")};
         QTest::newRow("nested-block-is-one-option") << QByteArray("log {\n    channel {\n        filter(f);\n    };\n};\n\n")
-                                                    << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">\nchannel |<none>|\nfilter(f);\n")};
+                                                    << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">channel|<none>|\nfilter(f);\n")};
         QTest::newRow("network-option-held-back-by-port")
             << QByteArray("destination n {\n    network(\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol));\n};\n\n")
             << QStringList{QStringLiteral("destination|n|<none>"),
                            QStringLiteral(">network|<none>|\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol)")};
+        // Found by the fuzzer: the line after a held-back option was read into it and again as an option of its own.
+        QTest::newRow("line-after-a-held-back-option-is-its-own") << heldBackThenAnother()
+                                                                  << QStringList{QStringLiteral("destination|d|<none>"),
+                                                                                 QStringLiteral(">network|<none>|\"10.1.2.3\" port(514)"),
+                                                                                 QStringLiteral(">file|<none>|\"/a\"")};
+        QTest::newRow("line-after-a-nested-block-is-its-own")
+            << afterNestedBlock()
+            << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">channel|<none>|\nfilter(f);\n"), QStringLiteral(">flags|<none>|final")};
     }
 
     void parse()
@@ -143,6 +162,7 @@ private Q_SLOTS:
         QTest::newRow("directive-and-unnamed-log") << QByteArray(
             "@define velta-dir \"/dorvex/log/velta\"\n\nsource velta_events_src {\n    internal();\n};\n\n"
             "log {\n    source(velta_events_src);\n    flags(final);\n};\n\n");
+        QTest::newRow("two-drivers-in-one-destination") << heldBackThenAnother();
         QTest::newRow("values-with-or-and-and") << QByteArray(
             "source velta_events_src {\n    internal();\n};\n\ndestination velta_or_dst {\n    file(\"/var/log/velta/vendor-and-more\");\n};\n\n"
             "log {\n    source(velta_events_src);\n    destination(velta_or_dst);\n};\n\n");
@@ -161,6 +181,28 @@ private Q_SLOTS:
         QCOMPARE(dump(::parse(root.placed(Paths::CommonSyslogNgFile)).get()), dump(first.get()));
         QString errors;
         QVERIFY2(syslogNgAccepts(root, &errors), qPrintable(errors));
+    }
+
+    // What was read, written and read again reads the same, also for files
+    // not in the writer's form (the fuzzer's round trip).
+    void readsAsWritten_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("held-back-option-then-another") << heldBackThenAnother();
+        QTest::newRow("option-after-a-nested-block") << afterNestedBlock();
+        QTest::newRow("unclosed-quote-in-a-held-back-option")
+            << QByteArray("destination d {\n    network(\"192.16_src);\n    destination(velta_central_dst);\n};\n\n");
+    }
+
+    void readsAsWritten()
+    {
+        QFETCH(QByteArray, content);
+        TestRoot root;
+        root.writeFile(Paths::CommonSyslogNgFile, content);
+        const auto first = ::parse(root.placed(Paths::CommonSyslogNgFile));
+        QVERIFY(first->childCount() > 0);
+        QVERIFY(CommonWriter(root.placed(Paths::CommonSyslogNgFile)).write(first.get()));
+        QCOMPARE(dump(::parse(root.placed(Paths::CommonSyslogNgFile)).get()), dump(first.get()));
     }
 
     void writer_data()
