@@ -3,6 +3,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 
+#include <KLocalizedString>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -26,9 +28,9 @@ ImportResult runImport(QStringList arguments)
     import.ok = result.finished && result.exitCode == 0;
     import.changed = summary.value(QStringLiteral("changed")).toBool();
     if (!result.started) {
-        import.message = QStringLiteral("%1 could not be started").arg(Paths::placed(Paths::ConfigManagerTool));
+        import.message = i18n("%1 could not be started", Paths::placed(Paths::ConfigManagerTool));
     } else if (!result.finished) {
-        import.message = QStringLiteral("%1: no answer within %2 s").arg(Paths::placed(Paths::ConfigManagerTool)).arg(ToolTimeoutMs / 1000);
+        import.message = i18n("%1: no answer within %2 s", Paths::placed(Paths::ConfigManagerTool), ToolTimeoutMs / 1000);
     } else if (!import.ok) {
         import.message = QString::fromLocal8Bit(result.errorOutput).trimmed();
     }

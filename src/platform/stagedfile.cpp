@@ -1,5 +1,7 @@
 #include "stagedfile.h"
 
+#include <KLocalizedString>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -92,9 +94,11 @@ StagedFile &StagedFile::operator=(StagedFile &&other) noexcept
     return *this;
 }
 
-bool StagedFile::fail(const QString &what)
+bool StagedFile::fail(const KLocalizedString &what)
 {
-    m_error = what + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    // Translating may touch files and so errno: the cause is read first.
+    const int code = errno;
+    m_error = what.toString() + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(code));
     discard();
     return false;
 }
@@ -116,7 +120,7 @@ bool StagedFile::stage(const QString &path, const QByteArray &data)
     QByteArray name = QFile::encodeName(path + TemporarySuffix);
     const int fd = ::mkostemps(name.data(), 1, O_CLOEXEC);
     if (fd < 0) {
-        return fail(QStringLiteral("cannot create a temporary file"));
+        return fail(ki18n("cannot create a temporary file"));
     }
     m_temporary = QFile::decodeName(name);
     struct stat old;
@@ -125,7 +129,7 @@ bool StagedFile::stage(const QString &path, const QByteArray &data)
     const int savedErrno = errno;
     ::close(fd);
     errno = savedErrno;
-    return written || fail(QStringLiteral("cannot write"));
+    return written || fail(ki18n("cannot write"));
 }
 
 bool StagedFile::commit()
@@ -134,7 +138,7 @@ bool StagedFile::commit()
         return false;
     }
     if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
-        return fail(QStringLiteral("cannot replace the file"));
+        return fail(ki18n("cannot replace the file"));
     }
     m_temporary.clear();
     syncFolder(m_path);
