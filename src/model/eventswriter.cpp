@@ -257,7 +257,8 @@ bool EventsWriter::replace(const QString &path, const QStringList &fileLines)
 {
     QByteArray data;
     for (const QString &line : fileLines) {
-        data += line.toUtf8() + '\n';
+        data += line.toUtf8();
+        data += '\n';
     }
     if (CheckedWrite::replaceFile(path, data)) {
         return true;

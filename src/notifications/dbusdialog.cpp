@@ -76,7 +76,8 @@ bool DBusDialog::identify(EventTreeItem *event)
         m_error = i18n("The event \"%1\" is not listed in the notification catalogue; notifications cannot be sent for it.", event->data(0).toString());
         // Perhaps it is, in a catalogue file that could not be read.
         for (const QString &problem : catalogue.problems()) {
-            m_error += QLatin1Char('\n') + problem;
+            m_error += QLatin1Char('\n');
+            m_error += problem;
         }
         return false;
     }

@@ -45,7 +45,8 @@ bool setOn(const QString &name, bool on)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QByteArray data;
     for (const QString &enabled : qAsConst(names)) {
-        data += enabled.toUtf8() + '\n';
+        data += enabled.toUtf8();
+        data += '\n';
     }
     return CheckedWrite::replaceFile(path, data);
 }

@@ -154,7 +154,8 @@ void QuorAdminEvents::save()
     for (auto it = m_pendingFiles.cbegin(); it != m_pendingFiles.cend(); ++it) {
         QByteArray text;
         for (const QString &line : it.value()) {
-            text += line.toUtf8() + '\n';
+            text += line.toUtf8();
+            text += '\n';
         }
         changes << CheckedWrite::Change{QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix, text};
     }

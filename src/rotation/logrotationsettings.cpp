@@ -193,7 +193,8 @@ bool LogRotationSettings::save()
     });
     QByteArray text;
     for (const QString &line : fileLines) {
-        text += line.toUtf8() + '\n';
+        text += line.toUtf8();
+        text += '\n';
     }
     const ConfigCheck::Result written = CheckedWrite::logrotate(Paths::LogRotateFile, text);
     if (!written.accepted) {

@@ -41,7 +41,8 @@ Statements joinStatements(const QStringList &lines)
             pendingFrom = index + 1;
         }
         if (result.depth != 0 || pending.isEmpty()) {
-            pending += line + QLatin1Char('\n');
+            pending += line;
+            pending += QLatin1Char('\n');
         } else {
             pending += line;
             result.texts.append(pending);

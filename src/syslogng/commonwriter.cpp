@@ -44,12 +44,14 @@ QStringList CommonWriter::lines(const TreeItem *root) const
             const TreeItem *option = statement->child(optionRow);
             const QString optionName = option->data(0).toString();
             const QString value = option->data(2).toString();
-            text += QLatin1String("    ") + optionName;
-            if (isBlockOption(optionName)) {
-                text += QLatin1Char('{') + value + QLatin1String("};\n");
-            } else {
-                text += QLatin1Char('(') + value + QLatin1String(");\n");
-            }
+            // Piece by piece: a built-up text appended at once is grown to its
+            // exact size, which makes a long statement quadratic to write.
+            const bool block = isBlockOption(optionName);
+            text += QLatin1String("    ");
+            text += optionName;
+            text += QLatin1Char(block ? '{' : '(');
+            text += value;
+            text += QLatin1String(block ? "};\n" : ");\n");
         }
         text += QLatin1String("};\n");
         result.append(text);
