@@ -1,3 +1,4 @@
+#include "common/commonsettingswindow.h"
 #include "editors/problemsmessage.h"
 #include "messageboxwatcher.h"
 #include "platform/paths.h"
@@ -8,6 +9,7 @@
 #include <KLocalizedString>
 
 #include <QAbstractItemModel>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QPushButton>
 #include <QTabWidget>
@@ -78,7 +80,8 @@ private Q_SLOTS:
         QVERIFY(!model->match(model->index(0, 0), Qt::DisplayRole, QStringLiteral("Программные пакеты"), 1, Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
     }
 
-    void settingsTabs()
+    // The tabs, and the window's own buttons, whose texts come from Qt's catalogue.
+    void settingsWindow()
     {
         TestRoot root;
         root.copySampleSystem();
@@ -93,6 +96,8 @@ private Q_SLOTS:
                               QStringLiteral("Ротация основного журнала"),
                               QStringLiteral("Экспорт конфигурации"),
                               QStringLiteral("Импорт конфигурации")}));
+        const auto *buttons = module.findChild<CommonSettingsWindow *>()->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+        QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
     }
 
     void messageBox()
