@@ -91,11 +91,7 @@ private Q_SLOTS:
         for (int tab = 0; tab < tabs->count(); ++tab) {
             texts << tabs->tabText(tab);
         }
-        QCOMPARE(texts,
-                 (QStringList{QStringLiteral("Назначения"),
-                              QStringLiteral("Ротация основного журнала"),
-                              QStringLiteral("Экспорт конфигурации"),
-                              QStringLiteral("Импорт конфигурации")}));
+        QCOMPARE(texts, (QStringList{QStringLiteral("Назначения"), QStringLiteral("Ротация журнала"), QStringLiteral("Экспорт"), QStringLiteral("Импорт")}));
         const auto *buttons = module.findChild<CommonSettingsWindow *>()->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
         QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
     }
