@@ -1,5 +1,7 @@
 #include "configmanager.h"
 
+#include "quoradmineventslog.h"
+
 #include "platform/paths.h"
 #include "platform/process.h"
 
@@ -15,9 +17,20 @@ namespace
 // The tool runs syslog-ng and logrotate on a staged copy before it imports.
 constexpr int ToolTimeoutMs = 120000;
 
+// What the tool printed when it ran and failed; not starting and no answer Process::run logs.
+void logFailure(const QStringList &arguments, const Process::Result &result)
+{
+    if (result.finished && result.exitCode != 0) {
+        qCWarning(QUOR_ADMIN_EVENTS).noquote() << Paths::placed(Paths::ConfigManagerTool) << arguments.join(QLatin1Char(' ')) << "exited with"
+                                               << result.exitCode << QByteArray(result.errorOutput + result.output).trimmed();
+    }
+}
+
 Process::Result runTool(const QStringList &arguments)
 {
-    return Process::run(Paths::placed(Paths::ConfigManagerTool), arguments, ToolTimeoutMs, Process::Channels::Separate);
+    const Process::Result result = Process::run(Paths::placed(Paths::ConfigManagerTool), arguments, ToolTimeoutMs, Process::Channels::Separate);
+    logFailure(arguments, result);
+    return result;
 }
 
 ImportResult runImport(QStringList arguments)
@@ -42,6 +55,7 @@ bool run(const QString &option, const QString &archive)
 {
     // No time limit: the archive may be large, and the user waits for the result.
     const Process::Result result = Process::run(Paths::placed(Paths::ConfigManagerTool), {option, archive});
+    logFailure({option, archive}, result);
     return result.finished && result.exitCode == 0;
 }
 

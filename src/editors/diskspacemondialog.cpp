@@ -1,5 +1,7 @@
 #include "diskspacemondialog.h"
 
+#include "quoradmineventslog.h"
+
 #include "ui_diskspacemondialog.h"
 
 #include "model/parametervalue.h"
@@ -93,6 +95,7 @@ void DiskSpaceMonDialog::accept()
             // An empty cell leaves the limit unset.
             const QString refusal = text.isEmpty() ? QString() : ParameterValue::refusal(keys[column], ParameterValue::Kind::Text, text);
             if (!refusal.isEmpty()) {
+                qCWarning(QUOR_ADMIN_EVENTS).noquote() << "disk space limit" << keys[column] << text << "refused:" << refusal;
                 ui->directoriesTable->setCurrentCell(row, column);
                 QMessageBox::warning(this, i18n("Disk space limits"), i18n("Row %1: %2", row + 1, refusal));
                 return;

@@ -1,5 +1,7 @@
 #include "fileeditor.h"
 
+#include "quoradmineventslog.h"
+
 #include "ui_fileeditor.h"
 
 #include "platform/checkedwrite.h"
@@ -38,7 +40,7 @@ void FileEditor::loadFile()
     QString reason = read.error;
     const bool readable = read.missing || (read.ok && TextDecode::utf8(read.data, &text, &reason));
     if (!readable) {
-        qWarning().noquote() << placed + QLatin1String(": ") + reason;
+        qCWarning(QUOR_ADMIN_EVENTS).noquote() << placed + QLatin1String(": ") + reason;
     }
     m_problems->setProblems(readable ? QString() : i18n("%1 cannot be edited here: %2", m_path, reason));
     ui->textEdit->setPlainText(text);

@@ -1,10 +1,10 @@
 #include "abstractconfigparser.h"
 
+#include "modellog.h"
+
 #include "platform/textdecode.h"
 
 #include <KLocalizedString>
-
-#include <QtDebug>
 
 AbstractConfigParser::AbstractConfigParser(const QString &path, QObject *parent)
     : QObject(parent)
@@ -61,7 +61,7 @@ bool AbstractConfigParser::damaged() const
 
 void AbstractConfigParser::addProblem(const QString &text)
 {
-    qWarning().noquote() << text;
+    qCWarning(QUOR_MODEL).noquote() << text;
     if (!m_error.isEmpty()) {
         m_error += QLatin1Char('\n');
     }

@@ -1,5 +1,7 @@
 #include "checkabletreemodel.h"
 
+#include "modellog.h"
+
 #include "eventtreeitem.h"
 
 #include <KLocalizedString>
@@ -307,6 +309,7 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
             QString normalized;
             const QString refusal = ParameterValue::refusal(item->id(), item->valueKind(), value.toString(), &normalized);
             if (!refusal.isEmpty()) {
+                qCWarning(QUOR_MODEL).noquote() << "value" << value.toString() << "of" << item->id() << "refused:" << refusal;
                 Q_EMIT valueRefused(refusal);
                 return false;
             }

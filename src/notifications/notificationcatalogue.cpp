@@ -1,5 +1,7 @@
 #include "notificationcatalogue.h"
 
+#include "notificationslog.h"
+
 #include "notifyrcfile.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
@@ -35,7 +37,7 @@ bool NotificationCatalogue::load()
         if (!read.ok || !TextDecode::utf8(read.data, &text, &reason)) {
             // One bad file must not hide the others.
             m_problems.append(path + QLatin1String(": ") + reason);
-            qWarning().noquote() << m_problems.last();
+            qCWarning(QUOR_NOTIFICATIONS).noquote() << m_problems.last();
             continue;
         }
         const QString appName = name.left(name.size() - suffix.size());

@@ -1,5 +1,7 @@
 #include "notificationfile.h"
 
+#include "notificationslog.h"
+
 #include "model/eventtreeitem.h"
 #include "model/notifiedevents.h"
 #include "platform/paths.h"
@@ -125,6 +127,7 @@ Result build(const Input &input)
     Result result;
     result.error = checkInput(input);
     if (!result.error.isEmpty()) {
+        qCWarning(QUOR_NOTIFICATIONS).noquote() << "no notification file for" << input.messageId << "refused:" << result.error;
         return result;
     }
     const QString filterName = QLatin1String("velta_") + input.messageId + QLatin1String("_filter");

@@ -1,5 +1,7 @@
 #include "notifyrcdeployment.h"
 
+#include "notificationslog.h"
+
 #include "notifyrcfile.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
@@ -34,6 +36,7 @@ void deployData(const QByteArray &data, const QString &directory, Report *report
         const UserAccount user = UserAccount::byName(entry);
         if (!user.isValid()) {
             report->skipped << i18n("%1: no user of that name", home);
+            qCWarning(QUOR_NOTIFICATIONS).noquote() << report->skipped.last();
             continue;
         }
         const UserFolder folder = NotifyrcFile::configFolder(home, user);
@@ -61,6 +64,7 @@ Report deploy(const QString &sourcePath, const QString &directory)
     const FileRead::Result source = FileRead::regular(Paths::placed(sourcePath), FileRead::SmallFileLimit);
     if (!source.ok) {
         report.error = FileRead::describe(sourcePath, source);
+        qCWarning(QUOR_NOTIFICATIONS).noquote() << report.error;
         return report;
     }
     deployData(source.data, directory, &report);

@@ -10,3 +10,4 @@ quor_add_layer(notifications
         ${CMAKE_CURRENT_LIST_DIR}/notifyrcfile.cpp
     LAYERS syslogng model platform
     LIBRARIES Qt5::Widgets Qt5::DBus Qt5::Multimedia KF5::I18n)
+quor_layer_logging(notifications QUOR_NOTIFICATIONS "Events administration: notifications")

@@ -1,5 +1,7 @@
 #include "auditdatabase.h"
 
+#include "platformlog.h"
+
 #include "checkedwrite.h"
 #include "paths.h"
 
@@ -19,6 +21,7 @@ bool readStore(QStringList *names)
         return true;
     }
     if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(QUOR_PLATFORM).nospace().noquote() << file.fileName() << ": " << file.errorString();
         return false;
     }
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
@@ -34,7 +37,11 @@ bool readStore(QStringList *names)
 bool setOn(const QString &name, bool on)
 {
     QStringList names;
-    if (!typeNames().contains(name) || !readStore(&names)) {
+    if (!typeNames().contains(name)) {
+        qCWarning(QUOR_PLATFORM).noquote() << "no audit event type" << name;
+        return false;
+    }
+    if (!readStore(&names)) {
         return false;
     }
     names.removeAll(name);

@@ -2,6 +2,7 @@
 
 #include "fileread.h"
 #include "paths.h"
+#include "platformlog.h"
 #include "stagedfile.h"
 
 #include <KLocalizedString>
@@ -24,7 +25,12 @@ struct Previous {
 bool applyTo(const QString &path, const Change &change)
 {
     if (change.remove) {
-        return !QFile::exists(path) || QFile::remove(path);
+        QFile file(path);
+        if (file.exists() && !file.remove()) {
+            qCWarning(QUOR_PLATFORM).nospace().noquote() << path << ": " << file.errorString();
+            return false;
+        }
+        return true;
     }
     return replaceFile(path, change.content);
 }
@@ -40,8 +46,10 @@ void putBack(const QList<Previous> &previous)
     }
 }
 
-QString refused(const QString &tool, const QString &message)
+// Logged with the system path: the staged copy the tool read is gone by then.
+QString refused(const QString &tool, const QString &systemPath, const QString &message)
 {
+    qCWarning(QUOR_PLATFORM).nospace().noquote() << systemPath << ": " << tool << " refuses the configuration: " << message;
     return i18n("%1 refuses the configuration; nothing was changed.\n\n%2", tool, message);
 }
 }
@@ -56,6 +64,7 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes)
     const QStringList names = live.entryList({QStringLiteral("*.conf")}, QDir::Files);
     for (const QString &name : names) {
         if (!QFile::copy(live.filePath(name), stage.filePath(name))) {
+            qCWarning(QUOR_PLATFORM).noquote() << live.filePath(name) << "could not be copied for the check";
             return {false, i18n("The file %1 could not be read.", QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name)};
         }
     }
@@ -66,7 +75,8 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes)
     }
     const ConfigCheck::Result check = ConfigCheck::syslogNg(stage.path());
     if (!check.accepted) {
-        return {false, refused(QStringLiteral("syslog-ng"), QString(check.message).replace(stage.path(), QString(Paths::SyslogNgConfDir)))};
+        return {false,
+                refused(QStringLiteral("syslog-ng"), Paths::SyslogNgConfDir, QString(check.message).replace(stage.path(), QString(Paths::SyslogNgConfDir)))};
     }
 
     QList<Previous> previous;
@@ -74,6 +84,7 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes)
         const QString path = Paths::placed(change.systemPath);
         const FileRead::Result old = FileRead::regular(path, FileRead::ConfigLimit);
         if (!old.ok && !old.missing) {
+            qCWarning(QUOR_PLATFORM).noquote() << FileRead::describe(path, old);
             putBack(previous);
             return {false, FileRead::describe(change.systemPath, old)};
         }
@@ -95,7 +106,7 @@ ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &conte
     }
     const ConfigCheck::Result check = ConfigCheck::logrotate(staged);
     if (!check.accepted) {
-        return {false, refused(QStringLiteral("logrotate"), QString(check.message).replace(staged, systemPath))};
+        return {false, refused(QStringLiteral("logrotate"), systemPath, QString(check.message).replace(staged, systemPath))};
     }
     if (!replaceFile(Paths::placed(systemPath), content)) {
         return {false, i18n("Could not write the file %1.", systemPath)};

@@ -1,12 +1,13 @@
 #include "configsnapshot.h"
 
+#include "platformlog.h"
+
 #include "paths.h"
 #include "process.h"
 
 #include <KLocalizedString>
 
 #include <QString>
-#include <QtGlobal>
 
 namespace ConfigSnapshot
 {
@@ -26,7 +27,9 @@ bool take(QString *errorText)
         : !result.finished                 ? i18n("no answer within the time limit")
                                            : QString::fromLocal8Bit(result.errorOutput).trimmed();
     const QString text = QStringLiteral("%1 --snapshot: %2").arg(tool, reason);
-    qWarning("%s", qPrintable(text));
+    if (result.finished) { // the rest Process::run has logged
+        qCWarning(QUOR_PLATFORM).noquote() << text;
+    }
     if (errorText) {
         *errorText = text;
     }

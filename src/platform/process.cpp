@@ -1,9 +1,19 @@
 #include "process.h"
 
+#include "platformlog.h"
+
 #include <QProcess>
 
 namespace Process
 {
+namespace
+{
+QString commandLine(const QString &program, const QStringList &arguments)
+{
+    return (QStringList(program) + arguments).join(QLatin1Char(' '));
+}
+}
+
 Result run(const QString &program, const QStringList &arguments, int timeoutMs, Channels channels, const QProcessEnvironment &environment)
 {
     QProcess process;
@@ -15,6 +25,7 @@ Result run(const QString &program, const QStringList &arguments, int timeoutMs, 
     Result result;
     result.started = process.waitForStarted(timeoutMs < 0 ? -1 : timeoutMs);
     if (!result.started) {
+        qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "could not be started:" << process.errorString();
         return result;
     }
     process.closeWriteChannel();
@@ -23,6 +34,7 @@ Result run(const QString &program, const QStringList &arguments, int timeoutMs, 
     result.output = process.readAllStandardOutput();
     result.errorOutput = process.readAllStandardError();
     if (!result.finished) {
+        qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "gave no answer within" << timeoutMs << "ms; stopped";
         process.kill();
         process.waitForFinished(1000);
     }

@@ -15,3 +15,11 @@ quor_add_layer(platform
         ${CMAKE_CURRENT_LIST_DIR}/integrity.cpp
         ${CMAKE_CURRENT_LIST_DIR}/auditdatabase.cpp
     LIBRARIES Qt5::Core KF5::I18n ${CMAKE_DL_LIBS})
+quor_layer_logging(platform QUOR_PLATFORM "Events administration: files, outside programs and user folders")
+# The page and its windows (editors, common, plugin) log on the category of the whole module.
+ecm_qt_declare_logging_category(quoradminevents_platform
+    HEADER quoradmineventslog.h
+    IDENTIFIER QUOR_ADMIN_EVENTS
+    CATEGORY_NAME quor.admin.events
+    DESCRIPTION "Events administration: the page and its windows"
+    EXPORT QUORADMINEVENTS)

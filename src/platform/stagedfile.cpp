@@ -1,5 +1,7 @@
 #include "stagedfile.h"
 
+#include "platformlog.h"
+
 #include <KLocalizedString>
 
 #include <QDir>
@@ -99,6 +101,7 @@ bool StagedFile::fail(const KLocalizedString &what)
     // Translating may touch files and so errno: the cause is read first.
     const int code = errno;
     m_error = what.toString() + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(code));
+    qCWarning(QUOR_PLATFORM).nospace().noquote() << m_path << ": " << m_error;
     discard();
     return false;
 }

@@ -1,6 +1,7 @@
 #include "userfolder.h"
 
 #include "paths.h"
+#include "platformlog.h"
 #include "stagedfile.h"
 
 #include <KLocalizedString>
@@ -26,6 +27,14 @@ QString systemError(int code)
 QString describe(const QString &path, const QString &reason)
 {
     return path + QLatin1String(": ") + reason;
+}
+
+// The text of a refusal or failure, which also goes to the log.
+QString refuse(const QString &path, const QString &reason)
+{
+    const QString text = describe(path, reason);
+    qCWarning(QUOR_PLATFORM).noquote() << text;
+    return text;
 }
 
 QString kindRefusal(const struct stat &status)
@@ -74,12 +83,12 @@ UserFolder UserFolder::open(const QString &start, const QString &path, uid_t uid
     folder.m_owners = owners;
     folder.m_path = QDir::cleanPath(path);
     if (!folder.m_path.startsWith(QLatin1Char('/'))) {
-        folder.m_error = describe(path, i18n("not an absolute path"));
+        folder.m_error = refuse(path, i18n("not an absolute path"));
         return folder;
     }
     int fd = ::open(QFile::encodeName(start.isEmpty() ? QStringLiteral("/") : start).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        folder.m_error = describe(start, systemError(errno));
+        folder.m_error = refuse(start, systemError(errno));
         return folder;
     }
     QString walked;
@@ -105,7 +114,8 @@ UserFolder UserFolder::open(const QString &start, const QString &path, uid_t uid
             if (fd >= 0) {
                 ::close(fd);
             }
-            folder.m_error = describe(walked, reason);
+            // A folder that is not there yet is nothing to do, not a failure.
+            folder.m_error = folder.m_missing ? describe(walked, reason) : refuse(walked, reason);
             return folder;
         }
     }
@@ -190,12 +200,12 @@ FileRead::Result UserFolder::read(const QString &name, qint64 maxSize) const
         result.error = refusal(status, true);
     }
     if (!result.error.isEmpty()) {
-        result.error = describe(filePath(name), result.error);
+        result.error = result.missing ? describe(filePath(name), result.error) : refuse(filePath(name), result.error);
         return result;
     }
     result = FileRead::regularAt(m_fd, encoded, maxSize);
     if (!result.ok) {
-        result.error = FileRead::describe(filePath(name), result);
+        result.error = result.missing ? FileRead::describe(filePath(name), result) : refuse(filePath(name), result.error);
     }
     return result;
 }
@@ -226,7 +236,7 @@ bool UserFolder::write(const QString &name, const QByteArray &data, QString *err
     if (fstatat(m_fd, encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
         const QString kind = kindRefusal(status);
         if (!kind.isEmpty()) {
-            *error = describe(filePath(name), kind);
+            *error = refuse(filePath(name), kind);
             return false;
         }
     }
@@ -241,7 +251,7 @@ bool UserFolder::write(const QString &name, const QByteArray &data, QString *err
         }
     }
     if (fd < 0) {
-        *error = describe(filePath(name), systemError(errno));
+        *error = refuse(filePath(name), systemError(errno));
         return false;
     }
     // Ownership and mode are set on the descriptor: nothing in between can
@@ -258,7 +268,7 @@ bool UserFolder::write(const QString &name, const QByteArray &data, QString *err
     }
     if (!ok) {
         unlinkat(m_fd, temporary.constData(), 0);
-        *error = describe(filePath(name), code == EISDIR ? i18n("a folder") : systemError(code));
+        *error = refuse(filePath(name), code == EISDIR ? i18n("a folder") : systemError(code));
         return false;
     }
     fsync(m_fd);

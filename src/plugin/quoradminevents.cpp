@@ -1,5 +1,7 @@
 #include "quoradminevents.h"
 
+#include "quoradmineventslog.h"
+
 #include "ui_quoradminevents.h"
 
 #include "common/commonsettingswindow.h"
@@ -52,6 +54,7 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
             if (check.accepted) {
                 SngHandler::instance()->syslogNgRestart();
             } else {
+                qCWarning(QUOR_ADMIN_EVENTS).noquote() << "imported configuration refused by syslog-ng, not restarted:" << check.message;
                 QMessageBox::critical(this, i18n("Error"), i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message));
             }
             load();
@@ -147,7 +150,8 @@ QSize QuorAdminEvents::sizeHint() const
 void QuorAdminEvents::checkPrivileges()
 {
     QStringList requirements;
-    if (!Integrity::isCurrentProcessHasMaxMIC()) {
+    const bool highIntegrity = Integrity::isCurrentProcessHasMaxMIC();
+    if (!highIntegrity) {
         requirements << i18n("log in to the session under a high level of integrity");
     }
     if (geteuid() != 0) {
@@ -157,6 +161,8 @@ void QuorAdminEvents::checkPrivileges()
         return;
     }
     QApplication::restoreOverrideCursor();
+    qCWarning(QUOR_ADMIN_EVENTS) << "not enough rights to administer the system; the module ends. High integrity:" << highIntegrity
+                                 << "effective user id:" << geteuid();
     QMessageBox::warning(nullptr, i18n("Warning!"), i18n("To administer the system you must %1.", requirements.join(i18n(" and "))), QMessageBox::Ok);
     ::exit(0);
 }

@@ -1,5 +1,7 @@
 // Loading, saving and applying.
+
 #include "quoradminevents.h"
+#include "quoradmineventslog.h"
 
 #include "editors/problemsmessage.h"
 #include "model/checkabletreemodel.h"
@@ -52,6 +54,9 @@ QString keepAside(const QString &systemPath)
     }
     const QString placed = Paths::placed(systemPath);
     const bool kept = QFileInfo(placed).isFile() ? QFile::copy(placed, Paths::placed(aside)) : QDir().rename(placed, Paths::placed(aside));
+    if (!kept) {
+        qCWarning(QUOR_ADMIN_EVENTS).noquote() << placed << "could not be kept as" << Paths::placed(aside);
+    }
     return kept ? aside : QString();
 }
 }
@@ -59,6 +64,7 @@ QString keepAside(const QString &systemPath)
 void QuorAdminEvents::load()
 {
     if (!eventSettingsPresent()) {
+        qCWarning(QUOR_ADMIN_EVENTS).noquote() << Paths::placed(Paths::EventSettingsDir) << "is missing or empty; the module ends";
         QMessageBox::critical(
             this,
             i18n("No event configuration detected"),

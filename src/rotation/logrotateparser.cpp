@@ -1,5 +1,7 @@
 #include "logrotateparser.h"
 
+#include "rotationlog.h"
+
 #include "model/treeitem.h"
 #include "platform/process.h"
 
@@ -71,6 +73,10 @@ TreeItem *LogRotateParser::parse()
     m_text = readFile();
     const QString &text = m_text;
     if (text.isEmpty()) {
+        // Damage the reader has logged; a missing or empty file is this reader's own refusal.
+        if (!damaged()) {
+            qCWarning(QUOR_ROTATION).nospace().noquote() << filePath() << ": missing or empty: " << errorString();
+        }
         return nullptr;
     }
     if (const QString problem = includeProblem(text); !problem.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "snghandler.h"
 
+#include "serviceslog.h"
+
 #include "platform/process.h"
 
 #include <KLocalizedString>
@@ -58,6 +60,7 @@ QString failure(const QString &verb, const QString &unit, const Process::Result 
     } else if (!result.finished) {
         text = i18n("The command \"%1\" did not answer within %2 seconds.", command, (timeoutMs + 999) / 1000);
     } else if (result.exitCode != 0) {
+        qCWarning(QUOR_SERVICES).noquote() << command << "exited with" << result.exitCode << result.output.trimmed();
         text = i18n("The command \"%1\" failed with exit code %2.", command, result.exitCode);
     } else {
         return QString();

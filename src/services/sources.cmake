@@ -4,3 +4,4 @@ quor_add_layer(services
         ${CMAKE_CURRENT_LIST_DIR}/rebootrequest.cpp
     LAYERS platform
     LIBRARIES Qt5::Widgets KF5::I18n)
+quor_layer_logging(services QUOR_SERVICES "Events administration: services and reboot")

@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <algorithm>
@@ -213,6 +214,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     // Files we create are system configuration: never group or world writable.
     umask(022);
+    // Standard error is this tool's report, which the module shows and logs;
+    // the platform's own lines would repeat it there. QT_LOGGING_RULES turns them on.
+    QLoggingCategory::setFilterRules(QStringLiteral("quor.admin.events.*.warning=false"));
 
     const QCommandLineOption exportOption(QStringLiteral("o"), i18n("Export the configuration into ARCHIVE."), QStringLiteral("ARCHIVE"));
     const QCommandLineOption importOption(QStringLiteral("i"), i18n("Import the configuration from ARCHIVE."), QStringLiteral("ARCHIVE"));
