@@ -3,6 +3,7 @@
 #include "messageboxwatcher.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/stagedfile.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
 
@@ -13,9 +14,12 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 class RussianTest : public QObject
@@ -29,6 +33,18 @@ private Q_SLOTS:
         }
         QVERIFY(QFile::exists(QStringLiteral(QUOR_BUILD_DIR "/locale/ru/LC_MESSAGES/quor-admin-events.mo")));
         QCOMPARE(QLocale::system().language(), QLocale::Russian);
+    }
+
+    // First, while the catalogue is not loaded yet: loading it touches files,
+    // and the reason must keep the system's cause of the failure, not of a lookup.
+    void stagedFileReason()
+    {
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        StagedFile file;
+        QVERIFY(!file.stage(plain.fileName() + QStringLiteral("/file"), QByteArray("x")));
+        QCOMPARE(file.errorString(), QStringLiteral("не удалось создать временный файл: ") + QString::fromLocal8Bit(std::strerror(ENOTDIR)));
     }
 
     // Texts of the page's own widgets and of the windows it creates, by object name.
