@@ -9,7 +9,7 @@ packages=(
     libarchive-dev gettext kdesdk-scripts locales qttranslations5-l10n
     libkf5doctools-dev kdoctools5 docbook-xml docbook-xsl
     kde-cli-tools breeze-icon-theme khelpcenter
-    xvfb xauth xdotool imagemagick dbus dbus-x11
+    xvfb xauth xdotool imagemagick dbus dbus-x11 libxcb1-dev
     syslog-ng-core syslog-ng-mod-python logrotate tar gzip python3
     "$@" # what a caller needs beside these
 )

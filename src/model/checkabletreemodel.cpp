@@ -9,6 +9,8 @@
 #include <QBrush>
 #include <QPainter>
 
+#include <utility>
+
 namespace
 {
 const QString Enabled = QStringLiteral("enabled");
@@ -384,11 +386,12 @@ void CheckableTreeModel::synchroniseEnabled(EventTreeItem *item)
     }
 }
 
-void CheckableTreeModel::setRoot(EventTreeItem *root)
+std::unique_ptr<EventTreeItem> CheckableTreeModel::setRoot(EventTreeItem *root)
 {
     beginResetModel();
-    m_root.reset(root);
+    std::unique_ptr<EventTreeItem> previous = std::exchange(m_root, std::unique_ptr<EventTreeItem>(root));
     endResetModel();
+    return previous;
 }
 
 bool CheckableTreeModel::updateAuditRules(const QModelIndex &index, const QVariant &value)

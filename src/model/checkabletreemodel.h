@@ -36,8 +36,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    // Takes ownership of root and destroys the previous tree, inside a model reset.
-    void setRoot(EventTreeItem *root);
+    // Takes ownership of root inside a model reset and hands back the previous
+    // tree, so that the caller chooses where its destruction costs time.
+    std::unique_ptr<EventTreeItem> setRoot(EventTreeItem *root);
     EventTreeItem *root() const;
     EventTreeItem *itemFromIndex(const QModelIndex &index) const;
     QModelIndex indexFromItem(EventTreeItem *item, int column = 0) const;

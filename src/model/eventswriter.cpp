@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <functional>
 
 namespace
@@ -33,8 +34,17 @@ QString elementText(const QJsonValue &element)
     return wrapped.mid(1, wrapped.size() - 2);
 }
 
+// Text without a character that JSON escapes (quotes, backslashes, control
+// characters, surrogates) is quoted as it is: the same text as Qt's writer
+// gives, without building a JSON document for every key and value.
 QString quoted(const QString &text)
 {
+    const bool plain = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x20 && c != QLatin1Char('"') && c != QLatin1Char('\\') && !c.isSurrogate();
+    });
+    if (plain) {
+        return QLatin1Char('"') + text + QLatin1Char('"');
+    }
     return elementText(QJsonValue(text));
 }
 
@@ -112,7 +122,7 @@ QStringList entries(const EventTreeItem *item)
             }
             QStringList elements;
             for (const QJsonValue &element : list) {
-                elements.append(elementText(element));
+                elements.append(element.isString() ? quoted(element.toString()) : elementText(element));
             }
             result.append(key + QLatin1String("[ ") + elements.join(Separator) + QLatin1String(" ]"));
         } else if (child->childCount() > 0) {
@@ -147,6 +157,11 @@ bool EventsWriter::auditChanged() const
     return m_auditChanged;
 }
 
+QByteArray EventsWriter::writtenSettings() const
+{
+    return m_writtenSettings;
+}
+
 QStringList EventsWriter::lines(const TreeItem *root) const
 {
     AuditData unused;
@@ -173,6 +188,17 @@ QList<EventsWriter::KeptEvent> EventsWriter::eventsMissingFromTree(const QString
     };
     visit(root);
 
+    QStringList missing;
+    const QJsonObject events = document.object();
+    for (auto it = events.constBegin(); it != events.constEnd(); ++it) {
+        if (!inTree.contains(it.key())) {
+            missing.append(it.key());
+        }
+    }
+    if (missing.isEmpty()) {
+        return {};
+    }
+
     // The file's own line of each event, where it holds one event per line.
     QHash<QString, QString> ownLines;
     static const QRegularExpression eventLine(QStringLiteral("^\\s*(\"(?:[^\"\\\\]|\\\\.)*\"\\s*:.*?),?\\s*$"));
@@ -186,13 +212,9 @@ QList<EventsWriter::KeptEvent> EventsWriter::eventsMissingFromTree(const QString
     }
 
     QList<KeptEvent> kept;
-    const QJsonObject events = document.object();
-    for (auto it = events.constBegin(); it != events.constEnd(); ++it) {
-        if (inTree.contains(it.key())) {
-            continue;
-        }
-        const QString line = ownLines.contains(it.key()) ? ownLines.value(it.key()) : quoted(it.key()) + QLatin1String(" : ") + elementText(it.value());
-        kept.append({it.key(), line});
+    for (const QString &id : qAsConst(missing)) {
+        const QString line = ownLines.contains(id) ? ownLines.value(id) : quoted(id) + QLatin1String(" : ") + elementText(events.value(id));
+        kept.append({id, line});
     }
     return kept;
 }
@@ -245,6 +267,7 @@ bool EventsWriter::write(const TreeItem *root)
 {
     m_errors.clear();
     m_auditChanged = false;
+    m_writtenSettings.clear();
     AuditData audit;
     bool written = replace(filePath(), settingsLines(dynamic_cast<const EventTreeItem *>(root), &audit));
     audit.rules.removeDuplicates();
@@ -259,6 +282,9 @@ bool EventsWriter::replace(const QString &path, const QStringList &fileLines)
     for (const QString &line : fileLines) {
         data += line.toUtf8();
         data += '\n';
+    }
+    if (path == filePath()) {
+        m_writtenSettings = data;
     }
     if (CheckedWrite::replaceFile(path, data)) {
         return true;

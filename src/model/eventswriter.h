@@ -29,6 +29,9 @@ public:
     QStringList errors() const;
     // At least one audit type was switched by the last write().
     bool auditChanged() const;
+    // The settings file's content as the last write() gave it, so that the
+    // caller can tell whether what is on disk now is still its own.
+    QByteArray writtenSettings() const;
 
 private:
     struct AuditData {
@@ -45,4 +48,5 @@ private:
     const QString m_auditRulesPath;
     QStringList m_errors;
     bool m_auditChanged = false;
+    QByteArray m_writtenSettings;
 };

@@ -1,5 +1,7 @@
 #include "eventtreeitem.h"
 
+#include <QThreadPool>
+
 EventTreeItem::EventTreeItem(const QVector<QVariant> &data, EventTreeItem *parent)
     : TreeItem(data, parent)
 {
@@ -142,4 +144,17 @@ void registerNotificationStateType()
 {
     static const int id = qRegisterMetaType<EventTreeItem::NotificationState>("EventTreeItem::NotificationState");
     Q_UNUSED(id)
+}
+
+void destroyInBackground(std::unique_ptr<EventTreeItem> tree)
+{
+    if (!tree) {
+        return;
+    }
+    // The pool waits for its tasks when the process ends, so the tree is freed
+    // in any case; its values share only reference-counted data with live trees.
+    EventTreeItem *released = tree.release();
+    QThreadPool::globalInstance()->start([released] {
+        delete released;
+    });
 }

@@ -229,5 +229,9 @@ private:
 
 Q_DECLARE_METATYPE(EventTreeItem::NotificationState)
 
+// Destroys a tree on a worker thread: a tree of thousands of events takes
+// longer to free than a frame, and nothing else refers to it any more.
+void destroyInBackground(std::unique_ptr<EventTreeItem> tree);
+
 // Registers "EventTreeItem::NotificationState" once; cheap to call again.
 void registerNotificationStateType();

@@ -14,9 +14,11 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QMap>
+#include <QtConcurrent>
 
 #include <cmath>
 #include <optional>
+#include <vector>
 
 namespace
 {
@@ -307,7 +309,20 @@ void hideOverlayEntry(EventTreeItem *item)
 
 // A parameter with its subtree. Parameters carry no check box of their own: the
 // caller gives the event its box.
-std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &value, EventTreeItem *parent)
+// The parent learns which of its children carry audit data.
+void markAuditParent(const QString &key, EventTreeItem *parent)
+{
+    if (key == AuditRules) {
+        parent->setHasAuditRules(true);
+    } else if (key == QLatin1String("message-audit-events")) {
+        parent->setHasAuditEvents(true);
+    }
+}
+
+// The parent is only read (the dictionary's "children_editable"), so that
+// events can be built on several threads under their common group; the caller
+// appends the item and marks the parent (markAuditParent).
+std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &value, const EventTreeItem *parent)
 {
     // The columns are complete before the item exists: one allocation for them.
     int kind = EventTreeItem::Parameter;
@@ -327,7 +342,7 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
             text = scalar;
         }
     }
-    auto item = std::make_unique<EventTreeItem>(QVector<QVariant>{key, text, json}, parent);
+    auto item = std::make_unique<EventTreeItem>(QVector<QVariant>{key, text, json});
     item->setId(key);
     item->setKind(kind);
     if (value.isDouble()) {
@@ -335,11 +350,6 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
         item->setValueKind(number == std::floor(number) ? ParameterValue::Kind::WholeNumber : ParameterValue::Kind::Number);
     } else if (value.isBool()) {
         item->setValueKind(ParameterValue::Kind::Boolean);
-    }
-    if (key == AuditRules) {
-        parent->setHasAuditRules(true);
-    } else if (key == QLatin1String("message-audit-events")) {
-        parent->setHasAuditEvents(true);
     }
     // Before the children, so that "children_editable" reaches them.
     applyDictionary(item.get(), parent);
@@ -357,6 +367,7 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
                 overlaidKeys.append(childValue.toString());
             }
             std::unique_ptr<EventTreeItem> child = createItem(childKey, childValue, item.get());
+            markAuditParent(childKey, item.get());
             hideOverlayEntry(child.get());
             item->appendChild(std::move(child));
         }
@@ -522,19 +533,16 @@ void synthesiseAuditKeys(EventTreeItem *event)
     auditKey->setData(1, keys.join(QStringLiteral(", ")));
 }
 
+// Every mark is set both ways, so that marking a tree again after its values
+// changed gives what a new parse gives.
 void markEvent(EventTreeItem *event)
 {
-    for (const auto &mark : {QStringLiteral("is-not-redirected"), QStringLiteral("generates-load")}) {
+    const auto markSet = [event](const QString &mark) {
         const EventTreeItem *child = event->findChildById(mark);
-        if (!child || child->data(1).toString().toInt() == 0) {
-            continue;
-        }
-        if (mark == QLatin1String("generates-load")) {
-            event->setGeneratesLoad(true);
-        } else {
-            event->setNotRedirected(true);
-        }
-    }
+        return child && child->data(1).toString().toInt() != 0;
+    };
+    event->setNotRedirected(markSet(QStringLiteral("is-not-redirected")));
+    event->setGeneratesLoad(markSet(QStringLiteral("generates-load")));
     if (event->hasAuditRules()) {
         if (EventTreeItem *auditKey = event->findById(AuditKey)) {
             auditKey->setHasAuditRules(true);
@@ -544,9 +552,8 @@ void markEvent(EventTreeItem *event)
         synthesiseAuditKeys(event);
     }
     const EventTreeItem *messageId = event->findById(QStringLiteral("message_id"));
-    if (messageId && NotifiedEvents::contains(messageId->data(1).toString())) {
-        event->setNotificationState(EventTreeItem::NotificationsEnabled);
-    }
+    const bool notified = messageId && NotifiedEvents::contains(messageId->data(1).toString());
+    event->setNotificationState(notified ? EventTreeItem::NotificationsEnabled : EventTreeItem::NotificationsOff);
 }
 
 // The event's display name from its settings: "name_ru" in Russian (falling back
@@ -556,12 +563,53 @@ const EventTreeItem *nameItem(const EventTreeItem *event)
     const EventTreeItem *russianName = SingleEventsParser::russian() ? event->findById(QStringLiteral("name_ru")) : nullptr;
     return russianName ? russianName : event->findById(QStringLiteral("name_en"));
 }
+// One event to read and build: filled in on the GUI thread, built on any.
+struct EventJob {
+    QString id;
+    QString path; // placed
+    QJsonObject current; // the event's current settings
+    EventTreeItem *group = nullptr; // not owned; only read while the job is built
+    std::unique_ptr<EventTreeItem> event; // null when the file gave nothing
+    QStringList problems;
+};
+
+// Touches nothing but the job, the read-only group and the process-wide
+// tables, which are complete before any job starts.
+void buildEvent(EventJob &job)
+{
+    JsonFile file = readJsonObject(job.path, FileRead::SmallFileLimit);
+    QStringList reasons;
+    if (!file.problem.isEmpty()) {
+        reasons.append(file.problem);
+    }
+    normaliseTypes(&file.object, job.id, QString(), &reasons);
+    for (const QString &reason : capped(reasons)) {
+        job.problems.append(job.path + QLatin1String(": ") + reason);
+    }
+    if (file.object.isEmpty()) {
+        return;
+    }
+    std::unique_ptr<EventTreeItem> event = createItem(job.id, merge(file.object, job.current), job.group);
+    event->setKind(EventTreeItem::Event);
+    event->setCheckable(true);
+    // The identifier, whatever the display language.
+    event->setId(job.id);
+    const EventTreeItem *name = nameItem(event.get());
+    event->setName(name ? name->data(1).toString() : event->data(0).toString());
+    if (name) {
+        event->setItemData({event->name(), QVariant(), QVariant()});
+    }
+    hideOverlayEntry(event.get());
+    job.event = std::move(event);
+}
 } // namespace
 
 SingleEventsParser::SingleEventsParser(const QString &path, QObject *parent)
     : AbstractConfigParser(path, parent)
 {
+    // Both before any event is built on another thread.
     dictionary();
+    russian();
 }
 
 SingleEventsParser::~SingleEventsParser() = default;
@@ -633,45 +681,49 @@ EventTreeItem *SingleEventsParser::parse()
     for (const QString &problem : dictionary().problems) {
         addProblem(problem);
     }
-    QMap<QString, EventTreeItem *> events; // by identifier; not owned
+    // Reading and building the events is most of the time: it runs on every
+    // core, and the events join their groups afterwards in name order.
+    std::vector<EventJob> jobs;
+    jobs.reserve(size_t(layout.eventDirs.size()));
     for (auto it = layout.eventDirs.cbegin(); it != layout.eventDirs.cend(); ++it) {
-        const QString &id = it.key();
-        const QString path = Paths::placed(it.value() + QLatin1Char('/') + id);
-        JsonFile file = readJsonObject(path, FileRead::SmallFileLimit);
-        QStringList reasons;
-        if (!file.problem.isEmpty()) {
-            reasons.append(file.problem);
+        EventJob job;
+        job.id = it.key();
+        job.path = Paths::placed(it.value() + QLatin1Char('/') + it.key());
+        job.current = current.value(it.key()).toObject();
+        job.group = layout.groups.value(it.value(), root.get());
+        jobs.push_back(std::move(job));
+    }
+    QtConcurrent::blockingMap(jobs, buildEvent);
+
+    QMap<QString, EventTreeItem *> events; // by identifier; not owned
+    for (EventJob &job : jobs) {
+        for (const QString &problem : qAsConst(job.problems)) {
+            addProblem(problem);
         }
-        normaliseTypes(&file.object, id, QString(), &reasons);
-        for (const QString &reason : capped(reasons)) {
-            addProblem(path + QLatin1String(": ") + reason);
-        }
-        const QJsonObject &package = file.object;
-        if (package.isEmpty()) {
+        if (!job.event) {
             continue;
         }
-        EventTreeItem *group = layout.groups.value(it.value(), root.get());
-        std::unique_ptr<EventTreeItem> event = createItem(id, merge(package, current.value(id).toObject()), group);
-        event->setKind(EventTreeItem::Event);
-        event->setCheckable(true);
-        // The identifier, whatever the display language.
-        event->setId(id);
-        const EventTreeItem *name = nameItem(event.get());
-        event->setName(name ? name->data(1).toString() : event->data(0).toString());
-        if (name) {
-            event->setItemData({event->name(), QVariant(), QVariant()});
-        }
-        hideOverlayEntry(event.get());
-        events.insert(id, event.get());
-        group->appendChild(std::move(event));
+        markAuditParent(job.id, job.group);
+        events.insert(job.id, job.event.get());
+        job.group->appendChild(std::move(job.event));
     }
 
     for (int row = 0; row < root->childCount(); ++row) {
         root->child(row)->updateGroupCheckState();
     }
     linkDependencies(events);
-    for (EventTreeItem *event : qAsConst(events)) {
-        markEvent(event);
-    }
+    markEvents(root.get());
     return root.release();
+}
+
+void SingleEventsParser::markEvents(EventTreeItem *item)
+{
+    for (int row = 0; row < item->childCount(); ++row) {
+        EventTreeItem *child = item->child(row);
+        if (child->kind() == EventTreeItem::Group) {
+            markEvents(child);
+        } else if (child->kind() == EventTreeItem::Event) {
+            markEvent(child);
+        }
+    }
 }

@@ -23,6 +23,12 @@ public:
     // text. damaged() tells whether the current settings file was not read whole.
     EventTreeItem *parse() override;
 
+    // Derives the marks of every event below item from its parameters and from
+    // the notified events: the load and not-redirected marks, the audit keys and
+    // the notification state. parse() ends with it; a tree that is kept after
+    // its values were written is brought up to date with it.
+    static void markEvents(EventTreeItem *item);
+
     // Whether data texts are shown in Russian; decided once per process from
     // the system locale.
     static bool russian();

@@ -82,6 +82,9 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     m_proxy->setSourceModel(m_currentModel);
     ui->singleEventsView->setModel(m_proxy);
     ui->singleEventsView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // The width follows the rows on screen: measuring the text of every row of
+    // thousands of events at each reset would cost more than reading them.
+    ui->singleEventsView->header()->setResizeContentsPrecision(0);
     ui->singleEventsView->setAlternatingRowColors(true);
     connect(ui->singleEventsView, &QTreeView::clicked, this, &QuorAdminEvents::editSelection);
     connect(ui->singleEventsView, &QTreeView::doubleClicked, this, &QuorAdminEvents::editEvent);

@@ -5,7 +5,9 @@
 #include <KCModule>
 #include <KMessageWidget>
 
+#include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QModelIndex>
 #include <QStringList>
 
@@ -75,6 +77,14 @@ private:
     void startLoggingService();
     void stopLoggingService();
     void reloadOnFileChange();
+    // A fresh watcher of the settings, and a note of the package folder's state.
+    void watchSettings();
+    // After a write that nothing outside changed since: the saved model takes
+    // the current tree's state instead of a new parse of what was written.
+    void keepWrittenTree();
+    // Whether the last load met no problem, the settings file holds what the
+    // save wrote and the package folders are as the last load found them.
+    bool onlyOwnWritesSinceLoad(const QByteArray &writtenSettings) const;
     void showEventsMissingFromPackage();
     void readNotificationFilesOnDisk();
     // Whether Apply may replace the settings file: asked when it could not be
@@ -98,7 +108,8 @@ private:
     FilesDialog *m_filesDialog = nullptr; // Owned by this widget.
     DiskSpaceMonDialog *m_diskSpaceMonDialog = nullptr; // Owned by this widget.
     QLabel *m_missingEventsLabel = nullptr; // Owned by this widget.
-    QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; renewed at every load.
+    QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; renewed at every load and save.
+    QList<QDateTime> m_packageStamp; // of the package folders, when they were last watched
     ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 
     bool m_serviceRunning = false; // the last shown service state
@@ -108,6 +119,7 @@ private:
     bool m_notificationRebootPending = false; // the notification files were handed to the users
     bool m_reloading = false;
     bool m_settingsFileDamaged = false; // the last load could not read the settings file whole
+    bool m_loadedCleanly = false; // the last load met no problem in any file
 
     QHash<QString, QString> m_filesToDelete; // file key -> system path (not placed)
     QHash<QString, QStringList> m_pendingFiles; // file identifier -> lines

@@ -11,6 +11,7 @@
 #include "model/singleeventsparser.h"
 #include "platform/checkedwrite.h"
 #include "platform/configsnapshot.h"
+#include "platform/fileread.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
 #include "services/snghandler.h"
@@ -29,11 +30,30 @@
 #include <QTextStream>
 
 #include <cstdlib>
+#include <functional>
 
 namespace
 {
 const QString PerEventFilePrefix = QFileInfo(Paths::PerEventFilePrefix).fileName();
 const QString PerEventFileSuffix = QStringLiteral(".conf");
+
+// The modification times of the package folder and of its group folders: a
+// package update replaces files (new names, renames), which changes them.
+QList<QDateTime> packageStamp(const EventTreeItem *root)
+{
+    QList<QDateTime> times{QFileInfo(Paths::placed(Paths::EventSettingsDir)).lastModified()};
+    std::function<void(const EventTreeItem *)> visit = [&](const EventTreeItem *item) {
+        for (int row = 0; row < item->childCount(); ++row) {
+            const EventTreeItem *group = item->child(row);
+            if (group->kind() == EventTreeItem::Group) {
+                times.append(QFileInfo(Paths::placed(group->id())).lastModified());
+                visit(group);
+            }
+        }
+    };
+    visit(root);
+    return times;
+}
 
 bool eventSettingsPresent()
 {
@@ -85,15 +105,23 @@ void QuorAdminEvents::load()
     EventTreeItem *tree = parser.parse();
     m_problems->setProblems(parser.errorString());
     m_settingsFileDamaged = parser.damaged();
+    m_loadedCleanly = parser.errorString().isEmpty();
     std::unique_ptr<EventTreeItem> savedTree = tree->clone();
-    m_currentModel->setRoot(tree);
-    m_savedModel->setRoot(savedTree.release());
+    destroyInBackground(m_currentModel->setRoot(tree));
+    destroyInBackground(m_savedModel->setRoot(savedTree.release()));
     if (!viewState.isEmpty()) {
         viewState.restore(ui->singleEventsView);
     }
     showEventsMissingFromPackage();
+    watchSettings();
+    updateServiceStatus();
+    // The page now shows what is on disk.
+    Q_EMIT changed(false);
+}
 
-    // A fresh watcher at every load: change notices of our own writes that are
+void QuorAdminEvents::watchSettings()
+{
+    // A fresh watcher every time: change notices of our own writes that are
     // still queued when save reconnects go away with the old one.
     if (m_watcher) {
         m_watcher->disconnect(this);
@@ -110,9 +138,31 @@ void QuorAdminEvents::load()
     }
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &QuorAdminEvents::reloadOnFileChange);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &QuorAdminEvents::reloadOnFileChange);
+    m_packageStamp = packageStamp(m_savedModel->root());
+}
 
+bool QuorAdminEvents::onlyOwnWritesSinceLoad(const QByteArray &writtenSettings) const
+{
+    // The problems shown may concern the file just replaced: a new parse tells.
+    if (!m_loadedCleanly || packageStamp(m_savedModel->root()) != m_packageStamp) {
+        return false;
+    }
+    const FileRead::Result onDisk = FileRead::regular(Paths::placed(Paths::EventsFile), FileRead::ConfigLimit);
+    return onDisk.ok && onDisk.data == writtenSettings;
+}
+
+void QuorAdminEvents::keepWrittenTree()
+{
+    // What was pending is on disk now.
+    m_filesToDelete.clear();
+    m_pendingFiles.clear();
+    m_notificationFilesOnDisk.clear();
+    readNotificationFilesOnDisk();
+    // The marks follow the written values and notification files, as a new parse would.
+    SingleEventsParser::markEvents(m_currentModel->root());
+    destroyInBackground(m_savedModel->setRoot(m_currentModel->root()->clone().release()));
+    watchSettings();
     updateServiceStatus();
-    // The page now shows what is on disk.
     Q_EMIT changed(false);
 }
 
@@ -209,7 +259,13 @@ void QuorAdminEvents::save()
     }
 
     SngHandler::instance()->syslogNgRestart();
-    load();
+    // The events of the settings file that the package lacks are written back
+    // as they were, so the note about them stays true.
+    if (errors.isEmpty() && onlyOwnWritesSinceLoad(writer.writtenSettings())) {
+        keepWrittenTree();
+    } else {
+        load();
+    }
     // Said in the page, so that the administrator knows Apply did its work.
     if (errors.isEmpty()) {
         showMessage(KMessageWidget::Positive, i18n("Applied. Written: %1. The logging service is being restarted.", written.join(QLatin1String(", "))));

@@ -121,6 +121,7 @@ void EventsWriterTest::roundTrip_data()
     QTest::newRow("objects-list") << QByteArray(R"({"ev": {"directories": [{"path": "/mnt/\"x\"", "limit_bytes": "1"}, {"path": "/y, z"}]}})");
     QTest::newRow("identifier-with-quote") << QByteArray(R"({"odd\"ev": {"enabled": "0", "k": "\\"}})");
     QTest::newRow("empty-values") << QByteArray(R"({"ev": {"k": "", "l": []}})");
+    QTest::newRow("beyond-the-basic-plane") << QByteArray(R"({"ev": {"k": "😀 \ud83d\ude00", "l": ["😀", "x\u007f"]}})");
 }
 
 void EventsWriterTest::roundTrip()

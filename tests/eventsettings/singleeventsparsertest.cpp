@@ -5,7 +5,11 @@
 #include "platform/paths.h"
 #include "testroot.h"
 
+#include <QFile>
 #include <QTest>
+#include <QThreadPool>
+
+#include <algorithm>
 
 namespace
 {
@@ -51,6 +55,10 @@ private Q_SLOTS:
     void groupNames();
     void dependencies_data();
     void dependencies();
+    void sameTreeOnAnyNumberOfThreads_data();
+    void sameTreeOnAnyNumberOfThreads();
+    void marksFollowValues_data();
+    void marksFollowValues();
 
 private:
     // The dictionary is read once per process: the sample's, from this root.
@@ -278,6 +286,106 @@ void SingleEventsParserTest::dependencies()
     QCOMPARE(ids(a->dependsOn()), dependsOnA);
     QCOMPARE(ids(a->dependents()), dependentsOfA);
     QCOMPARE(ids(tree->findById(QStringLiteral("b"))->dependents()).contains(QLatin1Char('a')), dependsOnA.contains(QLatin1Char('b')));
+}
+
+void SingleEventsParserTest::sameTreeOnAnyNumberOfThreads_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::newRow("one") << 1;
+    QTest::newRow("two") << 2;
+    QTest::newRow("more-than-cores") << 7;
+}
+
+// The events are read on several threads: their order in the groups, their
+// links and the order of the problems reported must not depend on it.
+void SingleEventsParserTest::sameTreeOnAnyNumberOfThreads()
+{
+    QFETCH(int, threads);
+    TestRoot root;
+    QByteArray current = "{";
+    // Written in an order unlike the name order; some files broken, some overridden.
+    for (int n = 239; n >= 0; --n) {
+        const QString id = QStringLiteral("ev%1").arg(n, 3, 10, QLatin1Char('0'));
+        const QString group = QStringLiteral("group%1").arg(n % 6);
+        QByteArray json = R"({"enabled": 1, "message-params": {"n": )" + QByteArray::number(n) + "}";
+        if (n % 10 == 3) {
+            json += R"(, "message-depends": "ev)" + QByteArray::number(n + 1).rightJustified(3, '0') + '"';
+        }
+        writeEvent(root, group, id, n % 37 == 5 ? QByteArray("{ broken") : json + '}');
+        if (n % 4 == 0) {
+            current += (current.size() > 1 ? "," : "") + QByteArray("\"") + id.toUtf8() + R"(": {"enabled": "0"})";
+        }
+    }
+    root.writeFile(Paths::EventsFile, current + '}');
+
+    const int savedThreads = QThreadPool::globalInstance()->maxThreadCount();
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
+    SingleEventsParser reference(Paths::placed(Paths::EventsFile));
+    const std::unique_ptr<EventTreeItem> expected(reference.parse());
+    QThreadPool::globalInstance()->setMaxThreadCount(threads);
+    SingleEventsParser parser(Paths::placed(Paths::EventsFile));
+    const std::unique_ptr<EventTreeItem> tree(parser.parse());
+    QThreadPool::globalInstance()->setMaxThreadCount(savedThreads);
+
+    QCOMPARE(dump(tree.get()), dump(expected.get()));
+    QCOMPARE(parser.errorString(), reference.errorString());
+    QCOMPARE(checkStates(tree.get()), checkStates(expected.get()));
+    // Name order within each group, whatever finished first.
+    QStringList places = eventPlaces(tree.get());
+    QCOMPARE(places.size(), 240 - 7);
+    QStringList sorted = places;
+    std::sort(sorted.begin(), sorted.end());
+    QCOMPARE(places, sorted);
+    // Problems in name order too: ev005, ev042, ev079, ...
+    const QStringList problems = parser.errorString().split(QLatin1Char('\n'));
+    QCOMPARE(problems.size(), 7);
+    QVERIFY2(problems.first().contains(QLatin1String("/ev005: ")) && problems.last().contains(QLatin1String("/ev227: ")),
+             qPrintable(problems.join(QLatin1Char('\n'))));
+    QCOMPARE(ids(tree->findById(QStringLiteral("ev014"))->dependents()), QStringLiteral("ev013"));
+}
+
+void SingleEventsParserTest::marksFollowValues_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("generatesLoad");
+    QTest::addColumn<bool>("notRedirected");
+
+    QTest::newRow("load-on") << QStringLiteral("generates-load") << QStringLiteral("1") << true << false;
+    QTest::newRow("load-off") << QStringLiteral("generates-load") << QStringLiteral("0") << false << false;
+    QTest::newRow("not-redirected-on") << QStringLiteral("is-not-redirected") << QStringLiteral("2") << false << true;
+    QTest::newRow("not-redirected-off") << QStringLiteral("is-not-redirected") << QStringLiteral("0") << false << false;
+}
+
+// Marking again a tree whose values changed gives the marks of a new parse,
+// switched off as well as on.
+void SingleEventsParserTest::marksFollowValues()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(bool, generatesLoad);
+    QFETCH(bool, notRedirected);
+    TestRoot root;
+    writeEvent(root,
+               QStringLiteral("grp"),
+               QStringLiteral("ev"),
+               R"({"enabled": 1, "message_id": "ev_seen", "generates-load": "1", "is-not-redirected": "1"})");
+    root.writeFile(Paths::PerEventFilePrefix + QStringLiteral("ev-seen.conf"), QByteArray("# notify\n"));
+    NotifiedEvents::rebuild();
+    const auto tree = parseEvents();
+    EventTreeItem *event = tree->findById(QStringLiteral("ev"));
+    QVERIFY(event->generatesLoad() && event->isNotRedirected());
+    QCOMPARE(event->notificationState(), EventTreeItem::NotificationsEnabled);
+
+    for (const QString &mark : {QStringLiteral("generates-load"), QStringLiteral("is-not-redirected")}) {
+        event->findChildById(mark)->setData(1, mark == key ? value : QStringLiteral("0"));
+    }
+    QFile::remove(root.placed(Paths::PerEventFilePrefix + QStringLiteral("ev-seen.conf")));
+    NotifiedEvents::rebuild();
+    SingleEventsParser::markEvents(tree.get());
+    QCOMPARE(event->generatesLoad(), generatesLoad);
+    QCOMPARE(event->isNotRedirected(), notRedirected);
+    QCOMPARE(event->notificationState(), EventTreeItem::NotificationsOff);
 }
 
 QTEST_GUILESS_MAIN(SingleEventsParserTest)
