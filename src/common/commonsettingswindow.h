@@ -28,8 +28,9 @@ public Q_SLOTS:
     void reject() override;
 
 Q_SIGNALS:
-    // An import or a restore changed the files on the system.
-    void configurationImported();
+    // An import or a restore changed the files on the system; summary says
+    // which, complete is false when it failed part way.
+    void configurationImported(bool complete, const QString &summary);
 
 private:
     void reload();

@@ -7,6 +7,7 @@
 
 #include <KLocalizedString>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -33,30 +34,44 @@ Process::Result runTool(const QStringList &arguments)
     return result;
 }
 
+// Why a run failed, as the administrator can act on it; empty when it did not.
+// A status of 3 is the tool's "something would change", no failure.
+QString failure(const Process::Result &result, bool changesAreOk = false)
+{
+    const QString tool = Paths::placed(Paths::ConfigManagerTool);
+    if (!result.started) {
+        return i18n("%1 could not be started", tool);
+    }
+    if (!result.finished) {
+        return i18n("%1: no answer within %2 s", tool, ToolTimeoutMs / 1000);
+    }
+    if (result.exitCode == 0 || (changesAreOk && result.exitCode == 3)) {
+        return QString();
+    }
+    const QString said = QString::fromLocal8Bit(result.errorOutput).trimmed();
+    return said.isEmpty() ? QStringLiteral("%1: exit status %2").arg(tool).arg(result.exitCode) : said;
+}
+
 ImportResult runImport(QStringList arguments)
 {
     const Process::Result result = runTool(arguments << QStringLiteral("--json"));
     const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
     ImportResult import;
-    import.ok = result.finished && result.exitCode == 0;
+    import.message = failure(result);
+    import.ok = import.message.isEmpty();
     import.changed = summary.value(QStringLiteral("changed")).toBool();
-    if (!result.started) {
-        import.message = i18n("%1 could not be started", Paths::placed(Paths::ConfigManagerTool));
-    } else if (!result.finished) {
-        import.message = i18n("%1: no answer within %2 s", Paths::placed(Paths::ConfigManagerTool), ToolTimeoutMs / 1000);
-    } else if (!import.ok) {
-        import.message = QString::fromLocal8Bit(result.errorOutput).trimmed();
+    const QJsonArray files = summary.value(QStringLiteral("files")).toArray();
+    for (const QJsonValue &file : files) {
+        import.files << file.toString();
     }
     return import;
 }
 }
 
-bool run(const QString &option, const QString &archive)
+Outcome exportArchive(const QString &path)
 {
-    // No time limit: the archive may be large, and the user waits for the result.
-    const Process::Result result = Process::run(Paths::placed(Paths::ConfigManagerTool), {option, archive});
-    logFailure({option, archive}, result);
-    return result.finished && result.exitCode == 0;
+    const QString message = failure(runTool({QStringLiteral("-o"), path}));
+    return {message.isEmpty(), message};
 }
 
 ImportResult importArchive(const QString &path)
@@ -69,11 +84,39 @@ ImportResult restoreSnapshot(const QString &name)
     return runImport({QStringLiteral("--restore"), name});
 }
 
+Preview preview(const QString &path)
+{
+    const Process::Result result = runTool({QStringLiteral("--diff"), path, QStringLiteral("--json")});
+    Preview preview;
+    preview.message = failure(result, true);
+    const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
+    if (!preview.message.isEmpty()) {
+        return preview;
+    }
+    const QJsonArray changes = summary.value(QStringLiteral("changes")).toArray();
+    for (const QJsonValue &value : changes) {
+        const QJsonObject change = value.toObject();
+        const QString kind = change.value(QStringLiteral("change")).toString();
+        preview.changes.append({change.value(QStringLiteral("path")).toString(),
+                                kind == QLatin1String("added")         ? FileChange::Kind::Added
+                                    : kind == QLatin1String("removed") ? FileChange::Kind::Removed
+                                                                       : FileChange::Kind::Replaced});
+    }
+    preview.diff = summary.value(QStringLiteral("diff")).toString().toUtf8();
+    preview.ok = true;
+    return preview;
+}
+
+QString snapshotArchive(const QString &name)
+{
+    return Paths::placed(Paths::SnapshotDir) + QLatin1Char('/') + name;
+}
+
 QList<Snapshot> snapshots()
 {
     const Process::Result result = runTool({QStringLiteral("--list-snapshots")});
     QList<Snapshot> list;
-    if (!result.finished || result.exitCode != 0) {
+    if (!failure(result).isEmpty()) {
         return list;
     }
     // One line per snapshot: name, time taken, files that differ, tab-separated.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -8,19 +9,48 @@
 // The configuration manager tool that saves and restores the whole configuration.
 namespace ConfigManager
 {
-// Runs the tool with option ("-o" or "-i") and the archive path as given; true when it exited with 0.
-bool run(const QString &option, const QString &archive);
+struct Outcome {
+    bool ok = false;
+    QString message; // what the tool said on failure
+};
+
+// Writes the current configuration into the archive at path (placed).
+Outcome exportArchive(const QString &path);
 
 struct ImportResult {
     bool ok = false;
     bool changed = false; // files on the system differ from before, also after a failure
+    QStringList files; // the system paths that changed
     QString message; // what the tool said on failure
 };
 
-// Imports the archive at path, all or nothing.
+// Imports the archive at path (placed), all or nothing.
 ImportResult importArchive(const QString &path);
 // Restores a snapshot by name, as an import.
 ImportResult restoreSnapshot(const QString &name);
+
+struct FileChange {
+    enum class Kind {
+        Added,
+        Replaced,
+        Removed,
+    };
+    QString path; // system path
+    Kind kind = Kind::Replaced;
+};
+
+struct Preview {
+    bool ok = false;
+    QList<FileChange> changes; // empty when the archive holds the configuration as it is
+    QByteArray diff; // a unified diff per changed file
+    QString message; // what the tool said on failure
+};
+
+// What importing the archive at path (placed) would change; changes nothing.
+Preview preview(const QString &path);
+
+// The archive (placed) of a snapshot, for a preview of its restore.
+QString snapshotArchive(const QString &name);
 
 struct Snapshot {
     QString name;

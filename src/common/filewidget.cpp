@@ -2,6 +2,8 @@
 
 #include "ui_filewidget.h"
 
+#include "platform/paths.h"
+
 #include <KLocalizedString>
 
 #include <QFileDialog>
@@ -45,10 +47,25 @@ bool FileWidget::checkSelected() const
     return false;
 }
 
+void FileWidget::showFailure(const QString &headline, const QString &reason)
+{
+    QMessageBox::critical(nullptr, i18n("Error"), reason.isEmpty() ? headline : headline + QLatin1String("\n\n") + reason);
+}
+
+void FileWidget::setHint(const QString &text)
+{
+    ui->fileLineEdit->setPlaceholderText(text);
+    // Whole also where a narrow field cuts the placeholder.
+    ui->fileLineEdit->setToolTip(text);
+}
+
 void FileWidget::browse(bool saveMode)
 {
+    // The field holds paths of the managed system: the dialogs open at its
+    // root and their answer is given back as the system knows it.
+    const QString start = Paths::systemRoot().isEmpty() ? QString() : Paths::placed(QStringLiteral("/"));
+    const QString chosen = saveMode ? QFileDialog::getSaveFileName(this, i18n("Choose file"), start, QStringLiteral("*.tar.gz"))
+                                    : QFileDialog::getOpenFileName(this, QString(), start, QString());
     // A cancelled dialog gives an empty path, which replaces the old one on purpose.
-    const QString path = saveMode ? QFileDialog::getSaveFileName(this, i18n("Choose file"), QString(), QStringLiteral("*.tar.gz"))
-                                  : QFileDialog::getOpenFileName(this, QString(), QString(), QString());
-    ui->fileLineEdit->setText(path);
+    ui->fileLineEdit->setText(chosen.isEmpty() ? QString() : Paths::unplaced(chosen));
 }

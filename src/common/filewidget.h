@@ -19,10 +19,15 @@ public:
 
     // The browse button asks for a file to save (true) or to open (false).
     void setup(bool saveMode);
+    // The path as typed or chosen: a path of the managed system.
     QString text() const;
+    // What the empty field shows and its tool tip says, e.g. where a path may lead.
+    void setHint(const QString &text);
     void clear();
     // True when a path is given; otherwise tells the user so.
     bool checkSelected() const;
+    // Tells the user that the work on the path failed, and why after a blank line.
+    static void showFailure(const QString &headline, const QString &reason);
 
 Q_SIGNALS:
     void textChanged(const QString &text);

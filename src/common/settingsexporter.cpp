@@ -13,14 +13,27 @@
 
 namespace
 {
+// The archive's name in the example the empty field shows.
+const QLatin1String ExampleName("events.tar.gz");
+
 // True when path lies inside dir; both are clean absolute paths, dir empty when unknown.
 bool isInside(const QString &path, const QString &dir)
 {
-    // "/" as a home would allow everything: it is no home.
-    if (dir.isEmpty() || dir == QLatin1String("/")) {
-        return false;
+    return !dir.isEmpty() && path.startsWith(dir + QLatin1Char('/'));
+}
+
+// The folders (system paths) an archive may go into: the home of the user
+// behind sudo (the folder of all homes when unknown), then our own home.
+// "/" as a home would allow everything: it is no home.
+QStringList homes()
+{
+    const QString sudoUser = qEnvironmentVariable("SUDO_USER");
+    QStringList homes{sudoUser.isEmpty() ? QString(Paths::HomeDir) : QString(Paths::HomeDir) + QLatin1Char('/') + sudoUser};
+    const QString own = QDir::cleanPath(QDir::homePath());
+    if (own != QLatin1String("/")) {
+        homes << own;
     }
-    return path.startsWith(dir + QLatin1Char('/'));
+    return homes;
 }
 } // namespace
 
@@ -30,6 +43,7 @@ SettingsExporter::SettingsExporter(QWidget *parent)
 {
     ui->setupUi(this);
     ui->fileWidget->setup(true);
+    clear();
 }
 
 SettingsExporter::~SettingsExporter() = default;
@@ -37,22 +51,27 @@ SettingsExporter::~SettingsExporter() = default;
 void SettingsExporter::clear()
 {
     ui->fileWidget->clear();
+    // Said before anything is typed, so that no path is refused by surprise.
+    const QStringList allowed = homes();
+    const QString userHomes = qEnvironmentVariable("SUDO_USER").isEmpty() ? i18n("a home folder in %1", allowed.first()) : allowed.first();
+    const QString example = allowed.last() + QLatin1Char('/') + ExampleName;
+    ui->fileWidget->setHint(allowed.size() > 1 ? i18n("An archive in %1 or in %2, e.g. %3", userHomes, allowed.last(), example)
+                                               : i18n("An archive in %1, e.g. %2", userHomes, example));
 }
 
 QString SettingsExporter::allowedTarget(const QString &path)
 {
     // The folder is judged as it really is: "/home/alice/../../etc" or a link
     // that the user put into the home are judged by where they lead.
-    const QFileInfo typed(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QFileInfo typed(Paths::placedTyped(path));
     const QString folder = QFileInfo(typed.path()).canonicalFilePath();
     if (folder.isEmpty() || typed.fileName().isEmpty()) {
         return QString();
     }
-    const QString sudoUser = qEnvironmentVariable("SUDO_USER");
-    const QString userHome = sudoUser.isEmpty() ? QString(Paths::HomeDir) : QString(Paths::HomeDir) + QLatin1Char('/') + sudoUser;
     const QString target = folder + QLatin1Char('/') + typed.fileName();
-    for (const QString &home : {userHome, QDir::homePath()}) {
-        if (isInside(target, QFileInfo(home).canonicalFilePath())) {
+    const QStringList allowed = homes();
+    for (const QString &home : allowed) {
+        if (isInside(target, QFileInfo(Paths::placed(home)).canonicalFilePath())) {
             return target;
         }
     }
@@ -71,10 +90,13 @@ bool SettingsExporter::exportConfig()
         QMessageBox::critical(nullptr, i18n("Error"), i18n("The output file cannot be saved outside the root's home directory!"));
         return false;
     }
-    if (!ConfigManager::run(QStringLiteral("-o"), target)) {
-        QMessageBox::critical(nullptr, i18n("Error"), i18n("Can not export configuration!"));
+    const ConfigManager::Outcome exported = ConfigManager::exportArchive(target);
+    if (!exported.ok) {
+        FileWidget::showFailure(i18n("Can not export configuration!"), exported.message);
         return false;
     }
-    QMessageBox::information(nullptr, i18n("Information"), i18n("Configuration exported successfully"));
+    QMessageBox::information(nullptr,
+                             i18n("Information"),
+                             i18n("Configuration exported successfully") + QLatin1String("\n\n") + i18n("Saved as %1.", Paths::unplaced(target)));
     return true;
 }

@@ -17,12 +17,14 @@ public:
     explicit SettingsExporter(QWidget *parent = nullptr);
     ~SettingsExporter() override;
 
+    // Empties the path and says in the empty field where an archive may go.
     void clear();
 
-    // Where an archive typed as path may be written: its folder resolved
-    // (links and "..") with the file name, when that folder lies under the home
-    // of the user behind sudo (any home when unknown) or our own home; empty
-    // when it does not, or when the folder does not exist.
+    // Where an archive typed as path (a path of the managed system) may be
+    // written: placed under the system root, its folder resolved (links and
+    // "..") with the file name, when that folder lies under the home of the
+    // user behind sudo (any home when unknown) or our own home; empty when it
+    // does not, or when the folder does not exist.
     static QString allowedTarget(const QString &path);
 
 public Q_SLOTS:

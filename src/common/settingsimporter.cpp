@@ -3,10 +3,64 @@
 #include "ui_settingsimporter.h"
 
 #include "configmanager.h"
+#include "platform/paths.h"
 
 #include <KLocalizedString>
 
 #include <QMessageBox>
+
+#include <algorithm>
+
+namespace
+{
+// The words of the tabs and the page for the part of the configuration a file holds.
+QString area(const QString &path)
+{
+    if (path == Paths::CommonSyslogNgFile) {
+        return i18n("Destinations");
+    }
+    if (path == Paths::LogRotateFile) {
+        return i18n("Main log rotation");
+    }
+    if (path == Paths::RootNotifyrc || path.startsWith(Paths::PerEventFilePrefix)) {
+        return i18n("Notifications");
+    }
+    return i18n("Events");
+}
+
+QString kindText(ConfigManager::FileChange::Kind kind)
+{
+    switch (kind) {
+    case ConfigManager::FileChange::Kind::Added:
+        return i18nc("a file of the configuration", "added");
+    case ConfigManager::FileChange::Kind::Removed:
+        return i18nc("a file of the configuration", "removed");
+    case ConfigManager::FileChange::Kind::Replaced:
+        break;
+    }
+    return i18nc("a file of the configuration", "replaced");
+}
+
+// One line per part of the configuration, in the order of the page and the tabs:
+// "Events: /etc/velta-syslog.conf (replaced), ...".
+QString listing(const QList<ConfigManager::FileChange> &changes)
+{
+    const QStringList areas{i18n("Events"), i18n("Destinations"), i18n("Main log rotation"), i18n("Notifications")};
+    QStringList lines;
+    for (const QString &name : areas) {
+        QStringList files;
+        for (const ConfigManager::FileChange &change : changes) {
+            if (area(change.path) == name) {
+                files << i18nc("a file and how it changes", "%1 (%2)", change.path, kindText(change.kind));
+            }
+        }
+        if (!files.isEmpty()) {
+            lines << i18nc("a part of the configuration and its files", "%1: %2", name, files.join(QLatin1String(", ")));
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+} // namespace
 
 SettingsImporter::SettingsImporter(QWidget *parent)
     : QWidget(parent)
@@ -63,15 +117,50 @@ bool SettingsImporter::importConfig()
     if (snapshot.isEmpty() && !ui->fileWidget->checkSelected()) {
         return false;
     }
+    // The typed path names an archive of the managed system.
+    const QString archive = snapshot.isEmpty() ? Paths::placedTyped(ui->fileWidget->text()) : ConfigManager::snapshotArchive(snapshot);
+    const QString source =
+        snapshot.isEmpty() ? Paths::unplaced(archive) : i18n("the configuration kept at %1", ui->snapshotsView->selectedItems().first()->text(0));
+    const QString failed = i18n("Can not import configuration!");
+
+    const ConfigManager::Preview preview = ConfigManager::preview(archive);
+    if (!preview.ok) {
+        FileWidget::showFailure(failed, preview.message);
+        return false;
+    }
+    if (preview.changes.isEmpty()) {
+        QMessageBox::information(nullptr, i18n("Information"), i18n("%1 holds the configuration as it is; nothing was imported.", source));
+        return true;
+    }
+    QMessageBox question(
+        QMessageBox::Question,
+        i18n("Import configuration"),
+        i18n("Importing %1 changes the configuration:\n\n%2\n\nThe logging service is restarted afterwards. Import it?", source, listing(preview.changes)),
+        QMessageBox::Yes | QMessageBox::No,
+        this);
+    question.setDefaultButton(QMessageBox::No);
+    question.setDetailedText(QString::fromUtf8(preview.diff));
+    if (question.exec() != QMessageBox::Yes) {
+        return false;
+    }
+
     // The tool checks the archive and the tools' verdict on it before it changes anything.
-    const ConfigManager::ImportResult result =
-        snapshot.isEmpty() ? ConfigManager::importArchive(ui->fileWidget->text()) : ConfigManager::restoreSnapshot(snapshot);
+    const ConfigManager::ImportResult result = snapshot.isEmpty() ? ConfigManager::importArchive(archive) : ConfigManager::restoreSnapshot(snapshot);
     if (result.changed) {
-        Q_EMIT configurationChanged();
+        // Described with the words of the question where the file was in it.
+        QList<ConfigManager::FileChange> changed;
+        for (const QString &path : result.files) {
+            const auto planned = std::find_if(preview.changes.cbegin(), preview.changes.cend(), [&path](const ConfigManager::FileChange &change) {
+                return change.path == path;
+            });
+            changed << (planned != preview.changes.cend() ? *planned : ConfigManager::FileChange{path, ConfigManager::FileChange::Kind::Replaced});
+        }
+        Q_EMIT configurationChanged(result.ok,
+                                    result.ok ? i18n("Imported from %1:\n%2", source, listing(changed))
+                                              : i18n("The import from %1 failed, and these files could not be put back:\n%2", source, listing(changed)));
     }
     if (!result.ok) {
-        const QString text = i18n("Can not import configuration!");
-        QMessageBox::critical(nullptr, i18n("Error"), result.message.isEmpty() ? text : text + QLatin1String("\n\n") + result.message);
+        FileWidget::showFailure(failed, result.message);
         return false;
     }
     listSnapshots();

@@ -22,11 +22,13 @@ public:
     void clear();
 
 public Q_SLOTS:
+    // Shows what the archive would change and imports it when the administrator agrees.
     bool importConfig();
 
 Q_SIGNALS:
-    // The files on the system changed: they must be read again.
-    void configurationChanged();
+    // The files on the system changed: they must be read again. complete is
+    // false when the import failed part way; summary says which files changed.
+    void configurationChanged(bool complete, const QString &summary);
 
 private:
     void listSnapshots();

@@ -67,9 +67,10 @@ void FileEditor::accept()
     const QByteArray text = ui->textEdit->toPlainText().toUtf8();
     // A file of the syslog-ng include folder is used only when syslog-ng accepts it.
     const bool syslogNgFile = m_path.startsWith(QString(Paths::SyslogNgConfDir) + QLatin1Char('/'));
+    QString reason;
     const ConfigCheck::Result written = syslogNgFile
         ? CheckedWrite::syslogNg({CheckedWrite::Change{m_path, text}})
-        : ConfigCheck::Result{CheckedWrite::replaceFile(Paths::placed(m_path), text), i18n("Could not write the file %1.", m_path)};
+        : ConfigCheck::Result{CheckedWrite::replaceFile(Paths::placed(m_path), text, &reason), CheckedWrite::writeFailure(m_path, reason)};
     if (!written.accepted) {
         // The editor stays open so that the text is not lost.
         QMessageBox::critical(this, i18n("Error"), written.message);

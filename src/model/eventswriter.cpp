@@ -286,10 +286,11 @@ bool EventsWriter::replace(const QString &path, const QStringList &fileLines)
     if (path == filePath()) {
         m_writtenSettings = data;
     }
-    if (CheckedWrite::replaceFile(path, data)) {
+    QString reason;
+    if (CheckedWrite::replaceFile(path, data, &reason)) {
         return true;
     }
-    m_errors.append(i18n("The file %1 could not be written", Paths::unplaced(path)));
+    m_errors.append(CheckedWrite::writeFailure(Paths::unplaced(path), reason));
     return false;
 }
 

@@ -22,17 +22,20 @@ struct Previous {
     QByteArray data;
 };
 
-bool applyTo(const QString &path, const Change &change)
+bool applyTo(const QString &path, const Change &change, QString *reason = nullptr)
 {
     if (change.remove) {
         QFile file(path);
         if (file.exists() && !file.remove()) {
             qCWarning(QUOR_PLATFORM).nospace().noquote() << path << ": " << file.errorString();
+            if (reason) {
+                *reason = file.errorString();
+            }
             return false;
         }
         return true;
     }
-    return replaceFile(path, change.content);
+    return replaceFile(path, change.content, reason);
 }
 
 void putBack(const QList<Previous> &previous)
@@ -89,9 +92,10 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes)
             return {false, FileRead::describe(change.systemPath, old)};
         }
         previous << Previous{path, old.ok, old.data};
-        if (!applyTo(path, change)) {
+        QString reason;
+        if (!applyTo(path, change, &reason)) {
             putBack(previous);
-            return {false, i18n("The file %1 could not be changed; the files changed before it were put back.", change.systemPath)};
+            return {false, i18n("The file %1 could not be changed: %2. The files changed before it were put back.", change.systemPath, reason)};
         }
     }
     return {true, QString()};
@@ -108,14 +112,20 @@ ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &conte
     if (!check.accepted) {
         return {false, refused(QStringLiteral("logrotate"), systemPath, QString(check.message).replace(staged, systemPath))};
     }
-    if (!replaceFile(Paths::placed(systemPath), content)) {
-        return {false, i18n("Could not write the file %1.", systemPath)};
+    QString reason;
+    if (!replaceFile(Paths::placed(systemPath), content, &reason)) {
+        return {false, writeFailure(systemPath, reason)};
     }
     return {true, QString()};
 }
 
-bool replaceFile(const QString &path, const QByteArray &data)
+bool replaceFile(const QString &path, const QByteArray &data, QString *reason)
 {
-    return StagedFile::replace(path, data);
+    return StagedFile::replace(path, data, reason);
+}
+
+QString writeFailure(const QString &systemPath, const QString &reason)
+{
+    return i18n("Could not write the file %1: %2.", systemPath, reason);
 }
 }

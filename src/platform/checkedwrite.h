@@ -26,6 +26,10 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes);
 // refused content is not kept.
 ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content);
 
-// Replaces a file (a placed path) whole or not at all.
-bool replaceFile(const QString &path, const QByteArray &data);
+// Replaces a file (a placed path) whole or not at all. reason gets why the
+// system refused it ("cannot create a temporary file: No such file or directory").
+bool replaceFile(const QString &path, const QByteArray &data, QString *reason = nullptr);
+
+// The text of a failed write: the file (a system path) and the reason.
+QString writeFailure(const QString &systemPath, const QString &reason);
 }

@@ -26,4 +26,18 @@ QString unplaced(const QString &placedPath)
     }
     return placedPath;
 }
+
+QString placedTyped(const QString &typed)
+{
+    QString path = QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    // cleanPath keeps ".." above "/", which would lead out of the system root;
+    // on the system itself ".." of "/" is "/".
+    while (path == QLatin1String("/..") || path.startsWith(QLatin1String("/../"))) {
+        path = path.mid(3);
+        if (path.isEmpty()) {
+            path = QStringLiteral("/");
+        }
+    }
+    return placed(path);
+}
 }

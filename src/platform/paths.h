@@ -42,4 +42,8 @@ QString placed(const QString &path);
 
 // The inverse of placed(): a placed path as the system knows it.
 QString unplaced(const QString &placedPath);
+
+// A path the administrator typed or chose, which names a file of the managed
+// system: made absolute against the working directory, cleaned, and placed.
+QString placedTyped(const QString &typed);
 }

@@ -48,17 +48,21 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
         m_commonSettingsWindow,
         &CommonSettingsWindow::configurationImported,
         this,
-        [this] {
+        [this](bool complete, const QString &summary) {
             // The import checked its files; what runs must still pass as a whole.
             const ConfigCheck::Result check = ConfigCheck::syslogNg(Paths::placed(Paths::SyslogNgConfDir));
             if (check.accepted) {
                 SngHandler::instance()->syslogNgRestart();
             } else {
                 qCWarning(QUOR_ADMIN_EVENTS).noquote() << "imported configuration refused by syslog-ng, not restarted:" << check.message;
-                QMessageBox::critical(this, i18n("Error"), i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message));
             }
             load();
             Q_EMIT changed(false);
+            // Said in the page once the window has gone, as after Apply.
+            showMessage(complete && check.accepted ? KMessageWidget::Positive : KMessageWidget::Error,
+                        summary + QLatin1Char('\n')
+                            + (check.accepted ? i18n("The logging service is being restarted.")
+                                              : i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message)));
         },
         Qt::DirectConnection);
 

@@ -12,9 +12,14 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+
+namespace
+{
+// Root's home, as the system knows it.
+const QString Home = QStringLiteral("/root");
+}
 
 // The common parameters window: which tab acts on OK, and how it closes.
 class CommonSettingsWindowTest : public QObject
@@ -22,7 +27,6 @@ class CommonSettingsWindowTest : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestRoot> m_root;
-    std::unique_ptr<QTemporaryDir> m_home; // stands for root's home
     QByteArray m_previousHome;
     QString m_previousWorkDir;
 
@@ -37,31 +41,34 @@ class CommonSettingsWindowTest : public QObject
         window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
     }
 
-    // Prepares the archive a row names: the current configuration, or one holding a foreign file.
+    // Prepares the archive a row names (the current configuration, or one
+    // holding a foreign file) and gives its path as the administrator types
+    // it: a path of the system, in root's home "/root".
     QString makeArchive(const QString &kind) const
     {
-        const QString path = m_home->filePath(kind + QLatin1String(".tar.gz"));
+        const QString path = Home + QLatin1Char('/') + kind + QLatin1String(".tar.gz");
+        const QString placed = m_root->placed(path);
         if (kind == QLatin1String("exported")) {
-            const Process::Result result = Process::run(m_root->placed(Paths::ConfigManagerTool), {QStringLiteral("-o"), path}, 60000);
+            const Process::Result result = Process::run(m_root->placed(Paths::ConfigManagerTool), {QStringLiteral("-o"), placed}, 60000);
             return result.exitCode == 0 ? path : QString();
         }
         if (kind == QLatin1String("foreign")) {
             m_root->writeFile(QStringLiteral("/test/src/etc/passwd"), "root::0:0::/:/bin/sh\n");
             const Process::Result result =
                 Process::run(QStringLiteral("tar"),
-                             {QStringLiteral("-czf"), path, QStringLiteral("-C"), m_root->placed(QStringLiteral("/test/src")), QStringLiteral("etc/passwd")},
+                             {QStringLiteral("-czf"), placed, QStringLiteral("-C"), m_root->placed(QStringLiteral("/test/src")), QStringLiteral("etc/passwd")},
                              60000);
             return result.exitCode == 0 ? path : QString();
         }
         if (kind == QLatin1String("link")) {
             // What a user could put into the home in place of the archive.
             m_root->writeFile(QStringLiteral("/etc/shadow"), "secret");
-            return QFile::link(m_root->placed(QStringLiteral("/etc/shadow")), path) ? path : QString();
+            return QFile::link(m_root->placed(QStringLiteral("/etc/shadow")), placed) ? path : QString();
         }
         if (kind.startsWith(QLatin1String("relative:"))) {
             return kind.mid(9);
         }
-        return kind.isEmpty() ? QString() : m_home->filePath(kind);
+        return kind.isEmpty() || kind.startsWith(QLatin1Char('/')) ? kind : Home + QLatin1Char('/') + kind;
     }
 
 private Q_SLOTS:
@@ -74,13 +81,14 @@ private Q_SLOTS:
     void init()
     {
         m_root = std::make_unique<TestRoot>();
-        m_home = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir().mkpath(m_root->placed(Home)));
         const QString tool = m_root->placed(Paths::ConfigManagerTool);
         QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
         QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
-        qputenv("HOME", m_home->path().toUtf8());
+        qputenv("HOME", Home.toUtf8());
         m_root->writeFile(QString(Paths::EventsFile), "saved\n");
-        QVERIFY(QDir::setCurrent(m_home->path()));
+        // Relative paths are paths of the system too: from "/" they lead into "/root".
+        QVERIFY(QDir::setCurrent(QStringLiteral("/")));
     }
 
     void cleanup()
@@ -88,13 +96,12 @@ private Q_SLOTS:
         QDir::setCurrent(m_previousWorkDir);
         qputenv("HOME", m_previousHome);
         m_root.reset();
-        m_home.reset();
     }
 
     void okOnTransferTabs_data()
     {
         QTest::addColumn<QString>("tab");
-        QTest::addColumn<QString>("archive"); // "exported", "foreign", "relative:" and a name as typed, a name in the home, or empty
+        QTest::addColumn<QString>("archive"); // "exported", "foreign", "relative:" and a path as typed, a name in the home, a system path, or empty
         QTest::addColumn<bool>("closes");
         QTest::addColumn<int>("imports");
         QTest::addColumn<QStringList>("texts");
@@ -108,15 +115,16 @@ private Q_SLOTS:
         const QStringList importFailed{QStringLiteral("Can not import configuration!")};
         const QByteArray changed("changed\n");
         QTest::newRow("export-done") << exportTab << QStringLiteral("new.tar.gz") << true << 0 << exported << changed;
-        // Relative paths resolve against the working directory, the home here, for the check and the tool alike.
-        QTest::newRow("export-relative-path") << exportTab << QStringLiteral("relative:new.tar.gz") << true << 0 << exported << changed;
+        // Relative paths resolve against the working directory, "/" here, for the check and the tool alike.
+        QTest::newRow("export-relative-path") << exportTab << QStringLiteral("relative:root/new.tar.gz") << true << 0 << exported << changed;
         QTest::newRow("export-empty-path") << exportTab << QString() << false << 0 << empty << changed;
-        QTest::newRow("export-outside-home") << exportTab << QStringLiteral("../new.tar.gz") << false << 0
+        QTest::newRow("export-outside-home") << exportTab << QStringLiteral("relative:root/../new.tar.gz") << false << 0
                                              << QStringList{QStringLiteral("The output file cannot be saved outside the root's home directory!")} << changed;
         QTest::newRow("export-missing-folder") << exportTab << QStringLiteral("missing-dir/new.tar.gz") << false << 0
                                                << QStringList{QStringLiteral("The output file cannot be saved outside the root's home directory!")} << changed;
         QTest::newRow("export-tool-refuses-link") << exportTab << QStringLiteral("link") << false << 0 << exportFailed << changed;
-        QTest::newRow("import-done") << importTab << QStringLiteral("exported") << true << 1 << QStringList() << QByteArray("saved\n");
+        QTest::newRow("import-done") << importTab << QStringLiteral("exported") << true << 1
+                                     << QStringList{QStringLiteral("Importing /root/exported.tar.gz changes the configuration:")} << QByteArray("saved\n");
         QTest::newRow("import-empty-path") << importTab << QString() << false << 0 << empty << changed;
         QTest::newRow("import-foreign-file") << importTab << QStringLiteral("foreign") << false << 0 << importFailed << changed;
         QTest::newRow("import-missing-archive") << importTab << QStringLiteral("missing.tar.gz") << false << 0 << importFailed << changed;
@@ -146,6 +154,7 @@ private Q_SLOTS:
         pathField(&window, tab)->setText(path);
 
         MessageBoxWatcher watcher;
+        watcher.queueAnswer(QMessageBox::Yes);
         pressOk(&window);
         // A refused import adds what the tool said after a blank line.
         QStringList headlines;
@@ -168,10 +177,15 @@ private Q_SLOTS:
         QCOMPARE(visibleAtImport, QVector<bool>(imports, true).toList());
         QCOMPARE(m_root->readFile(QString(Paths::EventsFile)), settings);
         if (tab == QLatin1String("exportTab")) {
-            QCOMPARE(QFileInfo(m_home->filePath(QStringLiteral("new.tar.gz"))).isFile(), closes);
+            // Saved in the system's home, named in the message.
+            QCOMPARE(m_root->exists(QStringLiteral("/root/new.tar.gz")), closes);
+            QVERIFY(!QFileInfo::exists(QStringLiteral("/root/new.tar.gz")));
+            if (closes) {
+                QCOMPARE(watcher.texts().constFirst().section(QStringLiteral("\n\n"), 1), QStringLiteral("Saved as /root/new.tar.gz."));
+            }
         }
         if (archive == QLatin1String("link")) {
-            QVERIFY(QFileInfo(path).isSymLink());
+            QVERIFY(QFileInfo(m_root->placed(path)).isSymLink());
             QCOMPARE(m_root->readFile(QStringLiteral("/etc/shadow")), QByteArray("secret"));
         }
     }
@@ -220,7 +234,7 @@ private Q_SLOTS:
         view->selectRow(1);
         window.findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
         QCOMPARE(view->model()->rowCount(), 1);
-        pathField(&window, QStringLiteral("exportTab"))->setText(m_home->filePath(QStringLiteral("cfg.tar.gz")));
+        pathField(&window, QStringLiteral("exportTab"))->setText(QStringLiteral("/root/cfg.tar.gz"));
 
         MessageBoxWatcher watcher;
         watcher.queueAnswer(answer);
@@ -255,7 +269,7 @@ private Q_SLOTS:
         window.open();
         const QStringList tabs{QStringLiteral("exportTab"), QStringLiteral("importTab")};
         for (const QString &tab : tabs) {
-            pathField(&window, tab)->setText(m_home->filePath(QStringLiteral("cfg.tar.gz")));
+            pathField(&window, tab)->setText(QStringLiteral("/root/cfg.tar.gz"));
         }
         MessageBoxWatcher watcher;
         window.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Cancel)->click();
@@ -267,7 +281,7 @@ private Q_SLOTS:
         for (const QString &tab : tabs) {
             QCOMPARE(pathField(&window, tab)->text(), QString());
         }
-        QVERIFY(!QFileInfo::exists(m_home->filePath(QStringLiteral("cfg.tar.gz"))));
+        QVERIFY(!m_root->exists(QStringLiteral("/root/cfg.tar.gz")));
         QCOMPARE(imported.count(), 0);
         QVERIFY(watcher.boxes().isEmpty());
     }

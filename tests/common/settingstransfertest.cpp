@@ -1,6 +1,7 @@
 #include "common/settingsexporter.h"
 #include "common/settingsimporter.h"
 #include "messageboxwatcher.h"
+#include "testroot.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QToolButton>
 
 // The export and import tabs: where an archive may go, and the browse button.
+// Every path is one of the managed system, under a test root.
 class SettingsTransferTest : public QObject
 {
     Q_OBJECT
@@ -19,19 +21,15 @@ class SettingsTransferTest : public QObject
     QByteArray m_previousHome;
     QByteArray m_previousSudoUser;
     QString m_previousWorkDir;
-    // Real folders: the check resolves them. Homes of the user behind sudo and
-    // of another user under /home, our own home elsewhere.
-    std::unique_ptr<QTemporaryDir> m_sudoHome;
-    std::unique_ptr<QTemporaryDir> m_otherHome;
-    QTemporaryDir m_ownHome;
+    std::unique_ptr<TestRoot> m_root;
 
-    // "@S" the sudo user's home, "@N" its name, "@O" another home, "@H" our home.
-    QString expand(QString text) const
+    // "@S" the sudo user's home, "@N" its name, "@O" another home, "@H" our home (system paths).
+    static QString expand(QString text)
     {
-        return text.replace(QLatin1String("@S"), m_sudoHome->path())
-            .replace(QLatin1String("@N"), QFileInfo(m_sudoHome->path()).fileName())
-            .replace(QLatin1String("@O"), m_otherHome->path())
-            .replace(QLatin1String("@H"), m_ownHome.path());
+        return text.replace(QLatin1String("@S"), QLatin1String("/home/alice"))
+            .replace(QLatin1String("@N"), QLatin1String("alice"))
+            .replace(QLatin1String("@O"), QLatin1String("/home/bob"))
+            .replace(QLatin1String("@H"), QLatin1String("/root"));
     }
 
 private Q_SLOTS:
@@ -41,22 +39,21 @@ private Q_SLOTS:
         m_previousHome = qgetenv("HOME");
         m_previousSudoUser = qgetenv("SUDO_USER");
         m_previousWorkDir = QDir::currentPath();
-        QVERIFY(QDir().mkpath(QStringLiteral("/home")));
-        m_sudoHome = std::make_unique<QTemporaryDir>(QStringLiteral("/home/quortest-XXXXXX"));
-        m_otherHome = std::make_unique<QTemporaryDir>(QStringLiteral("/home/quortest-XXXXXX"));
-        QVERIFY(m_sudoHome->isValid() && m_otherHome->isValid() && m_ownHome.isValid());
-        for (const QString &dir : {QStringLiteral("@S/saved"), QStringLiteral("@S2"), QStringLiteral("@H2")}) {
-            QVERIFY(QDir().mkpath(expand(dir)));
-        }
-        QVERIFY(QFile::link(QStringLiteral("/etc"), expand(QStringLiteral("@S/etc-link"))));
-        QVERIFY(QFile::link(expand(QStringLiteral("@S/saved")), expand(QStringLiteral("@S/saved-link"))));
-        QVERIFY(QFile::link(m_ownHome.path(), expand(QStringLiteral("@S/own-home-link"))));
     }
 
-    void cleanupTestCase()
+    void init()
     {
-        QDir(expand(QStringLiteral("@S2"))).removeRecursively();
-        QDir(expand(QStringLiteral("@H2"))).removeRecursively();
+        m_root = std::make_unique<TestRoot>();
+        // Real folders: the check resolves them.
+        for (const QString &dir :
+             {QStringLiteral("@S/saved"), QStringLiteral("@S2"), QStringLiteral("@O"), QStringLiteral("@H"), QStringLiteral("@H2"), QStringLiteral("/etc")}) {
+            QVERIFY(QDir().mkpath(m_root->placed(expand(dir))));
+        }
+        // Links that lead out of the system root, and inside it.
+        QVERIFY(QFile::link(QStringLiteral("/etc"), m_root->placed(expand(QStringLiteral("@S/etc-link")))));
+        QVERIFY(QFile::link(QDir::tempPath(), m_root->placed(expand(QStringLiteral("@S/outside-link")))));
+        QVERIFY(QFile::link(QStringLiteral("saved"), m_root->placed(expand(QStringLiteral("@S/saved-link")))));
+        QVERIFY(QFile::link(QStringLiteral("../../root"), m_root->placed(expand(QStringLiteral("@S/own-home-link")))));
     }
 
     void cleanup()
@@ -64,6 +61,7 @@ private Q_SLOTS:
         QDir::setCurrent(m_previousWorkDir);
         qputenv("HOME", m_previousHome);
         qputenv("SUDO_USER", m_previousSudoUser);
+        m_root.reset();
     }
 
     void exportPathCheck_data()
@@ -110,6 +108,12 @@ private Q_SLOTS:
         QTest::newRow("link-in-home-to-our-home") << user << own << cwd << "@S/own-home-link/cfg.tar.gz"
                                                   << "@H/cfg.tar.gz";
         QTest::newRow("missing-folder") << user << own << cwd << "@S/missing/cfg.tar.gz" << refused;
+        QTest::newRow("link-in-home-leaving-the-system-root") << user << own << cwd << "@S/outside-link/cfg.tar.gz" << refused;
+        // ".." of the system's "/" is "/" again, not the folder that holds the system root.
+        QTest::newRow("climbing-above-the-system-root") << user << own << cwd << "/../../root/cfg.tar.gz"
+                                                        << "@H/cfg.tar.gz";
+        QTest::newRow("relative-climbing-above-the-system-root") << user << own << cwd << "../../../root/cfg.tar.gz"
+                                                                 << "@H/cfg.tar.gz";
     }
 
     void exportPathCheck()
@@ -122,7 +126,40 @@ private Q_SLOTS:
         qputenv("SUDO_USER", expand(sudoUser).toUtf8());
         qputenv("HOME", expand(home).toUtf8());
         QVERIFY(QDir::setCurrent(workDir));
-        QCOMPARE(SettingsExporter::allowedTarget(expand(path)), expand(target));
+        // The tool gets the path under the system root.
+        QCOMPARE(SettingsExporter::allowedTarget(expand(path)), target.isEmpty() ? QString() : m_root->placed(expand(target)));
+    }
+
+    // The empty export field says where an archive may go, before anything is refused.
+    void exportFieldSaysWhere_data()
+    {
+        QTest::addColumn<QString>("sudoUser");
+        QTest::addColumn<QString>("home");
+        QTest::addColumn<QString>("placeholder");
+        QTest::newRow("sudo-user") << QStringLiteral("alice") << QStringLiteral("/root")
+                                   << QStringLiteral("An archive in /home/alice or in /root, e.g. /root/events.tar.gz");
+        QTest::newRow("no-sudo-user") << QString() << QStringLiteral("/root")
+                                      << QStringLiteral("An archive in a home folder in /home or in /root, e.g. /root/events.tar.gz");
+        QTest::newRow("own-home-is-the-root-directory")
+            << QStringLiteral("alice") << QStringLiteral("/") << QStringLiteral("An archive in /home/alice, e.g. /home/alice/events.tar.gz");
+    }
+
+    void exportFieldSaysWhere()
+    {
+        QFETCH(QString, sudoUser);
+        QFETCH(QString, home);
+        QFETCH(QString, placeholder);
+        qputenv("SUDO_USER", sudoUser.toUtf8());
+        qputenv("HOME", home.toUtf8());
+        SettingsExporter tab;
+        auto *edit = tab.findChild<QLineEdit *>(QStringLiteral("fileLineEdit"));
+        edit->setText(QStringLiteral("/root/old.tar.gz"));
+        tab.clear();
+        QCOMPARE(edit->text(), QString());
+        QCOMPARE(edit->placeholderText(), placeholder);
+        QCOMPARE(edit->toolTip(), placeholder);
+        // The example itself is accepted.
+        QVERIFY(!SettingsExporter::allowedTarget(placeholder.section(QStringLiteral("e.g. "), 1)).isEmpty());
     }
 
     void cancelledBrowseEmptiesField_data()

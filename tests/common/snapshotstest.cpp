@@ -165,8 +165,11 @@ private Q_SLOTS:
         QVERIFY2(newest->text(1).split(QStringLiteral(", ")).contains(changedFile), qPrintable(newest->text(1)));
         newest->setSelected(true);
         window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("importTab")));
+        // Asked first, with the file that goes back.
+        watcher.queueAnswer(QMessageBox::Yes);
         pressOk(&window);
-        QCOMPARE(watcher.texts(), QStringList());
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Import configuration")});
+        QVERIFY2(watcher.texts().constFirst().contains(changedFile + QLatin1String(" (replaced)")), qPrintable(watcher.texts().constFirst()));
         QVERIFY(!window.isVisible());
         QCOMPARE(imported.count(), 1);
         QCOMPARE(systemFiles(*m_root), before);

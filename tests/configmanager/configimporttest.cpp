@@ -126,6 +126,15 @@ private Q_SLOTS:
                                                      QStringLiteral("+++ /etc/velta-syslog.conf"),
                                                      QStringLiteral("+\t\"user-login\" : { \"enabled\": \"1\" }")}
                                       << QStringList() << none;
+        const QStringList diffJson{QStringLiteral("--json"), QStringLiteral("--diff")};
+        QTest::newRow("diff-json-nothing") << diffJson << none << 0 << QStringList{QStringLiteral("{\"changes\":[],\"diff\":\"\"}")} << QStringList() << none;
+        QTest::newRow("diff-json-changes") << diffJson << Files{{EventsFile, events}, {NotifiedEvent, QByteArray()}, {RulesFile, "-w /etc/passwd\n"}} << 3
+                                           << QStringList{QStringLiteral(
+                                                  "{\"changes\":[{\"change\":\"replaced\",\"path\":\"/etc/audit/rules.d/velta-syslog.rules\"},"
+                                                  "{\"change\":\"removed\",\"path\":\"/etc/syslog-ng/conf.d/mod-velta-user-login.conf\"},"
+                                                  "{\"change\":\"replaced\",\"path\":\"/etc/velta-syslog.conf\"}],"
+                                                  "\"diff\":\"--- /etc/audit/rules.d/velta-syslog.rules\\n+++ /etc/audit/rules.d/velta-syslog.rules\\n")}
+                                           << QStringList() << none;
         QTest::newRow("import-nothing") << import << none << 0 << nothingChanged << QStringList() << none;
         QTest::newRow("import-changes") << import << changed << 0
                                         << QStringList{QStringLiteral(

@@ -1,4 +1,5 @@
 #include "chooseranswer.h"
+#include "common/commonsettingswindow.h"
 #include "editors/filesdialog.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -210,8 +213,61 @@ private Q_SLOTS:
         QCOMPARE(messages->isVisibleTo(&module), apply);
         if (apply) {
             QCOMPARE(messages->messageType(), KMessageWidget::Positive);
-            QCOMPARE(messages->text(),
-                     QStringLiteral("Applied. Written: /etc/velta-syslog.conf, /etc/audit/rules.d/velta-syslog.rules. The logging service is being restarted."));
+            QCOMPARE(
+                messages->text(),
+                QStringLiteral("Applied. Written: /etc/velta-syslog.conf, /etc/audit/rules.d/velta-syslog.rules. The logging service is being restarted."));
+        }
+    }
+
+    // A write the system refuses is reported with the system's reason: Apply
+    // in the page (and its box), OK on the rotation tab in a box that keeps the window open.
+    void failedWriteSaysWhy_data()
+    {
+        QTest::addColumn<bool>("apply");
+        QTest::addColumn<QString>("folder"); // removed before the write
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("apply")
+            << true << QStringLiteral("/etc/audit/rules.d")
+            << QStringLiteral("Could not write the file /etc/audit/rules.d/velta-syslog.rules: cannot create a temporary file: No such file or directory.");
+        QTest::newRow("rotation-tab")
+            << false << QStringLiteral("/etc/logrotate.d")
+            << QStringLiteral("Could not write the file /etc/logrotate.d/syslog-ng-mod-velta: cannot create a temporary file: No such file or directory.");
+    }
+
+    void failedWriteSaysWhy()
+    {
+        QFETCH(bool, apply);
+        QFETCH(QString, folder);
+        QFETCH(QString, reason);
+        TestRoot root;
+        root.copySampleSystem();
+        MessageBoxWatcher watcher;
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        auto *window = module.findChild<CommonSettingsWindow *>();
+        if (!apply) {
+            module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
+            window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("logRotateTab")));
+            window->findChild<QSpinBox *>(QStringLiteral("numberOfLogs"))->setValue(3);
+        }
+        QVERIFY(QDir(root.placed(folder)).removeRecursively());
+
+        if (apply) {
+            module.save();
+        } else {
+            window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+        }
+        // Apply may go on to offer the reboot the audit switches need.
+        QCOMPARE(watcher.titles().value(0), QStringLiteral("Error"));
+        QCOMPARE(watcher.texts().value(0), reason);
+        QCOMPARE(watcher.titles().mid(1).filter(QStringLiteral("Reboot")), watcher.titles().mid(1));
+        auto *page = module.findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        QCOMPARE(page->isVisibleTo(&module), apply);
+        if (apply) {
+            QCOMPARE(page->messageType(), KMessageWidget::Error);
+            QCOMPARE(page->text(), QStringLiteral("Not everything was applied: ") + reason);
+        } else {
+            QVERIFY(window->isVisible());
         }
     }
 };

@@ -201,10 +201,11 @@ void EventsWriterTest::writeFailures_data()
     QTest::addColumn<QString>("rulesPath");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("settings-directory-missing") << QStringLiteral("/missing/velta-syslog.conf") << QString(Paths::AuditRulesFile)
-                                                << QStringLiteral("The file /missing/velta-syslog.conf could not be written");
+    QTest::newRow("settings-directory-missing")
+        << QStringLiteral("/missing/velta-syslog.conf") << QString(Paths::AuditRulesFile)
+        << QStringLiteral("Could not write the file /missing/velta-syslog.conf: cannot create a temporary file: No such file or directory.");
     QTest::newRow("rules-path-is-directory") << QString(Paths::EventsFile) << QStringLiteral("/etc/audit")
-                                             << QStringLiteral("The file /etc/audit could not be written");
+                                             << QStringLiteral("Could not write the file /etc/audit: cannot replace the file: Is a directory.");
 }
 
 void EventsWriterTest::writeFailures()

@@ -154,7 +154,16 @@ int checkArchive(const QString &archivePath)
     return prepare(archivePath, &files, &plan, &errorText) ? 0 : failure(errorText);
 }
 
-int diffArchive(const QString &archivePath)
+// How an import changes a file, in the words of the JSON summary.
+QString changeKind(const ConfigImport::Change &change)
+{
+    if (change.remove) {
+        return QStringLiteral("removed");
+    }
+    return change.exists ? QStringLiteral("replaced") : QStringLiteral("added");
+}
+
+int diffArchive(const QString &archivePath, bool json)
 {
     ConfigArchive::Files files;
     ConfigImport::Plan plan;
@@ -164,7 +173,16 @@ int diffArchive(const QString &archivePath)
         || !ConfigImport::diff(plan, &text, &errorText)) {
         return failure(errorText);
     }
-    writeOut(text);
+    if (json) {
+        QJsonArray changes;
+        for (const ConfigImport::Change &change : plan) {
+            changes.append(QJsonObject{{QStringLiteral("path"), ConfigImport::systemPath(change.name)}, {QStringLiteral("change"), changeKind(change)}});
+        }
+        const QJsonObject summary{{QStringLiteral("changes"), changes}, {QStringLiteral("diff"), QString::fromUtf8(text)}};
+        writeOut(QJsonDocument(summary).toJson(QJsonDocument::Compact) + '\n');
+    } else {
+        writeOut(text);
+    }
     return plan.empty() ? 0 : WouldChange;
 }
 
@@ -229,7 +247,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption snapshotOption(QStringLiteral("snapshot"), i18n("Keep the current configuration as a snapshot."));
     const QCommandLineOption listOption(QStringLiteral("list-snapshots"), i18n("List the snapshots with the files that differ from today's."));
     const QCommandLineOption restoreOption(QStringLiteral("restore"), i18n("Restore the snapshot NAME as an import does."), QStringLiteral("NAME"));
-    const QCommandLineOption jsonOption(QStringLiteral("json"), i18n("With -i or --restore: print a JSON summary."));
+    const QCommandLineOption jsonOption(QStringLiteral("json"), i18n("With -i, --restore or --diff: print a JSON summary."));
     const QCommandLineOption restartOption(QStringLiteral("restart-if-changed"),
                                            i18n("With -i or --restore: restart syslog-ng and auditd when their files changed."));
     QCommandLineParser parser;
@@ -242,14 +260,15 @@ int main(int argc, char *argv[])
     const bool parsed = parser.parse(app.arguments()) && parser.positionalArguments().isEmpty();
     const bool oneVerb = parsed && std::count_if(verbs.cbegin(), verbs.cend(), isSet) == 1;
     const bool importing = parsed && (parser.isSet(importOption) || parser.isSet(restoreOption));
+    const bool summarising = importing || (parsed && parser.isSet(diffOption));
     const bool valueGiven = std::all_of(verbs.cbegin(), verbs.cend(), [&parser](const QCommandLineOption &option) {
         return option.valueName().isEmpty() || !parser.isSet(option) || !parser.value(option).isEmpty();
     });
-    if (!oneVerb || !valueGiven || ((parser.isSet(jsonOption) || parser.isSet(restartOption)) && !importing)) {
+    if (!oneVerb || !valueGiven || (parser.isSet(jsonOption) && !summarising) || (parser.isSet(restartOption) && !importing)) {
         if (!parser.errorText().isEmpty()) {
             err() << parser.errorText() << '\n';
         }
-        err() << "usage: velta-event-config-manager -o ARCHIVE | -i ARCHIVE [--json] [--restart-if-changed] | --check ARCHIVE | --diff ARCHIVE\n"
+        err() << "usage: velta-event-config-manager -o ARCHIVE | -i ARCHIVE [--json] [--restart-if-changed] | --check ARCHIVE | --diff ARCHIVE [--json]\n"
                  "       | --snapshot | --list-snapshots | --restore NAME [--json] [--restart-if-changed]"
               << Qt::endl;
         return UsageError;
@@ -267,7 +286,7 @@ int main(int argc, char *argv[])
         return checkArchive(parser.value(checkOption));
     }
     if (parser.isSet(diffOption)) {
-        return diffArchive(parser.value(diffOption));
+        return diffArchive(parser.value(diffOption), options.json);
     }
     if (parser.isSet(snapshotOption)) {
         return takeSnapshot();

@@ -1,0 +1,148 @@
+#include "common/commonsettingswindow.h"
+#include "messageboxwatcher.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "plugin/quoradminevents.h"
+#include "testroot.h"
+
+#include <KMessageWidget>
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+
+namespace
+{
+const QString Archive = QStringLiteral("/root/cfg.tar.gz");
+const QString PerEventFile = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-user-login.conf");
+const QByteArray PerEventText = "log { source(velta_events_src); parser(velta_events_parser); destination(velta_json_dst); };\n";
+// The files the archive changes, in the words of the page and the tabs.
+const QString Listing = QStringLiteral(
+    "Events: /etc/audit/rules.d/velta-syslog.rules (added), /etc/velta-syslog.conf (replaced)\n"
+    "Main log rotation: /etc/logrotate.d/syslog-ng-mod-velta (replaced)\n"
+    "Notifications: /etc/syslog-ng/conf.d/mod-velta-user-login.conf (removed)");
+}
+
+// An import through the module's settings window: what it would change is
+// asked first, and the page says what was imported and what was restarted.
+class ImportTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestRoot> m_root;
+    QByteArray m_previousHome;
+
+    // An archive at Archive (a path of the system) holding the current files
+    // with the given changes; the system keeps its files.
+    void makeArchive(bool withChanges)
+    {
+        const QStringList touched{QString(Paths::EventsFile), QString(Paths::AuditRulesFile), QString(Paths::LogRotateFile)};
+        QMap<QString, QByteArray> before;
+        for (const QString &path : touched) {
+            before.insert(path, m_root->readFile(path));
+        }
+        if (withChanges) {
+            m_root->writeFile(Paths::EventsFile, "{\n}\n");
+            m_root->writeFile(Paths::LogRotateFile, m_root->readFile(Paths::LogRotateFile).replace("rotate 10", "rotate 4"));
+        }
+        const Process::Result exported = Process::run(m_root->placed(Paths::ConfigManagerTool), {QStringLiteral("-o"), m_root->placed(Archive)}, 60000);
+        QCOMPARE(exported.exitCode, 0);
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            m_root->writeFile(it.key(), it.value());
+        }
+        if (withChanges) {
+            // Added by the import: the system lacks it; removed: the archive lacks it.
+            QVERIFY(QFile::remove(m_root->placed(Paths::AuditRulesFile)));
+            m_root->writeFile(PerEventFile, PerEventText);
+        }
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_root = std::make_unique<TestRoot>();
+        m_root->copySampleSystem();
+        const QString tool = m_root->placed(Paths::ConfigManagerTool);
+        QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
+        QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
+        m_previousHome = qgetenv("HOME");
+        qputenv("HOME", "/root");
+    }
+
+    void cleanup()
+    {
+        qputenv("HOME", m_previousHome);
+        m_root.reset();
+    }
+
+    void importAsksAndReports_data()
+    {
+        QTest::addColumn<bool>("withChanges");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("boxes"); // title and text of each box shown
+        QTest::addColumn<bool>("imported");
+        QTest::addColumn<QString>("message"); // in the page afterwards, empty when none
+
+        const QStringList question{QStringLiteral("Import configuration"),
+                                   QStringLiteral("Importing /root/cfg.tar.gz changes the configuration:\n\n") + Listing
+                                       + QStringLiteral("\n\nThe logging service is restarted afterwards. Import it?")};
+        QTest::newRow("answered-yes") << true << int(QMessageBox::Yes) << question << true
+                                      << QStringLiteral("Imported from /root/cfg.tar.gz:\n") + Listing
+                + QStringLiteral("\nThe logging service is being restarted.");
+        QTest::newRow("answered-no") << true << int(QMessageBox::No) << question << false << QString();
+        QTest::newRow("nothing-to-import") << false << int(QMessageBox::Yes)
+                                           << QStringList{QStringLiteral("Information"),
+                                                          QStringLiteral("/root/cfg.tar.gz holds the configuration as it is; nothing was imported.")}
+                                           << false << QString();
+    }
+
+    void importAsksAndReports()
+    {
+        QFETCH(bool, withChanges);
+        QFETCH(int, answer);
+        QFETCH(QStringList, boxes);
+        QFETCH(bool, imported);
+        QFETCH(QString, message);
+        makeArchive(withChanges);
+        const QByteArray events = m_root->readFile(Paths::EventsFile);
+
+        MessageBoxWatcher watcher;
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
+        auto *window = module.findChild<CommonSettingsWindow *>();
+        QVERIFY(window->isVisible());
+        QSignalSpy importedSpy(window, &CommonSettingsWindow::configurationImported);
+        window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("importTab")));
+        window->findChild<QWidget *>(QStringLiteral("importTab"))->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->setText(Archive);
+        m_root->clearCommands();
+
+        watcher.queueAnswer(QMessageBox::StandardButton(answer));
+        window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+        QStringList shown;
+        for (const MessageBoxWatcher::Box &box : watcher.boxes()) {
+            shown << box.title << box.text;
+        }
+        QCOMPARE(shown, boxes);
+        QCOMPARE(importedSpy.count(), imported ? 1 : 0);
+        // Only No keeps the window open, with the path, to choose again.
+        QCOMPARE(window->isVisible(), answer == QMessageBox::No);
+        QCOMPARE(m_root->readFile(Paths::EventsFile) != events, imported);
+        QCOMPARE(m_root->exists(PerEventFile), withChanges && !imported);
+        QCOMPARE(m_root->exists(Paths::AuditRulesFile), !withChanges || imported);
+        auto *page = module.findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        QCOMPARE(page->isVisibleTo(&module), imported);
+        if (imported) {
+            QCOMPARE(page->messageType(), KMessageWidget::Positive);
+            QCOMPARE(page->text(), message);
+            QTRY_VERIFY(m_root->commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        }
+    }
+};
+
+QTEST_MAIN(ImportTest)
+#include "importtest.moc"
