@@ -63,9 +63,22 @@ export PATH=$source_dir/tests/fakebin:$PATH
 # sudo is not in the sample system.
 unset SUDO_UID SUDO_USER SUDO_GID
 export QT_PLUGIN_PATH=$build_dir/bin
-# Help opens help:/ + the module's "X-DocPath", found among the data directories.
+# Help opens help:/ + the module's "X-DocPath", found among the data directories;
+# the translations are found there too (<build>/locale).
 cmake -DCMAKE_INSTALL_PREFIX="$build_dir/demo-install" -P "$build_dir/doc/cmake_install.cmake" > /dev/null
-export XDG_DATA_DIRS=$build_dir/demo-install/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
+export XDG_DATA_DIRS=$build_dir/demo-install/share:$build_dir:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
+# A locale asked for but not installed here (LANG=ru_RU.UTF-8 on an English
+# machine), compiled for the demo alone: in the "C" locale nothing is translated.
+wanted_locale=${LC_ALL:-${LANG:-}}
+case $wanted_locale in
+?*_*.UTF-8)
+    if ! locale -a | grep -qxF "${wanted_locale%.UTF-8}.utf8"; then
+        mkdir -p "$build_dir/locales"
+        localedef -i "${wanted_locale%.UTF-8}" -f UTF-8 "$build_dir/locales/$wanted_locale"
+        export LOCPATH=$build_dir/locales
+    fi
+    ;;
+esac
 
 main_log=$root/dorvex/log/velta/events
 if $live; then

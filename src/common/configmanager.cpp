@@ -5,6 +5,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 
+#include <KLocalizedString>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -38,10 +40,10 @@ QString failure(const Process::Result &result, bool changesAreOk = false)
 {
     const QString tool = Paths::placed(Paths::ConfigManagerTool);
     if (!result.started) {
-        return QStringLiteral("%1 could not be started").arg(tool);
+        return i18n("%1 could not be started", tool);
     }
     if (!result.finished) {
-        return QStringLiteral("%1: no answer within %2 s").arg(tool).arg(ToolTimeoutMs / 1000);
+        return i18n("%1: no answer within %2 s", tool, ToolTimeoutMs / 1000);
     }
     if (result.exitCode == 0 || (changesAreOk && result.exitCode == 3)) {
         return QString();

@@ -36,9 +36,9 @@ QJsonObject parseJsonObject(const QByteArray &data, QString *problem)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError) {
-        *problem = QStringLiteral("not valid JSON: %1 at offset %2").arg(error.errorString()).arg(error.offset);
+        *problem = i18n("not valid JSON: %1 at offset %2", error.errorString(), error.offset);
     } else if (!document.isObject()) {
-        *problem = QStringLiteral("not a JSON object");
+        *problem = i18n("not a JSON object");
     }
     return document.object();
 }
@@ -69,15 +69,15 @@ QString typeName(const QJsonValue &value)
 {
     switch (value.type()) {
     case QJsonValue::Bool:
-        return QStringLiteral("a boolean");
+        return i18nc("@item JSON value type", "a boolean");
     case QJsonValue::Double:
-        return QStringLiteral("a number");
+        return i18nc("@item JSON value type", "a number");
     case QJsonValue::String:
-        return QStringLiteral("a string");
+        return i18nc("@item JSON value type", "a string");
     case QJsonValue::Array:
-        return QStringLiteral("an array");
+        return i18nc("@item JSON value type", "an array");
     case QJsonValue::Object:
-        return QStringLiteral("an object");
+        return i18nc("@item JSON value type", "an object");
     default:
         return QStringLiteral("null");
     }
@@ -142,13 +142,13 @@ QString expectedName(Expected expected)
 {
     switch (expected) {
     case Expected::Flag:
-        return QStringLiteral("a number or a string");
+        return i18nc("@item JSON value type", "a number or a string");
     case Expected::Text:
-        return QStringLiteral("a string");
+        return i18nc("@item JSON value type", "a string");
     case Expected::Object:
-        return QStringLiteral("an object");
+        return i18nc("@item JSON value type", "an object");
     case Expected::Array:
-        return QStringLiteral("an array");
+        return i18nc("@item JSON value type", "an array");
     }
     return QString();
 }
@@ -176,12 +176,16 @@ bool normaliseTypes(QJsonObject *object, const QString &event, const QString &ke
         }
         changed = true;
         const QJsonValue meaning = plainMeaning(value, *expected);
-        QString reason = QStringLiteral("event \"%1\", key \"%2\": %3 where %4 is expected; ").arg(event, path, typeName(value), expectedName(*expected));
         if (meaning.isUndefined()) {
-            reasons->append(reason + QLatin1String("ignored"));
+            reasons->append(i18n("event \"%1\", key \"%2\": %3 where %4 is expected; ignored", event, path, typeName(value), expectedName(*expected)));
             it = object->erase(it);
         } else {
-            reasons->append(reason + QStringLiteral("read as \"%1\"").arg(meaning.toString()));
+            reasons->append(i18n("event \"%1\", key \"%2\": %3 where %4 is expected; read as \"%5\"",
+                                 event,
+                                 path,
+                                 typeName(value),
+                                 expectedName(*expected),
+                                 meaning.toString()));
             it.value() = meaning;
             ++it;
         }
@@ -195,7 +199,7 @@ QStringList capped(const QStringList &reasons)
     if (reasons.size() <= MaxProblemsPerFile) {
         return reasons;
     }
-    return reasons.mid(0, MaxProblemsPerFile) << QStringLiteral("%1 more problems").arg(reasons.size() - MaxProblemsPerFile);
+    return reasons.mid(0, MaxProblemsPerFile) << i18np("%1 more problem", "%1 more problems", reasons.size() - MaxProblemsPerFile);
 }
 
 struct DictionaryEntry {
@@ -224,7 +228,7 @@ bool dictionaryFlag(const QJsonObject &rules, const QString &id, const QString &
         const QString text = value.toString();
         return fallback ? text != QLatin1String("false") : text == QLatin1String("true");
     }
-    problems->append(QStringLiteral("entry \"%1\", key \"%2\": %3 where \"true\" or \"false\" is expected; ignored").arg(id, key, typeName(value)));
+    problems->append(i18n("entry \"%1\", key \"%2\": %3 where \"true\" or \"false\" is expected; ignored", id, key, typeName(value)));
     return fallback;
 }
 
@@ -243,7 +247,7 @@ const Dictionary &dictionary()
         QStringList reasons;
         for (auto it = file.object.begin(); it != file.object.end(); ++it) {
             if (!it.value().isObject()) {
-                reasons.append(QStringLiteral("entry \"%1\": %2 where an object is expected; ignored").arg(it.key(), typeName(it.value())));
+                reasons.append(i18n("entry \"%1\": %2 where an object is expected; ignored", it.key(), typeName(it.value())));
                 continue;
             }
             const QJsonObject rules = it.value().toObject();
@@ -648,7 +652,7 @@ QJsonObject SingleEventsParser::readCurrentSettings()
     QStringList reasons;
     for (auto it = settings.begin(); it != settings.end();) {
         if (!it.value().isObject()) {
-            reasons.append(QStringLiteral("event \"%1\": %2 where an object is expected; ignored").arg(it.key(), typeName(it.value())));
+            reasons.append(i18n("event \"%1\": %2 where an object is expected; ignored", it.key(), typeName(it.value())));
             it = settings.erase(it);
             continue;
         }

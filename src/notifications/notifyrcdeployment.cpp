@@ -6,6 +6,8 @@
 #include "platform/fileread.h"
 #include "platform/paths.h"
 
+#include <KLocalizedString>
+
 #include <QDir>
 
 namespace NotifyrcDeployment
@@ -33,7 +35,7 @@ void deployData(const QByteArray &data, const QString &directory, Report *report
         const QString home = directory + QLatin1Char('/') + entry;
         const UserAccount user = UserAccount::byName(entry);
         if (!user.isValid()) {
-            report->skipped << home + QLatin1String(": no user of that name");
+            report->skipped << i18n("%1: no user of that name", home);
             qCWarning(QUOR_NOTIFICATIONS).noquote() << report->skipped.last();
             continue;
         }

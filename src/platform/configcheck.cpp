@@ -3,6 +3,8 @@
 #include "paths.h"
 #include "process.h"
 
+#include <KLocalizedString>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -134,9 +136,9 @@ Result fromProcess(const Process::Result &result, const QString &command)
     check.accepted = result.finished && result.exitCode == 0;
     check.message = QString::fromUtf8(result.output).trimmed();
     if (!result.started) {
-        check.message = command + QLatin1String(": could not be started");
+        check.message = i18n("%1: could not be started", command);
     } else if (!result.finished) {
-        check.message = command + QLatin1String(": no answer within the time limit\n") + check.message;
+        check.message = i18n("%1: no answer within the time limit", command) + QLatin1Char('\n') + check.message;
     }
     return check;
 }
@@ -148,7 +150,7 @@ Result syslogNg(const QString &confDir)
     // running daemon's persist, pid or control files.
     QTemporaryDir scratch;
     if (!scratch.isValid()) {
-        return {false, QLatin1String("syslog-ng check: no temporary folder: ") + scratch.errorString()};
+        return {false, i18n("syslog-ng check: no temporary folder: %1", scratch.errorString())};
     }
     QSaveFile config(scratch.filePath(QStringLiteral("syslog-ng.conf")));
     if (!config.open(QIODevice::WriteOnly) || config.write(mainConfiguration(confDir)) < 0 || !config.commit()) {

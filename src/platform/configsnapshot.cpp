@@ -5,6 +5,8 @@
 #include "paths.h"
 #include "process.h"
 
+#include <KLocalizedString>
+
 #include <QString>
 
 namespace ConfigSnapshot
@@ -21,8 +23,8 @@ bool take(QString *errorText)
     if (result.finished && result.exitCode == 0) {
         return true;
     }
-    const QString reason = !result.started ? QStringLiteral("could not be started")
-        : !result.finished                 ? QStringLiteral("no answer within the time limit")
+    const QString reason = !result.started ? i18n("could not be started")
+        : !result.finished                 ? i18n("no answer within the time limit")
                                            : QString::fromLocal8Bit(result.errorOutput).trimmed();
     const QString text = QStringLiteral("%1 --snapshot: %2").arg(tool, reason);
     if (result.finished) { // the rest Process::run has logged

@@ -1,5 +1,7 @@
 #include "fileread.h"
 
+#include <KLocalizedString>
+
 #include <QFile>
 
 #include <cerrno>
@@ -19,7 +21,7 @@ QString systemError(int code)
 
 QString tooLarge(qint64 maxSize)
 {
-    return QStringLiteral("larger than %1 KiB").arg(maxSize / 1024);
+    return i18n("larger than %1 KiB", maxSize / 1024);
 }
 
 Result readOpened(int fd, qint64 maxSize)
@@ -31,7 +33,7 @@ Result readOpened(int fd, qint64 maxSize)
         return result;
     }
     if (!S_ISREG(status.st_mode)) {
-        result.error = QStringLiteral("not a regular file");
+        result.error = i18n("not a regular file");
         return result;
     }
     if (status.st_size > maxSize) {
@@ -70,7 +72,7 @@ Result readDescriptor(int fd, qint64 maxSize)
     if (fd < 0) {
         Result result;
         result.missing = errno == ENOENT;
-        result.error = errno == ELOOP ? QStringLiteral("a symbolic link") : systemError(errno);
+        result.error = errno == ELOOP ? i18n("a symbolic link") : systemError(errno);
         return result;
     }
     Result result = readOpened(fd, maxSize);

@@ -2,6 +2,8 @@
 
 #include "platformlog.h"
 
+#include <KLocalizedString>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -94,9 +96,11 @@ StagedFile &StagedFile::operator=(StagedFile &&other) noexcept
     return *this;
 }
 
-bool StagedFile::fail(const QString &what)
+bool StagedFile::fail(const KLocalizedString &what)
 {
-    m_error = what + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    // Translating may touch files and so errno: the cause is read first.
+    const int code = errno;
+    m_error = what.toString() + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(code));
     qCWarning(QUOR_PLATFORM).nospace().noquote() << m_path << ": " << m_error;
     discard();
     return false;
@@ -119,7 +123,7 @@ bool StagedFile::stage(const QString &path, const QByteArray &data)
     QByteArray name = QFile::encodeName(path + TemporarySuffix);
     const int fd = ::mkostemps(name.data(), 1, O_CLOEXEC);
     if (fd < 0) {
-        return fail(QStringLiteral("cannot create a temporary file"));
+        return fail(ki18n("cannot create a temporary file"));
     }
     m_temporary = QFile::decodeName(name);
     struct stat old;
@@ -128,7 +132,7 @@ bool StagedFile::stage(const QString &path, const QByteArray &data)
     const int savedErrno = errno;
     ::close(fd);
     errno = savedErrno;
-    return written || fail(QStringLiteral("cannot write"));
+    return written || fail(ki18n("cannot write"));
 }
 
 bool StagedFile::commit()
@@ -137,7 +141,7 @@ bool StagedFile::commit()
         return false;
     }
     if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
-        return fail(QStringLiteral("cannot replace the file"));
+        return fail(ki18n("cannot replace the file"));
     }
     m_temporary.clear();
     syncFolder(m_path);

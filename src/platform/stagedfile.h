@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class KLocalizedString;
+
 // A new content for a file, written beside it and synced before it replaces
 // the file in one rename: whoever stops the writer at any point finds the file
 // whole, old or new. The temporary's name ends in "~" so that no reader of the
@@ -40,7 +42,7 @@ public:
     static bool isTemporaryOf(const QByteArray &entry, const QByteArray &fileName);
 
 private:
-    bool fail(const QString &what);
+    bool fail(const KLocalizedString &what);
     void discard();
 
     QString m_path;

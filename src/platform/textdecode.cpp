@@ -1,5 +1,7 @@
 #include "textdecode.h"
 
+#include <KLocalizedString>
+
 #include <QTextCodec>
 
 namespace TextDecode
@@ -7,14 +9,14 @@ namespace TextDecode
 bool utf8(const QByteArray &data, QString *text, QString *reason)
 {
     if (const int nul = data.indexOf('\0'); nul >= 0) {
-        *reason = QStringLiteral("a NUL byte at offset %1").arg(nul);
+        *reason = i18n("a NUL byte at offset %1", nul);
         return false;
     }
     QTextCodec::ConverterState state;
     *text = QTextCodec::codecForMib(106)->toUnicode(data.constData(), data.size(), &state);
     if (state.invalidChars > 0) {
         text->clear();
-        *reason = QStringLiteral("not UTF-8 text");
+        *reason = i18n("not UTF-8 text");
         return false;
     }
     return true;

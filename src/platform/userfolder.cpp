@@ -4,6 +4,8 @@
 #include "platformlog.h"
 #include "stagedfile.h"
 
+#include <KLocalizedString>
+
 #include <QDir>
 #include <QFile>
 
@@ -38,12 +40,12 @@ QString refuse(const QString &path, const QString &reason)
 QString kindRefusal(const struct stat &status)
 {
     if (S_ISLNK(status.st_mode)) {
-        return QStringLiteral("a symbolic link");
+        return i18n("a symbolic link");
     }
     if (S_ISDIR(status.st_mode)) {
-        return QStringLiteral("a folder");
+        return i18n("a folder");
     }
-    return S_ISREG(status.st_mode) ? QString() : QStringLiteral("not a regular file");
+    return S_ISREG(status.st_mode) ? QString() : i18n("not a regular file");
 }
 
 // Why opening an entry failed: a link is named as such, whatever the errno.
@@ -51,9 +53,9 @@ QString openFailure(int dirFd, const QByteArray &name, int code)
 {
     struct stat status;
     if (fstatat(dirFd, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode)) {
-        return QStringLiteral("a symbolic link");
+        return i18n("a symbolic link");
     }
-    return code == ENOTDIR ? QStringLiteral("not a folder") : systemError(code);
+    return code == ENOTDIR ? i18n("not a folder") : systemError(code);
 }
 
 bool writeAll(int fd, const QByteArray &data)
@@ -81,7 +83,7 @@ UserFolder UserFolder::open(const QString &start, const QString &path, uid_t uid
     folder.m_owners = owners;
     folder.m_path = QDir::cleanPath(path);
     if (!folder.m_path.startsWith(QLatin1Char('/'))) {
-        folder.m_error = refuse(path, QStringLiteral("not an absolute path"));
+        folder.m_error = refuse(path, i18n("not an absolute path"));
         return folder;
     }
     int fd = ::open(QFile::encodeName(start.isEmpty() ? QStringLiteral("/") : start).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -168,20 +170,20 @@ QString UserFolder::refusal(const struct stat &status, bool isFile) const
             return kind;
         }
     } else if (!S_ISDIR(status.st_mode)) {
-        return QStringLiteral("not a folder");
+        return i18n("not a folder");
     }
     if (m_owners == Owners::Anyone) {
         return QString();
     }
     if (status.st_uid != 0 && status.st_uid != m_uid) {
-        return QStringLiteral("belongs to another user (uid %1)").arg(status.st_uid);
+        return i18n("belongs to another user (uid %1)", status.st_uid);
     }
     if (!isFile && (status.st_mode & S_IWOTH) && !(status.st_mode & S_ISVTX)) {
-        return QStringLiteral("writable by every user");
+        return i18n("writable by every user");
     }
     // A second name could be a hard link to a file the user may not read.
     if (isFile && status.st_nlink > 1) {
-        return QStringLiteral("has other hard links");
+        return i18n("has other hard links");
     }
     return QString();
 }
@@ -266,7 +268,7 @@ bool UserFolder::write(const QString &name, const QByteArray &data, QString *err
     }
     if (!ok) {
         unlinkat(m_fd, temporary.constData(), 0);
-        *error = refuse(filePath(name), code == EISDIR ? QStringLiteral("a folder") : systemError(code));
+        *error = refuse(filePath(name), code == EISDIR ? i18n("a folder") : systemError(code));
         return false;
     }
     fsync(m_fd);

@@ -34,7 +34,7 @@ QString includeProblem(const QString &text)
         }
         for (const QFileInfo &file : qAsConst(targets)) {
             if (file.exists() && !file.isFile() && !file.isDir()) {
-                return QStringLiteral("include %1: %2 is not a regular file; the file was not checked").arg(words.at(1), file.filePath());
+                return i18n("include %1: %2 is not a regular file; the file was not checked", words.at(1), file.filePath());
             }
         }
     }

@@ -180,8 +180,7 @@ TreeItem *CommonSettingsParser::parse()
     if (statements.strayCloseLine > 0) {
         markDamaged(QStringLiteral("the \"}\" on line %1 closes no \"{\"").arg(statements.strayCloseLine));
     } else if (statements.depth != 0 || statements.unreadFromLine > 0) {
-        markDamaged(
-            QStringLiteral("the text from line %1 to the end is not read: a statement is not closed or no line follows it").arg(statements.unreadFromLine));
+        markDamaged(i18n("the text from line %1 to the end is not read: a statement is not closed or no line follows it", statements.unreadFromLine));
     }
 
     const QRegularExpression directive = pattern(m_directivePattern);
@@ -252,7 +251,7 @@ TreeItem *CommonSettingsParser::parse()
         root->appendChild(std::move(blockItem));
     }
     if (!damaged() && (unbalanced > 0 || parens != 0 || braces != 0)) {
-        markDamaged(QStringLiteral("the parentheses or braces inside a block do not balance"));
+        markDamaged(i18n("the parentheses or braces inside a block do not balance"));
     }
     return root.release();
 }

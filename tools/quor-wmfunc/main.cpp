@@ -1,5 +1,7 @@
 // quor-wmfunc QUORWM_REBOOT: asks the session manager of the running desktop
 // session to log out and reboot. Exit codes: 0 asked, 1 failed, 2 usage.
+#include <KLocalizedString>
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -29,7 +31,7 @@ bool becomeSessionOwner(QString *error)
         return true;
     }
     if (setgroups(0, nullptr) != 0 || setgid(info.st_gid) != 0 || setuid(info.st_uid) != 0) {
-        *error = QStringLiteral("cannot switch to the owner of %1").arg(QString::fromLocal8Bit(runtimeDir));
+        *error = i18n("cannot switch to the owner of %1", QString::fromLocal8Bit(runtimeDir));
         return false;
     }
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
@@ -73,15 +75,15 @@ int main(int argc, char **argv)
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) {
-        return fail(QStringLiteral("cannot reach the session bus: ") + bus.lastError().message());
+        return fail(i18n("cannot reach the session bus: %1", bus.lastError().message()));
     }
     const QDBusMessage call = rebootCall(bus.interface());
     if (call.type() != QDBusMessage::MethodCallMessage) {
-        return fail(QStringLiteral("no session manager on the session bus"));
+        return fail(i18n("no session manager on the session bus"));
     }
     const QDBusMessage reply = bus.call(call);
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        return fail(QStringLiteral("the session manager refused: ") + reply.errorMessage());
+        return fail(i18n("the session manager refused: %1", reply.errorMessage()));
     }
     return 0;
 }

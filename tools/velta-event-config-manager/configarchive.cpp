@@ -4,6 +4,8 @@
 #include "platform/paths.h"
 #include "platform/userfolder.h"
 
+#include <KLocalizedString>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -92,7 +94,7 @@ QString placedEntry(const QString &name)
 QString archiveError(archive *a)
 {
     const char *text = archive_error_string(a);
-    return text ? QString::fromLocal8Bit(text) : QStringLiteral("damaged or incomplete archive");
+    return text ? QString::fromLocal8Bit(text) : i18n("damaged or incomplete archive");
 }
 
 la_ssize_t appendToByteArray(archive *, void *clientData, const void *buffer, size_t length)
@@ -136,19 +138,19 @@ bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QStrin
         }
         const QString name = QString::fromUtf8(archive_entry_pathname(entry));
         if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry)) {
-            return fail(errorText, QStringLiteral("%1: not a regular file").arg(name));
+            return fail(errorText, i18n("%1: not a regular file", name));
         }
         if (!ConfigArchive::isManagedName(name)) {
-            return fail(errorText, QStringLiteral("%1: not a managed file").arg(name));
+            return fail(errorText, i18n("%1: not a managed file", name));
         }
         if (seen.contains(name)) {
-            return fail(errorText, QStringLiteral("%1: stored twice").arg(name));
+            return fail(errorText, i18n("%1: stored twice", name));
         }
         if (int(seen.size()) >= MaxEntries) {
-            return fail(errorText, QStringLiteral("too many entries"));
+            return fail(errorText, i18n("too many entries"));
         }
         if (!archive_entry_size_is_set(entry) || archive_entry_size(entry) > MaxEntrySize) {
-            return fail(errorText, QStringLiteral("%1: size unknown or too large").arg(name));
+            return fail(errorText, i18n("%1: size unknown or too large", name));
         }
         Entry read{name, QByteArray()};
         char buffer[16384];
@@ -163,14 +165,14 @@ bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QStrin
             read.data.append(buffer, static_cast<int>(n));
             total += n;
             if (read.data.size() > MaxEntrySize || total > MaxTotalSize) {
-                return fail(errorText, QStringLiteral("%1: too large").arg(name));
+                return fail(errorText, i18n("%1: too large", name));
             }
         }
         seen.insert(name);
         entries->push_back(std::move(read));
     }
     if (entries->empty()) {
-        return fail(errorText, QStringLiteral("%1: holds no configuration files").arg(archivePath));
+        return fail(errorText, i18n("%1: holds no configuration files", archivePath));
     }
     return true;
 }
@@ -199,7 +201,7 @@ bool exportTo(const QString &archivePath, QString *errorText)
 {
     const QStringList names = presentNames();
     if (names.isEmpty()) {
-        return fail(errorText, QStringLiteral("no configuration files to export"));
+        return fail(errorText, i18n("no configuration files to export"));
     }
 
     QByteArray data;

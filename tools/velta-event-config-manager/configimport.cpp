@@ -6,6 +6,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 
+#include <KLocalizedString>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -70,7 +72,7 @@ QString underSystemPaths(QString message, const QString &stagedPath, const QStri
 bool stageSyslogNg(const QString &stagedDir, const Plan &plan, QString *errorText)
 {
     if (!QDir().mkpath(stagedDir)) {
-        *errorText = QStringLiteral("%1: cannot create the folder").arg(stagedDir);
+        *errorText = i18n("%1: cannot create the folder", stagedDir);
         return false;
     }
     const QDir live(Paths::placed(Paths::SyslogNgConfDir));
@@ -91,7 +93,7 @@ bool stageSyslogNg(const QString &stagedDir, const Plan &plan, QString *errorTex
         }
         const QString staged = stagedDir + QLatin1Char('/') + QFileInfo(change.name).fileName();
         if (change.remove && !QFile::remove(staged)) {
-            *errorText = QStringLiteral("%1: cannot remove").arg(staged);
+            *errorText = i18n("%1: cannot remove", staged);
             return false;
         }
         if (!change.remove && !writeFile(staged, change.wanted, errorText)) {
@@ -117,7 +119,7 @@ bool checkSyslogNg(const QString &stage, const Plan &plan, QString *errorText)
     }
     const ConfigCheck::Result result = ConfigCheck::syslogNg(stagedDir);
     if (!result.accepted) {
-        *errorText = QLatin1String("syslog-ng rejects the configuration:\n") + underSystemPaths(result.message, stagedDir, Paths::SyslogNgConfDir);
+        *errorText = i18n("syslog-ng rejects the configuration:\n%1", underSystemPaths(result.message, stagedDir, Paths::SyslogNgConfDir));
     }
     return result.accepted;
 }
@@ -130,7 +132,7 @@ bool checkLogrotate(const QString &stage, const QByteArray &content, QString *er
     }
     const ConfigCheck::Result result = ConfigCheck::logrotate(staged);
     if (!result.accepted) {
-        *errorText = QLatin1String("logrotate rejects the configuration:\n") + underSystemPaths(logrotateErrors(result.message), staged, Paths::LogRotateFile);
+        *errorText = i18n("logrotate rejects the configuration:\n%1", underSystemPaths(logrotateErrors(result.message), staged, Paths::LogRotateFile));
     }
     return result.accepted;
 }
@@ -165,7 +167,7 @@ bool check(const ConfigArchive::Files &files, const Plan &plan, QString *errorTe
 {
     QTemporaryDir stage;
     if (!stage.isValid()) {
-        *errorText = QLatin1String("no temporary folder: ") + stage.errorString();
+        *errorText = i18n("no temporary folder: %1", stage.errorString());
         return false;
     }
     const bool syslogNgTouched = std::any_of(files.keyBegin(), files.keyEnd(), isSyslogNgName) || std::any_of(plan.cbegin(), plan.cend(), [](const Change &c) {
@@ -182,7 +184,7 @@ bool diff(const Plan &plan, QByteArray *text, QString *errorText)
 {
     QTemporaryDir scratch;
     if (!scratch.isValid()) {
-        *errorText = QLatin1String("no temporary folder: ") + scratch.errorString();
+        *errorText = i18n("no temporary folder: %1", scratch.errorString());
         return false;
     }
     const QString nothing = QStringLiteral("/dev/null");
@@ -206,7 +208,7 @@ bool diff(const Plan &plan, QByteArray *text, QString *errorText)
                                                     Process::Channels::Separate);
         // diff exits with 1 when the files differ, as they do here.
         if (!result.finished || result.exitCode != 1) {
-            *errorText = QStringLiteral("%1: diff failed: %2").arg(path, QString::fromLocal8Bit(result.errorOutput).trimmed());
+            *errorText = i18n("%1: diff failed: %2", path, QString::fromLocal8Bit(result.errorOutput).trimmed());
             return false;
         }
         text->append(result.output);

@@ -3,6 +3,8 @@
 #include "platform/fileread.h"
 #include "platform/stagedfile.h"
 
+#include <KLocalizedString>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,7 +35,7 @@ bool FileTransaction::replace(const QString &path, const QByteArray &content, QS
     }
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) {
-        *errorText = QStringLiteral("%1: cannot create the folder").arg(folder);
+        *errorText = i18n("%1: cannot create the folder", folder);
         return false;
     }
     step.file = std::make_unique<StagedFile>();
@@ -73,9 +75,9 @@ bool FileTransaction::commit(QString *errorText)
             const QStringList notPutBack = undo(i);
             *errorText = QStringLiteral("%1: %2").arg(step.path, reason);
             if (notPutBack.isEmpty()) {
-                *errorText += QLatin1String("\nThe files already replaced were put back; nothing changed.");
+                *errorText += QLatin1Char('\n') + i18n("The files already replaced were put back; nothing changed.");
             } else {
-                *errorText += QLatin1String("\nThese files could not be put back:\n") + notPutBack.join(QLatin1Char('\n'));
+                *errorText += QLatin1Char('\n') + i18n("These files could not be put back:\n%1", notPutBack.join(QLatin1Char('\n')));
             }
             m_steps.clear();
             return false;
@@ -112,7 +114,7 @@ bool FileTransaction::putBack(const Step &step, QString *reason)
         return false;
     }
     if (!QFile::setPermissions(step.path, step.oldPermissions)) {
-        *reason = QStringLiteral("cannot set the permissions back");
+        *reason = i18n("cannot set the permissions back");
         return false;
     }
     return true;

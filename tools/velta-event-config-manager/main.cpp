@@ -5,6 +5,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 
+#include <KLocalizedString>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
@@ -54,13 +56,13 @@ QString restart(const QString &unit)
     const Process::Result result = Process::run(QStringLiteral("sudo"), {QStringLiteral("systemctl"), QStringLiteral("restart"), unit}, RestartTimeoutMs);
     const QString printed = QString::fromLocal8Bit(result.output).trimmed();
     if (!result.started) {
-        return QStringLiteral("failed: sudo could not be started");
+        return i18n("failed: sudo could not be started");
     }
     if (!result.finished) {
-        return QStringLiteral("failed: no answer within %1 s").arg(RestartTimeoutMs / 1000);
+        return i18n("failed: no answer within %1 s", RestartTimeoutMs / 1000);
     }
     if (result.exitCode != 0) {
-        return QStringLiteral("failed: exit status %1%2").arg(result.exitCode).arg(printed.isEmpty() ? QString() : QLatin1String(": ") + printed);
+        return printed.isEmpty() ? i18n("failed: exit status %1", result.exitCode) : i18n("failed: exit status %1: %2", result.exitCode, printed);
     }
     return QStringLiteral("ok");
 }
@@ -103,7 +105,7 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
         // The state before the import can be gone back to.
         QString snapshotError;
         if (!SnapshotStore::take(&snapshotError)) {
-            err() << "warning: no snapshot of the current configuration: " << snapshotError << Qt::endl;
+            err() << i18n("warning: no snapshot of the current configuration: %1", snapshotError) << Qt::endl;
         }
         QStringList notPutBack;
         ok = ConfigImport::apply(plan, &errorText, &notPutBack);
@@ -219,7 +221,7 @@ int restoreSnapshot(const QString &name, const ImportOptions &options)
 {
     const QString path = SnapshotStore::path(name);
     if (path.isEmpty() || !QFileInfo::exists(path)) {
-        return failure(QStringLiteral("%1: no such snapshot").arg(name));
+        return failure(i18n("%1: no such snapshot", name));
     }
     return importArchive(path, options);
 }
@@ -234,20 +236,20 @@ int main(int argc, char *argv[])
     // the platform's own lines would repeat it there. QT_LOGGING_RULES turns them on.
     QLoggingCategory::setFilterRules(QStringLiteral("quor.admin.events.*.warning=false"));
 
-    const QCommandLineOption exportOption(QStringLiteral("o"), QStringLiteral("Export the configuration into ARCHIVE."), QStringLiteral("ARCHIVE"));
-    const QCommandLineOption importOption(QStringLiteral("i"), QStringLiteral("Import the configuration from ARCHIVE."), QStringLiteral("ARCHIVE"));
+    const QCommandLineOption exportOption(QStringLiteral("o"), i18n("Export the configuration into ARCHIVE."), QStringLiteral("ARCHIVE"));
+    const QCommandLineOption importOption(QStringLiteral("i"), i18n("Import the configuration from ARCHIVE."), QStringLiteral("ARCHIVE"));
     const QCommandLineOption checkOption(QStringLiteral("check"),
-                                         QStringLiteral("Check ARCHIVE and whether syslog-ng and logrotate accept its files; change nothing."),
+                                         i18n("Check ARCHIVE and whether syslog-ng and logrotate accept its files; change nothing."),
                                          QStringLiteral("ARCHIVE"));
     const QCommandLineOption diffOption(QStringLiteral("diff"),
-                                        QStringLiteral("Show what an import of ARCHIVE would change; exit status 3 when something would."),
+                                        i18n("Show what an import of ARCHIVE would change; exit status 3 when something would."),
                                         QStringLiteral("ARCHIVE"));
-    const QCommandLineOption snapshotOption(QStringLiteral("snapshot"), QStringLiteral("Keep the current configuration as a snapshot."));
-    const QCommandLineOption listOption(QStringLiteral("list-snapshots"), QStringLiteral("List the snapshots with the files that differ from today's."));
-    const QCommandLineOption restoreOption(QStringLiteral("restore"), QStringLiteral("Restore the snapshot NAME as an import does."), QStringLiteral("NAME"));
-    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("With -i, --restore or --diff: print a JSON summary."));
+    const QCommandLineOption snapshotOption(QStringLiteral("snapshot"), i18n("Keep the current configuration as a snapshot."));
+    const QCommandLineOption listOption(QStringLiteral("list-snapshots"), i18n("List the snapshots with the files that differ from today's."));
+    const QCommandLineOption restoreOption(QStringLiteral("restore"), i18n("Restore the snapshot NAME as an import does."), QStringLiteral("NAME"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"), i18n("With -i, --restore or --diff: print a JSON summary."));
     const QCommandLineOption restartOption(QStringLiteral("restart-if-changed"),
-                                           QStringLiteral("With -i or --restore: restart syslog-ng and auditd when their files changed."));
+                                           i18n("With -i or --restore: restart syslog-ng and auditd when their files changed."));
     QCommandLineParser parser;
     parser.addOptions({exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, jsonOption, restartOption});
 

@@ -4,6 +4,8 @@
 #include "configimport.h"
 #include "platform/paths.h"
 
+#include <KLocalizedString>
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -61,7 +63,7 @@ bool take(QString *errorText)
     }
     // Snapshots hold the audit rules and every setting: for root's eyes only.
     if (!QDir().mkpath(folder()) || !QFile::setPermissions(folder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
-        *errorText = QStringLiteral("%1: cannot create the folder").arg(folder());
+        *errorText = i18n("%1: cannot create the folder", folder());
         return false;
     }
     QDateTime when = QDateTime::currentDateTimeUtc();
