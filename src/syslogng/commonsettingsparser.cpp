@@ -241,6 +241,11 @@ TreeItem *CommonSettingsParser::parse()
                 const QString statementName = QString(match.captured(2) + QLatin1Char(' ') + match.captured(3)).trimmed();
                 markDamaged(QStringLiteral("the option \"%1\" of \"%2\" is not understood").arg(name, statementName));
             }
+            // An option ended early by a ");" inside it would lose the rest of
+            // its text, which the block's own balance carries on to the next line.
+            if (!hasBrace && option.count(QLatin1Char('(')) != option.count(QLatin1Char(')')) && !damaged()) {
+                markDamaged(i18n("the parentheses or braces inside a block do not balance"));
+            }
             blockItem->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{name, QVariant(), value}));
         }
         // Each block balances on its own: evened out by a later block, the

@@ -359,6 +359,8 @@ private Q_SLOTS:
         QTest::newRow("parenthesis-closed-in-a-later-block")
             << QString() << QByteArray("destination a {\n    file(\"/a\";\n};\n\ndestination b {\n    file(\"/b\"));\n};\n\n")
             << QStringLiteral(": the parentheses or braces inside a block do not balance");
+        QTest::newRow("option-ended-inside-its-parentheses") << QString() << QByteArray("log {\n    source(s);\n    parser(p(q);\n  t);\n};\n\n")
+                                                             << QStringLiteral(": the parentheses or braces inside a block do not balance");
     }
 
     void commonFile()
