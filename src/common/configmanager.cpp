@@ -18,24 +18,29 @@ namespace
 // The tool runs syslog-ng and logrotate on a staged copy before it imports.
 constexpr int ToolTimeoutMs = 120000;
 
-// What the tool printed when it ran and failed; not starting and no answer Process::run logs.
-void logFailure(const QStringList &arguments, const Process::Result &result)
+// A status of 3 is the tool's "something would change", no failure where changes are asked for.
+bool failedWithStatus(const Process::Result &result, bool changesAreOk)
 {
-    if (result.finished && result.exitCode != 0) {
+    return result.finished && result.exitCode != 0 && !(changesAreOk && result.exitCode == 3);
+}
+
+// What the tool printed when it ran and failed; not starting and no answer Process::run logs.
+void logFailure(const QStringList &arguments, const Process::Result &result, bool changesAreOk)
+{
+    if (failedWithStatus(result, changesAreOk)) {
         qCWarning(QUOR_ADMIN_EVENTS).noquote() << Paths::placed(Paths::ConfigManagerTool) << arguments.join(QLatin1Char(' ')) << "exited with"
                                                << result.exitCode << QByteArray(result.errorOutput + result.output).trimmed();
     }
 }
 
-Process::Result runTool(const QStringList &arguments)
+Process::Result runTool(const QStringList &arguments, bool changesAreOk = false)
 {
     const Process::Result result = Process::run(Paths::placed(Paths::ConfigManagerTool), arguments, ToolTimeoutMs, Process::Channels::Separate);
-    logFailure(arguments, result);
+    logFailure(arguments, result, changesAreOk);
     return result;
 }
 
 // Why a run failed, as the administrator can act on it; empty when it did not.
-// A status of 3 is the tool's "something would change", no failure.
 QString failure(const Process::Result &result, bool changesAreOk = false)
 {
     const QString tool = Paths::placed(Paths::ConfigManagerTool);
@@ -45,7 +50,7 @@ QString failure(const Process::Result &result, bool changesAreOk = false)
     if (!result.finished) {
         return i18n("%1: no answer within %2 s", tool, ToolTimeoutMs / 1000);
     }
-    if (result.exitCode == 0 || (changesAreOk && result.exitCode == 3)) {
+    if (!failedWithStatus(result, changesAreOk)) {
         return QString();
     }
     const QString said = QString::fromLocal8Bit(result.errorOutput).trimmed();
@@ -86,7 +91,7 @@ ImportResult restoreSnapshot(const QString &name)
 
 Preview preview(const QString &path)
 {
-    const Process::Result result = runTool({QStringLiteral("--diff"), path, QStringLiteral("--json")});
+    const Process::Result result = runTool({QStringLiteral("--diff"), path, QStringLiteral("--json")}, true);
     Preview preview;
     preview.message = failure(result, true);
     const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
