@@ -205,7 +205,7 @@ FileRead::Result UserFolder::read(const QString &name, qint64 maxSize) const
     }
     result = FileRead::regularAt(m_fd, encoded, maxSize);
     if (!result.ok) {
-        result.error = result.missing ? FileRead::describe(filePath(name), result) : refuse(filePath(name), result.error);
+        result.error = result.missing ? describe(filePath(name), result.error) : refuse(filePath(name), result.error);
     }
     return result;
 }
