@@ -72,6 +72,18 @@ QByteArray afterNestedBlock()
     return QByteArray("log {\n    channel {\n        filter(f);\n    };\n    flags(final);\n};\n\n");
 }
 
+// Found by the fuzzer before quoted texts were read as such: braces, a
+// semicolon and quotes of another option inside one quoted text.
+QByteArray quotedTextOverLines()
+{
+    return QByteArray("source s {\n    unix-dgram(\"/run/e {\n    network(\"h\" port(514) st);\n};ts.sock\" flags(no-parse));\n};\n\n");
+}
+
+QByteArray commentsAndCarriageReturns()
+{
+    return QByteArray("# head {\r\nlog { # (\r\n    source(s); # }\r\n};\r\n\r\n");
+}
+
 QByteArray sampleCommonFile()
 {
     QFile file(QStringLiteral(QUOR_DATA_DIR "/root") + Paths::CommonSyslogNgFile);
@@ -117,6 +129,26 @@ private Q_SLOTS:
         QTest::newRow("line-after-a-nested-block-is-its-own")
             << afterNestedBlock()
             << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">channel|<none>|\nfilter(f);\n"), QStringLiteral(">flags|<none>|final")};
+        QTest::newRow("quoted-texts-hold-syntax") << QByteArray("destination d {\n    file(\"/a;{}(#\\\")\" template('$MSG # x\\n'));\n};\n\n")
+                                                  << QStringList{QStringLiteral("destination|d|<none>"),
+                                                                 QStringLiteral(">file|<none>|\"/a;{}(#\\\")\" template('$MSG # x\\n')")};
+        QTest::newRow("quoted-text-over-lines") << quotedTextOverLines()
+                                                << QStringList{QStringLiteral("source|s|<none>"),
+                                                               QStringLiteral(
+                                                                   ">unix-dgram|<none>|\"/run/e {\nnetwork(\"h\" port(514) st);\n};ts.sock\" flags(no-parse)")};
+        QTest::newRow("comments-and-carriage-returns")
+            << commentsAndCarriageReturns() << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")};
+        QTest::newRow("directives-in-a-row") << QByteArray("@define a \"1\"\n\n@include \"b.conf\"\n\nlog {\n    source(s);\n};\n\n")
+                                             << QStringList{QStringLiteral("@define a|1|<none>"),
+                                                            QStringLiteral("@include|b.conf|<none>"),
+                                                            QStringLiteral("log||<none>"),
+                                                            QStringLiteral(">source|<none>|s")};
+        QTest::newRow("statement-over-lines-and-on-one-line") << QByteArray("destination\n  a\n{ file(\"/a\"); };\nlog{source(s);destination(a);};\n")
+                                                              << QStringList{QStringLiteral("destination|a|<none>"),
+                                                                             QStringLiteral(">file|<none>|\"/a\""),
+                                                                             QStringLiteral("log||<none>"),
+                                                                             QStringLiteral(">source|<none>|s"),
+                                                                             QStringLiteral(">destination|<none>|a")};
     }
 
     void parse()
@@ -192,6 +224,9 @@ private Q_SLOTS:
         QTest::newRow("option-after-a-nested-block") << afterNestedBlock();
         QTest::newRow("unclosed-quote-in-a-held-back-option")
             << QByteArray("destination d {\n    network(\"192.16_src);\n    destination(velta_central_dst);\n};\n\n");
+        QTest::newRow("quoted-text-over-lines") << quotedTextOverLines();
+        QTest::newRow("comments-and-carriage-returns") << commentsAndCarriageReturns();
+        QTest::newRow("blank-lines-before-directives") << QByteArray("\n\n  @define a \"1\"\n\n\n@include \"b\" # c\n@include \"c\"\n\n");
     }
 
     void readsAsWritten()
