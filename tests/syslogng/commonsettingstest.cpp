@@ -160,6 +160,49 @@ private Q_SLOTS:
         QCOMPARE(dump(::parse(root.placed(Paths::CommonSyslogNgFile)).get()), expected);
     }
 
+    // A damaged file still shows what it holds: a broken structure ends the
+    // read where it is found, a part the writer would change is only named.
+    void readsUpToTheProblem_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("unclosed-quote-keeps-the-options-before")
+            << QByteArray("log {\n    source(s);\n};\n\ndestination d {\n    file(\"/a\");\n    file(\"/b);\n};\n\nlog {\n    source(t);\n};\n\n")
+            << QStringList{QStringLiteral("log||<none>"),
+                           QStringLiteral(">source|<none>|s"),
+                           QStringLiteral("destination|d|<none>"),
+                           QStringLiteral(">file|<none>|\"/a\"")}
+            << QStringLiteral("line 7 to the end is not read: a quoted text is not closed");
+        QTest::newRow("stray-brace-ends-the-read") << QByteArray("log {\n    source(s);\n};\n}\nlog {\n    source(t);\n};\n\n")
+                                                   << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")}
+                                                   << QStringLiteral("the \"}\" on line 4 closes no \"{\"");
+        QTest::newRow("directive-not-understood-is-left-out")
+            << QByteArray("@version: 3.38\n@include \"a.conf\"\n\nlog {\n    source(s);\n};\n\n")
+            << QStringList{QStringLiteral("@include|a.conf|<none>"), QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")}
+            << QStringLiteral("the directive on line 1 is not understood");
+        QTest::newRow("option-written-otherwise-is-kept")
+            << QByteArray("log {\n    filter {\n        level(err);\n    };\n    flags(final);\n};\n\n")
+            << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">filter|<none>|\nlevel(err);\n"), QStringLiteral(">flags|<none>|final")}
+            << QStringLiteral("the option \"filter\" of \"log\" is not understood");
+        QTest::newRow("closed-on-a-last-line-without-line-break")
+            << QByteArray("log {\n    source(s);\n};") << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")} << QString();
+    }
+
+    void readsUpToTheProblem()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, problem);
+        TestRoot root;
+        root.writeFile(Paths::CommonSyslogNgFile, content);
+        CommonSettingsParser parser(root.placed(Paths::CommonSyslogNgFile));
+        const std::unique_ptr<TreeItem> tree(parser.parse());
+        QCOMPARE(dump(tree.get()), expected);
+        QCOMPARE(parser.damaged(), !problem.isEmpty());
+        QVERIFY2(parser.errorString().contains(problem), qPrintable(parser.errorString()));
+    }
+
     void unreadableFile_data()
     {
         QTest::addColumn<bool>("exists");
