@@ -1,6 +1,7 @@
 #include "breezeicons.h"
 #include "common/commonsettingswindow.h"
 #include "messageboxwatcher.h"
+#include "pagewindows.h"
 #include "plugin/eventfinder.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
@@ -96,10 +97,12 @@ private Q_SLOTS:
         root.copySampleSystem();
         QuorAdminEvents module(nullptr, {});
         auto *settings = module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"));
-        auto *window = module.findChild<CommonSettingsWindow *>();
-        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         for (const int lastTab : {2, 1}) {
             settings->click();
+            // Made at the first click, the same window after.
+            QCOMPARE(module.findChildren<CommonSettingsWindow *>().size(), 1);
+            auto *window = module.findChild<CommonSettingsWindow *>();
+            auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
             QVERIFY(window->isVisible());
             QCOMPARE(tabs->currentIndex(), 0);
             tabs->setCurrentIndex(lastTab);
@@ -123,7 +126,9 @@ private Q_SLOTS:
         const BreezeIcons breeze;
         TestRoot root;
         root.copySampleSystem();
-        const QuorAdminEvents module(nullptr, {});
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        QVERIFY(PageWindows::openEach(module));
         // The start/stop button gets its icon with the service status, which
         // arrives from the background.
         QTRY_COMPARE(module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"))->text(), QStringLiteral("Logging service is running."));
