@@ -2,13 +2,17 @@
 #include "common/commonsettingswindow.h"
 #include "messageboxwatcher.h"
 #include "pagewindows.h"
+#include "platform/paths.h"
 #include "plugin/eventfinder.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
 
+#include <KMessageWidget>
 #include <KPluginFactory>
 #include <KPluginMetaData>
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -21,6 +25,33 @@
 #include <QTreeView>
 
 #include <unistd.h>
+
+namespace
+{
+// What a window shows in its labels, messages, number fields and tables.
+QStringList shownTexts(const QWidget *window)
+{
+    QStringList texts;
+    for (const QLabel *label : window->findChildren<QLabel *>()) {
+        texts << label->text();
+    }
+    for (const KMessageWidget *message : window->findChildren<KMessageWidget *>()) {
+        texts << message->text();
+    }
+    for (const QAbstractSpinBox *field : window->findChildren<QAbstractSpinBox *>()) {
+        texts << field->text();
+    }
+    for (const QAbstractItemView *view : window->findChildren<QAbstractItemView *>()) {
+        const QAbstractItemModel *model = view->model();
+        for (int row = 0; model && row < model->rowCount(); ++row) {
+            for (int column = 0; column < model->columnCount(); ++column) {
+                texts << model->index(row, column).data().toString();
+            }
+        }
+    }
+    return texts;
+}
+}
 
 // The built plugin file, as the settings centre sees it.
 class PluginTest : public QObject
@@ -108,6 +139,44 @@ private Q_SLOTS:
             tabs->setCurrentIndex(lastTab);
             window->reject();
         }
+    }
+
+    // The window reads its files when first opened, not with the page: what
+    // changed on disk in between is what it shows.
+    void settingsWindowReadsFilesWhenFirstOpened_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("rotation-count") << QString(Paths::LogRotateFile) << QByteArrayLiteral("rotate 10") << QByteArrayLiteral("rotate 37")
+                                        << QStringLiteral("37");
+        QTest::newRow("destination-added") << QString(Paths::CommonSyslogNgFile) << QByteArrayLiteral("destination velta_central_dst")
+                                           << QByteArrayLiteral("destination velta_added_dst { file(\"/var/log/added\"); };\ndestination velta_central_dst")
+                                           << QStringLiteral("velta_added_dst");
+        QTest::newRow("common-file-damaged") << QString(Paths::CommonSyslogNgFile) << QByteArrayLiteral("template(velta_json_line));")
+                                             << QByteArrayLiteral("template(velta_json_line);") << QStringLiteral("mod-velta.conf");
+    }
+
+    void settingsWindowReadsFilesWhenFirstOpened()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, shown);
+        TestRoot root;
+        root.copySampleSystem();
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        QByteArray text = root.readFile(file);
+        QVERIFY(text.contains(before));
+        root.writeFile(file, text.replace(before, after));
+
+        module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
+        auto *window = module.findChild<CommonSettingsWindow *>();
+        QVERIFY(window && window->isVisible());
+        const QStringList texts = shownTexts(window);
+        QVERIFY2(!texts.filter(shown).isEmpty(), qPrintable(texts.join(QLatin1Char('|'))));
     }
 
     void usefulFirstSize()
