@@ -23,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -52,7 +53,9 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     ui->sngStartStopButton->setEnabled(false);
     connect(SngHandler::instance(), &SngHandler::statusReady, this, &QuorAdminEvents::showServiceStatus, Qt::QueuedConnection);
     connect(SngHandler::instance(), &SngHandler::switchFailed, this, &QuorAdminEvents::showServiceFailure, Qt::QueuedConnection);
-    updateServiceStatus();
+    // Asked once the event loop runs: the query starts outside programs, which
+    // would otherwise compete with building and showing the page.
+    QTimer::singleShot(0, this, &QuorAdminEvents::updateServiceStatus);
 
     m_savedModel = new CheckableTreeModel(this);
     m_currentModel = new CheckableTreeModel(this);
