@@ -206,6 +206,8 @@ private:
             markChanged();
         }
     }
+    // This node alone, all fields but the links and children.
+    std::unique_ptr<EventTreeItem> cloneNode(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies) const;
     std::unique_ptr<EventTreeItem> cloneSubtree(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies);
 
     bool m_checkable = false;

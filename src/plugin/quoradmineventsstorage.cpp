@@ -4,6 +4,7 @@
 #include "quoradmineventslog.h"
 
 #include "editors/problemsmessage.h"
+#include "eventsproxymodel.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventswriter.h"
 #include "model/eventtreeitem.h"
@@ -100,7 +101,7 @@ void QuorAdminEvents::load()
     NotifiedEvents::rebuild();
 
     // After Apply or a reload the administrator finds the tree as they left it.
-    const TreeViewState viewState = TreeViewState::capture(ui->singleEventsView);
+    const TreeViewState viewState = TreeViewState::capture(ui->singleEventsView, m_proxy->persistentIndexes());
     SingleEventsParser parser(Paths::placed(Paths::EventsFile));
     EventTreeItem *tree = parser.parse();
     m_problems->setProblems(parser.errorString());
