@@ -87,7 +87,8 @@ private:
     // A fresh watcher of the settings, and a note of the package folder's state.
     void watchSettings();
     // After a write that nothing outside changed since: the saved model takes
-    // the current tree's state instead of a new parse of what was written.
+    // the current tree's state instead of a new parse of what was written; the
+    // logging service is restarted once the trees are done with.
     void keepWrittenTree();
     // Whether the last load met no problem, the settings file holds what the
     // save wrote and the package folders are as the last load found them.
