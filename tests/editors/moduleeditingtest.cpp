@@ -286,9 +286,10 @@ private Q_SLOTS:
         MessageBoxWatcher watcher;
         QuorAdminEvents module(nullptr, {});
         module.load();
-        auto *window = module.findChild<CommonSettingsWindow *>();
+        CommonSettingsWindow *window = nullptr;
         if (!apply) {
             module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
+            window = module.findChild<CommonSettingsWindow *>();
             window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("logRotateTab")));
             window->findChild<QSpinBox *>(QStringLiteral("numberOfLogs"))->setValue(3);
         }
