@@ -7,8 +7,10 @@
 #include <KLocalizedString>
 
 #include <QBrush>
+#include <QIcon>
 #include <QPainter>
 
+#include <algorithm>
 #include <utility>
 
 namespace
@@ -55,20 +57,19 @@ bool editedAsDirectories(const EventTreeItem *item)
     return item->id() == QLatin1String("directories");
 }
 
-QIcon combineIcons(const QIcon &left, const QIcon &right)
+// The mark of an event that both loads the logs and notifies: the two icons side by side.
+QPixmap combinedMark(int side)
 {
-    QIcon combined;
-    const auto sizes = left.availableSizes();
-    for (const QSize &size : sizes) {
-        QPixmap pixmap(size.width() * 2, size.height());
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(0, 0, left.pixmap(size));
-        painter.drawPixmap(size.width(), 0, right.pixmap(size));
-        painter.end();
-        combined.addPixmap(pixmap);
-    }
+    const QPixmap left = QIcon::fromTheme(QStringLiteral("dialog-information")).pixmap(side);
+    const QPixmap right = notificationIcon().pixmap(side);
+    const qreal ratio = std::max(left.devicePixelRatio(), right.devicePixelRatio());
+    QPixmap combined(QSize(2 * side, side) * ratio);
+    combined.setDevicePixelRatio(ratio);
+    combined.fill(Qt::transparent);
+    QPainter painter(&combined);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(QRect(0, 0, side, side), left);
+    painter.drawPixmap(QRect(side, 0, side, side), right);
     return combined;
 }
 
@@ -97,7 +98,6 @@ bool sameDisplay(const QVariant &saved, const QVariant &current)
 CheckableTreeModel::CheckableTreeModel(QObject *parent)
     : QAbstractItemModel(parent)
     , m_root(std::make_unique<EventTreeItem>(QVector<QVariant>{i18n("Type"), i18n("Name"), i18n("Value")}))
-    , m_combinedIcon(combineIcons(QIcon::fromTheme(QStringLiteral("dialog-information")), notificationIcon()))
 {
     registerNotificationStateType();
 }
@@ -199,7 +199,11 @@ QVariant CheckableTreeModel::data(const QModelIndex &index, int role) const
             return QVariant();
         }
         if (item->generatesLoad() && item->notificationsOn()) {
-            return m_combinedIcon.pixmap(QSize(32, 16));
+            // Drawn when first shown, not with the model: the page opens sooner.
+            if (m_combinedMark.isNull()) {
+                m_combinedMark = combinedMark(16);
+            }
+            return m_combinedMark;
         }
         if (item->generatesLoad()) {
             return QIcon::fromTheme(QStringLiteral("dialog-information"));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
-#include <QIcon>
+#include <QPixmap>
 
 #include <memory>
 
@@ -65,5 +65,5 @@ private:
     void synchroniseEnabled(EventTreeItem *item);
 
     std::unique_ptr<EventTreeItem> m_root;
-    QIcon m_combinedIcon;
+    mutable QPixmap m_combinedMark; // made at its first use
 };

@@ -110,28 +110,31 @@ QStringList entries(const EventTreeItem *item)
             && item->parentItem()->id() == QLatin1String("file-removal")) {
             continue;
         }
-        const QString key = quoted(child->id()) + QLatin1String(" : ");
+        // Built only for the entries written: most children of an event are not.
+        const auto key = [child]() -> QString {
+            return quoted(child->id()) + QLatin1String(" : ");
+        };
         if (child->kind() == EventTreeItem::ObjectListParameter || child->kind() == EventTreeItem::ListParameter) {
             if (!child->isOverlaid()) {
                 continue;
             }
             const QJsonArray list = listValue(child);
             if (child->kind() == EventTreeItem::ObjectListParameter) {
-                result.append(key + compactJson(list));
+                result.append(key() + compactJson(list));
                 continue;
             }
             QStringList elements;
             for (const QJsonValue &element : list) {
                 elements.append(element.isString() ? quoted(element.toString()) : elementText(element));
             }
-            result.append(key + QLatin1String("[ ") + elements.join(Separator) + QLatin1String(" ]"));
+            result.append(key() + QLatin1String("[ ") + elements.join(Separator) + QLatin1String(" ]"));
         } else if (child->childCount() > 0) {
             const QStringList inner = entries(child);
             if (!inner.isEmpty()) {
-                result.append(key + QLatin1String("{ ") + inner.join(Separator) + QLatin1String(" }"));
+                result.append(key() + QLatin1String("{ ") + inner.join(Separator) + QLatin1String(" }"));
             }
         } else if (child->isOverlaid()) {
-            result.append(key + scalarText(child));
+            result.append(key() + scalarText(child));
         }
     }
     return result;

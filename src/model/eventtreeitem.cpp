@@ -1,6 +1,9 @@
 #include "eventtreeitem.h"
 
 #include <QThreadPool>
+#include <QtConcurrent>
+
+#include <vector>
 
 EventTreeItem::EventTreeItem(const QVector<QVariant> &data, EventTreeItem *parent)
     : TreeItem(data, parent)
@@ -16,8 +19,30 @@ void EventTreeItem::appendChild(std::unique_ptr<EventTreeItem> child, bool atFro
 
 std::unique_ptr<EventTreeItem> EventTreeItem::clone()
 {
+    // The top-level branches (the groups of an event tree) are copied on every
+    // core, each recording its linked copies apart; links may cross branches,
+    // so they are set once all copies exist.
+    struct Branch {
+        EventTreeItem *original; // not owned
+        std::unique_ptr<EventTreeItem> copy;
+        QHash<const EventTreeItem *, EventTreeItem *> linkedCopies;
+    };
+    std::vector<Branch> branches(static_cast<size_t>(childCount()));
+    for (int row = 0; row < childCount(); ++row) {
+        branches[size_t(row)].original = child(row);
+    }
+    QtConcurrent::blockingMap(branches, [](Branch &branch) {
+        branch.copy = branch.original->cloneSubtree(&branch.linkedCopies);
+    });
+
     QHash<const EventTreeItem *, EventTreeItem *> linkedCopies;
-    std::unique_ptr<EventTreeItem> copy = cloneSubtree(&linkedCopies);
+    std::unique_ptr<EventTreeItem> copy = cloneNode(&linkedCopies);
+    copy->reserveChildren(childCount());
+    for (Branch &branch : branches) {
+        linkedCopies.insert(branch.linkedCopies);
+        copy->TreeItem::appendChild(std::move(branch.copy));
+    }
+    shareNewCopyStamp(copy.get());
     const auto copiesOf = [&linkedCopies](const QVector<EventTreeItem *> &items) {
         QVector<EventTreeItem *> copies;
         for (EventTreeItem *item : items) {
@@ -34,7 +59,7 @@ std::unique_ptr<EventTreeItem> EventTreeItem::clone()
     return copy;
 }
 
-std::unique_ptr<EventTreeItem> EventTreeItem::cloneSubtree(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies)
+std::unique_ptr<EventTreeItem> EventTreeItem::cloneNode(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies) const
 {
     auto copy = std::make_unique<EventTreeItem>(itemData());
     copy->m_checkable = m_checkable;
@@ -56,6 +81,12 @@ std::unique_ptr<EventTreeItem> EventTreeItem::cloneSubtree(QHash<const EventTree
     if (!m_dependsOn.isEmpty() || !m_dependents.isEmpty()) {
         linkedCopies->insert(this, copy.get());
     }
+    return copy;
+}
+
+std::unique_ptr<EventTreeItem> EventTreeItem::cloneSubtree(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies)
+{
+    std::unique_ptr<EventTreeItem> copy = cloneNode(linkedCopies);
     copy->reserveChildren(childCount());
     for (int row = 0; row < childCount(); ++row) {
         copy->TreeItem::appendChild(child(row)->cloneSubtree(linkedCopies));

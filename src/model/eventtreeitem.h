@@ -151,7 +151,9 @@ public:
     {
         assign(m_kind, kind);
     }
-    QString id() const
+    // By reference: read over whole trees, a copy would write to every string's
+    // reference count, which costs a page fault per page after a process start.
+    const QString &id() const
     {
         return m_id;
     }
@@ -168,7 +170,7 @@ public:
     {
         assign(m_valueKind, kind);
     }
-    QString name() const
+    const QString &name() const
     {
         return m_name;
     }
@@ -206,6 +208,8 @@ private:
             markChanged();
         }
     }
+    // This node alone, all fields but the links and children.
+    std::unique_ptr<EventTreeItem> cloneNode(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies) const;
     std::unique_ptr<EventTreeItem> cloneSubtree(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies);
 
     bool m_checkable = false;

@@ -453,27 +453,45 @@ QFileInfoList listDirectory(const QString &placedDir)
     return QDir(placedDir).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// A group folder as read on any thread: its name and what it holds.
+struct GroupFolder {
+    QFileInfo dir;
+    QString name;
+    QStringList problems; // about the group file
+    QFileInfoList entries;
+};
+
 // Adds a group per subdirectory (entries) of systemDir and records the event files of
 // the first-level group directories. The first file of a name wins. Deeper
 // directories are groups by name only: a package may keep other files there.
 void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTreeItem *parent, Layout *layout)
 {
     const bool firstLevel = !parent->parentItem();
+    std::vector<GroupFolder> folders;
     for (const QFileInfo &entry : entries) {
-        if (!entry.isDir() || entry.isSymLink()) {
-            continue;
+        if (entry.isDir() && !entry.isSymLink()) {
+            folders.push_back({entry, QString(), QStringList(), QFileInfoList()});
         }
-        const QString name = entry.fileName();
+    }
+    // Listing a hundred folders of fifty files each takes long enough to be
+    // done on every core; the groups are added in order afterwards.
+    QtConcurrent::blockingMap(folders, [&systemDir](GroupFolder &folder) {
+        const QString name = folder.dir.fileName();
+        folder.name = groupName(systemDir + QLatin1Char('/') + name, name, &folder.problems);
+        folder.entries = listDirectory(folder.dir.filePath());
+    });
+    for (const GroupFolder &folder : folders) {
+        const QString name = folder.dir.fileName();
         const QString groupDir = systemDir + QLatin1Char('/') + name;
-        auto group = std::make_unique<EventTreeItem>(QVector<QVariant>{groupName(groupDir, name, &layout->problems), QVariant()}, parent);
+        layout->problems.append(folder.problems);
+        auto group = std::make_unique<EventTreeItem>(QVector<QVariant>{folder.name, QVariant()}, parent);
         group->setId(groupDir);
-        group->setName(group->data(0).toString());
+        group->setName(folder.name);
         group->setKind(EventTreeItem::Group);
         group->setCheckable(true);
         hideOverlayEntry(group.get());
         layout->groups.insert(groupDir, group.get());
-        const QFileInfoList groupEntries = listDirectory(entry.filePath());
-        for (const QFileInfo &file : groupEntries) {
+        for (const QFileInfo &file : folder.entries) {
             const QString fileName = file.fileName();
             if (firstLevel && file.isFile() && fileName != name && !layout->eventDirs.contains(fileName)) {
                 layout->eventDirs.insert(fileName, groupDir);
@@ -481,7 +499,7 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         }
         EventTreeItem *added = group.get();
         parent->appendChild(std::move(group));
-        addGroups(groupDir, groupEntries, added, layout);
+        addGroups(groupDir, folder.entries, added, layout);
     }
 }
 
@@ -685,10 +703,16 @@ EventTreeItem *SingleEventsParser::parse()
     // core, and the events join their groups afterwards in name order.
     std::vector<EventJob> jobs;
     jobs.reserve(size_t(layout.eventDirs.size()));
+    // Placed once per group rather than once per event.
+    QHash<QString, QString> placedDirs;
     for (auto it = layout.eventDirs.cbegin(); it != layout.eventDirs.cend(); ++it) {
+        auto placedDir = placedDirs.find(it.value());
+        if (placedDir == placedDirs.end()) {
+            placedDir = placedDirs.insert(it.value(), Paths::placed(it.value()));
+        }
         EventJob job;
         job.id = it.key();
-        job.path = Paths::placed(it.value() + QLatin1Char('/') + it.key());
+        job.path = *placedDir + QLatin1Char('/') + it.key();
         job.current = current.value(it.key()).toObject();
         job.group = layout.groups.value(it.value(), root.get());
         jobs.push_back(std::move(job));

@@ -18,6 +18,28 @@ void EventsProxyModel::setFilterText(const QString &text)
     invalidateFilter();
 }
 
+QModelIndexList EventsProxyModel::persistentIndexes() const
+{
+    return persistentIndexList();
+}
+
+bool EventsProxyModel::hasChildren(const QModelIndex &parent) const
+{
+    const auto *model = qobject_cast<const CheckableTreeModel *>(sourceModel());
+    const EventTreeItem *item = model && parent.isValid() && parent.column() == 0 ? model->itemFromIndex(mapToSource(parent)) : nullptr;
+    if (!item || item->kind() == EventTreeItem::Group) {
+        return QSortFilterProxyModel::hasChildren(parent);
+    }
+    // An event or parameter that shows has its event found and every parameter
+    // above it visible (filterAcceptsRow), so a child shows when it is visible.
+    for (int row = 0; row < item->childCount(); ++row) {
+        if (item->child(row)->isVisible()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool EventsProxyModel::matches(const EventTreeItem *item) const
 {
     return item && item->name().contains(m_filterText, Qt::CaseInsensitive);

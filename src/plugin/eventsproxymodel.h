@@ -16,6 +16,13 @@ public:
     ~EventsProxyModel() override;
 
     void setFilterText(const QString &text);
+    // The indexes held persistently, a view's open rows among them.
+    QModelIndexList persistentIndexes() const;
+
+    // Below an event, whether a row shows depends only on its own visibility:
+    // answered from the tree, without filtering the rows of every event that a
+    // view lays out.
+    bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;

@@ -23,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -39,45 +40,22 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     m_problems = new ProblemsMessage(this);
     ui->verticalLayout_2->insertWidget(0, m_problems);
 
-    m_filesDialog = new FilesDialog(this);
-    m_diskSpaceMonDialog = new DiskSpaceMonDialog(this);
-
-    m_commonSettingsWindow = new CommonSettingsWindow(this);
-    m_commonSettingsWindow->setWindowTitle(i18n("Common parameters"));
-    connect(
-        m_commonSettingsWindow,
-        &CommonSettingsWindow::configurationImported,
-        this,
-        [this](bool complete, const QString &summary) {
-            // The import checked its files; what runs must still pass as a whole.
-            const ConfigCheck::Result check = ConfigCheck::syslogNg(Paths::placed(Paths::SyslogNgConfDir));
-            if (check.accepted) {
-                SngHandler::instance()->syslogNgRestart();
-            } else {
-                qCWarning(QUOR_ADMIN_EVENTS).noquote() << "imported configuration refused by syslog-ng, not restarted:" << check.message;
-            }
-            load();
-            Q_EMIT changed(false);
-            // Said in the page once the window has gone, as after Apply.
-            showMessage(complete && check.accepted ? KMessageWidget::Positive : KMessageWidget::Error,
-                        summary + QLatin1Char('\n')
-                            + (check.accepted ? i18n("The logging service is being restarted.")
-                                              : i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message)));
-        },
-        Qt::DirectConnection);
-
     const QString buttonStyle = QStringLiteral("QPushButton { text-align: left; padding: 6px; }");
     ui->commonSettingsButton->setIcon(QIcon::fromTheme(QStringLiteral("gear"), QIcon::fromTheme(QStringLiteral("configure"))));
     ui->commonSettingsButton->setText(i18n("Settings"));
     ui->commonSettingsButton->setStyleSheet(buttonStyle);
-    connect(ui->commonSettingsButton, &QPushButton::clicked, m_commonSettingsWindow, &CommonSettingsWindow::openOnFirstTab);
+    connect(ui->commonSettingsButton, &QPushButton::clicked, this, [this] {
+        commonSettingsWindow()->openOnFirstTab();
+    });
     ui->sngStartStopButton->setStyleSheet(buttonStyle);
     // Until the first answer of the status query arrives.
     ui->sngStatusLabel->setText(i18n("Asking for the state of the logging service..."));
     ui->sngStartStopButton->setEnabled(false);
     connect(SngHandler::instance(), &SngHandler::statusReady, this, &QuorAdminEvents::showServiceStatus, Qt::QueuedConnection);
     connect(SngHandler::instance(), &SngHandler::switchFailed, this, &QuorAdminEvents::showServiceFailure, Qt::QueuedConnection);
-    updateServiceStatus();
+    // Asked once the event loop runs: the query starts outside programs, which
+    // would otherwise compete with building and showing the page.
+    QTimer::singleShot(0, this, &QuorAdminEvents::updateServiceStatus);
 
     m_savedModel = new CheckableTreeModel(this);
     m_currentModel = new CheckableTreeModel(this);
@@ -118,28 +96,81 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     ui->searchLayout->addWidget(m_finder);
     ui->searchLayout->addStretch();
 
-    m_dbusDialog = new DBusDialog(this);
-    m_dbusDialog->setWindowTitle(i18n("Notifications sending"));
-    connect(m_dbusDialog, &DBusDialog::notificationOn, this, &QuorAdminEvents::notificationAccepted);
-    connect(m_dbusDialog, &DBusDialog::repetitionChosen, this, &QuorAdminEvents::repetitionAccepted);
-    connect(m_dbusDialog, &DBusDialog::needToReboot, this, [this] {
-        m_rebootPending = true;
-    });
-    connect(m_dbusDialog, &DBusDialog::dbusAccepted, this, &QuorAdminEvents::notificationsUpdated);
-    // A reload destroys the tree the dialog edits.
-    connect(m_currentModel, &CheckableTreeModel::modelAboutToBeReset, m_dbusDialog, &DBusDialog::reject);
-
     setButtons(Help | Apply);
 
     connect(SngHandler::instance(), &SngHandler::sngSwitched, this, &QuorAdminEvents::updateServiceStatus, Qt::QueuedConnection);
-
-    connect(m_filesDialog, &FilesDialog::fileListEdited, this, &QuorAdminEvents::fileArrayAccepted);
-    connect(m_diskSpaceMonDialog, &DiskSpaceMonDialog::directoriesEdited, this, &QuorAdminEvents::directoriesAccepted);
 
     readNotificationFilesOnDisk();
 }
 
 QuorAdminEvents::~QuorAdminEvents() = default;
+
+// The windows below are made when first opened, not with the page: together they
+// cost the page a good part of its opening time, and most visits open none of them.
+// Each is made once and kept.
+
+CommonSettingsWindow *QuorAdminEvents::commonSettingsWindow()
+{
+    if (!m_commonSettingsWindow) {
+        m_commonSettingsWindow = new CommonSettingsWindow(this);
+        m_commonSettingsWindow->setWindowTitle(i18n("Common parameters"));
+        connect(m_commonSettingsWindow, &CommonSettingsWindow::configurationImported, this, &QuorAdminEvents::configurationImported, Qt::DirectConnection);
+    }
+    return m_commonSettingsWindow;
+}
+
+void QuorAdminEvents::configurationImported(bool complete, const QString &summary)
+{
+    // The import checked its files; what runs must still pass as a whole.
+    const ConfigCheck::Result check = ConfigCheck::syslogNg(Paths::placed(Paths::SyslogNgConfDir));
+    if (check.accepted) {
+        SngHandler::instance()->syslogNgRestart();
+    } else {
+        qCWarning(QUOR_ADMIN_EVENTS).noquote() << "imported configuration refused by syslog-ng, not restarted:" << check.message;
+    }
+    load();
+    Q_EMIT changed(false);
+    // Said in the page once the window has gone, as after Apply.
+    showMessage(complete && check.accepted ? KMessageWidget::Positive : KMessageWidget::Error,
+                summary + QLatin1Char('\n')
+                    + (check.accepted ? i18n("The logging service is being restarted.")
+                                      : i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message)));
+}
+
+DBusDialog *QuorAdminEvents::dbusDialog()
+{
+    if (!m_dbusDialog) {
+        m_dbusDialog = new DBusDialog(this);
+        m_dbusDialog->setWindowTitle(i18n("Notifications sending"));
+        connect(m_dbusDialog, &DBusDialog::notificationOn, this, &QuorAdminEvents::notificationAccepted);
+        connect(m_dbusDialog, &DBusDialog::repetitionChosen, this, &QuorAdminEvents::repetitionAccepted);
+        connect(m_dbusDialog, &DBusDialog::needToReboot, this, [this] {
+            m_rebootPending = true;
+        });
+        connect(m_dbusDialog, &DBusDialog::dbusAccepted, this, &QuorAdminEvents::notificationsUpdated);
+        // A reload destroys the tree the dialog edits.
+        connect(m_currentModel, &CheckableTreeModel::modelAboutToBeReset, m_dbusDialog, &DBusDialog::reject);
+    }
+    return m_dbusDialog;
+}
+
+FilesDialog *QuorAdminEvents::filesDialog()
+{
+    if (!m_filesDialog) {
+        m_filesDialog = new FilesDialog(this);
+        connect(m_filesDialog, &FilesDialog::fileListEdited, this, &QuorAdminEvents::fileArrayAccepted);
+    }
+    return m_filesDialog;
+}
+
+DiskSpaceMonDialog *QuorAdminEvents::diskSpaceMonDialog()
+{
+    if (!m_diskSpaceMonDialog) {
+        m_diskSpaceMonDialog = new DiskSpaceMonDialog(this);
+        connect(m_diskSpaceMonDialog, &DiskSpaceMonDialog::directoriesEdited, this, &QuorAdminEvents::directoriesAccepted);
+    }
+    return m_diskSpaceMonDialog;
+}
 
 void QuorAdminEvents::showMessage(KMessageWidget::MessageType type, const QString &text)
 {
@@ -195,21 +226,24 @@ void QuorAdminEvents::editEvent(const QModelIndex &index)
     const QString title = m_currentModel->data(first, Qt::DisplayRole).toString();
     const QVariant value = m_currentModel->data(source, Qt::EditRole);
     if (m_currentModel->data(first, CheckableTreeModel::FileListRole).toInt() != 0) {
-        m_filesDialog->setMode(0);
-        m_filesDialog->setWindowTitle(title);
-        m_filesDialog->setData(value);
-        m_filesDialog->show();
+        FilesDialog *dialog = filesDialog();
+        dialog->setMode(0);
+        dialog->setWindowTitle(title);
+        dialog->setData(value);
+        dialog->show();
     }
     if (m_currentModel->data(first, CheckableTreeModel::DirectoryListRole).toInt() != 0) {
-        m_filesDialog->setMode(1);
-        m_filesDialog->setWindowTitle(title);
-        m_filesDialog->setData(value);
-        m_filesDialog->show();
+        FilesDialog *dialog = filesDialog();
+        dialog->setMode(1);
+        dialog->setWindowTitle(title);
+        dialog->setData(value);
+        dialog->show();
     }
     if (m_currentModel->data(first, CheckableTreeModel::DirectoriesRole).toInt() != 0) {
-        m_diskSpaceMonDialog->setWindowTitle(title);
-        m_diskSpaceMonDialog->setData(m_currentModel->data(source.sibling(source.row(), 2), Qt::DisplayRole).toString());
-        m_diskSpaceMonDialog->show();
+        DiskSpaceMonDialog *dialog = diskSpaceMonDialog();
+        dialog->setWindowTitle(title);
+        dialog->setData(m_currentModel->data(source.sibling(source.row(), 2), Qt::DisplayRole).toString());
+        dialog->show();
     }
 }
 

@@ -70,6 +70,13 @@ public Q_SLOTS:
 
 private:
     void checkPrivileges();
+    // The page's windows, made when first asked for and kept.
+    CommonSettingsWindow *commonSettingsWindow();
+    DBusDialog *dbusDialog();
+    FilesDialog *filesDialog();
+    DiskSpaceMonDialog *diskSpaceMonDialog();
+    // An import or restore in the common parameters window changed the system's files.
+    void configurationImported(bool complete, const QString &summary);
     void checkChanges();
     void updateServiceStatus();
     void showServiceStatus(quint64 query, bool running, const QString &text);
@@ -80,7 +87,8 @@ private:
     // A fresh watcher of the settings, and a note of the package folder's state.
     void watchSettings();
     // After a write that nothing outside changed since: the saved model takes
-    // the current tree's state instead of a new parse of what was written.
+    // the current tree's state instead of a new parse of what was written; the
+    // logging service is restarted once the trees are done with.
     void keepWrittenTree();
     // Whether the last load met no problem, the settings file holds what the
     // save wrote and the package folders are as the last load found them.
@@ -103,10 +111,11 @@ private:
     CheckableTreeModel *m_currentModel = nullptr; // Owned by this widget.
     EventsProxyModel *m_proxy = nullptr; // Owned by this widget.
     EventFinder *m_finder = nullptr; // Owned by this widget.
-    CommonSettingsWindow *m_commonSettingsWindow = nullptr; // Owned by this widget.
-    DBusDialog *m_dbusDialog = nullptr; // Owned by this widget.
-    FilesDialog *m_filesDialog = nullptr; // Owned by this widget.
-    DiskSpaceMonDialog *m_diskSpaceMonDialog = nullptr; // Owned by this widget.
+    // Owned by this widget; null until first opened.
+    CommonSettingsWindow *m_commonSettingsWindow = nullptr;
+    DBusDialog *m_dbusDialog = nullptr;
+    FilesDialog *m_filesDialog = nullptr;
+    DiskSpaceMonDialog *m_diskSpaceMonDialog = nullptr;
     QLabel *m_missingEventsLabel = nullptr; // Owned by this widget.
     QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; renewed at every load and save.
     QList<QDateTime> m_packageStamp; // of the package folders, when they were last watched

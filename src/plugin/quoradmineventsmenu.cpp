@@ -94,20 +94,21 @@ void QuorAdminEvents::switchNotificationsOff(EventTreeItem *event)
 
 void QuorAdminEvents::openNotificationDialog(EventTreeItem *event, NotificationsDialogType type)
 {
-    m_dbusDialog->setDialogType(type);
+    DBusDialog *dialog = dbusDialog();
+    dialog->setDialogType(type);
     bool ok = true;
     if (type == EditNotifications) {
         // A change not yet applied wins over the file on disk.
         const QString messageId = messageIdOf(event);
         const QString fileId = NotifiedEvents::fileIdentifier(messageId);
         const QStringList lines = m_pendingFiles.contains(fileId) ? m_pendingFiles.value(fileId) : m_notificationFilesOnDisk.value(fileId);
-        ok = m_dbusDialog->loadStoredSettings(event, lines);
+        ok = dialog->loadStoredSettings(event, lines);
     }
-    if (!ok || !m_dbusDialog->fill(event)) {
-        QMessageBox::warning(this, i18n("Error"), m_dbusDialog->errorString(), QMessageBox::Ok);
+    if (!ok || !dialog->fill(event)) {
+        QMessageBox::warning(this, i18n("Error"), dialog->errorString(), QMessageBox::Ok);
         return;
     }
-    m_dbusDialog->show();
+    dialog->show();
 }
 
 void QuorAdminEvents::notificationAccepted(const QString &fileId, const QStringList &lines, NotificationsDialogType type)

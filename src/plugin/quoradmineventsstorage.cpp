@@ -4,6 +4,7 @@
 #include "quoradmineventslog.h"
 
 #include "editors/problemsmessage.h"
+#include "eventsproxymodel.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventswriter.h"
 #include "model/eventtreeitem.h"
@@ -100,7 +101,7 @@ void QuorAdminEvents::load()
     NotifiedEvents::rebuild();
 
     // After Apply or a reload the administrator finds the tree as they left it.
-    const TreeViewState viewState = TreeViewState::capture(ui->singleEventsView);
+    const TreeViewState viewState = TreeViewState::capture(ui->singleEventsView, m_proxy->persistentIndexes());
     SingleEventsParser parser(Paths::placed(Paths::EventsFile));
     EventTreeItem *tree = parser.parse();
     m_problems->setProblems(parser.errorString());
@@ -161,6 +162,9 @@ void QuorAdminEvents::keepWrittenTree()
     // The marks follow the written values and notification files, as a new parse would.
     SingleEventsParser::markEvents(m_currentModel->root());
     destroyInBackground(m_savedModel->setRoot(m_currentModel->root()->clone().release()));
+    // Only now: starting a process copies this one's page tables, after which
+    // the first write to every page of the trees faults.
+    SngHandler::instance()->syslogNgRestart();
     watchSettings();
     updateServiceStatus();
     Q_EMIT changed(false);
@@ -258,12 +262,12 @@ void QuorAdminEvents::save()
         offerReboot(reasons.join(QLatin1Char('\n')) + QLatin1Char('\n') + i18n("Reboot now?"));
     }
 
-    SngHandler::instance()->syslogNgRestart();
     // The events of the settings file that the package lacks are written back
     // as they were, so the note about them stays true.
     if (errors.isEmpty() && onlyOwnWritesSinceLoad(writer.writtenSettings())) {
         keepWrittenTree();
     } else {
+        SngHandler::instance()->syslogNgRestart();
         load();
     }
     // Said in the page, so that the administrator knows Apply did its work.

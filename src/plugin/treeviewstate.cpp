@@ -10,14 +10,13 @@
 
 namespace
 {
-// Visits every index of column 0 below parent, depth first.
-void forEachIndex(const QAbstractItemModel *model, const QModelIndex &parent, const std::function<void(const QModelIndex &)> &visit)
+const QChar KeySeparator(0x1f);
+
+// The part of a key that one row adds.
+QString ownKey(const QModelIndex &index)
 {
-    for (int row = 0; row < model->rowCount(parent); ++row) {
-        const QModelIndex index = model->index(row, 0, parent);
-        visit(index);
-        forEachIndex(model, index, visit);
-    }
+    const QString id = index.data(CheckableTreeModel::IdRole).toString();
+    return id.isEmpty() ? index.data(Qt::DisplayRole).toString() : id;
 }
 } // namespace
 
@@ -25,13 +24,12 @@ QString TreeViewState::keyOf(const QModelIndex &index)
 {
     QStringList ids;
     for (QModelIndex at = index.siblingAtColumn(0); at.isValid(); at = at.parent()) {
-        const QString id = at.data(CheckableTreeModel::IdRole).toString();
-        ids.prepend(id.isEmpty() ? at.data(Qt::DisplayRole).toString() : id);
+        ids.prepend(ownKey(at));
     }
-    return ids.join(QChar(0x1f));
+    return ids.join(KeySeparator);
 }
 
-TreeViewState TreeViewState::capture(const QTreeView *view)
+TreeViewState TreeViewState::capture(const QTreeView *view, const QModelIndexList &persistentIndexes)
 {
     TreeViewState state;
     const QAbstractItemModel *model = view->model();
@@ -39,11 +37,13 @@ TreeViewState TreeViewState::capture(const QTreeView *view)
         return state;
     }
     state.m_captured = true;
-    forEachIndex(model, QModelIndex(), [&](const QModelIndex &index) {
-        if (view->isExpanded(index)) {
+    // The view holds its open rows as persistent indexes: looking among those
+    // spares visiting every row of a tree of thousands of events.
+    for (const QModelIndex &index : persistentIndexes) {
+        if (index.column() == 0 && view->isExpanded(index)) {
             state.m_expanded.insert(keyOf(index));
         }
-    });
+    }
     if (view->selectionModel() && view->selectionModel()->hasSelection()) {
         state.m_current = keyOf(view->currentIndex());
     }
@@ -55,16 +55,32 @@ void TreeViewState::restore(QTreeView *view) const
 {
     const QAbstractItemModel *model = view->model();
     view->collapseAll();
+    // Only the rows on the way to a wanted one are visited.
+    QSet<QString> onTheWay;
+    QStringList wanted(m_expanded.cbegin(), m_expanded.cend());
+    wanted << m_current;
+    for (const QString &key : qAsConst(wanted)) {
+        for (int at = key.indexOf(KeySeparator); at >= 0; at = key.indexOf(KeySeparator, at + 1)) {
+            onTheWay.insert(key.left(at));
+        }
+    }
     QModelIndex current;
-    forEachIndex(model, QModelIndex(), [&](const QModelIndex &index) {
-        const QString key = keyOf(index);
-        if (m_expanded.contains(key)) {
-            view->expand(index);
+    std::function<void(const QModelIndex &, const QString &)> visit = [&](const QModelIndex &parent, const QString &parentKey) {
+        for (int row = 0; row < model->rowCount(parent); ++row) {
+            const QModelIndex index = model->index(row, 0, parent);
+            const QString key = parent.isValid() ? parentKey + KeySeparator + ownKey(index) : ownKey(index);
+            if (m_expanded.contains(key)) {
+                view->expand(index);
+            }
+            if (!m_current.isEmpty() && key == m_current) {
+                current = index;
+            }
+            if (onTheWay.contains(key)) {
+                visit(index, key);
+            }
         }
-        if (!m_current.isEmpty() && key == m_current) {
-            current = index;
-        }
-    });
+    };
+    visit(QModelIndex(), QString());
     if (current.isValid()) {
         view->selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QModelIndexList>
 #include <QSet>
 #include <QString>
 
-class QModelIndex;
 class QTreeView;
 
 // What the administrator had open, selected and scrolled to in a tree, kept
@@ -11,8 +11,9 @@ class QTreeView;
 class TreeViewState
 {
 public:
-    // Empty for a view without rows.
-    static TreeViewState capture(const QTreeView *view);
+    // Empty for a view without rows. persistentIndexes: those of the view's
+    // model, among which are the view's open rows.
+    static TreeViewState capture(const QTreeView *view, const QModelIndexList &persistentIndexes);
     bool isEmpty() const
     {
         return !m_captured;

@@ -219,6 +219,48 @@ private Q_SLOTS:
         }
     }
 
+    // A row opened and then hidden by closing its group stays open, and the
+    // selection deep inside a closed group stays selected.
+    void openRowsInsideClosedGroupsStayOpen_data()
+    {
+        viewKeepsItsState_data();
+    }
+
+    void openRowsInsideClosedGroupsStayOpen()
+    {
+        QFETCH(bool, apply);
+        TestRoot root;
+        root.copySampleSystem();
+        MessageBoxWatcher watcher;
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        auto *view = module.findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        const auto find = [view](const QString &id) {
+            return view->model()->match(view->model()->index(0, 0), CheckableTreeModel::IdRole, id, 1, Qt::MatchRecursive | Qt::MatchExactly).value(0);
+        };
+        const QModelIndex event = find(QStringLiteral("password-changed"));
+        QVERIFY(event.isValid());
+        view->expand(event);
+        const QModelIndex parameter = view->model()->index(0, 0, event);
+        const QString parameterId = parameter.data(CheckableTreeModel::IdRole).toString();
+        view->selectionModel()->setCurrentIndex(parameter, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        view->collapse(event.parent());
+        const QModelIndex otherGroup = view->model()->index(1, 0);
+        QVERIFY(view->isExpanded(otherGroup));
+
+        if (apply) {
+            module.save();
+        } else {
+            module.load();
+        }
+        const QModelIndex eventAfter = find(QStringLiteral("password-changed"));
+        QVERIFY(!view->isExpanded(eventAfter.parent()));
+        QVERIFY(view->isExpanded(eventAfter));
+        QVERIFY(view->isExpanded(view->model()->index(1, 0)));
+        QCOMPARE(view->currentIndex().parent(), eventAfter);
+        QCOMPARE(view->currentIndex().data(CheckableTreeModel::IdRole).toString(), parameterId);
+    }
+
     // A write the system refuses is reported with the system's reason: Apply
     // in the page (and its box), OK on the rotation tab in a box that keeps the window open.
     void failedWriteSaysWhy_data()
@@ -244,9 +286,10 @@ private Q_SLOTS:
         MessageBoxWatcher watcher;
         QuorAdminEvents module(nullptr, {});
         module.load();
-        auto *window = module.findChild<CommonSettingsWindow *>();
+        CommonSettingsWindow *window = nullptr;
         if (!apply) {
             module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
+            window = module.findChild<CommonSettingsWindow *>();
             window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("logRotateTab")));
             window->findChild<QSpinBox *>(QStringLiteral("numberOfLogs"))->setValue(3);
         }

@@ -57,6 +57,8 @@ private Q_SLOTS:
     void dependencies();
     void sameTreeOnAnyNumberOfThreads_data();
     void sameTreeOnAnyNumberOfThreads();
+    void sameGroupsOnAnyNumberOfThreads_data();
+    void sameGroupsOnAnyNumberOfThreads();
     void marksFollowValues_data();
     void marksFollowValues();
 
@@ -342,6 +344,58 @@ void SingleEventsParserTest::sameTreeOnAnyNumberOfThreads()
     QVERIFY2(problems.first().contains(QLatin1String("/ev005: ")) && problems.last().contains(QLatin1String("/ev227: ")),
              qPrintable(problems.join(QLatin1Char('\n'))));
     QCOMPARE(ids(tree->findById(QStringLiteral("ev014"))->dependents()), QStringLiteral("ev013"));
+}
+
+void SingleEventsParserTest::sameGroupsOnAnyNumberOfThreads_data()
+{
+    sameTreeOnAnyNumberOfThreads_data();
+}
+
+// The group folders are listed and named on several threads: group order,
+// names, nesting, the event that a name given twice resolves to and the order
+// of the problems must not depend on it.
+void SingleEventsParserTest::sameGroupsOnAnyNumberOfThreads()
+{
+    QFETCH(int, threads);
+    TestRoot root;
+    for (int n = 11; n >= 0; --n) {
+        const QString group = QStringLiteral("g%1").arg(n, 2, 10, QLatin1Char('0'));
+        const QByteArray groupFile = n % 4 == 1 ? QByteArray("{ broken") : R"({"group-params": {"name_en": "Group )" + QByteArray::number(n) + R"("}})";
+        writeEvent(root, group, group, groupFile);
+        writeEvent(root, group, QStringLiteral("only-in-%1").arg(group), R"({"enabled": 1})");
+        // The same name in every group: the first group's file wins.
+        writeEvent(root, group, QStringLiteral("shared"), R"({"enabled": 1, "from": ")" + group.toUtf8() + R"("})");
+        if (n % 3 == 0) {
+            const QString inner = group + QStringLiteral("/inner");
+            writeEvent(root, inner, QStringLiteral("inner"), n == 6 ? QByteArray("[]") : QByteArray(R"({"group-params": {"name_en": "Inner"}})"));
+            writeEvent(root, inner + QStringLiteral("/deeper"), QStringLiteral("not-an-event"), R"({"enabled": 1})");
+        }
+    }
+
+    const int savedThreads = QThreadPool::globalInstance()->maxThreadCount();
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
+    SingleEventsParser reference(Paths::placed(Paths::EventsFile));
+    const std::unique_ptr<EventTreeItem> expected(reference.parse());
+    QThreadPool::globalInstance()->setMaxThreadCount(threads);
+    SingleEventsParser parser(Paths::placed(Paths::EventsFile));
+    const std::unique_ptr<EventTreeItem> tree(parser.parse());
+    QThreadPool::globalInstance()->setMaxThreadCount(savedThreads);
+
+    QCOMPARE(dump(tree.get()), dump(expected.get()));
+    QCOMPARE(parser.errorString(), reference.errorString());
+    QCOMPARE(checkStates(tree.get()), checkStates(expected.get()));
+    QCOMPARE(tree->childCount(), 12);
+    QCOMPARE(tree->child(0)->name(), QStringLiteral("Group 0"));
+    QCOMPARE(tree->child(1)->name(), QStringLiteral("g01"));
+    QCOMPARE(itemAt(tree.get(), QStringLiteral("shared/from"))->data(1).toString(), QStringLiteral("g00"));
+    QCOMPARE(itemAt(tree.get(), Paths::EventSettingsDir + QStringLiteral("/g03/inner"))->name(), QStringLiteral("Inner"));
+    QCOMPARE(itemAt(tree.get(), Paths::EventSettingsDir + QStringLiteral("/g03/inner/deeper"))->childCount(), 0);
+    // In folder order, a nested folder's right after its parent's: g01, g05, g06/inner, g09.
+    const QStringList problems = parser.errorString().split(QLatin1Char('\n'));
+    QCOMPARE(problems.size(), 4);
+    QVERIFY2(problems.at(0).contains(QLatin1String("/g01/g01: ")) && problems.at(1).contains(QLatin1String("/g05/g05: "))
+                 && problems.at(2).contains(QLatin1String("/g06/inner/inner: ")) && problems.at(3).contains(QLatin1String("/g09/g09: ")),
+             qPrintable(problems.join(QLatin1Char('\n'))));
 }
 
 void SingleEventsParserTest::marksFollowValues_data()

@@ -4,6 +4,7 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 
 #include <functional>
 
@@ -419,6 +420,49 @@ private Q_SLOTS:
         copy->findById(QStringLiteral("interval"))->setData(1, QStringLiteral("90"));
         copy->findById(QStringLiteral("file-opened"))->setCheckState(Qt::Checked);
         QCOMPARE(describe(tree.get()), before);
+    }
+
+    void copyOnAnyNumberOfThreads_data()
+    {
+        QTest::addColumn<int>("threads");
+        QTest::newRow("one") << 1;
+        QTest::newRow("two") << 2;
+        QTest::newRow("more-than-groups") << 7;
+    }
+
+    // The groups are copied on several threads: links between events of
+    // different groups must still lead into the copy, and the copy's shared
+    // values must not take edits made to the original.
+    void copyOnAnyNumberOfThreads()
+    {
+        QFETCH(int, threads);
+        std::unique_ptr<EventTreeItem> tree(sampleTree());
+        EventTreeItem *space = tree->findById(QStringLiteral("disk-space"));
+        EventTreeItem *opened = tree->findById(QStringLiteral("file-opened"));
+        space->addDependsOn(opened);
+        opened->addDependent(space);
+        tree->setCheckState(Qt::PartiallyChecked);
+
+        const int savedThreads = QThreadPool::globalInstance()->maxThreadCount();
+        QThreadPool::globalInstance()->setMaxThreadCount(threads);
+        const std::unique_ptr<EventTreeItem> copy = tree->clone();
+        QThreadPool::globalInstance()->setMaxThreadCount(savedThreads);
+
+        QCOMPARE(describe(copy.get()), describe(tree.get()));
+        QCOMPARE(copy->checkState(), int(Qt::PartiallyChecked));
+        QCOMPARE(copy->columnCount(), 2);
+        EventTreeItem *spaceCopy = copy->findById(QStringLiteral("disk-space"));
+        EventTreeItem *openedCopy = copy->findById(QStringLiteral("file-opened"));
+        QCOMPARE(spaceCopy->dependsOn(), QVector<EventTreeItem *>{openedCopy});
+        QCOMPARE(openedCopy->dependents(), (QVector<EventTreeItem *>{copy->findById(QStringLiteral("dependent")), spaceCopy}));
+        for (int row = 0; row < copy->childCount(); ++row) {
+            QCOMPARE(copy->child(row)->parentItem(), copy.get());
+        }
+
+        const QStringList copied = describe(copy.get());
+        tree->findById(QStringLiteral("interval"))->setData(1, QStringLiteral("90"));
+        tree->findById(QStringLiteral("disk-space"))->setItemData({QStringLiteral("renamed"), QVariant(), QVariant()});
+        QCOMPARE(describe(copy.get()), copied);
     }
 
     // The change test on a copied tree may skip what did not change; it must

@@ -1,13 +1,18 @@
 #include "breezeicons.h"
 #include "common/commonsettingswindow.h"
 #include "messageboxwatcher.h"
+#include "pagewindows.h"
+#include "platform/paths.h"
 #include "plugin/eventfinder.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
 
+#include <KMessageWidget>
 #include <KPluginFactory>
 #include <KPluginMetaData>
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -20,6 +25,33 @@
 #include <QTreeView>
 
 #include <unistd.h>
+
+namespace
+{
+// What a window shows in its labels, messages, number fields and tables.
+QStringList shownTexts(const QWidget *window)
+{
+    QStringList texts;
+    for (const QLabel *label : window->findChildren<QLabel *>()) {
+        texts << label->text();
+    }
+    for (const KMessageWidget *message : window->findChildren<KMessageWidget *>()) {
+        texts << message->text();
+    }
+    for (const QAbstractSpinBox *field : window->findChildren<QAbstractSpinBox *>()) {
+        texts << field->text();
+    }
+    for (const QAbstractItemView *view : window->findChildren<QAbstractItemView *>()) {
+        const QAbstractItemModel *model = view->model();
+        for (int row = 0; model && row < model->rowCount(); ++row) {
+            for (int column = 0; column < model->columnCount(); ++column) {
+                texts << model->index(row, column).data().toString();
+            }
+        }
+    }
+    return texts;
+}
+}
 
 // The built plugin file, as the settings centre sees it.
 class PluginTest : public QObject
@@ -96,15 +128,55 @@ private Q_SLOTS:
         root.copySampleSystem();
         QuorAdminEvents module(nullptr, {});
         auto *settings = module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"));
-        auto *window = module.findChild<CommonSettingsWindow *>();
-        auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         for (const int lastTab : {2, 1}) {
             settings->click();
+            // Made at the first click, the same window after.
+            QCOMPARE(module.findChildren<CommonSettingsWindow *>().size(), 1);
+            auto *window = module.findChild<CommonSettingsWindow *>();
+            auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
             QVERIFY(window->isVisible());
             QCOMPARE(tabs->currentIndex(), 0);
             tabs->setCurrentIndex(lastTab);
             window->reject();
         }
+    }
+
+    // The window reads its files when first opened, not with the page: what
+    // changed on disk in between is what it shows.
+    void settingsWindowReadsFilesWhenFirstOpened_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("rotation-count") << QString(Paths::LogRotateFile) << QByteArrayLiteral("rotate 10") << QByteArrayLiteral("rotate 37")
+                                        << QStringLiteral("37");
+        QTest::newRow("destination-added") << QString(Paths::CommonSyslogNgFile) << QByteArrayLiteral("destination velta_central_dst")
+                                           << QByteArrayLiteral("destination velta_added_dst { file(\"/var/log/added\"); };\ndestination velta_central_dst")
+                                           << QStringLiteral("velta_added_dst");
+        QTest::newRow("common-file-damaged") << QString(Paths::CommonSyslogNgFile) << QByteArrayLiteral("template(velta_json_line));")
+                                             << QByteArrayLiteral("template(velta_json_line);") << QStringLiteral("mod-velta.conf");
+    }
+
+    void settingsWindowReadsFilesWhenFirstOpened()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, shown);
+        TestRoot root;
+        root.copySampleSystem();
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        QByteArray text = root.readFile(file);
+        QVERIFY(text.contains(before));
+        root.writeFile(file, text.replace(before, after));
+
+        module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
+        auto *window = module.findChild<CommonSettingsWindow *>();
+        QVERIFY(window && window->isVisible());
+        const QStringList texts = shownTexts(window);
+        QVERIFY2(!texts.filter(shown).isEmpty(), qPrintable(texts.join(QLatin1Char('|'))));
     }
 
     void usefulFirstSize()
@@ -123,7 +195,9 @@ private Q_SLOTS:
         const BreezeIcons breeze;
         TestRoot root;
         root.copySampleSystem();
-        const QuorAdminEvents module(nullptr, {});
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        QVERIFY(PageWindows::openEach(module));
         // The start/stop button gets its icon with the service status, which
         // arrives from the background.
         QTRY_COMPARE(module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"))->text(), QStringLiteral("Logging service is running."));

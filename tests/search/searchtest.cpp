@@ -35,6 +35,8 @@ private Q_SLOTS:
     void filter();
     void filterAtAnyDepth_data();
     void filterAtAnyDepth();
+    void childrenAsRowsShow_data();
+    void childrenAsRowsShow();
     void noMatchPaintsRed();
     void stepping_data();
     void stepping();
@@ -47,6 +49,8 @@ private:
     // Every row the view can show below parent: "Name(child,child)".
     QString shownRows(const QModelIndex &parent = QModelIndex()) const;
     QString selectedName() const;
+    // The rows below parent whose children answer differs from the rows shown.
+    QStringList wrongChildrenAnswers(const QModelIndex &parent = QModelIndex()) const;
     QModelIndex proxyIndexOf(const QString &name) const;
 
     std::unique_ptr<QTreeView> m_view;
@@ -109,6 +113,21 @@ QString SearchTest::shownRows(const QModelIndex &parent) const
         rows << index.data().toString() + (below.isEmpty() ? QString() : QLatin1Char('(') + below + QLatin1Char(')'));
     }
     return rows.join(QLatin1Char(','));
+}
+
+QStringList SearchTest::wrongChildrenAnswers(const QModelIndex &parent) const
+{
+    QStringList wrong;
+    for (int row = 0; row < m_proxy->rowCount(parent); ++row) {
+        for (int column = 0; column < m_proxy->columnCount(parent); ++column) {
+            const QModelIndex index = m_proxy->index(row, column, parent);
+            if (m_proxy->hasChildren(index) != (m_proxy->rowCount(index) > 0)) {
+                wrong << index.siblingAtColumn(0).data().toString() + QLatin1Char('/') + QString::number(column);
+            }
+        }
+        wrong << wrongChildrenAnswers(m_proxy->index(row, 0, parent));
+    }
+    return wrong;
 }
 
 QString SearchTest::selectedName() const
@@ -183,6 +202,45 @@ void SearchTest::filterAtAnyDepth()
     QFETCH(QString, text);
     m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"))->setText(text);
     QTEST(shownRows(), "shown");
+}
+
+void SearchTest::childrenAsRowsShow_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no-text") << QString();
+    QTest::newRow("event-name") << "usb";
+    QTest::newRow("group-name") << "devices";
+    QTest::newRow("nested-event") << "attached";
+    QTest::newRow("no-match") << "printer";
+}
+
+// Whether a row has children is answered without filtering them; the answer
+// must be what the filtered rows show, hidden parameters and all.
+void SearchTest::childrenAsRowsShow()
+{
+    auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("Parameter"), QStringLiteral("Value")});
+    EventTreeItem *devices = addTreeItem(root.get(), QStringLiteral("Devices"), EventTreeItem::Group);
+    EventTreeItem *connected = addEvent(devices, QStringLiteral("USB connected"), QStringLiteral("usb_added"));
+    EventTreeItem *hidden = addTreeItem(connected, QStringLiteral("overlay"), EventTreeItem::Parameter);
+    hidden->setVisible(false);
+    addTreeItem(hidden, QStringLiteral("enabled"), EventTreeItem::Parameter, 1);
+    EventTreeItem *repetition = addTreeItem(connected, QStringLiteral("repetition"), EventTreeItem::Parameter);
+    addTreeItem(repetition, QStringLiteral("interval"), EventTreeItem::Parameter, 30)->setVisible(false);
+    EventTreeItem *onlyHidden = addTreeItem(devices, QStringLiteral("USB hidden only"), EventTreeItem::Event);
+    addTreeItem(onlyHidden, QStringLiteral("overlay0"), EventTreeItem::Parameter, QStringLiteral("enabled"))->setVisible(false);
+    EventTreeItem *hubs = addTreeItem(devices, QStringLiteral("Hubs"), EventTreeItem::Group);
+    addEvent(hubs, QStringLiteral("Hub attached"), QStringLiteral("hub_added"));
+    addTreeItem(hubs, QStringLiteral("Empty hubs"), EventTreeItem::Group);
+    m_model->setRoot(root.release());
+
+    QFETCH(QString, text);
+    m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"))->setText(text);
+    QCOMPARE(wrongChildrenAnswers(), QStringList());
+    if (text.isEmpty()) {
+        QVERIFY(!m_proxy->hasChildren(proxyIndexOf(QStringLiteral("USB hidden only"))));
+        QVERIFY(!m_proxy->hasChildren(proxyIndexOf(QStringLiteral("repetition"))));
+        QVERIFY(m_proxy->hasChildren(proxyIndexOf(QStringLiteral("USB connected"))));
+    }
 }
 
 void SearchTest::noMatchPaintsRed()

@@ -1,6 +1,7 @@
 #include "common/commonsettingswindow.h"
 #include "editors/problemsmessage.h"
 #include "messageboxwatcher.h"
+#include "pagewindows.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/stagedfile.h"
@@ -75,6 +76,7 @@ private Q_SLOTS:
         root.copySampleSystem();
         QuorAdminEvents module(nullptr, {});
         module.load();
+        QVERIFY(PageWindows::openEach(module));
         const auto *widget = module.findChild<QWidget *>(objectName);
         QVERIFY2(widget, qPrintable(objectName));
         QTRY_COMPARE(widget->property(property.constData()).toString(), expected);
@@ -102,6 +104,8 @@ private Q_SLOTS:
         TestRoot root;
         root.copySampleSystem();
         QuorAdminEvents module(nullptr, {});
+        // The window is made when first opened.
+        module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
         const auto *tabs = module.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         QStringList texts;
         for (int tab = 0; tab < tabs->count(); ++tab) {
