@@ -98,7 +98,11 @@ TreeItem *LogRotateParser::parse()
     auto root = std::make_unique<TreeItem>(QVector<QVariant>{i18n("Parameter"), i18n("Value")});
     // The log paths end at the block's "{": text after it on the same line is
     // no path, and glued to the header it could turn it into a comment when written.
-    const QString header = lines.isEmpty() ? QString() : lines.takeFirst().section(QLatin1Char('{'), 0, 0).remove(QLatin1Char('}')).simplified();
+    QString header = lines.isEmpty() ? QString() : lines.takeFirst().section(QLatin1Char('{'), 0, 0).remove(QLatin1Char('}')).simplified();
+    // Nor is a comment after a stray "}", which would be written back as a comment line.
+    if (header.startsWith(QLatin1Char('#'))) {
+        header.clear();
+    }
     auto block = std::make_unique<TreeItem>(QVector<QVariant>{header, QVariant()}, root.get());
     lines.erase(std::remove_if(lines.begin(), lines.end(), isBrace), lines.end());
 

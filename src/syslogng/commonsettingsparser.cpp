@@ -7,162 +7,405 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace
 {
-QRegularExpression pattern(const QString &text)
-{
-    return QRegularExpression(text, QRegularExpression::DotMatchesEverythingOption);
-}
-
-struct Statements {
-    QStringList texts;
-    int depth = 0; // the brace depth after the last line
-    int strayCloseLine = 0; // the first line whose "}" closes nothing; 0 when none
-    int unreadFromLine = 0; // the first line of text still pending at the end; 0 when none
+struct Token {
+    enum Kind { End, Word, Quoted, Unclosed, Open, Close, Semicolon };
+    Kind kind = End;
+    int begin = 0;
+    int end = 0;
 };
 
-// Joins the lines of the file into statements by brace depth. Text still
-// pending after the last line is dropped.
-Statements joinStatements(const QStringList &lines)
-{
-    Statements result;
-    QString pending;
-    int pendingFrom = 0; // the first line of pending that is not blank; 0 while there is none
-    for (int index = 0; index < lines.size(); ++index) {
-        const QString &line = lines.at(index);
-        result.depth += line.count(QLatin1Char('{'));
-        result.depth -= line.count(QLatin1Char('}'));
-        if (result.depth < 0 && result.strayCloseLine == 0) {
-            result.strayCloseLine = index + 1;
-        }
-        if (pendingFrom == 0 && !line.trimmed().isEmpty()) {
-            pendingFrom = index + 1;
-        }
-        if (result.depth != 0 || pending.isEmpty()) {
-            pending += line;
-            pending += QLatin1Char('\n');
-        } else {
-            pending += line;
-            result.texts.append(pending);
-            pending.clear();
-            pendingFrom = 0;
-        }
-    }
-    result.unreadFromLine = pendingFrom;
-    return result;
-}
-
-// An option being joined from body lines, with what the joining asks of its
-// text kept up to date as lines are added: asking the growing text again for
-// every line would take time quadratic in a long option.
-class OptionText
+// Splits the text into words, quoted texts and the characters of the syntax,
+// skipping white space and comments ("#" to the end of the line).
+class Tokenizer
 {
 public:
-    bool isEmpty() const
+    explicit Tokenizer(const QString &text)
+        : m_text(text)
     {
-        return m_text.isEmpty();
     }
-    bool hasBraceEnd() const
+
+    Token next()
     {
-        return m_braceEnd;
+        skipBlanksAndComments();
+        Token token;
+        token.begin = m_pos;
+        if (m_pos < m_text.size()) {
+            const QChar c = m_text.at(m_pos);
+            if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+                token.kind = readQuoted(c) ? Token::Quoted : Token::Unclosed;
+            } else if (c == QLatin1Char('(') || c == QLatin1Char('{')) {
+                token.kind = Token::Open;
+                ++m_pos;
+            } else if (c == QLatin1Char(')') || c == QLatin1Char('}')) {
+                token.kind = Token::Close;
+                ++m_pos;
+            } else if (c == QLatin1Char(';')) {
+                token.kind = Token::Semicolon;
+                ++m_pos;
+            } else {
+                token.kind = Token::Word;
+                while (m_pos < m_text.size() && !endsWord(m_text.at(m_pos))) {
+                    ++m_pos;
+                }
+            }
+        }
+        token.end = m_pos;
+        return token;
     }
-    bool hasParenthesisEnd() const
+
+    // The offset of the line break ending the line that holds offset, or the text's end.
+    int lineEnd(int offset) const
     {
-        return m_parenthesisEnd;
+        const int end = m_text.indexOf(QLatin1Char('\n'), offset);
+        return end < 0 ? m_text.size() : end;
     }
-    bool hasAnd() const
+
+    // Whether only white space stands before offset on its line.
+    bool startsLine(int offset) const
     {
-        return m_and;
-    }
-    void append(const QString &piece)
-    {
-        // Pieces that stay end with a line break, so no searched text spans two.
-        m_text += piece;
-        m_braceEnd = m_braceEnd || piece.contains(QLatin1String("};"));
-        m_parenthesisEnd = m_parenthesisEnd || piece.contains(QLatin1String(");"));
-        m_and = m_and || piece.contains(QLatin1String("and"));
-    }
-    QString take()
-    {
-        m_braceEnd = m_parenthesisEnd = m_and = false;
-        return std::exchange(m_text, QString());
+        while (offset > 0 && m_text.at(offset - 1) != QLatin1Char('\n')) {
+            if (!m_text.at(--offset).isSpace()) {
+                return false;
+            }
+        }
+        return true;
     }
 
 private:
-    QString m_text;
-    bool m_braceEnd = false;
-    bool m_parenthesisEnd = false;
-    bool m_and = false;
+    static bool endsWord(QChar c)
+    {
+        return c.isSpace() || QStringView(u"{}();\"'#").contains(c);
+    }
+
+    void skipBlanksAndComments()
+    {
+        while (m_pos < m_text.size()) {
+            if (m_text.at(m_pos) == QLatin1Char('#')) {
+                m_pos = lineEnd(m_pos);
+            } else if (m_text.at(m_pos).isSpace()) {
+                ++m_pos;
+            } else {
+                return;
+            }
+        }
+    }
+
+    // Moves past the quoted text starting at the current offset; false when it is not closed.
+    bool readQuoted(QChar quote)
+    {
+        for (++m_pos; m_pos < m_text.size(); ++m_pos) {
+            if (m_text.at(m_pos) == QLatin1Char('\\')) {
+                ++m_pos;
+            } else if (m_text.at(m_pos) == quote) {
+                ++m_pos;
+                return true;
+            }
+        }
+        m_pos = m_text.size();
+        return false;
+    }
+
+    const QString &m_text;
+    int m_pos = 0;
 };
 
-// Joins the body lines of one block into option texts. The depths carry over
-// from block to block; a depth that falls below zero is counted in unbalanced.
-QStringList joinOptions(const QStringList &bodyLines, int &parens, int &braces, int &unbalanced)
+// A value as the writer gives it back: white space at the line breaks inside it
+// is dropped, so that indentation does not grow with every write.
+QString trimmedAtLineBreaks(QStringView value)
 {
-    QStringList options;
-    OptionText option;
-    for (QString line : bodyLines) {
-        const bool inNestedBlock = braces != 0;
-        if (line.contains(QLatin1Char('('))) {
-            parens += line.count(QLatin1Char('('));
-        } else if (line.contains(QLatin1Char('{'))) {
-            braces += line.count(QLatin1Char('{'));
+    QString result;
+    result.reserve(value.size());
+    int from = 0;
+    for (;;) {
+        int to = value.indexOf(QLatin1Char('\n'), from);
+        const bool last = to < 0;
+        if (last) {
+            to = value.size();
         }
-        if (line.contains(QLatin1Char(')'))) {
-            parens -= line.count(QLatin1Char(')'));
-        } else if (line.contains(QLatin1Char('}'))) {
-            braces -= line.count(QLatin1Char('}'));
+        int begin = from;
+        int end = to;
+        while (from > 0 && begin < end && value.at(begin).isSpace()) {
+            ++begin;
         }
-        if (parens < 0 || braces < 0) {
-            ++unbalanced;
+        while (!last && end > begin && value.at(end - 1).isSpace()) {
+            --end;
         }
-        if (braces != 0) {
-            option.append(line.trimmed() + QLatin1Char('\n'));
-            continue;
+        result.append(value.mid(begin, end - begin));
+        if (last) {
+            return result;
         }
-        // A finished option is taken before the next line is read, and only the
-        // line that closes a nested block belongs to it: a line is never part
-        // of two options.
-        if (!option.isEmpty() && (option.hasBraceEnd() || option.hasParenthesisEnd())) {
-            line = line.trimmed();
-            if (inNestedBlock) {
-                option.append(line);
-                options.append(option.take());
+        result += QLatin1Char('\n');
+        from = to + 1;
+    }
+}
+
+// One pass over the tokens of the file. A broken structure stops the read: the
+// statements before it are kept, and so is the statement it lies in, with the
+// options before it. A part the writer would give back otherwise is left out or
+// kept as read, and only reported. The first problem is the one named.
+class Reader
+{
+public:
+    explicit Reader(const QString &text)
+        : m_text(text)
+        , m_tokens(text)
+        , m_lastLineStart(text.endsWith(QLatin1Char('\n')) ? text.size() : text.lastIndexOf(QLatin1Char('\n')) + 1)
+    {
+    }
+
+    void read()
+    {
+        Token token = next();
+        while (token.kind != Token::End) {
+            if (token.begin >= m_lastLineStart) {
+                notClosed(token.begin);
+                return;
+            }
+            if (token.kind == Token::Word && m_text.at(token.begin) == QLatin1Char('@') && m_tokens.startsLine(token.begin)) {
+                token = readDirective(token);
                 continue;
             }
-            options.append(option.take());
+            if (token.kind == Token::Close) {
+                const QChar open = m_text.at(token.begin) == QLatin1Char('}') ? QLatin1Char('{') : QLatin1Char('(');
+                stop(token.begin, QStringLiteral("the \"%1\" on line %2 closes no \"%3\"").arg(m_text.at(token.begin)).arg(lineOf(token.begin)).arg(open));
+                return;
+            }
+            if (token.kind != Token::Word || !readStatement(token)) {
+                notUnderstood(token);
+                return;
+            }
+            token = next();
         }
-        if (parens != 0) {
-            option.append(line.trimmed() + QLatin1Char('\n'));
-            continue;
-        }
-        if (!line.isEmpty() && line.at(0) != QLatin1Char('(') && !line.contains(QLatin1String("and")) && !line.contains(QLatin1String("or"))
-            && line.contains(QLatin1String(");"))) {
-            option.append(line.trimmed());
-            options.append(option.take());
-            continue;
-        }
-        if (!option.isEmpty() && !option.hasAnd() && !line.contains(QLatin1String("or")) && !line.contains(QLatin1String(");"))
-            && line.contains(QLatin1String("))"))) {
-            option.append(line.trimmed());
-            options.append(option.take());
-            continue;
-        }
-        option.append(line.trimmed() + QLatin1Char('\n'));
     }
-    return options;
-}
+
+    QString problem() const
+    {
+        return m_problem;
+    }
+
+    // Directives first, then blocks, each in file order.
+    void moveInto(TreeItem &root)
+    {
+        for (auto *nodes : {&m_directives, &m_statements}) {
+            for (auto &node : *nodes) {
+                root.appendChild(std::move(node));
+            }
+        }
+    }
+
+private:
+    Token next()
+    {
+        Token token = m_tokens.next();
+        if (token.kind == Token::Unclosed) {
+            stop(token.begin, i18n("the text from line %1 to the end is not read: a quoted text is not closed", lineOf(token.begin)));
+            token.kind = Token::End;
+        }
+        return token;
+    }
+
+    QString text(const Token &token) const
+    {
+        return m_text.mid(token.begin, token.end - token.begin);
+    }
+
+    int lineOf(int offset) const
+    {
+        return static_cast<int>(std::count(m_text.cbegin(), m_text.cbegin() + offset, QLatin1Char('\n'))) + 1;
+    }
+
+    void report(const QString &problem)
+    {
+        if (m_problem.isEmpty()) {
+            m_problem = problem;
+        }
+    }
+
+    bool stop(int offset, const QString &problem)
+    {
+        report(problem);
+        if (m_stoppedAt < 0) {
+            m_stoppedAt = offset;
+        }
+        return false;
+    }
+
+    bool notClosed(int statementBegin)
+    {
+        return stop(statementBegin,
+                    i18n("the text from line %1 to the end is not read: a statement is not closed or no line follows it", lineOf(statementBegin)));
+    }
+
+    bool notUnderstood(const Token &token)
+    {
+        return stop(token.begin, i18n("the text on line %1 is not understood", lineOf(token.begin)));
+    }
+
+    // A directive is one line, its quoted text last: "@include "file"".
+    Token readDirective(const Token &first)
+    {
+        const int lineEnd = m_tokens.lineEnd(first.begin);
+        Token last = first;
+        Token token = next();
+        for (; token.kind != Token::End && token.begin < lineEnd; token = next()) {
+            last = token;
+        }
+        if (last.kind != Token::Quoted || m_text.at(last.begin) != QLatin1Char('"') || last.end > lineEnd || !m_text.at(last.begin - 1).isSpace()) {
+            if (m_problem.isEmpty()) {
+                report(i18n("the directive on line %1 is not understood", lineOf(first.begin)));
+            }
+            return token;
+        }
+        int nameEnd = last.begin;
+        while (m_text.at(nameEnd - 1).isSpace()) {
+            --nameEnd;
+        }
+        const int nameBegin = blankLinesBefore(first.begin);
+        m_directives.push_back(std::make_unique<TreeItem>(
+            QVector<QVariant>{m_text.mid(nameBegin, nameEnd - nameBegin), m_text.mid(last.begin + 1, last.end - last.begin - 2), QVariant()}));
+        m_lastDirectiveEnd = lineEnd;
+        return token;
+    }
+
+    // Where the white space kept with a directive begins: the blank lines before
+    // it are written back in front of it, except the one the writer puts after
+    // every directive.
+    int blankLinesBefore(int offset) const
+    {
+        int begin = offset;
+        while (begin > 0 && m_text.at(begin - 1).isSpace()) {
+            --begin;
+        }
+        if (begin == 0) {
+            return 0;
+        }
+        // The line break that ends the line before.
+        begin = m_text.indexOf(QLatin1Char('\n'), begin);
+        const int blankLineEnd = m_text.indexOf(QLatin1Char('\n'), begin + 1);
+        if (begin == m_lastDirectiveEnd && blankLineEnd >= 0 && blankLineEnd < offset) {
+            begin = blankLineEnd;
+        }
+        return begin + 1;
+    }
+
+    // "kind [name] { options };"
+    bool readStatement(const Token &kindToken)
+    {
+        static const QRegularExpression kindPattern(QStringLiteral("^[a-z]+$"));
+        const QString kind = text(kindToken);
+        QString name;
+        Token token = next();
+        if (token.kind == Token::Word) {
+            name = text(token);
+            token = next();
+        }
+        if (token.kind == Token::End) {
+            return notClosed(kindToken.begin);
+        }
+        if (!kindPattern.match(kind).hasMatch() || token.kind != Token::Open || m_text.at(token.begin) != QLatin1Char('{')) {
+            return false;
+        }
+        auto statement = std::make_unique<TreeItem>(QVector<QVariant>{kind, name, QVariant()});
+        const bool read = readOptions(*statement, kindToken.begin, QString(kind + QLatin1Char(' ') + name).trimmed());
+        if (read || m_stoppedAt > kindToken.begin) {
+            m_statements.push_back(std::move(statement));
+        }
+        return read;
+    }
+
+    // "name(value);" or "name{value};" up to the "};" that ends the statement.
+    bool readOptions(TreeItem &statement, int statementBegin, const QString &statementName)
+    {
+        for (Token token = next();; token = next()) {
+            QString name;
+            int words = 0;
+            bool plain = true;
+            for (; token.kind == Token::Word || token.kind == Token::Quoted; token = next()) {
+                name += text(token);
+                ++words;
+                plain = plain && token.kind == Token::Word;
+            }
+            if (token.kind == Token::End) {
+                return notClosed(statementBegin);
+            }
+            if (token.kind == Token::Close && words == 0 && m_text.at(token.begin) == QLatin1Char('}')) {
+                return endsWithSemicolon(statementBegin);
+            }
+            if (token.kind != Token::Open) {
+                return notUnderstood(token);
+            }
+            const bool braced = m_text.at(token.begin) == QLatin1Char('{');
+            const int valueBegin = token.end;
+            const int valueEnd = closingOffset(token, statementBegin);
+            if (valueEnd < 0 || !endsWithSemicolon(statementBegin)) {
+                return false;
+            }
+            // The writer tells a braced body by the option's name alone.
+            if (m_problem.isEmpty() && (words != 1 || !plain || braced != CommonWriter::isBlockOption(name))) {
+                report(QStringLiteral("the option \"%1\" of \"%2\" is not understood").arg(name, statementName));
+            }
+            statement.appendChild(std::make_unique<TreeItem>(
+                QVector<QVariant>{name, QVariant(), trimmedAtLineBreaks(QStringView(m_text).mid(valueBegin, valueEnd - valueBegin))}));
+        }
+    }
+
+    // The offset of the bracket that closes open; -1 when the nesting breaks. A
+    // ";" directly inside parentheses would end the option inside its value.
+    int closingOffset(const Token &open, int statementBegin)
+    {
+        QString expected(m_text.at(open.begin) == QLatin1Char('(') ? QLatin1Char(')') : QLatin1Char('}'));
+        for (;;) {
+            const Token token = next();
+            if (token.kind == Token::End) {
+                notClosed(statementBegin);
+                return -1;
+            }
+            const QChar c = m_text.at(token.begin);
+            if (token.kind == Token::Open) {
+                expected += c == QLatin1Char('(') ? QLatin1Char(')') : QLatin1Char('}');
+            } else if ((token.kind == Token::Close && c != expected.back()) || (token.kind == Token::Semicolon && expected.back() == QLatin1Char(')'))) {
+                stop(token.begin, i18n("the parentheses or braces inside a block do not balance"));
+                return -1;
+            } else if (token.kind == Token::Close) {
+                expected.chop(1);
+                if (expected.isEmpty()) {
+                    return token.begin;
+                }
+            }
+        }
+    }
+
+    bool endsWithSemicolon(int statementBegin)
+    {
+        const Token token = next();
+        if (token.kind == Token::End) {
+            return notClosed(statementBegin);
+        }
+        return token.kind == Token::Semicolon || notUnderstood(token);
+    }
+
+    const QString &m_text;
+    Tokenizer m_tokens;
+    // Statements that begin on a last line without a line break are not read:
+    // nothing shows that the line is whole.
+    const int m_lastLineStart;
+    int m_lastDirectiveEnd = -1;
+    int m_stoppedAt = -1;
+    QString m_problem;
+    std::vector<std::unique_ptr<TreeItem>> m_directives;
+    std::vector<std::unique_ptr<TreeItem>> m_statements;
+};
 } // namespace
 
 CommonSettingsParser::CommonSettingsParser(const QString &fileName, QObject *parent)
     : AbstractConfigParser(fileName, parent)
-    , m_blockPattern(QStringLiteral(R"re((([a-z]+)\s+(\S*)\s*\{(.*)\};))re"))
-    , m_directivePattern(QStringLiteral(R"re((.+)\s+(\S*)\s*"(.*)")re"))
-    , m_parenthesisedPattern(QStringLiteral(R"re(\((.*)\))re"))
-    , m_bracedPattern(QStringLiteral(R"re(\{(.*)\})re"))
 {
 }
 
@@ -175,88 +418,11 @@ TreeItem *CommonSettingsParser::parse()
     if (text.isEmpty()) {
         return root.release();
     }
-
-    const Statements statements = joinStatements(text.split(QLatin1Char('\n')));
-    if (statements.strayCloseLine > 0) {
-        markDamaged(QStringLiteral("the \"}\" on line %1 closes no \"{\"").arg(statements.strayCloseLine));
-    } else if (statements.depth != 0 || statements.unreadFromLine > 0) {
-        markDamaged(i18n("the text from line %1 to the end is not read: a statement is not closed or no line follows it", statements.unreadFromLine));
+    Reader reader(text);
+    reader.read();
+    if (!reader.problem().isEmpty()) {
+        markDamaged(reader.problem());
     }
-
-    const QRegularExpression directive = pattern(m_directivePattern);
-    for (const QString &statement : statements.texts) {
-        // Only a statement that begins with "@" is a directive; an "@" on a line
-        // inside a block is part of that block.
-        if (!statement.trimmed().startsWith(QLatin1Char('@'))) {
-            continue;
-        }
-        const QRegularExpressionMatch match = directive.match(statement);
-        if (match.hasMatch()) {
-            root->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{match.captured(1), match.captured(3), QVariant()}));
-        }
-    }
-
-    const QRegularExpression block = pattern(m_blockPattern);
-    const QRegularExpression parenthesisedPattern = pattern(m_parenthesisedPattern);
-    const QRegularExpression bracedPattern = pattern(m_bracedPattern);
-    int parens = statements.depth;
-    int braces = 0;
-    int unbalanced = 0;
-    for (const QString &statement : statements.texts) {
-        const QRegularExpressionMatch match = block.match(statement);
-        if (!match.hasMatch()) {
-            continue;
-        }
-        auto blockItem = std::make_unique<TreeItem>(QVector<QVariant>{match.captured(2), match.captured(3), QVariant()});
-        // Name and value stay from one option to the next within a block.
-        QString name;
-        QString value;
-        const QStringList options = joinOptions(match.captured(4).split(QLatin1Char('\n')), parens, braces, unbalanced);
-        for (const QString &option : options) {
-            const QRegularExpressionMatch parenthesised = parenthesisedPattern.match(option);
-            const QRegularExpressionMatch braced = bracedPattern.match(option);
-            if (!parenthesised.hasMatch() && !braced.hasMatch()) {
-                continue;
-            }
-            const bool hasBrace = option.contains(QLatin1Char('{'));
-            if (option.contains(QLatin1Char(')')) && ((!hasBrace && !parenthesised.hasMatch()) || (hasBrace && !braced.hasMatch()))) {
-                continue;
-            }
-            if (option.contains(QLatin1Char('('))) {
-                if (hasBrace) {
-                    // Trimmed: the blank lines and indentation before it would grow with every write.
-                    name = option.left(option.indexOf(QLatin1Char('{'))).trimmed();
-                } else {
-                    name = option.left(option.indexOf(QLatin1Char('('))).remove(QLatin1Char(' ')).remove(QLatin1Char('\n'));
-                }
-            }
-            if (option.contains(QLatin1Char(')'))) {
-                value = hasBrace ? braced.captured(1) : parenthesised.captured(1);
-            }
-            // The writer tells a braced body by the option's name: one it would
-            // write in the other form would change the file, and so would a name
-            // holding text of the statement's syntax.
-            static const QRegularExpression syntaxInName(QStringLiteral(R"([{}();"\s])"));
-            if ((hasBrace != CommonWriter::isBlockOption(name) || name.contains(syntaxInName)) && !damaged()) {
-                const QString statementName = QString(match.captured(2) + QLatin1Char(' ') + match.captured(3)).trimmed();
-                markDamaged(QStringLiteral("the option \"%1\" of \"%2\" is not understood").arg(name, statementName));
-            }
-            // An option ended early by a ");" inside it would lose the rest of
-            // its text, which the block's own balance carries on to the next line.
-            if (!hasBrace && option.count(QLatin1Char('(')) != option.count(QLatin1Char(')')) && !damaged()) {
-                markDamaged(i18n("the parentheses or braces inside a block do not balance"));
-            }
-            blockItem->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{name, QVariant(), value}));
-        }
-        // Each block balances on its own: evened out by a later block, the
-        // writer would move text from one option to another.
-        if (parens != 0 || braces != 0) {
-            ++unbalanced;
-        }
-        root->appendChild(std::move(blockItem));
-    }
-    if (!damaged() && (unbalanced > 0 || parens != 0 || braces != 0)) {
-        markDamaged(i18n("the parentheses or braces inside a block do not balance"));
-    }
+    reader.moveInto(*root);
     return root.release();
 }

@@ -4,8 +4,9 @@
 
 // Reads a syslog-ng file of the form CommonWriter produces into a three-level
 // tree: the root, one node per top-level statement (directives first, then
-// blocks) and one node per option of a block. A line-and-pattern reader, not a
-// grammar: files of other forms read back partly or not at all.
+// blocks) and one node per option of a block. It tokenizes the language (quoted
+// texts, comments, nesting); what the writer could not give back the same way
+// marks the read damaged, and a broken structure ends the read there.
 class CommonSettingsParser : public AbstractConfigParser
 {
     Q_OBJECT
@@ -14,10 +15,4 @@ public:
     ~CommonSettingsParser() override;
 
     TreeItem *parse() override;
-
-private:
-    const QString m_blockPattern;
-    const QString m_directivePattern;
-    const QString m_parenthesisedPattern;
-    const QString m_bracedPattern;
 };

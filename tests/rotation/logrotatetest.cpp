@@ -69,6 +69,7 @@ void LogRotateTest::parse_data()
                                      << log + QStringLiteral("|missingok=|postrotate=sync|kill=-HUP 1|endscript=") << false;
     // Found by the fuzzer: the text after the brace became the header, written back as a comment.
     QTest::newRow("text-after-the-brace-is-no-path") << QByteArray("# Rotation of the log\n{# Rotation of t\n\troth\n") << QStringLiteral("|roth=") << true;
+    QTest::newRow("comment-after-a-stray-brace-is-no-path") << QByteArray("# Rotation\n}# Rotation\n}\nmissingok\n") << QStringLiteral("|missingok=") << true;
     QTest::newRow("indented-comment") << QByteArray("  # Rotation of the log\n/dorvex/log/velta/events {\n\t# kept\n\tmissingok\n}\n")
                                       << log + QStringLiteral("|missingok=") << false;
 }

@@ -72,6 +72,18 @@ QByteArray afterNestedBlock()
     return QByteArray("log {\n    channel {\n        filter(f);\n    };\n    flags(final);\n};\n\n");
 }
 
+// Found by the fuzzer before quoted texts were read as such: braces, a
+// semicolon and quotes of another option inside one quoted text.
+QByteArray quotedTextOverLines()
+{
+    return QByteArray("source s {\n    unix-dgram(\"/run/e {\n    network(\"h\" port(514) st);\n};ts.sock\" flags(no-parse));\n};\n\n");
+}
+
+QByteArray commentsAndCarriageReturns()
+{
+    return QByteArray("# head {\r\nlog { # (\r\n    source(s); # }\r\n};\r\n\r\n");
+}
+
 QByteArray sampleCommonFile()
 {
     QFile file(QStringLiteral(QUOR_DATA_DIR "/root") + Paths::CommonSyslogNgFile);
@@ -117,6 +129,26 @@ private Q_SLOTS:
         QTest::newRow("line-after-a-nested-block-is-its-own")
             << afterNestedBlock()
             << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">channel|<none>|\nfilter(f);\n"), QStringLiteral(">flags|<none>|final")};
+        QTest::newRow("quoted-texts-hold-syntax") << QByteArray("destination d {\n    file(\"/a;{}(#\\\")\" template('$MSG # x\\n'));\n};\n\n")
+                                                  << QStringList{QStringLiteral("destination|d|<none>"),
+                                                                 QStringLiteral(">file|<none>|\"/a;{}(#\\\")\" template('$MSG # x\\n')")};
+        QTest::newRow("quoted-text-over-lines") << quotedTextOverLines()
+                                                << QStringList{QStringLiteral("source|s|<none>"),
+                                                               QStringLiteral(
+                                                                   ">unix-dgram|<none>|\"/run/e {\nnetwork(\"h\" port(514) st);\n};ts.sock\" flags(no-parse)")};
+        QTest::newRow("comments-and-carriage-returns")
+            << commentsAndCarriageReturns() << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")};
+        QTest::newRow("directives-in-a-row") << QByteArray("@define a \"1\"\n\n@include \"b.conf\"\n\nlog {\n    source(s);\n};\n\n")
+                                             << QStringList{QStringLiteral("@define a|1|<none>"),
+                                                            QStringLiteral("@include|b.conf|<none>"),
+                                                            QStringLiteral("log||<none>"),
+                                                            QStringLiteral(">source|<none>|s")};
+        QTest::newRow("statement-over-lines-and-on-one-line") << QByteArray("destination\n  a\n{ file(\"/a\"); };\nlog{source(s);destination(a);};\n")
+                                                              << QStringList{QStringLiteral("destination|a|<none>"),
+                                                                             QStringLiteral(">file|<none>|\"/a\""),
+                                                                             QStringLiteral("log||<none>"),
+                                                                             QStringLiteral(">source|<none>|s"),
+                                                                             QStringLiteral(">destination|<none>|a")};
     }
 
     void parse()
@@ -126,6 +158,49 @@ private Q_SLOTS:
         TestRoot root;
         root.writeFile(Paths::CommonSyslogNgFile, content);
         QCOMPARE(dump(::parse(root.placed(Paths::CommonSyslogNgFile)).get()), expected);
+    }
+
+    // A damaged file still shows what it holds: a broken structure ends the
+    // read where it is found, a part the writer would change is only named.
+    void readsUpToTheProblem_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("unclosed-quote-keeps-the-options-before")
+            << QByteArray("log {\n    source(s);\n};\n\ndestination d {\n    file(\"/a\");\n    file(\"/b);\n};\n\nlog {\n    source(t);\n};\n\n")
+            << QStringList{QStringLiteral("log||<none>"),
+                           QStringLiteral(">source|<none>|s"),
+                           QStringLiteral("destination|d|<none>"),
+                           QStringLiteral(">file|<none>|\"/a\"")}
+            << QStringLiteral("line 7 to the end is not read: a quoted text is not closed");
+        QTest::newRow("stray-brace-ends-the-read") << QByteArray("log {\n    source(s);\n};\n}\nlog {\n    source(t);\n};\n\n")
+                                                   << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")}
+                                                   << QStringLiteral("the \"}\" on line 4 closes no \"{\"");
+        QTest::newRow("directive-not-understood-is-left-out")
+            << QByteArray("@version: 3.38\n@include \"a.conf\"\n\nlog {\n    source(s);\n};\n\n")
+            << QStringList{QStringLiteral("@include|a.conf|<none>"), QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")}
+            << QStringLiteral("the directive on line 1 is not understood");
+        QTest::newRow("option-written-otherwise-is-kept")
+            << QByteArray("log {\n    filter {\n        level(err);\n    };\n    flags(final);\n};\n\n")
+            << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">filter|<none>|\nlevel(err);\n"), QStringLiteral(">flags|<none>|final")}
+            << QStringLiteral("the option \"filter\" of \"log\" is not understood");
+        QTest::newRow("closed-on-a-last-line-without-line-break")
+            << QByteArray("log {\n    source(s);\n};") << QStringList{QStringLiteral("log||<none>"), QStringLiteral(">source|<none>|s")} << QString();
+    }
+
+    void readsUpToTheProblem()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, problem);
+        TestRoot root;
+        root.writeFile(Paths::CommonSyslogNgFile, content);
+        CommonSettingsParser parser(root.placed(Paths::CommonSyslogNgFile));
+        const std::unique_ptr<TreeItem> tree(parser.parse());
+        QCOMPARE(dump(tree.get()), expected);
+        QCOMPARE(parser.damaged(), !problem.isEmpty());
+        QVERIFY2(parser.errorString().contains(problem), qPrintable(parser.errorString()));
     }
 
     void unreadableFile_data()
@@ -192,6 +267,9 @@ private Q_SLOTS:
         QTest::newRow("option-after-a-nested-block") << afterNestedBlock();
         QTest::newRow("unclosed-quote-in-a-held-back-option")
             << QByteArray("destination d {\n    network(\"192.16_src);\n    destination(velta_central_dst);\n};\n\n");
+        QTest::newRow("quoted-text-over-lines") << quotedTextOverLines();
+        QTest::newRow("comments-and-carriage-returns") << commentsAndCarriageReturns();
+        QTest::newRow("blank-lines-before-directives") << QByteArray("\n\n  @define a \"1\"\n\n\n@include \"b\" # c\n@include \"c\"\n\n");
     }
 
     void readsAsWritten()
