@@ -23,6 +23,16 @@ EventTreeItem *addEvent(EventTreeItem *group, const QString &name, const QString
     addTreeItem(event, QStringLiteral("overlay0"), EventTreeItem::Parameter, QStringLiteral("enabled"))->setVisible(false);
     return event;
 }
+
+// "USB connected" with a hidden parameter that has a child of its own.
+EventTreeItem *addEventWithHiddenOverlay(EventTreeItem *group)
+{
+    EventTreeItem *connected = addEvent(group, QStringLiteral("USB connected"), QStringLiteral("usb_added"));
+    EventTreeItem *hidden = addTreeItem(connected, QStringLiteral("overlay"), EventTreeItem::Parameter);
+    hidden->setVisible(false);
+    addTreeItem(hidden, QStringLiteral("enabled"), EventTreeItem::Parameter, 1);
+    return connected;
+}
 }
 
 class SearchTest : public QObject
@@ -190,10 +200,7 @@ void SearchTest::filterAtAnyDepth()
 {
     auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("Parameter"), QStringLiteral("Value")});
     EventTreeItem *devices = addTreeItem(root.get(), QStringLiteral("Devices"), EventTreeItem::Group);
-    EventTreeItem *connected = addEvent(devices, QStringLiteral("USB connected"), QStringLiteral("usb_added"));
-    EventTreeItem *hidden = addTreeItem(connected, QStringLiteral("overlay"), EventTreeItem::Parameter);
-    hidden->setVisible(false);
-    addTreeItem(hidden, QStringLiteral("enabled"), EventTreeItem::Parameter, 1);
+    addEventWithHiddenOverlay(devices);
     EventTreeItem *hubs = addTreeItem(devices, QStringLiteral("Hubs"), EventTreeItem::Group);
     addEvent(hubs, QStringLiteral("Hub attached"), QStringLiteral("hub_added"));
     addEvent(addTreeItem(hubs, QStringLiteral("Port groups"), EventTreeItem::Group), QStringLiteral("Port reset"), QStringLiteral("port_reset"));
@@ -220,10 +227,7 @@ void SearchTest::childrenAsRowsShow()
 {
     auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("Parameter"), QStringLiteral("Value")});
     EventTreeItem *devices = addTreeItem(root.get(), QStringLiteral("Devices"), EventTreeItem::Group);
-    EventTreeItem *connected = addEvent(devices, QStringLiteral("USB connected"), QStringLiteral("usb_added"));
-    EventTreeItem *hidden = addTreeItem(connected, QStringLiteral("overlay"), EventTreeItem::Parameter);
-    hidden->setVisible(false);
-    addTreeItem(hidden, QStringLiteral("enabled"), EventTreeItem::Parameter, 1);
+    EventTreeItem *connected = addEventWithHiddenOverlay(devices);
     EventTreeItem *repetition = addTreeItem(connected, QStringLiteral("repetition"), EventTreeItem::Parameter);
     addTreeItem(repetition, QStringLiteral("interval"), EventTreeItem::Parameter, 30)->setVisible(false);
     EventTreeItem *onlyHidden = addTreeItem(devices, QStringLiteral("USB hidden only"), EventTreeItem::Event);
