@@ -258,9 +258,7 @@ private:
             last = token;
         }
         if (last.kind != Token::Quoted || m_text.at(last.begin) != QLatin1Char('"') || last.end > lineEnd || !m_text.at(last.begin - 1).isSpace()) {
-            if (m_problem.isEmpty()) {
-                report(i18n("the directive on line %1 is not understood", lineOf(first.begin)));
-            }
+            report(i18n("the directive on line %1 is not understood", lineOf(first.begin)));
             return token;
         }
         int nameEnd = last.begin;
