@@ -171,6 +171,24 @@ private Q_SLOTS:
         QCOMPARE(module.currentModel()->rowCount(), (count + GroupSize - 1) / GroupSize);
     }
 
+    // The parse alone: the trees are freed after the measurement, so neither
+    // their destruction nor the model's reset is timed.
+    void parse_data()
+    {
+        sizes();
+    }
+
+    void parse()
+    {
+        QFETCH(int, count);
+        useSystem(count);
+        std::vector<std::unique_ptr<EventTreeItem>> trees;
+        QBENCHMARK {
+            trees.emplace_back(SingleEventsParser(Paths::placed(Paths::EventsFile)).parse());
+        }
+        QCOMPARE(trees.back()->childCount(), (count + GroupSize - 1) / GroupSize);
+    }
+
     // The service status query that ends every load, alone: two "sudo systemctl
     // status" runs of the fake sudo, whose start dominates here.
     void statusQuery()

@@ -268,14 +268,25 @@ QStringList EventsWriter::settingsLines(const EventTreeItem *root, AuditData *au
 
 bool EventsWriter::write(const TreeItem *root)
 {
+    prepare(root);
+    return commit();
+}
+
+void EventsWriter::prepare(const TreeItem *root)
+{
+    m_audit = AuditData();
+    m_settingsLines = settingsLines(dynamic_cast<const EventTreeItem *>(root), &m_audit);
+    m_audit.rules.removeDuplicates();
+}
+
+bool EventsWriter::commit()
+{
     m_errors.clear();
     m_auditChanged = false;
     m_writtenSettings.clear();
-    AuditData audit;
-    bool written = replace(filePath(), settingsLines(dynamic_cast<const EventTreeItem *>(root), &audit));
-    audit.rules.removeDuplicates();
-    written = replace(m_auditRulesPath, audit.hasAuditRules ? audit.rules : QStringList()) && written;
-    switchAuditTypes(audit);
+    bool written = replace(filePath(), m_settingsLines);
+    written = replace(m_auditRulesPath, m_audit.hasAuditRules ? m_audit.rules : QStringList()) && written;
+    switchAuditTypes(m_audit);
     return written && m_errors.isEmpty();
 }
 

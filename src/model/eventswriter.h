@@ -14,8 +14,13 @@ public:
     ~EventsWriter() override;
 
     // Writes both files and switches the audit types; false when anything failed,
-    // with one text per failure in errors().
+    // with one text per failure in errors(). The same as prepare() and commit().
     bool write(const TreeItem *root) override;
+    // Builds the texts of both files and the audit switches from the tree,
+    // reading the settings file for the events the tree lacks; changes nothing.
+    void prepare(const TreeItem *root);
+    // Stores what prepare() built.
+    bool commit();
     QStringList lines(const TreeItem *root) const override;
 
     // An event of the settings file that the tree lacks (its package file is
@@ -46,6 +51,8 @@ private:
     void switchAuditTypes(AuditData audit);
 
     const QString m_auditRulesPath;
+    QStringList m_settingsLines; // as prepared
+    AuditData m_audit; // as prepared
     QStringList m_errors;
     bool m_auditChanged = false;
     QByteArray m_writtenSettings;

@@ -36,7 +36,8 @@ void rebuild()
 
 bool contains(const QString &messageId)
 {
-    return store().contains(fileIdentifier(messageId));
+    // Most systems announce few events or none.
+    return !store().isEmpty() && store().contains(fileIdentifier(messageId));
 }
 
 QString fileIdentifier(const QString &messageId)

@@ -14,10 +14,13 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QMap>
+#include <QSet>
 #include <QtConcurrent>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace
@@ -85,16 +88,11 @@ QString typeName(const QJsonValue &value)
 
 enum class Expected { Flag, Text, Object, Array };
 
-// The keys whose type this module relies on; "enabled" at every level.
-std::optional<Expected> expectedType(const QString &key, bool eventLevel)
+// The keys of an event whose type this module relies on; "enabled" also below.
+const QHash<QString, Expected> &eventLevelTypes()
 {
-    if (key == Enabled) {
-        return Expected::Flag;
-    }
-    if (!eventLevel) {
-        return std::nullopt;
-    }
     static const QHash<QString, Expected> keys{
+        {Enabled, Expected::Flag},
         {QStringLiteral("is-not-redirected"), Expected::Flag},
         {QStringLiteral("generates-load"), Expected::Flag},
         {QStringLiteral("name_ru"), Expected::Text},
@@ -106,8 +104,19 @@ std::optional<Expected> expectedType(const QString &key, bool eventLevel)
         {QStringLiteral("filter-values"), Expected::Object},
         {QStringLiteral("message-audit-events"), Expected::Array},
     };
-    const auto it = keys.constFind(key);
-    return it == keys.cend() ? std::nullopt : std::optional<Expected>(*it);
+    return keys;
+}
+
+std::optional<Expected> expectedType(const QString &key, bool eventLevel)
+{
+    if (key == Enabled) {
+        return Expected::Flag;
+    }
+    if (!eventLevel) {
+        return std::nullopt;
+    }
+    const auto it = eventLevelTypes().constFind(key);
+    return it == eventLevelTypes().cend() ? std::nullopt : std::optional<Expected>(*it);
 }
 
 // A value of the wrong type read by its plain meaning (true means "1", a number
@@ -153,11 +162,40 @@ QString expectedName(Expected expected)
     return QString();
 }
 
+// Whether a value below has a type normaliseTypes would change. Read without
+// writing: changing an object copies it and every object above it.
+// The keys are looked up rather than read: reading a key makes a string.
+bool hasWrongTypes(const QJsonObject &object, bool eventLevel)
+{
+    for (const QJsonValue &value : object) {
+        if (value.isObject() && hasWrongTypes(value.toObject(), false)) {
+            return true;
+        }
+    }
+    const auto wrong = [&object](const QString &key, Expected expected) {
+        const QJsonValue value = object.value(key);
+        return !value.isUndefined() && !hasType(value, expected);
+    };
+    if (!eventLevel) {
+        return wrong(Enabled, Expected::Flag);
+    }
+    const QHash<QString, Expected> &types = eventLevelTypes();
+    for (auto it = types.cbegin(); it != types.cend(); ++it) {
+        if (wrong(it.key(), it.value())) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Reads the values this module interprets by their meaning when they have the
 // wrong JSON type, and drops those that have none; one reason per value.
 // Returns whether the object changed.
 bool normaliseTypes(QJsonObject *object, const QString &event, const QString &keyPath, QStringList *reasons)
 {
+    if (!hasWrongTypes(*object, keyPath.isEmpty())) {
+        return false;
+    }
     bool changed = false;
     for (auto it = object->begin(); it != object->end();) {
         const QString path = keyPath.isEmpty() ? it.key() : keyPath + QLatin1Char('/') + it.key();
@@ -363,12 +401,16 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
             if (childKey == Enabled && isOne(childValue)) {
                 item->setCheckState(Qt::Checked);
             }
-            if (childKey.startsWith(Overlay)) {
+            std::unique_ptr<EventTreeItem> child = createItem(childKey, childValue, item.get());
+            const bool overlayEntry = childKey.startsWith(Overlay);
+            if (overlayEntry) {
                 overlaidKeys.append(childValue.toString());
             }
-            std::unique_ptr<EventTreeItem> child = createItem(childKey, childValue, item.get());
+            // As hideOverlayEntry: the first column is the key or the dictionary's name.
+            if (overlayEntry || child->name().startsWith(Overlay)) {
+                child->setVisible(false);
+            }
             markAuditParent(childKey, item.get());
-            hideOverlayEntry(child.get());
             item->appendChild(std::move(child));
         }
         if (!overlaidKeys.isEmpty()) {
@@ -391,8 +433,17 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
 
 // The package defaults with the current settings of one event laid over them.
 // Every replaced key is listed in an "overlay<n>" entry of its object.
-QJsonObject merge(const QJsonObject &package, const QJsonObject &current)
+QJsonObject merge(QJsonObject package, const QJsonObject &current)
 {
+    if (current.isEmpty()) {
+        // Most events: the package's object keeps its keys in order, so the two
+        // marks go in directly.
+        if (!package.contains(Enabled) && package.contains(QStringLiteral("message-params"))) {
+            package.insert(Enabled, QStringLiteral("1"));
+        }
+        package.insert(Overlay + QLatin1Char('0'), Enabled);
+        return package;
+    }
     // Gathered in key order and inserted once at the end: an object takes each
     // new key in its place, moving every key after it.
     QMap<QString, QJsonValue> result;
@@ -443,7 +494,8 @@ QString groupName(const QString &systemDir, const QString &dirName, QStringList 
 
 struct Layout {
     QHash<QString, EventTreeItem *> groups; // by directory; not owned
-    QMap<QString, QString> eventDirs; // event identifier -> directory, ordered by name
+    std::vector<std::pair<QString, QString>> eventDirs; // event identifier -> directory; sorted by name once complete
+    QSet<QString> eventNames; // the identifiers in eventDirs
     QStringList problems; // files that could not be read, one line each
 };
 
@@ -493,8 +545,9 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         layout->groups.insert(groupDir, group.get());
         for (const QFileInfo &file : folder.entries) {
             const QString fileName = file.fileName();
-            if (firstLevel && file.isFile() && fileName != name && !layout->eventDirs.contains(fileName)) {
-                layout->eventDirs.insert(fileName, groupDir);
+            if (firstLevel && file.isFile() && fileName != name && !layout->eventNames.contains(fileName)) {
+                layout->eventNames.insert(fileName);
+                layout->eventDirs.emplace_back(fileName, groupDir);
             }
         }
         EventTreeItem *added = group.get();
@@ -503,7 +556,8 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
     }
 }
 
-void linkDependencies(const QMap<QString, EventTreeItem *> &events)
+// The events in name order, and the same by identifier.
+void linkDependencies(const std::vector<EventTreeItem *> &events, const QHash<QString, EventTreeItem *> &byId)
 {
     for (EventTreeItem *event : events) {
         const EventTreeItem *depends = event->findChildById(QStringLiteral("message-depends"));
@@ -512,7 +566,7 @@ void linkDependencies(const QMap<QString, EventTreeItem *> &events)
         }
         const QStringList parts = depends->data(1).toString().split(QLatin1Char(','));
         for (const QString &part : parts) {
-            EventTreeItem *target = events.value(part.simplified());
+            EventTreeItem *target = byId.value(part.simplified());
             if (target && target != event && !event->dependsOn().contains(target)) {
                 event->addDependsOn(target);
                 target->addDependent(event);
@@ -607,7 +661,7 @@ void buildEvent(EventJob &job)
     if (file.object.isEmpty()) {
         return;
     }
-    std::unique_ptr<EventTreeItem> event = createItem(job.id, merge(file.object, job.current), job.group);
+    std::unique_ptr<EventTreeItem> event = createItem(job.id, merge(std::move(file.object), job.current), job.group);
     event->setKind(EventTreeItem::Event);
     event->setCheckable(true);
     // The identifier, whatever the display language.
@@ -618,6 +672,7 @@ void buildEvent(EventJob &job)
         event->setItemData({event->name(), QVariant(), QVariant()});
     }
     hideOverlayEntry(event.get());
+    markEvent(event.get());
     job.event = std::move(event);
 }
 } // namespace
@@ -692,7 +747,12 @@ EventTreeItem *SingleEventsParser::parse()
     Layout layout;
     addGroups(Paths::EventSettingsDir, listDirectory(Paths::placed(Paths::EventSettingsDir)), root.get(), &layout);
 
-    const QJsonObject current = readCurrentSettings();
+    // Looked up once per event: a hash rather than the object's own search.
+    QHash<QString, QJsonObject> current;
+    const QJsonObject currentSettings = readCurrentSettings();
+    for (auto it = currentSettings.begin(); it != currentSettings.end(); ++it) {
+        current.insert(it.key(), it.value().toObject());
+    }
     for (const QString &problem : qAsConst(layout.problems)) {
         addProblem(problem);
     }
@@ -705,21 +765,31 @@ EventTreeItem *SingleEventsParser::parse()
     jobs.reserve(size_t(layout.eventDirs.size()));
     // Placed once per group rather than once per event.
     QHash<QString, QString> placedDirs;
-    for (auto it = layout.eventDirs.cbegin(); it != layout.eventDirs.cend(); ++it) {
-        auto placedDir = placedDirs.find(it.value());
+    // In the order of QString's operator<, compared without a call per character.
+    const auto utf16 = [](const QString &text) {
+        return std::u16string_view(reinterpret_cast<const char16_t *>(text.constData()), size_t(text.size()));
+    };
+    std::sort(layout.eventDirs.begin(), layout.eventDirs.end(), [&utf16](const auto &a, const auto &b) {
+        return utf16(a.first) < utf16(b.first);
+    });
+    for (const auto &[id, dir] : layout.eventDirs) {
+        auto placedDir = placedDirs.find(dir);
         if (placedDir == placedDirs.end()) {
-            placedDir = placedDirs.insert(it.value(), Paths::placed(it.value()));
+            placedDir = placedDirs.insert(dir, Paths::placed(dir));
         }
         EventJob job;
-        job.id = it.key();
-        job.path = *placedDir + QLatin1Char('/') + it.key();
-        job.current = current.value(it.key()).toObject();
-        job.group = layout.groups.value(it.value(), root.get());
+        job.id = id;
+        job.path = *placedDir + QLatin1Char('/') + id;
+        job.current = current.value(id);
+        job.group = layout.groups.value(dir, root.get());
         jobs.push_back(std::move(job));
     }
     QtConcurrent::blockingMap(jobs, buildEvent);
 
-    QMap<QString, EventTreeItem *> events; // by identifier; not owned
+    std::vector<EventTreeItem *> events; // in name order; not owned
+    events.reserve(jobs.size());
+    QHash<QString, EventTreeItem *> eventsById; // not owned
+    eventsById.reserve(int(jobs.size()));
     for (EventJob &job : jobs) {
         for (const QString &problem : qAsConst(job.problems)) {
             addProblem(problem);
@@ -728,15 +798,15 @@ EventTreeItem *SingleEventsParser::parse()
             continue;
         }
         markAuditParent(job.id, job.group);
-        events.insert(job.id, job.event.get());
+        events.push_back(job.event.get());
+        eventsById.insert(job.id, job.event.get());
         job.group->appendChild(std::move(job.event));
     }
 
     for (int row = 0; row < root->childCount(); ++row) {
         root->child(row)->updateGroupCheckState();
     }
-    linkDependencies(events);
-    markEvents(root.get());
+    linkDependencies(events, eventsById);
     return root.release();
 }
 

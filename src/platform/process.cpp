@@ -2,42 +2,262 @@
 
 #include "platformlog.h"
 
-#include <QProcess>
+#include <QFile>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
 
 namespace Process
 {
 namespace
 {
+using Clock = std::chrono::steady_clock;
+
 QString commandLine(const QString &program, const QStringList &arguments)
 {
     return (QStringList(program) + arguments).join(QLatin1Char(' '));
+}
+
+// A descriptor closed with its owner.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    ~Descriptor()
+    {
+        reset();
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const
+    {
+        return m_fd;
+    }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// A pipe whose reading end stays here, not blocking, and whose writing end
+// becomes a descriptor of the child.
+struct Pipe {
+    Descriptor read;
+    Descriptor write;
+    bool open()
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            return false;
+        }
+        read.reset(ends[0]);
+        write.reset(ends[1]);
+        return ::fcntl(ends[0], F_SETFL, O_NONBLOCK) == 0;
+    }
+};
+
+// Appends what the pipe holds now; false once the child's end is closed.
+bool drain(int fd, QByteArray *into)
+{
+    char chunk[16 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got > 0) {
+            into->append(chunk, int(got));
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return got < 0 && errno == EAGAIN; // EWOULDBLOCK is the same on Linux
+        }
+    }
+}
+
+// Null-terminated arrays of C strings over byte arrays kept alive here.
+class CStrings
+{
+public:
+    void append(const QByteArray &text)
+    {
+        m_texts.push_back(text);
+    }
+    char **data()
+    {
+        m_pointers.clear();
+        for (QByteArray &text : m_texts) {
+            m_pointers.push_back(text.data());
+        }
+        m_pointers.push_back(nullptr);
+        return m_pointers.data();
+    }
+
+private:
+    std::vector<QByteArray> m_texts;
+    std::vector<char *> m_pointers;
+};
+
+// Milliseconds left until the deadline for poll(); -1 without one.
+int remainingMs(const Clock::time_point *deadline)
+{
+    if (!deadline) {
+        return -1;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+    return int(std::max<decltype(left)>(left, 0));
+}
+
+// Starts the child with posix_spawn: unlike fork, nothing of this process's
+// memory is shared copy-on-write with it, so the large trees it holds are not
+// faulted in page by page after every status query or check.
+pid_t spawn(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment, int outputFd, int errorFd, int *error)
+{
+    CStrings argv;
+    argv.append(QFile::encodeName(program));
+    for (const QString &argument : arguments) {
+        argv.append(argument.toLocal8Bit());
+    }
+    CStrings envp;
+    const bool ownEnvironment = !environment.isEmpty();
+    if (ownEnvironment) {
+        for (const QString &entry : environment.toStringList()) {
+            envp.append(entry.toLocal8Bit());
+        }
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
+    // The child starts with no signal blocked and SIGPIPE back at its default,
+    // whatever this process set for itself.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigaddset(&signals, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = -1;
+    *error = posix_spawnp(&pid, argv.data()[0], &actions, &attributes, argv.data(), ownEnvironment ? envp.data() : environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return *error == 0 ? pid : -1;
+}
+
+// Waits for the child while collecting its output; false when the deadline
+// passed first. A descriptor of the process tells when it ends, so that a
+// grandchild keeping the pipes open does not hold us.
+bool collect(pid_t pid, int outputFd, int errorFd, const Clock::time_point *deadline, Result *result, int *status)
+{
+    Descriptor processFd(int(::syscall(SYS_pidfd_open, pid, 0)));
+    bool outputOpen = true;
+    bool errorOpen = errorFd >= 0;
+    for (;;) {
+        std::vector<pollfd> fds;
+        if (processFd.get() >= 0) {
+            fds.push_back({processFd.get(), POLLIN, 0});
+        }
+        if (outputOpen) {
+            fds.push_back({outputFd, POLLIN, 0});
+        }
+        if (errorOpen) {
+            fds.push_back({errorFd, POLLIN, 0});
+        }
+        // Without a process descriptor (an old kernel) the exit is looked for
+        // between short waits.
+        int wait = remainingMs(deadline);
+        if (processFd.get() < 0) {
+            wait = wait < 0 ? 10 : std::min(wait, 10);
+        }
+        const int ready = ::poll(fds.data(), nfds_t(fds.size()), wait);
+        if (ready < 0 && errno != EINTR) {
+            return false;
+        }
+        if (outputOpen) {
+            outputOpen = drain(outputFd, &result->output);
+        }
+        if (errorOpen) {
+            errorOpen = drain(errorFd, &result->errorOutput);
+        }
+        const pid_t reaped = ::waitpid(pid, status, WNOHANG);
+        const bool reapedElsewhere = reaped < 0 && errno == ECHILD;
+        if (reapedElsewhere) {
+            *status = -1; // ended, with no code known
+        }
+        if (reaped == pid || reapedElsewhere) {
+            // What it wrote before it ended is in the pipes now.
+            drain(outputFd, &result->output);
+            if (errorFd >= 0) {
+                drain(errorFd, &result->errorOutput);
+            }
+            return true;
+        }
+        if (deadline && Clock::now() >= *deadline) {
+            return false;
+        }
+    }
 }
 }
 
 Result run(const QString &program, const QStringList &arguments, int timeoutMs, Channels channels, const QProcessEnvironment &environment)
 {
-    QProcess process;
-    process.setProcessChannelMode(channels == Channels::Merged ? QProcess::MergedChannels : QProcess::SeparateChannels);
-    if (!environment.isEmpty()) {
-        process.setProcessEnvironment(environment);
-    }
-    process.start(program, arguments, QIODevice::ReadWrite);
     Result result;
-    result.started = process.waitForStarted(timeoutMs < 0 ? -1 : timeoutMs);
-    if (!result.started) {
-        qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "could not be started:" << process.errorString();
+    const Clock::time_point deadlineTime = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    const Clock::time_point *deadline = timeoutMs < 0 ? nullptr : &deadlineTime;
+
+    Pipe output;
+    Pipe errors;
+    const bool merged = channels == Channels::Merged;
+    int error = 0;
+    pid_t pid = -1;
+    if (!output.open() || (!merged && !errors.open())) {
+        error = errno;
+    } else {
+        pid = spawn(program, arguments, environment, output.write.get(), merged ? output.write.get() : errors.write.get(), &error);
+    }
+    // Only the child writes now: its end of file is ours once it is done.
+    output.write.reset();
+    errors.write.reset();
+    if (pid < 0) {
+        qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "could not be started:" << QString::fromLocal8Bit(std::strerror(error));
         return result;
     }
-    process.closeWriteChannel();
-    result.finished = process.waitForFinished(timeoutMs < 0 ? -1 : timeoutMs);
-    result.exitCode = result.finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = process.readAllStandardOutput();
-    result.errorOutput = process.readAllStandardError();
+    result.started = true;
+
+    int status = 0;
+    result.finished = collect(pid, output.read.get(), merged ? -1 : errors.read.get(), deadline, &result, &status);
     if (!result.finished) {
         qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "gave no answer within" << timeoutMs << "ms; stopped";
-        process.kill();
-        process.waitForFinished(1000);
+        ::kill(pid, SIGKILL);
+        const Clock::time_point grace = Clock::now() + std::chrono::seconds(1);
+        while (::waitpid(pid, &status, WNOHANG) == 0 && Clock::now() < grace) {
+            ::poll(nullptr, 0, 10);
+        }
+        return result;
     }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 

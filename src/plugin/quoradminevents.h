@@ -5,13 +5,13 @@
 #include <KCModule>
 #include <KMessageWidget>
 
-#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QModelIndex>
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 class CheckableTreeModel;
 class CommonSettingsWindow;
@@ -118,7 +118,7 @@ private:
     DiskSpaceMonDialog *m_diskSpaceMonDialog = nullptr;
     QLabel *m_missingEventsLabel = nullptr; // Owned by this widget.
     QFileSystemWatcher *m_watcher = nullptr; // Owned by this widget; renewed at every load and save.
-    QList<QDateTime> m_packageStamp; // of the package folders, when they were last watched
+    std::vector<qint64> m_packageStamp; // of the package folders, when they were last watched
     ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 
     bool m_serviceRunning = false; // the last shown service state

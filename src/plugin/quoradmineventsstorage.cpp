@@ -32,22 +32,35 @@
 
 #include <cstdlib>
 #include <functional>
+#include <future>
+#include <sys/stat.h>
 
 namespace
 {
 const QString PerEventFilePrefix = QFileInfo(Paths::PerEventFilePrefix).fileName();
 const QString PerEventFileSuffix = QStringLiteral(".conf");
 
+// When a folder's entries last changed, in nanoseconds; -1 when it cannot be
+// told. Read from stat: a local date made of each time costs more than the call.
+qint64 modifiedNs(const QString &systemPath)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(Paths::placed(systemPath)).constData(), &status) != 0) {
+        return -1;
+    }
+    return qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+}
+
 // The modification times of the package folder and of its group folders: a
 // package update replaces files (new names, renames), which changes them.
-QList<QDateTime> packageStamp(const EventTreeItem *root)
+std::vector<qint64> packageStamp(const EventTreeItem *root)
 {
-    QList<QDateTime> times{QFileInfo(Paths::placed(Paths::EventSettingsDir)).lastModified()};
+    std::vector<qint64> times{modifiedNs(Paths::EventSettingsDir)};
     std::function<void(const EventTreeItem *)> visit = [&](const EventTreeItem *item) {
         for (int row = 0; row < item->childCount(); ++row) {
             const EventTreeItem *group = item->child(row);
             if (group->kind() == EventTreeItem::Group) {
-                times.append(QFileInfo(Paths::placed(group->id())).lastModified());
+                times.push_back(modifiedNs(group->id()));
                 visit(group);
             }
         }
@@ -219,7 +232,14 @@ void QuorAdminEvents::save()
         }
         changes << CheckedWrite::Change{QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix, text};
     }
-    const ConfigCheck::Result syslogNgFiles = CheckedWrite::syslogNg(changes);
+    // syslog-ng reads the configuration in a process of its own: meanwhile the
+    // settings files are built here, to be written once it has accepted.
+    std::future<ConfigCheck::Result> checked = std::async(std::launch::async, [changes] {
+        return CheckedWrite::syslogNg(changes);
+    });
+    EventsWriter writer(Paths::placed(Paths::EventsFile), Paths::placed(Paths::AuditRulesFile));
+    writer.prepare(m_currentModel->root());
+    const ConfigCheck::Result syslogNgFiles = checked.get();
     if (!syslogNgFiles.accepted) {
         QMessageBox::critical(this, i18n("Error"), i18n("%1\n\nNothing was saved and syslog-ng was not restarted.", syslogNgFiles.message), QMessageBox::Ok);
         // The settings centre marks the page saved once this returns.
@@ -239,8 +259,7 @@ void QuorAdminEvents::save()
 
     NotifiedEvents::rebuild();
 
-    EventsWriter writer(Paths::placed(Paths::EventsFile), Paths::placed(Paths::AuditRulesFile));
-    writer.write(m_currentModel->root());
+    writer.commit();
     const QStringList errors = writer.errors();
     if (!errors.isEmpty()) {
         QMessageBox::warning(this, i18n("Error"), errors.join(QLatin1Char('\n')), QMessageBox::Ok);

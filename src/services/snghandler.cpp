@@ -82,9 +82,13 @@ SngHandler::~SngHandler()
 {
     m_closing = true;
     // A worker runs at most one more command, which ends within its limit.
-    const auto bound = std::chrono::milliseconds(std::max(m_statusLimitMs.load(), m_switchLimitMs.load()) + 2000);
+    waitForWorkers(std::max(m_statusLimitMs.load(), m_switchLimitMs.load()) + 2000);
+}
+
+bool SngHandler::waitForWorkers(int timeoutMs) const
+{
     std::unique_lock<std::mutex> lock(m_workersMutex);
-    m_workersDone.wait_for(lock, bound, [this] {
+    return m_workersDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
         return m_workers == 0;
     });
 }

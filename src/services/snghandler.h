@@ -33,6 +33,8 @@ public:
 
     // Time limits of one status command and of one switch command.
     void setTimeLimits(int statusMs, int switchMs);
+    // Waits at most timeoutMs for the workers to end; true when none runs.
+    bool waitForWorkers(int timeoutMs) const;
 
 Q_SIGNALS:
     // Emitted from the worker thread once its commands have finished.

@@ -1,5 +1,7 @@
 #include "testroot.h"
 
+#include "services/snghandler.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -41,6 +43,9 @@ TestRoot::TestRoot()
 
 TestRoot::~TestRoot()
 {
+    // A restart or status query still running would record its commands in the
+    // next test's root.
+    SngHandler::instance()->waitForWorkers(30000);
     qputenv("QUOR_ADMIN_EVENTS_ROOT", m_previousRoot);
 }
 
