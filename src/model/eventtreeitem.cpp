@@ -61,7 +61,8 @@ std::unique_ptr<EventTreeItem> EventTreeItem::clone()
 
 std::unique_ptr<EventTreeItem> EventTreeItem::cloneNode(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies) const
 {
-    auto copy = std::make_unique<EventTreeItem>(itemData());
+    auto copy = std::make_unique<EventTreeItem>(QVector<QVariant>());
+    copy->copyColumns(*this);
     copy->m_checkable = m_checkable;
     copy->m_checkState = m_checkState;
     copy->m_editable = m_editable;

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -812,12 +813,18 @@ EventTreeItem *SingleEventsParser::parse()
 
 void SingleEventsParser::markEvents(EventTreeItem *item)
 {
-    for (int row = 0; row < item->childCount(); ++row) {
-        EventTreeItem *child = item->child(row);
-        if (child->kind() == EventTreeItem::Group) {
-            markEvents(child);
-        } else if (child->kind() == EventTreeItem::Event) {
-            markEvent(child);
+    std::vector<EventTreeItem *> events; // not owned
+    std::function<void(EventTreeItem *)> collect = [&](EventTreeItem *parent) {
+        for (int row = 0; row < parent->childCount(); ++row) {
+            EventTreeItem *child = parent->child(row);
+            if (child->kind() == EventTreeItem::Group) {
+                collect(child);
+            } else if (child->kind() == EventTreeItem::Event) {
+                events.push_back(child);
+            }
         }
-    }
+    };
+    collect(item);
+    // Each event is marked from its own subtree, as a parse marks it.
+    QtConcurrent::blockingMap(events, markEvent);
 }

@@ -4,9 +4,9 @@
 #include <atomic>
 
 TreeItem::TreeItem(const QVector<QVariant> &data, TreeItem *parent)
-    : m_itemData(data)
-    , m_parent(parent)
+    : m_parent(parent)
 {
+    assignColumns(data);
 }
 
 TreeItem::~TreeItem() = default;
@@ -50,20 +50,20 @@ int TreeItem::childCount() const
 
 int TreeItem::columnCount() const
 {
-    return m_itemData.size();
+    return m_columnCount;
 }
 
 QVariant TreeItem::data(int column) const
 {
-    return column < 0 || column >= m_itemData.size() ? QVariant() : m_itemData.at(column);
+    return column < 0 || column >= m_columnCount ? QVariant() : m_columns[size_t(column)];
 }
 
 bool TreeItem::setData(int column, const QVariant &value)
 {
-    if (column < 0 || column >= m_itemData.size()) {
+    if (column < 0 || column >= m_columnCount) {
         return false;
     }
-    QVariant &stored = m_itemData[column];
+    QVariant &stored = m_columns[size_t(column)];
     // A value that compares equal (as the change test compares, so the text "1"
     // and the number 1 alike) is no change.
     const bool unchanged = stored == value;
@@ -76,21 +76,38 @@ bool TreeItem::setData(int column, const QVariant &value)
 
 void TreeItem::setItemData(const QVector<QVariant> &data)
 {
-    m_itemData = data;
+    assignColumns(data);
     markChanged();
+}
+
+void TreeItem::copyColumns(const TreeItem &other)
+{
+    m_columns = other.m_columns;
+    m_columnCount = other.m_columnCount;
+}
+
+void TreeItem::assignColumns(const QVector<QVariant> &data)
+{
+    Q_ASSERT(data.size() <= MaxColumns);
+    m_columnCount = std::min(data.size(), MaxColumns);
+    for (int column = 0; column < MaxColumns; ++column) {
+        m_columns[size_t(column)] = column < m_columnCount ? data.at(column) : QVariant();
+    }
 }
 
 void TreeItem::shareNewCopyStamp(TreeItem *copy)
 {
     static std::atomic<quint64> lastStamp{0};
-    m_copyStamp = copy->m_copyStamp = ++lastStamp;
+    const quint64 stamp = ++lastStamp;
+    m_copyStamp.store(stamp, std::memory_order_relaxed);
+    copy->m_copyStamp.store(stamp, std::memory_order_relaxed);
 }
 
 void TreeItem::markChanged()
 {
     // A node without stamp has none above it either (a change or an append cleared them).
-    for (TreeItem *item = this; item && item->m_copyStamp != 0; item = item->m_parent) {
-        item->m_copyStamp = 0;
+    for (TreeItem *item = this; item && item->m_copyStamp.load(std::memory_order_relaxed) != 0; item = item->m_parent) {
+        item->m_copyStamp.store(0, std::memory_order_relaxed);
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <array>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -12,7 +14,11 @@
 class TreeItem
 {
 public:
-    // The parent is not told about the new node: the creator appends it.
+    // The trees have two or three columns.
+    static constexpr int MaxColumns = 3;
+
+    // The parent is not told about the new node: the creator appends it. At
+    // most MaxColumns values.
     explicit TreeItem(const QVector<QVariant> &data, TreeItem *parent = nullptr);
     virtual ~TreeItem();
 
@@ -54,14 +60,12 @@ public:
     // clears the stamp of the node and of its ancestors.
     quint64 copyStamp() const
     {
-        return m_copyStamp;
+        return m_copyStamp.load(std::memory_order_relaxed);
     }
 
 protected:
-    const QVector<QVariant> &itemData() const
-    {
-        return m_itemData;
-    }
+    // This node's columns become those of other.
+    void copyColumns(const TreeItem &other);
     // Gives this node and its copy a stamp of their own.
     void shareNewCopyStamp(TreeItem *copy);
     // To be called by every change of the node's content or children.
@@ -70,7 +74,14 @@ protected:
     std::vector<std::unique_ptr<TreeItem>> m_children;
 
 private:
-    QVector<QVariant> m_itemData;
+    void assignColumns(const QVector<QVariant> &data);
+
+    // Held in the node rather than in a list of their own: a tree of 5,000
+    // events has some 100,000 nodes, each one allocation less.
+    std::array<QVariant, MaxColumns> m_columns;
+    int m_columnCount = 0;
     TreeItem *m_parent; // Not owned.
-    quint64 m_copyStamp = 0;
+    // Atomic: events below one group are marked on several threads, and each
+    // change clears the stamps above it. No order is needed, only whole values.
+    std::atomic<quint64> m_copyStamp{0};
 };
