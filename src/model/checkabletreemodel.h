@@ -4,6 +4,7 @@
 #include <QPixmap>
 
 #include <memory>
+#include <vector>
 
 class EventTreeItem;
 
@@ -61,8 +62,8 @@ private:
     QVariant checkStateData(const EventTreeItem *item, int column) const;
     bool cellsDiffer(const EventTreeItem *saved, EventTreeItem *current, int column);
     bool childrenDiffer(const EventTreeItem *saved, EventTreeItem *current, int columns);
-    void setItemChecked(EventTreeItem *item, bool checked);
-    void synchroniseEnabled(EventTreeItem *item);
+    // Also lists every item whose box it switched.
+    void setItemChecked(EventTreeItem *item, bool checked, std::vector<EventTreeItem *> *switched);
 
     std::unique_ptr<EventTreeItem> m_root;
     mutable QPixmap m_combinedMark; // made at its first use

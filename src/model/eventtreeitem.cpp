@@ -10,6 +10,11 @@ EventTreeItem::EventTreeItem(const QVector<QVariant> &data, EventTreeItem *paren
 {
 }
 
+EventTreeItem::EventTreeItem(std::initializer_list<QVariant> data, EventTreeItem *parent)
+    : TreeItem(data, parent)
+{
+}
+
 EventTreeItem::~EventTreeItem() = default;
 
 void EventTreeItem::appendChild(std::unique_ptr<EventTreeItem> child, bool atFront)
@@ -61,7 +66,7 @@ std::unique_ptr<EventTreeItem> EventTreeItem::clone()
 
 std::unique_ptr<EventTreeItem> EventTreeItem::cloneNode(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies) const
 {
-    auto copy = std::make_unique<EventTreeItem>(QVector<QVariant>());
+    auto copy = std::make_unique<EventTreeItem>(std::initializer_list<QVariant>());
     copy->copyColumns(*this);
     copy->m_checkable = m_checkable;
     copy->m_checkState = m_checkState;

@@ -28,6 +28,7 @@ public:
     };
 
     explicit EventTreeItem(const QVector<QVariant> &data, EventTreeItem *parent = nullptr);
+    explicit EventTreeItem(std::initializer_list<QVariant> data, EventTreeItem *parent = nullptr);
     ~EventTreeItem() override;
 
     void appendChild(std::unique_ptr<EventTreeItem> child, bool atFront = false);

@@ -381,7 +381,7 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
             text = scalar;
         }
     }
-    auto item = std::make_unique<EventTreeItem>(QVector<QVariant>{key, text, json});
+    auto item = std::make_unique<EventTreeItem>(std::initializer_list<QVariant>{key, text, json});
     item->setId(key);
     item->setKind(kind);
     if (value.isDouble()) {

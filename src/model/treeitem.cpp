@@ -6,7 +6,13 @@
 TreeItem::TreeItem(const QVector<QVariant> &data, TreeItem *parent)
     : m_parent(parent)
 {
-    assignColumns(data);
+    assignColumns(data.constData(), data.size());
+}
+
+TreeItem::TreeItem(std::initializer_list<QVariant> data, TreeItem *parent)
+    : m_parent(parent)
+{
+    assignColumns(data.begin(), int(data.size()));
 }
 
 TreeItem::~TreeItem() = default;
@@ -76,7 +82,7 @@ bool TreeItem::setData(int column, const QVariant &value)
 
 void TreeItem::setItemData(const QVector<QVariant> &data)
 {
-    assignColumns(data);
+    assignColumns(data.constData(), data.size());
     markChanged();
 }
 
@@ -86,19 +92,28 @@ void TreeItem::copyColumns(const TreeItem &other)
     m_columnCount = other.m_columnCount;
 }
 
-void TreeItem::assignColumns(const QVector<QVariant> &data)
+void TreeItem::assignColumns(const QVariant *data, int count)
 {
-    Q_ASSERT(data.size() <= MaxColumns);
-    m_columnCount = std::min(data.size(), MaxColumns);
+    Q_ASSERT(count <= MaxColumns);
+    m_columnCount = std::min(count, MaxColumns);
     for (int column = 0; column < MaxColumns; ++column) {
-        m_columns[size_t(column)] = column < m_columnCount ? data.at(column) : QVariant();
+        m_columns[size_t(column)] = column < m_columnCount ? data[column] : QVariant();
     }
 }
 
 void TreeItem::shareNewCopyStamp(TreeItem *copy)
 {
-    static std::atomic<quint64> lastStamp{0};
-    const quint64 stamp = ++lastStamp;
+    // Trees are copied on several threads at once: each takes its stamps from
+    // the shared counter a block at a time, not one per node.
+    constexpr quint64 Block = 4096;
+    static std::atomic<quint64> taken{0};
+    thread_local quint64 next = 0;
+    thread_local quint64 end = 0;
+    if (next == end) {
+        next = taken.fetch_add(Block, std::memory_order_relaxed) + 1;
+        end = next + Block;
+    }
+    const quint64 stamp = next++;
     m_copyStamp.store(stamp, std::memory_order_relaxed);
     copy->m_copyStamp.store(stamp, std::memory_order_relaxed);
 }
