@@ -153,7 +153,7 @@ public:
         assign(m_kind, kind);
     }
     // By reference: read over whole trees, a copy would write to every string's
-    // reference count, which costs a page fault per page after a process start.
+    // reference count.
     const QString &id() const
     {
         return m_id;

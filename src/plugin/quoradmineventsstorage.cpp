@@ -175,8 +175,6 @@ void QuorAdminEvents::keepWrittenTree()
     // The marks follow the written values and notification files, as a new parse would.
     SingleEventsParser::markEvents(m_currentModel->root());
     destroyInBackground(m_savedModel->setRoot(m_currentModel->root()->clone().release()));
-    // Only now: starting a process copies this one's page tables, after which
-    // the first write to every page of the trees faults.
     SngHandler::instance()->syslogNgRestart();
     watchSettings();
     updateServiceStatus();
