@@ -237,6 +237,22 @@ void SingleEventsParserTest::eventFiles_data()
     QTest::newRow("first-of-a-name-kept") << QStringList{QStringLiteral("b/ev"), QStringLiteral("a/ev")} << QStringList{QStringLiteral("a:ev")};
     QTest::newRow("name-order") << QStringList{QStringLiteral("grp/zeta"), QStringLiteral("grp/alpha"), QStringLiteral("grp/Mid")}
                                 << QStringList{QStringLiteral("grp:Mid"), QStringLiteral("grp:alpha"), QStringLiteral("grp:zeta")};
+    // QString's order, by UTF-16 units: a character beyond the first plane
+    // comes before U+FF5A here, though its code point and its UTF-8 are greater.
+    QTest::newRow("name-order-beyond-ascii") << QStringList{QStringLiteral("grp/ｚ"),
+                                                            QStringLiteral("grp/😀"),
+                                                            QStringLiteral("grp/é"),
+                                                            QStringLiteral("grp/ä"),
+                                                            QStringLiteral("grp/z"),
+                                                            QStringLiteral("grp/_a"),
+                                                            QStringLiteral("grp/Z")}
+                                             << QStringList{QStringLiteral("grp:Z"),
+                                                            QStringLiteral("grp:_a"),
+                                                            QStringLiteral("grp:z"),
+                                                            QStringLiteral("grp:ä"),
+                                                            QStringLiteral("grp:é"),
+                                                            QStringLiteral("grp:😀"),
+                                                            QStringLiteral("grp:ｚ")};
 }
 
 void SingleEventsParserTest::eventFiles()

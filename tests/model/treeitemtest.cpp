@@ -86,6 +86,20 @@ private Q_SLOTS:
         QCOMPARE(orphan.row(), -1);
     }
 
+    // The node keeps as many columns as it was last given.
+    void columnsFollowTheLastValues()
+    {
+        TreeItem item({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+        item.setItemData({QStringLiteral("x")});
+        QCOMPARE(item.columnCount(), 1);
+        QVERIFY(!item.data(1).isValid());
+        QVERIFY(!item.setData(1, QStringLiteral("y")));
+        item.setItemData({QStringLiteral("x"), QStringLiteral("y")});
+        QCOMPARE(item.columnCount(), 2);
+        QCOMPARE(item.data(1).toString(), QStringLiteral("y"));
+        QVERIFY(!item.data(2).isValid());
+    }
+
     void searchesArePreOrder()
     {
         auto root = node(QStringLiteral("root"));
