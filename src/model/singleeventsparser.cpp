@@ -110,11 +110,8 @@ const QHash<QString, Expected> &eventLevelTypes()
 
 std::optional<Expected> expectedType(const QString &key, bool eventLevel)
 {
-    if (key == Enabled) {
-        return Expected::Flag;
-    }
     if (!eventLevel) {
-        return std::nullopt;
+        return key == Enabled ? std::optional<Expected>(Expected::Flag) : std::nullopt;
     }
     const auto it = eventLevelTypes().constFind(key);
     return it == eventLevelTypes().cend() ? std::nullopt : std::optional<Expected>(*it);
@@ -338,10 +335,11 @@ void markOverlaid(EventTreeItem *item)
     }
 }
 
-// The overlay entries are bookkeeping.
+// The overlay entries are bookkeeping. The first column shows the identifier or
+// the name, so both are tested without reading the column.
 void hideOverlayEntry(EventTreeItem *item)
 {
-    if (item->id().startsWith(Overlay) || item->data(0).toString().startsWith(Overlay)) {
+    if (item->id().startsWith(Overlay) || item->name().startsWith(Overlay)) {
         item->setVisible(false);
     }
 }
@@ -402,16 +400,12 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
             if (childKey == Enabled && isOne(childValue)) {
                 item->setCheckState(Qt::Checked);
             }
-            std::unique_ptr<EventTreeItem> child = createItem(childKey, childValue, item.get());
-            const bool overlayEntry = childKey.startsWith(Overlay);
-            if (overlayEntry) {
+            if (childKey.startsWith(Overlay)) {
                 overlaidKeys.append(childValue.toString());
             }
-            // As hideOverlayEntry: the first column is the key or the dictionary's name.
-            if (overlayEntry || child->name().startsWith(Overlay)) {
-                child->setVisible(false);
-            }
+            std::unique_ptr<EventTreeItem> child = createItem(childKey, childValue, item.get());
             markAuditParent(childKey, item.get());
+            hideOverlayEntry(child.get());
             item->appendChild(std::move(child));
         }
         if (!overlaidKeys.isEmpty()) {

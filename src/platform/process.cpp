@@ -160,7 +160,8 @@ pid_t spawn(const QString &program, const QStringList &arguments, const QProcess
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     pid_t pid = -1;
-    *error = posix_spawnp(&pid, argv.data()[0], &actions, &attributes, argv.data(), ownEnvironment ? envp.data() : environ);
+    char **args = argv.data();
+    *error = posix_spawnp(&pid, args[0], &actions, &attributes, args, ownEnvironment ? envp.data() : environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return *error == 0 ? pid : -1;
