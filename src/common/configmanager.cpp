@@ -57,9 +57,9 @@ QString failure(const Process::Result &result, bool changesAreOk = false)
     return said.isEmpty() ? QStringLiteral("%1: exit status %2").arg(tool).arg(result.exitCode) : said;
 }
 
-ImportResult runImport(QStringList arguments)
+ImportResult runImport(const QStringList &arguments)
 {
-    const Process::Result result = runTool(arguments << QStringLiteral("--json"));
+    const Process::Result result = runTool(arguments + QStringList{QStringLiteral("--json")});
     const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
     ImportResult import;
     import.message = failure(result);
@@ -82,11 +82,6 @@ Outcome exportArchive(const QString &path)
 ImportResult importArchive(const QString &path)
 {
     return runImport({QStringLiteral("-i"), path});
-}
-
-ImportResult restoreSnapshot(const QString &name)
-{
-    return runImport({QStringLiteral("--restore"), name});
 }
 
 Preview preview(const QString &path)

@@ -9,6 +9,7 @@
 // The configuration manager tool that saves and restores the whole configuration.
 namespace ConfigManager
 {
+
 struct Outcome {
     bool ok = false;
     QString message; // what the tool said on failure
@@ -26,8 +27,6 @@ struct ImportResult {
 
 // Imports the archive at path (placed), all or nothing.
 ImportResult importArchive(const QString &path);
-// Restores a snapshot by name, as an import.
-ImportResult restoreSnapshot(const QString &name);
 
 struct FileChange {
     enum class Kind {

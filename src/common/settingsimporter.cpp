@@ -3,13 +3,16 @@
 #include "ui_settingsimporter.h"
 
 #include "configmanager.h"
+#include "platform/fileread.h"
 #include "platform/paths.h"
+#include "platform/privatefolder.h"
 
 #include <KLocalizedString>
 
 #include <QMessageBox>
 
 #include <algorithm>
+#include <memory>
 
 namespace
 {
@@ -117,11 +120,23 @@ bool SettingsImporter::importConfig()
     if (snapshot.isEmpty() && !ui->fileWidget->checkSelected()) {
         return false;
     }
-    // The typed path names an archive of the managed system.
-    const QString archive = snapshot.isEmpty() ? Paths::placedTyped(ui->fileWidget->text()) : ConfigManager::snapshotArchive(snapshot);
-    const QString source =
-        snapshot.isEmpty() ? Paths::unplaced(archive) : i18n("the configuration kept at %1", ui->snapshotsView->selectedItems().first()->text(0));
     const QString failed = i18n("Can not import configuration!");
+    // The question, the check and the import read one private copy of a chosen
+    // archive: what the administrator approves is what is imported, whatever
+    // becomes of the chosen file in the meantime. Snapshots lie in root's
+    // private folder already, where the tool knows them as root's own.
+    const QString typed = snapshot.isEmpty() ? Paths::placedTyped(ui->fileWidget->text()) : QString();
+    std::unique_ptr<PrivateCopy> copy;
+    if (snapshot.isEmpty()) {
+        copy = std::make_unique<PrivateCopy>(typed, Paths::placed(Paths::ImportDir), FileRead::ConfigLimit);
+        if (!copy->isValid()) {
+            FileWidget::showFailure(failed, copy->error());
+            return false;
+        }
+    }
+    const QString archive = copy ? copy->path() : ConfigManager::snapshotArchive(snapshot);
+    const QString source =
+        snapshot.isEmpty() ? Paths::unplaced(typed) : i18n("the configuration kept at %1", ui->snapshotsView->selectedItems().first()->text(0));
 
     const ConfigManager::Preview preview = ConfigManager::preview(archive);
     if (!preview.ok) {
@@ -145,7 +160,7 @@ bool SettingsImporter::importConfig()
     }
 
     // The tool checks the archive and the tools' verdict on it before it changes anything.
-    const ConfigManager::ImportResult result = snapshot.isEmpty() ? ConfigManager::importArchive(archive) : ConfigManager::restoreSnapshot(snapshot);
+    const ConfigManager::ImportResult result = ConfigManager::importArchive(archive);
     if (result.changed) {
         // Described with the words of the question where the file was in it.
         QList<ConfigManager::FileChange> changed;

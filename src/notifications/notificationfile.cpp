@@ -5,6 +5,7 @@
 #include "model/eventtreeitem.h"
 #include "model/notifiedevents.h"
 #include "platform/paths.h"
+#include "platform/syslogngsubset.h"
 #include "syslogng/commonwriter.h"
 #include "syslogng/syslogngstring.h"
 
@@ -18,7 +19,6 @@ namespace NotificationFile
 {
 namespace
 {
-const QLatin1String DestinationClass("syslog_ng_mod_velta.velta_syslog_ng_destination.VeltaSyslogNgDestination");
 const QLatin1String AdministratorsGroup("velta-admin");
 
 // Values placed in quoted strings as they are and joined with ",": nothing that
@@ -67,7 +67,7 @@ QString checkInput(const Input &input)
 
 QString pythonText(const Input &input)
 {
-    QString text = QLatin1String("\n\tclass(") + quoted(DestinationClass) + QLatin1Char(')');
+    QString text = QLatin1String("\n\tclass(") + quoted(SyslogNgSubset::NotificationClass) + QLatin1Char(')');
     text += QLatin1String("\n\toptions(\"destination_type\", \"dbus\"");
     text += optionLine(QStringLiteral("message_type"), input.messageType);
     switch (input.recipients) {

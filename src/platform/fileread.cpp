@@ -3,6 +3,7 @@
 #include <KLocalizedString>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -24,7 +25,15 @@ QString tooLarge(qint64 maxSize)
     return i18n("larger than %1 KiB", maxSize / 1024);
 }
 
-Result readOpened(int fd, qint64 maxSize)
+QString kindRefusal(const struct stat &status)
+{
+    if (S_ISLNK(status.st_mode)) {
+        return i18n("a symbolic link");
+    }
+    return S_ISREG(status.st_mode) ? QString() : i18n("not a regular file");
+}
+
+Result readOpened(int fd, qint64 maxSize, const Condition &condition)
 {
     Result result;
     struct stat status;
@@ -32,8 +41,11 @@ Result readOpened(int fd, qint64 maxSize)
         result.error = systemError(errno);
         return result;
     }
-    if (!S_ISREG(status.st_mode)) {
-        result.error = i18n("not a regular file");
+    result.error = kindRefusal(status);
+    if (result.error.isEmpty() && condition) {
+        result.error = condition(status);
+    }
+    if (!result.error.isEmpty()) {
         return result;
     }
     if (status.st_size > maxSize) {
@@ -67,7 +79,7 @@ Result readOpened(int fd, qint64 maxSize)
     return result;
 }
 
-Result readDescriptor(int fd, qint64 maxSize)
+Result readDescriptor(int fd, qint64 maxSize, const Condition &condition = {})
 {
     if (fd < 0) {
         Result result;
@@ -75,7 +87,7 @@ Result readDescriptor(int fd, qint64 maxSize)
         result.error = errno == ELOOP ? i18n("a symbolic link") : systemError(errno);
         return result;
     }
-    Result result = readOpened(fd, maxSize);
+    Result result = readOpened(fd, maxSize, condition);
     ::close(fd);
     return result;
 }
@@ -86,9 +98,32 @@ Result regular(const QString &path, qint64 maxSize)
     return readDescriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), maxSize);
 }
 
-Result regularAt(int dirFd, const QByteArray &name, qint64 maxSize)
+Result regularAt(int dirFd, const QByteArray &name, qint64 maxSize, const Condition &condition)
 {
-    return readDescriptor(::openat(dirFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW), maxSize);
+    struct stat before;
+    if (fstatat(dirFd, name.constData(), &before, AT_SYMLINK_NOFOLLOW) == 0) {
+        Result refused;
+        refused.error = kindRefusal(before);
+        if (refused.error.isEmpty() && condition) {
+            refused.error = condition(before);
+        }
+        if (!refused.error.isEmpty()) {
+            return refused;
+        }
+    }
+    return readDescriptor(::openat(dirFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW), maxSize, condition);
+}
+
+Result regularNoFollow(const QString &path, qint64 maxSize)
+{
+    const QFileInfo info(path);
+    const int dirFd = ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) {
+        return readDescriptor(dirFd, maxSize);
+    }
+    Result result = regularAt(dirFd, QFile::encodeName(info.fileName()), maxSize);
+    ::close(dirFd);
+    return result;
 }
 
 QString describe(const QString &path, const Result &result)

@@ -3,6 +3,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
+struct stat;
+
 // Reads files that someone else may have written without trusting them: only
 // regular files are read (a FIFO or device in their place never blocks the
 // reader) and never more than a limit no real configuration reaches.
@@ -18,12 +22,23 @@ struct Result {
     QString error; // the reason, without the path: "not a regular file", "larger than 16 MiB", strerror
 };
 
+// A further condition on the file: the reason to refuse it, or an empty text.
+// Asked before the file is opened and again on the opened descriptor, so that
+// a file swapped in between is refused too.
+using Condition = std::function<QString(const struct stat &)>;
+
 // Opens path, following links: for files in folders only root can change.
 Result regular(const QString &path, qint64 maxSize);
 
 // Opens name relative to an open directory without following a final link:
-// for files in folders a user controls, walked by the caller.
-Result regularAt(int dirFd, const QByteArray &name, qint64 maxSize);
+// for files in folders a user controls, walked by the caller. Anything but a
+// regular file is refused before it is opened, so that opening a device has
+// no effect.
+Result regularAt(int dirFd, const QByteArray &name, qint64 maxSize, const Condition &condition = {});
+
+// The same for a path someone else chose (an archive to import): its folder
+// is opened as named, the file itself without following a link.
+Result regularNoFollow(const QString &path, qint64 maxSize);
 
 // The text "<path>: <reason>" that readers report.
 QString describe(const QString &path, const Result &result);

@@ -22,6 +22,7 @@ inline constexpr QLatin1String AuditRulesFile = latin1("/etc/audit/rules.d/velta
 inline constexpr QLatin1String EventsDictionary = latin1("/etc/quor-admin-events/eventsdictionary.json");
 inline constexpr QLatin1String AuditTypeStore = latin1("/var/lib/quor-admin-events/audit-types");
 inline constexpr QLatin1String SnapshotDir = latin1("/var/lib/quor-admin-events/snapshots");
+inline constexpr QLatin1String ImportDir = latin1("/var/lib/quor-admin-events/import");
 inline constexpr QLatin1String SyslogNgConfDir = latin1("/etc/syslog-ng/conf.d");
 inline constexpr QLatin1String CommonSyslogNgFile = latin1("/etc/syslog-ng/conf.d/mod-velta.conf");
 inline constexpr QLatin1String PerEventFilePrefix = latin1("/etc/syslog-ng/conf.d/mod-velta-");

@@ -5,6 +5,8 @@ quor_add_layer(platform
         ${CMAKE_CURRENT_LIST_DIR}/paths.cpp
         ${CMAKE_CURRENT_LIST_DIR}/process.cpp
         ${CMAKE_CURRENT_LIST_DIR}/configcheck.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/syslogngsubset.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/privatefolder.cpp
         ${CMAKE_CURRENT_LIST_DIR}/checkedwrite.cpp
         ${CMAKE_CURRENT_LIST_DIR}/configsnapshot.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fileread.cpp

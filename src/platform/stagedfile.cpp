@@ -11,6 +11,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -20,8 +21,15 @@
 namespace
 {
 // "<name>.XXXXXX~": mkostemps() fills in the six characters.
-const QLatin1String TemporarySuffix(".XXXXXX~");
+const QByteArray TemporarySuffix(".XXXXXX~");
 constexpr int RandomLength = 6;
+
+// The part of a file name a temporary of it begins with: the whole name, or
+// as much of it as leaves room for the suffix within the limit of a name.
+QByteArray temporaryStem(const QByteArray &fileName)
+{
+    return fileName.left(NAME_MAX - TemporarySuffix.size());
+}
 
 bool writeAll(int fd, const QByteArray &data)
 {
@@ -39,20 +47,13 @@ bool writeAll(int fd, const QByteArray &data)
     return true;
 }
 
-mode_t newFileMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 // Leftovers of writers killed before their rename.
 void removeLeftovers(const QString &path)
 {
     const QFileInfo info(path);
     const QDir dir(info.absolutePath());
     const QByteArray fileName = QFile::encodeName(info.fileName());
-    const QStringList names = dir.entryList({info.fileName() + QLatin1String(".*~")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names = dir.entryList({QFile::decodeName(temporaryStem(fileName)) + QLatin1String(".*~")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
         if (StagedFile::isTemporaryOf(QFile::encodeName(name), fileName)) {
             QFile::remove(dir.filePath(name));
@@ -109,25 +110,28 @@ bool StagedFile::fail(const KLocalizedString &what)
 void StagedFile::discard()
 {
     if (!m_temporary.isEmpty()) {
-        ::unlink(QFile::encodeName(m_temporary).constData());
+        ::unlink(m_temporary.constData());
         m_temporary.clear();
     }
 }
 
-bool StagedFile::stage(const QString &path, const QByteArray &data)
+bool StagedFile::stage(const QString &path, const QByteArray &data, mode_t newFileMode)
 {
     discard();
     m_path = path;
     m_error.clear();
     removeLeftovers(path);
-    QByteArray name = QFile::encodeName(path + TemporarySuffix);
+    const QFileInfo info(path);
+    QByteArray name = QFile::encodeName(info.path()) + '/' + temporaryStem(QFile::encodeName(info.fileName())) + TemporarySuffix;
     const int fd = ::mkostemps(name.data(), 1, O_CLOEXEC);
     if (fd < 0) {
         return fail(ki18n("cannot create a temporary file"));
     }
-    m_temporary = QFile::decodeName(name);
+    m_temporary = name;
+    // An existing file keeps its mode, except that a file the services read as
+    // root is never left writable by every user.
     struct stat old;
-    const mode_t mode = ::stat(QFile::encodeName(path).constData(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : newFileMode();
+    const mode_t mode = ::stat(QFile::encodeName(path).constData(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777 & ~S_IWOTH) : newFileMode;
     const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, data) && ::fdatasync(fd) == 0;
     const int savedErrno = errno;
     ::close(fd);
@@ -140,7 +144,7 @@ bool StagedFile::commit()
     if (m_temporary.isEmpty()) {
         return false;
     }
-    if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
+    if (::rename(m_temporary.constData(), QFile::encodeName(m_path).constData()) != 0) {
         return fail(ki18n("cannot replace the file"));
     }
     m_temporary.clear();
@@ -151,7 +155,7 @@ bool StagedFile::commit()
 QByteArray StagedFile::temporaryName(const QByteArray &fileName)
 {
     static const char characters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray name = fileName + '.';
+    QByteArray name = temporaryStem(fileName) + '.';
     for (int i = 0; i < RandomLength; ++i) {
         name += characters[QRandomGenerator::system()->bounded(int(sizeof(characters) - 1))];
     }
@@ -160,10 +164,11 @@ QByteArray StagedFile::temporaryName(const QByteArray &fileName)
 
 bool StagedFile::isTemporaryOf(const QByteArray &entry, const QByteArray &fileName)
 {
-    if (entry.size() != fileName.size() + RandomLength + 2 || !entry.startsWith(fileName + '.') || !entry.endsWith('~')) {
+    const QByteArray stem = temporaryStem(fileName);
+    if (entry.size() != stem.size() + RandomLength + 2 || !entry.startsWith(stem + '.') || !entry.endsWith('~')) {
         return false;
     }
-    for (int i = fileName.size() + 1; i < entry.size() - 1; ++i) {
+    for (int i = stem.size() + 1; i < entry.size() - 1; ++i) {
         if (!std::isalnum(static_cast<unsigned char>(entry.at(i)))) {
             return false;
         }
@@ -171,10 +176,10 @@ bool StagedFile::isTemporaryOf(const QByteArray &entry, const QByteArray &fileNa
     return true;
 }
 
-bool StagedFile::replace(const QString &path, const QByteArray &data, QString *errorText)
+bool StagedFile::replace(const QString &path, const QByteArray &data, QString *errorText, mode_t newFileMode)
 {
     StagedFile file;
-    const bool done = file.stage(path, data) && file.commit();
+    const bool done = file.stage(path, data, newFileMode) && file.commit();
     if (!done && errorText) {
         *errorText = file.errorString();
     }

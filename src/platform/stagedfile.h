@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/types.h>
+
 class KLocalizedString;
 
 // A new content for a file, written beside it and synced before it replaces
@@ -15,6 +17,9 @@ class KLocalizedString;
 class StagedFile
 {
 public:
+    // System configuration: read by everyone, written by root only.
+    static constexpr mode_t SystemFileMode = 0644;
+
     StagedFile() = default;
     ~StagedFile();
     StagedFile(StagedFile &&other) noexcept;
@@ -22,9 +27,9 @@ public:
     StagedFile(const StagedFile &) = delete;
     StagedFile &operator=(const StagedFile &) = delete;
 
-    // Writes data for path (placed). The file keeps its permissions; a new one
-    // gets those the umask allows.
-    bool stage(const QString &path, const QByteArray &data);
+    // Writes data for path (placed). The file keeps its permissions, but for
+    // writing by every user; a new one gets newFileMode whatever the umask.
+    bool stage(const QString &path, const QByteArray &data, mode_t newFileMode = SystemFileMode);
     // Renames the staged content over the file.
     bool commit();
     // Why staging or committing failed, without the path.
@@ -34,7 +39,7 @@ public:
     }
 
     // stage() and commit() at once.
-    static bool replace(const QString &path, const QByteArray &data, QString *errorText = nullptr);
+    static bool replace(const QString &path, const QByteArray &data, QString *errorText = nullptr, mode_t newFileMode = SystemFileMode);
 
     // For writers that walk folders by hand: a new random name for a temporary
     // of the file named fileName, and whether an entry of its folder is one.
@@ -46,6 +51,6 @@ private:
     void discard();
 
     QString m_path;
-    QString m_temporary; // empty when nothing is staged
+    QByteArray m_temporary; // empty when nothing is staged
     QString m_error;
 };

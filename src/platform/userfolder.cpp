@@ -176,7 +176,7 @@ QString UserFolder::refusal(const struct stat &status, bool isFile) const
         return QString();
     }
     if (status.st_uid != 0 && status.st_uid != m_uid) {
-        return i18n("belongs to another user (uid %1)", status.st_uid);
+        return i18n("belongs to another user (uid %1)", QString::number(status.st_uid));
     }
     if (!isFile && (status.st_mode & S_IWOTH) && !(status.st_mode & S_ISVTX)) {
         return i18n("writable by every user");
@@ -190,20 +190,11 @@ QString UserFolder::refusal(const struct stat &status, bool isFile) const
 
 FileRead::Result UserFolder::read(const QString &name, qint64 maxSize) const
 {
-    const QByteArray encoded = QFile::encodeName(name);
-    FileRead::Result result;
-    struct stat status;
-    if (fstatat(m_fd, encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        result.missing = errno == ENOENT;
-        result.error = systemError(errno);
-    } else {
-        result.error = refusal(status, true);
-    }
-    if (!result.error.isEmpty()) {
-        result.error = result.missing ? describe(filePath(name), result.error) : refuse(filePath(name), result.error);
-        return result;
-    }
-    result = FileRead::regularAt(m_fd, encoded, maxSize);
+    // Owner, kind and links are checked before the open and again on the
+    // opened descriptor: a file swapped in between is refused, not read.
+    FileRead::Result result = FileRead::regularAt(m_fd, QFile::encodeName(name), maxSize, [this](const struct stat &status) {
+        return refusal(status, true);
+    });
     if (!result.ok) {
         result.error = result.missing ? describe(filePath(name), result.error) : refuse(filePath(name), result.error);
     }
@@ -229,9 +220,10 @@ void UserFolder::removeLeftovers(const QByteArray &name) const
     closedir(dir);
 }
 
-bool UserFolder::write(const QString &name, const QByteArray &data, QString *error) const
+bool UserFolder::write(const QString &name, const QByteArray &data, QString *error, Mode mode) const
 {
     const QByteArray encoded = QFile::encodeName(name);
+    mode_t fileMode = mode == Mode::Private ? 0600 : 0644;
     struct stat status;
     if (fstatat(m_fd, encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
         const QString kind = kindRefusal(status);
@@ -239,7 +231,11 @@ bool UserFolder::write(const QString &name, const QByteArray &data, QString *err
             *error = refuse(filePath(name), kind);
             return false;
         }
+        if (mode == Mode::KeepExisting) {
+            fileMode = status.st_mode & 0777;
+        }
     }
+
     removeLeftovers(encoded);
     QByteArray temporary;
     int fd = -1;
@@ -256,7 +252,7 @@ bool UserFolder::write(const QString &name, const QByteArray &data, QString *err
     }
     // Ownership and mode are set on the descriptor: nothing in between can
     // swap the file for a link to another one.
-    bool ok = writeAll(fd, data) && fchown(fd, m_uid, m_gid) == 0 && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+    bool ok = writeAll(fd, data) && fchown(fd, m_uid, m_gid) == 0 && fchmod(fd, fileMode) == 0 && fsync(fd) == 0;
     int code = errno;
     if (::close(fd) != 0 && ok) {
         code = errno;

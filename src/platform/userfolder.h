@@ -56,10 +56,15 @@ public:
     // has no other names. A missing file gives missing, not an error.
     FileRead::Result read(const QString &name, qint64 maxSize) const;
 
+    enum class Mode {
+        KeepExisting, // the mode the file has now; 0644 for a new file
+        Private, // 0600, whatever the file had
+    };
+
     // Replaces name with data: a new temporary file in this folder, given to
-    // the user with mode 0644 and synced, then renamed over name. Refuses when
-    // name is a link, a folder or a special file. False with "<path>: <reason>".
-    bool write(const QString &name, const QByteArray &data, QString *error) const;
+    // the user with the chosen mode and synced, then renamed over name. Refuses
+    // when name is a link, a folder or a special file. False with "<path>: <reason>".
+    bool write(const QString &name, const QByteArray &data, QString *error, Mode mode = Mode::KeepExisting) const;
 
 private:
     UserFolder() = default;

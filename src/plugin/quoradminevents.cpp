@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
@@ -33,6 +34,9 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
 {
     KLocalizedString::setApplicationDomain("quor-admin-events");
     checkPrivileges();
+    // The files the module creates are system configuration, whatever umask the
+    // settings centre was started with: never writable by group or others.
+    ::umask(022);
 
     ui->setupUi(this);
     ui->messageWidget->hide();

@@ -61,6 +61,18 @@ class ImportTest : public QObject
         }
     }
 
+    // Opens the settings window of the page on its import tab and presses OK
+    // with path in the field.
+    static CommonSettingsWindow *pressImport(QuorAdminEvents &module, const QString &path)
+    {
+        module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
+        auto *window = module.findChild<CommonSettingsWindow *>();
+        window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("importTab")));
+        window->findChild<QWidget *>(QStringLiteral("importTab"))->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->setText(path);
+        window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+        return window;
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -141,6 +153,53 @@ private Q_SLOTS:
             QCOMPARE(page->text(), message);
             QTRY_VERIFY(m_root->commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
         }
+    }
+
+    // The chosen file is swapped for another archive while the question is
+    // shown: what is imported is what the question showed.
+    void importsWhatWasShown()
+    {
+        makeArchive(false);
+        const QByteArray quiet = m_root->readFile(Archive);
+        m_root->writeFile(Paths::EventsFile, "{\n}\n");
+        makeArchive(false);
+        const QByteArray shown = m_root->readFile(Archive);
+        const QByteArray events = m_root->readFile(Paths::EventsFile);
+        m_root->writeFile(Paths::EventsFile, "{\n\t\"user-login\" : { \"enabled\": \"0\" }\n}\n");
+
+        MessageBoxWatcher watcher;
+        watcher.queueAnswer(QMessageBox::Yes);
+        watcher.setBeforeAnswer([this, &quiet](const MessageBoxWatcher::Box &) {
+            m_root->writeFile(Archive, quiet);
+        });
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        pressImport(module, Archive);
+
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Import configuration")});
+        QCOMPARE(m_root->readFile(Archive), quiet);
+        QCOMPARE(m_root->readFile(Paths::EventsFile), events);
+        QVERIFY(shown != quiet);
+        // Nothing of the copy is left behind.
+        QCOMPARE(QDir(m_root->placed(Paths::ImportDir)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // A link in the archive's place is refused before anything is read or asked.
+    void linkRefused()
+    {
+        makeArchive(true);
+        const QString link = QStringLiteral("/root/link.tar.gz");
+        QVERIFY(QFile::link(m_root->placed(Archive), m_root->placed(link)));
+        const QByteArray events = m_root->readFile(Paths::EventsFile);
+
+        MessageBoxWatcher watcher;
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        pressImport(module, link);
+
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("link.tar.gz: a symbolic link")), qPrintable(watcher.texts().constFirst()));
+        QCOMPARE(m_root->readFile(Paths::EventsFile), events);
     }
 };
 

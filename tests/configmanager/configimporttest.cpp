@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <unistd.h>
+
 namespace
 {
 using Files = QMap<QString, QByteArray>;
@@ -100,7 +102,8 @@ private Q_SLOTS:
         QTest::addColumn<Files>("afterwards"); // files changed by the run
 
         const QByteArray events = "{\n\t\"user-login\" : { \"enabled\": \"1\" }\n}\n";
-        const QByteArray broken = "destination velta_json_dst { file(\"/dorvex/log/velta/events\" };\n";
+        // Accepted as statements this system writes, refused by syslog-ng itself.
+        const QByteArray broken = "destination velta_json_dst { file(\"/dorvex/log/velta/events\" velta-unknown-option(1)); };\n";
         const QByteArray badRotation = "/dorvex/log/velta/events {\n\trotate five\n\tmissingok\n}\n";
         const Files none;
         const Files changed{{EventsFile, events}, {NotifiedEvent, QByteArray()}};
@@ -178,6 +181,108 @@ private Q_SLOTS:
         QCOMPARE(systemFiles(*m_root), expected);
         // A snapshot of the state before, only when an import changed something.
         QCOMPARE(snapshotNames().size(), afterwards.isEmpty() ? 0 : 1);
+    }
+
+    // syslog-ng files of configuration this system never writes are refused
+    // by every verb before syslog-ng reads them: no code of theirs runs.
+    void hostileSyslogNg_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("text"); // "MARKER" stands for a path that must never be created
+        QTest::addColumn<QString>("refusal");
+
+        const QByteArray use = "\nlog { source(velta_events_src); destination(d); };\n";
+        QTest::newRow("python-block") << NotifiedEvent << QByteArray("python {\nimport os; open(\"MARKER\", \"w\")\n};\n")
+                                      << QStringLiteral("mod-velta-user-login.conf:1: the statement \"python\" is not one this system writes");
+        QTest::newRow("program") << CommonFile << QByteArray("destination d { program(\"touch MARKER\"); };") + use
+                                 << QStringLiteral("mod-velta.conf:1: the driver \"program\" is not accepted in a destination statement");
+        QTest::newRow("pipe") << NotifiedEvent << QByteArray("# a pipe\ndestination d { pipe(\"MARKER\"); };") + use
+                              << QStringLiteral("mod-velta-user-login.conf:2: the driver \"pipe\"");
+        QTest::newRow("include-outside") << NotifiedEvent << QByteArray("@include \"/tmp/x\"\n")
+                                         << QStringLiteral("mod-velta-user-login.conf:1: @include of \"/tmp/x\", outside /etc/syslog-ng");
+        QTest::newRow("include-climbs-out") << NotifiedEvent << QByteArray("@include \"/etc/syslog-ng/../../tmp/x\"\n")
+                                            << QStringLiteral("outside /etc/syslog-ng");
+        QTest::newRow("unknown-driver") << CommonFile << QByteArray("destination d { velta-unknown(\"x\"); };") + use
+                                        << QStringLiteral("the driver \"velta-unknown\" is not accepted");
+        QTest::newRow("other-python-class") << NotifiedEvent << QByteArray("destination d { python(class(\"os.system\")); };") + use
+                                            << QStringLiteral("the python destination may name only the class");
+        QTest::newRow("python-loader") << NotifiedEvent
+                                       << QByteArray(
+                                              "destination d { python(class(\"syslog_ng_mod_velta.velta_syslog_ng_destination.VeltaSyslogNgDestination\") "
+                                              "loaders(\"MARKER\")); };")
+                + use << QStringLiteral("the python destination's option \"loaders\" is not accepted");
+        QTest::newRow("backtick") << CommonFile << QByteArray("@define d program\ndestination d { `d`(\"touch MARKER\"); };") + use
+                                  << QStringLiteral("mod-velta.conf:2: backtick substitution is not accepted");
+        QTest::newRow("python-template") << CommonFile << QByteArray("template t { template(\"$(python os.system MARKER)\"); };\n")
+                                         << QStringLiteral("the python template function is not accepted");
+        QTest::newRow("module") << CommonFile << QByteArray("@module velta-unknown\n") << QStringLiteral("@module velta-unknown is not accepted");
+    }
+
+    void hostileSyslogNg()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, refusal);
+        const QString marker = m_root->placed(QStringLiteral("/test/marker"));
+        const QString path = archiveOf({{file, text.replace("MARKER", marker.toUtf8())}});
+        QVERIFY(!path.isEmpty());
+        const Files before = systemFiles(*m_root);
+        const QList<QStringList> verbs{{QStringLiteral("--check")}, {QStringLiteral("--diff")}, {QStringLiteral("-i")}};
+        for (const QStringList &verb : verbs) {
+            const Process::Result result = runTool(verb + QStringList{path});
+            QCOMPARE(result.exitCode, 1);
+            QVERIFY2(result.output.isEmpty(), result.output.constData());
+            QVERIFY2(result.errorOutput.contains(refusal.toUtf8()), result.errorOutput.constData());
+            QVERIFY(!QFileInfo::exists(marker));
+            QCOMPARE(systemFiles(*m_root), before);
+            QCOMPARE(snapshotNames(), QStringList());
+        }
+    }
+
+    // A snapshot is root's own copy of what the system ran: what the
+    // administrator wrote by hand comes back with it.
+    void snapshotOfHandWrittenConfigurationRestores()
+    {
+        const QByteArray handWritten = m_root->readFile(CommonFile)
+            + "\ndestination velta_pager { program(\"/bin/cat\"); };\nlog { source(velta_events_src); destination(velta_pager); };\n";
+        m_root->writeFile(CommonFile, handWritten);
+        QCOMPARE(runTool({QStringLiteral("--snapshot")}).exitCode, 0);
+        m_root->writeFile(EventsFile, "{\n}\n");
+        m_root->writeFile(CommonFile, "");
+        const Process::Result restored = runTool({QStringLiteral("--restore"), snapshotNames().constFirst()});
+        QVERIFY2(restored.exitCode == 0, restored.errorOutput.constData());
+        QCOMPARE(m_root->readFile(CommonFile), handWritten);
+    }
+
+    // An archive is read from where it is named, never through a link; an
+    // export to a name at the file system's limit works.
+    void archiveNames()
+    {
+        const QString archive = m_root->placed(QStringLiteral("/test/out.tar.gz"));
+        QCOMPARE(runTool({QStringLiteral("-o"), archive}).exitCode, 0);
+        const QString link = m_root->placed(QStringLiteral("/test/link.tar.gz"));
+        QVERIFY(QFile::link(archive, link));
+        const Process::Result read = runTool({QStringLiteral("--check"), link});
+        QCOMPARE(read.exitCode, 1);
+        QVERIFY2(read.errorOutput.contains("link.tar.gz: a symbolic link"), read.errorOutput.constData());
+        // A name at the limit of the file system is written through a temporary that fits.
+        const QString longName = m_root->placed(QStringLiteral("/test/") + QString(248, QLatin1Char('a')) + QStringLiteral(".tar.gz"));
+        const Process::Result exported = runTool({QStringLiteral("-o"), longName});
+        QVERIFY2(exported.exitCode == 0, exported.errorOutput.constData());
+        QVERIFY(QFileInfo(longName).isFile());
+    }
+
+    // A snapshot folder that is not root's own is neither written nor read.
+    void foreignSnapshotFolderRefused()
+    {
+        const QString folder = m_root->placed(Paths::SnapshotDir);
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+        m_root->writeFile(EventsFile, "{\n}\n");
+        const Process::Result taken = runTool({QStringLiteral("--snapshot")});
+        QCOMPARE(taken.exitCode, 1);
+        QVERIFY2(taken.errorOutput.contains("belongs to another user (uid 65534)"), taken.errorOutput.constData());
+        QCOMPARE(snapshotNames(), QStringList());
     }
 
     void restartIfChanged_data()

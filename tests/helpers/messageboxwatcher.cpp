@@ -64,6 +64,9 @@ void MessageBoxWatcher::poll()
         fputs(line.toUtf8().constData(), stdout);
         fflush(stdout);
     }
+    if (m_beforeAnswer) {
+        m_beforeAnswer(m_boxes.constLast());
+    }
     QAbstractButton *button = nullptr;
     if (!m_answers.isEmpty()) {
         button = box->button(m_answers.takeFirst());

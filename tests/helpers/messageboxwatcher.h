@@ -26,6 +26,11 @@ public:
     void queueAnswer(QMessageBox::StandardButton button);
     // Called for a modal widget that is not a message box; return true once handled.
     void setDialogHandler(std::function<bool(QWidget *)> handler);
+    // Called with each message box as it is shown, before it is answered.
+    void setBeforeAnswer(std::function<void(const Box &)> hook)
+    {
+        m_beforeAnswer = std::move(hook);
+    }
     // Also prints each box as "BOX<tab>title<tab>text" on standard output at once,
     // for child processes that end before they could report.
     void setEcho(bool echo)
@@ -51,5 +56,6 @@ private:
     QList<Box> m_boxes;
     QList<QMessageBox::StandardButton> m_answers;
     std::function<bool(QWidget *)> m_dialogHandler;
+    std::function<void(const Box &)> m_beforeAnswer;
     bool m_echo = false;
 };

@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
+#include <sys/stat.h>
+
 // The atomic writer on its own: what a killed write leaves and what the next write does.
 class StagedFileTest : public QObject
 {
@@ -73,6 +76,52 @@ private Q_SLOTS:
         StagedFile staged;
         QVERIFY(!staged.stage(dir.filePath(QStringLiteral("missing/file")), "x"));
         QVERIFY(staged.errorString().startsWith(QLatin1String("cannot create a temporary file: ")));
+    }
+
+    // Modes are chosen, not inherited from whoever started the writer.
+    void modesWhateverTheUmask_data()
+    {
+        QTest::addColumn<int>("before"); // the file's mode before, or -1 when new
+        QTest::addColumn<int>("after");
+
+        QTest::newRow("new") << -1 << 0644;
+        QTest::newRow("kept") << 0640 << 0640;
+        QTest::newRow("world-writable-closed") << 0666 << 0664;
+    }
+
+    void modesWhateverTheUmask()
+    {
+        QFETCH(int, before);
+        QFETCH(int, after);
+        QTemporaryDir dir;
+        const QByteArray target = QFile::encodeName(dir.filePath(QStringLiteral("velta-syslog.rules")));
+        if (before >= 0) {
+            QVERIFY(StagedFile::replace(QFile::decodeName(target), "old\n"));
+            QCOMPARE(::chmod(target.constData(), mode_t(before)), 0);
+        }
+        const mode_t mask = ::umask(0);
+        const bool replaced = StagedFile::replace(QFile::decodeName(target), "new\n");
+        ::umask(mask);
+        QVERIFY(replaced);
+        struct stat status;
+        QCOMPARE(::stat(target.constData(), &status), 0);
+        QCOMPARE(int(status.st_mode & 07777), after);
+    }
+
+    // A name at the file system's limit still gets a temporary beside it, and
+    // what a killed writer left of it is found again.
+    void longestNames()
+    {
+        QTemporaryDir dir;
+        const QString name(NAME_MAX, QLatin1Char('n'));
+        const QByteArray leftover = StagedFile::temporaryName(QFile::encodeName(name));
+        QVERIFY(leftover.size() <= NAME_MAX);
+        QVERIFY(StagedFile::isTemporaryOf(leftover, QFile::encodeName(name)));
+        QFile stray(dir.filePath(QFile::decodeName(leftover)));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        stray.close();
+        QVERIFY(StagedFile::replace(dir.filePath(name), "x"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
     }
 };
 

@@ -19,6 +19,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 namespace
 {
 const QString Reboot = QStringLiteral("Reboot");
@@ -130,6 +132,27 @@ private Q_SLOTS:
         QCOMPARE(changed.takeLast().at(0).toBool(), false);
         QTRY_COMPARE(switchCommands(*m_root),
                      (QStringList{QStringLiteral("sudo systemctl restart auditd"), QStringLiteral("sudo systemctl restart syslog-ng")}));
+    }
+
+    // Files Apply creates are root's to write and everyone's to read, whatever
+    // umask the settings centre was started with; the page sets its own.
+    void modesWhateverTheUmask()
+    {
+        QVERIFY(QFile::remove(m_root->placed(Paths::AuditRulesFile)));
+        const mode_t previous = ::umask(0);
+        {
+            const QuorAdminEvents module(nullptr, {});
+            QCOMPARE(::umask(0), mode_t(022));
+        }
+        QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("package-updated")), Qt::Checked, Qt::CheckStateRole));
+        MessageBoxWatcher watcher;
+        m_module->save();
+        ::umask(previous);
+        for (const QString &path : {QString(Paths::AuditRulesFile), QString(Paths::EventsFile)}) {
+            struct stat status;
+            QCOMPARE(::stat(QFile::encodeName(m_root->placed(path)).constData(), &status), 0);
+            QCOMPARE(status.st_mode & 07777, mode_t(0644));
+        }
     }
 
     void rebootQuestion_data()

@@ -76,7 +76,10 @@ QStringList presentPerEventNames()
     const QString dir = Paths::placed(Paths::SyslogNgConfDir);
     const QString prefix = QFileInfo(Paths::PerEventFilePrefix).fileName();
     QStringList names;
-    const QStringList files = QDir(dir).entryList({prefix + QLatin1String("*.conf")}, QDir::Files | QDir::Hidden, QDir::Name);
+    // Whatever bears such a name: one that is not a regular file is refused
+    // when it is read, not left out in silence.
+    const QStringList files =
+        QDir(dir).entryList({prefix + QLatin1String("*.conf")}, QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &file : files) {
         const QString name = entryName(Paths::SyslogNgConfDir) + QLatin1Char('/') + file;
         if (isPerEventName(name)) {
@@ -112,7 +115,8 @@ bool fail(QString *errorText, const QString &text)
 // Reads every entry into memory and refuses anything but known regular files.
 bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QString *errorText)
 {
-    const FileRead::Result read = FileRead::regular(archivePath, MaxArchiveSize);
+    // Opened once, never through a link, and read only when it is a regular file.
+    const FileRead::Result read = FileRead::regularNoFollow(archivePath, MaxArchiveSize);
     if (!read.ok) {
         return fail(errorText, FileRead::describe(archivePath, read));
     }
@@ -190,7 +194,7 @@ QStringList presentNames()
     QStringList names;
     const QStringList candidates = fixedNames() + presentPerEventNames();
     for (const QString &name : candidates) {
-        if (QFileInfo(placedEntry(name)).isFile()) {
+        if (QFileInfo::exists(placedEntry(name))) {
             names << name;
         }
     }
@@ -243,7 +247,9 @@ bool exportTo(const QString &archivePath, QString *errorText)
     if (!folder.isOpen()) {
         return fail(errorText, folder.error());
     }
-    return folder.write(target.fileName(), data, errorText);
+    // It holds the audit rules and root's notification file: root's alone,
+    // wherever it goes.
+    return folder.write(target.fileName(), data, errorText, UserFolder::Mode::Private);
 }
 
 bool read(const QString &archivePath, Files *files, QString *errorText)

@@ -5,6 +5,7 @@
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/syslogngsubset.h"
 
 #include <KLocalizedString>
 
@@ -163,8 +164,22 @@ bool plan(const ConfigArchive::Files &files, Plan *plan, QString *errorText)
     return true;
 }
 
-bool check(const ConfigArchive::Files &files, const Plan &plan, QString *errorText)
+bool check(const ConfigArchive::Files &files, const Plan &plan, Origin origin, QString *errorText)
 {
+    // syslog-ng runs code while it reads (a python {} block runs at
+    // --syntax-only): what it reads from someone's archive is screened first.
+    // A snapshot holds what root's system ran, which may be written by hand.
+    QStringList refusals;
+    for (const Change &change : origin == Origin::Outside ? plan : Plan()) {
+        const QString refusal = isSyslogNgName(change.name) && !change.remove ? SyslogNgSubset::refusal(systemPath(change.name), change.wanted) : QString();
+        if (!refusal.isEmpty()) {
+            refusals << refusal;
+        }
+    }
+    if (!refusals.isEmpty()) {
+        *errorText = i18n("The archive's syslog-ng files are refused before syslog-ng reads them:\n%1", refusals.join(QLatin1Char('\n')));
+        return false;
+    }
     QTemporaryDir stage;
     if (!stage.isValid()) {
         *errorText = i18n("no temporary folder: %1", stage.errorString());

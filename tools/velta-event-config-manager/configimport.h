@@ -25,9 +25,16 @@ QString systemPath(const QString &name);
 // Compares the archive's files with the system's.
 bool plan(const ConfigArchive::Files &files, Plan *plan, QString *errorText);
 
+// Where the archive comes from: anyone (its syslog-ng files are screened
+// before syslog-ng reads them) or root's own snapshots of the system.
+enum class Origin {
+    Outside,
+    Snapshot,
+};
+
 // Runs syslog-ng and logrotate on a staged copy of the files as the import
 // would leave them; errorText holds what the tools said, under system paths.
-bool check(const ConfigArchive::Files &files, const Plan &plan, QString *errorText);
+bool check(const ConfigArchive::Files &files, const Plan &plan, Origin origin, QString *errorText);
 
 // A unified diff per changed file, current text first.
 bool diff(const Plan &plan, QByteArray *text, QString *errorText);

@@ -91,7 +91,9 @@ struct ImportOptions {
 // Reads, checks and compares an archive: what an import of it would change.
 bool prepare(const QString &archivePath, ConfigArchive::Files *files, ConfigImport::Plan *plan, QString *errorText)
 {
-    return ConfigArchive::read(archivePath, files, errorText) && ConfigImport::plan(*files, plan, errorText) && ConfigImport::check(*files, *plan, errorText);
+    const ConfigImport::Origin origin = SnapshotStore::holds(archivePath) ? ConfigImport::Origin::Snapshot : ConfigImport::Origin::Outside;
+    return ConfigArchive::read(archivePath, files, errorText) && ConfigImport::plan(*files, plan, errorText)
+        && ConfigImport::check(*files, *plan, origin, errorText);
 }
 
 int importArchive(const QString &archivePath, const ImportOptions &options)
@@ -169,8 +171,8 @@ int diffArchive(const QString &archivePath, bool json)
     ConfigImport::Plan plan;
     QString errorText;
     QByteArray text;
-    if (!ConfigArchive::read(archivePath, &files, &errorText) || !ConfigImport::plan(files, &plan, &errorText)
-        || !ConfigImport::diff(plan, &text, &errorText)) {
+    // What would be refused at the import is refused here already.
+    if (!prepare(archivePath, &files, &plan, &errorText) || !ConfigImport::diff(plan, &text, &errorText)) {
         return failure(errorText);
     }
     if (json) {

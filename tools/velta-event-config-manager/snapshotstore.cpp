@@ -3,11 +3,13 @@
 #include "configarchive.h"
 #include "configimport.h"
 #include "platform/paths.h"
+#include "platform/privatefolder.h"
 
 #include <KLocalizedString>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace SnapshotStore
@@ -62,8 +64,7 @@ bool take(QString *errorText)
         return true;
     }
     // Snapshots hold the audit rules and every setting: for root's eyes only.
-    if (!QDir().mkpath(folder()) || !QFile::setPermissions(folder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
-        *errorText = i18n("%1: cannot create the folder", folder());
+    if (!PrivateFolder::check(folder(), true, errorText)) {
         return false;
     }
     QDateTime when = QDateTime::currentDateTimeUtc();
@@ -79,6 +80,11 @@ bool take(QString *errorText)
 
 QStringList names()
 {
+    // A folder in its place that is not root's own is not read from.
+    QString ignored; // logged
+    if (!QFileInfo::exists(folder()) || !PrivateFolder::check(folder(), false, &ignored)) {
+        return {};
+    }
     QStringList all = QDir(folder()).entryList({QLatin1Char('*') + Suffix}, QDir::Files, QDir::Name);
     all.erase(std::remove_if(all.begin(),
                              all.end(),
@@ -92,6 +98,13 @@ QStringList names()
 QString path(const QString &name)
 {
     return isSnapshotName(name) ? folder() + QLatin1Char('/') + name : QString();
+}
+
+bool holds(const QString &archivePath)
+{
+    const QFileInfo archive(QDir::cleanPath(QFileInfo(archivePath).absoluteFilePath()));
+    QString ignored; // logged
+    return archive.path() == QDir::cleanPath(folder()) && isSnapshotName(archive.fileName()) && PrivateFolder::check(folder(), false, &ignored);
 }
 
 QDateTime takenAt(const QString &name)

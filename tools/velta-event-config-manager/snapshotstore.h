@@ -20,6 +20,10 @@ QStringList names();
 // The placed path of a snapshot, or empty when name is none of ours.
 QString path(const QString &name);
 
+// Whether archivePath (placed) is a snapshot of the private snapshot folder:
+// root's own copy of what the system held, which nobody else can have put there.
+bool holds(const QString &archivePath);
+
 // When the snapshot was taken (from its name).
 QDateTime takenAt(const QString &name);
 } // namespace SnapshotStore
