@@ -39,10 +39,10 @@ bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
     const bool rotation = ui->logRotationSettings->hasChanges() && (withCurrent || current != ui->logRotateTab);
     QStringList tabs;
     if (destinations) {
-        tabs << ui->tabWidget->tabText(ui->tabWidget->indexOf(ui->destinationsTab));
+        tabs << KLocalizedString::removeAcceleratorMarker(ui->tabWidget->tabText(ui->tabWidget->indexOf(ui->destinationsTab)));
     }
     if (rotation) {
-        tabs << ui->tabWidget->tabText(ui->tabWidget->indexOf(ui->logRotateTab));
+        tabs << KLocalizedString::removeAcceleratorMarker(ui->tabWidget->tabText(ui->tabWidget->indexOf(ui->logRotateTab)));
     }
     if (tabs.isEmpty()) {
         return true;
@@ -51,7 +51,7 @@ bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
                                               i18n("Unsaved changes"),
                                               i18n("Changes on %1 are not saved. Save them, discard them, or go back?", tabs.join(QLatin1String(", "))),
                                               QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                                              QMessageBox::Save);
+                                              QMessageBox::Cancel);
     if (answer == QMessageBox::Save) {
         ConfigSnapshot::take();
         if (destinations) {

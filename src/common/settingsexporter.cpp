@@ -52,11 +52,15 @@ void SettingsExporter::clear()
 {
     ui->fileWidget->clear();
     // Said before anything is typed, so that no path is refused by surprise.
+    const QString example = homes().constLast() + QLatin1Char('/') + ExampleName;
+    ui->fileWidget->setHint(i18nc("where an archive may go, then an example", "%1, e.g. %2", where(), example));
+}
+
+QString SettingsExporter::where()
+{
     const QStringList allowed = homes();
     const QString userHomes = qEnvironmentVariable("SUDO_USER").isEmpty() ? i18n("a home folder in %1", allowed.first()) : allowed.first();
-    const QString example = allowed.last() + QLatin1Char('/') + ExampleName;
-    ui->fileWidget->setHint(allowed.size() > 1 ? i18n("An archive in %1 or in %2, e.g. %3", userHomes, allowed.last(), example)
-                                               : i18n("An archive in %1, e.g. %2", userHomes, example));
+    return allowed.size() > 1 ? i18n("An archive in %1 or in %2", userHomes, allowed.last()) : i18n("An archive in %1", userHomes);
 }
 
 QString SettingsExporter::allowedTarget(const QString &path)
@@ -87,8 +91,22 @@ bool SettingsExporter::exportConfig()
     // refused there instead of followed.
     const QString target = allowedTarget(ui->fileWidget->text());
     if (target.isEmpty()) {
-        QMessageBox::critical(nullptr, i18n("Error"), i18n("The output file cannot be saved outside the root's home directory!"));
+        // The rule in the words of the empty field.
+        QMessageBox::critical(this,
+                              i18n("Error"),
+                              i18n("The output file cannot be saved outside the root's home directory!") + QLatin1String("\n\n") + where() + QLatin1Char('.'));
         return false;
+    }
+    if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+        QMessageBox question(QMessageBox::Question,
+                             i18n("Export configuration"),
+                             i18n("%1 exists already. Replace it with the configuration as it is now?", Paths::unplaced(target)),
+                             QMessageBox::Yes | QMessageBox::No,
+                             this);
+        question.setDefaultButton(QMessageBox::No);
+        if (question.exec() != QMessageBox::Yes) {
+            return false;
+        }
     }
     const ConfigManager::Outcome exported = ConfigManager::exportArchive(target);
     if (!exported.ok) {

@@ -31,5 +31,8 @@ public Q_SLOTS:
     bool exportConfig();
 
 private:
+    // Where an archive may go, one wording for the empty field and the refusal.
+    static QString where();
+
     std::unique_ptr<Ui::SettingsExporter> ui;
 };

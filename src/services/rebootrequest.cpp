@@ -24,7 +24,7 @@ void requestReboot()
 
 void offerReboot(const QString &question)
 {
-    if (QMessageBox::question(nullptr, i18n("Reboot"), question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+    if (QMessageBox::question(nullptr, i18n("Reboot"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes) {
         requestReboot();
     }
 }

@@ -122,7 +122,11 @@ private Q_SLOTS:
                                              << QStringList{QStringLiteral("The output file cannot be saved outside the root's home directory!")} << changed;
         QTest::newRow("export-missing-folder") << exportTab << QStringLiteral("missing-dir/new.tar.gz") << false << 0
                                                << QStringList{QStringLiteral("The output file cannot be saved outside the root's home directory!")} << changed;
-        QTest::newRow("export-tool-refuses-link") << exportTab << QStringLiteral("link") << false << 0 << exportFailed << changed;
+        // Asked first, as every existing file is, then refused by the tool.
+        QTest::newRow("export-tool-refuses-link")
+            << exportTab << QStringLiteral("link") << false << 0
+            << QStringList{QStringLiteral("/root/link.tar.gz exists already. Replace it with the configuration as it is now?"), exportFailed.constFirst()}
+            << changed;
         QTest::newRow("import-done") << importTab << QStringLiteral("exported") << true << 1
                                      << QStringList{QStringLiteral("Importing /root/exported.tar.gz changes the configuration:")} << QByteArray("saved\n");
         QTest::newRow("import-empty-path") << importTab << QString() << false << 0 << empty << changed;
@@ -188,6 +192,35 @@ private Q_SLOTS:
             QVERIFY(QFileInfo(m_root->placed(path)).isSymLink());
             QCOMPARE(m_root->readFile(QStringLiteral("/etc/shadow")), QByteArray("secret"));
         }
+    }
+
+    // An existing archive is replaced only when the administrator says so;
+    // the question offers No first.
+    void exportAsksBeforeReplacing_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("replaced");
+
+        QTest::newRow("yes") << int(QMessageBox::Yes) << true;
+        QTest::newRow("no") << int(QMessageBox::No) << false;
+    }
+
+    void exportAsksBeforeReplacing()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, replaced);
+        m_root->writeFile(QStringLiteral("/root/kept.tar.gz"), "an archive of last week");
+        CommonSettingsWindow window;
+        window.open();
+        window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("exportTab")));
+        pathField(&window, QStringLiteral("exportTab"))->setText(QStringLiteral("/root/kept.tar.gz"));
+        MessageBoxWatcher watcher;
+        watcher.queueAnswer(QMessageBox::StandardButton(answer));
+        pressOk(&window);
+        QCOMPARE(watcher.texts().constFirst(), QStringLiteral("/root/kept.tar.gz exists already. Replace it with the configuration as it is now?"));
+        QCOMPARE(watcher.boxes().constFirst().defaultButton, QMessageBox::No);
+        QCOMPARE(m_root->readFile(QStringLiteral("/root/kept.tar.gz")) != "an archive of last week", replaced);
+        QCOMPARE(window.isVisible(), !replaced);
     }
 
     void okSavesOnlyCurrentTab_data()

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QPushButton>
 
 #include <cstdio>
 
@@ -58,7 +59,7 @@ void MessageBoxWatcher::poll()
         return;
     }
     box->setProperty("quorAnswered", true);
-    m_boxes.append({box->windowTitle(), box->text(), box->icon()});
+    m_boxes.append({box->windowTitle(), box->text(), box->icon(), box->standardButton(box->defaultButton())});
     if (m_echo) {
         const QString line = QStringLiteral("BOX\t%1\t%2\n").arg(box->windowTitle(), QString(box->text()).replace(QLatin1Char('\n'), QLatin1String("\\n")));
         fputs(line.toUtf8().constData(), stdout);

@@ -18,6 +18,7 @@ public:
         QString title;
         QString text;
         QMessageBox::Icon icon;
+        QMessageBox::StandardButton defaultButton; // what Enter presses
     };
 
     MessageBoxWatcher();

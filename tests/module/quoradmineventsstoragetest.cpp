@@ -183,6 +183,8 @@ private Q_SLOTS:
         qputenv("SUDO_UID", previousUid);
         QCOMPARE(watcher.titles(), QStringList{Reboot});
         QCOMPARE(watcher.texts(), QStringList{RebootQuestion});
+        // Enter does not reboot.
+        QCOMPARE(watcher.boxes().constFirst().defaultButton, QMessageBox::No);
         QCOMPARE(m_root->commands().filter(QStringLiteral("quor-wmfunc")), toolCalls);
         QVERIFY(!QString::fromUtf8(m_root->readFile(Paths::AuditTypeStore)).contains(QLatin1String("audit")));
         QTRY_COMPARE(switchCommands(*m_root).size(), 2);
