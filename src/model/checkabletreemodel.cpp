@@ -294,10 +294,10 @@ Qt::ItemFlags CheckableTreeModel::flags(const QModelIndex &index) const
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
-    if (index.column() == 0) {
-        return Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
-    }
     const EventTreeItem *item = itemFromIndex(index);
+    if (index.column() == 0) {
+        return Qt::ItemIsSelectable | Qt::ItemIsEnabled | (item->isCheckable() ? Qt::ItemIsUserCheckable : Qt::NoItemFlags);
+    }
     Qt::ItemFlags result = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     const bool enabledChild = hasEnabledChild(item);
     if (index.column() == 1) {
@@ -350,6 +350,9 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
         return true;
     }
     case Qt::CheckStateRole: {
+        if (index.column() == 0 && !item->isCheckable()) {
+            return false;
+        }
         // Only the boxes this click switched: walking a tree of 5,000 events
         // took longer than a frame.
         std::vector<EventTreeItem *> switched; // not owned

@@ -168,12 +168,18 @@ std::optional<int> EventTreeItem::checkStateOfChildren() const
 
 void EventTreeItem::updateGroupCheckState()
 {
-    if (m_kind != Group || !m_checkable || childCount() == 0) {
+    if (m_kind != Group || !m_checkable) {
         return;
     }
+    bool holdsEvents = false;
     for (int row = 0; row < childCount(); ++row) {
-        child(row)->updateGroupCheckState();
+        EventTreeItem *item = child(row);
+        item->updateGroupCheckState();
+        holdsEvents = holdsEvents || (item->m_checkable && (item->m_kind == Event || item->m_kind == Group));
     }
+    // A folder without events has nothing to switch: it gets no box, and
+    // ticking it can never make Apply rewrite files for nothing.
+    m_checkable = holdsEvents;
     setCheckState(checkStateOfChildren().value_or(Qt::Unchecked));
 }
 

@@ -48,7 +48,9 @@ public:
     // Nothing when there is no such child.
     std::optional<int> checkStateOfChildren() const;
     // Recomputes the check state of a checkable group from its direct events,
-    // nested groups first; a group without events is unchecked.
+    // nested groups first; a group with no event anywhere below it is
+    // unchecked and not checkable, one with events only in nested groups is
+    // unchecked.
     void updateGroupCheckState();
 
     bool isCheckable() const

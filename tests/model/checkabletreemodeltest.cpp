@@ -341,6 +341,31 @@ private Q_SLOTS:
         QCOMPARE(models.find(QStringLiteral("disks")).data(Qt::CheckStateRole).toInt(), groups.at(1));
     }
 
+    // A group folder without events (nested, or with only empty folders in
+    // it) has no box and cannot be ticked; the group around it is unmoved.
+    void emptyGroupHasNoBox()
+    {
+        auto *root = sampleTree();
+        EventTreeItem *disks = root->findById(QStringLiteral("disks"));
+        const int disksState = disks->checkState();
+        EventTreeItem *network = add(disks, QStringLiteral("network"), EventTreeItem::Group);
+        add(network, QStringLiteral("interfaces"), EventTreeItem::Group);
+        root->child(1)->updateGroupCheckState();
+        CheckableTreeModel model;
+        model.setRoot(root);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        for (const QString &id : {QStringLiteral("network"), QStringLiteral("interfaces")}) {
+            const QModelIndex empty = model.indexFromItem(root->findById(id), 0);
+            QVERIFY(!(model.flags(empty) & Qt::ItemIsUserCheckable));
+            QVERIFY(!empty.data(Qt::CheckStateRole).isValid());
+            QVERIFY(!model.setData(empty, Qt::Checked, Qt::CheckStateRole));
+        }
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(disks->checkState(), disksState);
+        QVERIFY(model.flags(model.indexFromItem(disks, 0)) & Qt::ItemIsUserCheckable);
+    }
+
     void partiallyCheckedEventStays()
     {
         Models models;

@@ -226,6 +226,8 @@ private Q_SLOTS:
         }
         group->updateGroupCheckState();
         QCOMPARE(group->checkState(), expected);
+        // Nothing below it to switch: no box.
+        QCOMPARE(group->isCheckable(), children.contains(0) || children.contains(1) || children.contains(2));
     }
 
     void nestedGroupIsRecomputedFirst()
@@ -250,6 +252,8 @@ private Q_SLOTS:
         group->appendChild(eventItem(QStringLiteral("a"), EventTreeItem::Event, true, 2));
         group->updateGroupCheckState();
         QCOMPARE(group->child(0)->checkState(), 0);
+        QVERIFY(!group->child(0)->isCheckable());
+        QVERIFY(!group->child(0)->child(0)->isCheckable());
         QCOMPARE(group->checkState(), 2);
         QCOMPARE(group->child(0)->checkStateOfChildren(), std::nullopt);
     }
