@@ -2,6 +2,7 @@
 
 #include "logrotateparser.h"
 #include "model/treeitem.h"
+#include "platform/paths.h"
 
 #include <algorithm>
 
@@ -59,7 +60,15 @@ RotationWriter::mergedLines(const QStringList &fileLines, const QStringList &dir
         }
     }
     QStringList result;
-    result.reserve(fileLines.size() + directives.size());
+    result.reserve(fileLines.size() + directives.size() + 3);
+    if (open < 0) {
+        // Comments only: a block for the main log, or the settings would go nowhere.
+        result << fileLines << QString(Paths::MainEventLog) + QLatin1String(" {");
+        for (const QString &directive : directives) {
+            result << QLatin1Char('\t') + directive;
+        }
+        return result << QStringLiteral("}");
+    }
     bool inScript = false;
     for (int i = 0; i < fileLines.size(); ++i) {
         const QString &line = fileLines.at(i);
