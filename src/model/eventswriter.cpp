@@ -316,26 +316,41 @@ void EventsWriter::switchAuditTypes(AuditData audit)
     for (const QString &name : qAsConst(audit.eventsOn)) {
         audit.eventsOff.removeAll(name);
     }
+    // A store that cannot be read is named once and never written over.
+    QString storeError;
+    const auto failed = [&](const QString &what, const QString &name, const QString &error) {
+        if (!storeError.isEmpty()) {
+            return;
+        }
+        if (error.startsWith(Paths::placed(Paths::AuditTypeStore))) {
+            storeError = error;
+            m_errors.append(error);
+        } else {
+            m_errors.append(what + QStringLiteral("\"%1\"").arg(name));
+        }
+    };
     for (const QString &name : qAsConst(audit.eventsOn)) {
         bool known = false;
-        if (AuditDatabase::isOn(name, &known) && known) {
+        QString error;
+        if (!storeError.isEmpty() || (AuditDatabase::isOn(name, &known, &error) && known)) {
             continue;
         }
-        if (AuditDatabase::switchOn(name)) {
+        if (AuditDatabase::switchOn(name, &error)) {
             m_auditChanged = true;
         } else {
-            m_errors.append(i18n("Error enabling the audit event") + QStringLiteral("\"%1\"").arg(name));
+            failed(i18n("Error enabling the audit event"), name, error);
         }
     }
     for (const QString &name : qAsConst(audit.eventsOff)) {
         bool known = false;
-        if (!AuditDatabase::isOn(name, &known) && known) {
+        QString error;
+        if (!storeError.isEmpty() || (!AuditDatabase::isOn(name, &known, &error) && known)) {
             continue;
         }
-        if (AuditDatabase::switchOff(name)) {
+        if (AuditDatabase::switchOff(name, &error)) {
             m_auditChanged = true;
         } else {
-            m_errors.append(i18n("Error disabling the audit event") + QStringLiteral("\"%1\"").arg(name));
+            failed(i18n("Error disabling the audit event"), name, error);
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <KLocalizedString>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <dirent.h>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -66,6 +68,12 @@ JsonFile readJsonObject(const QString &placedPath, qint64 maxSize)
         return file;
     }
     file.object = parseJsonObject(read.data, &file.problem);
+    // The JSON reader takes a NUL byte inside a string as a character: such a
+    // file is no text, and written back it would come out changed.
+    if (const int nul = read.data.indexOf('\0'); nul >= 0 && file.problem.isEmpty()) {
+        file.problem = i18n("a NUL byte at offset %1", nul);
+        file.object = QJsonObject();
+    }
     return file;
 }
 
@@ -194,37 +202,40 @@ bool normaliseTypes(QJsonObject *object, const QString &event, const QString &ke
     if (!hasWrongTypes(*object, keyPath.isEmpty())) {
         return false;
     }
+    // Built anew in key order, which appends each key: changing the object in
+    // place would copy all of it at every key while a value read from it is held.
     bool changed = false;
-    for (auto it = object->begin(); it != object->end();) {
+    QJsonObject normalised;
+    for (auto it = object->constBegin(); it != object->constEnd(); ++it) {
         const QString path = keyPath.isEmpty() ? it.key() : keyPath + QLatin1Char('/') + it.key();
-        const QJsonValue value = it.value();
+        QJsonValue value = it.value();
         if (value.isObject()) {
             QJsonObject child = value.toObject();
             if (normaliseTypes(&child, event, path, reasons)) {
-                it.value() = child;
+                value = child;
                 changed = true;
             }
         }
         const std::optional<Expected> expected = expectedType(it.key(), keyPath.isEmpty());
-        if (!expected || hasType(value, *expected)) {
-            ++it;
-            continue;
-        }
-        changed = true;
-        const QJsonValue meaning = plainMeaning(value, *expected);
-        if (meaning.isUndefined()) {
-            reasons->append(i18n("event \"%1\", key \"%2\": %3 where %4 is expected; ignored", event, path, typeName(value), expectedName(*expected)));
-            it = object->erase(it);
-        } else {
+        if (expected && !hasType(value, *expected)) {
+            changed = true;
+            const QJsonValue meaning = plainMeaning(value, *expected);
+            if (meaning.isUndefined()) {
+                reasons->append(i18n("event \"%1\", key \"%2\": %3 where %4 is expected; ignored", event, path, typeName(value), expectedName(*expected)));
+                continue;
+            }
             reasons->append(i18n("event \"%1\", key \"%2\": %3 where %4 is expected; read as \"%5\"",
                                  event,
                                  path,
                                  typeName(value),
                                  expectedName(*expected),
                                  meaning.toString()));
-            it.value() = meaning;
-            ++it;
+            value = meaning;
         }
+        normalised.insert(it.key(), value);
+    }
+    if (changed) {
+        *object = normalised;
     }
     return changed;
 }
@@ -442,7 +453,9 @@ QJsonObject merge(QJsonObject package, const QJsonObject &current)
     // Gathered in key order and inserted once at the end: an object takes each
     // new key in its place, moving every key after it.
     QMap<QString, QJsonValue> result;
-    for (auto it = package.begin(); it != package.end(); ++it) {
+    // Read through const iterators: the values taken share the object, and a
+    // non-const end() would copy it whole at every key.
+    for (auto it = package.constBegin(); it != package.constEnd(); ++it) {
         result.insert(it.key(), it.value());
     }
     int counter = 0;
@@ -477,11 +490,22 @@ QString groupName(const QString &systemDir, const QString &dirName, QStringList 
     if (!file.problem.isEmpty()) {
         problems->append(path + QLatin1String(": ") + file.problem);
     }
-    const QJsonObject names = file.object.value(QLatin1String("group-params")).toObject();
-    if (SingleEventsParser::russian() && names.contains(QLatin1String("name_ru"))) {
+    const QJsonValue params = file.object.value(QLatin1String("group-params"));
+    if (!params.isUndefined() && !params.isObject()) {
+        problems->append(path + QLatin1String(": ")
+                         + i18n("key \"group-params\": %1 where an object is expected; the folder's name is shown", typeName(params)));
+    }
+    const QJsonObject names = params.toObject();
+    for (const QString &key : {QStringLiteral("name_ru"), QStringLiteral("name_en")}) {
+        if (names.contains(key) && !names.value(key).isString()) {
+            problems->append(path + QLatin1String(": ")
+                             + i18n("key \"group-params/%1\": %2 where a string is expected; ignored", key, typeName(names.value(key))));
+        }
+    }
+    if (SingleEventsParser::russian() && names.value(QLatin1String("name_ru")).isString()) {
         return names.value(QLatin1String("name_ru")).toString();
     }
-    if (names.contains(QLatin1String("name_en"))) {
+    if (names.value(QLatin1String("name_en")).isString()) {
         return names.value(QLatin1String("name_en")).toString();
     }
     return dirName.simplified();
@@ -490,14 +514,67 @@ QString groupName(const QString &systemDir, const QString &dirName, QStringList 
 struct Layout {
     QHash<QString, EventTreeItem *> groups; // by directory; not owned
     std::vector<std::pair<QString, QString>> eventDirs; // event identifier -> directory; sorted by name once complete
-    QSet<QString> eventNames; // the identifiers in eventDirs
+    QHash<QString, QString> eventNames; // the identifiers in eventDirs -> their directory
     QStringList problems; // files that could not be read, one line each
 };
 
-// Files and subdirectories by name, listed once for both.
+// Every entry of a folder by name, links and special files too: what is
+// passed over is named (entryProblem), never dropped without a word.
 QFileInfoList listDirectory(const QString &placedDir)
 {
-    return QDir(placedDir).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(placedDir).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The entries of a folder whose names are not UTF-8: the folder's listing
+// leaves them out, since such a name could not be opened again. One problem
+// line each, with the name as shown.
+QStringList undecodableNames(const QString &placedDir, const QString &consequence)
+{
+    QStringList problems;
+    DIR *dir = ::opendir(QFile::encodeName(placedDir).constData());
+    if (!dir) {
+        return problems;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (QFile::encodeName(QFile::decodeName(name)) != name) {
+            problems.append(placedDir + QLatin1Char('/') + QFile::decodeName(name) + QLatin1String(": ") + i18n("a name that is not UTF-8; %1", consequence));
+        }
+    }
+    ::closedir(dir);
+    return problems;
+}
+
+// What an entry of the package is, as far as the reader cares.
+enum class EntryKind { File, Folder, Refused };
+
+// The kind of an entry of the package, and for a refused one why it is not
+// read. Links to a regular file are read as the file; a link to a folder, to
+// anything else or to nothing, a FIFO or a device is refused, and so is a
+// name that starts with a dot (undecodableNames finds those not UTF-8).
+EntryKind entryKind(const QFileInfo &entry, QString *reason)
+{
+    const QString name = entry.fileName();
+    if (name.startsWith(QLatin1Char('.'))) {
+        *reason = i18n("a name that starts with a dot");
+        return EntryKind::Refused;
+    }
+    if (entry.isSymLink() && !entry.exists()) {
+        *reason = i18n("a link to nothing or a link loop");
+        return EntryKind::Refused;
+    }
+    if (entry.isDir()) {
+        if (entry.isSymLink()) {
+            *reason = i18n("a symbolic link to a folder");
+            return EntryKind::Refused;
+        }
+        return EntryKind::Folder;
+    }
+    if (entry.isFile()) {
+        return EntryKind::File;
+    }
+    *reason = entry.isSymLink() ? i18n("a link to something that is not a regular file") : i18n("not a regular file");
+    return EntryKind::Refused;
 }
 
 // A group folder as read on any thread: its name and what it holds.
@@ -511,21 +588,40 @@ struct GroupFolder {
 // Adds a group per subdirectory (entries) of systemDir and records the event files of
 // the first-level group directories. The first file of a name wins. Deeper
 // directories are groups by name only: a package may keep other files there.
+// Whatever stands where a group or an event is expected and is not read is
+// named in the problems.
 void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTreeItem *parent, Layout *layout)
 {
-    const bool firstLevel = !parent->parentItem();
+    const bool topLevel = !parent->parentItem();
+    const bool inFirstLevelGroup = parent->parentItem() && !parent->parentItem()->parentItem();
     std::vector<GroupFolder> folders;
     for (const QFileInfo &entry : entries) {
-        if (entry.isDir() && !entry.isSymLink()) {
+        QString reason;
+        const EntryKind kind = entryKind(entry, &reason);
+        if (kind == EntryKind::Folder) {
             folders.push_back({entry, QString(), QStringList(), QFileInfoList()});
+        } else if (kind == EntryKind::Refused && (topLevel || inFirstLevelGroup) && entry.fileName() != QFileInfo(systemDir).fileName()) {
+            // (A group file that cannot be read is named by groupName.)
+            layout->problems.append(entry.filePath() + QLatin1String(": ")
+                                    + (topLevel ? i18n("%1; no group is read from it", reason) : i18n("%1; no event is read from it", reason)));
+        } else if (kind == EntryKind::File && topLevel) {
+            layout->problems.append(entry.filePath() + QLatin1String(": ") + i18n("a file where a group folder is expected; not read"));
         }
     }
     // Listing a hundred folders of fifty files each takes long enough to be
     // done on every core; the groups are added in order afterwards.
-    QtConcurrent::blockingMap(folders, [&systemDir](GroupFolder &folder) {
+    // The folders found here are first-level groups when the parent is the root.
+    const bool firstLevel = topLevel;
+    QtConcurrent::blockingMap(folders, [&systemDir, firstLevel](GroupFolder &folder) {
         const QString name = folder.dir.fileName();
         folder.name = groupName(systemDir + QLatin1Char('/') + name, name, &folder.problems);
         folder.entries = listDirectory(folder.dir.filePath());
+        if (firstLevel) {
+            folder.problems.append(undecodableNames(folder.dir.filePath(), i18n("no event is read from it")));
+        }
+        if (folder.entries.isEmpty() && folder.problems.isEmpty()) {
+            folder.problems.append(folder.dir.filePath() + QLatin1String(": ") + i18n("an empty folder; no event or group is read from it"));
+        }
     });
     for (const GroupFolder &folder : folders) {
         const QString name = folder.dir.fileName();
@@ -540,10 +636,17 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         layout->groups.insert(groupDir, group.get());
         for (const QFileInfo &file : folder.entries) {
             const QString fileName = file.fileName();
-            if (firstLevel && file.isFile() && fileName != name && !layout->eventNames.contains(fileName)) {
-                layout->eventNames.insert(fileName);
-                layout->eventDirs.emplace_back(fileName, groupDir);
+            QString reason;
+            if (!topLevel || fileName == name || entryKind(file, &reason) != EntryKind::File) {
+                continue;
             }
+            const auto earlier = layout->eventNames.constFind(fileName);
+            if (earlier != layout->eventNames.cend()) {
+                layout->problems.append(file.filePath() + QLatin1String(": ") + i18n("an event of this name is read from %1 already; not read", *earlier));
+                continue;
+            }
+            layout->eventNames.insert(fileName, groupDir);
+            layout->eventDirs.emplace_back(fileName, groupDir);
         }
         EventTreeItem *added = group.get();
         parent->appendChild(std::move(group));
@@ -717,30 +820,31 @@ QJsonObject SingleEventsParser::readCurrentSettings()
         markDamaged(problem);
         return QJsonObject();
     }
+    // Built anew, as in normaliseTypes: erasing keys one by one moves all after them.
     QStringList reasons;
-    for (auto it = settings.begin(); it != settings.end();) {
+    QJsonObject events;
+    for (auto it = settings.constBegin(); it != settings.constEnd(); ++it) {
         if (!it.value().isObject()) {
             reasons.append(i18n("event \"%1\": %2 where an object is expected; ignored", it.key(), typeName(it.value())));
-            it = settings.erase(it);
             continue;
         }
         QJsonObject event = it.value().toObject();
-        if (normaliseTypes(&event, it.key(), QString(), &reasons)) {
-            it.value() = event;
-        }
-        ++it;
+        normaliseTypes(&event, it.key(), QString(), &reasons);
+        events.insert(it.key(), event);
     }
     for (const QString &reason : capped(reasons)) {
         markDamaged(reason);
     }
-    return settings;
+    return events;
 }
 
 EventTreeItem *SingleEventsParser::parse()
 {
     auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{i18n("Parameter"), i18n("Value")});
     Layout layout;
-    addGroups(Paths::EventSettingsDir, listDirectory(Paths::placed(Paths::EventSettingsDir)), root.get(), &layout);
+    const QString package = Paths::placed(Paths::EventSettingsDir);
+    layout.problems = undecodableNames(package, i18n("no group is read from it"));
+    addGroups(Paths::EventSettingsDir, listDirectory(package), root.get(), &layout);
 
     // Looked up once per event: a hash rather than the object's own search.
     QHash<QString, QJsonObject> current;

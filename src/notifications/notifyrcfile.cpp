@@ -1,5 +1,9 @@
 #include "notifyrcfile.h"
 
+#include "notificationslog.h"
+
+#include <QHash>
+
 namespace
 {
 const QString FilePrefix = QStringLiteral("file://");
@@ -74,6 +78,47 @@ bool isGroupHeader(const QString &line)
 }
 
 const QString ConfigFolder = QStringLiteral("/.config");
+
+// A line the reader takes as "key=value" of the group above it.
+bool isEntry(const QString &trimmed)
+{
+    return !trimmed.startsWith(QLatin1Char('#')) && trimmed.indexOf(QLatin1Char('=')) > 0;
+}
+
+// The text with the event's group replaced by section, or section appended
+// after a blank line when there is none. A group goes on to the next header,
+// as the reader takes it; its entries go, blank lines and comments stay.
+// Further groups of the same name go too: the watcher would merge them
+// into the one written, and their keys would override it.
+QString replacedGroup(const QString &old, const QString &notificationId, const QStringList &section)
+{
+    const QString header = groupHeader(notificationId);
+    const QStringList lines = old.split(QLatin1Char('\n'));
+    QStringList result;
+    result.reserve(lines.size() + section.size());
+    bool replaced = false;
+    bool inGroup = false;
+    for (const QString &line : lines) {
+        const QString trimmed = line.trimmed();
+        if (isGroupHeader(trimmed)) {
+            inGroup = trimmed == header;
+            if (inGroup) {
+                if (!replaced) {
+                    result << section;
+                }
+                replaced = true;
+                continue;
+            }
+        } else if (inGroup && isEntry(trimmed)) {
+            continue;
+        }
+        result << line;
+    }
+    if (!replaced) {
+        return old + QLatin1Char('\n') + section.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
+    return result.join(QLatin1Char('\n'));
+}
 }
 
 QString NotifyrcGroup::value(const QString &key) const
@@ -121,7 +166,15 @@ bool NotifyrcFile::readText(const UserFolder &folder, QString *text, bool *exist
         return true;
     }
     *exists = true;
-    *text = QString::fromUtf8(result.data);
+    // A NUL byte would end a group early and bytes that are not UTF-8 would
+    // be written back changed: such a file is named and left as it is.
+    const FileRead::Text decoded = FileRead::decoded(result);
+    if (!decoded.ok) {
+        *error = folder.path() + QLatin1Char('/') + m_fileName + QLatin1String(": ") + decoded.error;
+        qCWarning(QUOR_NOTIFICATIONS).noquote() << *error;
+        return false;
+    }
+    *text = decoded.text;
     return true;
 }
 
@@ -135,10 +188,10 @@ QVector<NotifyrcGroup> NotifyrcFile::parse(const QString &text)
             groups.append({trimmed.mid(1, trimmed.size() - 2), {}});
             continue;
         }
-        const int equals = trimmed.indexOf(QLatin1Char('='));
-        if (groups.isEmpty() || trimmed.startsWith(QLatin1Char('#')) || equals <= 0) {
+        if (groups.isEmpty() || !isEntry(trimmed)) {
             continue;
         }
+        const int equals = trimmed.indexOf(QLatin1Char('='));
         groups.last().entries.append({trimmed.left(equals).trimmed(), unescapeValue(trimmed.mid(equals + 1).trimmed())});
     }
     return groups;
@@ -172,23 +225,7 @@ bool NotifyrcFile::writeSection(const QString &notificationId, const Notificatio
     }
     QString text;
     if (exists) {
-        QStringList lines = old.split(QLatin1Char('\n'));
-        const int header = lines.indexOf(groupHeader(notificationId));
-        if (header < 0) {
-            text = old + QLatin1Char('\n') + section.join(QLatin1Char('\n')) + QLatin1Char('\n');
-        } else {
-            // The old group ends at the next group or blank line; whatever the
-            // watcher or the user added elsewhere stays.
-            int end = header + 1;
-            while (end < lines.size() && !lines.at(end).trimmed().isEmpty() && !isGroupHeader(lines.at(end))) {
-                ++end;
-            }
-            lines.erase(lines.begin() + header, lines.begin() + end);
-            for (int i = 0; i < section.size(); ++i) {
-                lines.insert(header + i, section.at(i));
-            }
-            text = lines.join(QLatin1Char('\n'));
-        }
+        text = replacedGroup(old, notificationId, section);
     } else {
         text = section.join(QLatin1Char('\n')) + QLatin1Char('\n');
     }
@@ -203,20 +240,29 @@ bool NotifyrcFile::readSection(const QString &notificationId, NotificationMethod
     if (!readText(configFolder(m_user.home, m_user), &text, &exists, error)) {
         return false;
     }
+    // As the watcher's reader takes it: every group of the name, the last
+    // value of each key.
     const QString groupName = QLatin1String("Event/") + notificationId;
     const auto groups = parse(text);
+    const QHash<QString, QString *> fields{
+        {QStringLiteral("Action"), &methods->actions},
+        {QStringLiteral("Execute"), &methods->executeCommand},
+        {QStringLiteral("Logfile"), &methods->logFile},
+        {QStringLiteral("Sound"), &methods->sound},
+        {QStringLiteral("TTS"), &methods->tts},
+    };
     for (const NotifyrcGroup &group : groups) {
         if (group.name != groupName) {
             continue;
         }
-        methods->actions = group.value(QStringLiteral("Action"));
-        methods->executeCommand = group.value(QStringLiteral("Execute"));
-        methods->logFile = group.value(QStringLiteral("Logfile"));
-        if (methods->logFile.startsWith(FilePrefix)) {
-            methods->logFile.remove(0, FilePrefix.size());
+        for (const auto &entry : group.entries) {
+            if (QString *field = fields.value(entry.first)) {
+                *field = entry.second;
+            }
         }
-        methods->sound = group.value(QStringLiteral("Sound"));
-        methods->tts = group.value(QStringLiteral("TTS"));
+    }
+    if (methods->logFile.startsWith(FilePrefix)) {
+        methods->logFile.remove(0, FilePrefix.size());
     }
     return true;
 }

@@ -42,12 +42,16 @@ public:
     // The ~/.config folder of a home (a system path), opened for user.
     static UserFolder configFolder(const QString &home, const UserAccount &user);
 
-    // Replaces the event's group, or appends it after a blank line, keeping the
-    // rest of the file; the file is the user's, mode 0644. False with an error
-    // text ("<path>: <reason>") when the file could not be read or written.
+    // Replaces the event's group (every group of its name), or appends it after
+    // a blank line, keeping the rest of the file; the file is the user's, mode
+    // 0644. False with an error text ("<path>: <reason>") when the file could
+    // not be read whole as UTF-8 text or could not be written: it is then left
+    // as it was.
     bool writeSection(const QString &notificationId, const NotificationMethods &methods, QString *error) const;
-    // The stored methods of the event; empty when the file or group is missing.
-    // False with an error text when the file is there but refused or unreadable.
+    // The stored methods of the event as the watcher reads them (groups of the
+    // same name merged, the last value of a key wins); empty when the file or
+    // group is missing. False with an error text when the file is there but
+    // refused, unreadable, or not UTF-8 text (a NUL byte, UTF-16).
     bool readSection(const QString &notificationId, NotificationMethods *methods, QString *error) const;
 
     // The file as the system knows it.

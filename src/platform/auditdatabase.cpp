@@ -3,45 +3,64 @@
 #include "platformlog.h"
 
 #include "checkedwrite.h"
+#include "fileread.h"
 #include "paths.h"
 
+#include <KLocalizedString>
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace AuditDatabase
 {
 namespace
 {
-// The enabled names in the store; false when it exists but cannot be read.
-bool readStore(QStringList *names)
+// The store is a short list of names; anything larger is no store of ours.
+constexpr qint64 StoreLimit = FileRead::SmallFileLimit;
+
+void setError(QString *error, const QString &text)
 {
-    QFile file(Paths::placed(Paths::AuditTypeStore));
-    if (!file.exists()) {
+    qCWarning(QUOR_PLATFORM).noquote() << text;
+    if (error) {
+        *error = text;
+    }
+}
+
+// The enabled names in the store, each once, in file order; false with the
+// path and the reason when it exists but cannot be read whole as text (then
+// it must not be written over either).
+bool readStore(QStringList *names, QString *error)
+{
+    const QString path = Paths::placed(Paths::AuditTypeStore);
+    const FileRead::Text read = FileRead::text(path, StoreLimit);
+    if (read.missing) {
         return true;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(QUOR_PLATFORM).nospace().noquote() << file.fileName() << ": " << file.errorString();
+    if (!read.ok) {
+        setError(error, path + QLatin1String(": ") + read.error);
         return false;
     }
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    QSet<QString> seen;
+    const QStringList lines = read.text.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         const QString name = line.trimmed();
-        if (!name.isEmpty() && !names->contains(name)) {
+        if (!name.isEmpty() && !seen.contains(name)) {
+            seen.insert(name);
             names->append(name);
         }
     }
     return true;
 }
 
-bool setOn(const QString &name, bool on)
+bool setOn(const QString &name, bool on, QString *error)
 {
     QStringList names;
     if (!typeNames().contains(name)) {
-        qCWarning(QUOR_PLATFORM).noquote() << "no audit event type" << name;
+        setError(error, i18n("no audit event type %1", name));
         return false;
     }
-    if (!readStore(&names)) {
+    if (!readStore(&names, error)) {
         return false;
     }
     names.removeAll(name);
@@ -55,7 +74,12 @@ bool setOn(const QString &name, bool on)
         data += enabled.toUtf8();
         data += '\n';
     }
-    return CheckedWrite::replaceFile(path, data);
+    QString reason;
+    if (!CheckedWrite::replaceFile(path, data, &reason)) {
+        setError(error, path + QLatin1String(": ") + reason);
+        return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -83,23 +107,23 @@ const QStringList &typeNames()
     return names;
 }
 
-bool isOn(const QString &name, bool *ok)
+bool isOn(const QString &name, bool *ok, QString *error)
 {
     QStringList names;
-    const bool known = typeNames().contains(name) && readStore(&names);
+    const bool known = typeNames().contains(name) && readStore(&names, error);
     if (ok) {
         *ok = known;
     }
     return known && names.contains(name);
 }
 
-bool switchOn(const QString &name)
+bool switchOn(const QString &name, QString *error)
 {
-    return setOn(name, true);
+    return setOn(name, true, error);
 }
 
-bool switchOff(const QString &name)
+bool switchOff(const QString &name, QString *error)
 {
-    return setOn(name, false);
+    return setOn(name, false, error);
 }
 } // namespace AuditDatabase

@@ -64,11 +64,23 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes)
         return {false, i18n("No folder to check the configuration in: %1", stage.errorString())};
     }
     const QDir live(Paths::placed(Paths::SyslogNgConfDir));
+    // What the staged copy would leave out still reaches syslog-ng's restart.
+    if (const QStringList problems = ConfigCheck::includeFolderProblems(live.path()); !problems.isEmpty()) {
+        qCWarning(QUOR_PLATFORM).noquote() << problems.join(QLatin1Char('\n'));
+        return {false, problems.join(QLatin1Char('\n'))};
+    }
     const QStringList names = live.entryList({QStringLiteral("*.conf")}, QDir::Files);
     for (const QString &name : names) {
-        if (!QFile::copy(live.filePath(name), stage.filePath(name))) {
-            qCWarning(QUOR_PLATFORM).noquote() << live.filePath(name) << "could not be copied for the check";
-            return {false, i18n("The file %1 could not be read.", QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name)};
+        const FileRead::Result read = FileRead::regular(live.filePath(name), FileRead::ConfigLimit);
+        if (!read.ok) {
+            qCWarning(QUOR_PLATFORM).noquote() << FileRead::describe(live.filePath(name), read);
+            return {false, FileRead::describe(QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name, read)};
+        }
+        // Only the check reads the copy: no wait for the disk.
+        QFile copy(stage.filePath(name));
+        if (!copy.open(QIODevice::WriteOnly) || copy.write(read.data) != read.data.size() || !copy.flush()) {
+            qCWarning(QUOR_PLATFORM).noquote() << copy.fileName() << copy.errorString();
+            return {false, i18n("The file %1 could not be staged for the check.", QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name)};
         }
     }
     for (const Change &change : changes) {

@@ -1,16 +1,21 @@
 #include "configcheck.h"
 
+#include "fileread.h"
 #include "paths.h"
 #include "process.h"
 
 #include <KLocalizedString>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <vector>
 
 namespace ConfigCheck
@@ -20,14 +25,22 @@ namespace
 constexpr int CheckTimeoutMs = 30000;
 const QLatin1String MainSyslogNgConfig("/etc/syslog-ng/syslog-ng.conf");
 
-QByteArray mainConfiguration(const QString &confDir)
+// The system's main configuration with its include of the system's folder
+// pointed at confDir. Read through the guard: a FIFO, a device, a folder, a
+// link loop or a file that is not text is a problem (empty result), never a
+// made-up configuration; only a missing file gets the minimal one.
+QByteArray mainConfiguration(const QString &confDir, QString *problem)
 {
     const QByteArray include = "@include \"" + confDir.toUtf8() + "/*.conf\"";
-    QFile main(Paths::placed(MainSyslogNgConfig));
-    if (!main.open(QIODevice::ReadOnly)) {
+    const FileRead::Text main = FileRead::text(Paths::placed(MainSyslogNgConfig), FileRead::ConfigLimit);
+    if (main.missing) {
         return "@version: current\n" + include + '\n';
     }
-    QByteArray text = main.readAll();
+    if (!main.ok) {
+        *problem = MainSyslogNgConfig + QLatin1String(": ") + main.error;
+        return QByteArray();
+    }
+    QByteArray text = main.text.toUtf8();
     const QByteArray systemInclude = "@include \"" + QByteArray(Paths::SyslogNgConfDir.data()) + "/*.conf\"";
     if (text.contains(systemInclude)) {
         text.replace(systemInclude, include);
@@ -163,9 +176,17 @@ Result syslogNg(const QString &confDir)
     if (!scratch.isValid()) {
         return {false, i18n("syslog-ng check: no temporary folder: %1", scratch.errorString())};
     }
+    if (const QStringList problems = includeFolderProblems(confDir); !problems.isEmpty()) {
+        return {false, problems.join(QLatin1Char('\n'))};
+    }
+    QString problem;
+    const QByteArray configuration = mainConfiguration(confDir, &problem);
+    if (!problem.isEmpty()) {
+        return {false, i18n("syslog-ng check: %1", problem)};
+    }
     const QString config = scratch.filePath(QStringLiteral("syslog-ng.conf"));
     QString error;
-    if (!writeScratch(config, mainConfiguration(confDir), &error)) {
+    if (!writeScratch(config, configuration, &error)) {
         return {false, QLatin1String("syslog-ng check: ") + error};
     }
     const QString command = QStringLiteral("syslog-ng --syntax-only");
@@ -196,6 +217,33 @@ Result syslogNg(const QString &confDir)
         return {false, missing.join(QLatin1Char('\n'))};
     }
     return check;
+}
+
+QStringList includeFolderProblems(const QString &placedDir)
+{
+    QStringList problems;
+    const QDir dir(placedDir);
+    const QStringList names = dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : names) {
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        struct stat status;
+        QString reason;
+        if (::stat(path.constData(), &status) != 0) {
+            struct stat link;
+            const bool dangling = errno == ENOENT && ::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode);
+            reason = dangling ? i18n("a link to nothing") : QString::fromLocal8Bit(std::strerror(errno));
+        } else if (S_ISDIR(status.st_mode)) {
+            reason = i18n("a folder");
+        } else if (!S_ISREG(status.st_mode)) {
+            reason = i18n("not a regular file");
+        }
+        if (!reason.isEmpty()) {
+            problems << i18n("%1: %2; syslog-ng would read it with the folder, so nothing is changed until it is removed",
+                             QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name,
+                             reason);
+        }
+    }
+    return problems;
 }
 
 QStringList undefinedLogReferences(const QByteArray &configuration)

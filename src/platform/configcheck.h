@@ -16,10 +16,19 @@ struct Result {
 // "syslog-ng --syntax-only" on the system's main configuration with its
 // include of "/etc/syslog-ng/conf.d" pointed at confDir (a placed path, the
 // live folder or a staged copy). A system root without a main configuration
-// gets a minimal one that includes confDir only. A configuration syslog-ng
+// gets a minimal one that includes confDir only; one that is there but cannot
+// be read as text (a FIFO, a folder, a link loop, too large, not UTF-8) is
+// refused with its path and reason. So is a confDir that holds anything
+// other than regular files (includeFolderProblems). A configuration syslog-ng
 // parses is still refused when a log statement names an object that it does
 // not define: syslog-ng would then fail only when it starts.
 Result syslogNg(const QString &confDir);
+
+// One line "<system path>: <reason>" for each entry of an include folder (a
+// placed path) that is not a regular file when links are followed: a FIFO,
+// a folder, a device, a link to nothing or a link loop. syslog-ng opens each
+// and would block on a FIFO or fail; nothing may be checked or restarted then.
+QStringList includeFolderProblems(const QString &placedDir);
 
 // The objects that log statements of a preprocessed syslog-ng configuration
 // name but that no top-level statement defines, as "kind(name)", in the order

@@ -1,5 +1,7 @@
 #include "fileread.h"
 
+#include "textdecode.h"
+
 #include <KLocalizedString>
 
 #include <QFile>
@@ -129,5 +131,21 @@ Result regularNoFollow(const QString &path, qint64 maxSize)
 QString describe(const QString &path, const Result &result)
 {
     return path + QLatin1String(": ") + result.error;
+}
+
+Text decoded(const Result &read)
+{
+    Text result;
+    result.missing = read.missing;
+    result.error = read.error;
+    if (read.ok && TextDecode::utf8(read.data, &result.text, &result.error)) {
+        result.ok = true;
+    }
+    return result;
+}
+
+Text text(const QString &path, qint64 maxSize)
+{
+    return decoded(regular(path, maxSize));
 }
 }

@@ -42,4 +42,17 @@ Result regularNoFollow(const QString &path, qint64 maxSize);
 
 // The text "<path>: <reason>" that readers report.
 QString describe(const QString &path, const Result &result);
+
+// A file read as above and decoded as UTF-8 text: a NUL byte, bytes that are
+// not UTF-8 or UTF-16 text fail it too, since such a text written back would
+// come out changed.
+struct Text {
+    bool ok = false;
+    bool missing = false;
+    QString text;
+    QString error; // the reason, without the path
+};
+Text text(const QString &path, qint64 maxSize);
+// The same for bytes already read (through UserFolder, say).
+Text decoded(const Result &read);
 }

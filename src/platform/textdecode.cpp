@@ -9,7 +9,9 @@ namespace TextDecode
 bool utf8(const QByteArray &data, QString *text, QString *reason)
 {
     if (const int nul = data.indexOf('\0'); nul >= 0) {
-        *reason = i18n("a NUL byte at offset %1", nul);
+        // A byte order mark of UTF-16 before it: the file is in the wrong encoding.
+        const bool utf16 = data.startsWith("\xff\xfe") || data.startsWith("\xfe\xff");
+        *reason = utf16 ? i18n("UTF-16 text, not UTF-8") : i18n("a NUL byte at offset %1", nul);
         return false;
     }
     QTextCodec::ConverterState state;

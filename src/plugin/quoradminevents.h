@@ -94,7 +94,9 @@ private:
     // save wrote and the package folders are as the last load found them.
     bool onlyOwnWritesSinceLoad(const QByteArray &writtenSettings) const;
     void showEventsMissingFromPackage();
-    void readNotificationFilesOnDisk();
+    // Reads the per-event syslog-ng files through the guard; one line
+    // "<path>: <reason>" for each that is there but cannot be read as text.
+    QStringList readNotificationFilesOnDisk();
     // Whether Apply may replace the settings file: asked when it could not be
     // read, and then a copy of it is kept beside it first.
     bool mayReplaceSettingsFile();

@@ -110,16 +110,20 @@ void QuorAdminEvents::load()
     m_filesToDelete.clear();
     m_notificationFilesOnDisk.clear();
     m_pendingFiles.clear();
-    readNotificationFilesOnDisk();
+    const QStringList notificationProblems = readNotificationFilesOnDisk();
     NotifiedEvents::rebuild();
 
     // After Apply or a reload the administrator finds the tree as they left it.
     const TreeViewState viewState = TreeViewState::capture(ui->singleEventsView, m_proxy->persistentIndexes());
     SingleEventsParser parser(Paths::placed(Paths::EventsFile));
     EventTreeItem *tree = parser.parse();
-    m_problems->setProblems(parser.errorString());
+    QStringList problems = notificationProblems;
+    if (!parser.errorString().isEmpty()) {
+        problems.prepend(parser.errorString());
+    }
+    m_problems->setProblems(problems.join(QLatin1Char('\n')));
     m_settingsFileDamaged = parser.damaged();
-    m_loadedCleanly = parser.errorString().isEmpty();
+    m_loadedCleanly = problems.isEmpty();
     std::unique_ptr<EventTreeItem> savedTree = tree->clone();
     destroyInBackground(m_currentModel->setRoot(tree));
     destroyInBackground(m_savedModel->setRoot(savedTree.release()));
@@ -319,24 +323,36 @@ void QuorAdminEvents::reloadOnFileChange()
     m_reloading = false;
 }
 
-void QuorAdminEvents::readNotificationFilesOnDisk()
+QStringList QuorAdminEvents::readNotificationFilesOnDisk()
 {
+    // Every entry of the name, whatever it is: one that is not a regular file
+    // would be passed over here and block syslog-ng, so it is named.
+    QStringList problems;
     const QDir dir(Paths::placed(Paths::SyslogNgConfDir));
-    const QStringList names = dir.entryList({PerEventFilePrefix + QLatin1Char('*') + PerEventFileSuffix}, QDir::Files | QDir::Hidden, QDir::Unsorted);
+    const QStringList names = dir.entryList({PerEventFilePrefix + QLatin1Char('*') + PerEventFileSuffix},
+                                            QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                                            QDir::Name);
     for (const QString &name : names) {
-        QFile file(dir.filePath(name));
         // One unreadable file must not hide the others.
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const FileRead::Text read = FileRead::text(dir.filePath(name), FileRead::SmallFileLimit);
+        if (!read.ok) {
+            const QString problem = QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name + QLatin1String(": ") + read.error;
+            qCWarning(QUOR_ADMIN_EVENTS).noquote() << problem;
+            problems << problem;
             continue;
         }
-        QStringList lines;
-        QTextStream stream(&file);
-        stream.setCodec("UTF-8");
-        while (!stream.atEnd()) {
-            lines << stream.readLine();
+        QStringList lines = read.text.split(QLatin1Char('\n'));
+        if (lines.constLast().isEmpty()) {
+            lines.removeLast();
+        }
+        for (QString &line : lines) {
+            if (line.endsWith(QLatin1Char('\r'))) {
+                line.chop(1);
+            }
         }
         const QString fileId = name.mid(PerEventFilePrefix.size(), name.size() - PerEventFilePrefix.size() - PerEventFileSuffix.size());
         // Keyed as on disk: turning "-" back into "_" would confuse identifiers that hold "-".
         m_notificationFilesOnDisk.insert(fileId, lines);
     }
+    return problems;
 }

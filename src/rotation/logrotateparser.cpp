@@ -3,12 +3,15 @@
 #include "rotationlog.h"
 
 #include "model/treeitem.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 
 #include <KLocalizedString>
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -18,15 +21,18 @@ constexpr int CheckTimeoutMs = 30000;
 
 // logrotate opens what a file includes without care: a FIFO there would hold
 // the check for its whole time limit. Empty when every include is a regular
-// file or a folder of regular files and folders.
+// file or a folder of regular files and folders. Each path is looked at once,
+// however often it is included.
 QString includeProblem(const QString &text)
 {
+    QSet<QString> seen;
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         const QStringList words = line.simplified().split(QLatin1Char(' '));
-        if (words.size() < 2 || words.first() != QLatin1String("include")) {
+        if (words.size() < 2 || words.first() != QLatin1String("include") || seen.contains(words.at(1))) {
             continue;
         }
+        seen.insert(words.at(1));
         const QFileInfo target(words.at(1));
         QFileInfoList targets{target};
         if (target.isDir()) {
@@ -39,6 +45,16 @@ QString includeProblem(const QString &text)
         }
     }
     return QString();
+}
+
+const QStringList &scriptWords()
+{
+    static const QStringList words{QStringLiteral("postrotate"),
+                                   QStringLiteral("prerotate"),
+                                   QStringLiteral("firstaction"),
+                                   QStringLiteral("lastaction"),
+                                   QStringLiteral("preremove")};
+    return words;
 }
 
 bool isBrace(const QString &line)
@@ -85,9 +101,32 @@ TreeItem *LogRotateParser::parse()
         addProblem(filePath() + QLatin1String(": ") + i18n("Bad config file"));
     }
 
-    QStringList lines;
     const QStringList allLines = text.split(QLatin1Char('\n'));
-    for (const QString &line : allLines) {
+    // Of several blocks, the main log's: its lines alone are read.
+    int from = 0;
+    int to = allLines.size();
+    const QVector<Block> found = blocks(allLines);
+    m_shownBlock = 0;
+    if (found.size() > 1) {
+        const auto main = std::find_if(found.cbegin(), found.cend(), [](const Block &block) {
+            return namesMainLog(block.paths);
+        });
+        m_shownBlock = main == found.cend() ? 0 : int(main - found.cbegin());
+        const Block &shown = found.at(m_shownBlock);
+        from = shown.header;
+        to = qMin(shown.close + 1, int(allLines.size()));
+        addProblem(filePath() + QLatin1String(": ")
+                   + (main == found.cend()
+                          ? i18n("%1 blocks, none of them for %2; the first (%3) is shown and edited", found.size(), QString(Paths::MainEventLog), shown.paths)
+                          : i18n("%1 blocks; the one for %2 (%3, line %4) is shown and edited",
+                                 found.size(),
+                                 QString(Paths::MainEventLog),
+                                 shown.paths,
+                                 shown.header + 1)));
+    }
+    QStringList lines;
+    for (int index = from; index < to; ++index) {
+        const QString &line = allLines.at(index);
         // A comment may be indented, as for logrotate and the page's own write.
         const QString trimmed = line.trimmed();
         if (!trimmed.startsWith(QLatin1Char('#')) && !trimmed.isEmpty()) {
@@ -123,4 +162,73 @@ TreeItem *LogRotateParser::parse()
     }
     root->appendChild(std::move(block));
     return root.release();
+}
+
+QVector<LogRotateParser::Block> LogRotateParser::blocks(const QStringList &fileLines)
+{
+    QVector<Block> found;
+    bool inBlock = false;
+    bool inScript = false;
+    int headerCandidate = -1; // a line outside blocks without braces: the paths of a "{" alone on the next line
+    for (int i = 0; i < fileLines.size(); ++i) {
+        const QString simplified = fileLines.at(i).simplified();
+        if (simplified.isEmpty() || simplified.startsWith(QLatin1Char('#'))) {
+            continue;
+        }
+        const QString word = simplified.section(QLatin1Char(' '), 0, 0);
+        if (inBlock) {
+            if (inScript) {
+                inScript = word != QLatin1String("endscript");
+            } else if (simplified.startsWith(QLatin1Char('}'))) {
+                found.last().close = i;
+                inBlock = false;
+            } else if (scriptWords().contains(word)) {
+                inScript = true;
+            }
+            continue;
+        }
+        const int brace = simplified.indexOf(QLatin1Char('{'));
+        if (brace < 0) {
+            headerCandidate = simplified.contains(QLatin1Char('}')) ? -1 : i;
+            continue;
+        }
+        Block block;
+        block.header = i;
+        block.open = i;
+        block.close = int(fileLines.size());
+        block.paths = simplified.left(brace).remove(QLatin1Char('}')).simplified();
+        if (block.paths.isEmpty() && headerCandidate >= 0) {
+            block.header = headerCandidate;
+            block.paths = fileLines.at(headerCandidate).simplified();
+        }
+        found.append(block);
+        inBlock = true;
+        headerCandidate = -1;
+    }
+    return found;
+}
+
+bool LogRotateParser::isScriptWord(const QString &word)
+{
+    return scriptWords().contains(word);
+}
+
+bool LogRotateParser::namesMainLog(const QString &paths)
+{
+    const QStringList words = paths.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (QString word : words) {
+        if (word.size() > 1 && (word.startsWith(QLatin1Char('"')) || word.startsWith(QLatin1Char('\''))) && word.endsWith(word.at(0))) {
+            word = word.mid(1, word.size() - 2);
+        }
+        if (word == Paths::MainEventLog) {
+            return true;
+        }
+        if (word.contains(QLatin1Char('*')) || word.contains(QLatin1Char('?')) || word.contains(QLatin1Char('['))) {
+            const QRegularExpression pattern(QRegularExpression::wildcardToRegularExpression(word));
+            if (pattern.isValid() && pattern.match(Paths::MainEventLog).hasMatch()) {
+                return true;
+            }
+        }
+    }
+    return false;
 }

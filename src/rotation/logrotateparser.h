@@ -2,16 +2,36 @@
 
 #include "model/abstractconfigparser.h"
 
+#include <QVector>
+
 class TreeItem;
 
 // Reads the logrotate file of the main event log into a root ("Parameter",
 // "Value") holding one block node (the log path) with one node per directive.
+// A file of several blocks gives the block that names the main event log (the
+// first when none does), and a problem line says which one is shown.
 // The file is first checked with "logrotate -d"; a failed check only sets the
 // error text, the tree is still built.
 class LogRotateParser : public AbstractConfigParser
 {
     Q_OBJECT
 public:
+    // A block "paths { directives }" of a file, by line index.
+    struct Block {
+        int header = -1; // the line of the log paths (the line before "{" when "{" stands alone)
+        int open = -1; // the line of "{"
+        int close = -1; // the line of "}"; the number of lines when it is not closed
+        QString paths; // the log paths as written
+    };
+    // The braced blocks of a file's lines, in order; empty for a file without
+    // braces (one header line followed by directives). Braces inside scripts
+    // (postrotate ... endscript) and comments are no block's.
+    static QVector<Block> blocks(const QStringList &fileLines);
+    // Whether a directive starts a script that ends at "endscript".
+    static bool isScriptWord(const QString &word);
+    // Whether a block's paths name the main event log (also by a pattern).
+    static bool namesMainLog(const QString &paths);
+
     explicit LogRotateParser(const QString &fileName, QObject *parent = nullptr);
     ~LogRotateParser() override;
 
@@ -22,9 +42,15 @@ public:
     {
         return m_text;
     }
+    // Which of blocks(text lines) the tree shows; 0 for a file of one block or none.
+    int shownBlock() const
+    {
+        return m_shownBlock;
+    }
 
 private:
     bool passesCheck() const;
 
     QString m_text;
+    int m_shownBlock = 0;
 };

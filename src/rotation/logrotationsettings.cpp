@@ -119,6 +119,7 @@ void LogRotationSettings::load()
     m_tree.reset(parser.parse());
     // Saving edits this text, so that comments and lines the panel does not show survive.
     m_fileLines = m_tree ? parser.text().split(QLatin1Char('\n')) : QStringList();
+    m_block = parser.shownBlock();
     if (!m_fileLines.isEmpty() && m_fileLines.constLast().isEmpty()) {
         m_fileLines.removeLast();
     }
@@ -132,10 +133,15 @@ void LogRotationSettings::load()
         return;
     }
     // Walking in file order leaves the last of repeated directives shown: it is
-    // the one logrotate applies.
+    // the one logrotate applies. A script's lines are no directives.
+    bool inScript = false;
     for (int row = 0; row < block->childCount(); ++row) {
         const QString word = block->child(row)->data(0).toString();
         const QString value = block->child(row)->data(1).toString();
+        if (inScript || LogRotateParser::isScriptWord(word)) {
+            inScript = word != QLatin1String("endscript");
+            continue;
+        }
         if (word == Rotate) {
             ui->numberOfLogs->setValue(int(qMin(value.toULongLong(), MaxLogs)));
             ui->numberCheckBox->setChecked(true);
@@ -188,9 +194,13 @@ bool LogRotationSettings::save()
     }
     // Repeated directives go too, or the last of them would override the panel.
     // Every other line, comments included, stays as the administrator wrote it.
-    const QStringList fileLines = RotationWriter::mergedLines(m_fileLines, directives, [&](const QString &word) {
-        return (rotateChanged && word == Rotate) || (sizeChanged && word == Size) || (periodChanged && ui->periodComboBox->findData(word) >= 0);
-    });
+    const QStringList fileLines = RotationWriter::mergedLines(
+        m_fileLines,
+        directives,
+        [&](const QString &word) {
+            return (rotateChanged && word == Rotate) || (sizeChanged && word == Size) || (periodChanged && ui->periodComboBox->findData(word) >= 0);
+        },
+        m_block);
     QByteArray text;
     for (const QString &line : fileLines) {
         text += line.toUtf8();

@@ -56,6 +56,7 @@ private:
     std::unique_ptr<Ui::LogRotationSettings> ui;
     std::unique_ptr<TreeItem> m_tree; // Null when the file was empty or unreadable.
     QStringList m_fileLines; // the file as read at the last load
+    int m_block = 0; // the block of m_fileLines shown: the main log's
     Shown m_loaded; // as load() left the controls
     ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 };

@@ -1,6 +1,8 @@
 #include "rotationwriter.h"
 
+#include "logrotateparser.h"
 #include "model/treeitem.h"
+#include "platform/paths.h"
 
 #include <algorithm>
 
@@ -36,44 +38,54 @@ QStringList RotationWriter::lines(const TreeItem *root) const
     return result;
 }
 
-QStringList RotationWriter::mergedLines(const QStringList &fileLines, const QStringList &directives, const std::function<bool(const QString &)> &owned)
+QStringList
+RotationWriter::mergedLines(const QStringList &fileLines, const QStringList &directives, const std::function<bool(const QString &)> &owned, int block)
 {
-    static const QStringList scriptWords{QStringLiteral("postrotate"),
-                                         QStringLiteral("prerotate"),
-                                         QStringLiteral("firstaction"),
-                                         QStringLiteral("lastaction"),
-                                         QStringLiteral("preremove")};
     const auto isComment = [](const QString &simplified) {
         return simplified.isEmpty() || simplified.startsWith(QLatin1Char('#'));
     };
     // A file without braces is a header line followed by directives.
-    const bool braced = std::any_of(fileLines.cbegin(), fileLines.cend(), [&isComment](const QString &line) {
-        const QString simplified = line.simplified();
-        return !isComment(simplified) && simplified.contains(QLatin1Char('{'));
-    });
+    const QVector<LogRotateParser::Block> blocks = LogRotateParser::blocks(fileLines);
+    int open = -1;
+    int close = int(fileLines.size());
+    if (!blocks.isEmpty()) {
+        const LogRotateParser::Block &edited = blocks.at(block >= 0 && block < blocks.size() ? block : 0);
+        open = edited.open;
+        close = edited.close;
+    } else {
+        for (int i = 0; i < fileLines.size() && open < 0; ++i) {
+            if (!isComment(fileLines.at(i).simplified())) {
+                open = i;
+            }
+        }
+    }
     QStringList result;
-    bool inBlock = false;
+    result.reserve(fileLines.size() + directives.size() + 3);
+    if (open < 0) {
+        // Comments only: a block for the main log, or the settings would go nowhere.
+        result << fileLines << QString(Paths::MainEventLog) + QLatin1String(" {");
+        for (const QString &directive : directives) {
+            result << QLatin1Char('\t') + directive;
+        }
+        return result << QStringLiteral("}");
+    }
     bool inScript = false;
-    bool placed = false;
-    for (const QString &line : fileLines) {
-        const QString simplified = line.simplified();
-        const QString word = simplified.section(QLatin1Char(' '), 0, 0);
-        if (!inBlock) {
+    for (int i = 0; i < fileLines.size(); ++i) {
+        const QString &line = fileLines.at(i);
+        if (i <= open || i >= close) {
             result << line;
-            if (!placed && !isComment(simplified) && (!braced || simplified.contains(QLatin1Char('{')))) {
-                inBlock = true;
-                placed = true;
+            if (i == open) {
                 for (const QString &directive : directives) {
                     result << QLatin1Char('\t') + directive;
                 }
             }
             continue;
         }
+        const QString simplified = line.simplified();
+        const QString word = simplified.section(QLatin1Char(' '), 0, 0);
         if (inScript) {
             inScript = word != QLatin1String("endscript");
-        } else if (simplified.startsWith(QLatin1Char('}'))) {
-            inBlock = false;
-        } else if (scriptWords.contains(word)) {
+        } else if (LogRotateParser::isScriptWord(word)) {
             inScript = true;
         } else if (!isComment(simplified) && owned(word)) {
             continue;

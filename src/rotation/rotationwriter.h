@@ -16,7 +16,9 @@ public:
     QStringList lines(const TreeItem *root) const override;
 
     // The file's lines with the directives that owned() claims replaced by
-    // directives, placed first in the block. Comments, scripts and every other
-    // line stay as the administrator wrote them.
-    static QStringList mergedLines(const QStringList &fileLines, const QStringList &directives, const std::function<bool(const QString &)> &owned);
+    // directives, placed first in the block: the one of LogRotateParser::blocks
+    // numbered block (the reader's shownBlock()). Comments, scripts, the other
+    // blocks and every other line stay as the administrator wrote them.
+    static QStringList
+    mergedLines(const QStringList &fileLines, const QStringList &directives, const std::function<bool(const QString &)> &owned, int block = 0);
 };

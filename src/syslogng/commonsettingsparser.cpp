@@ -216,9 +216,17 @@ private:
         return m_text.mid(token.begin, token.end - token.begin);
     }
 
+    // By a table of line starts made once: a line number per problem counted
+    // from the start would take time quadratic in the text's size.
     int lineOf(int offset) const
     {
-        return static_cast<int>(std::count(m_text.cbegin(), m_text.cbegin() + offset, QLatin1Char('\n'))) + 1;
+        if (m_lineStarts.empty()) {
+            m_lineStarts.push_back(0);
+            for (int i = m_text.indexOf(QLatin1Char('\n')); i >= 0; i = m_text.indexOf(QLatin1Char('\n'), i + 1)) {
+                m_lineStarts.push_back(i + 1);
+            }
+        }
+        return static_cast<int>(std::upper_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), offset) - m_lineStarts.cbegin());
     }
 
     void report(const QString &problem)
@@ -397,6 +405,7 @@ private:
     int m_lastDirectiveEnd = -1;
     int m_stoppedAt = -1;
     QString m_problem;
+    mutable std::vector<int> m_lineStarts; // made by the first lineOf
     std::vector<std::unique_ptr<TreeItem>> m_directives;
     std::vector<std::unique_ptr<TreeItem>> m_statements;
 };

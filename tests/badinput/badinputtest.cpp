@@ -6,6 +6,10 @@
 #include "model/eventtreeitem.h"
 #include "model/singleeventsparser.h"
 #include "notifications/notificationcatalogue.h"
+#include "notifications/notifyrcfile.h"
+#include "platform/auditdatabase.h"
+#include "platform/checkedwrite.h"
+#include "platform/configcheck.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "plugin/quoradminevents.h"
@@ -16,19 +20,28 @@
 #include "syslogng/destinationssettings.h"
 #include "testroot.h"
 
+#include <KConfig>
+#include <KConfigGroup>
+
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 #include <QTextEdit>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,9 +56,15 @@ const QString Fifo = QStringLiteral("fifo");
 const QString Oversize = QStringLiteral("oversize");
 const QString Directory = QStringLiteral("directory");
 const QString LinkLoop = QStringLiteral("link-loop");
+const QString DevZeroLink = QStringLiteral("link-to-dev-zero");
+// A UTF-16 text with its byte order mark, as an editor on another system saves it.
+const QByteArray Utf16(
+    "\xff\xfe"
+    "e\0x\0e\0c\0\n\0",
+    12);
 
 // Puts the hostile thing at a system path: a FIFO, a sparse file one byte over
-// limit, a directory, a link to itself, or the given bytes.
+// limit, a directory, a link to itself, a link to /dev/zero, or the given bytes.
 void placeHostile(const TestRoot &root, const QString &systemPath, const QString &kind, const QByteArray &content, qint64 limit)
 {
     const QString placed = root.placed(systemPath);
@@ -60,6 +79,8 @@ void placeHostile(const TestRoot &root, const QString &systemPath, const QString
         QVERIFY(QDir().mkpath(placed));
     } else if (kind == LinkLoop) {
         QVERIFY(QFile::link(placed, placed));
+    } else if (kind == DevZeroLink) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), placed));
     } else {
         root.writeFile(systemPath, content);
     }
@@ -78,6 +99,13 @@ QByteArray snapshot(const QString &placed)
     QFile file(placed);
     file.open(QIODevice::ReadOnly);
     return file.readAll();
+}
+
+// The bytes of a literal, NUL bytes and all.
+template<int N>
+QByteArray raw(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
 }
 
 // count pieces made by piece(n), joined at once: appending one by one grows
@@ -236,9 +264,9 @@ private Q_SLOTS:
         QVERIFY(child(tree.get(), QStringLiteral("good")));
         QVERIFY(!parser.damaged());
         if (kind == Fifo) {
-            // Only regular files are events: it is passed over unopened.
+            // Only regular files are events: it is passed over unopened, and named.
             QVERIFY(!child(tree.get(), QStringLiteral("bad")));
-            QCOMPARE(parser.errorString(), QString());
+            QCOMPARE(parser.errorString(), root.placed(group + QLatin1String("/bad")) + QStringLiteral(": not a regular file; no event is read from it"));
             return;
         }
         if (message.isEmpty()) {
@@ -490,6 +518,8 @@ private Q_SLOTS:
         QTest::newRow("json-booleans") << QString() << QByteArray(R"({ "message-type": { "visible": false }, "name_en": { "editable": true } })") << QString();
         QTest::newRow("wrong-types") << QString() << QByteArray(R"({ "message-type": { "visible": 0 }, "name_en": 5 })")
                                      << QStringLiteral(": entry \"message-type\", key \"visible\": a number where \"true\" or \"false\" is expected; ignored");
+        // The JSON reader took it as a character.
+        QTest::newRow("nul-in-a-string") << QString() << raw("{ \"name_en\": { \"ru\": \"a\0b\" } }") << QStringLiteral(": a NUL byte at offset 23");
     }
 
     void dictionary()
@@ -550,6 +580,527 @@ private Q_SLOTS:
         QCOMPARE(catalogue.problems().size(), 1);
         QVERIFY2(catalogue.problems().constFirst().startsWith(root.placed(bad) + message), qPrintable(catalogue.problems().join(QLatin1Char('\n'))));
         catalogue.reset();
+    }
+
+    // The audit types store: read through the guard, named with its reason,
+    // never written over when it could not be read whole; its names are made
+    // unique in linear time.
+    void auditStore_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("fifo") << Fifo << QByteArray() << QStringLiteral(": not a regular file");
+        QTest::newRow("link-to-dev-zero") << DevZeroLink << QByteArray() << QStringLiteral(": not a regular file");
+        QTest::newRow("directory") << Directory << QByteArray() << QStringLiteral(": not a regular file");
+        QTest::newRow("link-loop") << LinkLoop << QByteArray() << QStringLiteral(": ");
+        QTest::newRow("oversize") << Oversize << QByteArray() << QStringLiteral(": larger than");
+        QTest::newRow("nul") << QString() << raw("exec\nuid\0open\n") << QStringLiteral(": a NUL byte at offset 8");
+        QTest::newRow("utf-16") << QString() << Utf16 << QStringLiteral(": UTF-16 text, not UTF-8");
+        QTest::newRow("not-utf-8") << QString() << QByteArray("exec\n\xff\xfe\x80\n") << QStringLiteral(": not UTF-8 text");
+        QTest::newRow("names-100000") << QString() << joined(100000, [](const QByteArray &n) {
+            return QByteArray("name" + QByteArray::number(n.toInt() % 50000) + '\n');
+        }) << QString();
+    }
+
+    void auditStore()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        TestRoot root;
+        placeHostile(root, Paths::AuditTypeStore, kind, content, FileRead::SmallFileLimit);
+        const QString placed = root.placed(Paths::AuditTypeStore);
+        const QByteArray before = snapshot(placed);
+
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        const bool switched = AuditDatabase::switchOn(QStringLiteral("open"), &error);
+        verifyTime(timer);
+        verifyMemory(content.size());
+        if (message.isEmpty()) {
+            QVERIFY2(switched, qPrintable(error));
+            const QList<QByteArray> names = root.readFile(Paths::AuditTypeStore).split('\n');
+            // Each name once in the order first met, "open", and the end of the last line.
+            QCOMPARE(names.size(), 50000 + 2);
+            QCOMPARE(names.at(0), QByteArray("name0"));
+            QCOMPARE(names.at(49999), QByteArray("name49999"));
+            QCOMPARE(names.at(50000), QByteArray("open"));
+            return;
+        }
+        QVERIFY(!switched);
+        QVERIFY2(error.startsWith(placed + message), qPrintable(error));
+        QCOMPARE(snapshot(placed), before);
+        bool known = true;
+        QVERIFY(!AuditDatabase::isOn(QStringLiteral("exec"), &known));
+        QVERIFY(!known);
+    }
+
+    // Apply with a FIFO for the store: it ends, names the store, and leaves
+    // the FIFO where it was.
+    void auditStoreOnApply()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        QDir().mkpath(root.placed(QStringLiteral("/etc/audit/rules.d")));
+        root.installFake(QStringLiteral("quor-wmfunc"), Paths::WmFuncTool);
+        placeHostile(root, Paths::AuditTypeStore, Fifo, QByteArray(), 0);
+        MessageBoxWatcher watcher;
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        QElapsedTimer timer;
+        timer.start();
+        module.save();
+        verifyTime(timer);
+        QVERIFY2(watcher.texts().join(QLatin1Char('\n')).contains(root.placed(Paths::AuditTypeStore) + QStringLiteral(": not a regular file")),
+                 qPrintable(watcher.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(snapshot(root.placed(Paths::AuditTypeStore)), "mode " + QByteArray::number(S_IFIFO));
+    }
+
+    // A user's notification file: read through the user's folder and the
+    // text checks; what cannot be read whole is named and never written over.
+    void userNotifyrc_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("fifo") << Fifo << QByteArray() << QStringLiteral(": not a regular file");
+        QTest::newRow("link-to-dev-zero") << DevZeroLink << QByteArray() << QStringLiteral(": a symbolic link");
+        QTest::newRow("oversize") << Oversize << QByteArray() << QStringLiteral(": larger than");
+        // Read, the group ended at the NUL; saved, everything after it was lost.
+        QTest::newRow("nul") << QString() << raw("[Event/usbAdded]\nExecute=\0\nAction=Popup|Sound\n\n[Event/other]\nAction=Popup\n")
+                             << QStringLiteral(": a NUL byte at offset 25");
+        QTest::newRow("utf-16") << QString() << Utf16 << QStringLiteral(": UTF-16 text, not UTF-8");
+        QTest::newRow("not-utf-8") << QString() << QByteArray("[Event/usbAdded]\nSound=/a\xff.ogg\n") << QStringLiteral(": not UTF-8 text");
+    }
+
+    void userNotifyrc()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        TestRoot root;
+        const NotifyrcFile file(UserAccount::byUid(geteuid()), QStringLiteral("velta-event-watcher_test"));
+        placeHostile(root, file.path(), kind, content, FileRead::SmallFileLimit);
+        const QString placed = root.placed(file.path());
+        const QByteArray before = snapshot(placed);
+
+        QElapsedTimer timer;
+        timer.start();
+        NotificationMethods methods;
+        QString error;
+        QVERIFY(!file.readSection(QStringLiteral("usbAdded"), &methods, &error));
+        QVERIFY2(error.startsWith(file.path() + message), qPrintable(error));
+        methods.actions = QStringLiteral("Popup");
+        error.clear();
+        QVERIFY(!file.writeSection(QStringLiteral("usbAdded"), methods, &error));
+        QVERIFY2(error.startsWith(file.path() + message), qPrintable(error));
+        verifyTime(timer);
+        QCOMPARE(snapshot(placed), before);
+    }
+
+    // Two groups of one event: read as the watcher reads them (merged, the last
+    // value wins), and saved as one group, so that the change takes effect.
+    void userNotifyrcDuplicateGroups()
+    {
+        TestRoot root;
+        const NotifyrcFile file(UserAccount::byUid(geteuid()), QStringLiteral("velta-event-watcher_test"));
+        root.writeFile(file.path(),
+                       "[Event/usbAdded]\nAction=Popup\nSound=/a.ogg\n\n[Global]\nIconName=quor\n\n"
+                       "# the user's own note\n[Event/usbAdded]\nAction=Sound\n");
+        const QString placed = root.placed(file.path());
+        NotificationMethods methods;
+        QString error;
+        QVERIFY(file.readSection(QStringLiteral("usbAdded"), &methods, &error));
+        {
+            KConfig config(placed, KConfig::SimpleConfig);
+            const KConfigGroup group = config.group(QStringLiteral("Event/usbAdded"));
+            QCOMPARE(methods.actions, group.readEntry("Action", QString()));
+            QCOMPARE(methods.sound, group.readEntry("Sound", QString()));
+            QCOMPARE(methods.actions, QStringLiteral("Sound"));
+            QCOMPARE(methods.sound, QStringLiteral("/a.ogg"));
+        }
+
+        methods.actions = QStringLiteral("Popup|Logfile");
+        methods.logFile = QStringLiteral("/var/log/usb.log");
+        QVERIFY2(file.writeSection(QStringLiteral("usbAdded"), methods, &error), qPrintable(error));
+        const QString written = QString::fromUtf8(root.readFile(file.path()));
+        QCOMPARE(written.count(QStringLiteral("[Event/usbAdded]")), 1);
+        QVERIFY(written.contains(QStringLiteral("[Global]\nIconName=quor\n")));
+        QVERIFY(written.contains(QStringLiteral("# the user's own note\n")));
+        KConfig config(placed, KConfig::SimpleConfig);
+        const KConfigGroup group = config.group(QStringLiteral("Event/usbAdded"));
+        QCOMPARE(group.readEntry("Action", QString()), methods.actions);
+        QCOMPARE(group.readEntry("Logfile", QString()), QStringLiteral("file:///var/log/usb.log"));
+        NotificationMethods again;
+        QVERIFY(file.readSection(QStringLiteral("usbAdded"), &again, &error));
+        QCOMPARE(again.actions, methods.actions);
+        QCOMPARE(again.sound, methods.sound);
+    }
+
+    // Per-event syslog-ng files: one that cannot be read is named in the page;
+    // Apply refuses while anything in the folder is not a regular file, before
+    // syslog-ng ever sees it.
+    void perEventFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("applyMessage"); // empty: Apply goes on
+        const QString folderRefusal = QStringLiteral("; syslog-ng would read it with the folder, so nothing is changed until it is removed");
+        QTest::newRow("fifo") << Fifo << QByteArray() << QStringLiteral(": not a regular file") << QStringLiteral(": not a regular file") + folderRefusal;
+        QTest::newRow("directory") << Directory << QByteArray() << QStringLiteral(": not a regular file") << QStringLiteral(": a folder") + folderRefusal;
+        QTest::newRow("link-to-dev-zero") << DevZeroLink << QByteArray() << QStringLiteral(": not a regular file")
+                                          << QStringLiteral(": not a regular file") + folderRefusal;
+        QTest::newRow("link-loop") << LinkLoop << QByteArray() << QStringLiteral(": ") << QStringLiteral(": ");
+        // Over the limit of what Apply stages for the check, too.
+        QTest::newRow("oversize") << Oversize << QByteArray() << QStringLiteral(": larger than") << QStringLiteral(": larger than");
+        QTest::newRow("nul") << QString() << raw("filter f_x { program(\"x\"); };\0\n") << QStringLiteral(": a NUL byte at offset 29") << QString();
+        QTest::newRow("utf-16") << QString() << Utf16 << QStringLiteral(": UTF-16 text, not UTF-8") << QString();
+    }
+
+    void perEventFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        QFETCH(QString, applyMessage);
+        TestRoot root;
+        root.copySampleSystem();
+        QDir().mkpath(root.placed(QStringLiteral("/etc/audit/rules.d")));
+        root.installFake(QStringLiteral("quor-wmfunc"), Paths::WmFuncTool);
+        const QString hostile = Paths::PerEventFilePrefix + QStringLiteral("hostile.conf");
+        placeHostile(root, hostile, kind, content, FileRead::ConfigLimit);
+        const QByteArray before = snapshot(root.placed(hostile));
+        const QByteArray settingsBefore = snapshot(root.placed(Paths::EventsFile));
+
+        MessageBoxWatcher watcher;
+        QElapsedTimer timer;
+        timer.start();
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        verifyTime(timer);
+        const auto *problems = module.findChild<ProblemsMessage *>(QStringLiteral("problemsMessage"));
+        QVERIFY(!problems->isHidden());
+        QVERIFY2(problems->problems().contains(hostile + message), qPrintable(problems->problems()));
+
+        timer.restart();
+        module.save();
+        verifyTime(timer);
+        QCOMPARE(snapshot(root.placed(hostile)), before);
+        if (applyMessage.isEmpty()) {
+            return;
+        }
+        QVERIFY2(watcher.texts().join(QLatin1Char('\n')).contains(hostile + applyMessage), qPrintable(watcher.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(snapshot(root.placed(Paths::EventsFile)), settingsBefore);
+    }
+
+    // Anything in the include folder that is not a regular file, whatever its
+    // name, refuses every change of the folder (the destinations tab's too).
+    void includeFolder_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("fifo") << Fifo << QStringLiteral("not a regular file");
+        QTest::newRow("directory") << Directory << QStringLiteral("a folder");
+        QTest::newRow("link-to-dev-zero") << DevZeroLink << QStringLiteral("not a regular file");
+        QTest::newRow("link-loop") << LinkLoop << QString::fromLocal8Bit(std::strerror(ELOOP));
+        QTest::newRow("link-to-nothing") << QStringLiteral("link-to-nothing") << QStringLiteral("a link to nothing");
+    }
+
+    void includeFolder()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        TestRoot root;
+        root.copySampleSystem();
+        const QString entry = Paths::SyslogNgConfDir + QStringLiteral("/zz-local.conf");
+        if (kind == QLatin1String("link-to-nothing")) {
+            QVERIFY(QFile::link(root.placed(QStringLiteral("/nowhere")), root.placed(entry)));
+        } else {
+            placeHostile(root, entry, kind, QByteArray(), 0);
+        }
+        const QString expected = entry + QLatin1String(": ") + reason;
+        const QStringList problems = ConfigCheck::includeFolderProblems(root.placed(Paths::SyslogNgConfDir));
+        QCOMPARE(problems.size(), 1);
+        QVERIFY2(problems.constFirst().startsWith(expected), qPrintable(problems.constFirst()));
+
+        const QString common = root.placed(Paths::CommonSyslogNgFile);
+        const QByteArray before = snapshot(common);
+        QElapsedTimer timer;
+        timer.start();
+        const ConfigCheck::Result written = CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, "# changed\n"}});
+        verifyTime(timer);
+        QVERIFY(!written.accepted);
+        QVERIFY2(written.message.startsWith(expected), qPrintable(written.message));
+        QCOMPARE(snapshot(common), before);
+        // The check alone says the same.
+        QVERIFY(ConfigCheck::syslogNg(root.placed(Paths::SyslogNgConfDir)).message.startsWith(expected));
+    }
+
+    // The system's main syslog-ng file: read through the guard; anything but a
+    // missing file is refused with its reason, never replaced by a made-up one.
+    void mainSyslogNgFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("fifo") << Fifo << QByteArray() << QStringLiteral(": not a regular file");
+        QTest::newRow("link-to-dev-zero") << DevZeroLink << QByteArray() << QStringLiteral(": not a regular file");
+        QTest::newRow("directory") << Directory << QByteArray() << QStringLiteral(": not a regular file");
+        QTest::newRow("link-loop") << LinkLoop << QByteArray() << QStringLiteral(": ");
+        QTest::newRow("oversize") << Oversize << QByteArray() << QStringLiteral(": larger than");
+        QTest::newRow("nul") << QString() << raw("@version: 4.3\n\0\n") << QStringLiteral(": a NUL byte at offset 14");
+        QTest::newRow("utf-16") << QString() << Utf16 << QStringLiteral(": UTF-16 text, not UTF-8");
+    }
+
+    void mainSyslogNgFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        TestRoot root;
+        root.copySampleSystem();
+        const QString main = QStringLiteral("/etc/syslog-ng/syslog-ng.conf");
+        placeHostile(root, main, kind, content, FileRead::ConfigLimit);
+        QElapsedTimer timer;
+        timer.start();
+        const ConfigCheck::Result check = ConfigCheck::syslogNg(root.placed(Paths::SyslogNgConfDir));
+        verifyTime(timer);
+        verifyMemory(0);
+        QVERIFY(!check.accepted);
+        QVERIFY2(check.message.contains(main + message), qPrintable(check.message));
+
+        // The destinations tab's save is refused and writes nothing.
+        const QString common = root.placed(Paths::CommonSyslogNgFile);
+        const QByteArray before = snapshot(common);
+        const ConfigCheck::Result written = CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, "# changed\n"}});
+        QVERIFY(!written.accepted);
+        QVERIFY2(written.message.contains(main + message), qPrintable(written.message));
+        QCOMPARE(snapshot(common), before);
+    }
+
+    // Time linear in the input where its size drives a loop: the events
+    // reader's merge of many current settings, the common file's line numbers
+    // for many problems, logrotate's includes of one folder many times.
+    void settingsMerge_data()
+    {
+        QTest::addColumn<QByteArray>("package"); // the event file
+        QTest::addColumn<QByteArray>("settings"); // the settings file
+        QTest::addColumn<QString>("problem"); // the first, after the file's path
+        // An event file holds at most 4 MiB: 150,000 keys.
+        const QByteArray many = manyKeys(150000, "key");
+        const QByteArray event = R"({ "enabled": 1, "name_en": "Good" })";
+        const auto settingsOf = [](const QByteArray &current) -> QByteArray {
+            return "{ \"good\": " + current + " }";
+        };
+        QTest::newRow("current-200000") << event << settingsOf(manyKeys(200000, "key")) << QString();
+        QTest::newRow("package-150000") << many << settingsOf(R"({ "enabled": "0" })") << QString();
+        QTest::newRow("both-150000") << many << settingsOf(many) << QString();
+        QTest::newRow("current-200000-one-of-wrong-type")
+            << event << settingsOf(manyKeys(200000, "key").replace("\"enabled\": \"1\"", "\"enabled\": true"))
+            << QStringLiteral(": event \"good\", key \"enabled\": a boolean where a number or a string is expected; read as \"1\"");
+        QTest::newRow("events-200000-not-objects") << event
+                                                   << QByteArray("{ \"good\": { \"enabled\": \"0\" }"
+                                                                 + joined(200000,
+                                                                          [](const QByteArray &n) {
+                                                                              return QByteArray(", \"e" + n + "\": " + n);
+                                                                          })
+                                                                 + " }")
+                                                   << QStringLiteral(": event \"e0\": a number where an object is expected; ignored");
+    }
+
+    void settingsMerge()
+    {
+        QFETCH(QByteArray, package);
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, problem);
+        TestRoot root;
+        root.writeFile(Paths::EventSettingsDir + QLatin1String("/g/good"), package);
+        root.writeFile(Paths::EventsFile, settings);
+        QElapsedTimer timer;
+        timer.start();
+        SingleEventsParser parser(root.placed(Paths::EventsFile));
+        std::unique_ptr<EventTreeItem> tree(parser.parse());
+        verifyTime(timer);
+        verifyMemory(package.size() + settings.size(), 60);
+        QVERIFY(child(tree.get(), QStringLiteral("good")));
+        if (!problem.isEmpty()) {
+            QVERIFY2(parser.errorString().startsWith(root.placed(Paths::EventsFile) + problem), qPrintable(parser.errorString().left(1000)));
+            return;
+        }
+        QCOMPARE(parser.errorString(), QString());
+        // Each key (with its overlay entry when it is a current setting).
+        QVERIFY(child(tree.get(), QStringLiteral("good"))->childCount() > 150000);
+    }
+
+    void commonFileDirectives()
+    {
+        TestRoot root;
+        const QByteArray content = QByteArray("@x\n").repeated(100000);
+        root.writeFile(Paths::CommonSyslogNgFile, content);
+        QElapsedTimer timer;
+        timer.start();
+        CommonSettingsParser parser(root.placed(Paths::CommonSyslogNgFile));
+        std::unique_ptr<TreeItem> tree(parser.parse());
+        verifyTime(timer);
+        verifyMemory(content.size());
+        QVERIFY2(parser.errorString().startsWith(root.placed(Paths::CommonSyslogNgFile) + QStringLiteral(": the directive on line 1 is not understood")),
+                 qPrintable(parser.errorString()));
+    }
+
+    void logrotateIncludes()
+    {
+        TestRoot root;
+        const QString folder = root.placed(QStringLiteral("/etc/logrotate.d"));
+        root.writeFile(QStringLiteral("/etc/logrotate.d/other"), "/var/log/other {\n\tmissingok\n}\n");
+        const QByteArray content = "/dorvex/log/velta/events\n{\n\tmissingok\n}\n" + QByteArray("include " + QFile::encodeName(folder) + '\n').repeated(100000);
+        root.writeFile(Paths::LogRotateFile, content);
+        // Only the reader's own scan counts here, not logrotate's.
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QUOR_FAKEBIN_DIR);
+        QElapsedTimer timer;
+        timer.start();
+        LogRotateParser parser(root.placed(Paths::LogRotateFile));
+        std::unique_ptr<TreeItem> tree(parser.parse());
+        const qint64 elapsed = timer.elapsed();
+        qputenv("PATH", path);
+        QVERIFY2(elapsed < TimeLimitMs, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+        QVERIFY(tree);
+        QCOMPARE(parser.errorString(), QString());
+        // A FIFO in the folder is found all the same.
+        QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo")).constData(), 0600), 0);
+        LogRotateParser again(root.placed(Paths::LogRotateFile));
+        tree.reset(again.parse());
+        QVERIFY2(again.errorString().contains(QStringLiteral("is not a regular file; the file was not checked")), qPrintable(again.errorString()));
+    }
+
+    // Very many problems: the message shows the first few and how many more;
+    // the whole list is behind Details.
+    void manyProblems()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        QDir().mkpath(root.placed(QStringLiteral("/etc/audit/rules.d")));
+        root.installFake(QStringLiteral("quor-wmfunc"), Paths::WmFuncTool);
+        const QString group = Paths::EventSettingsDir + QLatin1String("/many");
+        QVERIFY(QDir().mkpath(root.placed(group)));
+        const QString longName = QString(200, QLatin1Char('x'));
+        for (int n = 0; n < 1200; ++n) {
+            const QString path = root.placed(group + QLatin1Char('/') + longName + QString::number(n));
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        QElapsedTimer timer;
+        timer.start();
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        module.show();
+        QCoreApplication::processEvents();
+        verifyTime(timer);
+        auto *problems = module.findChild<ProblemsMessage *>(QStringLiteral("problemsMessage"));
+        QCOMPARE(problems->problems().split(QLatin1Char('\n')).size(), 1200);
+        const QStringList shown = problems->shownText().split(QLatin1Char('\n'));
+        QCOMPARE(shown.size(), ProblemsMessage::ShownProblems + 1);
+        QVERIFY2(QRegularExpression(QStringLiteral("^and 1\\D?195 more problems \\(see Details\\)$")).match(shown.constLast()).hasMatch(),
+                 qPrintable(shown.constLast()));
+        for (const QString &line : shown) {
+            QVERIFY(line.size() <= ProblemsMessage::ShownLineLength);
+        }
+        QVERIFY(!problems->detailsShown());
+        problems->setDetailsShown(true);
+        QCoreApplication::processEvents();
+        verifyTime(timer);
+        const auto *details = problems->findChild<QPlainTextEdit *>(QStringLiteral("problemsDetailsText"));
+        QVERIFY(details->isVisible());
+        QCOMPARE(details->toPlainText(), problems->problems());
+    }
+
+    // What the events reader passes over is named, with the event or group.
+    void packageEntries_data()
+    {
+        QTest::addColumn<QString>("entry"); // below the package folder
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        const QByteArray event = R"({ "enabled": 1, "name_en": "Other" })";
+        QTest::newRow("event-fifo") << "g/bad" << Fifo << QByteArray() << "not a regular file; no event is read from it";
+        QTest::newRow("event-folder") << "g/bad" << Directory << QByteArray() << "an empty folder; no event or group is read from it";
+        QTest::newRow("event-link-to-dev-zero") << "g/bad" << DevZeroLink << QByteArray()
+                                                << "a link to something that is not a regular file; no event is read from it";
+        QTest::newRow("event-link-loop") << "g/bad" << LinkLoop << QByteArray() << "a link to nothing or a link loop; no event is read from it";
+        QTest::newRow("event-name-with-a-dot") << "g/.bad" << QString() << event << "a name that starts with a dot; no event is read from it";
+        QTest::newRow("event-name-not-utf-8") << "g/bad\xff" << QStringLiteral("raw-name") << event << "a name that is not UTF-8; no event is read from it";
+        QTest::newRow("event-name-twice") << "h/good" << QString() << event
+                                          << QStringLiteral("an event of this name is read from %1/g already; not read").arg(QString(Paths::EventSettingsDir));
+        QTest::newRow("group-is-a-file") << "h" << QString() << event << "a file where a group folder is expected; not read";
+        QTest::newRow("group-is-a-link") << "h" << QStringLiteral("link-to-group") << QByteArray() << "a symbolic link to a folder; no group is read from it";
+        QTest::newRow("nul-in-an-event-string") << "g/bad" << QString() << raw("{ \"name_en\": \"a\0b\" }") << "a NUL byte at offset 15";
+        QTest::newRow("nul-in-a-group-string") << "g/g" << QString() << raw("{ \"group-params\": { \"name_en\": \"a\0b\" } }") << "a NUL byte at offset 33";
+        QTest::newRow("group-params-array") << "g/g" << QString() << QByteArray(R"({ "group-params": [ "G" ] })")
+                                            << "key \"group-params\": an array where an object is expected; the folder's name is shown";
+    }
+
+    void packageEntries()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        TestRoot root;
+        const QString package = Paths::EventSettingsDir + QLatin1Char('/');
+        root.writeFile(package + QStringLiteral("g/good"), R"({ "enabled": 1, "name_en": "Good" })");
+        QString shownEntry = root.placed(package + entry);
+        QByteArray rawName;
+        if (kind == QLatin1String("raw-name")) {
+            // Bytes that are no UTF-8 in the name: made by the system call, as a tar would.
+            const QByteArray raw = QFile::encodeName(root.placed(package + QStringLiteral("g/bad"))) + '\xff';
+            rawName = raw;
+            const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, content.constData(), size_t(content.size())), ssize_t(content.size()));
+            ::close(fd);
+            shownEntry = QFile::decodeName(raw);
+        } else if (kind == QLatin1String("link-to-group")) {
+            QVERIFY(QFile::link(root.placed(package + QStringLiteral("g")), root.placed(package + entry)));
+        } else {
+            placeHostile(root, package + entry, kind, content, FileRead::SmallFileLimit);
+        }
+        QElapsedTimer timer;
+        timer.start();
+        SingleEventsParser parser(root.placed(Paths::EventsFile));
+        std::unique_ptr<EventTreeItem> tree(parser.parse());
+        verifyTime(timer);
+        if (!rawName.isEmpty()) {
+            ::unlink(rawName.constData()); // Qt's removal of the root cannot name it
+        }
+        QVERIFY(child(tree.get(), QStringLiteral("good")));
+        QVERIFY2(parser.errorString().contains(shownEntry + QLatin1String(": ") + message), qPrintable(parser.errorString()));
+        QVERIFY(!child(tree.get(), QStringLiteral("bad")));
+    }
+
+    // A logrotate file of two blocks: the panel shows and edits the main
+    // log's, says so, and keeps the other as it was.
+    void logrotateBlocks()
+    {
+        TestRoot root;
+        const QByteArray other = "/var/log/other {\n\tmissingok\n\trotate 3\n\tweekly\n}\n";
+        root.writeFile(Paths::LogRotateFile, other + "\n/dorvex/log/velta/events\n{\n\tmissingok\n\trotate 7\n\tsize 50M\n}\n");
+        LogRotationSettings settings;
+        settings.load();
+        const auto *problems = settings.findChild<ProblemsMessage *>(QStringLiteral("problemsMessage"));
+        QVERIFY2(problems->problems().contains(
+                     root.placed(Paths::LogRotateFile)
+                     + QStringLiteral(": 2 blocks; the one for /dorvex/log/velta/events (/dorvex/log/velta/events, line 7) is shown and edited")),
+                 qPrintable(problems->problems()));
+        auto *number = settings.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
+        QCOMPARE(number->value(), 7);
+        QVERIFY(settings.findChild<QCheckBox *>(QStringLiteral("logSizeCheckBox"))->isChecked());
+        QVERIFY(!settings.findChild<QCheckBox *>(QStringLiteral("periodCheckBox"))->isChecked());
+        number->setValue(9);
+        MessageBoxWatcher watcher;
+        QVERIFY2(settings.save(), qPrintable(watcher.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(root.readFile(Paths::LogRotateFile), other + "\n/dorvex/log/velta/events\n{\n\trotate 9\n\tmissingok\n\tsize 50M\n}\n");
     }
 };
 

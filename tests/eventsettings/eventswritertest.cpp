@@ -161,11 +161,9 @@ void EventsWriterTest::auditSwitches_data()
                                            << true;
     QTest::newRow("unknown-name") << QStringLiteral(R"("bogus", "open")") << QString() << QByteArray() << QByteArray("open\n")
                                   << QStringList{QStringLiteral("Error enabling the audit event\"bogus\"")} << true;
-    QTest::newRow("store-unwritable") << QStringLiteral(R"("open")") << QStringLiteral(R"("exec")") << QByteArray("<dir>") << QByteArray()
-                                      << QStringList{QStringLiteral("Error enabling the audit event\"open\""),
-                                                     QStringLiteral("Error disabling the audit event\"exec\""),
-                                                     QStringLiteral("Error disabling the audit event\"chroot\"")}
-                                      << false;
+    // Named once, with its reason: the store cannot be read, so it is not written either.
+    QTest::newRow("store-unreadable") << QStringLiteral(R"("open")") << QStringLiteral(R"("exec")") << QByteArray("<dir>") << QByteArray()
+                                      << QStringList{QStringLiteral("$STORE: not a regular file")} << false;
 }
 
 void EventsWriterTest::auditSwitches()
@@ -190,7 +188,7 @@ void EventsWriterTest::auditSwitches()
     const auto tree = parseEvents();
     EventsWriter writer = placedWriter();
     QCOMPARE(writer.write(tree.get()), errors.isEmpty());
-    QCOMPARE(writer.errors(), errors);
+    QCOMPARE(writer.errors(), errors.replaceInStrings(QStringLiteral("$STORE"), root.placed(Paths::AuditTypeStore)));
     QCOMPARE(writer.auditChanged(), changed);
     QCOMPARE(root.readFile(Paths::AuditTypeStore), expectedStore);
 }

@@ -1,5 +1,9 @@
-// The logrotate file reader (logrotate itself is not run: the fuzzer's PATH
-// has none); what it read is written back and must read the same.
+// The logrotate file as the rotation tab reads and saves it (logrotate itself
+// is not run: the fuzzer's PATH has none): the reader picks the main log's
+// block of however many; the tab's merge sets the three settings in that block
+// and drops their repeats. Read again, the file must show the new settings in
+// the same block, with the same blocks, and every line outside that block as
+// it was.
 #include "fuzzroot.h"
 #include "testroot.h"
 
@@ -8,14 +12,76 @@
 #include "rotation/logrotateparser.h"
 #include "rotation/rotationwriter.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace
 {
-std::unique_ptr<TreeItem> readRotationFile()
+struct Reading {
+    std::unique_ptr<TreeItem> tree;
+    QStringList lines;
+    QVector<LogRotateParser::Block> blocks;
+    int shown = 0;
+};
+
+bool isPeriod(const QString &word)
+{
+    return word == QLatin1String("daily") || word == QLatin1String("weekly") || word == QLatin1String("monthly") || word == QLatin1String("yearly");
+}
+
+Reading readRotationFile()
 {
     LogRotateParser parser(Paths::placed(Paths::LogRotateFile));
-    return std::unique_ptr<TreeItem>(parser.parse());
+    Reading reading;
+    reading.tree.reset(parser.parse());
+    reading.lines = parser.text().split(QLatin1Char('\n'));
+    reading.blocks = LogRotateParser::blocks(reading.lines);
+    reading.shown = parser.shownBlock();
+    return reading;
+}
+
+QStringList blocksText(const Reading &reading)
+{
+    QStringList text;
+    for (const LogRotateParser::Block &block : reading.blocks) {
+        text << block.paths;
+    }
+    text << QString::number(reading.shown);
+    return text;
+}
+
+// The last value of each of the tab's settings in the block shown, as the tab
+// shows it.
+QStringList settings(const TreeItem *root)
+{
+    QString rotate;
+    QString size;
+    QString period;
+    const TreeItem *block = root->child(0);
+    bool inScript = false;
+    for (int row = 0; row < block->childCount(); ++row) {
+        const QString word = block->child(row)->data(0).toString();
+        if (inScript || LogRotateParser::isScriptWord(word)) {
+            inScript = word != QLatin1String("endscript");
+        } else if (word == QLatin1String("rotate")) {
+            rotate = block->child(row)->data(1).toString();
+        } else if (word == QLatin1String("size")) {
+            size = block->child(row)->data(1).toString();
+        } else if (isPeriod(word)) {
+            period = word;
+        }
+    }
+    return {rotate, size, period};
+}
+
+// The lines before and after the edited block.
+QStringList outside(const Reading &reading)
+{
+    if (reading.blocks.isEmpty()) {
+        return {};
+    }
+    const LogRotateParser::Block &block = reading.blocks.at(reading.shown);
+    return reading.lines.mid(0, block.open + 1) + reading.lines.mid(block.close);
 }
 }
 
@@ -23,12 +89,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     TestRoot &root = fuzzRoot();
     root.writeFile(Paths::LogRotateFile, QByteArray(reinterpret_cast<const char *>(data), static_cast<int>(size)));
-    const std::unique_ptr<TreeItem> first = readRotationFile();
-    if (!first) {
+    const Reading first = readRotationFile();
+    if (!first.tree) {
         return 0;
     }
-    RotationWriter(Paths::placed(Paths::LogRotateFile)).write(first.get());
-    const std::unique_ptr<TreeItem> second = readRotationFile();
-    requireSame(dumpTree(first.get()), second ? dumpTree(second.get()) : QStringList(), "logrotate file");
+    const QStringList merged = RotationWriter::mergedLines(
+        first.lines,
+        {QStringLiteral("rotate 4"), QStringLiteral("size 7M"), QStringLiteral("weekly")},
+        [](const QString &word) {
+            return word == QLatin1String("rotate") || word == QLatin1String("size") || isPeriod(word);
+        },
+        first.shown);
+    root.writeFile(Paths::LogRotateFile, merged.join(QLatin1Char('\n')).toUtf8());
+    const Reading second = readRotationFile();
+    if (!second.tree) {
+        requireSame({}, {QStringLiteral("nothing read")}, "logrotate file after the tab's save");
+    }
+    requireSame({QStringLiteral("4"), QStringLiteral("7M"), QStringLiteral("weekly")}, settings(second.tree.get()), "logrotate settings saved");
+    // A file of comments only gains a block for the main log.
+    const bool commentsOnly = std::all_of(first.lines.cbegin(), first.lines.cend(), [](const QString &line) {
+        const QString trimmed = line.trimmed();
+        return trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#'));
+    });
+    if (!commentsOnly) {
+        requireSame(blocksText(first), blocksText(second), "logrotate blocks");
+        requireSame(outside(first), outside(second), "logrotate lines outside the edited block");
+    }
     return 0;
 }

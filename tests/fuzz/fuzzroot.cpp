@@ -1,6 +1,7 @@
 #include "fuzzroot.h"
 
 #include "model/treeitem.h"
+#include "platform/paths.h"
 #include "testroot.h"
 
 #include <QCoreApplication>
@@ -9,9 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-TestRoot &fuzzRoot()
+TestRoot &fuzzRoot(bool sampleSystem)
 {
-    static TestRoot *root = [] {
+    static TestRoot *root = [sampleSystem] {
         static int argc = 1;
         static char name[] = "fuzz";
         static char *argv[] = {name, nullptr};
@@ -28,7 +29,11 @@ TestRoot &fuzzRoot()
         // fuzzer tests our reading, not the tool.
         qputenv("PATH", QByteArray(QUOR_FAKEBIN_DIR));
         auto *made = new TestRoot; // kept for the process
-        made->copySampleSystem();
+        if (sampleSystem) {
+            made->copySampleSystem();
+        } else {
+            made->copyData(QStringLiteral("root") + Paths::EventsDictionary, Paths::EventsDictionary);
+        }
         return made;
     }();
     return *root;

@@ -9,8 +9,10 @@ class TreeItem;
 class TestRoot;
 
 // A system root shared by every run of one fuzzer process, holding a copy of
-// the sample system; each run overwrites the files it feeds to a reader.
-TestRoot &fuzzRoot();
+// the sample system (or, with sampleSystem false, only its event dictionary:
+// a reader of the whole package would spend each run on the sample's events);
+// each run overwrites the files it feeds to a reader. The first call decides.
+TestRoot &fuzzRoot(bool sampleSystem = true);
 
 // The fuzzer's input cut into count parts at lines "--part--"; missing parts
 // are empty. Lets one input feed several files of a reader.
