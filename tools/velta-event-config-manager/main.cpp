@@ -334,7 +334,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption exportOption(QStringLiteral("o"), i18n("Export the configuration into ARCHIVE."), QStringLiteral("ARCHIVE"));
     const QCommandLineOption importOption(QStringLiteral("i"), i18n("Import the configuration from ARCHIVE."), QStringLiteral("ARCHIVE"));
     const QCommandLineOption checkOption(QStringLiteral("check"),
-                                         i18n("Check ARCHIVE and whether syslog-ng and logrotate accept its files; change nothing."),
+                                         i18n("Check ARCHIVE: whether syslog-ng, logrotate and the module accept its files; change nothing."),
                                          QStringLiteral("ARCHIVE"));
     const QCommandLineOption diffOption(QStringLiteral("diff"),
                                         i18n("Show what an import of ARCHIVE would change; exit status 3 when something would."),
