@@ -84,7 +84,8 @@ class Manager:
         self.module = module
         params = module.params
         self.root = params["root"]
-        self.path = self.usable(params["manager"]) or self.usable(params["checker"])
+        self.installed = self.usable(params["manager"])
+        self.path = self.installed or self.usable(params["checker"])
 
     def usable(self, path):
         """The path when the manager there can run (the unpacked one needs
@@ -162,9 +163,9 @@ def check(module, manager):
 def import_archive(module, manager):
     params = module.params
     archive = params["archive"]
+    if not manager.installed and not module.check_mode:
+        module.fail_json(msg="%s: velta-event-config-manager is not installed" % params["manager"])
     if not manager.path:
-        if not module.check_mode:
-            module.fail_json(msg="%s: velta-event-config-manager is not installed" % params["manager"])
         files, diffs = archive_as_diff(module, archive)
         services = services_for(files, manager.root) if params["restart"] else []
         module.exit_json(changed=True, files=files, services=services, status={}, diff=diffs, msg="the package would be installed and the archive imported")
