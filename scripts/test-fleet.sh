@@ -54,6 +54,21 @@ for file in usr/sbin/velta-event-config-manager usr/bin/quor-wmfunc \
     usr/share/doc/HTML/en/kcontrol5/quor-admin-events/index.cache.bz2; do
     check "the package holds /$file" [ -s "$work/package/$file" ]
 done
+for option in --help -h --version; do
+    check "velta-event-config-manager $option exits 0" bash -c '"$1" "$2" > /dev/null' _ "$manager" "$option"
+done
+# Every option --help prints is in the man page.
+man_lists_options() {
+    local page options option
+    page=$(zcat "$work/package/usr/share/man/man8/velta-event-config-manager.8.gz" | sed 's/\\-/-/g')
+    options=$("$manager" --help | grep -E '^ +-' | grep -oE -- '(^| )-[-a-z]+' | tr -d ' ')
+    for option in $options; do
+        grep -qE -- "(^|[^-a-z])$option([^-a-z]|$)" <<< "$page" || { echo "not in the man page: $option"; return 1; }
+    done
+}
+check "the man page lists every option" man_lists_options
+check "purging the package removes /var/lib/quor-admin-events" \
+    bash -c 'dpkg-deb --ctrl-tarfile "$1" | tar -xOf - ./postrm | grep -qx "    rm -rf /var/lib/quor-admin-events"' _ "$deb"
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in syslog-ng-core logrotate kde-cli-tools sudo libarchive13 libkf5configwidgets5 libqt5widgets5; do
     check "the package depends on $package" grep -qE "(^|, )$package( |,|$)" <<< "$depends"
@@ -80,12 +95,29 @@ cp -a "$reference" "$rotation"
 sed -i 's/rotate 4/rotate 6/' "$rotation/etc/logrotate.d/syslog-ng-mod-velta"
 QUOR_ADMIN_EVENTS_ROOT=$rotation "$manager" -o "$work/rotation.tar.gz"
 
-# --- The host: the sample system with the package's files, and a notification
-# file of an event the reference does not notify.
+# The reference with a settings file cut short: the module could not read it whole.
+truncated=$work/truncated
+cp -a "$reference" "$truncated"
+head -c 40 "$reference/etc/velta-syslog.conf" > "$truncated/etc/velta-syslog.conf"
+QUOR_ADMIN_EVENTS_ROOT=$truncated "$manager" -o "$work/truncated.tar.gz"
+
+# The reference with another syslog-ng destination: syslog-ng must restart.
+restart=$work/restart
+cp -a "$reference" "$restart"
+echo 'destination velta_restart_dst { file("/dorvex/log/velta/restart"); };' >> "$restart/etc/syslog-ng/conf.d/mod-velta.conf"
+QUOR_ADMIN_EVENTS_ROOT=$restart "$manager" -o "$work/restart.tar.gz"
+
+# --- The host: the sample system with the package's files and auditd, and a
+# notification file of an event the reference does not notify.
 host=$work/host
 cp -a "$source_dir/data/root/." "$host/"
 cp -a "$work/package/usr/." "$host/usr/"
+mkdir -p "$host/sbin"
+touch "$host/sbin/auditd"
 echo '# stale' > "$host/etc/syslog-ng/conf.d/mod-velta-stale-event.conf"
+# A new host: the sample system without the package.
+bare=$work/bare
+cp -a "$source_dir/data/root/." "$bare/"
 
 mkdir -p "$work/tmp"
 export PATH=$source_dir/tests/fakebin:$PATH
@@ -93,14 +125,20 @@ export QUOR_FAKE_LOG=$work/commands.log
 export QUOR_FAKE_UNITS=$work/units
 export ANSIBLE_NOCOLOR=1 ANSIBLE_LOCAL_TEMP=$work/ansible-local ANSIBLE_REMOTE_TMP=$work/ansible-remote
 touch "$QUOR_FAKE_LOG"
-# Runs the example playbook on the host root; the output goes to $work/play.log.
+# Runs a playbook on the root $ROOT (the host's by default); the output goes to
+# $work/play.log. The restarts go to the recording stand-in for sudo.
+playbook() {
+    local file=$1
+    shift
+    (cd "$work" && TMPDIR=$work/tmp ansible-playbook -i "$source_dir/tests/fleet/inventory.ini" \
+        "$source_dir/deploy/ansible/$file" -e quor_admin_events_root="${ROOT:-$host}" \
+        -e quor_admin_events_restart_services=true "$@") > "$work/play.log" 2>&1
+}
+# The example playbook with an archive, without installing the package.
 play() {
     local archive=$1
     shift
-    (cd "$work" && TMPDIR=$work/tmp ansible-playbook -i "$source_dir/tests/fleet/inventory.ini" \
-        "$source_dir/deploy/ansible/site.yml" \
-        -e quor_admin_events_root="$host" -e quor_admin_events_archive="$archive" \
-        -e quor_admin_events_install_package=false "$@") > "$work/play.log" 2>&1
+    playbook site.yml -e quor_admin_events_archive="$archive" -e quor_admin_events_install_package=false "$@"
 }
 changed_count() {
     sed -n 's/^localhost .* changed=\([0-9]*\) .*/\1/p' "$work/play.log"
@@ -156,7 +194,7 @@ play "$work/reference.tar.gz" || status=$?
 check "first run: the play succeeds" [ "$status" = 0 ]
 check "first run: reports changes" [ "$(changed_count)" -gt 0 ]
 identical=true
-for name in $(tar -tzf "$work/reference.tar.gz"); do
+for name in $(tar -tzf "$work/reference.tar.gz" | grep -vx quor-admin-events-manifest.json); do
     cmp -s "$reference/$name" "$host/$name" || identical=false
 done
 check "first run: every file of the archive is on the host" $identical
@@ -193,14 +231,89 @@ status=0
 play "$work/broken.tar.gz" || status=$?
 check "refused archive: the play fails" [ "$status" != 0 ]
 check "refused archive: the play stops at --check" in_log "velta-event-config-manager --check failed"
-check "refused archive: syslog-ng's message is shown" in_log "syntax error, unexpected '}' in /etc/syslog-ng/conf.d/mod-velta.conf"
+# Screened before syslog-ng reads it, with the file and the line.
+check "refused archive: the reason is shown" in_log "/etc/syslog-ng/conf.d/mod-velta.conf:33: \\\"}\\\" is not expected here"
 check "refused archive: the host's files are unchanged" same_as_before
 check "refused archive: no service restarted" [ "$(restarts)" = "$restarts_before" ]
 check "refused archive: the staging folder is removed" staging_removed
 cp "$work/play.log" "$work/broken.log"
 
+# --- A new host in check mode: the archive is checked with the manager of the
+# package file, the install and the import are reported, nothing changes.
+bare_state() {
+    (cd "$bare" && find . -printf '%p %y %m\n' | sort && find . -type f -print0 | sort -z | xargs -0 sha256sum)
+}
+bare_state > "$work/bare-before"
+status=0
+ROOT=$bare play "$work/reference.tar.gz" --check --diff -e quor_admin_events_install_package=true \
+    -e quor_admin_events_package_deb="$deb" || status=$?
+check "new host, check mode: the play succeeds" [ "$status" = 0 ]
+check "new host, check mode: reports the install and the import" [ "$(changed_count)" -ge 1 ]
+# The task's result follows its diff.
+check "new host, check mode: the import is reported" grep -qx "changed: \[localhost\]" \
+    <(sed -n '/Import the configuration archive/,/^\(changed\|ok\|fatal\|skipping\):/p' "$work/play.log" | tail -1)
+check "new host, check mode: prints the diff of the logrotate file" in_log "+	rotate 4"
+check "new host, check mode: nothing is installed" [ "$(installed)" = "$installed_before" ]
+check "new host, check mode: the host's files are unchanged" bash -c '[ "$(cat "$1")" = "$2" ]' _ "$work/bare-before" "$(bare_state)"
+cp "$work/play.log" "$work/bare.log"
+
+# --- A settings file cut short: refused before the package is installed.
+status=0
+ROOT=$bare play "$work/truncated.tar.gz" -e quor_admin_events_install_package=true -e quor_admin_events_package_deb="$deb" || status=$?
+check "truncated settings: the play fails" [ "$status" != 0 ]
+check "truncated settings: the manager's reason is shown" in_log "/etc/velta-syslog.conf: not valid JSON"
+check "truncated settings: refused before the install" bash -c '! grep -q "Install quor-admin-events from the package file" "$1"' _ "$work/play.log"
+check "truncated settings: nothing is installed" [ "$(installed)" = "$installed_before" ]
+check "truncated settings: the host's files are unchanged" bash -c '[ "$(cat "$1")" = "$2" ]' _ "$work/bare-before" "$(bare_state)"
+cp "$work/play.log" "$work/truncated.log"
+
+# --- A restart that fails is owed and made up for on the next run.
+status=0
+QUOR_FAKE_FAIL="restart syslog-ng" play "$work/restart.tar.gz" || status=$?
+check "failed restart: the play fails" [ "$status" != 0 ]
+check "failed restart: the files are imported" \
+    cmp -s "$restart/etc/syslog-ng/conf.d/mod-velta.conf" "$host/etc/syslog-ng/conf.d/mod-velta.conf"
+cp "$work/play.log" "$work/restart-failed.log"
+restarts_before=$(restarts)
+status=0
+play "$work/restart.tar.gz" || status=$?
+check "failed restart, next run: the play succeeds" [ "$status" = 0 ]
+check "failed restart, next run: reports 1 changed" [ "$(changed_count)" = 1 ]
+check "failed restart, next run: syslog-ng restarted" [ "$(restarts)" = $((restarts_before + 1)) ]
+cp "$work/play.log" "$work/restart-retried.log"
+status=0
+play "$work/restart.tar.gz" || status=$?
+check "failed restart, third run: reports 0 changed" [ "$(changed_count)" = 0 ]
+check "failed restart, third run: no service restarted" [ "$(restarts)" = $((restarts_before + 1)) ]
+
+# --- A trial root restarts nothing unless asked to.
+restarts_before=$(restarts)
+status=0
+play "$work/reference.tar.gz" -e quor_admin_events_restart_services="{{ quor_admin_events_root | length == 0 }}" || status=$?
+check "trial root: the import succeeds" [ "$status" = 0 ]
+check "trial root: no service restarted" [ "$(restarts)" = "$restarts_before" ]
+
+# --- Drift: exactly the file changed behind the role's back.
+echo '# changed by hand' >> "$host/etc/logrotate.d/syslog-ng-mod-velta"
+status=0
+playbook drift.yml || status=$?
+check "drift: the play succeeds" [ "$status" = 0 ]
+check "drift: the changed file is reported" in_log '"localhost: /etc/logrotate.d/syslog-ng-mod-velta (modified)"'
+check "drift: nothing else is reported" [ "$(grep -c '"localhost: ' "$work/play.log")" = 1 ]
+check "drift: the host's files are unchanged" grep -q '^# changed by hand$' "$host/etc/logrotate.d/syslog-ng-mod-velta"
+cp "$work/play.log" "$work/drift.log"
+
+# --- Rollback: back to the snapshot taken before the last import.
+status=0
+playbook rollback.yml || status=$?
+check "rollback: the play succeeds" [ "$status" = 0 ]
+check "rollback: the syslog-ng file is the one before the last import" \
+    cmp -s "$restart/etc/syslog-ng/conf.d/mod-velta.conf" "$host/etc/syslog-ng/conf.d/mod-velta.conf"
+check "rollback: the hand-made change is gone" bash -c '! grep -q "^# changed by hand" "$1"' _ "$host/etc/logrotate.d/syslog-ng-mod-velta"
+cp "$work/play.log" "$work/rollback.log"
+
 if [ "$failed" != 0 ]; then
-    for log in check package first second rotation broken; do
+    for log in check package first second rotation broken bare truncated restart-failed restart-retried drift rollback; do
         echo "===== ansible-playbook output: $log"
         cat "$work/$log.log"
     done

@@ -86,7 +86,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
         QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
         qputenv("HOME", Home.toUtf8());
-        m_root->writeFile(QString(Paths::EventsFile), "saved\n");
+        m_root->writeFile(QString(Paths::EventsFile), "{ \"saved\": {} }\n");
         // Relative paths are paths of the system too: from "/" they lead into "/root".
         QVERIFY(QDir::setCurrent(QStringLiteral("/")));
     }
@@ -113,7 +113,7 @@ private Q_SLOTS:
         const QStringList empty{QStringLiteral("No file selected")};
         const QStringList exportFailed{QStringLiteral("Can not export configuration!")};
         const QStringList importFailed{QStringLiteral("Can not import configuration!")};
-        const QByteArray changed("changed\n");
+        const QByteArray changed("{ \"changed\": {} }\n");
         QTest::newRow("export-done") << exportTab << QStringLiteral("new.tar.gz") << true << 0 << exported << changed;
         // Relative paths resolve against the working directory, "/" here, for the check and the tool alike.
         QTest::newRow("export-relative-path") << exportTab << QStringLiteral("relative:root/new.tar.gz") << true << 0 << exported << changed;
@@ -128,7 +128,8 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("/root/link.tar.gz exists already. Replace it with the configuration as it is now?"), exportFailed.constFirst()}
             << changed;
         QTest::newRow("import-done") << importTab << QStringLiteral("exported") << true << 1
-                                     << QStringList{QStringLiteral("Importing /root/exported.tar.gz changes the configuration:")} << QByteArray("saved\n");
+                                     << QStringList{QStringLiteral("Importing /root/exported.tar.gz changes the configuration:")}
+                                     << QByteArray("{ \"saved\": {} }\n");
         QTest::newRow("import-empty-path") << importTab << QString() << false << 0 << empty << changed;
         QTest::newRow("import-foreign-file") << importTab << QStringLiteral("foreign") << false << 0 << importFailed << changed;
         QTest::newRow("import-missing-archive") << importTab << QStringLiteral("missing.tar.gz") << false << 0 << importFailed << changed;
@@ -144,7 +145,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, settings);
         const QString path = makeArchive(archive);
         QVERIFY(archive.isEmpty() || !path.isEmpty());
-        m_root->writeFile(QString(Paths::EventsFile), "changed\n");
+        m_root->writeFile(QString(Paths::EventsFile), "{ \"changed\": {} }\n");
 
         CommonSettingsWindow window;
         QSignalSpy finished(&window, &QDialog::finished);

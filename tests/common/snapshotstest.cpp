@@ -30,7 +30,8 @@ Files systemFiles(const TestRoot &root)
     QDirIterator it(root.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString name = it.next().mid(root.path().size());
-        if (!name.startsWith(QLatin1String("/test/")) && !name.startsWith(Paths::SnapshotDir)) {
+        // The applied record notes each import: state, not configuration.
+        if (!name.startsWith(QLatin1String("/test/")) && !name.startsWith(Paths::SnapshotDir) && name != Paths::AppliedRecordFile) {
             files.insert(name, root.readFile(name));
         }
     }

@@ -2,6 +2,7 @@
 #include "platform/process.h"
 #include "testroot.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -94,9 +95,9 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
 const QMap<QString, QByteArray> &configuredFiles()
 {
     static const QMap<QString, QByteArray> files{
-        {QString(Paths::EventsFile), "{\"id\":\"USER_LOGIN\",\"enabled\":true}\n{\"id\":\"FILE_OPEN\",\"enabled\":false}\n"},
+        {QString(Paths::EventsFile), "{\"user-login\":{\"enabled\":\"1\"},\"file-opened\":{\"enabled\":\"0\"}}\n"},
         {QString(Paths::AuditRulesFile), "-w /etc/shadow -p wa -k velta_shadow\n"},
-        {QString(Paths::AuditTypeStore), "USER_LOGIN=1\nFILE_OPEN=0\n"},
+        {QString(Paths::AuditTypeStore), "exec\nuid\n"},
         {QString(Paths::CommonSyslogNgFile), "destination velta_json_dst {\n    file(\"/dorvex/log/velta/events\");\n};\n"},
         {QString(Paths::PerEventFilePrefix) + QLatin1String("USER-LOGIN.conf"), "filter velta_user_login { match(\"USER_LOGIN\"); };\n"},
         {QString(Paths::PerEventFilePrefix) + QLatin1String("FILE-OPEN.conf"), "filter velta_file_open { match(\"FILE_OPEN\"); };\n"},
@@ -155,14 +156,15 @@ private Q_SLOTS:
         const Process::Result listed = Process::run(QStringLiteral("tar"), {QStringLiteral("-tzf"), archivePath}, 60000);
         QStringList names = QString::fromUtf8(listed.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         names.sort();
-        QStringList expected;
+        QStringList expected{QStringLiteral("quor-admin-events-manifest.json")};
         for (const QString &path : configuredFiles().keys()) {
             expected << path.mid(1);
         }
+        expected.sort();
         QCOMPARE(names, expected);
 
         // Change everything after the export: edit, delete, add a notified event.
-        m_root->writeFile(QString(Paths::EventsFile), "{\"id\":\"USER_LOGIN\",\"enabled\":false}\n");
+        m_root->writeFile(QString(Paths::EventsFile), "{\"user-login\":{\"enabled\":\"0\"}}\n");
         m_root->writeFile(QString(Paths::LogRotateFile), "/dorvex/log/velta/events {\n    daily\n}\n");
         QVERIFY(QFile::remove(m_root->placed(Paths::AuditRulesFile)));
         QVERIFY(QDir(m_root->placed(QStringLiteral("/root"))).removeRecursively());
@@ -308,6 +310,20 @@ private Q_SLOTS:
         QTest::newRow("truncated-in-the-middle") << valid.left(valid.size() / 2);
         QTest::newRow("truncated-trailer") << valid.left(valid.size() - 4);
         QTest::newRow("not-an-archive") << QByteArray("just some text\n");
+
+        // A manifest must list exactly the archive's files with their hashes.
+        const ArchiveEntry settings(QStringLiteral("etc/velta-syslog.conf"), "{\"evil\":{}}\n");
+        const QByteArray settingsHash = QCryptographicHash::hash(settings.data, QCryptographicHash::Sha256).toHex();
+        const auto manifest = [](const QByteArray &files) {
+            return ArchiveEntry(QStringLiteral("quor-admin-events-manifest.json"), "{\"format\":1,\"files\":{" + files + "}}");
+        };
+        QTest::newRow("manifest-hash-differs") << makeArchive({manifest("\"etc/velta-syslog.conf\":\"" + QByteArray(64, '0') + "\""), settings});
+        QTest::newRow("manifest-lists-another-file") << makeArchive(
+            {manifest("\"etc/velta-syslog.conf\":\"" + settingsHash + "\",\"etc/logrotate.d/syslog-ng-mod-velta\":\"" + settingsHash + "\""), settings});
+        QTest::newRow("manifest-unknown-format") << makeArchive(
+            {{QStringLiteral("quor-admin-events-manifest.json"), "{\"format\":2,\"files\":{\"etc/velta-syslog.conf\":\"" + settingsHash + "\"}}"}, settings});
+        QTest::newRow("manifest-not-json") << makeArchive({{QStringLiteral("quor-admin-events-manifest.json"), "{\"format\":1,"}, settings});
+        QTest::newRow("manifest-alone") << makeArchive({manifest(QByteArray())});
     }
 
     void hostileArchiveChangesNothing()

@@ -2,10 +2,12 @@
 #include "platform/process.h"
 #include "testroot.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -23,14 +25,14 @@ const QString RulesFile = Paths::AuditRulesFile;
 const QString NotifiedEvent = QString(Paths::PerEventFilePrefix) + QLatin1String("user-login.conf");
 const QByteArray NotifiedEventText = "filter velta_user_login { match(\"user-login\" value(\"MSG.id\")); };\n";
 
-// Every file of the system, snapshots apart: what an import may change.
+// Every file of the system, snapshots and the applied record apart: what an import may change.
 Files systemFiles(const TestRoot &root)
 {
     Files files;
     QDirIterator it(root.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString name = it.next().mid(root.path().size());
-        if (!name.startsWith(QLatin1String("/test/")) && !name.startsWith(Paths::SnapshotDir)) {
+        if (!name.startsWith(QLatin1String("/test/")) && !name.startsWith(Paths::SnapshotDir) && name != Paths::AppliedRecordFile) {
             files.insert(name, root.readFile(name));
         }
     }
@@ -120,6 +122,24 @@ private Q_SLOTS:
         QTest::newRow("check-accepted") << check << changed << 0 << QStringList() << QStringList() << none;
         QTest::newRow("check-syslog-ng-rejects") << check << Files{{CommonFile, broken}} << 1 << QStringList() << syslogNgRefusal << none;
         QTest::newRow("check-logrotate-rejects") << check << Files{{RotationFile, badRotation}} << 1 << QStringList() << logrotateRefusal << none;
+        // The files the module reads itself must be readable whole; every verb checks first.
+        const auto unreadable = [](const QString &reason) {
+            return QStringList{QStringLiteral("cannot be read whole"), reason};
+        };
+        QTest::newRow("check-settings-truncated") << check << Files{{EventsFile, events.left(20)}} << 1 << QStringList()
+                                                  << unreadable(QStringLiteral("/etc/velta-syslog.conf: not valid JSON")) << none;
+        QTest::newRow("check-settings-event-not-object") << check << Files{{EventsFile, "{ \"user-login\": \"1\" }\n"}} << 1 << QStringList()
+                                                         << unreadable(QStringLiteral("event \"user-login\": not an object")) << none;
+        QTest::newRow("check-settings-not-utf8") << check << Files{{EventsFile, "{ \"user-login\": { \"path\": \"\xff\" } }\n"}} << 1 << QStringList()
+                                                 << unreadable(QStringLiteral("/etc/velta-syslog.conf:")) << none;
+        QTest::newRow("check-audit-rules-garbage") << check << Files{{RulesFile, "-w /etc/shadow -p wa\n\x01garbage\n"}} << 1 << QStringList()
+                                                   << unreadable(QStringLiteral("/etc/audit/rules.d/velta-syslog.rules: line 2: an audit rule expected"))
+                                                   << none;
+        QTest::newRow("check-notifyrc-garbage") << check << Files{{QString(Paths::RootNotifyrc), "[Event/a]\nAction=Popup\nwhat is this\n"}} << 1
+                                                << QStringList() << unreadable(QStringLiteral("velta-event-watcher.notifyrc: line 3")) << none;
+        QTest::newRow("import-settings-truncated") << import << Files{{EventsFile, events.left(20)}} << 1
+                                                   << QStringList{QStringLiteral("{\"changed\":false,\"error\":\"The archive's files cannot be read whole")}
+                                                   << unreadable(QStringLiteral("not valid JSON")) << none;
         QTest::newRow("diff-nothing") << diff << none << 0 << QStringList() << QStringList() << none;
         QTest::newRow("diff-changes") << diff << changed << 3
                                       << QStringList{QStringLiteral("--- /etc/syslog-ng/conf.d/mod-velta-user-login.conf"),
@@ -292,16 +312,21 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("restarted"); // the summary's "restarted" as JSON, or empty when absent
         QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<bool>("auditdInstalled");
 
         const QString restartSyslogNg = QStringLiteral("sudo systemctl restart syslog-ng");
         const QString restartAuditd = QStringLiteral("sudo systemctl restart auditd");
         const Files events{{EventsFile, "{\n}\n"}};
-        QTest::newRow("nothing-changed") << Files() << false << 0 << QString() << QStringList();
-        QTest::newRow("rotation-only") << Files{{RotationFile, "/dorvex/log/velta/events {\n\tmissingok\n}\n"}} << false << 0 << QString() << QStringList();
-        QTest::newRow("events") << events << false << 0 << QStringLiteral("{\"syslog-ng\":\"ok\"}") << QStringList{restartSyslogNg};
-        QTest::newRow("audit-rules") << Files{{RulesFile, "-w /etc/passwd -p wa -k velta\n"}} << false << 0 << QStringLiteral("{\"auditd\":\"ok\"}")
-                                     << QStringList{restartAuditd};
-        QTest::newRow("restart-fails") << events << true << 1 << QStringLiteral("{\"syslog-ng\":\"failed: exit status 1\"}") << QStringList{restartSyslogNg};
+        const Files rules{{RulesFile, "-w /etc/passwd -p wa -k velta\n"}};
+        QTest::newRow("nothing-changed") << Files() << false << 0 << QString() << QStringList() << true;
+        QTest::newRow("rotation-only") << Files{{RotationFile, "/dorvex/log/velta/events {\n\tmissingok\n}\n"}} << false << 0 << QString() << QStringList()
+                                       << true;
+        QTest::newRow("events") << events << false << 0 << QStringLiteral("{\"syslog-ng\":\"ok\"}") << QStringList{restartSyslogNg} << true;
+        QTest::newRow("audit-rules") << rules << false << 0 << QStringLiteral("{\"auditd\":\"ok\"}") << QStringList{restartAuditd} << true;
+        // auditd is only recommended: without it there is nothing to restart.
+        QTest::newRow("audit-rules-without-auditd") << rules << false << 0 << QString() << QStringList() << false;
+        QTest::newRow("restart-fails") << events << true << 1 << QStringLiteral("{\"syslog-ng\":\"failed: exit status 1\"}") << QStringList{restartSyslogNg}
+                                       << true;
     }
 
     void restartIfChanged()
@@ -311,6 +336,10 @@ private Q_SLOTS:
         QFETCH(int, exitCode);
         QFETCH(QString, restarted);
         QFETCH(QStringList, commands);
+        QFETCH(bool, auditdInstalled);
+        if (auditdInstalled) {
+            m_root->writeFile(Paths::AuditDaemon, "");
+        }
         m_root->writeFile(RulesFile, "-w /etc/shadow -p wa -k velta\n");
         const QString path = archiveOf(archive);
         QVERIFY(!path.isEmpty());
@@ -326,6 +355,101 @@ private Q_SLOTS:
                  restarted.isEmpty() ? QStringLiteral("{}") : restarted);
         QCOMPARE(summary.contains(QStringLiteral("restarted")), !restarted.isEmpty());
         QCOMPARE(m_root->commands(), commands);
+    }
+
+    // A restart that fails stays owed in the applied record until one succeeds.
+    void owedRestartRetried()
+    {
+        const auto json = [this](const QStringList &arguments) {
+            const Process::Result result = runTool(arguments);
+            return QJsonDocument::fromJson(result.output).object();
+        };
+        const QStringList status{QStringLiteral("--status"), QStringLiteral("--json")};
+        const QStringList pending{QStringLiteral("--restart-pending"), QStringLiteral("--json")};
+        QCOMPARE(json(status),
+                 QJsonObject(
+                     {{QStringLiteral("applied"), QJsonValue()}, {QStringLiteral("drift"), QJsonArray()}, {QStringLiteral("pendingRestarts"), QJsonArray()}}));
+
+        const QString path = archiveOf({{EventsFile, "{\n}\n"}});
+        QVERIFY(!path.isEmpty());
+        qputenv("QUOR_FAKE_FAIL_START", "1");
+        const Process::Result failed = runTool({QStringLiteral("-i"), path, QStringLiteral("--restart-if-changed")});
+        const QJsonObject stillOwed = json(pending);
+        qunsetenv("QUOR_FAKE_FAIL_START");
+        QCOMPARE(failed.exitCode, 1);
+        QCOMPARE(stillOwed.value(QStringLiteral("pendingRestarts")).toArray(), QJsonArray{QStringLiteral("syslog-ng")});
+
+        const QJsonObject owed = json(status);
+        QCOMPARE(owed.value(QStringLiteral("pendingRestarts")).toArray(), QJsonArray{QStringLiteral("syslog-ng")});
+        QFile archive(path);
+        QVERIFY(archive.open(QIODevice::ReadOnly));
+        const QString archiveHash = QString::fromLatin1(QCryptographicHash::hash(archive.readAll(), QCryptographicHash::Sha256).toHex());
+        QCOMPARE(owed.value(QStringLiteral("applied")).toObject().value(QStringLiteral("sha256")).toString(), archiveHash);
+
+        QCOMPARE(json(pending),
+                 QJsonObject({{QStringLiteral("changed"), true},
+                              {QStringLiteral("restarted"), QJsonObject{{QStringLiteral("syslog-ng"), QStringLiteral("ok")}}},
+                              {QStringLiteral("pendingRestarts"), QJsonArray()}}));
+        QCOMPARE(json(pending).value(QStringLiteral("changed")).toBool(), false);
+        const QString restartSyslogNg = QStringLiteral("sudo systemctl restart syslog-ng");
+        QCOMPARE(m_root->commands(), QStringList({restartSyslogNg, restartSyslogNg, restartSyslogNg}));
+    }
+
+    // --status names exactly the managed files that differ from the applied archive.
+    void statusReportsDrift_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content"); // written after the import; empty: the file is removed
+        QTest::addColumn<QString>("drift"); // the "drift" of --status --json
+
+        QTest::newRow("untouched") << QString() << QByteArray() << QStringLiteral("[]");
+        QTest::newRow("modified") << RotationFile << QByteArray("/dorvex/log/velta/events {\n}\n")
+                                  << QStringLiteral("[{\"change\":\"modified\",\"path\":\"/etc/logrotate.d/syslog-ng-mod-velta\"}]");
+        QTest::newRow("missing") << RulesFile << QByteArray()
+                                 << QStringLiteral("[{\"change\":\"missing\",\"path\":\"/etc/audit/rules.d/velta-syslog.rules\"}]");
+        QTest::newRow("notification-added") << QString(Paths::PerEventFilePrefix) + QLatin1String("file-opened.conf") << QByteArray("# new\n")
+                                            << QStringLiteral("[{\"change\":\"added\",\"path\":\"/etc/syslog-ng/conf.d/mod-velta-file-opened.conf\"}]");
+        QTest::newRow("same-content-rewritten") << EventsFile << QByteArray() << QStringLiteral("[]");
+    }
+
+    void statusReportsDrift()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, drift);
+        const QString path = archiveOf({});
+        QVERIFY(!path.isEmpty());
+        QCOMPARE(runTool({QStringLiteral("-i"), path}).exitCode, 0);
+        if (file == EventsFile) {
+            m_root->writeFile(file, m_root->readFile(file));
+        } else if (!file.isEmpty() && content.isEmpty()) {
+            QVERIFY(QFile::remove(m_root->placed(file)));
+        } else if (!file.isEmpty()) {
+            m_root->writeFile(file, content);
+        }
+        const Process::Result result = runTool({QStringLiteral("--status"), QStringLiteral("--json")});
+        QCOMPARE(result.exitCode, 0);
+        const QJsonArray found = QJsonDocument::fromJson(result.output).object().value(QStringLiteral("drift")).toArray();
+        QCOMPARE(QString::fromUtf8(QJsonDocument(found).toJson(QJsonDocument::Compact)), drift);
+    }
+
+    // What every command-line tool answers: exit status 0 and the text on standard output.
+    void helpAndVersion_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("help") << QStringLiteral("--help") << QStringLiteral("--restart-pending");
+        QTest::newRow("h") << QStringLiteral("-h") << QStringLiteral("--status");
+        QTest::newRow("version") << QStringLiteral("--version") << QStringLiteral("1.0.0");
+    }
+
+    void helpAndVersion()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, printed);
+        const Process::Result result = runTool({option});
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.output.contains(printed.toUtf8()), result.output.constData());
     }
 
     void lastTenSnapshotsKept()

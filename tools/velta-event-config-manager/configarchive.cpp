@@ -6,16 +6,20 @@
 
 #include <KLocalizedString>
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSysInfo>
 
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -26,6 +30,7 @@ constexpr qint64 MaxArchiveSize = FileRead::ConfigLimit;
 constexpr qint64 MaxEntrySize = FileRead::SmallFileLimit;
 constexpr qint64 MaxTotalSize = 32 * 1024 * 1024;
 constexpr int MaxEntries = 4096;
+constexpr int ManifestFormat = 1;
 
 struct Entry {
     QString name;
@@ -113,7 +118,7 @@ bool fail(QString *errorText, const QString &text)
 }
 
 // Reads every entry into memory and refuses anything but known regular files.
-bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QString *errorText)
+bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QString *errorText, QByteArray *archiveSha256)
 {
     // Opened once, never through a link, and read only when it is a regular file.
     const FileRead::Result read = FileRead::regularNoFollow(archivePath, MaxArchiveSize);
@@ -121,6 +126,7 @@ bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QStrin
         return fail(errorText, FileRead::describe(archivePath, read));
     }
     const QByteArray &compressed = read.data;
+    *archiveSha256 = ConfigArchive::sha256(compressed);
 
     ArchivePtr a(archive_read_new());
     archive_read_support_filter_gzip(a.get());
@@ -144,7 +150,7 @@ bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QStrin
         if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry)) {
             return fail(errorText, i18n("%1: not a regular file", name));
         }
-        if (!ConfigArchive::isManagedName(name)) {
+        if (!ConfigArchive::isManagedName(name) && name != ConfigArchive::ManifestName) {
             return fail(errorText, i18n("%1: not a managed file", name));
         }
         if (seen.contains(name)) {
@@ -175,8 +181,42 @@ bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QStrin
         seen.insert(name);
         entries->push_back(std::move(read));
     }
-    if (entries->empty()) {
-        return fail(errorText, i18n("%1: holds no configuration files", archivePath));
+    return true;
+}
+
+QJsonObject hashes(const ConfigArchive::Files &files)
+{
+    QJsonObject sums;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        sums.insert(it.key(), QString::fromLatin1(ConfigArchive::sha256(it.value())));
+    }
+    return sums;
+}
+
+QByteArray manifestFor(const ConfigArchive::Files &files)
+{
+    const QJsonObject manifest{{QStringLiteral("format"), ManifestFormat},
+                               {QStringLiteral("created"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)},
+                               {QStringLiteral("host"), QSysInfo::machineHostName()},
+                               {QStringLiteral("files"), hashes(files)}};
+    return QJsonDocument(manifest).toJson();
+}
+
+// The manifest must name exactly the archive's files with their hashes: an
+// archive changed after its export is refused, not half believed.
+bool readManifest(const QByteArray &data, const ConfigArchive::Files &files, QJsonObject *manifest, QString *errorText)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (!document.isObject()) {
+        return fail(errorText, i18n("%1: not a JSON object: %2", ConfigArchive::ManifestName, error.errorString()));
+    }
+    *manifest = document.object();
+    if (manifest->value(QStringLiteral("format")).toInt() != ManifestFormat) {
+        return fail(errorText, i18n("%1: unknown format", ConfigArchive::ManifestName));
+    }
+    if (manifest->value(QStringLiteral("files")).toObject() != hashes(files)) {
+        return fail(errorText, i18n("%1: the archive's files differ from the ones it lists", ConfigArchive::ManifestName));
     }
     return true;
 }
@@ -184,6 +224,11 @@ bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QStrin
 
 namespace ConfigArchive
 {
+QByteArray sha256(const QByteArray &data)
+{
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
+}
+
 bool isManagedName(const QString &name)
 {
     return fixedNames().contains(name) || isPerEventName(name);
@@ -207,6 +252,22 @@ bool exportTo(const QString &archivePath, QString *errorText)
     if (names.isEmpty()) {
         return fail(errorText, i18n("no configuration files to export"));
     }
+    Files files;
+    QMap<QString, QDateTime> modified;
+    for (const QString &name : names) {
+        const QString path = placedEntry(name);
+        const FileRead::Result read = FileRead::regular(path, MaxEntrySize);
+        if (!read.ok) {
+            return fail(errorText, FileRead::describe(path, read));
+        }
+        files.insert(name, read.data);
+        modified.insert(name, QFileInfo(path).lastModified());
+    }
+    // The manifest first: a reader learns what the archive holds before its files.
+    QStringList entries = names;
+    entries.prepend(ManifestName);
+    files.insert(ManifestName, manifestFor(files));
+    modified.insert(ManifestName, QDateTime::currentDateTimeUtc());
 
     QByteArray data;
     ArchivePtr a(archive_write_new());
@@ -216,20 +277,14 @@ bool exportTo(const QString &archivePath, QString *errorText)
         || archive_write_open(a.get(), &data, nullptr, appendToByteArray, nullptr) != ARCHIVE_OK) {
         return fail(errorText, archiveError(a.get()));
     }
-    for (const QString &name : names) {
-        const QString path = placedEntry(name);
-        const FileRead::Result read = FileRead::regular(path, MaxEntrySize);
-        if (!read.ok) {
-            return fail(errorText, FileRead::describe(path, read));
-        }
-        const QByteArray &content = read.data;
-        const QFileInfo info(path);
+    for (const QString &name : std::as_const(entries)) {
+        const QByteArray &content = files[name];
         std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
         archive_entry_set_pathname(entry.get(), name.toUtf8().constData());
         archive_entry_set_filetype(entry.get(), AE_IFREG);
         archive_entry_set_perm(entry.get(), 0644);
         archive_entry_set_size(entry.get(), content.size());
-        archive_entry_set_mtime(entry.get(), info.lastModified().toSecsSinceEpoch(), 0);
+        archive_entry_set_mtime(entry.get(), modified.value(name).toSecsSinceEpoch(), 0);
         if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK
             || archive_write_data(a.get(), content.constData(), static_cast<size_t>(content.size())) != content.size()) {
             return fail(errorText, archiveError(a.get()));
@@ -252,14 +307,34 @@ bool exportTo(const QString &archivePath, QString *errorText)
     return folder.write(target.fileName(), data, errorText, UserFolder::Mode::Private);
 }
 
-bool read(const QString &archivePath, Files *files, QString *errorText)
+bool read(const QString &archivePath, Files *files, QString *errorText, Identity *identity)
 {
     std::vector<Entry> entries;
-    if (!readArchive(archivePath, &entries, errorText)) {
+    Identity read;
+    if (!readArchive(archivePath, &entries, errorText, &read.sha256)) {
         return false;
     }
+    const auto manifest = std::find_if(entries.begin(), entries.end(), [](const Entry &entry) {
+        return entry.name == ManifestName;
+    });
+    const bool hasManifest = manifest != entries.end();
+    const QByteArray manifestData = hasManifest ? manifest->data : QByteArray();
+    if (hasManifest) {
+        entries.erase(manifest);
+    }
+    if (entries.empty()) {
+        return fail(errorText, i18n("%1: holds no configuration files", archivePath));
+    }
+    Files found;
     for (Entry &entry : entries) {
-        files->insert(entry.name, std::move(entry.data));
+        found.insert(entry.name, std::move(entry.data));
+    }
+    if (hasManifest && !readManifest(manifestData, found, &read.manifest, errorText)) {
+        return false;
+    }
+    *files = std::move(found);
+    if (identity) {
+        *identity = read;
     }
     return true;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/paths.h"
+
 #include <QByteArray>
+#include <QJsonObject>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -13,6 +16,19 @@ namespace ConfigArchive
 // Entry name -> content.
 using Files = QMap<QString, QByteArray>;
 
+// What the archive itself says about what it holds: its manifest ("format",
+// "created", "host", "files": entry name -> SHA-256 in hex), written by
+// exportTo() and checked against the files by read().
+inline constexpr QLatin1String ManifestName = Paths::latin1("quor-admin-events-manifest.json");
+
+struct Identity {
+    QByteArray sha256; // of the archive file, hex
+    QJsonObject manifest; // empty for an archive made before manifests
+};
+
+// SHA-256 of data in hex, as the manifest and the applied record carry it.
+QByteArray sha256(const QByteArray &data);
+
 // Whether an archive entry name is one of the managed files.
 bool isManagedName(const QString &name);
 
@@ -23,6 +39,7 @@ QStringList presentNames();
 bool exportTo(const QString &archivePath, QString *errorText);
 
 // Reads the whole archive at archivePath: true only when every entry is a
-// managed regular file within the limits.
-bool read(const QString &archivePath, Files *files, QString *errorText);
+// managed regular file within the limits and a manifest, when there is one,
+// names exactly these files with their hashes. identity may be null.
+bool read(const QString &archivePath, Files *files, QString *errorText, Identity *identity = nullptr);
 } // namespace ConfigArchive

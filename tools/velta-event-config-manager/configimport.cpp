@@ -1,5 +1,6 @@
 #include "configimport.h"
 
+#include "contentcheck.h"
 #include "filetransaction.h"
 #include "platform/configcheck.h"
 #include "platform/fileread.h"
@@ -137,6 +138,22 @@ bool checkLogrotate(const QString &stage, const QByteArray &content, QString *er
     }
     return result.accepted;
 }
+
+// The files the module reads itself are refused when it could not read them whole.
+bool readableWhole(const ConfigArchive::Files &files, QString *errorText)
+{
+    QStringList unreadable;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const QString refusal = ContentCheck::refusal(it.key(), it.value());
+        if (!refusal.isEmpty()) {
+            unreadable << refusal;
+        }
+    }
+    if (!unreadable.isEmpty()) {
+        *errorText = i18n("The archive's files cannot be read whole:\n%1", unreadable.join(QLatin1Char('\n')));
+    }
+    return unreadable.isEmpty();
+}
 } // namespace
 
 QString systemPath(const QString &name)
@@ -166,6 +183,10 @@ bool plan(const ConfigArchive::Files &files, Plan *plan, QString *errorText)
 
 bool check(const ConfigArchive::Files &files, const Plan &plan, Origin origin, QString *errorText)
 {
+    // A snapshot goes back to what the system held, whatever that was.
+    if (origin == Origin::Outside && !readableWhole(files, errorText)) {
+        return false;
+    }
     // syslog-ng runs code while it reads (a python {} block runs at
     // --syntax-only): what it reads from someone's archive is screened first.
     // A snapshot holds what root's system ran, which may be written by hand.

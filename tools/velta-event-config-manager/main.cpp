@@ -1,3 +1,4 @@
+#include "appliedrecord.h"
 #include "configarchive.h"
 #include "configimport.h"
 #include "snapshotstore.h"
@@ -77,7 +78,8 @@ QStringList unitsToRestart(const QStringList &changed)
     if (syslogNg) {
         units << QStringLiteral("syslog-ng");
     }
-    if (changed.contains(Paths::AuditRulesFile)) {
+    // auditd is only recommended: where it is missing there is nothing to restart.
+    if (changed.contains(Paths::AuditRulesFile) && QFileInfo::exists(Paths::placed(Paths::AuditDaemon))) {
         units << QStringLiteral("auditd");
     }
     return units;
@@ -89,20 +91,65 @@ struct ImportOptions {
 };
 
 // Reads, checks and compares an archive: what an import of it would change.
-bool prepare(const QString &archivePath, ConfigArchive::Files *files, ConfigImport::Plan *plan, QString *errorText)
+bool prepare(const QString &archivePath, ConfigArchive::Files *files, ConfigImport::Plan *plan, QString *errorText, ConfigArchive::Identity *identity = nullptr)
 {
     const ConfigImport::Origin origin = SnapshotStore::holds(archivePath) ? ConfigImport::Origin::Snapshot : ConfigImport::Origin::Outside;
-    return ConfigArchive::read(archivePath, files, errorText) && ConfigImport::plan(*files, plan, errorText)
+    return ConfigArchive::read(archivePath, files, errorText, identity) && ConfigImport::plan(*files, plan, errorText)
         && ConfigImport::check(*files, *plan, origin, errorText);
+}
+
+// Restarts the units and settles in the record each that succeeded; the
+// others stay owed. Results by unit go into restarted.
+bool restartOwed(const QStringList &units, AppliedRecord *record, QJsonObject *restarted)
+{
+    if (units.isEmpty()) {
+        return true;
+    }
+    bool allOk = true;
+    for (const QString &unit : units) {
+        const QString result = restart(unit);
+        restarted->insert(unit, result);
+        if (result == QLatin1String("ok")) {
+            record->settle(unit);
+        } else {
+            allOk = false;
+            err() << "systemctl restart " << unit << ": " << result << Qt::endl;
+        }
+    }
+    QString errorText;
+    if (!record->save(&errorText)) {
+        err() << errorText << Qt::endl;
+        return false;
+    }
+    return allOk;
+}
+
+// Notes the imported archive on the host and, when the import is to restart
+// them, the units it now owes a restart: recorded before they are tried, so
+// that a restart that fails, or never comes, is retried by --restart-pending.
+bool recordApplied(const ConfigArchive::Identity &identity, const ConfigArchive::Files &files, const QStringList &owed, AppliedRecord *record)
+{
+    QString errorText;
+    if (!AppliedRecord::load(record, &errorText)) {
+        err() << i18n("warning: the applied record is replaced: %1", errorText) << Qt::endl;
+    }
+    record->setApplied(identity, files);
+    record->owe(owed);
+    if (!record->save(&errorText)) {
+        err() << errorText << Qt::endl;
+        return false;
+    }
+    return true;
 }
 
 int importArchive(const QString &archivePath, const ImportOptions &options)
 {
     ConfigArchive::Files files;
+    ConfigArchive::Identity identity;
     ConfigImport::Plan plan;
     QString errorText;
     QStringList changed;
-    bool ok = prepare(archivePath, &files, &plan, &errorText);
+    bool ok = prepare(archivePath, &files, &plan, &errorText, &identity);
     if (ok && !plan.empty()) {
         // The state before the import can be gone back to.
         QString snapshotError;
@@ -123,17 +170,12 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
 
     QJsonObject summary{{QStringLiteral("changed"), !changed.isEmpty()}, {QStringLiteral("files"), QJsonArray::fromStringList(changed)}};
     bool restartsOk = true;
+    AppliedRecord record;
+    const bool recorded = ok && recordApplied(identity, files, options.restartIfChanged ? unitsToRestart(changed) : QStringList(), &record);
     if (ok && options.restartIfChanged) {
         QJsonObject restarted;
-        const QStringList units = unitsToRestart(changed);
-        for (const QString &unit : units) {
-            const QString result = restart(unit);
-            restarted.insert(unit, result);
-            if (result != QLatin1String("ok")) {
-                restartsOk = false;
-                err() << "systemctl restart " << unit << ": " << result << Qt::endl;
-            }
-        }
+        // Restarts owed by an earlier import are made up for as well.
+        restartsOk = restartOwed(record.pendingRestarts(), &record, &restarted);
         if (!restarted.isEmpty()) {
             summary.insert(QStringLiteral("restarted"), restarted);
         }
@@ -145,7 +187,7 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
     if (options.json) {
         writeOut(QJsonDocument(summary).toJson(QJsonDocument::Compact) + '\n');
     }
-    return ok && restartsOk ? 0 : 1;
+    return ok && recorded && restartsOk ? 0 : 1;
 }
 
 int checkArchive(const QString &archivePath)
@@ -227,11 +269,62 @@ int restoreSnapshot(const QString &name, const ImportOptions &options)
     }
     return importArchive(path, options);
 }
+
+// Retries the restarts that imports still owe.
+int restartPending(bool json)
+{
+    AppliedRecord record;
+    QString errorText;
+    if (!AppliedRecord::load(&record, &errorText)) {
+        return failure(errorText);
+    }
+    QJsonObject restarted;
+    const bool ok = restartOwed(record.pendingRestarts(), &record, &restarted);
+    if (json) {
+        const QJsonObject summary{{QStringLiteral("changed"), !restarted.isEmpty()},
+                                  {QStringLiteral("restarted"), restarted},
+                                  {QStringLiteral("pendingRestarts"), QJsonArray::fromStringList(record.pendingRestarts())}};
+        writeOut(QJsonDocument(summary).toJson(QJsonDocument::Compact) + '\n');
+    }
+    return ok ? 0 : 1;
+}
+
+// The applied archive, the files that drifted from it and the owed restarts.
+int showStatus(bool json)
+{
+    AppliedRecord record;
+    QString errorText;
+    if (!AppliedRecord::load(&record, &errorText)) {
+        return failure(errorText);
+    }
+    const QJsonObject status = record.status();
+    if (json) {
+        writeOut(QJsonDocument(status).toJson(QJsonDocument::Compact) + '\n');
+        return 0;
+    }
+    const QJsonObject applied = status.value(QStringLiteral("applied")).toObject();
+    QString text = applied.isEmpty()
+        ? i18n("applied: none") + QLatin1Char('\n')
+        : i18n("applied: %1 at %2", applied.value(QStringLiteral("sha256")).toString(), applied.value(QStringLiteral("appliedAt")).toString())
+            + QLatin1Char('\n');
+    const QJsonArray drift = status.value(QStringLiteral("drift")).toArray();
+    for (const QJsonValue &entry : drift) {
+        const QJsonObject file = entry.toObject();
+        text += i18n("drift: %1 (%2)", file.value(QStringLiteral("path")).toString(), file.value(QStringLiteral("change")).toString()) + QLatin1Char('\n');
+    }
+    const QStringList pending = record.pendingRestarts();
+    for (const QString &unit : pending) {
+        text += i18n("pending restart: %1", unit) + QLatin1Char('\n');
+    }
+    writeOut(text.toUtf8());
+    return 0;
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUOR_ADMIN_EVENTS_VERSION));
     // Files we create are system configuration: never group or world writable.
     umask(022);
     // Standard error is this tool's report, which the module shows and logs;
@@ -241,7 +334,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption exportOption(QStringLiteral("o"), i18n("Export the configuration into ARCHIVE."), QStringLiteral("ARCHIVE"));
     const QCommandLineOption importOption(QStringLiteral("i"), i18n("Import the configuration from ARCHIVE."), QStringLiteral("ARCHIVE"));
     const QCommandLineOption checkOption(QStringLiteral("check"),
-                                         i18n("Check ARCHIVE and whether syslog-ng and logrotate accept its files; change nothing."),
+                                         i18n("Check ARCHIVE: whether syslog-ng, logrotate and the module accept its files; change nothing."),
                                          QStringLiteral("ARCHIVE"));
     const QCommandLineOption diffOption(QStringLiteral("diff"),
                                         i18n("Show what an import of ARCHIVE would change; exit status 3 when something would."),
@@ -249,20 +342,44 @@ int main(int argc, char *argv[])
     const QCommandLineOption snapshotOption(QStringLiteral("snapshot"), i18n("Keep the current configuration as a snapshot."));
     const QCommandLineOption listOption(QStringLiteral("list-snapshots"), i18n("List the snapshots with the files that differ from today's."));
     const QCommandLineOption restoreOption(QStringLiteral("restore"), i18n("Restore the snapshot NAME as an import does."), QStringLiteral("NAME"));
-    const QCommandLineOption jsonOption(QStringLiteral("json"), i18n("With -i, --restore or --diff: print a JSON summary."));
+    const QCommandLineOption statusOption(QStringLiteral("status"),
+                                          i18n("Show the archive last imported, the managed files that differ from it and the restarts still owed."));
+    const QCommandLineOption pendingOption(QStringLiteral("restart-pending"), i18n("Retry the restarts that imports still owe."));
+    const QCommandLineOption jsonOption(QStringLiteral("json"), i18n("With -i, --restore, --diff, --status or --restart-pending: print a JSON summary."));
     const QCommandLineOption restartOption(QStringLiteral("restart-if-changed"),
-                                           i18n("With -i or --restore: restart syslog-ng and auditd when their files changed."));
+                                           i18n("With -i or --restore: restart syslog-ng and auditd when their files changed, and until done on later runs."));
     QCommandLineParser parser;
-    parser.addOptions({exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, jsonOption, restartOption});
+    parser.setApplicationDescription(i18n("Exports, checks, compares and imports the event registration configuration."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    parser.addOptions({exportOption,
+                       importOption,
+                       checkOption,
+                       diffOption,
+                       snapshotOption,
+                       listOption,
+                       restoreOption,
+                       statusOption,
+                       pendingOption,
+                       jsonOption,
+                       restartOption});
 
-    const QList<QCommandLineOption> verbs{exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption};
+    const QList<QCommandLineOption>
+        verbs{exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, statusOption, pendingOption};
     const auto isSet = [&parser](const QCommandLineOption &option) {
         return parser.isSet(option);
     };
     const bool parsed = parser.parse(app.arguments()) && parser.positionalArguments().isEmpty();
+    // Help and version are answers, not usage errors; both exit.
+    if (parsed && parser.isSet(helpOption)) {
+        parser.showHelp(0);
+    }
+    if (parsed && parser.isSet(versionOption)) {
+        parser.showVersion();
+    }
     const bool oneVerb = parsed && std::count_if(verbs.cbegin(), verbs.cend(), isSet) == 1;
     const bool importing = parsed && (parser.isSet(importOption) || parser.isSet(restoreOption));
-    const bool summarising = importing || (parsed && parser.isSet(diffOption));
+    const bool summarising = importing || (parsed && (parser.isSet(diffOption) || parser.isSet(statusOption) || parser.isSet(pendingOption)));
     const bool valueGiven = std::all_of(verbs.cbegin(), verbs.cend(), [&parser](const QCommandLineOption &option) {
         return option.valueName().isEmpty() || !parser.isSet(option) || !parser.value(option).isEmpty();
     });
@@ -271,7 +388,8 @@ int main(int argc, char *argv[])
             err() << parser.errorText() << '\n';
         }
         err() << "usage: velta-event-config-manager -o ARCHIVE | -i ARCHIVE [--json] [--restart-if-changed] | --check ARCHIVE | --diff ARCHIVE [--json]\n"
-                 "       | --snapshot | --list-snapshots | --restore NAME [--json] [--restart-if-changed]"
+                 "       | --snapshot | --list-snapshots | --restore NAME [--json] [--restart-if-changed]\n"
+                 "       | --status [--json] | --restart-pending [--json] | --help | --version"
               << Qt::endl;
         return UsageError;
     }
@@ -295,6 +413,12 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(listOption)) {
         return listSnapshots();
+    }
+    if (parser.isSet(statusOption)) {
+        return showStatus(options.json);
+    }
+    if (parser.isSet(pendingOption)) {
+        return restartPending(options.json);
     }
     return restoreSnapshot(parser.value(restoreOption), options);
 }

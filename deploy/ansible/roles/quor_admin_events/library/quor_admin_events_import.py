@@ -1,45 +1,70 @@
 #!/usr/bin/python3
-# Imports an event registration configuration archive with
-# velta-event-config-manager: --check first, --diff to learn whether anything
-# would change (shown in diff mode), then -i --json unless in check mode.
+# Drives velta-event-config-manager on a host for the role: checks an archive,
+# imports it, makes up for owed restarts, reads the applied record and goes
+# back to the previous snapshot, each in check mode as well.
 
 DOCUMENTATION = r"""
 module: quor_admin_events_import
 short_description: Check and import an event registration configuration archive
 description:
-  - Runs C(velta-event-config-manager --check), then C(--diff), then
-    C(-i --json) when the import would change something and the task is
-    not in check mode.
-  - Reports the diff in diff mode and which services need a restart.
+  - C(check) runs C(velta-event-config-manager --check) on the archive, with
+    the installed manager or, before the package is installed, the one
+    unpacked from the package file (C(checker)).
+  - C(import) checks, runs C(--diff --json) and imports with C(-i --json)
+    (and C(--restart-if-changed) when C(restart)) when something would change
+    and the task is not in check mode. On a host without the manager, check
+    mode reports the archive's files as the diff.
+  - C(restart) retries the restarts the host still owes (C(--restart-pending)).
+  - C(status) returns C(--status --json) (applied archive, drift, owed restarts).
+  - C(rollback) restores the newest snapshot, taken before the last import.
 options:
+  action:
+    description: What to do.
+    type: str
+    choices: [check, import, restart, status, rollback]
+    default: import
   manager:
-    description: Path of velta-event-config-manager on the host.
+    description: Path of the installed velta-event-config-manager on the host.
     type: path
     required: true
+  checker:
+    description: A manager unpacked from the package file, used while the package is not installed.
+    type: path
+    default: ""
   archive:
-    description: Path of the archive on the host.
+    description: Path of the archive on the host (check and import).
     type: path
-    required: true
+    default: ""
   root:
     description: System root for the manager (QUOR_ADMIN_EVENTS_ROOT); empty for "/".
     type: str
     default: ""
+  restart:
+    description: Restart the units that read changed files (import, rollback).
+    type: bool
+    default: false
 """
 
 RETURN = r"""
 files:
-  description: Files the import changed, as system paths.
+  description: Files the import changed, or would change in check mode, as system paths.
   type: list
   elements: str
   returned: always
 services:
-  description: Units to restart because of the import ("syslog-ng", "auditd").
+  description: Units restarted, or that a run would restart ("syslog-ng", "auditd").
   type: list
   elements: str
+  returned: always
+status:
+  description: The host's applied record (status), empty when the manager is not installed.
+  type: dict
   returned: always
 """
 
 import json
+import os
+import tarfile
 
 from ansible.module_utils.basic import AnsibleModule
 
@@ -48,67 +73,183 @@ DIFF_CHANGES = 3
 EVENTS_FILE = "/etc/velta-syslog.conf"
 SYSLOG_NG_CONF_DIR = "/etc/syslog-ng/conf.d/"
 AUDIT_RULES_FILE = "/etc/audit/rules.d/velta-syslog.rules"
+AUDIT_DAEMON = "/sbin/auditd"
+MANIFEST = "quor-admin-events-manifest.json"
+SNAPSHOT_DIR = "/var/lib/quor-admin-events/snapshots"
+MISSING_LIBRARIES = "error while loading shared libraries"
 
 
-def services_for(files):
+class Manager:
+    def __init__(self, module):
+        self.module = module
+        params = module.params
+        self.root = params["root"]
+        self.installed = self.usable(params["manager"])
+        self.path = self.installed or self.usable(params["checker"])
+
+    def usable(self, path):
+        """The path when the manager there can run (the unpacked one needs
+        the package's dependencies, which a new host may lack)."""
+        if not path or not os.access(path, os.X_OK):
+            return None
+        rc, out, err = self.module.run_command([path, "--version"], environ_update=self.environment())
+        return path if rc == 0 or MISSING_LIBRARIES not in err else None
+
+    def environment(self):
+        return {"QUOR_ADMIN_EVENTS_ROOT": self.root}
+
+    def run(self, *arguments):
+        return self.module.run_command([self.path] + list(arguments), environ_update=self.environment())
+
+    def run_ok(self, *arguments, accepted=(0,)):
+        rc, out, err = self.run(*arguments)
+        if rc not in accepted:
+            self.module.fail_json(
+                msg="velta-event-config-manager %s failed (exit %d):\n%s" % (arguments[0], rc, (err or out).strip()),
+                rc=rc,
+                stdout=out,
+                stderr=err,
+            )
+        return rc, out
+
+    def run_json(self, *arguments, accepted=(0,)):
+        rc, out = self.run_ok(*arguments, accepted=accepted)
+        return rc, self.parse(arguments[0], out)
+
+    def parse(self, verb, out):
+        try:
+            return json.loads(out)
+        except ValueError as error:
+            self.module.fail_json(msg="velta-event-config-manager %s --json printed no summary: %s" % (verb, error), stdout=out)
+
+    def status(self):
+        return self.run_json("--status", "--json")[1] if self.path else {}
+
+
+def services_for(files, root):
     """The units that read the changed files, as the manager's
     --restart-if-changed picks them (the logrotate file needs none)."""
     services = []
     if any(name == EVENTS_FILE or name.startswith(SYSLOG_NG_CONF_DIR) for name in files):
         services.append("syslog-ng")
-    if AUDIT_RULES_FILE in files:
+    if AUDIT_RULES_FILE in files and os.path.exists(root + AUDIT_DAEMON):
         services.append("auditd")
     return services
+
+
+def archive_as_diff(module, archive):
+    """The archive's files as a diff against nothing: what a host without the
+    package would get."""
+    try:
+        with tarfile.open(archive, "r:gz") as tar:
+            members = [member for member in tar.getmembers() if member.isfile() and member.name != MANIFEST]
+            diffs = []
+            for member in members:
+                content = tar.extractfile(member).read().decode("utf-8", "replace")
+                diffs.append(dict(before_header="/dev/null", after_header="/" + member.name, before="", after=content))
+    except (OSError, tarfile.TarError) as error:
+        module.fail_json(msg="%s: %s" % (archive, error))
+    return ["/" + member.name for member in members], diffs
+
+
+def check(module, manager):
+    if not manager.path:
+        # Repository installs: the import checks it right after the install.
+        module.exit_json(changed=False, files=[], services=[], status={}, msg="no manager on the host yet")
+    manager.run_ok("--check", module.params["archive"])
+    module.exit_json(changed=False, files=[], services=[], status={})
+
+
+def import_archive(module, manager):
+    params = module.params
+    archive = params["archive"]
+    if not manager.installed and not module.check_mode:
+        module.fail_json(msg="%s: velta-event-config-manager is not installed" % params["manager"])
+    if not manager.path:
+        files, diffs = archive_as_diff(module, archive)
+        services = services_for(files, manager.root) if params["restart"] else []
+        module.exit_json(changed=True, files=files, services=services, status={}, diff=diffs, msg="the package would be installed and the archive imported")
+    manager.run_ok("--check", archive)
+    rc, summary = manager.run_json("--diff", archive, "--json", accepted=(DIFF_NOTHING, DIFF_CHANGES))
+    files = [change["path"] for change in summary.get("changes", [])]
+    result = dict(changed=rc == DIFF_CHANGES, files=files, services=[], status={})
+    if result["changed"]:
+        result["diff"] = dict(prepared=summary.get("diff", ""))
+    if module.check_mode or not result["changed"]:
+        result["services"] = services_for(files, manager.root) if params["restart"] else []
+        module.exit_json(**result)
+
+    arguments = ["-i", archive, "--json"] + (["--restart-if-changed"] if params["restart"] else [])
+    rc, out, err = manager.run(*arguments)
+    summary = manager.parse("-i", out)
+    result.update(changed=bool(summary.get("changed")), files=summary.get("files", []), services=sorted(summary.get("restarted", {})))
+    if rc != 0:
+        # Imported files stay imported; a failed restart stays owed.
+        module.fail_json(msg="velta-event-config-manager -i failed (exit %d):\n%s" % (rc, err.strip()), rc=rc, stdout=out, stderr=err, **result)
+    result["status"] = manager.status()
+    module.exit_json(**result)
+
+
+def restart(module, manager):
+    pending = manager.status().get("pendingRestarts", [])
+    if not pending or module.check_mode:
+        module.exit_json(changed=bool(pending), files=[], services=pending, status={})
+    rc, out, err = manager.run("--restart-pending", "--json")
+    summary = manager.parse("--restart-pending", out)
+    result = dict(changed=bool(summary.get("changed")), files=[], services=sorted(summary.get("restarted", {})), status={})
+    if rc != 0:
+        module.fail_json(msg="velta-event-config-manager --restart-pending failed (exit %d):\n%s" % (rc, err.strip()), rc=rc, **result)
+    module.exit_json(**result)
+
+
+def rollback(module, manager):
+    if not manager.path:
+        module.fail_json(msg="%s: velta-event-config-manager is not installed" % module.params["manager"])
+    _, listing = manager.run_ok("--list-snapshots")
+    names = [line.split("\t")[0] for line in listing.splitlines() if line.strip()]
+    if not names:
+        module.fail_json(msg="no snapshot to go back to")
+    snapshot = names[-1]
+    if module.check_mode:
+        rc, summary = manager.run_json("--diff", manager.root + SNAPSHOT_DIR + "/" + snapshot, "--json", accepted=(DIFF_NOTHING, DIFF_CHANGES))
+        files = [change["path"] for change in summary.get("changes", [])]
+        module.exit_json(changed=rc == DIFF_CHANGES, files=files, services=[], status={}, snapshot=snapshot, diff=dict(prepared=summary.get("diff", "")))
+    arguments = ["--restore", snapshot, "--json"] + (["--restart-if-changed"] if module.params["restart"] else [])
+    rc, out, err = manager.run(*arguments)
+    summary = manager.parse("--restore", out)
+    result = dict(changed=bool(summary.get("changed")), files=summary.get("files", []), services=sorted(summary.get("restarted", {})), snapshot=snapshot)
+    if rc != 0:
+        module.fail_json(msg="velta-event-config-manager --restore failed (exit %d):\n%s" % (rc, err.strip()), rc=rc, **result)
+    module.exit_json(status=manager.status(), **result)
 
 
 def main():
     module = AnsibleModule(
         argument_spec=dict(
+            action=dict(type="str", default="import", choices=["check", "import", "restart", "status", "rollback"]),
             manager=dict(type="path", required=True),
-            archive=dict(type="path", required=True),
+            checker=dict(type="path", default=""),
+            archive=dict(type="path", default=""),
             root=dict(type="str", default=""),
+            restart=dict(type="bool", default=False),
         ),
+        required_if=[("action", "check", ["archive"]), ("action", "import", ["archive"])],
         supports_check_mode=True,
     )
-    manager = module.params["manager"]
-    archive = module.params["archive"]
-    environment = {"QUOR_ADMIN_EVENTS_ROOT": module.params["root"]}
-
-    def run(*arguments):
-        return module.run_command([manager] + list(arguments), environ_update=environment)
-
-    def fail(verb, rc, out, err):
-        module.fail_json(
-            msg="velta-event-config-manager %s failed (exit %d):\n%s" % (verb, rc, (err or out).strip()),
-            rc=rc,
-            stdout=out,
-            stderr=err,
-        )
-
-    rc, out, err = run("--check", archive)
-    if rc != 0:
-        fail("--check", rc, out, err)
-
-    rc, diff_text, err = run("--diff", archive)
-    if rc not in (DIFF_NOTHING, DIFF_CHANGES):
-        fail("--diff", rc, diff_text, err)
-    result = dict(changed=rc == DIFF_CHANGES, files=[], services=[])
-    if result["changed"]:
-        result["diff"] = dict(prepared=diff_text)
-    if module.check_mode or not result["changed"]:
-        module.exit_json(**result)
-
-    rc, out, err = run("-i", archive, "--json")
-    if rc != 0:
-        fail("-i", rc, out, err)
-    try:
-        summary = json.loads(out)
-        changed = bool(summary["changed"])
-        files = [str(name) for name in summary.get("files", [])]
-    except (ValueError, KeyError, TypeError) as error:
-        module.fail_json(msg="velta-event-config-manager -i --json printed no summary: %s" % error, stdout=out, stderr=err)
-    result.update(changed=changed, files=files, services=services_for(files))
-    module.exit_json(**result)
+    action = module.params["action"]
+    if action != "check" and action != "import":
+        # Only check and import may use the manager unpacked from the package file.
+        module.params["checker"] = ""
+    manager = Manager(module)
+    if action == "check":
+        check(module, manager)
+    elif action == "import":
+        import_archive(module, manager)
+    elif action == "restart":
+        restart(module, manager)
+    elif action == "rollback":
+        rollback(module, manager)
+    module.exit_json(changed=False, files=[], services=[], status=manager.status())
 
 
 if __name__ == "__main__":

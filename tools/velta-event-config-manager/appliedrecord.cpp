@@ -1,0 +1,145 @@
+#include "appliedrecord.h"
+
+#include "platform/fileread.h"
+#include "platform/paths.h"
+
+#include <KLocalizedString>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+namespace
+{
+const QString ArchiveKey = QStringLiteral("archive");
+const QString FilesKey = QStringLiteral("files");
+const QString PendingKey = QStringLiteral("pendingRestarts");
+
+QJsonObject driftEntry(const QString &name, const QString &change)
+{
+    return {{QStringLiteral("path"), QString(QLatin1Char('/') + name)}, {QStringLiteral("change"), change}};
+}
+
+// How the file on the system stands against the hash it had when applied; empty when the same.
+QString changeOf(const QString &name, const QString &appliedHash)
+{
+    const QString path = Paths::placed(QLatin1Char('/') + name);
+    const FileRead::Result current = FileRead::regular(path, FileRead::ConfigLimit);
+    if (current.missing) {
+        return QStringLiteral("missing");
+    }
+    if (!current.ok) {
+        return QStringLiteral("unreadable");
+    }
+    return QString::fromLatin1(ConfigArchive::sha256(current.data)) == appliedHash ? QString() : QStringLiteral("modified");
+}
+} // namespace
+
+bool AppliedRecord::load(AppliedRecord *record, QString *errorText)
+{
+    const QString path = Paths::placed(Paths::AppliedRecordFile);
+    const FileRead::Result read = FileRead::regular(path, FileRead::ConfigLimit);
+    if (read.missing) {
+        record->m_data = QJsonObject();
+        return true;
+    }
+    if (!read.ok) {
+        *errorText = FileRead::describe(path, read);
+        return false;
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(read.data, &error);
+    if (!document.isObject()) {
+        *errorText = i18n("%1: not a JSON object: %2", path, error.errorString());
+        return false;
+    }
+    record->m_data = document.object();
+    return true;
+}
+
+bool AppliedRecord::save(QString *errorText) const
+{
+    const QString path = Paths::placed(Paths::AppliedRecordFile);
+    QSaveFile file(path);
+    const QByteArray data = QJsonDocument(m_data).toJson();
+    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        *errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void AppliedRecord::setApplied(const ConfigArchive::Identity &identity, const ConfigArchive::Files &files)
+{
+    QJsonObject hashes;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        hashes.insert(it.key(), QString::fromLatin1(ConfigArchive::sha256(it.value())));
+    }
+    m_data.insert(ArchiveKey,
+                  QJsonObject{{QStringLiteral("sha256"), QString::fromLatin1(identity.sha256)},
+                              {QStringLiteral("manifest"), identity.manifest},
+                              {QStringLiteral("appliedAt"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}});
+    m_data.insert(FilesKey, hashes);
+}
+
+bool AppliedRecord::hasApplied() const
+{
+    return m_data.value(ArchiveKey).isObject();
+}
+
+QStringList AppliedRecord::pendingRestarts() const
+{
+    return m_data.value(PendingKey).toVariant().toStringList();
+}
+
+void AppliedRecord::owe(const QStringList &units)
+{
+    QStringList pending = pendingRestarts();
+    for (const QString &unit : units) {
+        if (!pending.contains(unit)) {
+            pending << unit;
+        }
+    }
+    m_data.insert(PendingKey, QJsonArray::fromStringList(pending));
+}
+
+void AppliedRecord::settle(const QString &unit)
+{
+    QStringList pending = pendingRestarts();
+    pending.removeAll(unit);
+    m_data.insert(PendingKey, QJsonArray::fromStringList(pending));
+}
+
+QJsonArray AppliedRecord::drift() const
+{
+    QJsonArray drifted;
+    if (!hasApplied()) {
+        return drifted;
+    }
+    const QJsonObject applied = m_data.value(FilesKey).toObject();
+    for (auto it = applied.constBegin(); it != applied.constEnd(); ++it) {
+        const QString change = changeOf(it.key(), it.value().toString());
+        if (!change.isEmpty()) {
+            drifted.append(driftEntry(it.key(), change));
+        }
+    }
+    // An import removes the notification files its archive lacks: one that
+    // appeared since is drift as well. Other files it leaves alone.
+    const QString perEvent = QString(Paths::PerEventFilePrefix).mid(1);
+    const QStringList present = ConfigArchive::presentNames();
+    for (const QString &name : present) {
+        if (name.startsWith(perEvent) && !applied.contains(name)) {
+            drifted.append(driftEntry(name, QStringLiteral("added")));
+        }
+    }
+    return drifted;
+}
+
+QJsonObject AppliedRecord::status() const
+{
+    return {{QStringLiteral("applied"), hasApplied() ? m_data.value(ArchiveKey) : QJsonValue()},
+            {QStringLiteral("drift"), drift()},
+            {PendingKey, QJsonArray::fromStringList(pendingRestarts())}};
+}
