@@ -67,7 +67,8 @@ QString restart(const QString &unit)
     return QStringLiteral("ok");
 }
 
-// The units that read the changed files.
+// The units that read the changed files, syslog-ng first: when it refuses the
+// new files they are all put back, and auditd then keeps its own.
 QStringList unitsToRestart(const QStringList &changed)
 {
     QStringList units;
@@ -81,6 +82,44 @@ QStringList unitsToRestart(const QStringList &changed)
         units << QStringLiteral("auditd");
     }
     return units;
+}
+
+// Puts the files of a snapshot back as they were: no check (they are what ran
+// before) and no snapshot of the files they replace (a refused configuration).
+bool rollBack(const QString &name, QString *errorText)
+{
+    const QString path = SnapshotStore::path(name);
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        *errorText = i18n("%1: no such snapshot", name);
+        return false;
+    }
+    ConfigArchive::Files files;
+    ConfigImport::Plan plan;
+    QStringList notPutBack;
+    return ConfigArchive::read(path, &files, errorText) && ConfigImport::plan(files, &plan, errorText) && ConfigImport::apply(plan, errorText, &notPutBack);
+}
+
+// After syslog-ng refused the new files: the snapshot taken before them is put
+// back and syslog-ng restarted once more. What happened, for standard error.
+QString restartWithSnapshot(const QString &refused, const QString &snapshot, QJsonObject *summary)
+{
+    QString errorText;
+    if (snapshot.isEmpty()) {
+        errorText = i18n("no snapshot was taken before the import");
+    } else if (rollBack(snapshot, &errorText)) {
+        const QString again = restart(QStringLiteral("syslog-ng"));
+        if (again == QLatin1String("ok")) {
+            summary->insert(QStringLiteral("rolledBack"), snapshot);
+            return i18n("syslog-ng refused the new configuration and was restarted with the previous one (snapshot %1): %2", snapshot, refused);
+        }
+        errorText = QStringLiteral("systemctl restart syslog-ng: ") + again;
+    }
+    summary->insert(QStringLiteral("loggingStopped"), true);
+    return i18n(
+        "syslog-ng refused the new configuration (%1) and did not start with the previous one either (%2): logging is stopped. "
+        "Restore a configuration that syslog-ng accepts (--restore NAME, see --list-snapshots), then start syslog-ng.",
+        refused,
+        errorText);
 }
 
 struct ImportOptions {
@@ -100,11 +139,12 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
     ConfigImport::Plan plan;
     QString errorText;
     QStringList changed;
+    QString snapshot; // the files before the import
     bool ok = prepare(archivePath, &files, &plan, &errorText);
     if (ok && !plan.empty()) {
         // The state before the import can be gone back to.
         QString snapshotError;
-        if (!SnapshotStore::take(&snapshotError)) {
+        if (!SnapshotStore::take(&snapshotError, &snapshot)) {
             err() << i18n("warning: no snapshot of the current configuration: %1", snapshotError) << Qt::endl;
         }
         QStringList notPutBack;
@@ -127,9 +167,15 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
         for (const QString &unit : units) {
             const QString result = restart(unit);
             restarted.insert(unit, result);
-            if (result != QLatin1String("ok")) {
-                restartsOk = false;
-                err() << "systemctl restart " << unit << ": " << result << Qt::endl;
+            if (result == QLatin1String("ok")) {
+                continue;
+            }
+            restartsOk = false;
+            err() << "systemctl restart " << unit << ": " << result << Qt::endl;
+            if (unit == QLatin1String("syslog-ng")) {
+                // Logging is never left down by an import: the files go back, auditd keeps its own.
+                err() << restartWithSnapshot(result, snapshot, &summary) << Qt::endl;
+                break;
             }
         }
         if (!restarted.isEmpty()) {
@@ -211,10 +257,25 @@ int listSnapshots()
     return 0;
 }
 
+// Prints the name of the snapshot that holds the files now, for the module's
+// roll-back after a restart that fails.
 int takeSnapshot()
 {
     QString errorText;
-    return SnapshotStore::take(&errorText) ? 0 : failure(errorText);
+    QString name;
+    if (!SnapshotStore::take(&errorText, &name)) {
+        return failure(errorText);
+    }
+    if (!name.isEmpty()) {
+        writeOut(name.toUtf8() + '\n');
+    }
+    return 0;
+}
+
+int rollBackSnapshot(const QString &name)
+{
+    QString errorText;
+    return rollBack(name, &errorText) ? 0 : failure(errorText);
 }
 
 int restoreSnapshot(const QString &name, const ImportOptions &options)
@@ -247,13 +308,17 @@ int main(int argc, char *argv[])
     const QCommandLineOption snapshotOption(QStringLiteral("snapshot"), i18n("Keep the current configuration as a snapshot."));
     const QCommandLineOption listOption(QStringLiteral("list-snapshots"), i18n("List the snapshots with the files that differ from today's."));
     const QCommandLineOption restoreOption(QStringLiteral("restore"), i18n("Restore the snapshot NAME as an import does."), QStringLiteral("NAME"));
+    const QCommandLineOption rollBackOption(QStringLiteral("roll-back"),
+                                            i18n("Put the files of the snapshot NAME back as they are, without a check or a new snapshot."),
+                                            QStringLiteral("NAME"));
     const QCommandLineOption jsonOption(QStringLiteral("json"), i18n("With -i, --restore or --diff: print a JSON summary."));
     const QCommandLineOption restartOption(QStringLiteral("restart-if-changed"),
                                            i18n("With -i or --restore: restart syslog-ng and auditd when their files changed."));
     QCommandLineParser parser;
-    parser.addOptions({exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, jsonOption, restartOption});
+    parser.addOptions(
+        {exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, rollBackOption, jsonOption, restartOption});
 
-    const QList<QCommandLineOption> verbs{exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption};
+    const QList<QCommandLineOption> verbs{exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, rollBackOption};
     const auto isSet = [&parser](const QCommandLineOption &option) {
         return parser.isSet(option);
     };
@@ -269,7 +334,7 @@ int main(int argc, char *argv[])
             err() << parser.errorText() << '\n';
         }
         err() << "usage: velta-event-config-manager -o ARCHIVE | -i ARCHIVE [--json] [--restart-if-changed] | --check ARCHIVE | --diff ARCHIVE [--json]\n"
-                 "       | --snapshot | --list-snapshots | --restore NAME [--json] [--restart-if-changed]"
+                 "       | --snapshot | --list-snapshots | --restore NAME [--json] [--restart-if-changed] | --roll-back NAME"
               << Qt::endl;
         return UsageError;
     }
@@ -293,6 +358,9 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(listOption)) {
         return listSnapshots();
+    }
+    if (parser.isSet(rollBackOption)) {
+        return rollBackSnapshot(parser.value(rollBackOption));
     }
     return restoreSnapshot(parser.value(restoreOption), options);
 }
