@@ -59,6 +59,10 @@ export QUOR_ADMIN_EVENTS_ROOT=$root
 export QUOR_FAKE_LOG=$root/demo/commands.log
 export QUOR_FAKE_UNITS=$root/demo/running-units
 export PATH=$source_dir/tests/fakebin:$PATH
+# The stand-in for the notification destination: the live syslog-ng runs it, and
+# the module imports its class before it writes a notification file that names it.
+export PYTHONPATH=$source_dir/tests/syslogng/python${PYTHONPATH:+:$PYTHONPATH}
+export PYTHONDONTWRITEBYTECODE=1
 # The stand-in for logname names the session's user (alice); the user behind a real
 # sudo is not in the sample system.
 unset SUDO_UID SUDO_USER SUDO_GID

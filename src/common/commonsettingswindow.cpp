@@ -2,7 +2,7 @@
 
 #include "ui_commonsettingswindow.h"
 
-#include "platform/configsnapshot.h"
+#include "services/snapshotbeforewrite.h"
 
 #include <KLocalizedString>
 
@@ -53,7 +53,6 @@ bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
                                               QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                               QMessageBox::Cancel);
     if (answer == QMessageBox::Save) {
-        ConfigSnapshot::take();
         if (destinations) {
             ui->destinationsSettings->save();
         }
@@ -72,6 +71,8 @@ void CommonSettingsWindow::openOnFirstTab()
 
 void CommonSettingsWindow::accept()
 {
+    // Everything one OK writes is kept before it in one snapshot, taken by the first write.
+    const SnapshotScope oneSnapshot;
     if (!settleUnsavedEdits(false)) {
         return;
     }
@@ -79,12 +80,10 @@ void CommonSettingsWindow::accept()
     // A failed save, export or import keeps the window open with the edits,
     // once the tab has told why.
     if (current == ui->destinationsTab) {
-        ConfigSnapshot::take();
         if (!ui->destinationsSettings->save()) {
             return;
         }
     } else if (current == ui->logRotateTab) {
-        ConfigSnapshot::take();
         if (!ui->logRotationSettings->save()) {
             return;
         }
@@ -104,6 +103,7 @@ void CommonSettingsWindow::accept()
 
 void CommonSettingsWindow::reject()
 {
+    const SnapshotScope oneSnapshot;
     if (!settleUnsavedEdits(true)) {
         return;
     }

@@ -29,8 +29,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     // An import or a restore changed the files on the system; summary says
-    // which, complete is false when it failed part way.
-    void configurationImported(bool complete, const QString &summary);
+    // which (and files names them), complete is false when it failed part way.
+    void configurationImported(bool complete, const QString &summary, const QStringList &files);
 
 private:
     void reload();

@@ -172,7 +172,8 @@ bool SettingsImporter::importConfig()
         }
         Q_EMIT configurationChanged(result.ok,
                                     result.ok ? i18n("Imported from %1:\n%2", source, listing(changed))
-                                              : i18n("The import from %1 failed, and these files could not be put back:\n%2", source, listing(changed)));
+                                              : i18n("The import from %1 failed, and these files could not be put back:\n%2", source, listing(changed)),
+                                    result.files);
     }
     if (!result.ok) {
         FileWidget::showFailure(failed, result.message);

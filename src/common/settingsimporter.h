@@ -27,8 +27,9 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     // The files on the system changed: they must be read again. complete is
-    // false when the import failed part way; summary says which files changed.
-    void configurationChanged(bool complete, const QString &summary);
+    // false when the import failed part way; summary says which files changed,
+    // files names them (system paths).
+    void configurationChanged(bool complete, const QString &summary, const QStringList &files);
 
 private:
     void listSnapshots();

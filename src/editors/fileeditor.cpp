@@ -5,11 +5,11 @@
 #include "ui_fileeditor.h"
 
 #include "platform/checkedwrite.h"
-#include "platform/configsnapshot.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "platform/textdecode.h"
 #include "problemsmessage.h"
+#include "services/snapshotbeforewrite.h"
 #include "services/snghandler.h"
 
 #include <KLocalizedString>
@@ -63,14 +63,28 @@ void FileEditor::accept()
     if (!m_readable) {
         return;
     }
-    ConfigSnapshot::take();
     const QByteArray text = ui->textEdit->toPlainText().toUtf8();
     // A file of the syslog-ng include folder is used only when syslog-ng accepts it.
     const bool syslogNgFile = m_path.startsWith(QString(Paths::SyslogNgConfDir) + QLatin1Char('/'));
-    QString reason;
-    const ConfigCheck::Result written = syslogNgFile
-        ? CheckedWrite::syslogNg({CheckedWrite::Change{m_path, text}})
-        : ConfigCheck::Result{CheckedWrite::replaceFile(Paths::placed(m_path), text, &reason), CheckedWrite::writeFailure(m_path, reason)};
+    // Kept in a snapshot once the text has been accepted and is going to be written.
+    QString snapshot;
+    const CheckedWrite::BeforeWrite keepSnapshot = [this, &snapshot] {
+        return snapshotBeforeWrite(this, &snapshot);
+    };
+    QStringList changed;
+    ConfigCheck::Result written{true, QString()};
+    if (syslogNgFile) {
+        written = CheckedWrite::syslogNg({CheckedWrite::Change{m_path, text}}, keepSnapshot, &changed);
+    } else {
+        const FileRead::Result onDisk = FileRead::regular(Paths::placed(m_path), FileRead::ConfigLimit);
+        if (!(onDisk.ok && onDisk.data == text)) {
+            QString reason;
+            written = !keepSnapshot()                                             ? ConfigCheck::Result{false, CheckedWrite::stoppedBeforeWrite()}
+                : CheckedWrite::replaceFile(Paths::placed(m_path), text, &reason) ? ConfigCheck::Result{true, QString()}
+                                                                                  : ConfigCheck::Result{false, CheckedWrite::writeFailure(m_path, reason)};
+            changed << m_path;
+        }
+    }
     if (!written.accepted) {
         // The editor stays open so that the text is not lost.
         QMessageBox::critical(this, i18n("Error"), written.message);
@@ -78,9 +92,9 @@ void FileEditor::accept()
     }
     QDialog::accept();
     Q_EMIT fileWritten();
-    // The edited file takes effect only when a running syslog-ng reads it again.
-    SngHandler *handler = SngHandler::instance();
-    if (syslogNgFile && handler->status()) {
-        handler->syslogNgRestart();
+    // The edited file takes effect only when syslog-ng reads it again: restarted
+    // exactly when Apply would restart it, when one of its files changed.
+    if (SngHandler::Units units = SngHandler::unitsReading(changed)) {
+        SngHandler::instance()->restart(units, snapshot);
     }
 }

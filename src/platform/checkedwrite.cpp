@@ -57,7 +57,7 @@ QString refused(const QString &tool, const QString &systemPath, const QString &m
 }
 }
 
-ConfigCheck::Result syslogNg(const QList<Change> &changes)
+ConfigCheck::Result checkSyslogNg(const QList<Change> &changes)
 {
     QTemporaryDir stage;
     if (!stage.isValid()) {
@@ -93,27 +93,55 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes)
         return {false,
                 refused(QStringLiteral("syslog-ng"), Paths::SyslogNgConfDir, QString(check.message).replace(stage.path(), QString(Paths::SyslogNgConfDir)))};
     }
+    return {true, QString()};
+}
 
+ConfigCheck::Result writeSyslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite, QStringList *changed)
+{
+    // What each file holds now: a change that leaves it so is no change.
     QList<Previous> previous;
+    QList<Change> effective;
     for (const Change &change : changes) {
         const QString path = Paths::placed(change.systemPath);
         const FileRead::Result old = FileRead::regular(path, FileRead::ConfigLimit);
         if (!old.ok && !old.missing) {
             qCWarning(QUOR_PLATFORM).noquote() << FileRead::describe(path, old);
-            putBack(previous);
             return {false, FileRead::describe(change.systemPath, old)};
         }
+        if (change.remove ? old.missing : (old.ok && old.data == change.content)) {
+            continue;
+        }
+        effective << change;
         previous << Previous{path, old.ok, old.data};
+    }
+    if (effective.isEmpty()) {
+        return {true, QString()};
+    }
+    if (beforeWrite && !beforeWrite()) {
+        return {false, stoppedBeforeWrite()};
+    }
+    for (int i = 0; i < effective.size(); ++i) {
         QString reason;
-        if (!applyTo(path, change, &reason)) {
-            putBack(previous);
-            return {false, i18n("The file %1 could not be changed: %2. The files changed before it were put back.", change.systemPath, reason)};
+        if (!applyTo(previous.at(i).path, effective.at(i), &reason)) {
+            putBack(previous.mid(0, i + 1));
+            return {false, i18n("The file %1 could not be changed: %2. The files changed before it were put back.", effective.at(i).systemPath, reason)};
+        }
+    }
+    if (changed) {
+        for (const Change &change : std::as_const(effective)) {
+            *changed << change.systemPath;
         }
     }
     return {true, QString()};
 }
 
-ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content)
+ConfigCheck::Result syslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite, QStringList *changed)
+{
+    const ConfigCheck::Result check = checkSyslogNg(changes);
+    return check.accepted ? writeSyslogNg(changes, beforeWrite, changed) : check;
+}
+
+ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content, const BeforeWrite &beforeWrite)
 {
     QTemporaryDir stage;
     const QString staged = stage.filePath(QFileInfo(systemPath).fileName());
@@ -124,11 +152,23 @@ ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &conte
     if (!check.accepted) {
         return {false, refused(QStringLiteral("logrotate"), systemPath, QString(check.message).replace(staged, systemPath))};
     }
+    const FileRead::Result old = FileRead::regular(Paths::placed(systemPath), FileRead::ConfigLimit);
+    if (old.ok && old.data == content) {
+        return {true, QString()};
+    }
+    if (beforeWrite && !beforeWrite()) {
+        return {false, stoppedBeforeWrite()};
+    }
     QString reason;
     if (!replaceFile(Paths::placed(systemPath), content, &reason)) {
         return {false, writeFailure(systemPath, reason)};
     }
     return {true, QString()};
+}
+
+QString stoppedBeforeWrite()
+{
+    return i18n("Nothing was changed: no snapshot of the configuration could be kept before the change.");
 }
 
 bool replaceFile(const QString &path, const QByteArray &data, QString *reason)

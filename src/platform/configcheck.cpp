@@ -13,6 +13,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -23,6 +24,8 @@ namespace ConfigCheck
 namespace
 {
 constexpr int CheckTimeoutMs = 30000;
+// Importing a few modules takes a fraction of a second; one that hangs must not hold the page.
+constexpr int ImportTimeoutMs = 10000;
 const QLatin1String MainSyslogNgConfig("/etc/syslog-ng/syslog-ng.conf");
 
 // The system's main configuration with its include of the system's folder
@@ -50,33 +53,31 @@ QByteArray mainConfiguration(const QString &confDir, QString *problem)
     return text;
 }
 
-// The configuration with comments dropped and every quoted string emptied, so
-// that neither can look like a statement or a brace.
-QString withoutCommentsAndStrings(const QByteArray &configuration)
+// The text with comments and the insides of quoted strings blanked out,
+// character for character, so that neither can look like a statement, a name
+// or a brace while every position and line stays where it was.
+QString masked(const QString &text)
 {
-    const QString text = QString::fromUtf8(configuration);
-    QString out;
-    out.reserve(text.size());
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
+    QString out = text;
+    for (int i = 0; i < out.size(); ++i) {
+        const QChar c = out.at(i);
         if (c == QLatin1Char('#')) {
-            while (i < text.size() && text.at(i) != QLatin1Char('\n')) {
-                ++i;
+            for (; i < out.size() && out.at(i) != QLatin1Char('\n'); ++i) {
+                out[i] = QLatin1Char(' ');
             }
-            out += QLatin1Char('\n');
         } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
             // Double quotes allow escapes; single quotes do not.
-            ++i;
-            while (i < text.size() && text.at(i) != c) {
-                if (c == QLatin1Char('"') && text.at(i) == QLatin1Char('\\')) {
+            for (++i; i < out.size() && out.at(i) != c; ++i) {
+                if (c == QLatin1Char('"') && out.at(i) == QLatin1Char('\\') && i + 1 < out.size()) {
+                    if (out.at(i + 1) != QLatin1Char('\n')) {
+                        out[i + 1] = QLatin1Char(' ');
+                    }
+                    out[i] = QLatin1Char(' ');
                     ++i;
+                } else if (out.at(i) != QLatin1Char('\n')) {
+                    out[i] = QLatin1Char(' ');
                 }
-                ++i;
             }
-            out += c;
-            out += c;
-        } else {
-            out += c;
         }
     }
     return out;
@@ -99,9 +100,115 @@ std::vector<int> braceDepths(const QString &text)
     return depths;
 }
 
-// The kinds of object a log statement refers to by name.
-const QString ObjectKinds = QStringLiteral("source|destination|filter|parser|rewrite");
-const QString ObjectName = QStringLiteral("[A-Za-z0-9_.-]+");
+// The position of the bracket that closes the one at open (in masked text),
+// or the end of the text.
+int closingBracket(const QString &text, int open)
+{
+    const QChar opening = text.at(open);
+    const QChar closing = opening == QLatin1Char('{') ? QLatin1Char('}') : QLatin1Char(')');
+    int depth = 0;
+    for (int i = open; i < text.size(); ++i) {
+        if (text.at(i) == opening) {
+            ++depth;
+        } else if (text.at(i) == closing && --depth == 0) {
+            return i;
+        }
+    }
+    return text.size();
+}
+
+// The kinds of object a configuration refers to by name.
+const QString ObjectKinds = QStringLiteral("source|destination|filter|parser|rewrite|template");
+// A bare name, or a quoted one (whose inside masking has blanked).
+const QString ObjectName = QStringLiteral("[A-Za-z0-9_.-]+|\"[^\"]*\"");
+
+// A name as written: quotes and their escapes taken off.
+QString unquoted(const QString &written)
+{
+    if (written.size() < 2 || (!written.startsWith(QLatin1Char('"')) && !written.startsWith(QLatin1Char('\'')))) {
+        return written;
+    }
+    QString name = written.mid(1, written.size() - 2);
+    if (written.startsWith(QLatin1Char('"'))) {
+        static const QRegularExpression escape(QStringLiteral("\\\\(.)"));
+        name.replace(escape, QStringLiteral("\\1"));
+    }
+    return name;
+}
+
+// One configuration file read for names: its text, the masked text and the
+// stretches whose names mean nothing on their own (block definitions, whose
+// names are the caller's, and Python code).
+struct ScannedFile {
+    explicit ScannedFile(const ConfigFile &file)
+        : path(file.path)
+        , text(QString::fromUtf8(file.text))
+        , blanked(masked(text))
+        , depths(braceDepths(blanked))
+    {
+        for (int i = 0; i < blanked.size(); ++i) {
+            if (blanked.at(i) == QLatin1Char('\n')) {
+                lineStarts.push_back(i + 1);
+            }
+        }
+        static const QRegularExpression blockStart(QStringLiteral("(?<![\\w-])block\\s+[\\w-]+\\s+[\\w.-]+\\s*\\("));
+        for (auto it = blockStart.globalMatch(blanked); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            if (depths[size_t(match.capturedStart())] != 0) {
+                continue;
+            }
+            const int arguments = closingBracket(blanked, match.capturedEnd() - 1);
+            const int body = blanked.indexOf(QLatin1Char('{'), arguments);
+            if (body >= 0) {
+                skipped.push_back({match.capturedStart(), closingBracket(blanked, body)});
+            }
+        }
+        static const QRegularExpression pythonStart(QStringLiteral("(?<![\\w-])python\\s*\\{"));
+        for (auto it = pythonStart.globalMatch(blanked); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            if (depths[size_t(match.capturedStart())] != 0) {
+                continue;
+            }
+            const int open = match.capturedEnd() - 1;
+            const int close = closingBracket(blanked, open);
+            skipped.push_back({match.capturedStart(), close});
+            pythonCode += text.mid(open + 1, close - open - 1);
+            pythonCode += QLatin1Char('\n');
+        }
+    }
+
+    int lineAt(int position) const
+    {
+        return int(std::upper_bound(lineStarts.cbegin(), lineStarts.cend(), position) - lineStarts.cbegin());
+    }
+    bool isSkipped(int position) const
+    {
+        return std::any_of(skipped.cbegin(), skipped.cend(), [position](const std::pair<int, int> &range) {
+            return position >= range.first && position <= range.second;
+        });
+    }
+
+    QString path;
+    QString text;
+    QString blanked;
+    std::vector<int> depths;
+    std::vector<int> lineStarts{0};
+    std::vector<std::pair<int, int>> skipped; // first and last position
+    QString pythonCode;
+};
+
+// "kind(name)" of every object the top-level statements of text define.
+void collectDefinitions(const QString &blanked, const QString &text, const std::vector<int> &depths, QSet<QString> *defined)
+{
+    // "template t { template(...); };" and the short "template t \"...\";".
+    static const QRegularExpression definition(QStringLiteral("(?<![\\w-])(%1)\\s+(%2)\\s*[{\"]").arg(ObjectKinds, ObjectName));
+    for (auto it = definition.globalMatch(blanked); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (depths[size_t(match.capturedStart())] == 0) {
+            defined->insert(match.captured(1) + QLatin1Char('(') + unquoted(text.mid(match.capturedStart(2), match.capturedLength(2))) + QLatin1Char(')'));
+        }
+    }
+}
 
 QStringList logRotateErrors(const QByteArray &output)
 {
@@ -140,6 +247,70 @@ QByteArray withPlacedLogPaths(const QByteArray &text)
         }
     }
     return out;
+}
+
+// Imports each class named on the command line (after the file of the python {}
+// blocks' code and syslog-ng's own module folder) as syslog-ng's Python module
+// does: "module.Class" from the module, a name without a module from the
+// blocks' code. syslog-ng's built-in module does not exist outside the daemon:
+// a stand-in answers every name asked of it. Prints "<number>\t<reason>" for
+// each class that cannot be had.
+const QByteArray ImportScript = R"(import importlib
+import sys
+import types
+
+
+def stand_in(name):
+    if name.startswith("__"):
+        raise AttributeError(name)
+    value = type(name, (object,), {"__init__": lambda self, *args, **kwargs: None})
+    setattr(builtin, name, value)
+    return value
+
+
+builtin = types.ModuleType("_syslogng")
+builtin.__getattr__ = stand_in
+sys.modules["_syslogng"] = builtin
+del sys.path[0]
+if sys.argv[2]:
+    sys.path.insert(0, sys.argv[2])
+main = types.ModuleType("_syslogng_main")
+sys.modules["_syslogng_main"] = main
+out = sys.stdout
+sys.stdout = sys.stderr
+try:
+    with open(sys.argv[1], encoding="utf-8") as f:
+        exec(compile(f.read(), "python {}", "exec"), main.__dict__)
+    block_error = None
+except BaseException as error:
+    block_error = error
+for index, name in enumerate(sys.argv[3:]):
+    try:
+        module, _, attribute = name.rpartition(".")
+        if module:
+            found = getattr(importlib.import_module(module), attribute)
+        elif block_error is not None:
+            raise block_error
+        else:
+            found = getattr(main, attribute)
+        if not isinstance(found, type):
+            raise TypeError(name + " is not a class")
+    except BaseException as error:
+        print("%d\t%s: %s" % (index, type(error).__name__, str(error).replace("\n", " ")), file=out, flush=True)
+)";
+
+// The folder of syslog-ng's own Python modules, which it puts first on the
+// module path; empty when syslog-ng does not say.
+QString syslogNgPythonFolder()
+{
+    const Process::Result version = Process::run(QStringLiteral("syslog-ng"), {QStringLiteral("--version")}, ImportTimeoutMs);
+    const QList<QByteArray> lines = version.output.split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("Module-Directory:")) {
+            return QString::fromUtf8(line.mid(int(qstrlen("Module-Directory:"))).trimmed()) + QLatin1String("/python");
+        }
+    }
+    return QString();
 }
 
 Result fromProcess(const Process::Result &result, const QString &command)
@@ -203,20 +374,35 @@ Result syslogNg(const QString &confDir)
     if (!check.accepted) {
         return check;
     }
-    // The configuration as syslog-ng will run it: every include read.
+    // The configuration as syslog-ng will run it, every include read: what it defines.
     QFile expanded(preprocessed);
     if (!expanded.open(QIODevice::ReadOnly)) {
         return {false, QLatin1String("syslog-ng check: ") + expanded.errorString()};
     }
-    QStringList missing = undefinedLogReferences(expanded.readAll());
-    for (QString &reference : missing) {
-        // Worded like the tool's own messages, which are not translated either.
-        reference = QStringLiteral("A log statement names %1, which is not defined.").arg(reference);
+    // The files whose names are resolved, each under the path the administrator knows.
+    QList<ConfigFile> files;
+    if (QFileInfo::exists(Paths::placed(MainSyslogNgConfig))) {
+        files << ConfigFile{MainSyslogNgConfig, configuration};
+    }
+    const QDir folder(confDir);
+    const QStringList names = folder.entryList({QStringLiteral("*.conf")}, QDir::Files, QDir::Name);
+    for (const QString &name : names) {
+        const QString path = QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name;
+        const FileRead::Result read = FileRead::regular(folder.filePath(name), FileRead::ConfigLimit);
+        if (!read.ok) {
+            return {false, i18n("syslog-ng check: %1", FileRead::describe(path, read))};
+        }
+        files << ConfigFile{path, read.data};
+    }
+    QStringList missing;
+    const QList<Reference> undefined = undefinedReferences(files, expanded.readAll());
+    for (const Reference &reference : undefined) {
+        missing << describe(reference);
     }
     if (!missing.isEmpty()) {
         return {false, missing.join(QLatin1Char('\n'))};
     }
-    return check;
+    return importPythonClasses(pythonClasses(files), pythonBlockCode(files));
 }
 
 QStringList includeFolderProblems(const QString &placedDir)
@@ -246,43 +432,130 @@ QStringList includeFolderProblems(const QString &placedDir)
     return problems;
 }
 
-QStringList undefinedLogReferences(const QByteArray &configuration)
+QList<Reference> undefinedReferences(const QList<ConfigFile> &files, const QByteArray &definedElsewhere)
 {
-    const QString text = withoutCommentsAndStrings(configuration);
-    const std::vector<int> depths = braceDepths(text);
-
+    std::vector<ScannedFile> scanned;
     QSet<QString> defined;
-    static const QRegularExpression definition(QStringLiteral("(?<![\\w-])(%1)\\s+(%2)\\s*\\{").arg(ObjectKinds, ObjectName));
-    for (auto it = definition.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        if (depths[size_t(match.capturedStart())] == 0) {
-            defined.insert(match.captured(1) + QLatin1Char('(') + match.captured(2) + QLatin1Char(')'));
-        }
+    for (const ConfigFile &file : files) {
+        scanned.emplace_back(file);
+        const ScannedFile &read = scanned.back();
+        collectDefinitions(read.blanked, read.text, read.depths, &defined);
+    }
+    if (!definedElsewhere.isEmpty()) {
+        const QString text = QString::fromUtf8(definedElsewhere);
+        const QString blanked = masked(text);
+        collectDefinitions(blanked, text, braceDepths(blanked), &defined);
     }
 
-    QStringList missing;
-    static const QRegularExpression logStart(QStringLiteral("(?<![\\w-])log\\s*\\{"));
+    QList<Reference> missing;
     static const QRegularExpression reference(QStringLiteral("(?<![\\w-])(%1)\\s*\\(\\s*(%2)\\s*\\)").arg(ObjectKinds, ObjectName));
-    for (auto it = logStart.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        const int start = match.capturedEnd();
-        if (depths[size_t(match.capturedStart())] != 0) {
-            continue; // nested log statements are read with their parent
-        }
-        int end = start;
-        while (end < text.size() && depths[size_t(end + 1)] > 0) {
-            ++end;
-        }
-        const QString body = text.mid(start, end - start);
-        for (auto refs = reference.globalMatch(body); refs.hasNext();) {
-            const QRegularExpressionMatch ref = refs.next();
-            const QString name = ref.captured(1) + QLatin1Char('(') + ref.captured(2) + QLatin1Char(')');
-            if (!defined.contains(name) && !missing.contains(name)) {
-                missing << name;
+    for (const ScannedFile &file : scanned) {
+        for (auto it = reference.globalMatch(file.blanked); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            const QString kind = match.captured(1);
+            const QString written = file.text.mid(match.capturedStart(2), match.capturedLength(2));
+            // A quoted template() is the template itself, not the name of one.
+            if (file.isSkipped(match.capturedStart()) || (kind == QLatin1String("template") && written.startsWith(QLatin1Char('"')))) {
+                continue;
+            }
+            const Reference found{file.path, file.lineAt(match.capturedStart(1)), kind, unquoted(written)};
+            if (!defined.contains(kind + QLatin1Char('(') + found.name + QLatin1Char(')')) && !missing.contains(found)) {
+                missing << found;
             }
         }
     }
     return missing;
+}
+
+QList<Reference> pythonClasses(const QList<ConfigFile> &files)
+{
+    QList<Reference> classes;
+    static const QRegularExpression driver(QStringLiteral("(?<![\\w-])python(?:[-_]fetcher)?\\s*\\("));
+    static const QRegularExpression option(QStringLiteral("(?<![\\w-])class\\s*\\(\\s*(\"[^\"]*\"|'[^']*'|[A-Za-z0-9_.]+)\\s*\\)"));
+    for (const ConfigFile &file : files) {
+        const ScannedFile read(file);
+        for (auto it = driver.globalMatch(read.blanked); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            if (read.isSkipped(match.capturedStart())) {
+                continue;
+            }
+            const int open = match.capturedEnd() - 1;
+            const QString body = read.blanked.left(closingBracket(read.blanked, open));
+            for (auto names = option.globalMatch(body, open); names.hasNext();) {
+                const QRegularExpressionMatch name = names.next();
+                const Reference found{read.path,
+                                      read.lineAt(name.capturedStart()),
+                                      QStringLiteral("class"),
+                                      unquoted(read.text.mid(name.capturedStart(1), name.capturedLength(1)))};
+                if (!classes.contains(found)) {
+                    classes << found;
+                }
+            }
+        }
+    }
+    return classes;
+}
+
+QByteArray pythonBlockCode(const QList<ConfigFile> &files)
+{
+    QByteArray code;
+    for (const ConfigFile &file : files) {
+        code += ScannedFile(file).pythonCode.toUtf8();
+    }
+    return code;
+}
+
+Result importPythonClasses(const QList<Reference> &classes, const QByteArray &blockCode)
+{
+    if (classes.isEmpty()) {
+        return {true, QString()};
+    }
+    QTemporaryDir scratch;
+    QString error;
+    const QString script = scratch.filePath(QStringLiteral("import-classes.py"));
+    const QString code = scratch.filePath(QStringLiteral("python-blocks.py"));
+    if (!scratch.isValid() || !writeScratch(script, ImportScript, &error) || !writeScratch(code, blockCode, &error)) {
+        return {false, i18n("Python class check: no temporary folder: %1", scratch.isValid() ? error : scratch.errorString())};
+    }
+    // "-B": the check leaves no compiled files beside the modules it imports.
+    QStringList arguments{QStringLiteral("-B"), script, code, syslogNgPythonFolder()};
+    for (const Reference &reference : classes) {
+        arguments << reference.name;
+    }
+    const QString command = QStringLiteral("python3");
+    const Process::Result run = Process::run(command, arguments, ImportTimeoutMs, Process::Channels::Separate);
+    if (!run.started || !run.finished || run.exitCode != 0) {
+        Result result = fromProcess(run, command);
+        result.accepted = false;
+        if (run.finished) {
+            result.message = i18n("The Python classes of the configuration could not be checked: %1", QString::fromUtf8(run.errorOutput).trimmed());
+        }
+        return result;
+    }
+    // One line per class that failed: its number among the arguments and why.
+    QStringList failures;
+    const QList<QByteArray> lines = run.output.split('\n');
+    for (const QByteArray &line : lines) {
+        const int tab = line.indexOf('\t');
+        bool isNumber = false;
+        const int index = line.left(tab).toInt(&isNumber);
+        if (tab > 0 && isNumber && index >= 0 && index < classes.size()) {
+            failures << describe(classes.at(index)) + QLatin1String(": ") + QString::fromUtf8(line.mid(tab + 1));
+        }
+    }
+    if (!failures.isEmpty()) {
+        return {false, failures.join(QLatin1Char('\n'))};
+    }
+    return {true, QString()};
+}
+
+QString describe(const Reference &reference)
+{
+    // Worded like syslog-ng's own messages, which are not translated either.
+    if (reference.kind == QLatin1String("class")) {
+        return QStringLiteral("%1:%2: the Python class \"%3\" cannot be imported").arg(reference.path).arg(reference.line).arg(reference.name);
+    }
+    return QStringLiteral("%1:%2: %3(%4) is not defined").arg(reference.path).arg(reference.line).arg(reference.kind, reference.name);
 }
 
 Result logrotate(const QString &file)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -20,8 +21,9 @@ struct Result {
 // be read as text (a FIFO, a folder, a link loop, too large, not UTF-8) is
 // refused with its path and reason. So is a confDir that holds anything
 // other than regular files (includeFolderProblems). A configuration syslog-ng
-// parses is still refused when a log statement names an object that it does
-// not define: syslog-ng would then fail only when it starts.
+// parses is still refused when one of its files names an object that nothing
+// defines, or a Python class that cannot be imported: syslog-ng would then
+// fail only when it starts. The message names the file, the line and the name.
 Result syslogNg(const QString &confDir);
 
 // One line "<system path>: <reason>" for each entry of an include folder (a
@@ -30,10 +32,47 @@ Result syslogNg(const QString &confDir);
 // and would block on a FIFO or fail; nothing may be checked or restarted then.
 QStringList includeFolderProblems(const QString &placedDir);
 
-// The objects that log statements of a preprocessed syslog-ng configuration
-// name but that no top-level statement defines, as "kind(name)", in the order
-// they are named, each once.
-QStringList undefinedLogReferences(const QByteArray &configuration);
+// One file of a syslog-ng configuration, under the path the messages give it.
+struct ConfigFile {
+    QString path;
+    QByteArray text;
+};
+
+// A place in a configuration file where something is named.
+struct Reference {
+    QString path;
+    int line = 0; // from 1
+    QString kind; // "source", "destination", "filter", "parser", "rewrite", "template"; "class" for a Python class
+    QString name;
+
+    bool operator==(const Reference &other) const
+    {
+        return path == other.path && line == other.line && kind == other.kind && name == other.name;
+    }
+};
+
+// The references to named objects that the files make (in log paths, in
+// filters, in destinations' templates, ...) to objects that no top-level
+// statement of the files or of definedElsewhere (the preprocessed whole
+// configuration, which also holds what other includes bring) defines, in file
+// order. References inside block definitions and Python code are not read:
+// they mean something only where a block is used.
+QList<Reference> undefinedReferences(const QList<ConfigFile> &files, const QByteArray &definedElsewhere = QByteArray());
+
+// The classes that the files' python() drivers name, each place once.
+QList<Reference> pythonClasses(const QList<ConfigFile> &files);
+
+// The code of the files' top-level python {} blocks, in file order: the module
+// in which syslog-ng looks up a class named without a module.
+QByteArray pythonBlockCode(const QList<ConfigFile> &files);
+
+// Imports each class with a short "python3" run, as syslog-ng's Python module
+// would (its own module folder and PYTHONPATH first, its built-in module
+// replaced by a stand-in), and refuses the first classes that cannot be.
+Result importPythonClasses(const QList<Reference> &classes, const QByteArray &blockCode);
+
+// How a reference is reported: "<path>:<line>: <what is missing>".
+QString describe(const Reference &reference);
 
 // "logrotate -d" on one logrotate file (a placed path). Under a system root the
 // check runs on a copy whose log paths are placed under the root too, so that

@@ -7,6 +7,8 @@
 
 #include <KLocalizedString>
 
+#include <QDir>
+#include <QRegularExpression>
 #include <QString>
 
 namespace ConfigSnapshot
@@ -16,11 +18,14 @@ namespace
 constexpr int SnapshotTimeoutMs = 60000;
 }
 
-bool take(QString *errorText)
+bool take(QString *errorText, QString *name)
 {
     const QString tool = Paths::placed(Paths::ConfigManagerTool);
     const Process::Result result = Process::run(tool, {QStringLiteral("--snapshot")}, SnapshotTimeoutMs, Process::Channels::Separate);
     if (result.finished && result.exitCode == 0) {
+        if (name) {
+            *name = QString::fromUtf8(result.output).trimmed();
+        }
         return true;
     }
     const QString reason = !result.started ? i18n("could not be started")
@@ -34,5 +39,18 @@ bool take(QString *errorText)
         *errorText = text;
     }
     return false;
+}
+
+QString newest()
+{
+    // The tool names its snapshots by the time they were taken, so that names sort by it.
+    static const QRegularExpression snapshotName(QStringLiteral("^[0-9]{8}-[0-9]{6}-[0-9]{3}\\.tar\\.gz$"));
+    QStringList names = QDir(Paths::placed(Paths::SnapshotDir)).entryList({QStringLiteral("*.tar.gz")}, QDir::Files, QDir::Name);
+    for (auto it = names.crbegin(); it != names.crend(); ++it) {
+        if (snapshotName.match(*it).hasMatch()) {
+            return *it;
+        }
+    }
+    return QString();
 }
 }

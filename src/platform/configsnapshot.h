@@ -3,10 +3,14 @@
 class QString;
 
 // Keeps the managed files as they are now, before the module replaces some of
-// them, by running the configuration manager with "--snapshot". A snapshot is
-// a safety net: when it cannot be taken the write goes ahead, and the reason
-// is logged.
+// them, by running the configuration manager with "--snapshot": the state a
+// failed restart goes back to, and that the administrator can restore.
 namespace ConfigSnapshot
 {
-bool take(QString *errorText = nullptr);
+// name gets the snapshot that holds the files now: a new one, or the newest
+// when it holds them already; empty when there is nothing to keep.
+bool take(QString *errorText = nullptr, QString *name = nullptr);
+
+// The newest snapshot's name; empty when there is none.
+QString newest();
 }

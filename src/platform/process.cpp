@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -46,6 +48,10 @@ public:
     int get() const
     {
         return m_fd;
+    }
+    void release()
+    {
+        m_fd = -1;
     }
     void reset(int fd = -1)
     {
@@ -128,7 +134,13 @@ int remainingMs(const Clock::time_point *deadline)
 // Starts the child with posix_spawn: unlike fork, nothing of this process's
 // memory is shared copy-on-write with it, so the large trees it holds are not
 // faulted in page by page after every status query or check.
-pid_t spawn(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment, int outputFd, int errorFd, int *error)
+pid_t spawn(const QString &program,
+            const QStringList &arguments,
+            const QProcessEnvironment &environment,
+            int outputFd,
+            int errorFd,
+            int *error,
+            bool ownGroup = false)
 {
     CStrings argv;
     argv.append(QFile::encodeName(program));
@@ -157,7 +169,12 @@ pid_t spawn(const QString &program, const QStringList &arguments, const QProcess
     posix_spawnattr_setsigmask(&attributes, &signals);
     sigaddset(&signals, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (ownGroup) {
+        posix_spawnattr_setpgroup(&attributes, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attributes, flags);
 
     pid_t pid = -1;
     char **args = argv.data();
@@ -260,6 +277,74 @@ Result run(const QString &program, const QStringList &arguments, int timeoutMs, 
     }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+bool start(const QString &program, const QStringList &arguments, Channels channels, Child *child)
+{
+    Pipe output;
+    Pipe errors;
+    const bool merged = channels == Channels::Merged;
+    int error = 0;
+    pid_t pid = -1;
+    if (!output.open() || (!merged && !errors.open())) {
+        error = errno;
+    } else {
+        pid = spawn(program, arguments, QProcessEnvironment(), output.write.get(), merged ? output.write.get() : errors.write.get(), &error, true);
+    }
+    if (pid < 0) {
+        qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "could not be started:" << QString::fromLocal8Bit(std::strerror(error));
+        return false;
+    }
+    // The reading ends pass to the caller; the writing ends close here.
+    child->pid = pid;
+    child->output = output.read.get();
+    child->errors = merged ? -1 : errors.read.get();
+    output.read.release();
+    errors.read.release();
+    return true;
+}
+
+namespace
+{
+// Killed children that had not ended yet when they were killed.
+std::vector<pid_t> &unreaped()
+{
+    static std::vector<pid_t> pids;
+    return pids;
+}
+}
+
+void kill(Child *child)
+{
+    auto &pending = unreaped();
+    pending.erase(std::remove_if(pending.begin(),
+                                 pending.end(),
+                                 [](pid_t pid) {
+                                     return ::waitpid(pid, nullptr, WNOHANG) != 0;
+                                 }),
+                  pending.end());
+    for (int *fd : {&child->output, &child->errors}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    }
+    if (child->pid <= 0) {
+        return;
+    }
+    const pid_t pid = child->pid;
+    child->pid = -1;
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+    // A killed process ends at once unless the kernel holds it; it is not waited for.
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(100);
+    while (::waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (Clock::now() >= until) {
+            pending.push_back(pid);
+            return;
+        }
+        ::poll(nullptr, 0, 2);
+    }
 }
 
 QString loginName()

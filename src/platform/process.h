@@ -28,6 +28,22 @@ Result run(const QString &program,
            Channels channels = Channels::Merged,
            const QProcessEnvironment &environment = QProcessEnvironment());
 
+// A child started without waiting for it (see AsyncProcess), in a process
+// group of its own so that whatever it starts in turn goes with it when it is
+// killed. The reading ends of its pipes do not block; errors is -1 with the
+// channels merged.
+struct Child {
+    int pid = -1;
+    int output = -1;
+    int errors = -1;
+};
+// False, logged, when the program could not be started.
+bool start(const QString &program, const QStringList &arguments, Channels channels, Child *child);
+
+// Kills a child of start() with its process group, closes its pipes and reaps
+// it if it ends within a moment; one that does not is reaped by a later call.
+void kill(Child *child);
+
 // The login name of the user behind this session ("logname"), without line breaks.
 QString loginName();
 }

@@ -12,6 +12,7 @@
 #include "eventsproxymodel.h"
 #include "model/checkabletreemodel.h"
 #include "platform/configcheck.h"
+#include "platform/configsnapshot.h"
 #include "platform/integrity.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
@@ -55,11 +56,16 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     // Until the first answer of the status query arrives.
     ui->sngStatusLabel->setText(i18n("Asking for the state of the logging service..."));
     ui->sngStartStopButton->setEnabled(false);
-    connect(SngHandler::instance(), &SngHandler::statusReady, this, &QuorAdminEvents::showServiceStatus, Qt::QueuedConnection);
-    connect(SngHandler::instance(), &SngHandler::switchFailed, this, &QuorAdminEvents::showServiceFailure, Qt::QueuedConnection);
+    // The handler reports from the event loop, after the call that started the command has returned.
+    connect(SngHandler::instance(), &SngHandler::statusReady, this, &QuorAdminEvents::showServiceStatus);
+    connect(SngHandler::instance(), &SngHandler::switchFailed, this, &QuorAdminEvents::showServiceFailure);
+    connect(SngHandler::instance(), &SngHandler::restartFinished, this, &QuorAdminEvents::showRestartOutcome);
     // Asked once the event loop runs: the query starts outside programs, which
     // would otherwise compete with building and showing the page.
     QTimer::singleShot(0, this, &QuorAdminEvents::updateServiceStatus);
+    m_statusTimer = new QTimer(this);
+    m_statusTimer->setInterval(StatusRefreshMs);
+    connect(m_statusTimer, &QTimer::timeout, this, &QuorAdminEvents::refreshServiceStatus);
 
     m_savedModel = new CheckableTreeModel(this);
     m_currentModel = new CheckableTreeModel(this);
@@ -102,12 +108,17 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
 
     setButtons(Help | Apply);
 
-    connect(SngHandler::instance(), &SngHandler::sngSwitched, this, &QuorAdminEvents::updateServiceStatus, Qt::QueuedConnection);
+    connect(SngHandler::instance(), &SngHandler::sngSwitched, this, &QuorAdminEvents::updateServiceStatus);
 
     readNotificationFilesOnDisk();
 }
 
-QuorAdminEvents::~QuorAdminEvents() = default;
+QuorAdminEvents::~QuorAdminEvents()
+{
+    // Closing returns at once: a command that still runs (a hung restart or
+    // status query) is abandoned and killed, its result ignored.
+    SngHandler::instance()->abandonAll();
+}
 
 // The windows below are made when first opened, not with the page: together they
 // cost the page a good part of its opening time, and most visits open none of them.
@@ -123,22 +134,29 @@ CommonSettingsWindow *QuorAdminEvents::commonSettingsWindow()
     return m_commonSettingsWindow;
 }
 
-void QuorAdminEvents::configurationImported(bool complete, const QString &summary)
+void QuorAdminEvents::configurationImported(bool complete, const QString &summary, const QStringList &files)
 {
+    clearMessage();
     // The import checked its files; what runs must still pass as a whole.
     const ConfigCheck::Result check = ConfigCheck::syslogNg(Paths::placed(Paths::SyslogNgConfDir));
-    if (check.accepted) {
-        SngHandler::instance()->syslogNgRestart();
-    } else {
+    if (!check.accepted) {
         qCWarning(QUOR_ADMIN_EVENTS).noquote() << "imported configuration refused by syslog-ng, not restarted:" << check.message;
     }
     load();
     Q_EMIT changed(false);
     // Said in the page once the window has gone, as after Apply.
-    showMessage(complete && check.accepted ? KMessageWidget::Positive : KMessageWidget::Error,
-                summary + QLatin1Char('\n')
-                    + (check.accepted ? i18n("The logging service is being restarted.")
-                                      : i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message)));
+    const bool restarting = check.accepted && SngHandler::unitsReading(files);
+    QString text = summary;
+    if (restarting) {
+        text += QLatin1Char('\n') + i18n("The logging service is being restarted.");
+    } else if (!check.accepted) {
+        text += QLatin1Char('\n') + i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message);
+    }
+    showMessage(complete && check.accepted ? KMessageWidget::Positive : KMessageWidget::Error, text);
+    if (restarting) {
+        // The configuration manager kept the configuration before the import as its newest snapshot.
+        restartFor(files, ConfigSnapshot::newest(), summary);
+    }
 }
 
 DBusDialog *QuorAdminEvents::dbusDialog()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "notifications/dbusdialog.h"
+#include "services/snghandler.h"
 
 #include <KCModule>
 #include <KMessageWidget>
@@ -23,6 +24,7 @@ class FilesDialog;
 class ProblemsMessage;
 class QFileSystemWatcher;
 class QLabel;
+class QTimer;
 
 namespace Ui
 {
@@ -55,8 +57,13 @@ public:
     // need no answer.
     void showMessage(KMessageWidget::MessageType type, const QString &text);
 
+    // How often the service status is asked while the page is shown.
+    static constexpr int StatusRefreshMs = 5000;
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
 
 public Q_SLOTS:
@@ -76,19 +83,26 @@ private:
     FilesDialog *filesDialog();
     DiskSpaceMonDialog *diskSpaceMonDialog();
     // An import or restore in the common parameters window changed the system's files.
-    void configurationImported(bool complete, const QString &summary);
+    void configurationImported(bool complete, const QString &summary, const QStringList &files);
     void checkChanges();
     void updateServiceStatus();
-    void showServiceStatus(quint64 query, bool running, const QString &text);
+    // The periodic query, skipped while an answer is awaited.
+    void refreshServiceStatus();
+    void showServiceStatus(quint64 query, SngHandler::State state, const QString &text);
     void showServiceFailure(const QString &message);
+    // The services that read the changed files are restarted; the page then tells
+    // how that went, after what summary says of the action.
+    void restartFor(const QStringList &changedFiles, const QString &snapshot, const QString &summary);
+    void showRestartOutcome(quint64 restart, const SngHandler::RestartOutcome &outcome);
+    // Messages tell of the last action only: a new one clears them.
+    void clearMessage();
     void startLoggingService();
     void stopLoggingService();
     void reloadOnFileChange();
     // A fresh watcher of the settings, and a note of the package folder's state.
     void watchSettings();
     // After a write that nothing outside changed since: the saved model takes
-    // the current tree's state instead of a new parse of what was written; the
-    // logging service is restarted once the trees are done with.
+    // the current tree's state instead of a new parse of what was written.
     void keepWrittenTree();
     // Whether the last load met no problem, the settings file holds what the
     // save wrote and the package folders are as the last load found them.
@@ -123,9 +137,13 @@ private:
     std::vector<qint64> m_packageStamp; // of the package folders, when they were last watched
     ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 
-    bool m_serviceRunning = false; // the last shown service state
+    SngHandler::State m_serviceState = SngHandler::State::Stopped; // the last shown service state
     bool m_firstStatusUpdate = true; // per page, so that every new page shows its state
     quint64 m_shownStatusQuery = 0; // the status query whose answer is shown
+    quint64 m_askedStatusQuery = 0; // the last status query this page asked
+    QTimer *m_statusTimer = nullptr; // Owned by this widget; runs while the page is shown.
+    quint64 m_pageRestart = 0; // the restart of the page's last action
+    QString m_restartSummary; // what the page said of that action
     bool m_rebootPending = false; // the notification methods changed
     bool m_notificationRebootPending = false; // the notification files were handed to the users
     bool m_reloading = false;

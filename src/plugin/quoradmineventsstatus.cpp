@@ -1,4 +1,5 @@
-// The logging service status under the tree and its start/stop button.
+// The logging service status under the tree, its start/stop button, and what
+// the page says of the restarts its actions start.
 #include "quoradminevents.h"
 
 #include "ui_quoradminevents.h"
@@ -9,14 +10,40 @@
 #include <KLocalizedString>
 
 #include <QMessageBox>
+#include <QTimer>
 
 void QuorAdminEvents::updateServiceStatus()
 {
     // The answer arrives through showServiceStatus; the page stays usable meanwhile.
-    SngHandler::instance()->queryStatus();
+    m_askedStatusQuery = SngHandler::instance()->queryStatus();
 }
 
-void QuorAdminEvents::showServiceStatus(quint64 query, bool running, const QString &text)
+void QuorAdminEvents::refreshServiceStatus()
+{
+    // A query that hangs is not joined by more: its time limit ends it.
+    if (m_askedStatusQuery > m_shownStatusQuery) {
+        return;
+    }
+    updateServiceStatus();
+}
+
+void QuorAdminEvents::showEvent(QShowEvent *event)
+{
+    KCModule::showEvent(event);
+    // The state can change behind the page's back (a crash, another tool).
+    if (!m_statusTimer->isActive()) {
+        m_statusTimer->start();
+        refreshServiceStatus();
+    }
+}
+
+void QuorAdminEvents::hideEvent(QHideEvent *event)
+{
+    m_statusTimer->stop();
+    KCModule::hideEvent(event);
+}
+
+void QuorAdminEvents::showServiceStatus(quint64 query, SngHandler::State state, const QString &text)
 {
     // Queries may overtake each other; an older answer never replaces a newer one.
     if (query < m_shownStatusQuery) {
@@ -24,24 +51,36 @@ void QuorAdminEvents::showServiceStatus(quint64 query, bool running, const QStri
     }
     m_shownStatusQuery = query;
     QPushButton *button = ui->sngStartStopButton;
-    if (running != m_serviceRunning || m_firstStatusUpdate) {
-        m_serviceRunning = running;
-        if (running) {
+    if (state != m_serviceState || m_firstStatusUpdate) {
+        m_serviceState = state;
+        const bool running = state == SngHandler::State::Running;
+        switch (state) {
+        case SngHandler::State::Running:
             ui->sngStatusLabel->setText(i18n("Logging service is running."));
+            break;
+        case SngHandler::State::Stopped:
+            ui->sngStatusLabel->setText(i18n("Logging service stopped."));
+            break;
+        case SngHandler::State::Unknown:
+            ui->sngStatusLabel->setText(i18n("Logging service status unknown"));
+            break;
+        }
+        // Whatever is not known to run may be started: a start of a running unit changes nothing.
+        if (running) {
             button->setIcon(QIcon::fromTheme(QStringLiteral("media-playback-stop")));
             button->setText(i18n("Stop logging service"));
             disconnect(button, &QPushButton::clicked, this, &QuorAdminEvents::startLoggingService);
             connect(button, &QPushButton::clicked, this, &QuorAdminEvents::stopLoggingService, Qt::UniqueConnection);
         } else {
-            ui->sngStatusLabel->setText(i18n("Logging service stopped."));
             button->setIcon(QIcon::fromTheme(QStringLiteral("media-playback-start")));
             button->setText(i18n("Start logging service"));
             disconnect(button, &QPushButton::clicked, this, &QuorAdminEvents::stopLoggingService);
             connect(button, &QPushButton::clicked, this, &QuorAdminEvents::startLoggingService, Qt::UniqueConnection);
         }
-        // A stopped service records nothing: the line stands out in the theme's warning colour.
+        // A stopped service records nothing: the line stands out in the theme's
+        // warning colour. An unknown state is not a stopped one: neutral.
         QPalette palette = ui->sngStatusLabel->parentWidget()->palette();
-        if (!running) {
+        if (state == SngHandler::State::Stopped) {
             palette.setColor(QPalette::WindowText, KColorScheme(QPalette::Active, KColorScheme::Window).foreground(KColorScheme::NegativeText).color());
         }
         ui->sngStatusLabel->setPalette(palette);
@@ -60,6 +99,7 @@ void QuorAdminEvents::showServiceFailure(const QString &message)
 
 void QuorAdminEvents::startLoggingService()
 {
+    clearMessage();
     ui->sngStartStopButton->setEnabled(false);
     SngHandler::instance()->syslogNgStart();
 }
@@ -74,6 +114,45 @@ void QuorAdminEvents::stopLoggingService()
     if (answer != QMessageBox::Yes) {
         return;
     }
+    clearMessage();
     ui->sngStartStopButton->setEnabled(false);
     SngHandler::instance()->syslogNgStop();
+}
+
+void QuorAdminEvents::clearMessage()
+{
+    m_pageRestart = 0;
+    m_restartSummary.clear();
+    ui->messageWidget->hide();
+}
+
+void QuorAdminEvents::restartFor(const QStringList &changedFiles, const QString &snapshot, const QString &summary)
+{
+    const SngHandler::Units units = SngHandler::unitsReading(changedFiles);
+    m_restartSummary = summary;
+    if (!units) {
+        m_pageRestart = 0;
+        return;
+    }
+    m_pageRestart = SngHandler::instance()->restart(units, snapshot);
+}
+
+void QuorAdminEvents::showRestartOutcome(quint64 restart, const SngHandler::RestartOutcome &outcome)
+{
+    const bool ours = restart == m_pageRestart;
+    if (outcome.ok) {
+        // The banner of the action now says it is done.
+        if (ours) {
+            showMessage(ui->messageWidget->messageType(),
+                        m_restartSummary + QLatin1Char('\n') + i18n("The services that read the changed files were restarted."));
+        }
+        return;
+    }
+    // A failure replaces whatever the page said, whoever started the restart.
+    if (outcome.rolledBack) {
+        // The files on disk are the previous ones again: the page shows them.
+        load();
+    }
+    m_pageRestart = 0;
+    showMessage(KMessageWidget::Error, outcome.message);
 }

@@ -11,10 +11,10 @@
 #include "model/notifiedevents.h"
 #include "model/singleeventsparser.h"
 #include "platform/checkedwrite.h"
-#include "platform/configsnapshot.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
+#include "services/snapshotbeforewrite.h"
 #include "services/snghandler.h"
 #include "treeviewstate.h"
 
@@ -179,7 +179,6 @@ void QuorAdminEvents::keepWrittenTree()
     // The marks follow the written values and notification files, as a new parse would.
     SingleEventsParser::markEvents(m_currentModel->root());
     destroyInBackground(m_savedModel->setRoot(m_currentModel->root()->clone().release()));
-    SngHandler::instance()->syslogNgRestart();
     watchSettings();
     updateServiceStatus();
     Q_EMIT changed(false);
@@ -216,7 +215,8 @@ void QuorAdminEvents::save()
     if (!mayReplaceSettingsFile()) {
         return;
     }
-    ConfigSnapshot::take();
+    // The page tells of this Apply only.
+    clearMessage();
     // The syslog-ng files of this Apply are checked together with the rest of
     // the folder before any of them is used; a refused set leaves every file
     // as it was and the page unsaved.
@@ -237,14 +237,32 @@ void QuorAdminEvents::save()
     // syslog-ng reads the configuration in a process of its own: meanwhile the
     // settings files are built here, to be written once it has accepted.
     std::future<ConfigCheck::Result> checked = std::async(std::launch::async, [changes] {
-        return CheckedWrite::syslogNg(changes);
+        return CheckedWrite::checkSyslogNg(changes);
     });
     EventsWriter writer(Paths::placed(Paths::EventsFile), Paths::placed(Paths::AuditRulesFile));
     writer.prepare(m_currentModel->root());
     const ConfigCheck::Result syslogNgFiles = checked.get();
-    if (!syslogNgFiles.accepted) {
-        QMessageBox::critical(this, i18n("Error"), i18n("%1\n\nNothing was saved and syslog-ng was not restarted.", syslogNgFiles.message), QMessageBox::Ok);
+    // Kept in a snapshot only now that the change is going to be written; the
+    // restart goes back to it if syslog-ng refuses the new files.
+    QString snapshot;
+    if (!syslogNgFiles.accepted || !snapshotBeforeWrite(this, &snapshot)) {
+        if (!syslogNgFiles.accepted) {
+            QMessageBox::critical(this,
+                                  i18n("Error"),
+                                  i18n("%1\n\nNothing was saved and syslog-ng was not restarted.", syslogNgFiles.message),
+                                  QMessageBox::Ok);
+        }
         // The settings centre marks the page saved once this returns.
+        QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
+        return;
+    }
+    // What the services read now, to restart only those whose files change.
+    const QByteArray settingsBefore = FileRead::regular(Paths::placed(Paths::EventsFile), FileRead::ConfigLimit).data;
+    const QByteArray rulesBefore = FileRead::regular(Paths::placed(Paths::AuditRulesFile), FileRead::ConfigLimit).data;
+    QStringList changed;
+    const ConfigCheck::Result syslogNgWritten = CheckedWrite::writeSyslogNg(changes, CheckedWrite::BeforeWrite(), &changed);
+    if (!syslogNgWritten.accepted) {
+        QMessageBox::critical(this, i18n("Error"), i18n("%1\n\nNothing was saved and syslog-ng was not restarted.", syslogNgWritten.message), QMessageBox::Ok);
         QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
         return;
     }
@@ -268,6 +286,11 @@ void QuorAdminEvents::save()
     } else {
         written << QString(Paths::EventsFile) << QString(Paths::AuditRulesFile);
     }
+    for (const auto &[path, before] : {std::pair{QString(Paths::EventsFile), settingsBefore}, std::pair{QString(Paths::AuditRulesFile), rulesBefore}}) {
+        if (FileRead::regular(Paths::placed(path), FileRead::ConfigLimit).data != before) {
+            changed << path;
+        }
+    }
 
     // One question for every reason, once everything is written.
     QStringList reasons;
@@ -288,15 +311,21 @@ void QuorAdminEvents::save()
     if (errors.isEmpty() && onlyOwnWritesSinceLoad(writer.writtenSettings())) {
         keepWrittenTree();
     } else {
-        SngHandler::instance()->syslogNgRestart();
         load();
     }
-    // Said in the page, so that the administrator knows Apply did its work.
+    // Said in the page, so that the administrator knows Apply did its work;
+    // the restart's outcome replaces it.
+    const bool restarting = SngHandler::unitsReading(changed);
+    QString summary;
     if (errors.isEmpty()) {
-        showMessage(KMessageWidget::Positive, i18n("Applied. Written: %1. The logging service is being restarted.", written.join(QLatin1String(", "))));
+        summary = i18n("Applied. Written: %1.", written.join(QLatin1String(", ")));
+        showMessage(KMessageWidget::Positive,
+                    restarting ? i18n("Applied. Written: %1. The logging service is being restarted.", written.join(QLatin1String(", "))) : summary);
     } else {
-        showMessage(KMessageWidget::Error, i18n("Not everything was applied: %1", errors.join(QLatin1Char(' '))));
+        summary = i18n("Not everything was applied: %1", errors.join(QLatin1Char(' ')));
+        showMessage(KMessageWidget::Error, summary);
     }
+    restartFor(changed, snapshot, summary);
 }
 
 void QuorAdminEvents::showEventsMissingFromPackage()

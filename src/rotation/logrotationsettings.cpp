@@ -8,6 +8,7 @@
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
 #include "rotationwriter.h"
+#include "services/snapshotbeforewrite.h"
 
 #include <KLocalizedString>
 
@@ -206,7 +207,11 @@ bool LogRotationSettings::save()
         text += line.toUtf8();
         text += '\n';
     }
-    const ConfigCheck::Result written = CheckedWrite::logrotate(Paths::LogRotateFile, text);
+    // Kept in a snapshot once logrotate has accepted the file and it is going to be written.
+    const ConfigCheck::Result written = CheckedWrite::logrotate(Paths::LogRotateFile, text, [this] {
+        QString snapshot;
+        return snapshotBeforeWrite(this, &snapshot);
+    });
     if (!written.accepted) {
         QMessageBox::critical(this, i18n("Error"), written.message);
         return false;

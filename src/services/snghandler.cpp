@@ -2,73 +2,136 @@
 
 #include "serviceslog.h"
 
-#include "platform/process.h"
+#include "platform/asyncprocess.h"
+#include "platform/paths.h"
 
 #include <KLocalizedString>
 
-#include <QStringList>
+#include <QCoreApplication>
+#include <QTimer>
 
-#include <chrono>
-#include <thread>
+#include <functional>
 
 namespace
 {
 const QString AuditUnit = QStringLiteral("auditd");
 const QString LoggingUnit = QStringLiteral("syslog-ng");
 
-enum class UnitState {
-    Running,
-    Stopped,
-    NoAnswer,
+// The configuration manager puts a snapshot's files back within this time.
+constexpr int RollBackTimeoutMs = 120000;
+
+QStringList systemctl(const QString &verb, const QString &unit)
+{
+    return {QStringLiteral("systemctl"), verb, unit};
+}
+
+QString commandText(const QString &verb, const QString &unit)
+{
+    return QStringLiteral("sudo systemctl %1 %2").arg(verb, unit);
+}
+
+// What a status command tells of its unit.
+struct UnitAnswer {
+    enum Kind {
+        Running,
+        Stopped,
+        NoAnswer, // no answer in time
+        Unknown, // no start, or a code that tells no state
+    } kind = Unknown;
+    QString reason; // why the state is not known
 };
 
-// "sudo systemctl <verb> <unit>" within the time limit.
-Process::Result systemctl(const QString &verb, const QString &unit, int timeoutMs)
+UnitAnswer unitAnswer(const QString &unit, const Process::Result &result, int timeoutMs)
 {
-    return Process::run(QStringLiteral("sudo"), {QStringLiteral("systemctl"), verb, unit}, timeoutMs);
-}
-
-UnitState unitState(const QString &unit, int timeoutMs)
-{
-    const Process::Result result = systemctl(QStringLiteral("status"), unit, timeoutMs);
-    if (!result.finished) {
-        return UnitState::NoAnswer;
+    const QString command = commandText(QStringLiteral("status"), unit);
+    if (!result.started) {
+        return {UnitAnswer::Unknown, i18n("The command \"%1\" could not be started.", command)};
     }
-    return result.exitCode == 0 ? UnitState::Running : UnitState::Stopped;
+    if (!result.finished) {
+        return {UnitAnswer::NoAnswer, i18n("The command \"%1\" did not answer within %2 seconds.", command, (timeoutMs + 999) / 1000)};
+    }
+    // systemctl status: 0 running; 1 to 3 not running (dead, failed, inactive); 4 no such unit.
+    if (result.exitCode == 0) {
+        return {UnitAnswer::Running, QString()};
+    }
+    if (result.exitCode >= 1 && result.exitCode <= 3) {
+        return {UnitAnswer::Stopped, QString()};
+    }
+    qCWarning(QUOR_SERVICES).noquote() << command << "exited with" << result.exitCode << result.output.trimmed();
+    return {UnitAnswer::Unknown, i18n("The command \"%1\" ended with exit code %2, which does not tell the state.", command, result.exitCode)};
 }
 
-QString stateText(UnitState state)
+QString stateText(UnitAnswer::Kind state)
 {
     switch (state) {
-    case UnitState::Running:
+    case UnitAnswer::Running:
         return i18n("on");
-    case UnitState::Stopped:
+    case UnitAnswer::Stopped:
         return i18n("off");
-    case UnitState::NoAnswer:
+    case UnitAnswer::NoAnswer:
+        return i18n("no answer");
+    case UnitAnswer::Unknown:
         break;
     }
-    return i18n("no answer");
+    return i18n("unknown");
 }
 
 // What the administrator must read of a failed command; empty when it succeeded.
-QString failure(const QString &verb, const QString &unit, const Process::Result &result, int timeoutMs)
+QString failure(const QString &command, const Process::Result &result, int timeoutMs)
 {
-    const QString command = QStringLiteral("sudo systemctl %1 %2").arg(verb, unit);
     QString text;
     if (!result.started) {
         text = i18n("The command \"%1\" could not be started.", command);
     } else if (!result.finished) {
         text = i18n("The command \"%1\" did not answer within %2 seconds.", command, (timeoutMs + 999) / 1000);
     } else if (result.exitCode != 0) {
-        qCWarning(QUOR_SERVICES).noquote() << command << "exited with" << result.exitCode << result.output.trimmed();
+        qCWarning(QUOR_SERVICES).noquote() << command << "exited with" << result.exitCode << QByteArray(result.output + result.errorOutput).trimmed();
         text = i18n("The command \"%1\" failed with exit code %2.", command, result.exitCode);
     } else {
         return QString();
     }
-    const QString output = QString::fromUtf8(result.output).trimmed();
+    const QString output = QString::fromUtf8(QByteArray(result.output + result.errorOutput)).trimmed();
     return output.isEmpty() ? text : text + QLatin1Char('\n') + output;
 }
 } // namespace
+
+// One operation of the handler: its commands one after another, each next
+// step chosen from the result of the one before.
+class SngHandler::Job : public QObject
+{
+public:
+    using Next = std::function<void(const Process::Result &)>;
+
+    Job()
+    {
+        connect(&m_process, &AsyncProcess::finished, this, [this](const Process::Result &result) {
+            Next next = std::move(m_next);
+            m_next = nullptr;
+            if (next) {
+                next(result);
+            }
+        });
+    }
+
+    void run(const QString &program, const QStringList &arguments, int timeoutMs, Next next, Process::Channels channels = Process::Channels::Merged)
+    {
+        m_next = std::move(next);
+        m_process.start(program, arguments, timeoutMs, channels);
+    }
+    void sudo(const QStringList &arguments, int timeoutMs, Next next)
+    {
+        run(QStringLiteral("sudo"), arguments, timeoutMs, std::move(next));
+    }
+    void abandon()
+    {
+        m_next = nullptr;
+        m_process.abandon();
+    }
+
+private:
+    AsyncProcess m_process;
+    Next m_next;
+};
 
 SngHandler *SngHandler::instance()
 {
@@ -76,21 +139,33 @@ SngHandler *SngHandler::instance()
     return &handler;
 }
 
-SngHandler::SngHandler() = default;
+SngHandler::SngHandler()
+{
+    // For queued connections and signal spies.
+    qRegisterMetaType<SngHandler::State>();
+    qRegisterMetaType<SngHandler::RestartOutcome>();
+    // The application's end comes before static objects go: the commands go with it.
+    if (QCoreApplication::instance()) {
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &SngHandler::abandonAll);
+    }
+}
 
 SngHandler::~SngHandler()
 {
-    m_closing = true;
-    // A worker runs at most one more command, which ends within its limit.
-    waitForWorkers(std::max(m_statusLimitMs.load(), m_switchLimitMs.load()) + 2000);
+    abandonAll();
 }
 
-bool SngHandler::waitForWorkers(int timeoutMs) const
+SngHandler::Units SngHandler::unitsReading(const QStringList &systemPaths)
 {
-    std::unique_lock<std::mutex> lock(m_workersMutex);
-    return m_workersDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
-        return m_workers == 0;
-    });
+    Units units;
+    for (const QString &path : systemPaths) {
+        if (path == Paths::EventsFile || path.startsWith(Paths::SyslogNgConfDir + QLatin1Char('/'))) {
+            units |= Logging;
+        } else if (path == Paths::AuditRulesFile) {
+            units |= Audit;
+        }
+    }
+    return units;
 }
 
 void SngHandler::setTimeLimits(int statusMs, int switchMs)
@@ -99,105 +174,218 @@ void SngHandler::setTimeLimits(int statusMs, int switchMs)
     m_switchLimitMs = switchMs;
 }
 
-void SngHandler::syslogNgStart() const
+bool SngHandler::busy() const
 {
-    runDetached([this] {
-        runSwitch(Action::Start);
+    return !m_jobs.empty();
+}
+
+void SngHandler::abandonAll()
+{
+    for (const std::unique_ptr<Job> &job : m_jobs) {
+        job->abandon();
+    }
+    m_jobs.clear();
+}
+
+SngHandler::Job *SngHandler::newJob()
+{
+    m_jobs.push_back(std::make_unique<Job>());
+    return m_jobs.back().get();
+}
+
+void SngHandler::finishJob(Job *job)
+{
+    for (auto it = m_jobs.begin(); it != m_jobs.end(); ++it) {
+        if (it->get() == job) {
+            // Its last step is still running.
+            it->release()->deleteLater();
+            m_jobs.erase(it);
+            return;
+        }
+    }
+}
+
+void SngHandler::syslogNgStart()
+{
+    Job *job = newJob();
+    const int limit = m_switchLimitMs;
+    auto failures = std::make_shared<QStringList>();
+    const auto done = [this, job, failures] {
+        finishJob(job);
+        if (!failures->isEmpty()) {
+            Q_EMIT switchFailed(failures->join(QStringLiteral("\n\n")));
+        }
+        Q_EMIT sngSwitched();
+    };
+    const auto startLogging = [job, limit, failures, done] {
+        job->sudo(systemctl(QStringLiteral("start"), LoggingUnit), limit, [limit, failures, done](const Process::Result &result) {
+            const QString failed = failure(commandText(QStringLiteral("start"), LoggingUnit), result, limit);
+            if (!failed.isEmpty()) {
+                *failures << failed;
+            }
+            done();
+        });
+    };
+    // The audit service is started only when it does not run: a restart would lose its queue.
+    job->sudo(systemctl(QStringLiteral("status"), AuditUnit), m_statusLimitMs, [job, limit, failures, startLogging, this](const Process::Result &status) {
+        if (unitAnswer(AuditUnit, status, m_statusLimitMs).kind == UnitAnswer::Running) {
+            startLogging();
+            return;
+        }
+        job->sudo(systemctl(QStringLiteral("start"), AuditUnit), limit, [limit, failures, startLogging](const Process::Result &result) {
+            const QString failed = failure(commandText(QStringLiteral("start"), AuditUnit), result, limit);
+            if (!failed.isEmpty()) {
+                *failures << failed;
+            }
+            startLogging();
+        });
     });
 }
 
-void SngHandler::syslogNgStop() const
+void SngHandler::syslogNgStop()
 {
-    runDetached([this] {
-        runSwitch(Action::Stop);
+    // The audit service keeps running: other parts of the system need it.
+    Job *job = newJob();
+    const int limit = m_switchLimitMs;
+    job->sudo(systemctl(QStringLiteral("stop"), LoggingUnit), limit, [this, job, limit](const Process::Result &result) {
+        const QString failed = failure(commandText(QStringLiteral("stop"), LoggingUnit), result, limit);
+        finishJob(job);
+        if (!failed.isEmpty()) {
+            Q_EMIT switchFailed(failed);
+        }
+        Q_EMIT sngSwitched();
     });
 }
 
-void SngHandler::syslogNgRestart() const
+quint64 SngHandler::restart(Units units, const QString &snapshot)
 {
-    runDetached([this] {
-        runSwitch(Action::Restart);
+    const quint64 id = ++m_lastRestart;
+    runRestart(newJob(), id, units, snapshot);
+    return id;
+}
+
+void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &snapshot)
+{
+    const int limit = m_switchLimitMs;
+    auto outcome = std::make_shared<RestartOutcome>();
+    outcome->ok = true;
+    const std::function<void()> done = [this, job, id, outcome] {
+        finishJob(job);
+        Q_EMIT restartFinished(id, *outcome);
+        Q_EMIT sngSwitched();
+    };
+    const std::function<void()> restartAudit = [job, units, limit, outcome, done] {
+        if (!(units & Audit)) {
+            done();
+            return;
+        }
+        job->sudo(systemctl(QStringLiteral("restart"), AuditUnit), limit, [limit, outcome, done](const Process::Result &result) {
+            const QString failed = failure(commandText(QStringLiteral("restart"), AuditUnit), result, limit);
+            if (!failed.isEmpty()) {
+                outcome->ok = false;
+                outcome->message = i18n("auditd did not restart with the new audit rules.\n\n%1", failed);
+            }
+            done();
+        });
+    };
+    if (!units) {
+        // Reported like every other end: after restart() has returned its number.
+        QTimer::singleShot(0, job, done);
+        return;
+    }
+    if (!(units & Logging)) {
+        restartAudit();
+        return;
+    }
+    const QString restartCommand = commandText(QStringLiteral("restart"), LoggingUnit);
+    const auto loggingDown = [outcome, snapshot](const QString &details) {
+        outcome->ok = false;
+        outcome->loggingDown = true;
+        outcome->message = i18n(
+            "syslog-ng refused the new configuration and did not start with the previous one either: logging is stopped.\n\n%1\n\n"
+            "The configuration before the change is kept as the snapshot %2. Restore it (Settings, Import configuration, or "
+            "\"velta-event-config-manager --restore %2\"), then start the logging service.",
+            details,
+            snapshot);
+        qCWarning(QUOR_SERVICES).noquote() << "logging is stopped: syslog-ng started neither with the new configuration nor with the snapshot" << snapshot;
+    };
+    job->sudo(systemctl(QStringLiteral("restart"), LoggingUnit), limit, [=](const Process::Result &result) {
+        const QString refused = failure(restartCommand, result, limit);
+        if (refused.isEmpty()) {
+            restartAudit();
+            return;
+        }
+        if (snapshot.isEmpty()) {
+            outcome->ok = false;
+            outcome->loggingDown = true;
+            outcome->message =
+                i18n("syslog-ng refused the new configuration, and no snapshot was taken before the change to go back to: logging is stopped.\n\n%1", refused);
+            done();
+            return;
+        }
+        // The files as they were before the change, then syslog-ng once more.
+        qCWarning(QUOR_SERVICES).noquote() << "syslog-ng refused the new configuration; the snapshot" << snapshot << "is put back";
+        const QString tool = Paths::placed(Paths::ConfigManagerTool);
+        const QString rollBack = tool + QLatin1String(" --roll-back ") + snapshot;
+        job->run(
+            tool,
+            {QStringLiteral("--roll-back"), snapshot},
+            RollBackTimeoutMs,
+            [=](const Process::Result &putBack) {
+                const QString notPutBack = failure(rollBack, putBack, RollBackTimeoutMs);
+                if (!notPutBack.isEmpty()) {
+                    loggingDown(refused + QStringLiteral("\n\n") + notPutBack);
+                    done();
+                    return;
+                }
+                job->sudo(systemctl(QStringLiteral("restart"), LoggingUnit), limit, [=](const Process::Result &again) {
+                    const QString refusedAgain = failure(restartCommand, again, limit);
+                    if (refusedAgain.isEmpty()) {
+                        outcome->ok = false;
+                        outcome->rolledBack = true;
+                        outcome->message = i18n("syslog-ng refused the new configuration and was restarted with the previous one.\n\n%1", refused);
+                    } else {
+                        loggingDown(refused + QStringLiteral("\n\n") + refusedAgain);
+                    }
+                    done();
+                });
+            },
+            Process::Channels::Separate);
     });
 }
 
-quint64 SngHandler::queryStatus() const
+quint64 SngHandler::queryStatus()
 {
     const quint64 query = ++m_lastQuery;
-    runDetached([this, query] {
-        const auto [running, text] = queryBoth();
-        Q_EMIT statusReady(query, running, text);
-    });
+    runStatus(newJob(), query);
     return query;
 }
 
-void SngHandler::runDetached(std::function<void()> work) const
-{
-    {
-        std::lock_guard<std::mutex> lock(m_workersMutex);
-        ++m_workers;
-    }
-    std::thread([this, work = std::move(work)] {
-        work();
-        std::lock_guard<std::mutex> lock(m_workersMutex);
-        --m_workers;
-        m_workersDone.notify_all();
-    }).detach();
-}
-
-void SngHandler::runSwitch(Action action) const
-{
-    const int limit = m_switchLimitMs;
-    QStringList failures;
-    const auto run = [&](const QString &verb, const QString &unit) {
-        if (m_closing) {
-            return;
-        }
-        const QString failed = failure(verb, unit, systemctl(verb, unit, limit), limit);
-        if (!failed.isEmpty()) {
-            failures << failed;
-        }
-    };
-    QString verb;
-    switch (action) {
-    case Action::Start:
-        if (!m_closing && unitState(AuditUnit, m_statusLimitMs) != UnitState::Running) {
-            run(QStringLiteral("start"), AuditUnit);
-        }
-        verb = QStringLiteral("start");
-        break;
-    case Action::Stop:
-        // The audit service keeps running: other parts of the system need it.
-        verb = QStringLiteral("stop");
-        break;
-    case Action::Restart:
-        run(QStringLiteral("restart"), AuditUnit);
-        verb = QStringLiteral("restart");
-        break;
-    }
-    run(verb, LoggingUnit);
-    if (!failures.isEmpty()) {
-        Q_EMIT switchFailed(failures.join(QStringLiteral("\n\n")));
-    }
-    Q_EMIT sngSwitched();
-}
-
-std::pair<bool, QString> SngHandler::queryBoth() const
+void SngHandler::runStatus(Job *job, quint64 query)
 {
     const int limit = m_statusLimitMs;
-    const UnitState logging = m_closing ? UnitState::NoAnswer : unitState(LoggingUnit, limit);
-    const UnitState audit = m_closing ? UnitState::NoAnswer : unitState(AuditUnit, limit);
-    const QString text = QStringLiteral("auditd: ") + stateText(audit) + QStringLiteral(", syslog-ng: ") + stateText(logging);
-    return {logging == UnitState::Running && audit == UnitState::Running, text};
-}
-
-bool SngHandler::status()
-{
-    const auto [running, text] = queryBoth();
-    m_statusText = text;
-    return running;
-}
-
-QString SngHandler::statusText() const
-{
-    return m_statusText;
+    job->sudo(systemctl(QStringLiteral("status"), LoggingUnit), limit, [this, job, query, limit](const Process::Result &loggingResult) {
+        const UnitAnswer logging = unitAnswer(LoggingUnit, loggingResult, limit);
+        job->sudo(systemctl(QStringLiteral("status"), AuditUnit), limit, [this, job, query, limit, logging](const Process::Result &auditResult) {
+            const UnitAnswer audit = unitAnswer(AuditUnit, auditResult, limit);
+            State state = State::Running;
+            QStringList reasons;
+            for (const UnitAnswer &answer : {logging, audit}) {
+                if (answer.kind == UnitAnswer::Stopped) {
+                    state = State::Stopped;
+                } else if (answer.kind != UnitAnswer::Running && state != State::Stopped) {
+                    state = State::Unknown;
+                }
+                if (!answer.reason.isEmpty()) {
+                    reasons << answer.reason;
+                }
+            }
+            QString text = QStringLiteral("auditd: ") + stateText(audit.kind) + QStringLiteral(", syslog-ng: ") + stateText(logging.kind);
+            if (state == State::Unknown) {
+                text += QLatin1Char('\n') + reasons.join(QLatin1Char('\n'));
+            }
+            finishJob(job);
+            Q_EMIT statusReady(query, state, text);
+        });
+    });
 }

@@ -1,72 +1,94 @@
 #pragma once
 
+#include <QFlags>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
-#include <atomic>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
+#include <list>
+#include <memory>
 
-// Starts, stops and restarts syslog-ng together with auditd, and tells whether
-// both run. One instance per process; switches and the asynchronous status
-// query run in detached worker threads. Every command has a time limit.
+// Starts, stops and restarts syslog-ng and auditd, and tells whether both run.
+// One instance per process, in the GUI thread: every command runs as an
+// asynchronous outside program with a time limit, so nothing waits on the GUI
+// thread, and everything still running is abandoned (killed, its result
+// ignored) at once when the instance goes.
 class SngHandler : public QObject
 {
     Q_OBJECT
 public:
+    enum class State {
+        Running, // syslog-ng and auditd both run
+        Stopped, // one of them does not
+        Unknown, // a query gave no answer that tells
+    };
+    Q_ENUM(State)
+
+    enum Unit {
+        Logging = 0x1, // syslog-ng
+        Audit = 0x2, // auditd
+    };
+    Q_DECLARE_FLAGS(Units, Unit)
+
+    struct RestartOutcome {
+        bool ok = false; // every unit asked for runs with the new files
+        bool rolledBack = false; // syslog-ng refused them and runs with the snapshot's
+        bool loggingDown = false; // syslog-ng started with neither
+        QString message; // what went wrong, for the administrator; empty when ok
+    };
+
     static SngHandler *instance();
     ~SngHandler() override;
 
-    void syslogNgStart() const;
-    void syslogNgStop() const;
-    void syslogNgRestart() const;
+    // The units that read the files at these system paths.
+    static Units unitsReading(const QStringList &systemPaths);
 
-    // True when syslog-ng and auditd both run; rebuilds the status text. Blocks
-    // the caller for at most two status time limits.
-    bool status();
-    QString statusText() const;
+    void syslogNgStart();
+    void syslogNgStop();
 
-    // The same query in a worker thread: statusReady carries the answer and the
-    // number returned here.
-    quint64 queryStatus() const;
+    // Restarts the units, syslog-ng first. When syslog-ng does not start with
+    // the new files and a snapshot is named (the one taken before they were
+    // written), the snapshot's files are put back and syslog-ng is restarted
+    // once more; auditd then keeps running with its files, which are back as
+    // they were. restartFinished and sngSwitched follow; no units, no commands.
+    quint64 restart(Units units, const QString &snapshot);
+
+    // The state of both units: statusReady carries the answer and the number
+    // returned here.
+    quint64 queryStatus();
 
     // Time limits of one status command and of one switch command.
     void setTimeLimits(int statusMs, int switchMs);
-    // Waits at most timeoutMs for the workers to end; true when none runs.
-    bool waitForWorkers(int timeoutMs) const;
+    // Whether a command runs or waits to.
+    bool busy() const;
+    // Kills every running command; none of their results is reported.
+    void abandonAll();
 
 Q_SIGNALS:
-    // Emitted from the worker thread once its commands have finished.
-    void sngSwitched() const;
-    // Emitted from the worker thread before sngSwitched when a command failed or
-    // did not answer in time: each failed command with what it printed.
-    void switchFailed(const QString &message) const;
-    void statusReady(quint64 query, bool running, const QString &text) const;
+    // A start, stop or restart has ended.
+    void sngSwitched();
+    // Before sngSwitched when a start or stop failed or did not answer in time:
+    // each failed command with what it printed.
+    void switchFailed(const QString &message);
+    void restartFinished(quint64 restart, const SngHandler::RestartOutcome &outcome);
+    // text: each unit's state, then why a state is not known.
+    void statusReady(quint64 query, SngHandler::State state, const QString &text);
 
 private:
-    enum class Action {
-        Start,
-        Stop,
-        Restart,
-    };
+    class Job;
 
     SngHandler();
-    void runDetached(std::function<void()> work) const;
-    void runSwitch(Action action) const;
-    // Both units' state and the status text.
-    std::pair<bool, QString> queryBoth() const;
+    Job *newJob();
+    void finishJob(Job *job);
+    void runStatus(Job *job, quint64 query);
+    void runRestart(Job *job, quint64 id, Units units, const QString &snapshot);
 
-    QString m_statusText;
-    std::atomic<int> m_statusLimitMs{10000};
-    std::atomic<int> m_switchLimitMs{120000};
-    mutable std::atomic<quint64> m_lastQuery{0};
-    // Set when the plugin is unloaded: workers run no further command.
-    std::atomic<bool> m_closing{false};
-
-    // Workers still running; the destructor waits for them, for a bounded time,
-    // so that no detached thread outlives the code it runs.
-    mutable std::mutex m_workersMutex;
-    mutable std::condition_variable m_workersDone;
-    mutable int m_workers = 0;
+    int m_statusLimitMs = 10000;
+    int m_switchLimitMs = 120000;
+    quint64 m_lastQuery = 0;
+    quint64 m_lastRestart = 0;
+    std::list<std::unique_ptr<Job>> m_jobs;
 };
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(SngHandler::Units)
+Q_DECLARE_METATYPE(SngHandler::RestartOutcome)

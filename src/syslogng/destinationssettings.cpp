@@ -12,6 +12,7 @@
 #include "model/treeitem.h"
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
+#include "services/snapshotbeforewrite.h"
 #include "services/snghandler.h"
 #include "syslogngstring.h"
 
@@ -107,13 +108,23 @@ bool DestinationsSettings::save()
         return true;
     }
     const QByteArray text = CommonWriter(Paths::placed(Paths::CommonSyslogNgFile)).contents(m_model->root());
-    const ConfigCheck::Result written = CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, text}});
+    // Kept in a snapshot once syslog-ng has accepted the file; syslog-ng goes back to it if it refuses to start.
+    QString snapshot;
+    QStringList changed;
+    const ConfigCheck::Result written = CheckedWrite::syslogNg(
+        {CheckedWrite::Change{Paths::CommonSyslogNgFile, text}},
+        [this, &snapshot] {
+            return snapshotBeforeWrite(this, &snapshot);
+        },
+        &changed);
     if (!written.accepted) {
         // The old file is still in place: restarting would not bring the change.
         QMessageBox::critical(this, i18n("Error"), written.message);
         return false;
     }
-    SngHandler::instance()->syslogNgRestart();
+    if (!changed.isEmpty()) {
+        SngHandler::instance()->restart(SngHandler::Logging, snapshot);
+    }
     return true;
 }
 
@@ -131,6 +142,20 @@ void DestinationsSettings::refreshExistingNames()
     m_addDialog->setExistingNames(m_model->destinationNames(), m_model->otherStatementNames());
 }
 
+namespace
+{
+// The template of the main log's lines, one JSON record each.
+QString jsonLineTemplate(const TreeItem *root)
+{
+    for (int i = 0; root && i < root->childCount(); ++i) {
+        if (root->child(i)->data(0).toString() == QLatin1String("template") && root->child(i)->data(1).toString() == QLatin1String("velta_json_line")) {
+            return QStringLiteral(" template(velta_json_line)");
+        }
+    }
+    return QStringLiteral(" template(\"$MSG\\n\")");
+}
+}
+
 void DestinationsSettings::addDestination(const QVector<QVariant> &destination)
 {
     if (destination.size() < 3 || destination.size() > 5) {
@@ -140,9 +165,13 @@ void DestinationsSettings::addDestination(const QVector<QVariant> &destination)
     QString value = QLatin1Char('"') + SyslogNgString::escaped(destination.at(2).toString()) + QLatin1Char('"');
     if (kind == QLatin1String("network") && destination.size() == 5) {
         value += QStringLiteral(" port(%1) transport(%2) flags(syslog-protocol)").arg(destination.at(3).toString(), destination.at(4).toString());
-    } else if (kind == QLatin1String("file") && FileDestination::check(destination.at(2).toString()).folderMissing) {
-        // Without it syslog-ng drops the records until someone makes the folder.
-        value += QLatin1String(" create-dirs(yes)");
+    } else if (kind == QLatin1String("file")) {
+        // One JSON record a line, as in the main log: by the main log's template where the file has it.
+        value += jsonLineTemplate(m_model->root());
+        if (FileDestination::check(destination.at(2).toString()).folderMissing) {
+            // Without it syslog-ng drops the records until someone makes the folder.
+            value += QLatin1String(" create-dirs(yes)");
+        }
     }
     auto statement = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("destination"), destination.at(1), QVariant()});
     statement->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{kind, QVariant(), value}));

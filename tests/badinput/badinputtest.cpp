@@ -359,6 +359,10 @@ private Q_SLOTS:
         // Confirmed: the old one is kept beside the new one.
         watcher.clear();
         watcher.queueAnswer(QMessageBox::Yes);
+        if (kind == Oversize) {
+            // Too large for a snapshot too: going on without one is asked as well.
+            watcher.queueAnswer(QMessageBox::Yes);
+        }
         module.save();
         QCOMPARE(watcher.titles().filter(QStringLiteral("Warning!")).size(), 1);
         QCOMPARE(snapshot(placed + QLatin1String(".unreadable")), kind == Directory ? "mode " + QByteArray::number(S_IFDIR) : before);

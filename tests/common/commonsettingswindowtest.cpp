@@ -84,6 +84,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(m_root->placed(Home)));
         const QString tool = m_root->placed(Paths::ConfigManagerTool);
         QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
+        QFile::remove(tool); // the test root installs it already
         QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
         qputenv("HOME", Home.toUtf8());
         m_root->writeFile(QString(Paths::EventsFile), "{ \"saved\": {} }\n");

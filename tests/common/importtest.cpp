@@ -80,6 +80,7 @@ private Q_SLOTS:
         m_root->copySampleSystem();
         const QString tool = m_root->placed(Paths::ConfigManagerTool);
         QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
+        QFile::remove(tool); // the test root installs it already
         QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
         m_previousHome = qgetenv("HOME");
         qputenv("HOME", "/root");

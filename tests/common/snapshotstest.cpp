@@ -4,6 +4,7 @@
 #include "model/checkabletreemodel.h"
 #include "platform/paths.h"
 #include "plugin/quoradminevents.h"
+#include "services/snghandler.h"
 #include "testroot.h"
 
 #include <QDialogButtonBox>
@@ -110,13 +111,14 @@ private Q_SLOTS:
         m_root->installFake(QStringLiteral("quor-wmfunc"), Paths::WmFuncTool);
         const QString tool = m_root->placed(Paths::ConfigManagerTool);
         QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
+        QFile::remove(tool); // the test root installs it already
         QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
         m_module = std::make_unique<QuorAdminEvents>(nullptr, QVariantList());
         m_module->load();
         // The first Apply writes the audit files the sample lacks; it keeps the sample as it was.
         MessageBoxWatcher watcher;
         m_module->save();
-        QTRY_COMPARE(restarts().size(), 2);
+        QTRY_VERIFY(!SngHandler::instance()->busy());
         m_root->clearCommands();
         QCOMPARE(snapshotNames().size(), 1);
     }
@@ -126,6 +128,11 @@ private Q_SLOTS:
         m_module.reset();
         m_root.reset();
     }
+
+    void refusedChangeKeepsNoSnapshot();
+    void failedSnapshotStopsTheWrite_data();
+    void failedSnapshotStopsTheWrite();
+    void oneOkOneSnapshot();
 
     void eachWriteIsKeptAndRestored_data()
     {
@@ -176,6 +183,89 @@ private Q_SLOTS:
         QCOMPARE(systemFiles(*m_root), before);
     }
 };
+
+// A change refused before it is written leaves no snapshot behind.
+void SnapshotsTest::refusedChangeKeepsNoSnapshot()
+{
+    const QStringList kept = snapshotNames();
+    m_root->writeFile(QStringLiteral("/etc/syslog-ng/conf.d/local.conf"), "log { source(velta_events_src); destination(nowhere); };\n");
+    for (const Write kind : {Write::Apply, Write::EditorSave, Write::DestinationsOk}) {
+        MessageBoxWatcher watcher;
+        write(kind);
+        QVERIFY2(watcher.titles().contains(QStringLiteral("Error")), qPrintable(watcher.texts().join(QLatin1Char('\n'))));
+    }
+    QCOMPARE(snapshotNames(), kept);
+    QCOMPARE(restarts(), QStringList());
+}
+
+void SnapshotsTest::failedSnapshotStopsTheWrite_data()
+{
+    QTest::addColumn<Write>("kind");
+    QTest::addColumn<QString>("changedFile");
+    QTest::addColumn<bool>("goOn");
+    for (const bool goOn : {false, true}) {
+        const char *answer = goOn ? "-go-on" : "-stop";
+        QTest::newRow(qPrintable(QStringLiteral("apply") + QLatin1String(answer))) << Write::Apply << QString(Paths::EventsFile) << goOn;
+        QTest::newRow(qPrintable(QStringLiteral("settings-ok-rotation") + QLatin1String(answer))) << Write::RotationOk << QString(Paths::LogRotateFile) << goOn;
+        QTest::newRow(qPrintable(QStringLiteral("settings-ok-destinations") + QLatin1String(answer)))
+            << Write::DestinationsOk << QString(Paths::CommonSyslogNgFile) << goOn;
+        QTest::newRow(qPrintable(QStringLiteral("editor-save") + QLatin1String(answer))) << Write::EditorSave << QString(Paths::CommonSyslogNgFile) << goOn;
+    }
+}
+
+// A snapshot that cannot be taken stops the change, unless the administrator
+// goes on without one.
+void SnapshotsTest::failedSnapshotStopsTheWrite()
+{
+    QFETCH(Write, kind);
+    QFETCH(QString, changedFile);
+    QFETCH(bool, goOn);
+    m_root->writeFile(Paths::ConfigManagerTool, "#!/bin/sh\necho 'no space left on the disk' >&2\nexit 1\n");
+    QVERIFY(QFile::setPermissions(m_root->placed(Paths::ConfigManagerTool), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray before = m_root->readFile(changedFile);
+
+    MessageBoxWatcher watcher;
+    watcher.queueAnswer(goOn ? QMessageBox::Yes : QMessageBox::No);
+    write(kind);
+    QCOMPARE(watcher.titles().constFirst(), QStringLiteral("No snapshot"));
+    QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("no space left on the disk")), qPrintable(watcher.texts().constFirst()));
+    QCOMPARE(m_root->readFile(changedFile) != before, goOn);
+    if (!goOn && kind != Write::Apply) {
+        // The window or editor says why nothing was written.
+        QCOMPARE(watcher.titles().mid(1), QStringList{QStringLiteral("Error")});
+        QVERIFY2(watcher.texts().constLast().contains(QLatin1String("no snapshot")), qPrintable(watcher.texts().constLast()));
+    }
+    if (goOn && kind != Write::RotationOk) {
+        QTRY_COMPARE(restarts().size(), 1);
+    } else {
+        QTest::qWait(100);
+        QCOMPARE(restarts(), QStringList());
+    }
+}
+
+// One OK of the settings window that saves two tabs keeps one snapshot.
+void SnapshotsTest::oneOkOneSnapshot()
+{
+    const QStringList kept = snapshotNames();
+    CommonSettingsWindow window;
+    window.open();
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+    tabs->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("logRotateTab")));
+    window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"))->setValue(3);
+    tabs->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("destinationsTab")));
+    window.findChild<QTableView *>(QStringLiteral("destinationsView"))->selectRow(1);
+    window.findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
+    MessageBoxWatcher watcher;
+    watcher.queueAnswer(QMessageBox::Save);
+    const QByteArray rotation = m_root->readFile(Paths::LogRotateFile);
+    const QByteArray destinations = m_root->readFile(Paths::CommonSyslogNgFile);
+    pressOk(&window);
+    QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Unsaved changes")});
+    QVERIFY(m_root->readFile(Paths::LogRotateFile) != rotation);
+    QVERIFY(m_root->readFile(Paths::CommonSyslogNgFile) != destinations);
+    QCOMPARE(snapshotNames().size(), kept.size() + 1);
+    QTRY_COMPARE(restarts(), QStringList{QStringLiteral("sudo systemctl restart syslog-ng")});
+}
 
 QTEST_MAIN(SnapshotsTest)
 #include "snapshotstest.moc"

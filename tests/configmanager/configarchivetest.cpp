@@ -137,6 +137,7 @@ private Q_SLOTS:
         m_root = std::make_unique<TestRoot>();
         const QString tool = m_root->placed(Paths::ConfigManagerTool);
         QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
+        QFile::remove(tool); // the test root installs it already
         QVERIFY(QFile::link(QStringLiteral(CONFIG_MANAGER_PATH), tool));
     }
 

@@ -1,5 +1,6 @@
 #include "testroot.h"
 
+#include "platform/paths.h"
 #include "services/snghandler.h"
 
 #include <QDir>
@@ -39,14 +40,30 @@ TestRoot::TestRoot()
     qputenv("QUOR_FAKE_UNITS", placed(QStringLiteral("/test/running-units")).toUtf8());
     writeFile(QStringLiteral("/test/commands.log"), QByteArray());
     setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
+    // The configuration manager as installed: every write of the module keeps a snapshot first.
+    const QString tool = placed(Paths::ConfigManagerTool);
+    QDir().mkpath(QFileInfo(tool).absolutePath());
+    if (!QFile::link(QStringLiteral(QUOR_CONFIG_MANAGER_PATH), tool)) {
+        qFatal("cannot install the configuration manager at %s", qPrintable(tool));
+    }
 }
 
 TestRoot::~TestRoot()
 {
     // A restart or status query still running would record its commands in the
-    // next test's root.
-    SngHandler::instance()->waitForWorkers(30000);
-    qputenv("QUOR_ADMIN_EVENTS_ROOT", m_previousRoot);
+    // next test's root: it may end, then whatever still runs is abandoned.
+    SngHandler *handler = SngHandler::instance();
+    (void)QTest::qWaitFor(
+        [handler] {
+            return !handler->busy();
+        },
+        30000);
+    handler->abandonAll();
+    // Only while it names this root: a root made before this one went away
+    // (a test that failed before its cleanup) must not take the new one's place.
+    if (qgetenv("QUOR_ADMIN_EVENTS_ROOT") == m_dir.path().toUtf8()) {
+        qputenv("QUOR_ADMIN_EVENTS_ROOT", m_previousRoot);
+    }
 }
 
 QString TestRoot::path() const
@@ -78,6 +95,10 @@ void TestRoot::writeFile(const QString &systemPath, const QByteArray &content) c
 {
     const QString target = placed(systemPath);
     QDir().mkpath(QFileInfo(target).absolutePath());
+    // A link (the installed configuration manager) is replaced, never written through.
+    if (QFileInfo(target).isSymLink()) {
+        QFile::remove(target);
+    }
     QFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
         qFatal("cannot write %s", qPrintable(target));

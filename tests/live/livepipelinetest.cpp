@@ -1,6 +1,7 @@
 #include "editors/fileeditor.h"
 #include "eventmenu.h"
 #include "messageboxwatcher.h"
+#include "model/checkabletreemodel.h"
 #include "notifications/dbusdialog.h"
 #include "notifications/notificationcatalogue.h"
 #include "platform/paths.h"
@@ -11,7 +12,10 @@
 #include "syslogng/destinationssettings.h"
 #include "testroot.h"
 
+#include <KMessageWidget>
+
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -20,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
@@ -137,8 +142,21 @@ private Q_SLOTS:
 
     void sampleRecordsFitTheirEvents();
     void eventsReachTheLogAndTheirNotifications();
+    void refusedBeforeRestart_data();
+    void refusedBeforeRestart();
+    void refusedRestartGoesBack();
+    void oversizedRecordIsRefused();
 
 private:
+    // A record sent now reaches the main log.
+    void recordArrives(const TestRoot &root, const QString &user)
+    {
+        const QByteArray logBefore = root.readFile(Paths::MainEventLog);
+        const Process::Result sent = sendEvent(root, QStringLiteral("user_logout"), user);
+        QVERIFY2(sent.exitCode == 0, sent.output.constData());
+        QTRY_VERIFY_WITH_TIMEOUT(root.readFile(Paths::MainEventLog).mid(logBefore.size()).contains(sent.output.trimmed()), DaemonTimeout);
+    }
+
     void enableNotifications(QuorAdminEvents *module, const QString &event, const QString &title)
     {
         QVERIFY(EventMenu::trigger(module, event, QStringLiteral("Enable notifications sending")));
@@ -272,6 +290,10 @@ void LivePipelineTest::eventsReachTheLogAndTheirNotifications()
     const Process::Result copied = sendEvent(root, QStringLiteral("user_login"), QStringLiteral("bob"));
     QVERIFY2(copied.exitCode == 0, copied.output.constData());
     QTRY_VERIFY_WITH_TIMEOUT(root.readFile(QStringLiteral("/var/log/velta-copy/events")).contains(copied.output.trimmed()), DaemonTimeout);
+    // In the main log's format: the record alone, one a line.
+    QCOMPARE(LiveSyslogNg::jsonLines(root.readFile(QStringLiteral("/var/log/velta-copy/events"))),
+             QList<QJsonObject>{QJsonDocument::fromJson(copied.output).object()});
+    QCOMPARE(root.readFile(QStringLiteral("/var/log/velta-copy/events")), copied.output.trimmed() + '\n');
 
     // A broken edit through the file editor is refused: the file stays, the
     // daemon is not restarted and goes on logging.
@@ -294,6 +316,151 @@ void LivePipelineTest::eventsReachTheLogAndTheirNotifications()
     const Process::Result last = sendEvent(root, QStringLiteral("user_logout"), QStringLiteral("carol"));
     QVERIFY2(last.exitCode == 0, last.output.constData());
     QTRY_VERIFY_WITH_TIMEOUT(root.readFile(Paths::MainEventLog).mid(logBeforeLast.size()).contains(last.output.trimmed()), DaemonTimeout);
+}
+
+// What syslog-ng parses but refuses when it starts is refused before Apply
+// writes anything: the daemon is not restarted and goes on logging.
+void LivePipelineTest::refusedBeforeRestart_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("filter-names-undefined-filter")
+        << QStringLiteral("/etc/syslog-ng/conf.d/local-filters.conf")
+        << QByteArray(
+               "# Written by hand.\n"
+               "filter local_f { filter(velta_undefined_filter); };\n"
+               "log { source(velta_events_src); parser(velta_events_parser); filter(local_f); destination(velta_json_dst); };\n")
+        << QStringLiteral("/etc/syslog-ng/conf.d/local-filters.conf:2: filter(velta_undefined_filter) is not defined");
+    QTest::newRow("notification-class-missing") << QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-by-hand.conf")
+                                                << QByteArray(
+                                                       "destination by_hand_dst {\n"
+                                                       "    python(\n"
+                                                       "\tclass(\"syslog_ng_mod_velta.velta_syslog_ng_destination.NoSuchDestination\")\n"
+                                                       "\t);\n"
+                                                       "};\n"
+                                                       "log { source(velta_events_src); parser(velta_events_parser); destination(by_hand_dst); };\n")
+                                                << QStringLiteral(
+                                                       "/etc/syslog-ng/conf.d/mod-velta-by-hand.conf:3: the Python class "
+                                                       "\"syslog_ng_mod_velta.velta_syslog_ng_destination.NoSuchDestination\" cannot be imported");
+}
+
+void LivePipelineTest::refusedBeforeRestart()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, shown);
+
+    TestRoot root;
+    root.copySampleSystem();
+    LiveSyslogNg daemon(root);
+    const Process::Result started = LiveSyslogNg::control(QStringLiteral("start"));
+    QVERIFY2(started.exitCode == 0, started.output.constData());
+    const QByteArray runningPid = daemon.pid();
+    const int switches = m_switches;
+    root.writeFile(file, content);
+    // syslog-ng itself reads the file without complaint.
+    const Process::Result syntax =
+        Process::run(QStringLiteral("syslog-ng"),
+                     {QStringLiteral("--syntax-only"), QLatin1String("--cfgfile=") + root.placed(LiveDir + QStringLiteral("/syslog-ng.conf"))},
+                     DaemonTimeout);
+    QCOMPARE(syntax.exitCode, 0);
+
+    MessageBoxWatcher boxes;
+    NotificationCatalogue::instance().reset();
+    QuorAdminEvents module(nullptr, QVariantList());
+    module.load();
+    enableNotifications(&module, QStringLiteral("Failed user login"), QStringLiteral("Login failed"));
+    const QByteArray settings = root.readFile(Paths::EventsFile);
+    boxes.clear();
+    module.save();
+    QCOMPARE(boxes.titles(), QStringList{QStringLiteral("Error")});
+    QVERIFY2(boxes.texts().constFirst().contains(shown), qPrintable(boxes.texts().constFirst()));
+    QVERIFY2(boxes.texts().constFirst().contains(QLatin1String("Nothing was saved")), qPrintable(boxes.texts().constFirst()));
+    // Nothing written, nothing restarted, no snapshot of a refused change.
+    QVERIFY(!root.exists(QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-user-login-failed.conf")));
+    QCOMPARE(root.readFile(Paths::EventsFile), settings);
+    QVERIFY(!root.exists(Paths::SnapshotDir) || QDir(root.placed(Paths::SnapshotDir)).isEmpty());
+    QTest::qWait(200);
+    QCOMPARE(m_switches, switches);
+    QCOMPARE(daemon.pid(), runningPid);
+    QCOMPARE(LiveSyslogNg::control(QStringLiteral("status")).exitCode, 0);
+    recordArrives(root, QStringLiteral("alice"));
+}
+
+// syslog-ng refuses the new files when it is restarted (here a stand-in refuses
+// once): the files before Apply are put back and syslog-ng runs them again.
+void LivePipelineTest::refusedRestartGoesBack()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    LiveSyslogNg daemon(root);
+    const Process::Result started = LiveSyslogNg::control(QStringLiteral("start"));
+    QVERIFY2(started.exitCode == 0, started.output.constData());
+
+    MessageBoxWatcher boxes;
+    NotificationCatalogue::instance().reset();
+    QuorAdminEvents module(nullptr, QVariantList());
+    module.load();
+    const QByteArray settings = root.readFile(Paths::EventsFile);
+    const QByteArray rules = root.readFile(Paths::AuditRulesFile);
+    enableNotifications(&module, QStringLiteral("Failed user login"), QStringLiteral("Login failed"));
+    const QString notificationFile = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-user-login-failed.conf");
+    QSignalSpy restarted(SngHandler::instance(), &SngHandler::restartFinished);
+    qputenv("QUOR_FAKE_FAIL_ONCE", "restart syslog-ng");
+    boxes.clear();
+    module.save();
+    // Written first, as Apply does.
+    QVERIFY(root.exists(notificationFile));
+    QVERIFY(restarted.wait(2 * DaemonTimeout));
+    qunsetenv("QUOR_FAKE_FAIL_ONCE");
+    const auto outcome = restarted.constFirst().at(1).value<SngHandler::RestartOutcome>();
+    QVERIFY(outcome.rolledBack);
+    QVERIFY(!outcome.loggingDown);
+
+    // The page says so, in place of the Apply banner.
+    auto *message = module.findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+    QCOMPARE(message->messageType(), KMessageWidget::Error);
+    QVERIFY2(message->text().startsWith(QLatin1String("syslog-ng refused the new configuration and was restarted with the previous one.")),
+             qPrintable(message->text()));
+    QVERIFY2(message->text().contains(QLatin1String("refused once by the test")), qPrintable(message->text()));
+    QVERIFY2(!message->text().contains(QLatin1String("Applied")), qPrintable(message->text()));
+    QVERIFY2(!boxes.titles().contains(QStringLiteral("Error")), qPrintable(boxes.texts().join(QLatin1Char('\n'))));
+
+    // The previous files are back, the daemon runs them, and records arrive.
+    QVERIFY(!root.exists(notificationFile));
+    QCOMPARE(root.readFile(Paths::EventsFile), settings);
+    QCOMPARE(root.readFile(Paths::AuditRulesFile), rules);
+    QCOMPARE(LiveSyslogNg::control(QStringLiteral("status")).exitCode, 0);
+    QVERIFY(!root.readFile(LiveDir + QStringLiteral("/conf.d/mod-velta-user-login-failed.conf")).size());
+    recordArrives(root, QStringLiteral("bob"));
+    // The page shows what is on disk: the event's notifications are off again.
+    QVERIFY(!module.currentModel()->differsFrom(*module.savedModel()));
+}
+
+// A record syslog-ng would cut short is not sent: the sample states its limit.
+void LivePipelineTest::oversizedRecordIsRefused()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    LiveSyslogNg daemon(root);
+    const Process::Result started = LiveSyslogNg::control(QStringLiteral("start"));
+    QVERIFY2(started.exitCode == 0, started.output.constData());
+    // One argument holds at most 128 KiB: the record grows over several.
+    const QString part = QString(100 * 1024, QLatin1Char('x'));
+    const QString sender = QStringLiteral(QUOR_SOURCE_DIR "/scripts/send-event");
+    const QStringList below{QStringLiteral("--root"), root.path(), QStringLiteral("user_logout"), QStringLiteral("user=") + part, QStringLiteral("a=") + part};
+    const QByteArray logBefore = root.readFile(Paths::MainEventLog);
+    const Process::Result accepted = Process::run(sender, below, DaemonTimeout, Process::Channels::Separate);
+    QVERIFY2(accepted.exitCode == 0, accepted.errorOutput.constData());
+    // Records past the old limit of 64 KiB arrive whole.
+    QTRY_VERIFY_WITH_TIMEOUT(root.readFile(Paths::MainEventLog).mid(logBefore.size()) == accepted.output, DaemonTimeout);
+
+    const Process::Result refused = Process::run(sender, below + QStringList{QStringLiteral("b=") + part}, DaemonTimeout, Process::Channels::Separate);
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.errorOutput.contains("more than the 262144 bytes syslog-ng takes"), refused.errorOutput.constData());
+    QCOMPARE(refused.output, QByteArray());
 }
 
 QTEST_MAIN(LivePipelineTest)

@@ -15,6 +15,7 @@
 
 #include <QFile>
 #include <QMutex>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <functional>
@@ -226,7 +227,10 @@ private Q_SLOTS:
         });
         QTest::newRow("stopped-service-status") << Action([](const TestRoot &root) {
             root.setRunningUnits({});
-            QVERIFY(!SngHandler::instance()->status());
+            QSignalSpy answered(SngHandler::instance(), &SngHandler::statusReady);
+            SngHandler::instance()->queryStatus();
+            QVERIFY(answered.wait());
+            QCOMPARE(answered.constFirst().at(1).value<SngHandler::State>(), SngHandler::State::Stopped);
         });
         QTest::newRow("accepted-value-and-write") << Action([](const TestRoot &root) {
             setParameter(QStringLiteral("limit_percent"), ParameterValue::Kind::Number, QStringLiteral("50"));

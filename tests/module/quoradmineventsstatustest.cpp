@@ -1,13 +1,19 @@
 #include "messageboxwatcher.h"
+#include "model/checkabletreemodel.h"
 #include "plugin/quoradminevents.h"
 #include "services/snghandler.h"
 #include "testroot.h"
 
 #include <KColorScheme>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeView>
+
+#include <csignal>
+#include <memory>
 
 // The service status line and the start/stop button of the page.
 class QuorAdminEventsStatusTest : public QObject
@@ -155,8 +161,9 @@ private Q_SLOTS:
         QCOMPARE(root.commands().first(), shownRunning ? QStringLiteral("sudo systemctl stop syslog-ng") : QStringLiteral("sudo systemctl status auditd"));
     }
 
-    // The page opens at once although the status query hangs, and shows what
-    // the query could tell when its time is up.
+    // The page opens at once although the status query hangs; an unanswered
+    // query is no "stopped": the state is unknown, in no warning colour, and
+    // the tool tip tells why.
     void hangingStatusQuery()
     {
         TestRoot root;
@@ -168,11 +175,72 @@ private Q_SLOTS:
         auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
         QCOMPARE(statusLabel->text(), QStringLiteral("Asking for the state of the logging service..."));
         QVERIFY(!startStop->isEnabled());
-        QTRY_COMPARE(statusLabel->text(), QStringLiteral("Logging service stopped."));
+        QTRY_COMPARE(statusLabel->text(), QStringLiteral("Logging service status unknown"));
         qunsetenv("QUOR_FAKE_HANG");
         SngHandler::instance()->setTimeLimits(10000, 120000);
-        QCOMPARE(statusLabel->toolTip(), QStringLiteral("auditd: no answer, syslog-ng: on"));
+        QCOMPARE(statusLabel->toolTip(),
+                 QStringLiteral("auditd: no answer, syslog-ng: on\nThe command \"sudo systemctl status auditd\" did not answer within 1 seconds."));
+        QCOMPARE(statusLabel->palette().color(QPalette::WindowText), module.palette().color(QPalette::WindowText));
         QVERIFY(startStop->isEnabled());
+    }
+
+    // While the page is shown it asks for the state every few seconds: a
+    // service that stops behind its back shows within that time. A hidden page
+    // asks nothing.
+    void statusFollowsTheServices()
+    {
+        TestRoot root;
+        // Shown for the first time, the page loads the settings.
+        root.copySampleSystem();
+        root.setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
+        QuorAdminEvents module(nullptr, {});
+        auto *statusLabel = module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"));
+        module.show();
+        QTRY_COMPARE(statusLabel->text(), QStringLiteral("Logging service is running."));
+        // kill -9 of syslog-ng: nothing of the module's did it.
+        root.setRunningUnits({QStringLiteral("auditd")});
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_COMPARE_WITH_TIMEOUT(statusLabel->text(), QStringLiteral("Logging service stopped."), QuorAdminEvents::StatusRefreshMs + 3000);
+        QVERIFY(clock.elapsed() <= QuorAdminEvents::StatusRefreshMs + 3000);
+        QCOMPARE(statusLabel->toolTip(), QStringLiteral("auditd: on, syslog-ng: off"));
+
+        module.hide();
+        QTest::qWait(500); // a query asked before is answered
+        root.clearCommands();
+        QTest::qWait(QuorAdminEvents::StatusRefreshMs + 500);
+        QCOMPARE(root.commands(), QStringList());
+    }
+
+    // Closing the page while a restart hangs returns at once: the command is
+    // killed and its result ignored.
+    void closingDuringHungRestart()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        MessageBoxWatcher watcher;
+        auto module = std::make_unique<QuorAdminEvents>(nullptr, QVariantList());
+        module->load();
+        auto *view = module->findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        const QModelIndexList found = view->model()->match(view->model()->index(0, 0),
+                                                           CheckableTreeModel::IdRole,
+                                                           QStringLiteral("package-updated"),
+                                                           1,
+                                                           Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        QVERIFY(view->model()->setData(found.first(), Qt::Checked, Qt::CheckStateRole));
+        qputenv("QUOR_FAKE_HANG", "restart syslog-ng");
+        module->save();
+        QTRY_VERIFY(!root.readFile(QStringLiteral("/test/commands.log.hung")).isEmpty());
+        qunsetenv("QUOR_FAKE_HANG");
+        const pid_t hung = root.readFile(QStringLiteral("/test/commands.log.hung")).trimmed().toInt();
+        QCOMPARE(::kill(hung, 0), 0);
+        QElapsedTimer clock;
+        clock.start();
+        module.reset();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!SngHandler::instance()->busy());
+        QTRY_VERIFY(::kill(hung, 0) != 0);
     }
 
     void failedSwitchIsReported_data()

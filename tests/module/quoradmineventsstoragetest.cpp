@@ -8,6 +8,8 @@
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
 
+#include <KMessageWidget>
+
 #include <QAbstractItemModelTester>
 #include <QFileSystemWatcher>
 #include <QJsonDocument>
@@ -96,7 +98,7 @@ private Q_SLOTS:
         // The sample audit store predates the sample settings: one save brings them in step.
         MessageBoxWatcher watcher;
         m_module->save();
-        QTRY_COMPARE(switchCommands(*m_root).size(), 2);
+        QTRY_VERIFY(!SngHandler::instance()->busy());
         m_root->clearCommands();
     }
 
@@ -130,8 +132,52 @@ private Q_SLOTS:
         // Reloaded: the saved model now holds what was written.
         QCOMPARE(savedCheckState(*m_module, QStringLiteral("package-updated")), int(Qt::Checked));
         QCOMPARE(changed.takeLast().at(0).toBool(), false);
-        QTRY_COMPARE(switchCommands(*m_root),
-                     (QStringList{QStringLiteral("sudo systemctl restart auditd"), QStringLiteral("sudo systemctl restart syslog-ng")}));
+        // Only the settings file changed: syslog-ng reads it, auditd does not.
+        QTRY_COMPARE(switchCommands(*m_root), QStringList{QStringLiteral("sudo systemctl restart syslog-ng")});
+        QTRY_VERIFY(!SngHandler::instance()->busy());
+        auto *message = m_module->findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        QVERIFY2(message->text().endsWith(QLatin1String("The services that read the changed files were restarted.")), qPrintable(message->text()));
+        QCOMPARE(message->messageType(), KMessageWidget::Positive);
+    }
+
+    // The page's message line tells of the last action only: the banner of an
+    // Apply goes when the next Apply is refused, and a failed restart replaces it.
+    void messagesTellOfTheLastActionOnly()
+    {
+        auto *message = m_module->findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("package-updated")), Qt::Checked, Qt::CheckStateRole));
+        MessageBoxWatcher watcher;
+        m_module->save();
+        QVERIFY(message->isVisibleTo(m_module.get()));
+        QVERIFY2(message->text().startsWith(QLatin1String("Applied.")), qPrintable(message->text()));
+        QTRY_VERIFY(!SngHandler::instance()->busy());
+
+        m_root->writeFile(QStringLiteral("/etc/syslog-ng/conf.d/local.conf"), "log { source(velta_events_src); destination(nowhere); };\n");
+        QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("package-updated")), Qt::Unchecked, Qt::CheckStateRole));
+        m_module->save();
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        QVERIFY(!message->isVisibleTo(m_module.get()));
+
+        QVERIFY(QFile::remove(m_root->placed(QStringLiteral("/etc/syslog-ng/conf.d/local.conf"))));
+        qputenv("QUOR_FAKE_FAIL", "restart syslog-ng");
+        m_module->save();
+        QTRY_VERIFY(!SngHandler::instance()->busy());
+        qunsetenv("QUOR_FAKE_FAIL");
+        QCOMPARE(message->messageType(), KMessageWidget::Error);
+        QVERIFY2(message->text().startsWith(QLatin1String("syslog-ng refused the new configuration")), qPrintable(message->text()));
+        QVERIFY2(!message->text().contains(QLatin1String("Applied")), qPrintable(message->text()));
+    }
+
+    // Apply restarts what reads the files it changed: nothing when none changed.
+    void applyWithoutChangeRestartsNothing()
+    {
+        MessageBoxWatcher watcher;
+        m_module->save();
+        QTest::qWait(200);
+        QVERIFY(!SngHandler::instance()->busy());
+        QCOMPARE(switchCommands(*m_root), QStringList());
+        auto *message = m_module->findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        QVERIFY2(!message->text().contains(QLatin1String("restart")), qPrintable(message->text()));
     }
 
     // Files Apply creates are root's to write and everyone's to read, whatever
@@ -187,7 +233,9 @@ private Q_SLOTS:
         QCOMPARE(watcher.boxes().constFirst().defaultButton, QMessageBox::No);
         QCOMPARE(m_root->commands().filter(QStringLiteral("quor-wmfunc")), toolCalls);
         QVERIFY(!QString::fromUtf8(m_root->readFile(Paths::AuditTypeStore)).contains(QLatin1String("audit")));
-        QTRY_COMPARE(switchCommands(*m_root).size(), 2);
+        // The audit rules changed too: auditd is restarted after syslog-ng.
+        QTRY_COMPARE(switchCommands(*m_root),
+                     (QStringList{QStringLiteral("sudo systemctl restart syslog-ng"), QStringLiteral("sudo systemctl restart auditd")}));
 
         // Without a new reason the next save asks nothing.
         watcher.clear();

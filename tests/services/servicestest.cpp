@@ -1,22 +1,59 @@
+#include "platform/configsnapshot.h"
+#include "platform/paths.h"
 #include "services/rebootrequest.h"
 #include "services/snghandler.h"
 #include "testroot.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 
+#include <csignal>
+
 // The service controller against the fake sudo, and the reboot request.
-// Counts the handler's reports as the module receives them: queued into this thread.
-static void countReports(QObject *receiver, int *reports)
+namespace
 {
-    QObject::connect(
-        SngHandler::instance(),
-        &SngHandler::sngSwitched,
-        receiver,
-        [reports] {
-            ++*reports;
-        },
-        Qt::QueuedConnection);
+// Counts the handler's switch reports as the module receives them.
+void countReports(QObject *receiver, int *reports)
+{
+    QObject::connect(SngHandler::instance(), &SngHandler::sngSwitched, receiver, [reports] {
+        ++*reports;
+    });
 }
+
+struct StatusAnswer {
+    SngHandler::State state = SngHandler::State::Unknown;
+    QString text;
+};
+
+StatusAnswer askStatus()
+{
+    QSignalSpy answered(SngHandler::instance(), &SngHandler::statusReady);
+    const quint64 query = SngHandler::instance()->queryStatus();
+    if (!answered.wait(30000) || answered.constFirst().at(0).toULongLong() != query) {
+        return {};
+    }
+    return {answered.constFirst().at(1).value<SngHandler::State>(), answered.constFirst().at(2).toString()};
+}
+
+SngHandler::RestartOutcome restartAndWait(SngHandler::Units units, const QString &snapshot)
+{
+    QSignalSpy finished(SngHandler::instance(), &SngHandler::restartFinished);
+    const quint64 id = SngHandler::instance()->restart(units, snapshot);
+    if (!finished.wait(60000) || finished.constFirst().at(0).toULongLong() != id) {
+        return {};
+    }
+    return finished.constFirst().at(1).value<SngHandler::RestartOutcome>();
+}
+
+QString sudo(const char *verb, const char *unit)
+{
+    return QStringLiteral("sudo systemctl %1 %2").arg(QLatin1String(verb), QLatin1String(unit));
+}
+}
+
+Q_DECLARE_METATYPE(SngHandler::Units)
 
 class ServicesTest : public QObject
 {
@@ -25,42 +62,79 @@ private Q_SLOTS:
     void status_data()
     {
         QTest::addColumn<QStringList>("running");
-        QTest::addColumn<bool>("both");
+        QTest::addColumn<SngHandler::State>("state");
         QTest::addColumn<QString>("text");
 
         const QString audit = QStringLiteral("auditd");
         const QString logging = QStringLiteral("syslog-ng");
-        QTest::newRow("none") << QStringList() << false << QStringLiteral("auditd: off, syslog-ng: off");
-        QTest::newRow("audit-only") << QStringList{audit} << false << QStringLiteral("auditd: on, syslog-ng: off");
-        QTest::newRow("logging-only") << QStringList{logging} << false << QStringLiteral("auditd: off, syslog-ng: on");
-        QTest::newRow("both") << QStringList{logging, audit} << true << QStringLiteral("auditd: on, syslog-ng: on");
+        QTest::newRow("none") << QStringList() << SngHandler::State::Stopped << QStringLiteral("auditd: off, syslog-ng: off");
+        QTest::newRow("audit-only") << QStringList{audit} << SngHandler::State::Stopped << QStringLiteral("auditd: on, syslog-ng: off");
+        QTest::newRow("logging-only") << QStringList{logging} << SngHandler::State::Stopped << QStringLiteral("auditd: off, syslog-ng: on");
+        QTest::newRow("both") << QStringList{logging, audit} << SngHandler::State::Running << QStringLiteral("auditd: on, syslog-ng: on");
     }
 
     void status()
     {
         QFETCH(QStringList, running);
-        QFETCH(bool, both);
+        QFETCH(SngHandler::State, state);
         QFETCH(QString, text);
 
         TestRoot root;
         root.setRunningUnits(running);
-        QCOMPARE(SngHandler::instance()->status(), both);
-        QCOMPARE(SngHandler::instance()->statusText(), text);
-        QCOMPARE(root.commands(), (QStringList{QStringLiteral("sudo systemctl status syslog-ng"), QStringLiteral("sudo systemctl status auditd")}));
+        const StatusAnswer answer = askStatus();
+        QCOMPARE(answer.state, state);
+        QCOMPARE(answer.text, text);
+        QCOMPARE(root.commands(), (QStringList{sudo("status", "syslog-ng"), sudo("status", "auditd")}));
     }
 
-    // A unit whose status never comes counts as not running, and says so.
-    void hangingStatusHasLimit()
+    // A unit whose status never comes is not called stopped: the state is
+    // unknown, and the text says why.
+    void hangingStatusIsUnknown_data()
     {
+        QTest::addColumn<QStringList>("running");
+        QTest::addColumn<SngHandler::State>("state");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("other-runs") << QStringList{QStringLiteral("syslog-ng"), QStringLiteral("auditd")} << SngHandler::State::Unknown
+                                    << QStringLiteral(
+                                           "auditd: no answer, syslog-ng: on\nThe command \"sudo systemctl status auditd\" did not answer within 1 seconds.");
+        // One unit known to be down is enough to tell.
+        QTest::newRow("other-stopped") << QStringList{QStringLiteral("auditd")} << SngHandler::State::Stopped
+                                       << QStringLiteral("auditd: no answer, syslog-ng: off");
+    }
+
+    void hangingStatusIsUnknown()
+    {
+        QFETCH(QStringList, running);
+        QFETCH(SngHandler::State, state);
+        QFETCH(QString, text);
         TestRoot root;
-        root.setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
+        root.setRunningUnits(running);
         SngHandler::instance()->setTimeLimits(300, 300);
         qputenv("QUOR_FAKE_HANG", "status auditd");
-        const bool running = SngHandler::instance()->status();
+        QElapsedTimer clock;
+        clock.start();
+        const StatusAnswer answer = askStatus();
         qunsetenv("QUOR_FAKE_HANG");
         SngHandler::instance()->setTimeLimits(10000, 120000);
-        QVERIFY(!running);
-        QCOMPARE(SngHandler::instance()->statusText(), QStringLiteral("auditd: no answer, syslog-ng: on"));
+        QCOMPARE(answer.state, state);
+        QCOMPARE(answer.text, text);
+        QVERIFY(clock.elapsed() < 5000);
+    }
+
+    // The handler never waits: the call returns before any command has run.
+    void queriesDoNotWait()
+    {
+        TestRoot root;
+        qputenv("QUOR_FAKE_HANG", "status syslog-ng");
+        QElapsedTimer clock;
+        clock.start();
+        SngHandler::instance()->queryStatus();
+        SngHandler::instance()->restart(SngHandler::Logging, QString());
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(SngHandler::instance()->busy());
+        qunsetenv("QUOR_FAKE_HANG");
+        SngHandler::instance()->abandonAll();
+        QVERIFY(!SngHandler::instance()->busy());
     }
 
     void switches_data()
@@ -73,9 +147,6 @@ private Q_SLOTS:
 
         const QString audit = QStringLiteral("auditd");
         const QString logging = QStringLiteral("syslog-ng");
-        const auto sudo = [](const char *verb, const char *unit) {
-            return QStringLiteral("sudo systemctl %1 %2").arg(QLatin1String(verb), QLatin1String(unit));
-        };
         QTest::newRow("start-starts-stopped-audit") << QStringLiteral("start") << QStringList() << false
                                                     << QStringList{sudo("status", "auditd"), sudo("start", "auditd"), sudo("start", "syslog-ng")}
                                                     << QStringList{audit, logging};
@@ -83,8 +154,6 @@ private Q_SLOTS:
                                                     << QStringList{sudo("status", "auditd"), sudo("start", "syslog-ng")} << QStringList{audit, logging};
         QTest::newRow("stop-leaves-audit-running") << QStringLiteral("stop") << QStringList{audit, logging} << false << QStringList{sudo("stop", "syslog-ng")}
                                                    << QStringList{audit};
-        QTest::newRow("restart-restarts-both") << QStringLiteral("restart") << QStringList{logging} << false
-                                               << QStringList{sudo("restart", "auditd"), sudo("restart", "syslog-ng")} << QStringList{logging, audit};
         QTest::newRow("failed-start-still-reports") << QStringLiteral("start") << QStringList() << true
                                                     << QStringList{sudo("status", "auditd"), sudo("start", "auditd"), sudo("start", "syslog-ng")}
                                                     << QStringList();
@@ -106,13 +175,11 @@ private Q_SLOTS:
         int reports = 0;
         QObject receiver;
         countReports(&receiver, &reports);
-        const SngHandler *handler = SngHandler::instance();
+        SngHandler *handler = SngHandler::instance();
         if (action == QLatin1String("start")) {
             handler->syslogNgStart();
-        } else if (action == QLatin1String("stop")) {
-            handler->syslogNgStop();
         } else {
-            handler->syslogNgRestart();
+            handler->syslogNgStop();
         }
         QTRY_COMPARE(reports, 1);
         qunsetenv("QUOR_FAKE_FAIL_START");
@@ -126,11 +193,157 @@ private Q_SLOTS:
         int reports = 0;
         QObject receiver;
         countReports(&receiver, &reports);
-        SngHandler::instance()->syslogNgRestart();
+        SngHandler::instance()->restart(SngHandler::Logging, QString());
         SngHandler::instance()->syslogNgStop();
         SngHandler::instance()->syslogNgStart();
         QTRY_COMPARE(reports, 3);
         QCOMPARE(root.commands().filter(QStringLiteral("syslog-ng")).size(), 3);
+    }
+
+    // Each unit is restarted when a file it reads changed, and only then.
+    void unitsReading_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<SngHandler::Units>("units");
+        const QString notified = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-usb-added.conf");
+        QTest::newRow("nothing") << QStringList() << SngHandler::Units();
+        QTest::newRow("rotation-only") << QStringList{QString(Paths::LogRotateFile)} << SngHandler::Units();
+        QTest::newRow("destinations") << QStringList{QString(Paths::CommonSyslogNgFile)} << SngHandler::Units(SngHandler::Logging);
+        QTest::newRow("notification-file") << QStringList{notified} << SngHandler::Units(SngHandler::Logging);
+        QTest::newRow("event-settings") << QStringList{QString(Paths::EventsFile)} << SngHandler::Units(SngHandler::Logging);
+        QTest::newRow("audit-rules") << QStringList{QString(Paths::AuditRulesFile)} << SngHandler::Units(SngHandler::Audit);
+        QTest::newRow("both") << QStringList{QString(Paths::AuditRulesFile), QString(Paths::EventsFile)}
+                              << SngHandler::Units(SngHandler::Logging | SngHandler::Audit);
+        QTest::newRow("folder-itself-is-no-file") << QStringList{QStringLiteral("/etc/syslog-ng/conf.d")} << SngHandler::Units();
+    }
+
+    void unitsReading()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(SngHandler::Units, units);
+        QCOMPARE(SngHandler::unitsReading(files), units);
+    }
+
+    void restarts_data()
+    {
+        QTest::addColumn<SngHandler::Units>("units");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("nothing-changed") << SngHandler::Units() << QStringList();
+        QTest::newRow("logging-only") << SngHandler::Units(SngHandler::Logging) << QStringList{sudo("restart", "syslog-ng")};
+        QTest::newRow("audit-only") << SngHandler::Units(SngHandler::Audit) << QStringList{sudo("restart", "auditd")};
+        QTest::newRow("both-logging-first") << SngHandler::Units(SngHandler::Logging | SngHandler::Audit)
+                                            << QStringList{sudo("restart", "syslog-ng"), sudo("restart", "auditd")};
+    }
+
+    void restarts()
+    {
+        QFETCH(SngHandler::Units, units);
+        QFETCH(QStringList, commands);
+        TestRoot root;
+        int reports = 0;
+        QObject receiver;
+        countReports(&receiver, &reports);
+        const SngHandler::RestartOutcome outcome = restartAndWait(units, QString());
+        QVERIFY(outcome.ok);
+        QCOMPARE(outcome.message, QString());
+        QCOMPARE(root.commands(), commands);
+        QTRY_COMPARE(reports, 1);
+    }
+
+    // syslog-ng refuses its new files at the restart: the snapshot taken before
+    // them is put back and syslog-ng restarted with it; auditd keeps running.
+    void refusedRestartRollsBack_data()
+    {
+        QTest::addColumn<QByteArray>("failure"); // the fake sudo's variable
+        QTest::addColumn<bool>("snapshotTaken");
+        QTest::addColumn<bool>("rolledBack");
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<QStringList>("shown");
+
+        const QStringList twice{sudo("restart", "syslog-ng"), sudo("restart", "syslog-ng")};
+        QTest::newRow("refused-once") << QByteArray("QUOR_FAKE_FAIL_ONCE") << true << true << twice
+                                      << QStringList{QStringLiteral("syslog-ng refused the new configuration and was restarted with the previous one."),
+                                                     QStringLiteral("Error initializing message pipeline")};
+        QTest::newRow("refused-with-previous-too") << QByteArray("QUOR_FAKE_FAIL") << true << false << twice
+                                                   << QStringList{QStringLiteral("did not start with the previous one either: logging is stopped."),
+                                                                  QStringLiteral("--restore ")};
+        QTest::newRow("no-snapshot") << QByteArray("QUOR_FAKE_FAIL") << false << false << QStringList{sudo("restart", "syslog-ng")}
+                                     << QStringList{QStringLiteral("no snapshot was taken before the change"), QStringLiteral("logging is stopped")};
+    }
+
+    void refusedRestartRollsBack()
+    {
+        QFETCH(QByteArray, failure);
+        QFETCH(bool, snapshotTaken);
+        QFETCH(bool, rolledBack);
+        QFETCH(QStringList, commands);
+        QFETCH(QStringList, shown);
+
+        TestRoot root;
+        root.copySampleSystem();
+        const QByteArray before = root.readFile(Paths::CommonSyslogNgFile);
+        QString snapshot;
+        if (snapshotTaken) {
+            QString error;
+            QVERIFY2(ConfigSnapshot::take(&error, &snapshot), qPrintable(error));
+            QVERIFY(!snapshot.isEmpty());
+        }
+        const QByteArray written = before + "# the new configuration\n";
+        root.writeFile(Paths::CommonSyslogNgFile, written);
+        qputenv(failure.constData(), "restart syslog-ng");
+        const SngHandler::RestartOutcome outcome = restartAndWait(SngHandler::Logging | SngHandler::Audit, snapshot);
+        qunsetenv(failure.constData());
+        QVERIFY(!outcome.ok);
+        QCOMPARE(outcome.rolledBack, rolledBack);
+        QCOMPARE(outcome.loggingDown, !rolledBack);
+        for (const QString &part : shown) {
+            QVERIFY2(outcome.message.contains(part), qPrintable(outcome.message));
+        }
+        if (snapshotTaken) {
+            QVERIFY2(outcome.message.contains(snapshot) || rolledBack, qPrintable(outcome.message));
+        }
+        // auditd's files went back with the rest: it is not restarted.
+        QCOMPARE(root.commands(), commands);
+        QCOMPARE(root.readFile(Paths::CommonSyslogNgFile), snapshotTaken ? before : written);
+        if (rolledBack) {
+            QVERIFY(root.runningUnits().contains(QStringLiteral("syslog-ng")));
+        }
+    }
+
+    void failedAuditRestartIsReported()
+    {
+        TestRoot root;
+        qputenv("QUOR_FAKE_FAIL", "restart auditd");
+        const SngHandler::RestartOutcome outcome = restartAndWait(SngHandler::Logging | SngHandler::Audit, QString());
+        qunsetenv("QUOR_FAKE_FAIL");
+        QVERIFY(!outcome.ok);
+        QVERIFY(!outcome.rolledBack && !outcome.loggingDown);
+        QVERIFY2(outcome.message.contains(QLatin1String("\"sudo systemctl restart auditd\" failed with exit code 1.")), qPrintable(outcome.message));
+    }
+
+    // A hung command is killed at once when the handler lets go of its work,
+    // with whatever it started; nothing of it is reported.
+    void abandonKillsHungCommand()
+    {
+        TestRoot root;
+        qputenv("QUOR_FAKE_HANG", "restart syslog-ng");
+        QSignalSpy finished(SngHandler::instance(), &SngHandler::restartFinished);
+        SngHandler::instance()->restart(SngHandler::Logging, QString());
+        const QString hung = root.placed(QStringLiteral("/test/commands.log.hung"));
+        QTRY_VERIFY(QFileInfo::exists(hung) && !root.readFile(QStringLiteral("/test/commands.log.hung")).isEmpty());
+        qunsetenv("QUOR_FAKE_HANG");
+        const pid_t pid = root.readFile(QStringLiteral("/test/commands.log.hung")).trimmed().toInt();
+        QVERIFY(pid > 0);
+        QCOMPARE(::kill(pid, 0), 0);
+        QElapsedTimer clock;
+        clock.start();
+        SngHandler::instance()->abandonAll();
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(!SngHandler::instance()->busy());
+        // Gone, and reaped: no zombie either.
+        QTRY_VERIFY(::kill(pid, 0) != 0);
+        QTest::qWait(100);
+        QCOMPARE(finished.size(), 0);
     }
 
     void rebootRequest_data()

@@ -4,6 +4,8 @@
 #include "testroot.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The checks that run before syslog-ng or logrotate files are used, with the real tools.
@@ -11,10 +13,10 @@ class ConfigCheckTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void undefinedLogReferences_data()
+    void undefinedReferences_data()
     {
         QTest::addColumn<QByteArray>("configuration");
-        QTest::addColumn<QStringList>("missing");
+        QTest::addColumn<QStringList>("missing"); // "<line>: kind(name)"
 
         const QByteArray objects =
             "source s { unix-dgram(\"/run/s.sock\"); };\n"
@@ -22,13 +24,13 @@ private Q_SLOTS:
             "destination d { file(\"/var/log/d\"); };\n";
         QTest::newRow("all-defined") << objects + "log { source(s); filter(f); destination(d); };\n" << QStringList();
         QTest::newRow("missing-filter") << objects + "log { source(s); filter(no_such_filter); destination(d); };\n"
-                                        << QStringList{QStringLiteral("filter(no_such_filter)")};
+                                        << QStringList{QStringLiteral("4: filter(no_such_filter)")};
         QTest::newRow("missing-destination-named-twice") << objects + "log { source(s); destination(gone); };\nlog { source(s); destination(gone); };\n"
-                                                         << QStringList{QStringLiteral("destination(gone)")};
+                                                         << QStringList{QStringLiteral("4: destination(gone)"), QStringLiteral("5: destination(gone)")};
         QTest::newRow("kinds-have-own-names") << objects + "log { source(d); destination(s); };\n"
-                                              << QStringList{QStringLiteral("source(d)"), QStringLiteral("destination(s)")};
-        QTest::newRow("nested-log") << objects + "log { source(s); log { parser(p_missing); destination(d); }; };\n"
-                                    << QStringList{QStringLiteral("parser(p_missing)")};
+                                              << QStringList{QStringLiteral("4: source(d)"), QStringLiteral("4: destination(s)")};
+        QTest::newRow("nested-log") << objects + "log { source(s);\n    log { parser(p_missing); destination(d); }; };\n"
+                                    << QStringList{QStringLiteral("5: parser(p_missing)")};
         QTest::newRow("defined-after-use") << "log { source(s); destination(d); };\n" + objects << QStringList();
         QTest::newRow("inline-objects-name-nothing") << objects
                 + "log { source(s); parser { json-parser(prefix(\"MSG.\")); }; destination { file(\"/x\" template(\"$MSG\")); }; };\n"
@@ -37,30 +39,173 @@ private Q_SLOTS:
                 + "# log { source(s); destination(commented); };\nlog { source(s); destination(d); }; # filter(after)\n"
                   "destination q { file(\"log { destination(quoted) }\"); };\n"
                                                       << QStringList();
+        // What syslog-ng parses and then refuses at start: "Referenced filter rule not found".
+        QTest::newRow("filter-inside-filter") << objects
+                + "filter uses { filter(velta_undefined_filter); };\nlog { source(s); filter(uses); destination(d); };\n"
+                                              << QStringList{QStringLiteral("4: filter(velta_undefined_filter)")};
+        QTest::newRow("filter-inside-unused-filter") << objects + "filter uses {\n    level(info) and not filter(gone);\n};\n"
+                                                     << QStringList{QStringLiteral("5: filter(gone)")};
+        QTest::newRow("source-inside-filter") << objects + "filter from { source(s_missing); };\n" << QStringList{QStringLiteral("4: source(s_missing)")};
+        QTest::newRow("rewrite-in-log") << objects
+                + "rewrite r { subst(\"a\", \"b\"); };\nlog { source(s); rewrite(r); rewrite(r_missing); destination(d); };\n"
+                                        << QStringList{QStringLiteral("5: rewrite(r_missing)")};
+        QTest::newRow("template-of-destination") << objects + "template t { template(\"$MSG\\n\"); };\n"
+                                                   "destination d2 { file(\"/x\" template(t)); };\n"
+                                                   "destination d3 { file(\"/y\"\n        template(t_missing)); };\n"
+                                                 << QStringList{QStringLiteral("7: template(t_missing)")};
+        QTest::newRow("short-template-definition") << objects + "template t \"$MSG\\n\";\ndestination d2 { file(\"/x\" template(t)); };\n" << QStringList();
+        QTest::newRow("quoted-template-is-the-template") << objects + "destination d2 { file(\"/x\" template(\"t_missing\")); };\n" << QStringList();
+        QTest::newRow("quoted-names") << objects
+                + "destination \"d q\" { file(\"/q\"); };\nlog { source(\"s\"); destination(\"d q\"); destination(\"gone\"); };\n"
+                                      << QStringList{QStringLiteral("5: destination(gone)")};
+        QTest::newRow("lines-after-multi-line-string") << objects + "destination m { file(\"/a\nb\"); };\nlog { source(s); destination(gone); };\n"
+                                                       << QStringList{QStringLiteral("6: destination(gone)")};
         QTest::newRow("object-inside-block-definition-is-not-defined")
             << objects + "block root b() { destination inner { file(\"/x\"); }; };\nlog { source(s); destination(inner); };\n"
-            << QStringList{QStringLiteral("destination(inner)")};
+            << QStringList{QStringLiteral("5: destination(inner)")};
+        // A block's names belong to where it is used.
+        QTest::newRow("references-inside-block-definition-not-read")
+            << objects + "block destination b(target(\"/x\")) {\n    file(\"`target`\" template(t_of_caller));\n};\n"
+            << QStringList();
+        QTest::newRow("python-code-not-read") << objects + "python {\ndef source(x):\n    return filter(x)\n};\n" << QStringList();
     }
 
-    void undefinedLogReferences()
+    void undefinedReferences()
     {
         QFETCH(QByteArray, configuration);
         QFETCH(QStringList, missing);
-        QCOMPARE(ConfigCheck::undefinedLogReferences(configuration), missing);
+        const QString path = QStringLiteral("/etc/syslog-ng/conf.d/a.conf");
+        QStringList found;
+        const QList<ConfigCheck::Reference> references = ConfigCheck::undefinedReferences({{path, configuration}});
+        for (const ConfigCheck::Reference &reference : references) {
+            QCOMPARE(reference.path, path);
+            found << QStringLiteral("%1: %2(%3)").arg(reference.line).arg(reference.kind, reference.name);
+        }
+        QCOMPARE(found, missing);
     }
 
-    // syslog-ng parses a log statement naming a filter that nothing defines, and
-    // then fails to start: the check refuses it with the missing name.
-    void syslogNgRefusesUndefinedReference()
+    // Names resolve across the files, and against what the whole configuration
+    // defines elsewhere; each miss names its own file.
+    void referencesAcrossFiles()
     {
+        const QList<ConfigCheck::ConfigFile> files{
+            {QStringLiteral("/etc/syslog-ng/syslog-ng.conf"), "source s_src { system(); };\nlog { source(s_src); destination(d_common); };\n"},
+            {QStringLiteral("/etc/syslog-ng/conf.d/mod-velta.conf"), "destination d_common { file(\"/x\"); };\n"},
+            {QStringLiteral("/etc/syslog-ng/conf.d/other.conf"), "\nlog { source(s_src); destination(d_scl); filter(f_nowhere); };\n"},
+        };
+        QCOMPARE(
+            ConfigCheck::undefinedReferences(files, "destination d_scl { file(\"/y\"); };\n"),
+            (QList<ConfigCheck::Reference>{{QStringLiteral("/etc/syslog-ng/conf.d/other.conf"), 2, QStringLiteral("filter"), QStringLiteral("f_nowhere")}}));
+        QCOMPARE(ConfigCheck::describe(ConfigCheck::undefinedReferences(files).constFirst()),
+                 QStringLiteral("/etc/syslog-ng/conf.d/other.conf:2: destination(d_scl) is not defined"));
+    }
+
+    void pythonClasses()
+    {
+        const QByteArray configuration =
+            "destination d {\n"
+            "    python(\n"
+            "\tclass(\"pkg.module.Dest\")\n"
+            "\toptions(\"class\", \"not.this\"));\n"
+            "};\n"
+            "source s { python-fetcher(class(bare.Fetcher)); };\n"
+            "destination q { file(\"/x\" template(\"$(python class(no))\")); };\n"
+            "python {\nclass Inline(object):\n    pass\n};\n"
+            "parser p { python(class(\"Inline\")); };\n";
+        const QString path = QStringLiteral("/etc/syslog-ng/conf.d/p.conf");
+        const QList<ConfigCheck::ConfigFile> files{{path, configuration}};
+        QCOMPARE(ConfigCheck::pythonClasses(files),
+                 (QList<ConfigCheck::Reference>{{path, 3, QStringLiteral("class"), QStringLiteral("pkg.module.Dest")},
+                                                {path, 6, QStringLiteral("class"), QStringLiteral("bare.Fetcher")},
+                                                {path, 12, QStringLiteral("class"), QStringLiteral("Inline")}}));
+        QCOMPARE(ConfigCheck::pythonBlockCode(files), QByteArray("\nclass Inline(object):\n    pass\n\n"));
+    }
+
+    // Each class is imported as syslog-ng would: by module path, or from the
+    // python {} blocks; syslog-ng's own module is there as a stand-in.
+    void importPythonClasses_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason"); // empty: imported
+
+        QTest::newRow("notification-destination") << QStringLiteral("syslog_ng_mod_velta.velta_syslog_ng_destination.VeltaSyslogNgDestination") << QString();
+        QTest::newRow("missing-class") << QStringLiteral("syslog_ng_mod_velta.velta_syslog_ng_destination.NoSuchDestination")
+                                       << QStringLiteral(
+                                              "AttributeError: module 'syslog_ng_mod_velta.velta_syslog_ng_destination' has no attribute 'NoSuchDestination'");
+        QTest::newRow("missing-module") << QStringLiteral("velta_no_such_module.Destination")
+                                        << QStringLiteral("ModuleNotFoundError: No module named 'velta_no_such_module'");
+        QTest::newRow("uses-syslogng-module") << QStringLiteral("velta_check_subject.WithSyslogNg") << QString();
+        QTest::newRow("not-a-class") << QStringLiteral("velta_check_subject.function")
+                                     << QStringLiteral("TypeError: velta_check_subject.function is not a class");
+        QTest::newRow("module-fails") << QStringLiteral("velta_check_broken.Destination") << QStringLiteral("ZeroDivisionError");
+        QTest::newRow("from-python-block") << QStringLiteral("Inline") << QString();
+        QTest::newRow("missing-from-python-block") << QStringLiteral("Elsewhere") << QStringLiteral("AttributeError");
+    }
+
+    void importPythonClasses()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        QTemporaryDir modules;
+        QFile subject(modules.filePath(QStringLiteral("velta_check_subject.py")));
+        QVERIFY(subject.open(QIODevice::WriteOnly));
+        subject.write("import syslogng\nfrom syslogng import LogSource\n\nclass WithSyslogNg(LogSource):\n    pass\n\ndef function():\n    pass\n");
+        subject.close();
+        QFile broken(modules.filePath(QStringLiteral("velta_check_broken.py")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("print('noise on standard output')\n1 / 0\n");
+        broken.close();
+        const QByteArray previous = qgetenv("PYTHONPATH");
+        qputenv("PYTHONPATH", modules.path().toUtf8() + ':' + QUOR_SOURCE_DIR "/tests/syslogng/python");
+
+        const ConfigCheck::Reference reference{QStringLiteral("/etc/syslog-ng/conf.d/x.conf"), 7, QStringLiteral("class"), name};
+        const ConfigCheck::Result result = ConfigCheck::importPythonClasses({reference}, "class Inline(object):\n    pass\n");
+        qputenv("PYTHONPATH", previous);
+        QCOMPARE(result.accepted, reason.isEmpty());
+        if (!reason.isEmpty()) {
+            QVERIFY2(result.message.startsWith(QStringLiteral("/etc/syslog-ng/conf.d/x.conf:7: the Python class \"%1\" cannot be imported: ").arg(name)),
+                     qPrintable(result.message));
+            QVERIFY2(result.message.contains(reason), qPrintable(result.message));
+        }
+        // The check leaves nothing beside the modules.
+        QVERIFY(!QFileInfo::exists(modules.filePath(QStringLiteral("__pycache__"))));
+    }
+
+    // What syslog-ng parses and then refuses when it starts is refused before:
+    // a filter that names an undefined one, a Python class that is not there.
+    void syslogNgRefusesWhatFailsAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("undefined-reference-in-log") << QByteArray("log { source(velta_events_src); filter(no_such_filter); destination(velta_json_dst); };\n")
+                                                    << QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-extra.conf:1: filter(no_such_filter) is not defined");
+        QTest::newRow("undefined-filter-in-filter") << QByteArray(
+            "filter f { filter(velta_undefined_filter); };\n"
+            "log { source(velta_events_src); filter(f); destination(velta_json_dst); };\n")
+                                                    << QStringLiteral(
+                                                           "/etc/syslog-ng/conf.d/mod-velta-extra.conf:1: filter(velta_undefined_filter) is not defined");
+        QTest::newRow("missing-python-class") << QByteArray(
+            "destination notify {\n    python(class(\"syslog_ng_mod_velta.velta_syslog_ng_destination.Missing\"));\n};\n"
+            "log { source(velta_events_src); destination(notify); };\n")
+                                              << QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-extra.conf:2: the Python class");
+        QTest::newRow("present-python-class") << QByteArray(
+            "destination notify {\n    python(class(\"syslog_ng_mod_velta.velta_syslog_ng_destination.VeltaSyslogNgDestination\"));\n};\n"
+            "log { source(velta_events_src); destination(notify); };\n")
+                                              << QString();
+    }
+
+    void syslogNgRefusesWhatFailsAtStart()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, message);
         TestRoot root;
         root.copySampleSystem();
         QVERIFY(ConfigCheck::syslogNg(root.placed(Paths::SyslogNgConfDir)).accepted);
-        root.writeFile(QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-extra.conf"),
-                       "log { source(velta_events_src); filter(no_such_filter); destination(velta_json_dst); };\n");
+        root.writeFile(QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-extra.conf"), file);
         const ConfigCheck::Result check = ConfigCheck::syslogNg(root.placed(Paths::SyslogNgConfDir));
-        QVERIFY(!check.accepted);
-        QVERIFY2(check.message.contains(QLatin1String("filter(no_such_filter)")), qPrintable(check.message));
+        QVERIFY2(check.accepted == message.isEmpty(), qPrintable(check.message));
+        QVERIFY2(check.message.contains(message), qPrintable(check.message));
     }
 
     void checkedSyslogNgWrite_data()

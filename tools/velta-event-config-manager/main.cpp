@@ -68,7 +68,8 @@ QString restart(const QString &unit)
     return QStringLiteral("ok");
 }
 
-// The units that read the changed files.
+// The units that read the changed files, syslog-ng first: when it refuses the
+// new files they are all put back, and auditd then keeps its own.
 QStringList unitsToRestart(const QStringList &changed)
 {
     QStringList units;
@@ -85,6 +86,44 @@ QStringList unitsToRestart(const QStringList &changed)
     return units;
 }
 
+// Puts the files of a snapshot back as they were: no check (they are what ran
+// before) and no snapshot of the files they replace (a refused configuration).
+bool rollBack(const QString &name, QString *errorText)
+{
+    const QString path = SnapshotStore::path(name);
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        *errorText = i18n("%1: no such snapshot", name);
+        return false;
+    }
+    ConfigArchive::Files files;
+    ConfigImport::Plan plan;
+    QStringList notPutBack;
+    return ConfigArchive::read(path, &files, errorText) && ConfigImport::plan(files, &plan, errorText) && ConfigImport::apply(plan, errorText, &notPutBack);
+}
+
+// After syslog-ng refused the new files: the snapshot taken before them is put
+// back and syslog-ng restarted once more. What happened, for standard error.
+QString restartWithSnapshot(const QString &refused, const QString &snapshot, QJsonObject *summary)
+{
+    QString errorText;
+    if (snapshot.isEmpty()) {
+        errorText = i18n("no snapshot was taken before the import");
+    } else if (rollBack(snapshot, &errorText)) {
+        const QString again = restart(QStringLiteral("syslog-ng"));
+        if (again == QLatin1String("ok")) {
+            summary->insert(QStringLiteral("rolledBack"), snapshot);
+            return i18n("syslog-ng refused the new configuration and was restarted with the previous one (snapshot %1): %2", snapshot, refused);
+        }
+        errorText = QStringLiteral("systemctl restart syslog-ng: ") + again;
+    }
+    summary->insert(QStringLiteral("loggingStopped"), true);
+    return i18n(
+        "syslog-ng refused the new configuration (%1) and did not start with the previous one either (%2): logging is stopped. "
+        "Restore a configuration that syslog-ng accepts (--restore NAME, see --list-snapshots), then start syslog-ng.",
+        refused,
+        errorText);
+}
+
 struct ImportOptions {
     bool json = false;
     bool restartIfChanged = false;
@@ -98,9 +137,19 @@ bool prepare(const QString &archivePath, ConfigArchive::Files *files, ConfigImpo
         && ConfigImport::check(*files, *plan, origin, errorText);
 }
 
+// What a refused syslog-ng restart goes back to: the snapshot taken just
+// before the import's files, and the summary that tells of it.
+struct RollBack {
+    QString snapshot;
+    QJsonObject *summary = nullptr; // Not owned; none: nothing to go back to.
+};
+
 // Restarts the units and settles in the record each that succeeded; the
-// others stay owed. Results by unit go into restarted.
-bool restartOwed(const QStringList &units, AppliedRecord *record, QJsonObject *restarted)
+// others stay owed. Results by unit go into restarted. When syslog-ng
+// refuses and there is a snapshot to go back to, its files go back and
+// syslog-ng is restarted with them: then nothing is owed any more, the
+// files being those the services ran with before.
+bool restartOwed(const QStringList &units, AppliedRecord *record, QJsonObject *restarted, const RollBack &rollBack = {})
 {
     if (units.isEmpty()) {
         return true;
@@ -111,9 +160,18 @@ bool restartOwed(const QStringList &units, AppliedRecord *record, QJsonObject *r
         restarted->insert(unit, result);
         if (result == QLatin1String("ok")) {
             record->settle(unit);
-        } else {
-            allOk = false;
-            err() << "systemctl restart " << unit << ": " << result << Qt::endl;
+            continue;
+        }
+        allOk = false;
+        err() << "systemctl restart " << unit << ": " << result << Qt::endl;
+        if (unit == QLatin1String("syslog-ng") && rollBack.summary) {
+            err() << restartWithSnapshot(result, rollBack.snapshot, rollBack.summary) << Qt::endl;
+            if (rollBack.summary->contains(QStringLiteral("rolledBack"))) {
+                for (const QString &owed : units) {
+                    record->settle(owed);
+                }
+            }
+            break;
         }
     }
     QString errorText;
@@ -149,11 +207,12 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
     ConfigImport::Plan plan;
     QString errorText;
     QStringList changed;
+    QString snapshot; // the files before the import
     bool ok = prepare(archivePath, &files, &plan, &errorText, &identity);
     if (ok && !plan.empty()) {
         // The state before the import can be gone back to.
         QString snapshotError;
-        if (!SnapshotStore::take(&snapshotError)) {
+        if (!SnapshotStore::take(&snapshotError, &snapshot)) {
             err() << i18n("warning: no snapshot of the current configuration: %1", snapshotError) << Qt::endl;
         }
         QStringList notPutBack;
@@ -174,8 +233,10 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
     const bool recorded = ok && recordApplied(identity, files, options.restartIfChanged ? unitsToRestart(changed) : QStringList(), &record);
     if (ok && options.restartIfChanged) {
         QJsonObject restarted;
-        // Restarts owed by an earlier import are made up for as well.
-        restartsOk = restartOwed(record.pendingRestarts(), &record, &restarted);
+        // Restarts owed by an earlier import are made up for as well; logging
+        // is never left down by an import: when syslog-ng refuses the new
+        // files, the ones before go back.
+        restartsOk = restartOwed(record.pendingRestarts(), &record, &restarted, RollBack{snapshot, &summary});
         if (!restarted.isEmpty()) {
             summary.insert(QStringLiteral("restarted"), restarted);
         }
@@ -255,10 +316,25 @@ int listSnapshots()
     return 0;
 }
 
+// Prints the name of the snapshot that holds the files now, for the module's
+// roll-back after a restart that fails.
 int takeSnapshot()
 {
     QString errorText;
-    return SnapshotStore::take(&errorText) ? 0 : failure(errorText);
+    QString name;
+    if (!SnapshotStore::take(&errorText, &name)) {
+        return failure(errorText);
+    }
+    if (!name.isEmpty()) {
+        writeOut(name.toUtf8() + '\n');
+    }
+    return 0;
+}
+
+int rollBackSnapshot(const QString &name)
+{
+    QString errorText;
+    return rollBack(name, &errorText) ? 0 : failure(errorText);
 }
 
 int restoreSnapshot(const QString &name, const ImportOptions &options)
@@ -346,6 +422,9 @@ int main(int argc, char *argv[])
                                           i18n("Show the archive last imported, the managed files that differ from it and the restarts still owed."));
     const QCommandLineOption pendingOption(QStringLiteral("restart-pending"), i18n("Retry the restarts that imports still owe."));
     const QCommandLineOption jsonOption(QStringLiteral("json"), i18n("With -i, --restore, --diff, --status or --restart-pending: print a JSON summary."));
+    const QCommandLineOption rollBackOption(QStringLiteral("roll-back"),
+                                            i18n("Put the files of the snapshot NAME back as they are, without a check or a new snapshot."),
+                                            QStringLiteral("NAME"));
     const QCommandLineOption restartOption(QStringLiteral("restart-if-changed"),
                                            i18n("With -i or --restore: restart syslog-ng and auditd when their files changed, and until done on later runs."));
     QCommandLineParser parser;
@@ -359,13 +438,14 @@ int main(int argc, char *argv[])
                        snapshotOption,
                        listOption,
                        restoreOption,
+                       rollBackOption,
                        statusOption,
                        pendingOption,
                        jsonOption,
                        restartOption});
 
     const QList<QCommandLineOption>
-        verbs{exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, statusOption, pendingOption};
+        verbs{exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, rollBackOption, statusOption, pendingOption};
     const auto isSet = [&parser](const QCommandLineOption &option) {
         return parser.isSet(option);
     };
@@ -388,7 +468,7 @@ int main(int argc, char *argv[])
             err() << parser.errorText() << '\n';
         }
         err() << "usage: velta-event-config-manager -o ARCHIVE | -i ARCHIVE [--json] [--restart-if-changed] | --check ARCHIVE | --diff ARCHIVE [--json]\n"
-                 "       | --snapshot | --list-snapshots | --restore NAME [--json] [--restart-if-changed]\n"
+                 "       | --snapshot | --list-snapshots | --restore NAME [--json] [--restart-if-changed] | --roll-back NAME\n"
                  "       | --status [--json] | --restart-pending [--json] | --help | --version"
               << Qt::endl;
         return UsageError;
@@ -419,6 +499,9 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(pendingOption)) {
         return restartPending(options.json);
+    }
+    if (parser.isSet(rollBackOption)) {
+        return rollBackSnapshot(parser.value(rollBackOption));
     }
     return restoreSnapshot(parser.value(restoreOption), options);
 }

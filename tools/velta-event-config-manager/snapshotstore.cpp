@@ -58,9 +58,15 @@ void dropOldest()
 }
 } // namespace
 
-bool take(QString *errorText)
+bool take(QString *errorText, QString *name)
 {
-    if (ConfigArchive::presentNames().isEmpty() || newestIsCurrent()) {
+    if (ConfigArchive::presentNames().isEmpty()) {
+        return true;
+    }
+    if (newestIsCurrent()) {
+        if (name) {
+            *name = names().constLast();
+        }
         return true;
     }
     // Snapshots hold the audit rules and every setting: for root's eyes only.
@@ -71,10 +77,14 @@ bool take(QString *errorText)
     while (QFile::exists(path(when.toString(NameFormat) + Suffix))) {
         when = when.addMSecs(1);
     }
-    if (!ConfigArchive::exportTo(path(when.toString(NameFormat) + Suffix), errorText)) {
+    const QString taken = when.toString(NameFormat) + Suffix;
+    if (!ConfigArchive::exportTo(path(taken), errorText)) {
         return false;
     }
     dropOldest();
+    if (name) {
+        *name = taken;
+    }
     return true;
 }
 

@@ -11,8 +11,10 @@ namespace SnapshotStore
 inline constexpr int Kept = 10;
 
 // Saves the managed files as a new snapshot unless the newest one holds them
-// already, and drops the oldest beyond Kept. Nothing present, nothing saved.
-bool take(QString *errorText);
+// already, and drops the oldest beyond Kept. name gets the snapshot that holds
+// the files now (the new one or the newest); nothing present, nothing saved
+// and no name.
+bool take(QString *errorText, QString *name = nullptr);
 
 // Snapshot names, oldest first.
 QStringList names();
