@@ -162,7 +162,8 @@ private Q_SLOTS:
             tab.removeButton()->click();
             const QStringList expected{
                 SampleRows.first(),
-                QStringLiteral("File|localCopy|/var/log/velta/\"copy\"\\1 create-dirs(yes)"),
+                // One JSON record per line, as the main log.
+                QStringLiteral("File|localCopy|/var/log/velta/\"copy\"\\1 template(velta_json_line) create-dirs(yes)"),
                 QStringLiteral("Network|remoteUdp|10.1.2.3 port(514) transport(udp) flags(syslog-protocol)"),
             };
             QCOMPARE(tab.rows(), expected);
@@ -171,7 +172,8 @@ private Q_SLOTS:
 
             const QString written = QString::fromUtf8(root.readFile(CommonFile));
             // The sample system has no /var/log/velta: syslog-ng is told to make it.
-            QVERIFY2(written.contains(QStringLiteral("destination localCopy {\n    file(\"/var/log/velta/\\\"copy\\\"\\\\1\" create-dirs(yes));\n};")),
+            QVERIFY2(written.contains(QStringLiteral(
+                         "destination localCopy {\n    file(\"/var/log/velta/\\\"copy\\\"\\\\1\" template(velta_json_line) create-dirs(yes));\n};")),
                      qPrintable(written));
             QVERIFY2(
                 written.contains(QStringLiteral("destination remoteUdp {\n    network(\"10.1.2.3\" port(514) transport(udp) flags(syslog-protocol));\n};")),
