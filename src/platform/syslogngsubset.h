@@ -14,7 +14,8 @@
 namespace SyslogNgSubset
 {
 // The class of the notification destination, the one python class accepted.
-inline constexpr QLatin1String NotificationClass("syslog_ng_mod_velta.velta_syslog_ng_destination.VeltaSyslogNgDestination");
+inline constexpr char NotificationClassName[] = "syslog_ng_mod_velta.velta_syslog_ng_destination.VeltaSyslogNgDestination";
+inline constexpr QLatin1String NotificationClass(NotificationClassName, sizeof(NotificationClassName) - 1);
 
 // Why text, the file at path (a system path, for the message), is refused:
 // "<path>:<line>: <reason>"; an empty text when it is accepted.
