@@ -85,12 +85,43 @@ QStringList outside(const Reading &reading)
 }
 }
 
+// Whether logrotate refuses the file for its shape alone: a script
+// (postrotate ... endscript) that runs to the end of the file, a brace inside
+// a block, a "}" without its "{" or a block left open. The tab's check before
+// writing keeps such a file from being saved, so the property is not asked of it.
+bool refusedShape(const QStringList &lines)
+{
+    bool inScript = false;
+    int depth = 0;
+    for (const QString &line : lines) {
+        const QString trimmed = line.trimmed();
+        const QString word = trimmed.section(QLatin1Char(' '), 0, 0).section(QLatin1Char('\t'), 0, 0);
+        if (inScript) {
+            inScript = word != QLatin1String("endscript");
+            continue;
+        }
+        inScript = LogRotateParser::isScriptWord(word);
+        const QString code = trimmed.section(QLatin1Char('#'), 0, 0).trimmed();
+        // logrotate wants nothing after a brace on its line, nor before a "}".
+        if ((code.contains(QLatin1Char('}')) && code != QLatin1String("}")) || (code.contains(QLatin1Char('{')) && !code.endsWith(QLatin1Char('{')))) {
+            return true;
+        }
+        for (const QChar c : code) {
+            depth += c == QLatin1Char('{') ? 1 : c == QLatin1Char('}') ? -1 : 0;
+            if (depth < 0 || depth > 1) {
+                return true;
+            }
+        }
+    }
+    return inScript || depth != 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     TestRoot &root = fuzzRoot();
     root.writeFile(Paths::LogRotateFile, QByteArray(reinterpret_cast<const char *>(data), static_cast<int>(size)));
     const Reading first = readRotationFile();
-    if (!first.tree) {
+    if (!first.tree || refusedShape(first.lines)) {
         return 0;
     }
     const QStringList merged = RotationWriter::mergedLines(
