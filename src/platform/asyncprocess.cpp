@@ -10,28 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace
-{
-// Appends what the pipe holds now; false once the child's end is closed.
-bool drain(int fd, QByteArray *into)
-{
-    if (fd < 0) {
-        return false;
-    }
-    char chunk[16 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got > 0) {
-            into->append(chunk, int(got));
-        } else if (got < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return got < 0 && errno == EAGAIN;
-        }
-    }
-}
-}
-
 AsyncProcess::AsyncProcess(QObject *parent)
     : QObject(parent)
     , m_deadline(new QTimer(this))
@@ -88,10 +66,10 @@ void AsyncProcess::start(const QString &program, const QStringList &arguments, i
 void AsyncProcess::readOutput()
 {
     // A closed pipe stays readable: its watcher goes, the exit is watched elsewhere.
-    if (m_outputNotifier && !drain(m_child.output, &m_result.output)) {
+    if (m_outputNotifier && !Process::drain(m_child.output, &m_result.output)) {
         m_outputNotifier.reset();
     }
-    if (m_errorNotifier && !drain(m_child.errors, &m_result.errorOutput)) {
+    if (m_errorNotifier && !Process::drain(m_child.errors, &m_result.errorOutput)) {
         m_errorNotifier.reset();
     }
 }
@@ -121,8 +99,8 @@ void AsyncProcess::timedOut()
 void AsyncProcess::end(bool exited, int status)
 {
     // What it wrote before it ended is in the pipes now.
-    drain(m_child.output, &m_result.output);
-    drain(m_child.errors, &m_result.errorOutput);
+    Process::drain(m_child.output, &m_result.output);
+    Process::drain(m_child.errors, &m_result.errorOutput);
     clearWatchers();
     if (exited) {
         m_child.pid = -1; // reaped

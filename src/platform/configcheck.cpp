@@ -374,7 +374,9 @@ Result syslogNg(const QString &confDir)
     if (!check.accepted) {
         return check;
     }
-    // The configuration as syslog-ng will run it, every include read: what it defines.
+    // The configuration as syslog-ng will run it, every include read: what it
+    // defines. syslog-ng just wrote it into our own private scratch folder, so
+    // it is read plainly rather than through the guard for others' files.
     QFile expanded(preprocessed);
     if (!expanded.open(QIODevice::ReadOnly)) {
         return {false, QLatin1String("syslog-ng check: ") + expanded.errorString()};
@@ -563,13 +565,13 @@ Result logrotate(const QString &file)
     QString checked = file;
     QTemporaryDir scratch;
     if (!Paths::systemRoot().isEmpty()) {
-        QFile original(file);
-        if (!scratch.isValid() || !original.open(QIODevice::ReadOnly)) {
-            return {false, QLatin1String("logrotate check: ") + original.errorString()};
+        const FileRead::Result original = FileRead::regular(file, FileRead::ConfigLimit);
+        if (!scratch.isValid() || !original.ok) {
+            return {false, QLatin1String("logrotate check: ") + (original.ok ? scratch.errorString() : FileRead::describe(file, original))};
         }
         checked = scratch.filePath(QFileInfo(file).fileName());
         QString error;
-        if (!writeScratch(checked, withPlacedLogPaths(original.readAll()), &error)) {
+        if (!writeScratch(checked, withPlacedLogPaths(original.data), &error)) {
             return {false, QLatin1String("logrotate check: ") + error};
         }
     }

@@ -82,22 +82,6 @@ struct Pipe {
     }
 };
 
-// Appends what the pipe holds now; false once the child's end is closed.
-bool drain(int fd, QByteArray *into)
-{
-    char chunk[16 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got > 0) {
-            into->append(chunk, int(got));
-        } else if (got < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return got < 0 && errno == EAGAIN; // EWOULDBLOCK is the same on Linux
-        }
-    }
-}
-
 // Null-terminated arrays of C strings over byte arrays kept alive here.
 class CStrings
 {
@@ -277,6 +261,24 @@ Result run(const QString &program, const QStringList &arguments, int timeoutMs, 
     }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+bool drain(int fd, QByteArray *into)
+{
+    if (fd < 0) {
+        return false;
+    }
+    char chunk[16 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got > 0) {
+            into->append(chunk, int(got));
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return got < 0 && errno == EAGAIN; // EWOULDBLOCK is the same on Linux
+        }
+    }
 }
 
 bool start(const QString &program, const QStringList &arguments, Channels channels, Child *child)

@@ -28,6 +28,10 @@ Result run(const QString &program,
            Channels channels = Channels::Merged,
            const QProcessEnvironment &environment = QProcessEnvironment());
 
+// Appends what the non-blocking pipe fd holds now; false once the child's
+// end is closed (or fd is -1, no pipe).
+bool drain(int fd, QByteArray *into);
+
 // A child started without waiting for it (see AsyncProcess), in a process
 // group of its own so that whatever it starts in turn goes with it when it is
 // killed. The reading ends of its pipes do not block; errors is -1 with the
