@@ -6,6 +6,7 @@
 # left in the work folder. New coverage alone is no failure.
 #   FUZZ_TARGETS="fuzz_logrotate ..."  only these targets
 #   BUILD_DIR=dir                      where to build (default: build-fuzz)
+#   FUZZ_SEED=n                        the same inputs on every run (default: a new seed each run)
 set -euo pipefail
 seconds=${1:-20}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,7 +42,7 @@ for target in $targets; do
     status=0
     (cd "$work/$target" && timeout -k 10 $((seconds + 2 * unit_timeout + 60)) "$build_dir/bin/$target" \
         -max_total_time="$seconds" -timeout=$unit_timeout -rss_limit_mb=$rss_limit_mb \
-        -max_len=262144 -print_final_stats=1 corpus > log 2>&1) || status=$?
+        -max_len=262144 -print_final_stats=1 -seed="${FUZZ_SEED:-0}" corpus > log 2>&1) || status=$?
     if [ $status -ne 0 ]; then
         failed+=("$target")
         tail -n 40 "$work/$target/log"

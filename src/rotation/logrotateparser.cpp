@@ -107,7 +107,12 @@ TreeItem *LogRotateParser::parse()
     int to = allLines.size();
     const QVector<Block> found = blocks(allLines);
     m_shownBlock = 0;
-    if (found.size() > 1) {
+    // Lines after a block's "}" set defaults for later blocks only: of a single
+    // block, they are not its settings, and showing them would show a value
+    // the tab's save puts inside the block as not taken.
+    if (found.size() == 1) {
+        to = qMin(found.first().close + 1, int(allLines.size()));
+    } else if (found.size() > 1) {
         const auto main = std::find_if(found.cbegin(), found.cend(), [](const Block &block) {
             return namesMainLog(block.paths);
         });

@@ -70,6 +70,9 @@ void LogRotateTest::parse_data()
     // Found by the fuzzer: the text after the brace became the header, written back as a comment.
     QTest::newRow("text-after-the-brace-is-no-path") << QByteArray("# Rotation of the log\n{# Rotation of t\n\troth\n") << QStringLiteral("|roth=") << true;
     QTest::newRow("comment-after-a-stray-brace-is-no-path") << QByteArray("# Rotation\n}# Rotation\n}\nmissingok\n") << QStringLiteral("|missingok=") << true;
+    // Found by the fuzzer: a directive after the block's "}" showed instead of the block's own.
+    QTest::newRow("directive-after-the-block-is-not-its-own") << QByteArray("/dorvex/log/velta/events {\n\tsize 7M\n}\nsize 100M\n")
+                                                              << log + QStringLiteral("|size=7M") << true;
     QTest::newRow("indented-comment") << QByteArray("  # Rotation of the log\n/dorvex/log/velta/events {\n\t# kept\n\tmissingok\n}\n")
                                       << log + QStringLiteral("|missingok=") << false;
 }
