@@ -91,6 +91,10 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes)
             putBack(previous);
             return {false, FileRead::describe(change.systemPath, old)};
         }
+        if (change.expected && !change.expected->sameContent(old.missing ? FileStamp::missing() : FileStamp::ofRead(path, old.data))) {
+            putBack(previous);
+            return changedOutside(change.systemPath);
+        }
         previous << Previous{path, old.ok, old.data};
         QString reason;
         if (!applyTo(path, change, &reason)) {
@@ -101,7 +105,7 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes)
     return {true, QString()};
 }
 
-ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content)
+ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content, const std::optional<FileStamp> &expected)
 {
     QTemporaryDir stage;
     const QString staged = stage.filePath(QFileInfo(systemPath).fileName());
@@ -112,11 +116,23 @@ ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &conte
     if (!check.accepted) {
         return {false, refused(QStringLiteral("logrotate"), systemPath, QString(check.message).replace(staged, systemPath))};
     }
+    if (expected && !expected->matches(Paths::placed(systemPath))) {
+        return changedOutside(systemPath);
+    }
     QString reason;
     if (!replaceFile(Paths::placed(systemPath), content, &reason)) {
         return {false, writeFailure(systemPath, reason)};
     }
     return {true, QString()};
+}
+
+ConfigCheck::Result changedOutside(const QString &systemPath)
+{
+    qCWarning(QUOR_PLATFORM).noquote() << systemPath << "was changed outside the module since it was read; not written";
+    ConfigCheck::Result result;
+    result.message = i18n("The file %1 was changed outside this module since it was opened. Nothing was written.", systemPath);
+    result.changedOutside = true;
+    return result;
 }
 
 bool replaceFile(const QString &path, const QByteArray &data, QString *reason)

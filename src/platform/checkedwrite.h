@@ -1,10 +1,13 @@
 #pragma once
 
 #include "configcheck.h"
+#include "filestamp.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 // Writes configuration files only when the tool that reads them accepts them,
 // so that a restart never meets a file the service would refuse.
@@ -14,17 +17,26 @@ struct Change {
     QString systemPath; // a file of the syslog-ng include folder
     QByteArray content;
     bool remove = false; // delete the file instead of writing content
+    // What the writer read of the file; when given, the file is changed only
+    // while it still holds that.
+    std::optional<FileStamp> expected = std::nullopt;
 };
 
 // Checks the syslog-ng include folder with the changes on a staged copy; only
 // when syslog-ng accepts it are the live files changed. When a live file cannot
 // be changed, the files already changed are put back. The message tells what
-// was refused or could not be written.
+// was refused or could not be written. A file that no longer holds what its
+// change expects is not changed, nor is any file after it (those before it are
+// put back), and the result says changedOutside.
 ConfigCheck::Result syslogNg(const QList<Change> &changes);
 
 // Replaces one logrotate file with content only when logrotate accepts it; a
-// refused content is not kept.
-ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content);
+// refused content is not kept. With expected, only while the file still holds
+// what was read.
+ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content, const std::optional<FileStamp> &expected = std::nullopt);
+
+// The result of a writer that found systemPath changed since it was read.
+ConfigCheck::Result changedOutside(const QString &systemPath);
 
 // Replaces a file (a placed path) whole or not at all. reason gets why the
 // system refused it ("cannot create a temporary file: No such file or directory").
