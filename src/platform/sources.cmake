@@ -4,6 +4,7 @@ quor_add_layer(platform
     SOURCES
         ${CMAKE_CURRENT_LIST_DIR}/paths.cpp
         ${CMAKE_CURRENT_LIST_DIR}/process.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/servicecommand.cpp
         ${CMAKE_CURRENT_LIST_DIR}/asyncprocess.cpp
         ${CMAKE_CURRENT_LIST_DIR}/configcheck.cpp
         ${CMAKE_CURRENT_LIST_DIR}/syslogngsubset.cpp
