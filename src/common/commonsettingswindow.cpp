@@ -2,7 +2,7 @@
 
 #include "ui_commonsettingswindow.h"
 
-#include "services/snapshotbeforewrite.h"
+#include "editors/snapshotbeforewrite.h"
 
 #include <KLocalizedString>
 

@@ -15,7 +15,7 @@
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
-#include "services/snapshotbeforewrite.h"
+#include "editors/snapshotbeforewrite.h"
 #include "services/snghandler.h"
 #include "treeviewstate.h"
 
@@ -311,7 +311,11 @@ void QuorAdminEvents::save()
     m_rebootPending = false;
     m_notificationRebootPending = false;
     if (!reasons.isEmpty()) {
-        offerReboot(reasons.join(QLatin1Char('\n')) + QLatin1Char('\n') + i18n("Reboot now?"));
+        const QString question = reasons.join(QLatin1Char('\n')) + QLatin1Char('\n') + i18n("Reboot now?");
+        // No is the default: Enter must not reboot the machine.
+        if (QMessageBox::question(this, i18n("Reboot"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes) {
+            requestReboot();
+        }
     }
 
     // The events of the settings file that the package lacks are written back

@@ -11,7 +11,7 @@
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "rotationwriter.h"
-#include "services/snapshotbeforewrite.h"
+#include "editors/snapshotbeforewrite.h"
 
 #include <KLocalizedString>
 

@@ -14,7 +14,7 @@
 #include "model/treeitem.h"
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
-#include "services/snapshotbeforewrite.h"
+#include "editors/snapshotbeforewrite.h"
 #include "services/snghandler.h"
 #include "syslogngstring.h"
 #include "syslogngtree.h"
