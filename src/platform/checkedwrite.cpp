@@ -77,9 +77,9 @@ ConfigCheck::Result checkSyslogNg(const QList<Change> &changes)
             return {false, FileRead::describe(QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name, read)};
         }
         // Only the check reads the copy: no wait for the disk.
-        QFile copy(stage.filePath(name));
-        if (!copy.open(QIODevice::WriteOnly) || copy.write(read.data) != read.data.size() || !copy.flush()) {
-            qCWarning(QUOR_PLATFORM).noquote() << copy.fileName() << copy.errorString();
+        QString error;
+        if (!StagedFile::writeScratch(stage.filePath(name), read.data, &error)) {
+            qCWarning(QUOR_PLATFORM).noquote() << stage.filePath(name) << error;
             return {false, i18n("The file %1 could not be staged for the check.", QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name)};
         }
     }

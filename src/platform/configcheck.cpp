@@ -3,6 +3,7 @@
 #include "fileread.h"
 #include "paths.h"
 #include "process.h"
+#include "stagedfile.h"
 
 #include <KLocalizedString>
 
@@ -326,17 +327,6 @@ Result fromProcess(const Process::Result &result, const QString &command)
     return check;
 }
 
-// A scratch file only the check reads, in a folder of its own: written
-// plainly, without the wait for the disk that replacing a system file takes.
-bool writeScratch(const QString &path, const QByteArray &data, QString *error)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush()) {
-        return true;
-    }
-    *error = file.errorString();
-    return false;
-}
 }
 
 Result syslogNg(const QString &confDir)
@@ -357,7 +347,7 @@ Result syslogNg(const QString &confDir)
     }
     const QString config = scratch.filePath(QStringLiteral("syslog-ng.conf"));
     QString error;
-    if (!writeScratch(config, configuration, &error)) {
+    if (!StagedFile::writeScratch(config, configuration, &error)) {
         return {false, QLatin1String("syslog-ng check: ") + error};
     }
     const QString command = QStringLiteral("syslog-ng --syntax-only");
@@ -516,7 +506,7 @@ Result importPythonClasses(const QList<Reference> &classes, const QByteArray &bl
     QString error;
     const QString script = scratch.filePath(QStringLiteral("import-classes.py"));
     const QString code = scratch.filePath(QStringLiteral("python-blocks.py"));
-    if (!scratch.isValid() || !writeScratch(script, ImportScript, &error) || !writeScratch(code, blockCode, &error)) {
+    if (!scratch.isValid() || !StagedFile::writeScratch(script, ImportScript, &error) || !StagedFile::writeScratch(code, blockCode, &error)) {
         return {false, i18n("Python class check: no temporary folder: %1", scratch.isValid() ? error : scratch.errorString())};
     }
     // "-B": the check leaves no compiled files beside the modules it imports.
@@ -571,7 +561,7 @@ Result logrotate(const QString &file)
         }
         checked = scratch.filePath(QFileInfo(file).fileName());
         QString error;
-        if (!writeScratch(checked, withPlacedLogPaths(original.data), &error)) {
+        if (!StagedFile::writeScratch(checked, withPlacedLogPaths(original.data), &error)) {
             return {false, QLatin1String("logrotate check: ") + error};
         }
     }

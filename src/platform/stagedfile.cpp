@@ -185,3 +185,13 @@ bool StagedFile::replace(const QString &path, const QByteArray &data, QString *e
     }
     return done;
 }
+
+bool StagedFile::writeScratch(const QString &path, const QByteArray &data, QString *errorText)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush()) {
+        return true;
+    }
+    *errorText = file.errorString();
+    return false;
+}

@@ -41,6 +41,11 @@ public:
     // stage() and commit() at once.
     static bool replace(const QString &path, const QByteArray &data, QString *errorText = nullptr, mode_t newFileMode = SystemFileMode);
 
+    // A scratch file in a temporary folder of our own that only our own checks
+    // read: written plainly, without the wait for the disk that replacing a
+    // system file takes. errorText gets why it failed, without the path.
+    static bool writeScratch(const QString &path, const QByteArray &data, QString *errorText);
+
     // For writers that walk folders by hand: a new random name for a temporary
     // of the file named fileName, and whether an entry of its folder is one.
     static QByteArray temporaryName(const QByteArray &fileName);

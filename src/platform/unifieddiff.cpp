@@ -1,10 +1,10 @@
 #include "unifieddiff.h"
 
 #include "process.h"
+#include "stagedfile.h"
 
 #include <KLocalizedString>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace UnifiedDiff
@@ -17,11 +17,10 @@ const QString Nothing = QStringLiteral("/dev/null");
 // A scratch file only diff reads, in a folder of its own.
 bool writeScratch(const QString &path, const QByteArray &data, QString *errorText)
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush()) {
+    if (StagedFile::writeScratch(path, data, errorText)) {
         return true;
     }
-    *errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
+    *errorText = QStringLiteral("%1: %2").arg(path, *errorText);
     return false;
 }
 
