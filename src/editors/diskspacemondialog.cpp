@@ -93,7 +93,9 @@ void DiskSpaceMonDialog::accept()
         for (int column : {1, 2}) {
             const QString text = cellText(row, column);
             // An empty cell leaves the limit unset.
-            const QString refusal = text.isEmpty() ? QString() : ParameterValue::refusal(keys[column], ParameterValue::Kind::Text, text);
+            const QString refusal = text.isEmpty()
+                ? QString()
+                : ParameterValue::refusal(keys[column], ui->directoriesTable->horizontalHeaderItem(column)->text(), ParameterValue::Kind::Text, text);
             if (!refusal.isEmpty()) {
                 qCWarning(QUOR_ADMIN_EVENTS).noquote() << "disk space limit" << keys[column] << text << "refused:" << refusal;
                 ui->directoriesTable->setCurrentCell(row, column);

@@ -3,6 +3,7 @@
 #include "ui_dbusdialog.h"
 
 #include "checkboxparam.h"
+#include "model/checkabletreemodel.h"
 #include "model/eventtreeitem.h"
 #include "notificationcatalogue.h"
 #include "notificationfile.h"
@@ -171,9 +172,7 @@ void DBusDialog::fillParameters()
             if (!param->isVisible()) {
                 continue;
             }
-            // The value is the parameter's label where the package gives one.
-            const QString label = param->data(1).toString();
-            const QString text = QString(label.isEmpty() ? param->data(0).toString() : label).remove(QLatin1Char('&'));
+            const QString text = CheckableTreeModel::messageParameterLabel(param);
             if (!m_paramNames.contains(text)) {
                 m_paramNames.insert(text, param->id());
             }

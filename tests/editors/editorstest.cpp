@@ -177,22 +177,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("refusal"); // empty: accepted
         QTest::newRow("bytes-not-a-number") << "abc-5"
                                             << "90.0"
-                                            << "Row 1: \"abc-5\" is not a number; limit_bytes takes a number.";
+                                            << "Row 1: \"abc-5\" is not a number; Limit (bytes) takes a number.";
         QTest::newRow("bytes-negative") << "-1"
                                         << "90.0"
-                                        << "Row 1: limit_bytes cannot be negative.";
+                                        << "Row 1: Limit (bytes) is too small: the least is 0, not -1.";
         QTest::newRow("bytes-fraction") << "1.5"
                                         << "90.0"
-                                        << "Row 1: limit_bytes takes a whole number, not 1.5.";
+                                        << "Row 1: Limit (bytes) takes a whole number, not 1.5.";
         QTest::newRow("percent-over-100") << "10"
                                           << "150"
-                                          << "Row 1: limit_percent is a percentage from 0 to 100, not 150.";
+                                          << "Row 1: Limit (%) is a percentage from 0 to 100, not 150.";
         QTest::newRow("percent-below-0") << "10"
                                          << "-0.5"
-                                         << "Row 1: limit_percent is a percentage from 0 to 100, not -0.5.";
+                                         << "Row 1: Limit (%) is a percentage from 0 to 100, not -0.5.";
         QTest::newRow("percent-word") << "10"
                                       << "ten"
-                                      << "Row 1: \"ten\" is not a number; limit_percent takes a number.";
+                                      << "Row 1: \"ten\" is not a number; Limit (%) takes a number.";
         QTest::newRow("edges-accepted") << "0"
                                         << "100" << QString();
         QTest::newRow("fraction-percent-accepted") << "104857600"
