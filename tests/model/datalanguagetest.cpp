@@ -77,6 +77,34 @@ private Q_SLOTS:
         }
     }
 
+    // What notifications call a message parameter, in the tree's value column
+    // and in the notification dialog: the dictionary's name in the data
+    // language, else the package's label.
+    void messageParameterLabels_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("named-by-dictionary") << QStringLiteral("login/message-params/host") << QStringLiteral("Qx host");
+        QTest::newRow("package-label") << QStringLiteral("login/message-params/user") << QStringLiteral("User");
+    }
+
+    void messageParameterLabels()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, label);
+        TestRoot root;
+        writeSample(root);
+        CheckableTreeModel model;
+        model.setRoot(parseEvents().release());
+        const EventTreeItem *item = itemAt(model.root(), path);
+        QVERIFY(item);
+        QVERIFY(CheckableTreeModel::isMessageParameter(item));
+        QCOMPARE(CheckableTreeModel::messageParameterLabel(item), label);
+        const QModelIndexList found = model.match(model.index(0, 0), CheckableTreeModel::IdRole, item->id(), -1, Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().siblingAtColumn(1).data().toString(), label);
+    }
+
     // A refused value is named as the tree names it, in words of the same
     // language, and within the dictionary's range.
     void refusalNamesTheParameter()
@@ -103,7 +131,7 @@ private:
     {
         root.writeFile(Paths::EventsDictionary,
                        R"({ "check_interval": { "en": "Check interval", "qx": "Qx check interval", "maximum": 600 },
-                            "message-params": { "en": "Message parameters" },
+                            "message-params": { "en": "Message parameters" }, "host": { "en": "Host", "qx": "Qx host" },
                             "name_en": { "visible": "false" }, "name_qx": { "visible": "false" } })");
         root.writeFile(Paths::EventsFile, "{\n}\n");
         root.writeFile(Paths::EventSettingsDir + QStringLiteral("/accounts/accounts"),
@@ -113,7 +141,7 @@ private:
                    QStringLiteral("accounts"),
                    QStringLiteral("login"),
                    R"({ "name_en": "Login", "name_qx": "Qx login", "message_id": "login", "check_interval": 60,
-                        "message-params": { "user": "&User" } })");
+                        "message-params": { "user": "&User", "host": "&Host" } })");
         writeEvent(root, QStringLiteral("other"), QStringLiteral("logout"), R"({ "name_en": "Logout", "message_id": "logout" })");
     }
 };
