@@ -3,10 +3,11 @@ quor_add_layer(editors
         ${CMAKE_CURRENT_LIST_DIR}/pathchooser.cpp
         ${CMAKE_CURRENT_LIST_DIR}/filesdialog.cpp
         ${CMAKE_CURRENT_LIST_DIR}/filesdialog.ui
+        ${CMAKE_CURRENT_LIST_DIR}/bytesize.cpp
         ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.cpp
         ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.ui
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.ui
         ${CMAKE_CURRENT_LIST_DIR}/problemsmessage.cpp
     LAYERS services model platform
-    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::I18n)
+    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::CoreAddons KF5::I18n)
