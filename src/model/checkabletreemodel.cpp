@@ -21,7 +21,9 @@ const QString Enabled = QStringLiteral("enabled");
 // Breeze has no icon of this name.
 QIcon notificationIcon()
 {
-    return QIcon::fromTheme(QStringLiteral("preferences-system-notifications"), QIcon::fromTheme(QStringLiteral("notifications")));
+    // The monochrome status icon, drawn as the other marks are; the colourful
+    // application icon only where the theme has no such icon.
+    return QIcon::fromTheme(QStringLiteral("notifications"), QIcon::fromTheme(QStringLiteral("preferences-system-notifications")));
 }
 
 bool hasEnabledChild(const EventTreeItem *item)

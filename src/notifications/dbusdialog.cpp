@@ -16,6 +16,7 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMediaPlayer>
 #include <QMessageBox>
 #include <QPushButton>
@@ -146,6 +147,9 @@ bool DBusDialog::fill(EventTreeItem *event)
     const QString eventName = event->data(0).toString();
     ui->eventLabel->setText(eventName);
     ui->titleLineEdit->setText(m_title.isEmpty() ? eventName : m_title);
+    // What an emptied title stands for.
+    ui->titleLineEdit->setPlaceholderText(eventName);
+    ui->titleLineEdit->setToolTip(i18n("Left empty, notifications are titled with the event's name."));
 
     fillParameters();
     fillMethods();
@@ -340,11 +344,19 @@ void DBusDialog::enableExecuteElements()
 
 void DBusDialog::playButtonClicked()
 {
+    const QString sound = ui->soundEdit->text();
+    if (!QFileInfo(sound).isFile()) {
+        QMessageBox::warning(this, i18n("Play sound"), i18n("The sound file \"%1\" does not exist.", sound));
+        return;
+    }
     if (!m_player) {
         m_player = new QMediaPlayer(this);
+        connect(m_player, QOverload<QMediaPlayer::Error>::of(&QMediaPlayer::error), this, [this] {
+            QMessageBox::warning(this, i18n("Play sound"), i18n("The sound cannot be played: %1", m_player->errorString()));
+        });
     }
     m_player->stop();
-    m_player->setMedia(QUrl::fromLocalFile(ui->soundEdit->text()));
+    m_player->setMedia(QUrl::fromLocalFile(sound));
     m_player->setVolume(50);
     m_player->play();
 }
