@@ -17,6 +17,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -202,6 +204,41 @@ private Q_SLOTS:
         typeInto(view, value, QStringLiteral("30"));
         QTRY_VERIFY(!messages->isVisible());
         QCOMPARE(value.data(Qt::EditRole).toString(), QStringLiteral("30"));
+    }
+
+    // Unticking an event leaves it able to open: it still has its parameters.
+    void untickedEventKeepsArrow()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        QuorAdminEvents module(nullptr, {});
+        module.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&module));
+        auto *view = module.findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        QAbstractItemModel *model = view->model();
+        const QModelIndexList found = model->match(model->index(0, 0), CheckableTreeModel::IdRole, QStringLiteral("disk-space-low"), 1, Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        const QPersistentModelIndex event = found.first();
+        const int rows = model->rowCount(event);
+        QVERIFY(rows > 0);
+        view->collapse(event);
+        for (int click = 0; click < 2; ++click) {
+            view->scrollTo(event);
+            const int before = event.data(Qt::CheckStateRole).toInt();
+            // A click on the box, as the administrator ticks it.
+            QStyleOptionViewItem option;
+            option.initFrom(view);
+            option.rect = view->visualRect(event);
+            option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasDisplay;
+            const QRect box = view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+            QTRY_VERIFY(event.data(Qt::CheckStateRole).toInt() != before);
+            QVERIFY2(model->hasChildren(event), qPrintable(QString::number(click)));
+            QCOMPARE(model->rowCount(event), rows);
+            view->expand(event);
+            QVERIFY(view->isExpanded(event));
+            view->collapse(event);
+        }
     }
 
     // Open groups, the selection and the scroll position survive a reload and Apply.
