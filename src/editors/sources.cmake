@@ -9,5 +9,8 @@ quor_add_layer(editors
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.ui
         ${CMAKE_CURRENT_LIST_DIR}/problemsmessage.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/changedoutside.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/reviewchangesdialog.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/snapshotbeforewrite.cpp
     LAYERS services model platform
-    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::CoreAddons KF5::I18n)
+    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::CoreAddons KF5::I18n KF5::ConfigCore KF5::SyntaxHighlighting)

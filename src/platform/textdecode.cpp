@@ -16,7 +16,8 @@ bool utf8(const QByteArray &data, QString *text, QString *reason)
     }
     QTextCodec::ConverterState state;
     *text = QTextCodec::codecForMib(106)->toUnicode(data.constData(), data.size(), &state);
-    if (state.invalidChars > 0) {
+    // A sequence cut off at the end is no character either.
+    if (state.invalidChars > 0 || state.remainingChars > 0) {
         text->clear();
         *reason = i18n("not UTF-8 text");
         return false;
