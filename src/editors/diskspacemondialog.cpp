@@ -4,6 +4,7 @@
 
 #include "ui_diskspacemondialog.h"
 
+#include "bytesize.h"
 #include "model/parametervalue.h"
 #include "pathchooser.h"
 
@@ -12,14 +13,41 @@
 #include <algorithm>
 #include <iterator>
 
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QMessageBox>
 
 namespace
 {
 const QString keys[] = {QStringLiteral("path"), QStringLiteral("limit_bytes"), QStringLiteral("limit_percent")};
+constexpr int BytesColumn = 1;
+constexpr int PercentColumn = 2;
+// The value as read, beside the text a limit cell shows for it.
+constexpr int StoredRole = Qt::UserRole;
+
+// A limit as the cell shows it: a size with its unit, a percentage in the
+// locale's form; a value that is neither as it stands.
+QString shownLimit(int column, const QString &stored)
+{
+    bool ok = false;
+    if (column == BytesColumn) {
+        const qlonglong bytes = QLocale::c().toLongLong(stored.trimmed(), &ok);
+        return ok && bytes >= 0 ? ByteSize::text(bytes) : stored;
+    }
+    const double percent = QLocale::c().toDouble(stored.trimmed(), &ok);
+    return ok ? QLocale().toString(percent, 'g', QLocale::FloatingPointShortest) : stored;
+}
+
+QTableWidgetItem *limitItem(int column, const QString &stored)
+{
+    auto *item = new QTableWidgetItem(shownLimit(column, stored));
+    item->setData(StoredRole, stored);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return item;
+}
 
 // The text as the inside of a JSON string, so that quotes and backslashes in a
 // path keep the array readable.
@@ -39,6 +67,12 @@ DiskSpaceMonDialog::DiskSpaceMonDialog(QWidget *parent)
     connect(ui->addButton, &QToolButton::clicked, this, &DiskSpaceMonDialog::addDirectory);
     connect(ui->removeButton, &QToolButton::clicked, this, &DiskSpaceMonDialog::removeSelected);
     connect(this, &QDialog::accepted, this, &DiskSpaceMonDialog::prepareData);
+    // Every header whole in every language; the directory takes the rest.
+    QHeaderView *header = ui->directoriesTable->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(BytesColumn, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(PercentColumn, QHeaderView::ResizeToContents);
 }
 
 DiskSpaceMonDialog::~DiskSpaceMonDialog() = default;
@@ -59,8 +93,11 @@ void DiskSpaceMonDialog::setData(const QString &jsonText)
             const int column = int(std::find(std::begin(keys), std::end(keys), it.key()) - std::begin(keys));
             const bool known = column < int(std::size(keys));
             // An unknown key only fills an empty directory cell: it must not hide the path.
-            if (known || !ui->directoriesTable->item(row, 0)) {
-                ui->directoriesTable->setItem(row, known ? column : 0, new QTableWidgetItem(it.value().toVariant().toString()));
+            const QString value = it.value().toVariant().toString();
+            if (known && column != 0) {
+                ui->directoriesTable->setItem(row, column, limitItem(column, value));
+            } else if (known || !ui->directoriesTable->item(row, 0)) {
+                ui->directoriesTable->setItem(row, 0, new QTableWidgetItem(value));
             }
         }
     }
@@ -75,8 +112,8 @@ void DiskSpaceMonDialog::addDirectory()
     const int row = ui->directoriesTable->rowCount();
     ui->directoriesTable->insertRow(row);
     ui->directoriesTable->setItem(row, 0, new QTableWidgetItem(directory));
-    ui->directoriesTable->setItem(row, 1, new QTableWidgetItem(QStringLiteral("104857600")));
-    ui->directoriesTable->setItem(row, 2, new QTableWidgetItem(QStringLiteral("100.0")));
+    ui->directoriesTable->setItem(row, BytesColumn, limitItem(BytesColumn, QStringLiteral("104857600")));
+    ui->directoriesTable->setItem(row, PercentColumn, limitItem(PercentColumn, QStringLiteral("100.0")));
 }
 
 void DiskSpaceMonDialog::removeSelected()
@@ -90,11 +127,11 @@ void DiskSpaceMonDialog::removeSelected()
 void DiskSpaceMonDialog::accept()
 {
     for (int row = 0; row < ui->directoriesTable->rowCount(); ++row) {
-        for (int column : {1, 2}) {
-            const QString text = cellText(row, column);
-            // An empty cell leaves the limit unset.
-            const QString refusal = text.isEmpty() ? QString() : ParameterValue::refusal(keys[column], ParameterValue::Kind::Text, text);
+        for (int column : {BytesColumn, PercentColumn}) {
+            QString refusal;
+            storedLimit(row, column, &refusal);
             if (!refusal.isEmpty()) {
+                const QString text = cellText(row, column);
                 qCWarning(QUOR_ADMIN_EVENTS).noquote() << "disk space limit" << keys[column] << text << "refused:" << refusal;
                 ui->directoriesTable->setCurrentCell(row, column);
                 QMessageBox::warning(this, i18n("Disk space limits"), i18n("Row %1: %2", row + 1, refusal));
@@ -111,17 +148,47 @@ QString DiskSpaceMonDialog::cellText(int row, int column) const
     return item ? item->text() : QString();
 }
 
+QString DiskSpaceMonDialog::storedLimit(int row, int column, QString *refusal) const
+{
+    const QTableWidgetItem *item = ui->directoriesTable->item(row, column);
+    const QString text = cellText(row, column);
+    // A cell left as shown keeps the value as read, to the byte.
+    if (item && item->data(StoredRole).isValid() && text == shownLimit(column, item->data(StoredRole).toString())) {
+        return item->data(StoredRole).toString();
+    }
+    // An empty cell leaves the limit unset.
+    if (text.trimmed().isEmpty()) {
+        return QString();
+    }
+    const QString name = ui->directoriesTable->horizontalHeaderItem(column)->text();
+    if (column == BytesColumn) {
+        const std::optional<qint64> bytes = ByteSize::parse(text);
+        if (!bytes) {
+            *refusal = i18n("\"%1\" is not a size; %2 takes a whole number of bytes or a number with a unit such as KiB, MiB or GiB.", text, name);
+            return QString();
+        }
+        return QString::number(*bytes);
+    }
+    QString inC = text.trimmed();
+    inC.replace(QLocale().decimalPoint(), QLatin1Char('.'));
+    QString normalized;
+    *refusal = ParameterValue::refusal(keys[column], name, ParameterValue::Kind::Text, inC, &normalized);
+    return normalized;
+}
+
 void DiskSpaceMonDialog::prepareData()
 {
     QStringList paths;
     QString rows;
+    // accept() let no refusal through.
+    QString unused;
     const int count = ui->directoriesTable->rowCount();
     for (int row = 0; row < count; ++row) {
         paths << cellText(row, 0);
         rows += QStringLiteral("{ \"path\": \"%1\", \"limit_bytes\": \"%2\", \"limit_percent\": \"%3\" }%4")
                     .arg(jsonEscaped(cellText(row, 0)),
-                         jsonEscaped(cellText(row, 1)),
-                         jsonEscaped(cellText(row, 2)),
+                         jsonEscaped(storedLimit(row, BytesColumn, &unused)),
+                         jsonEscaped(storedLimit(row, PercentColumn, &unused)),
                          row < count - 1 ? QStringLiteral(",") : QString());
     }
     Q_EMIT directoriesEdited({paths.join(QLatin1String(", ")), QString(QLatin1String("[ ") + rows + QLatin1String(" ]"))});

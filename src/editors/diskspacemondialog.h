@@ -33,6 +33,9 @@ private:
     void addDirectory();
     void removeSelected();
     QString cellText(int row, int column) const;
+    // The limit to write for a cell: as read when the cell shows it unchanged,
+    // else the typed value in bytes or as a plain number; why not in *refusal.
+    QString storedLimit(int row, int column, QString *refusal) const;
 
     std::unique_ptr<Ui::DiskSpaceMonDialog> ui;
 };

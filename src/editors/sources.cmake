@@ -3,6 +3,7 @@ quor_add_layer(editors
         ${CMAKE_CURRENT_LIST_DIR}/pathchooser.cpp
         ${CMAKE_CURRENT_LIST_DIR}/filesdialog.cpp
         ${CMAKE_CURRENT_LIST_DIR}/filesdialog.ui
+        ${CMAKE_CURRENT_LIST_DIR}/bytesize.cpp
         ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.cpp
         ${CMAKE_CURRENT_LIST_DIR}/diskspacemondialog.ui
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.cpp
@@ -12,4 +13,4 @@ quor_add_layer(editors
         ${CMAKE_CURRENT_LIST_DIR}/reviewchangesdialog.cpp
         ${CMAKE_CURRENT_LIST_DIR}/snapshotbeforewrite.cpp
     LAYERS services model platform
-    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::I18n KF5::ConfigCore KF5::SyntaxHighlighting)
+    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::CoreAddons KF5::I18n KF5::ConfigCore KF5::SyntaxHighlighting)

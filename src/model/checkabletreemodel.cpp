@@ -3,6 +3,7 @@
 #include "modellog.h"
 
 #include "eventtreeitem.h"
+#include "singleeventsparser.h"
 
 #include <KLocalizedString>
 
@@ -20,7 +21,9 @@ const QString Enabled = QStringLiteral("enabled");
 // Breeze has no icon of this name.
 QIcon notificationIcon()
 {
-    return QIcon::fromTheme(QStringLiteral("preferences-system-notifications"), QIcon::fromTheme(QStringLiteral("notifications")));
+    // The monochrome status icon, drawn as the other marks are; the colourful
+    // application icon only where the theme has no such icon.
+    return QIcon::fromTheme(QStringLiteral("notifications"), QIcon::fromTheme(QStringLiteral("preferences-system-notifications")));
 }
 
 bool hasEnabledChild(const EventTreeItem *item)
@@ -176,8 +179,24 @@ int CheckableTreeModel::columnCount(const QModelIndex &parent) const
     return itemFromIndex(parent)->columnCount();
 }
 
+bool CheckableTreeModel::isMessageParameter(const EventTreeItem *item)
+{
+    const EventTreeItem *parent = item->parentItem();
+    return parent && item->childCount() == 0 && (parent->id() == QLatin1String("message-params") || parent->id() == QLatin1String("extend-message-params"));
+}
+
+QString CheckableTreeModel::messageParameterLabel(const EventTreeItem *param)
+{
+    const bool named = !param->name().isEmpty() && param->name() != param->id();
+    const QString label = param->data(1).toString();
+    return QString(named ? param->name() : label.isEmpty() ? param->id() : label).remove(QLatin1Char('&'));
+}
+
 QVariant CheckableTreeModel::displayData(const EventTreeItem *item, int column) const
 {
+    if (column == 1 && isMessageParameter(item)) {
+        return messageParameterLabel(item);
+    }
     if (column == 1 && item->kind() == EventTreeItem::Parameter) {
         if (const EventTreeItem *enabled = item->findChildById(Enabled)) {
             const QVariant value = enabled->data(1);
@@ -333,7 +352,12 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
         QVariant stored = value;
         if (index.column() == 1 && item->kind() == EventTreeItem::Parameter && item->childCount() == 0) {
             QString normalized;
-            const QString refusal = ParameterValue::refusal(item->id(), item->valueKind(), value.toString(), &normalized);
+            const QString refusal = ParameterValue::refusal(item->id(),
+                                                            item->data(0).toString(),
+                                                            item->valueKind(),
+                                                            value.toString(),
+                                                            &normalized,
+                                                            SingleEventsParser::valueRange(item->id()));
             if (!refusal.isEmpty()) {
                 qCWarning(QUOR_MODEL).noquote() << "value" << value.toString() << "of" << item->id() << "refused:" << refusal;
                 Q_EMIT valueRefused(refusal);
@@ -347,6 +371,9 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
             return false;
         }
         Q_EMIT dataChanged(index, index);
+        if (index.column() == 1) {
+            Q_EMIT valueAccepted();
+        }
         return true;
     }
     case Qt::CheckStateRole: {

@@ -52,10 +52,18 @@ public:
     // every changed item of this model overlaid, and returns whether they differ.
     bool differsFrom(const CheckableTreeModel &saved);
 
+    // A parameter of the event's message: its value is the label notifications give it.
+    static bool isMessageParameter(const EventTreeItem *item);
+    // That label as the administrator reads it: the dictionary's name in the data
+    // language, else the package's label without its accelerator "&", else the key.
+    static QString messageParameterLabel(const EventTreeItem *param);
+
 Q_SIGNALS:
     void notificationChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
     // An edit was not stored; the text says why.
     void valueRefused(const QString &reason);
+    // A value was stored (typed or set by an editor).
+    void valueAccepted();
 
 private:
     QVariant displayData(const EventTreeItem *item, int column) const;

@@ -80,7 +80,7 @@ QString scalarText(const EventTreeItem *item)
     const QString text = item->data(1).toString();
     QString normalized;
     if (item->valueKind() != ParameterValue::Kind::Text && item->id() != QLatin1String("enabled")
-        && ParameterValue::refusal(item->id(), item->valueKind(), text, &normalized).isEmpty()) {
+        && ParameterValue::refusal(item->id(), item->data(0).toString(), item->valueKind(), text, &normalized, ParameterValue::Unlimited).isEmpty()) {
         return normalized;
     }
     return quoted(text);

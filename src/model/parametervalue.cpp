@@ -3,6 +3,7 @@
 #include <KLocalizedString>
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -17,11 +18,36 @@ bool endsWithAny(const QString &key, std::initializer_list<const char *> suffixe
     }
     return false;
 }
+
+// Digits only, perhaps signed: a whole number, however long.
+bool isWholeNumberText(const QString &text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
+    return digits.match(text).hasMatch();
+}
 } // namespace
 
 namespace ParameterValue
 {
-QString refusal(const QString &key, Kind kind, const QString &text, QString *normalized)
+Range limits(const QString &key, const Range &given)
+{
+    Range result = Unlimited;
+    if (endsWithAny(key, {"interval"})) {
+        // Seconds; the watcher's timers take a 32-bit count.
+        result = {1, std::numeric_limits<int>::max()};
+    } else if (endsWithAny(key, {"bytes"})) {
+        result.minimum = 0;
+    }
+    if (given.minimum) {
+        result.minimum = given.minimum;
+    }
+    if (given.maximum) {
+        result.maximum = given.maximum;
+    }
+    return result;
+}
+
+QString refusal(const QString &key, const QString &name, Kind kind, const QString &text, QString *normalized, const Range &range)
 {
     const QString trimmed = text.trimmed();
     const bool percentage = endsWithAny(key, {"percent"});
@@ -34,28 +60,39 @@ QString refusal(const QString &key, Kind kind, const QString &text, QString *nor
     }
     if (kind == Kind::Boolean) {
         if (trimmed != QLatin1String("true") && trimmed != QLatin1String("false")) {
-            return i18n("%1 is either true or false, not \"%2\".", key, text);
+            return i18n("%1 is either true or false, not \"%2\".", name, text);
         }
         if (normalized) {
             *normalized = trimmed;
         }
         return QString();
     }
+    const QLocale c = QLocale::c();
+    const Range bounds = limits(key, range);
+    const bool wholeWanted = countable || kind == Kind::WholeNumber;
+    bool whole = false;
+    const qlonglong integer = c.toLongLong(trimmed, &whole);
+    if (!whole && isWholeNumberText(trimmed)) {
+        // Beyond what 64 bits hold: its sign tells which end it passed.
+        return trimmed.startsWith(QLatin1Char('-')) ? i18n("%1 is too small: the least is %2, not %3.", name, c.toString(*bounds.minimum), trimmed)
+                                                    : i18n("%1 is too large: the most is %2, not %3.", name, c.toString(*bounds.maximum), trimmed);
+    }
     bool isNumber = false;
-    const double number = QLocale::c().toDouble(trimmed, &isNumber);
+    const double number = c.toDouble(trimmed, &isNumber);
     if (!isNumber || !std::isfinite(number)) {
-        return i18n("\"%1\" is not a number; %2 takes a number.", text, key);
+        return i18n("\"%1\" is not a number; %2 takes a number.", text, name);
     }
     if (percentage && (number < 0 || number > 100)) {
-        return i18n("%1 is a percentage from 0 to 100, not %2.", key, trimmed);
+        return i18n("%1 is a percentage from 0 to 100, not %2.", name, trimmed);
     }
-    bool whole = false;
-    const qlonglong integer = QLocale::c().toLongLong(trimmed, &whole);
-    if ((countable || kind == Kind::WholeNumber) && !whole) {
-        return i18n("%1 takes a whole number, not %2.", key, trimmed);
+    if (wholeWanted && !whole) {
+        return i18n("%1 takes a whole number, not %2.", name, trimmed);
     }
-    if (countable && integer < 0) {
-        return i18n("%1 cannot be negative.", key);
+    if (whole && wholeWanted && integer < *bounds.minimum) {
+        return i18n("%1 is too small: the least is %2, not %3.", name, c.toString(*bounds.minimum), trimmed);
+    }
+    if (whole && wholeWanted && integer > *bounds.maximum) {
+        return i18n("%1 is too large: the most is %2, not %3.", name, c.toString(*bounds.maximum), trimmed);
     }
     if (normalized) {
         *normalized = whole ? QString::number(integer) : QString::number(number, 'g', QLocale::FloatingPointShortest);

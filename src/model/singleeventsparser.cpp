@@ -1,5 +1,6 @@
 #include "singleeventsparser.h"
 
+#include "datalanguage.h"
 #include "eventtreeitem.h"
 #include "notifiedevents.h"
 #include "platform/paths.h"
@@ -32,6 +33,7 @@ const QString Enabled = QStringLiteral("enabled");
 const QString Overlay = QStringLiteral("overlay");
 const QString AuditRules = QStringLiteral("message-audit-rules");
 const QString AuditKey = QStringLiteral(".auditd.key");
+const QString NamePrefix = QStringLiteral("name_");
 
 // More lines than this about one file say nothing more.
 constexpr int MaxProblemsPerFile = 10;
@@ -104,8 +106,6 @@ const QHash<QString, Expected> &eventLevelTypes()
         {Enabled, Expected::Flag},
         {QStringLiteral("is-not-redirected"), Expected::Flag},
         {QStringLiteral("generates-load"), Expected::Flag},
-        {QStringLiteral("name_ru"), Expected::Text},
-        {QStringLiteral("name_en"), Expected::Text},
         {QStringLiteral("message_id"), Expected::Text},
         {QStringLiteral("message-depends"), Expected::Text},
         {AuditRules, Expected::Text},
@@ -120,6 +120,9 @@ std::optional<Expected> expectedType(const QString &key, bool eventLevel)
 {
     if (!eventLevel) {
         return key == Enabled ? std::optional<Expected>(Expected::Flag) : std::nullopt;
+    }
+    if (key.startsWith(NamePrefix)) {
+        return Expected::Text;
     }
     const auto it = eventLevelTypes().constFind(key);
     return it == eventLevelTypes().cend() ? std::nullopt : std::optional<Expected>(*it);
@@ -253,7 +256,8 @@ struct DictionaryEntry {
     bool visible = true;
     bool editable = false;
     bool childrenEditable = false;
-    QString russianText;
+    QString name; // in the data language; empty when the dictionary gives none
+    ParameterValue::Range range;
 };
 
 struct Dictionary {
@@ -279,6 +283,22 @@ bool dictionaryFlag(const QJsonObject &rules, const QString &id, const QString &
     return fallback;
 }
 
+// A whole number as a JSON number or string; anything else is reported.
+std::optional<qlonglong> dictionaryLimit(const QJsonObject &rules, const QString &id, const QString &key, QStringList *problems)
+{
+    const QJsonValue value = rules.value(key);
+    if (value.isUndefined()) {
+        return std::nullopt;
+    }
+    bool whole = false;
+    const qlonglong limit = QLocale::c().toLongLong(value.toVariant().toString(), &whole);
+    if ((!value.isDouble() && !value.isString()) || !whole) {
+        problems->append(i18n("entry \"%1\", key \"%2\": a whole number is expected; ignored", id, key));
+        return std::nullopt;
+    }
+    return limit;
+}
+
 // Read once per process; looked up for every item of every parse.
 const Dictionary &dictionary()
 {
@@ -302,7 +322,9 @@ const Dictionary &dictionary()
             entry.visible = dictionaryFlag(rules, it.key(), QStringLiteral("visible"), true, &reasons);
             entry.editable = dictionaryFlag(rules, it.key(), QStringLiteral("editable"), false, &reasons);
             entry.childrenEditable = dictionaryFlag(rules, it.key(), QStringLiteral("children_editable"), false, &reasons);
-            entry.russianText = rules.value(QLatin1String("ru")).toString();
+            entry.name = DataLanguage::text(rules, QString());
+            entry.range = {dictionaryLimit(rules, it.key(), QStringLiteral("minimum"), &reasons),
+                           dictionaryLimit(rules, it.key(), QStringLiteral("maximum"), &reasons)};
         }
         for (const QString &reason : capped(reasons)) {
             result.problems.append(path + QLatin1String(": ") + reason);
@@ -331,9 +353,9 @@ void applyDictionary(EventTreeItem *item, const EventTreeItem *parent)
     }
     item->setEditable(entry->editable || (parent && parent->childrenEditable()));
     item->setChildrenEditable(entry->childrenEditable);
-    if (SingleEventsParser::russian() && !entry->russianText.isEmpty()) {
-        item->setName(entry->russianText);
-        item->setData(0, entry->russianText);
+    if (!entry->name.isEmpty()) {
+        item->setName(entry->name);
+        item->setData(0, entry->name);
     }
 }
 
@@ -496,19 +518,14 @@ QString groupName(const QString &systemDir, const QString &dirName, QStringList 
                          + i18n("key \"group-params\": %1 where an object is expected; the folder's name is shown", typeName(params)));
     }
     const QJsonObject names = params.toObject();
-    for (const QString &key : {QStringLiteral("name_ru"), QStringLiteral("name_en")}) {
-        if (names.contains(key) && !names.value(key).isString()) {
+    for (auto it = names.begin(); it != names.end(); ++it) {
+        if (it.key().startsWith(NamePrefix) && !it.value().isString()) {
             problems->append(path + QLatin1String(": ")
-                             + i18n("key \"group-params/%1\": %2 where a string is expected; ignored", key, typeName(names.value(key))));
+                             + i18n("key \"group-params/%1\": %2 where a string is expected; ignored", it.key(), typeName(it.value())));
         }
     }
-    if (SingleEventsParser::russian() && names.value(QLatin1String("name_ru")).isString()) {
-        return names.value(QLatin1String("name_ru")).toString();
-    }
-    if (names.value(QLatin1String("name_en")).isString()) {
-        return names.value(QLatin1String("name_en")).toString();
-    }
-    return dirName.simplified();
+    const QString name = DataLanguage::text(names, NamePrefix);
+    return name.isEmpty() ? dirName.simplified() : name;
 }
 
 struct Layout {
@@ -726,12 +743,16 @@ void markEvent(EventTreeItem *event)
     event->setNotificationState(notified ? EventTreeItem::NotificationsEnabled : EventTreeItem::NotificationsOff);
 }
 
-// The event's display name from its settings: "name_ru" in Russian (falling back
-// to "name_en"), else "name_en"; null when it has neither.
+// The event's display name from its settings: "name_<language>" in the data
+// language, falling back to "name_en"; null when it has neither.
 const EventTreeItem *nameItem(const EventTreeItem *event)
 {
-    const EventTreeItem *russianName = SingleEventsParser::russian() ? event->findById(QStringLiteral("name_ru")) : nullptr;
-    return russianName ? russianName : event->findById(QStringLiteral("name_en"));
+    for (const QString &language : DataLanguage::lookupOrder()) {
+        if (const EventTreeItem *name = event->findById(NamePrefix + language)) {
+            return name;
+        }
+    }
+    return nullptr;
 }
 // One event to read and build: filled in on the GUI thread, built on any.
 struct EventJob {
@@ -779,16 +800,15 @@ SingleEventsParser::SingleEventsParser(const QString &path, QObject *parent)
     : AbstractConfigParser(path, parent)
 {
     // Both before any event is built on another thread.
+    DataLanguage::lookupOrder();
     dictionary();
-    russian();
 }
 
 SingleEventsParser::~SingleEventsParser() = default;
 
-bool SingleEventsParser::russian()
+ParameterValue::Range SingleEventsParser::valueRange(const QString &key)
 {
-    static const bool isRussian = QLocale::system().language() == QLocale::Russian;
-    return isRussian;
+    return dictionary().entries.value(key).range;
 }
 
 QString SingleEventsParser::listText(const QJsonArray &array)

@@ -29,9 +29,9 @@ public:
     // its values were written is brought up to date with it.
     static void markEvents(EventTreeItem *item);
 
-    // Whether data texts are shown in Russian; decided once per process from
-    // the system locale.
-    static bool russian();
+    // The limits the event dictionary gives a parameter's value; none when it
+    // gives none. Valid once a parser was constructed.
+    static ParameterValue::Range valueRange(const QString &key);
     // The display text of a JSON list: its strings and the "path" of its objects.
     static QString listText(const QJsonArray &array);
 

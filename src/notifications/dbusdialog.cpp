@@ -3,6 +3,7 @@
 #include "ui_dbusdialog.h"
 
 #include "checkboxparam.h"
+#include "model/checkabletreemodel.h"
 #include "model/eventtreeitem.h"
 #include "notificationcatalogue.h"
 #include "notificationfile.h"
@@ -15,6 +16,7 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMediaPlayer>
 #include <QMessageBox>
 #include <QPushButton>
@@ -145,6 +147,9 @@ bool DBusDialog::fill(EventTreeItem *event)
     const QString eventName = event->data(0).toString();
     ui->eventLabel->setText(eventName);
     ui->titleLineEdit->setText(m_title.isEmpty() ? eventName : m_title);
+    // What an emptied title stands for.
+    ui->titleLineEdit->setPlaceholderText(eventName);
+    ui->titleLineEdit->setToolTip(i18n("Left empty, notifications are titled with the event's name."));
 
     fillParameters();
     fillMethods();
@@ -171,9 +176,7 @@ void DBusDialog::fillParameters()
             if (!param->isVisible()) {
                 continue;
             }
-            // The value is the parameter's label where the package gives one.
-            const QString label = param->data(1).toString();
-            const QString text = QString(label.isEmpty() ? param->data(0).toString() : label).remove(QLatin1Char('&'));
+            const QString text = CheckableTreeModel::messageParameterLabel(param);
             if (!m_paramNames.contains(text)) {
                 m_paramNames.insert(text, param->id());
             }
@@ -341,11 +344,19 @@ void DBusDialog::enableExecuteElements()
 
 void DBusDialog::playButtonClicked()
 {
+    const QString sound = ui->soundEdit->text();
+    if (!QFileInfo(sound).isFile()) {
+        QMessageBox::warning(this, i18n("Play sound"), i18n("The sound file \"%1\" does not exist.", sound));
+        return;
+    }
     if (!m_player) {
         m_player = new QMediaPlayer(this);
+        connect(m_player, QOverload<QMediaPlayer::Error>::of(&QMediaPlayer::error), this, [this] {
+            QMessageBox::warning(this, i18n("Play sound"), i18n("The sound cannot be played: %1", m_player->errorString()));
+        });
     }
     m_player->stop();
-    m_player->setMedia(QUrl::fromLocalFile(ui->soundEdit->text()));
+    m_player->setMedia(QUrl::fromLocalFile(sound));
     m_player->setVolume(50);
     m_player->play();
 }

@@ -3,10 +3,14 @@
 #include "ui_eventfinder.h"
 
 #include "eventsproxymodel.h"
+#include "model/checkabletreemodel.h"
+#include "model/eventtreeitem.h"
 
 #include <KLocalizedString>
 
 #include <QTreeView>
+
+#include <functional>
 
 EventFinder::EventFinder(QTreeView *view, CheckableTreeModel *model, EventsProxyModel *proxy, QWidget *parent)
     : QWidget(parent)
@@ -29,14 +33,28 @@ EventFinder::EventFinder(QTreeView *view, CheckableTreeModel *model, EventsProxy
         button->setEnabled(false);
     }
     connect(ui->eventSearch, &QLineEdit::textChanged, this, &EventFinder::searchTextChanged);
-    connect(ui->searchPrev, &QToolButton::clicked, this, &EventFinder::stepBack);
-    connect(ui->searchNext, &QToolButton::clicked, this, &EventFinder::stepForward);
+    connect(ui->searchPrev, &QToolButton::clicked, this, [this] {
+        step(-1);
+    });
+    connect(ui->searchNext, &QToolButton::clicked, this, [this] {
+        step(1);
+    });
+    // A match the administrator selects by hand is where the steps go on from.
+    if (m_view->selectionModel()) {
+        connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, &EventFinder::updateStepButtons);
+    }
 }
 
 EventFinder::~EventFinder() = default;
 
 void EventFinder::searchTextChanged(const QString &text)
 {
+    // The tree as the administrator opened it, taken before a search first
+    // filters it: the filter drops the open state of every row it hides.
+    if (m_searchedText.isEmpty() && !text.isEmpty()) {
+        m_stateBeforeSearch = TreeViewState::capture(m_view, m_proxy->persistentIndexes());
+    }
+    m_searchedText = text;
     m_proxy->setFilterText(text);
     m_view->clearSelection();
     QPalette palette = ui->eventSearch->palette();
@@ -46,52 +64,78 @@ void EventFinder::searchTextChanged(const QString &text)
         palette.setColor(QPalette::Text, Qt::red);
     }
     ui->eventSearch->setPalette(palette);
-    const bool canStep = !text.isEmpty() && found;
-    ui->searchPrev->setEnabled(canStep);
-    ui->searchNext->setEnabled(canStep);
-    if (canStep) {
-        showRow(m_proxy->index(0, 0), 0);
+    if (text.isEmpty()) {
+        if (!m_stateBeforeSearch.isEmpty()) {
+            m_stateBeforeSearch.restore(m_view);
+            m_stateBeforeSearch = TreeViewState();
+        }
+        updateStepButtons();
+        return;
     }
+    const QModelIndexList matchesFound = matches();
+    if (matchesFound.isEmpty()) {
+        updateStepButtons();
+        return;
+    }
+    showMatch(matchesFound.first());
 }
 
-void EventFinder::showRow(const QModelIndex &parent, int row)
+QModelIndexList EventFinder::matches() const
 {
-    const QModelIndex index = m_proxy->index(row, 0, parent);
-    m_view->expand(parent);
+    QModelIndexList events;
+    std::function<void(const QModelIndex &)> visit = [&](const QModelIndex &parent) {
+        for (int row = 0; row < m_proxy->rowCount(parent); ++row) {
+            const QModelIndex index = m_proxy->index(row, 0, parent);
+            const EventTreeItem *item = m_model->itemFromIndex(m_proxy->mapToSource(index));
+            if (item->kind() == EventTreeItem::Event) {
+                events.append(index);
+            } else if (item->kind() == EventTreeItem::Group) {
+                visit(index);
+            }
+        }
+    };
+    if (!m_searchedText.isEmpty()) {
+        visit(QModelIndex());
+    }
+    return events;
+}
+
+void EventFinder::showMatch(const QModelIndex &index)
+{
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent()) {
+        m_view->expand(parent);
+    }
     QItemSelectionModel *selection = m_view->selectionModel();
-    selection->select(index, QItemSelectionModel::ClearAndSelect);
-    selection->select(index.sibling(index.row(), 1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     m_view->scrollTo(index);
+    updateStepButtons();
 }
 
-void EventFinder::stepForward()
+int EventFinder::currentMatch(const QModelIndexList &found) const
 {
-    const QModelIndexList selected = m_view->selectionModel()->selectedIndexes();
-    if (selected.isEmpty()) {
-        return;
-    }
-    const QModelIndex current = selected.first();
-    const QModelIndex parent = current.parent();
-    if (current.row() + 1 < m_proxy->rowCount(parent)) {
-        showRow(parent, current.row() + 1);
-    } else if (parent.isValid() && parent.row() + 1 < m_proxy->rowCount(parent.parent())) {
-        showRow(parent.sibling(parent.row() + 1, 0), 0);
-    }
+    const QModelIndexList selected = m_view->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : int(found.indexOf(selected.first()));
 }
 
-void EventFinder::stepBack()
+void EventFinder::updateStepButtons()
 {
-    const QModelIndexList selected = m_view->selectionModel()->selectedIndexes();
-    if (selected.isEmpty()) {
+    const QModelIndexList found = matches();
+    const int current = currentMatch(found);
+    // Without a selected match, either way starts at the nearest end.
+    ui->searchPrev->setEnabled(!found.isEmpty() && current != 0);
+    ui->searchNext->setEnabled(!found.isEmpty() && current != int(found.size()) - 1);
+}
+
+void EventFinder::step(int by)
+{
+    const QModelIndexList found = matches();
+    if (found.isEmpty()) {
         return;
     }
-    const QModelIndex current = selected.first();
-    const QModelIndex parent = current.parent();
-    if (current.row() > 0) {
-        showRow(parent, current.row() - 1);
-    } else if (parent.isValid() && parent.row() > 0) {
-        const QModelIndex previous = parent.sibling(parent.row() - 1, 0);
-        showRow(previous, m_proxy->rowCount(previous) - 1);
+    const int current = currentMatch(found);
+    const int next = current < 0 ? (by > 0 ? 0 : int(found.size()) - 1) : current + by;
+    if (next >= 0 && next < int(found.size())) {
+        showMatch(found.at(next));
     }
 }

@@ -90,6 +90,14 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     });
     connect(m_currentModel, &CheckableTreeModel::valueRefused, this, [this](const QString &reason) {
         showMessage(KMessageWidget::Error, reason);
+        m_shownRefusal = reason;
+    });
+    // The refusal is answered once a value is stored; other messages stay.
+    connect(m_currentModel, &CheckableTreeModel::valueAccepted, this, [this] {
+        if (!m_shownRefusal.isEmpty() && ui->messageWidget->text() == m_shownRefusal) {
+            ui->messageWidget->animatedHide();
+        }
+        m_shownRefusal.clear();
     });
     connect(m_currentModel, &CheckableTreeModel::dataChanged, this, &QuorAdminEvents::checkChanges);
     connect(m_currentModel, &CheckableTreeModel::notificationChanged, this, &QuorAdminEvents::checkChanges);

@@ -168,6 +168,7 @@ private:
     QTimer *m_statusTimer = nullptr; // Owned by this widget; runs while the page is shown.
     quint64 m_pageRestart = 0; // the restart of the page's last action
     QString m_restartSummary; // what the page said of that action
+    QString m_shownRefusal; // the refused value's reason while the page shows it
     bool m_rebootPending = false; // the notification methods changed
     bool m_notificationRebootPending = false; // the notification files were handed to the users
     bool m_reloading = false;

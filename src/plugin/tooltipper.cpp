@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QAbstractProxyModel>
 #include <QHelpEvent>
+#include <QStyle>
 #include <QToolTip>
 
 namespace
@@ -23,10 +24,18 @@ const EventTreeItem *sourceItem(const QModelIndex &index)
     return model && source.isValid() ? model->itemFromIndex(source) : nullptr;
 }
 
+// What names the item in the files: an event's notification identifier, the
+// key of a parameter that is shown by its name.
 QString identifierText(const EventTreeItem *item)
 {
-    if (!item || item->kind() != EventTreeItem::Event) {
+    if (!item) {
         return QString();
+    }
+    if (item->kind() == EventTreeItem::Group) {
+        return QString();
+    }
+    if (item->kind() != EventTreeItem::Event) {
+        return item->name().isEmpty() || item->name() == item->id() ? QString() : item->id();
     }
     const EventTreeItem *messageId = item->findChildById(QStringLiteral("message_id"));
     return messageId ? messageId->data(1).toString() : QString();
@@ -53,8 +62,15 @@ bool ToolTipper::eventFilter(QObject *object, QEvent *event)
     }
     const EventTreeItem *item = sourceItem(index);
     const QString identifier = identifierText(item);
+    if (index.column() != 0) {
+        // A value the column cuts off (long audit rules) is read whole here.
+        const QString shown = index.data(Qt::DisplayRole).toString();
+        const int room = view->visualRect(index).width() - 2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) - 1;
+        QToolTip::showText(help->globalPos(), view->fontMetrics().horizontalAdvance(shown) > room ? shown : identifier, view);
+        return true;
+    }
     const QString toolTip = index.data(Qt::ToolTipRole).toString();
-    if (toolTip.isEmpty() || index.column() != 0) {
+    if (toolTip.isEmpty()) {
         QToolTip::showText(help->globalPos(), identifier, view);
         return true;
     }
@@ -74,6 +90,10 @@ bool ToolTipper::eventFilter(QObject *object, QEvent *event)
         text = onFirstMark ? loadText : QString();
     } else if (item && item->notificationsOn()) {
         text = onFirstMark ? notificationText : QString();
+    }
+    // Beside the marks, the row says what it says elsewhere.
+    if (text.isEmpty()) {
+        text = identifier;
     }
     if (text.isEmpty()) {
         QToolTip::hideText();

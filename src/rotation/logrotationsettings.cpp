@@ -16,6 +16,7 @@
 #include <KLocalizedString>
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStorageInfo>
 
@@ -57,7 +58,7 @@ quint64 sizeInMegabytes(QString value)
     return number / perMegabyte + (number % perMegabyte != 0 ? 1 : 0);
 }
 
-// A byte count as a value with two decimals and its unit.
+// A byte count as a value with two decimals (the locale's separator) and its unit.
 std::pair<QString, QString> scaled(qint64 bytes)
 {
     const QStringList units{i18n("B"), i18n("KB"), i18n("MB"), i18n("GB"), i18n("TB")};
@@ -67,7 +68,9 @@ std::pair<QString, QString> scaled(qint64 bytes)
         value /= 1024;
         ++unit;
     }
-    return {QString::number(value, 'f', 2), units.at(unit)};
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return {locale.toString(value, 'f', 2), units.at(unit)};
 }
 
 }

@@ -8,9 +8,9 @@
 
 #include <KLocalizedString>
 
+#include <QHostAddress>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QRegularExpressionValidator>
 
 namespace
 {
@@ -20,11 +20,34 @@ const QRegularExpression &namePattern()
     return pattern;
 }
 
-const QRegularExpression &addressPattern()
+const QRegularExpression &ipv4Pattern()
 {
     static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("((25[0-5]|(2[0-4]|1\\d|[1-9]|)\\d)\\.?\\b){4}")));
     return pattern;
 }
+
+// Labels of letters, digits and inner hyphens, at most 63 each and 253 in all.
+const QRegularExpression &hostNamePattern()
+{
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("(?=.{1,253}$)([a-zA-Z0-9]([a-zA-Z0-9-]{0,61}[a-zA-Z0-9])?)(\\.[a-zA-Z0-9]([a-zA-Z0-9-]{0,61}[a-zA-Z0-9])?)*\\.?")));
+    return pattern;
+}
+}
+
+QString AddDestinationDialog::addressRefusal(const QString &address)
+{
+    if (address.contains(QLatin1Char(':'))) {
+        // A scope ("%eth0") names an interface of this machine, not of the receiver.
+        const QHostAddress parsed(address);
+        return parsed.protocol() == QAbstractSocket::IPv6Protocol && parsed.scopeId().isEmpty() ? QString() : i18n("The IPv6 address is not valid.");
+    }
+    // Digits and dots only: meant as an IPv4 address, whatever the host name rules allow.
+    static const QRegularExpression numeric(QRegularExpression::anchoredPattern(QStringLiteral("[0-9.]+")));
+    if (numeric.match(address).hasMatch()) {
+        return ipv4Pattern().match(address).hasMatch() && !address.endsWith(QLatin1Char('.')) ? QString() : i18n("The IP-address is not valid.");
+    }
+    return hostNamePattern().match(address).hasMatch() ? QString() : i18n("The host name is not valid.");
 }
 
 AddDestinationDialog::AddDestinationDialog(QWidget *parent)
@@ -34,7 +57,6 @@ AddDestinationDialog::AddDestinationDialog(QWidget *parent)
     qRegisterMetaType<QVector<QVariant>>("QVector<QVariant>");
     ui->setupUi(this);
     ui->chooseFileButton->setIcon(QIcon::fromTheme(QStringLiteral("document-folder"), QIcon::fromTheme(QStringLiteral("document-open-folder"))));
-    m_addressValidator = new QRegularExpressionValidator(addressPattern(), this);
 
     const QMap<QString, QString> &kinds = DestinationsModel::kinds();
     for (auto it = kinds.begin(); it != kinds.end(); ++it) {
@@ -76,8 +98,8 @@ void AddDestinationDialog::updateControls()
     ui->nameEdit->clear();
     ui->addressEdit->clear();
     const bool network = currentKind() == QLatin1String("network");
-    ui->addressLabel->setText(network ? i18n("IP-address") : i18n("Address"));
-    ui->addressEdit->setValidator(network ? m_addressValidator : nullptr);
+    ui->addressLabel->setText(network ? i18n("Host or IP address") : i18n("Address"));
+    ui->addressEdit->setPlaceholderText(network ? i18n("192.0.2.10, 2001:db8::10 or logs.example.org") : QString());
     ui->portLabel->setVisible(network);
     ui->portEdit->setVisible(network);
     ui->protocolLabel->setVisible(network);
@@ -111,10 +133,8 @@ void AddDestinationDialog::validateInput()
             return {};
         }
         if (currentKind() == QLatin1String("network")) {
-            if (!addressPattern().match(address).hasMatch()) {
-                return {false, i18n("The IP-address is not valid.")};
-            }
-            return {true, QString()};
+            const QString refusal = addressRefusal(address);
+            return {refusal.isEmpty(), refusal};
         }
         const FileDestination::Check file = FileDestination::check(address);
         if (!file.error.isEmpty()) {

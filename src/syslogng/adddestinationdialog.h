@@ -7,8 +7,6 @@
 
 #include <memory>
 
-class QRegularExpressionValidator;
-
 namespace Ui
 {
 class AddDestinationDialog;
@@ -27,6 +25,10 @@ public:
     // a new destination must differ from all: removing it goes by its name.
     void setExistingNames(const QStringList &destinations, const QStringList &otherStatements);
 
+    // Why syslog-ng's network() cannot send to address; empty when it can. An
+    // IPv4 address in dotted form, an IPv6 address or a host name.
+    static QString addressRefusal(const QString &address);
+
 public Q_SLOTS:
     void accept() override;
     void updateControls();
@@ -42,7 +44,6 @@ private:
     void chooseFile();
 
     std::unique_ptr<Ui::AddDestinationDialog> ui;
-    QRegularExpressionValidator *m_addressValidator = nullptr; // Owned by this dialog.
     QStringList m_existingNames;
     QStringList m_otherStatementNames;
 };

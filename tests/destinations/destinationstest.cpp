@@ -75,7 +75,10 @@ public:
         auto *type = dialog->findChild<QComboBox *>(QStringLiteral("typeEdit"));
         type->setCurrentIndex(type->findData(destination.kind));
         dialog->findChild<QLineEdit *>(QStringLiteral("nameEdit"))->setText(destination.name);
-        dialog->findChild<QLineEdit *>(QStringLiteral("addressEdit"))->setText(destination.address);
+        // Typed, so that whatever filters keystrokes takes part.
+        auto *address = dialog->findChild<QLineEdit *>(QStringLiteral("addressEdit"));
+        address->clear();
+        QTest::keyClicks(address, destination.address);
         dialog->findChild<QSpinBox *>(QStringLiteral("portEdit"))->setValue(destination.port);
         if (!destination.protocol.isEmpty()) {
             dialog->findChild<QComboBox *>(QStringLiteral("protocolEdit"))->setCurrentText(destination.protocol);
@@ -189,6 +192,32 @@ private Q_SLOTS:
         }
     }
 
+    // Host names and IPv6 addresses are written as typed, and syslog-ng takes them.
+    void networkAddressWritten_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("ipv6") << QStringLiteral("2001:db8::10");
+        QTest::newRow("host-name") << QStringLiteral("logs.example.org");
+    }
+
+    void networkAddressWritten()
+    {
+        QFETCH(QString, address);
+        TestRoot root;
+        root.copySampleSystem();
+        Tab tab;
+        tab.add({QStringLiteral("network"), QStringLiteral("remote"), address, 6514, QStringLiteral("tcp")});
+        tab.settings.save();
+        QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        const QString written = QString::fromUtf8(root.readFile(CommonFile));
+        QVERIFY2(
+            written.contains(QStringLiteral("destination remote {\n    network(\"%1\" port(6514) transport(tcp) flags(syslog-protocol));\n};").arg(address)),
+            qPrintable(written));
+        QString errors;
+        QVERIFY2(syslogNgAccepts(root, &errors), qPrintable(errors));
+        QCOMPARE(Tab().rows().last(), QStringLiteral("Network|remote|%1 port(6514) transport(tcp) flags(syslog-protocol)").arg(address));
+    }
+
     // The table shows a stored path as it was typed.
     void quotedRoundTrip_data()
     {
@@ -262,6 +291,23 @@ private Q_SLOTS:
         QTest::newRow("file-below-a-file") << QStringLiteral("file") << QStringLiteral("copy") << QStringLiteral("/dorvex/log/velta/events/new/copy")
                                            << QStringLiteral("The folder of the file cannot be made: /dorvex/log/velta/events is not a folder.") << false;
         QTest::newRow("network-valid") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("10.1.2.3") << QStringLiteral("") << true;
+        const QString badIpv4 = QStringLiteral("The IP-address is not valid.");
+        QTest::newRow("octet-300-kept-and-refused") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("300.1.1.1") << badIpv4 << false;
+        QTest::newRow("ipv4-trailing-dot") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("10.1.2.3.") << badIpv4 << false;
+        QTest::newRow("ipv6") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("2001:db8::10") << QStringLiteral("") << true;
+        QTest::newRow("ipv6-loopback") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("::1") << QStringLiteral("") << true;
+        const QString badIpv6 = QStringLiteral("The IPv6 address is not valid.");
+        QTest::newRow("ipv6-two-gaps") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("2001::db8::10") << badIpv6 << false;
+        QTest::newRow("ipv6-scope") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("fe80::1%eth0") << badIpv6 << false;
+        QTest::newRow("host-name") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("logs-1.example.org") << QStringLiteral("")
+                                   << true;
+        QTest::newRow("host-single-label") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("loghost") << QStringLiteral("") << true;
+        const QString badHost = QStringLiteral("The host name is not valid.");
+        QTest::newRow("host-underscore") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("log_host.example") << badHost << false;
+        QTest::newRow("host-leading-hyphen") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("-logs.example") << badHost << false;
+        QTest::newRow("host-space") << QStringLiteral("network") << QStringLiteral("remote") << QStringLiteral("logs example") << badHost << false;
+        QTest::newRow("host-label-too-long") << QStringLiteral("network") << QStringLiteral("remote")
+                                             << QString(QString(64, QLatin1Char('a')) + QStringLiteral(".org")) << badHost << false;
     }
 
     void validation()

@@ -175,30 +175,48 @@ private Q_SLOTS:
         QTest::addColumn<QString>("bytes");
         QTest::addColumn<QString>("percent");
         QTest::addColumn<QString>("refusal"); // empty: accepted
-        QTest::newRow("bytes-not-a-number") << "abc-5"
-                                            << "90.0"
-                                            << "Row 1: \"abc-5\" is not a number; limit_bytes takes a number.";
-        QTest::newRow("bytes-negative") << "-1"
-                                        << "90.0"
-                                        << "Row 1: limit_bytes cannot be negative.";
-        QTest::newRow("bytes-fraction") << "1.5"
-                                        << "90.0"
-                                        << "Row 1: limit_bytes takes a whole number, not 1.5.";
+        QTest::newRow("bytes-not-a-number")
+            << "abc-5"
+            << "90.0"
+            << QStringLiteral("Row 1: \"%1\" is not a size; Size limit takes a whole number of bytes or a number with a unit such as KiB, MiB or GiB.")
+                   .arg(QStringLiteral("abc-5"));
+        QTest::newRow("bytes-negative")
+            << "-1"
+            << "90.0"
+            << QStringLiteral("Row 1: \"%1\" is not a size; Size limit takes a whole number of bytes or a number with a unit such as KiB, MiB or GiB.")
+                   .arg(QStringLiteral("-1"));
+        QTest::newRow("bytes-fraction")
+            << "1.5"
+            << "90.0"
+            << QStringLiteral("Row 1: \"%1\" is not a size; Size limit takes a whole number of bytes or a number with a unit such as KiB, MiB or GiB.")
+                   .arg(QStringLiteral("1.5"));
         QTest::newRow("percent-over-100") << "10"
                                           << "150"
-                                          << "Row 1: limit_percent is a percentage from 0 to 100, not 150.";
+                                          << "Row 1: Limit (%) is a percentage from 0 to 100, not 150.";
         QTest::newRow("percent-below-0") << "10"
                                          << "-0.5"
-                                         << "Row 1: limit_percent is a percentage from 0 to 100, not -0.5.";
+                                         << "Row 1: Limit (%) is a percentage from 0 to 100, not -0.5.";
         QTest::newRow("percent-word") << "10"
                                       << "ten"
-                                      << "Row 1: \"ten\" is not a number; limit_percent takes a number.";
+                                      << "Row 1: \"ten\" is not a number; Limit (%) takes a number.";
         QTest::newRow("edges-accepted") << "0"
                                         << "100" << QString();
         QTest::newRow("fraction-percent-accepted") << "104857600"
                                                    << "99.5" << QString();
         QTest::newRow("unset-accepted") << ""
                                         << "" << QString();
+        QTest::newRow("bytes-unknown-unit")
+            << "10 parsecs"
+            << "90"
+            << QStringLiteral("Row 1: \"%1\" is not a size; Size limit takes a whole number of bytes or a number with a unit such as KiB, MiB or GiB.")
+                   .arg(QStringLiteral("10 parsecs"));
+        QTest::newRow("bytes-beyond-64-bits")
+            << "99999999 TiB"
+            << "90"
+            << QStringLiteral("Row 1: \"%1\" is not a size; Size limit takes a whole number of bytes or a number with a unit such as KiB, MiB or GiB.")
+                   .arg(QStringLiteral("99999999 TiB"));
+        QTest::newRow("bytes-with-unit-accepted") << "100 MiB"
+                                                  << "90" << QString();
     }
 
     void diskSpaceLimitsChecked()
@@ -227,6 +245,74 @@ private Q_SLOTS:
         }
     }
 
+    // Sizes shown with units and typed with them; stored in bytes, and a cell
+    // left alone keeps its value to the byte.
+    void diskSpaceSizes_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("typed"); // empty: left alone
+        QTest::addColumn<QString>("written");
+        QTest::newRow("whole-mebibytes") << "104857600"
+                                         << "100 MiB" << QString() << "104857600";
+        QTest::newRow("not-whole-kept-to-the-byte") << "52428801"
+                                                    << "50.00 MiB" << QString() << "52428801";
+        QTest::newRow("small") << "512"
+                               << "512 B" << QString() << "512";
+        QTest::newRow("not-a-number-as-it-stands") << "lots"
+                                                   << "lots" << QString() << "lots";
+        QTest::newRow("typed-gibibytes") << "1"
+                                         << "1 B"
+                                         << "1.5 GiB"
+                                         << "1610612736";
+        QTest::newRow("typed-short-unit") << "1"
+                                          << "1 B"
+                                          << "2k"
+                                          << "2048";
+        QTest::newRow("typed-jedec-unit") << "1"
+                                          << "1 B"
+                                          << "10 MB"
+                                          << "10485760";
+        QTest::newRow("typed-lower-case") << "1"
+                                          << "1 B"
+                                          << "3 gib"
+                                          << "3221225472";
+        QTest::newRow("typed-bytes") << "1"
+                                     << "1 B"
+                                     << " 4096 "
+                                     << "4096";
+        QTest::newRow("typed-as-shown") << "1"
+                                        << "1 B"
+                                        << "100 MiB"
+                                        << "104857600";
+        QTest::newRow("typed-nearest-byte") << "1"
+                                            << "1 B"
+                                            << "0.1 KiB"
+                                            << "102";
+    }
+
+    void diskSpaceSizes()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        DiskSpaceMonDialog dialog;
+        dialog.setData(QStringLiteral("[{\"path\": \"/var\", \"limit_bytes\": \"%1\", \"limit_percent\": \"95.0\"}]").arg(stored));
+        auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("directoriesTable"));
+        QCOMPARE(table->item(0, 1)->text(), shown);
+        QCOMPARE(table->item(0, 2)->text(), QStringLiteral("95"));
+        if (!typed.isEmpty()) {
+            table->item(0, 1)->setText(typed);
+        }
+        QSignalSpy edited(&dialog, &DiskSpaceMonDialog::directoriesEdited);
+        dialog.show();
+        pressOk(dialog);
+        QCOMPARE(edited.count(), 1);
+        QCOMPARE(edited.at(0).at(0).toList().value(1).toString(),
+                 QStringLiteral("[ { \"path\": \"/var\", \"limit_bytes\": \"%1\", \"limit_percent\": \"95.0\" } ]").arg(written));
+    }
+
     void diskSpaceChooser_data()
     {
         QTest::addColumn<bool>("cancel");
@@ -248,8 +334,15 @@ private Q_SLOTS:
         QCOMPARE(table->rowCount(), rows);
         if (!cancel) {
             QCOMPARE(table->item(1, 0)->text(), QStringLiteral("/srv/data"));
-            QCOMPARE(table->item(1, 1)->text(), QStringLiteral("104857600"));
-            QCOMPARE(table->item(1, 2)->text(), QStringLiteral("100.0"));
+            // Shown with its unit; stored in bytes as before.
+            QCOMPARE(table->item(1, 1)->text(), QStringLiteral("100 MiB"));
+            QCOMPARE(table->item(1, 2)->text(), QStringLiteral("100"));
+            QSignalSpy edited(&dialog, &DiskSpaceMonDialog::directoriesEdited);
+            dialog.show();
+            pressOk(dialog);
+            QCOMPARE(edited.count(), 1);
+            QVERIFY(edited.at(0).at(0).toList().value(1).toString().contains(
+                QStringLiteral("{ \"path\": \"/srv/data\", \"limit_bytes\": \"104857600\", \"limit_percent\": \"100.0\" }")));
         }
     }
 

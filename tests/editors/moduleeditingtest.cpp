@@ -17,6 +17,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -25,6 +27,21 @@
 #include <unistd.h>
 
 // Editing a file list through the module: the dialog, the value and the rules.
+namespace
+{
+// Types text into the cell's editor and commits it with Return.
+void typeInto(QTreeView *view, const QModelIndex &cell, const QString &text)
+{
+    view->scrollTo(cell);
+    view->edit(cell);
+    QPointer<QLineEdit> editor = view->viewport()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    editor->setText(text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(!editor); // committed and closed
+}
+}
+
 class ModuleEditingTest : public QObject
 {
     Q_OBJECT
@@ -106,11 +123,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("refusal"); // empty: accepted
         QTest::addColumn<QString>("written");
         QTest::newRow("word") << "ten"
-                              << "\"ten\" is not a number; check_interval takes a number." << QString();
+                              << "\"ten\" is not a number; Check interval (s) takes a number." << QString();
         QTest::newRow("negative") << "-5"
-                                  << "check_interval cannot be negative." << QString();
+                                  << "Check interval (s) is too small: the least is 1, not -5." << QString();
+        QTest::newRow("zero") << "0"
+                              << "Check interval (s) is too small: the least is 1, not 0." << QString();
+        QTest::newRow("above-range") << "86401"
+                                     << "Check interval (s) is too large: the most is 86400, not 86401." << QString();
+        QTest::newRow("beyond-64-bits") << "99999999999999999999"
+                                        << "Check interval (s) is too large: the most is 86400, not 99999999999999999999." << QString();
         QTest::newRow("fraction") << "1.5"
-                                  << "check_interval takes a whole number, not 1.5." << QString();
+                                  << "Check interval (s) takes a whole number, not 1.5." << QString();
         QTest::newRow("number") << " 120 " << QString() << "\"check_interval\" : 120";
     }
 
@@ -138,13 +161,7 @@ private Q_SLOTS:
         QCOMPARE(found.size(), 1);
         const QModelIndex value = found.first().siblingAtColumn(1);
         QCOMPARE(value.data(Qt::EditRole).toString(), QStringLiteral("60"));
-        view->scrollTo(value);
-        view->edit(value);
-        QPointer<QLineEdit> editor = view->viewport()->findChild<QLineEdit *>();
-        QVERIFY(editor);
-        editor->setText(typed);
-        QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_VERIFY(!editor); // committed and closed
+        typeInto(view, value, typed);
 
         if (refusal.isEmpty()) {
             QCOMPARE(value.data(Qt::EditRole).toString(), typed.trimmed());
@@ -161,6 +178,66 @@ private Q_SLOTS:
             QVERIFY2(!after.contains("check_interval"), after.constData());
         } else {
             QVERIFY2(after.contains(written.toUtf8()), after.constData());
+        }
+    }
+
+    // The refusal is answered by the next value that is taken; a value refused
+    // again keeps a message up.
+    void refusalClearedByValidValue()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        QuorAdminEvents module(nullptr, {});
+        module.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&module));
+        auto *messages = module.findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        auto *view = module.findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        const QModelIndexList found =
+            view->model()->match(view->model()->index(0, 0), CheckableTreeModel::IdRole, QStringLiteral("check_interval"), 1, Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        const QModelIndex value = found.first().siblingAtColumn(1);
+        typeInto(view, value, QStringLiteral("0"));
+        QTRY_VERIFY(messages->isVisible());
+        typeInto(view, value, QStringLiteral("1.5"));
+        QCOMPARE(messages->text(), QStringLiteral("Check interval (s) takes a whole number, not 1.5."));
+        QVERIFY(messages->isVisible());
+        typeInto(view, value, QStringLiteral("30"));
+        QTRY_VERIFY(!messages->isVisible());
+        QCOMPARE(value.data(Qt::EditRole).toString(), QStringLiteral("30"));
+    }
+
+    // Unticking an event leaves it able to open: it still has its parameters.
+    void untickedEventKeepsArrow()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        QuorAdminEvents module(nullptr, {});
+        module.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&module));
+        auto *view = module.findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        QAbstractItemModel *model = view->model();
+        const QModelIndexList found = model->match(model->index(0, 0), CheckableTreeModel::IdRole, QStringLiteral("disk-space-low"), 1, Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        const QPersistentModelIndex event = found.first();
+        const int rows = model->rowCount(event);
+        QVERIFY(rows > 0);
+        view->collapse(event);
+        for (int click = 0; click < 2; ++click) {
+            view->scrollTo(event);
+            const int before = event.data(Qt::CheckStateRole).toInt();
+            // A click on the box, as the administrator ticks it.
+            QStyleOptionViewItem option;
+            option.initFrom(view);
+            option.rect = view->visualRect(event);
+            option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasDisplay;
+            const QRect box = view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+            QTRY_VERIFY(event.data(Qt::CheckStateRole).toInt() != before);
+            QVERIFY2(model->hasChildren(event), qPrintable(QString::number(click)));
+            QCOMPARE(model->rowCount(event), rows);
+            view->expand(event);
+            QVERIFY(view->isExpanded(event));
+            view->collapse(event);
         }
     }
 

@@ -42,6 +42,7 @@ private Q_SLOTS:
     void roundTrip();
     void auditSwitches_data();
     void auditSwitches();
+    void sampleAuditTypesInStep();
     void writeFailures_data();
     void writeFailures();
     void editSaveCycle();
@@ -191,6 +192,21 @@ void EventsWriterTest::auditSwitches()
     QCOMPARE(writer.errors(), errors.replaceInStrings(QStringLiteral("$STORE"), root.placed(Paths::AuditTypeStore)));
     QCOMPARE(writer.auditChanged(), changed);
     QCOMPARE(root.readFile(Paths::AuditTypeStore), expectedStore);
+}
+
+// The sample system as shipped: writing it unchanged switches no audit type,
+// so the first Apply of the demo asks for no reboot.
+void EventsWriterTest::sampleAuditTypesInStep()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    const QByteArray store = root.readFile(Paths::AuditTypeStore);
+    const auto tree = parseEvents();
+    EventsWriter writer = placedWriter();
+    QVERIFY(writer.write(tree.get()));
+    QCOMPARE(writer.errors(), QStringList());
+    QVERIFY(!writer.auditChanged());
+    QCOMPARE(root.readFile(Paths::AuditTypeStore), store);
 }
 
 void EventsWriterTest::writeFailures_data()

@@ -155,7 +155,7 @@ void SingleEventsParserTest::sampleItems_data()
     row("list-from-settings", "file-opened/filter-values/.auditd.key", 3, "/etc/shadow, /etc/gshadow", "seoa");
     row("children-editable-reaches-children", "file-opened/filter-values/.auditd.type", 2, "PATH", "se--");
     row("labels-not-editable", "user-login/message-params/user", 2, "&User", "s---");
-    row("no-dictionary-entry-editable", "disk-space-low/message-params/free", 2, "&Free space", "se--");
+    row("named-label-not-editable", "disk-space-low/message-params/free", 2, "&Free space", "s---");
     row("list-of-objects", "disk-space-low/directories", 4, "/, /var/log", "se--");
     row("number", "disk-space-low/check_interval", 2, "60", "se--");
     row("nested-from-settings", "user-login-failed/notification_repetition/interval", 2, "60", "seo-");

@@ -1,7 +1,11 @@
 #include "model/checkabletreemodel.h"
+#include "breezeicons.h"
+#include "eventtreebuilder.h"
 #include "model/eventtreeitem.h"
 
 #include <QAbstractItemModelTester>
+#include <QIcon>
+#include <QPixmap>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
@@ -136,6 +140,35 @@ class CheckableTreeModelTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // The marks are monochrome status icons of the desktop's theme, side by side.
+    void marksAreStatusIcons_data()
+    {
+        QTest::addColumn<bool>("load");
+        QTest::addColumn<QString>("icon"); // empty: the two marks drawn as one
+        QTest::newRow("notifications") << false << QStringLiteral("notifications");
+        QTest::newRow("load") << true << QString();
+    }
+
+    void marksAreStatusIcons()
+    {
+        QFETCH(bool, load);
+        QFETCH(QString, icon);
+        const BreezeIcons breeze;
+        auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("Parameter"), QStringLiteral("Value")});
+        EventTreeItem *event =
+            addTreeItem(addTreeItem(root.get(), QStringLiteral("Group"), EventTreeItem::Group), QStringLiteral("Event"), EventTreeItem::Event);
+        event->setNotificationState(EventTreeItem::NotificationsEnabled);
+        event->setGeneratesLoad(load);
+        CheckableTreeModel model;
+        model.setRoot(root.release());
+        const QVariant mark = model.index(0, 0, model.index(0, 0)).data(Qt::DecorationRole);
+        if (icon.isEmpty()) {
+            QCOMPARE(mark.value<QPixmap>().width(), 2 * mark.value<QPixmap>().height());
+        } else {
+            QCOMPARE(mark.value<QIcon>().name(), icon);
+        }
+    }
+
     void editorRoles_data()
     {
         QTest::addColumn<QString>("path"); // ids from an event down, joined by "/"

@@ -1,5 +1,6 @@
 #include "eventtrees.h"
 #include "model/checkabletreemodel.h"
+#include "model/datalanguage.h"
 #include "model/eventtreeitem.h"
 #include "model/singleeventsparser.h"
 #include "platform/paths.h"
@@ -24,7 +25,7 @@ private:
     // The display text in the language of this run.
     static QString text(const char *english, const char *russian)
     {
-        return QString::fromUtf8(SingleEventsParser::russian() ? russian : english);
+        return QString::fromUtf8(DataLanguage::code() == QLatin1String("ru") ? russian : english);
     }
 };
 
@@ -48,8 +49,8 @@ void EventGroupsTest::secondLayoutTree()
         QStringLiteral("      %1/accounts/archive/notes|notes|<none>|kind 0|check 0|shown").arg(dir),
         QStringLiteral("    login|%1|<none>|<none>|kind 1|check 2|shown").arg(text("Login", "Вход")),
         QStringLiteral("      enabled|enabled|1|<none>|kind 2|check 0|hidden"),
-        QStringLiteral("      message-params|%1|<none>|<none>|kind 2|check 0|shown").arg(text("message-params", "Параметры сообщения")),
-        QStringLiteral("        user|%1|&User|<none>|kind 2|check 0|shown").arg(text("user", "Пользователь")),
+        QStringLiteral("      message-params|%1|<none>|<none>|kind 2|check 0|shown").arg(text("Message parameters", "Параметры сообщения")),
+        QStringLiteral("        user|%1|&User|<none>|kind 2|check 0|shown").arg(text("User", "Пользователь")),
         QStringLiteral("      name_en|name_en|Login|<none>|kind 2|check 0|hidden"),
         QStringLiteral("      name_ru|name_ru|Вход|<none>|kind 2|check 0|hidden"),
         QStringLiteral("      overlay0|overlay0|enabled|<none>|kind 2|check 0|hidden"),

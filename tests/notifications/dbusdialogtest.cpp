@@ -21,6 +21,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QToolButton>
 
 #include <sys/stat.h>
 
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void titleComesBackAsTyped_data();
     void titleComesBackAsTyped();
     void eventMissingFromCatalogue();
+    void emptyTitleHint();
+    void playMissingSound();
 
 public Q_SLOTS:
     void reparseConfiguration(const QString &appName)
@@ -306,6 +309,30 @@ void DBusDialogTest::eventMissingFromCatalogue()
     QVERIFY(m_dialog->errorString().contains(QLatin1String("USB connected")));
     QVERIFY(acceptedLines().isEmpty());
     QVERIFY(!m_root->exists(QStringLiteral("/nonexistent/.config/velta-event-watcher_devices.notifyrc")));
+}
+
+// An emptied title shows what stands in for it.
+void DBusDialogTest::emptyTitleHint()
+{
+    m_dialog->setDialogType(EnableNotifications);
+    QVERIFY(m_dialog->fill(m_event));
+    auto *title = widget<QLineEdit>("titleLineEdit");
+    title->clear();
+    QCOMPARE(title->placeholderText(), QStringLiteral("USB connected"));
+    QCOMPARE(title->toolTip(), QStringLiteral("Left empty, notifications are titled with the event's name."));
+}
+
+// Play on a file that is not there says so instead of staying silent.
+void DBusDialogTest::playMissingSound()
+{
+    m_dialog->setDialogType(EnableNotifications);
+    QVERIFY(m_dialog->fill(m_event));
+    widget<QCheckBox>("soundCheckBox")->setChecked(true);
+    widget<QLineEdit>("soundEdit")->setText(QStringLiteral("/nonexistent/sounds/alarm.oga"));
+    widget<QToolButton>("playButton")->click();
+    QCOMPARE(m_boxes->titles(), QStringList{QStringLiteral("Play sound")});
+    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("The sound file \"/nonexistent/sounds/alarm.oga\" does not exist.")});
+    m_boxes->clear();
 }
 
 QTEST_MAIN(DBusDialogTest)

@@ -16,6 +16,10 @@
 
 namespace
 {
+const QString LongRules = QStringLiteral(
+    "-w /etc/passwd -p wa -k /etc/passwd, -w /etc/shadow -p wa -k /etc/shadow, -w /etc/group -p wa -k /etc/group, "
+    "-w /etc/gshadow -p wa -k /etc/gshadow, -w /etc/sudoers -p wa -k /etc/sudoers");
+
 EventTreeItem *addEvent(EventTreeItem *group, const QString &name, const QString &messageId)
 {
     EventTreeItem *event = addTreeItem(group, name, EventTreeItem::Event);
@@ -52,6 +56,9 @@ private Q_SLOTS:
     void stepping();
     void toolTips_data();
     void toolTips();
+    void nextClosedAtLastMatch();
+    void clearingKeepsExpansion();
+    void untickedEventKeepsArrow();
 
 private:
     // "Group(event,event);Group()" as the view shows it.
@@ -75,7 +82,16 @@ void SearchTest::init()
     m_model = new CheckableTreeModel(m_view.get());
     auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("Parameter"), QStringLiteral("Value")});
     EventTreeItem *auth = addTreeItem(root.get(), QStringLiteral("Authentication"), EventTreeItem::Group);
-    addEvent(auth, QStringLiteral("User login"), QStringLiteral("user_login"));
+    EventTreeItem *login = addEvent(auth, QStringLiteral("User login"), QStringLiteral("user_login"));
+    // Parameters shown by their names, as the dictionary gives them, for the
+    // tests of what a row says; the others count the rows of this tree.
+    const QByteArray test = QTest::currentTestFunction();
+    if (test == "toolTips" || test == "untickedEventKeepsArrow") {
+        EventTreeItem *interval = addTreeItem(login, QStringLiteral("Check interval"), EventTreeItem::Parameter, 60);
+        interval->setId(QStringLiteral("check_interval"));
+        login->setCheckable(true);
+        addTreeItem(login, QStringLiteral("Audit rules"), EventTreeItem::Parameter, LongRules)->setId(QStringLiteral("message-audit-rules"));
+    }
     addEvent(auth, QStringLiteral("Failed login"), QStringLiteral("user_login_failed"));
     EventTreeItem *devices = addTreeItem(root.get(), QStringLiteral("Devices"), EventTreeItem::Group);
     EventTreeItem *connected = addEvent(devices, QStringLiteral("USB connected"), QStringLiteral("usb_added"));
@@ -258,7 +274,8 @@ void SearchTest::noMatchPaintsRed()
     QCOMPARE(next->toolTip(), QStringLiteral("Next match"));
 
     search->setText(QStringLiteral("usb"));
-    QVERIFY(prev->isEnabled() && next->isEnabled());
+    // At the first match: nothing before it.
+    QVERIFY(!prev->isEnabled() && next->isEnabled());
     QCOMPARE(selectedName(), QStringLiteral("USB connected"));
 
     search->setText(QStringLiteral("no such event"));
@@ -282,7 +299,7 @@ void SearchTest::stepping_data()
                                            << QStringList{QStringLiteral("User login"),
                                                           QStringLiteral("Failed login"),
                                                           QStringLiteral("USB connected"),
-                                                          QString()}; // the last group has no events
+                                                          QStringLiteral("USB connected")}; // the last match: Next does nothing
     QTest::newRow("no-wrap-at-the-end") << "login"
                                         << "ff" << QStringList{QStringLiteral("User login"), QStringLiteral("Failed login"), QStringLiteral("Failed login")};
     QTest::newRow("no-wrap-at-the-start") << "login"
@@ -323,12 +340,16 @@ void SearchTest::toolTips_data()
     const QString notifications = QStringLiteral("Notifications are enabled for this event");
     QTest::newRow("both-marks-first") << "USB connected" << 0 << 40 << load;
     QTest::newRow("both-marks-second") << "USB connected" << 0 << 50 << notifications;
-    QTest::newRow("both-marks-beyond") << "USB connected" << 0 << 70 << QString();
+    QTest::newRow("both-marks-beyond-shows-identifier") << "USB connected" << 0 << 70 << "usb_added";
     QTest::newRow("notification-mark") << "USB removed" << 0 << 40 << notifications;
-    QTest::newRow("notification-mark-beyond") << "USB removed" << 0 << 50 << QString();
+    QTest::newRow("notification-mark-beyond-shows-identifier") << "USB removed" << 0 << 50 << "usb_removed";
     QTest::newRow("no-mark-shows-identifier") << "User login" << 0 << 40 << "user_login";
     QTest::newRow("value-column-shows-identifier") << "USB connected" << 1 << 10 << "usb_added";
     QTest::newRow("group") << "Devices" << 0 << 40 << QString();
+    QTest::newRow("named-parameter-shows-key") << "Check interval" << 0 << 10 << "check_interval";
+    QTest::newRow("parameter-by-key-no-tip") << "message_id" << 0 << 10 << QString();
+    QTest::newRow("value-cut-off-read-whole") << "Audit rules" << 1 << 10 << LongRules;
+    QTest::newRow("value-fits-shows-key") << "Check interval" << 1 << 10 << "check_interval";
 }
 
 void SearchTest::toolTips()
@@ -354,6 +375,67 @@ void SearchTest::toolTips()
     } else {
         QTRY_COMPARE(QToolTip::text(), expected);
         QVERIFY(QToolTip::isVisible());
+    }
+}
+
+// Each way is open while there is a match that way, by button or by a match
+// the administrator selected.
+void SearchTest::nextClosedAtLastMatch()
+{
+    auto *prev = m_finder->findChild<QToolButton *>(QStringLiteral("searchPrev"));
+    auto *next = m_finder->findChild<QToolButton *>(QStringLiteral("searchNext"));
+    m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"))->setText(QStringLiteral("login"));
+    QCOMPARE(selectedName(), QStringLiteral("User login"));
+    QVERIFY(!prev->isEnabled());
+    QVERIFY(next->isEnabled());
+    next->click();
+    QCOMPARE(selectedName(), QStringLiteral("Failed login"));
+    QVERIFY(prev->isEnabled());
+    QVERIFY(!next->isEnabled());
+    m_view->selectionModel()->select(proxyIndexOf(QStringLiteral("User login")), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QVERIFY(!prev->isEnabled());
+    QVERIFY(next->isEnabled());
+
+    // A single match: nowhere to step.
+    m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"))->setText(QStringLiteral("failed"));
+    QCOMPARE(selectedName(), QStringLiteral("Failed login"));
+    QVERIFY(!prev->isEnabled() && !next->isEnabled());
+}
+
+// The groups the administrator had open are open again once the search is
+// cleared, and only those.
+void SearchTest::clearingKeepsExpansion()
+{
+    m_view->collapseAll();
+    m_view->expand(proxyIndexOf(QStringLiteral("Devices")));
+    m_view->expand(proxyIndexOf(QStringLiteral("USB connected")));
+    auto *search = m_finder->findChild<QLineEdit *>(QStringLiteral("eventSearch"));
+    search->setText(QStringLiteral("l"));
+    search->setText(QStringLiteral("login"));
+    QVERIFY(m_view->isExpanded(proxyIndexOf(QStringLiteral("Authentication"))));
+    search->clear();
+    QVERIFY(m_view->isExpanded(proxyIndexOf(QStringLiteral("Devices"))));
+    QVERIFY(m_view->isExpanded(proxyIndexOf(QStringLiteral("USB connected"))));
+    QVERIFY(!m_view->isExpanded(proxyIndexOf(QStringLiteral("Authentication"))));
+    QVERIFY(!m_view->isExpanded(proxyIndexOf(QStringLiteral("User login"))));
+}
+
+// Unticking an event changes its check box, not whether it can be opened.
+void SearchTest::untickedEventKeepsArrow()
+{
+    m_view->expandAll();
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    const QPersistentModelIndex login = proxyIndexOf(QStringLiteral("User login"));
+    m_view->collapse(login);
+    for (const Qt::CheckState state : {Qt::Checked, Qt::Unchecked}) {
+        QVERIFY(m_proxy->setData(login, state, Qt::CheckStateRole));
+        QCOMPARE(login.data(Qt::CheckStateRole).toInt(), int(state));
+        QVERIFY(m_proxy->hasChildren(login));
+        QCOMPARE(shownRows(login), QStringLiteral("message_id,Check interval,Audit rules"));
+        m_view->expand(login);
+        QVERIFY(m_view->isExpanded(login));
+        m_view->collapse(login);
     }
 }
 
