@@ -9,4 +9,4 @@ quor_add_layer(editors
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.ui
         ${CMAKE_CURRENT_LIST_DIR}/problemsmessage.cpp
     LAYERS services model platform
-    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::I18n)
+    LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::WidgetsAddons KF${KF_MAJOR_VERSION}::I18n)

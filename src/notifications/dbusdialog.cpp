@@ -16,6 +16,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMediaPlayer>
+#if QT_VERSION_MAJOR >= 6
+#include <QAudioOutput>
+#endif
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -343,10 +346,19 @@ void DBusDialog::playButtonClicked()
 {
     if (!m_player) {
         m_player = new QMediaPlayer(this);
+#if QT_VERSION_MAJOR >= 6
+        // Qt 6's player sounds through an output of its own, which holds the volume.
+        m_player->setAudioOutput(new QAudioOutput(m_player));
+#endif
     }
     m_player->stop();
+#if QT_VERSION_MAJOR >= 6
+    m_player->setSource(QUrl::fromLocalFile(ui->soundEdit->text()));
+    m_player->audioOutput()->setVolume(0.5f);
+#else
     m_player->setMedia(QUrl::fromLocalFile(ui->soundEdit->text()));
     m_player->setVolume(50);
+#endif
     m_player->play();
 }
 

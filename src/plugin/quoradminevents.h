@@ -1,9 +1,9 @@
 #pragma once
 
+#include "modulepage.h"
 #include "notifications/dbusdialog.h"
 #include "services/snghandler.h"
 
-#include <KCModule>
 #include <KMessageWidget>
 
 #include <QHash>
@@ -33,7 +33,7 @@ class QuorAdminEvents;
 
 // The settings page: the event tree with its search bar, the service status and
 // buttons, and the windows that edit what does not fit into the tree.
-class QuorAdminEvents : public KCModule
+class QuorAdminEvents : public ModulePage
 {
     Q_OBJECT
 public:

@@ -4,5 +4,5 @@ quor_add_layer(services
         ${CMAKE_CURRENT_LIST_DIR}/rebootrequest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/snapshotbeforewrite.cpp
     LAYERS platform
-    LIBRARIES Qt5::Widgets KF5::I18n)
+    LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::I18n)
 quor_layer_logging(services QUOR_SERVICES "Events administration: services and reboot")

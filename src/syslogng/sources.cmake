@@ -10,4 +10,4 @@ quor_add_layer(syslogng
         ${CMAKE_CURRENT_LIST_DIR}/commonwriter.cpp
         ${CMAKE_CURRENT_LIST_DIR}/syslogngstring.cpp
     LAYERS editors services model platform
-    LIBRARIES Qt5::Widgets KF5::I18n)
+    LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::I18n)
