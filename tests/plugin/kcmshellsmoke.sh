@@ -25,7 +25,8 @@ check_list() {
 # Opens the module, waits for its window, saves a screenshot.
 open_module() {
     local shot=$1
-    xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+    # On the X server, whatever platform the caller's tests run on.
+    env -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         "$1" quor-admin-events > "$0.log" 2>&1 &
         pid=$!
         for i in $(seq 1 150); do
