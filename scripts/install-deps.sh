@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ make extra-cmake-modules pkg-config ccache
     qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
-    libkf5configwidgets-dev libkf5coreaddons-dev libkf5i18n-dev libkf5config-dev libkf5widgetsaddons-dev
+    libkf5configwidgets-dev libkf5coreaddons-dev libkf5i18n-dev libkf5config-dev libkf5widgetsaddons-dev libkf5syntaxhighlighting-dev
     libarchive-dev gettext kdesdk-scripts locales qttranslations5-l10n
     libkf5doctools-dev kdoctools5 docbook-xml docbook-xsl
     kde-cli-tools breeze-icon-theme khelpcenter

@@ -2,7 +2,7 @@
 
 #include "ui_commonsettingswindow.h"
 
-#include "services/snapshotbeforewrite.h"
+#include "editors/snapshotbeforewrite.h"
 
 #include <KLocalizedString>
 
@@ -18,14 +18,15 @@ CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->exportTab), i18n("Export configuration"));
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->importTab), i18n("Import configuration"));
     connect(ui->settingsImporter, &SettingsImporter::configurationChanged, this, &CommonSettingsWindow::configurationImported);
-    reload();
 }
 
 CommonSettingsWindow::~CommonSettingsWindow() = default;
 
 void CommonSettingsWindow::open()
 {
-    ui->destinationsSettings->updateRemoveButtonState();
+    // The tabs show and edit the files as they are now, not as they were when
+    // the window was last open: a save never writes over what changed meanwhile.
+    reload();
     ui->logRotationSettings->statistics();
     ui->settingsExporter->clear();
     ui->settingsImporter->clear();
@@ -97,7 +98,6 @@ void CommonSettingsWindow::accept()
             return;
         }
     }
-    reload();
     QDialog::accept();
 }
 
@@ -107,8 +107,12 @@ void CommonSettingsWindow::reject()
     if (!settleUnsavedEdits(true)) {
         return;
     }
-    reload();
     QDialog::reject();
+}
+
+void CommonSettingsWindow::setPendingPageEdits(std::function<bool()> pending)
+{
+    ui->settingsImporter->setPendingPageEdits(std::move(pending));
 }
 
 void CommonSettingsWindow::reload()

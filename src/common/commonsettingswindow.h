@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 namespace Ui
@@ -12,13 +13,17 @@ class CommonSettingsWindow;
 // The modal window of the settings that do not belong to single events. OK
 // acts on the current tab; unsaved edits on the other tabs (and on any tab when
 // the window is closed) are saved or dropped only as the administrator answers.
-// Every closing reloads the two settings tabs from their files.
+// Every opening reads the two settings tabs from their files.
 class CommonSettingsWindow : public QDialog
 {
     Q_OBJECT
 public:
     explicit CommonSettingsWindow(QWidget *parent = nullptr);
     ~CommonSettingsWindow() override;
+
+    // Tells whether the page has edits that are not applied: an import or a
+    // restore discards them, and asks first.
+    void setPendingPageEdits(std::function<bool()> pending);
 
 public Q_SLOTS:
     void open() override;

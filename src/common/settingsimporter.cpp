@@ -3,6 +3,7 @@
 #include "ui_settingsimporter.h"
 
 #include "configmanager.h"
+#include "editors/reviewchangesdialog.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "platform/privatefolder.h"
@@ -10,6 +11,7 @@
 #include <KLocalizedString>
 
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <algorithm>
 #include <memory>
@@ -147,16 +149,40 @@ bool SettingsImporter::importConfig()
         QMessageBox::information(nullptr, i18n("Information"), i18n("%1 holds the configuration as it is; nothing was imported.", source));
         return true;
     }
-    QMessageBox question(
-        QMessageBox::Question,
-        i18n("Import configuration"),
-        i18n("Importing %1 changes the configuration:\n\n%2\n\nThe logging service is restarted afterwards. Import it?", source, listing(preview.changes)),
-        QMessageBox::Yes | QMessageBox::No,
-        this);
-    question.setDefaultButton(QMessageBox::No);
-    question.setDetailedText(QString::fromUtf8(preview.diff));
-    if (question.exec() != QMessageBox::Yes) {
-        return false;
+    // The page's edits are made on the files the import replaces: they go.
+    const bool pageEdits = m_pendingPageEdits && m_pendingPageEdits();
+    const QString text = pageEdits
+        ? i18n(
+            "Importing %1 changes the configuration:\n\n%2\n\nThe page has changes that are not applied yet. The import discards them, "
+            "and the page then shows the imported configuration.\n\nThe logging service is restarted afterwards. Import it?",
+            source,
+            listing(preview.changes))
+        : i18n("Importing %1 changes the configuration:\n\n%2\n\nThe logging service is restarted afterwards. Import it?", source, listing(preview.changes));
+    // The review shows the diff the tool made, file by file; with the setting
+    // on it opens first, and the question offers it at any time.
+    bool review = ReviewChangesDialog::alwaysBeforeWriting();
+    for (;;) {
+        if (review) {
+            ReviewChangesDialog dialog(this);
+            dialog.setDiff(preview.diff);
+            dialog.exec();
+        }
+        QMessageBox question(QMessageBox::Question,
+                             i18n("Import configuration"),
+                             text,
+                             QMessageBox::Yes | (pageEdits ? QMessageBox::Cancel : QMessageBox::No),
+                             this);
+        question.setDefaultButton(pageEdits ? QMessageBox::Cancel : QMessageBox::No);
+        question.setDetailedText(QString::fromUtf8(preview.diff));
+        QPushButton *reviewButton = question.addButton(i18n("Review changes..."), QMessageBox::ActionRole);
+        question.exec();
+        review = question.clickedButton() == reviewButton;
+        if (!review) {
+            if (question.standardButton(question.clickedButton()) != QMessageBox::Yes) {
+                return false;
+            }
+            break;
+        }
     }
 
     // The tool checks the archive and the tools' verdict on it before it changes anything.

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui
@@ -20,6 +21,11 @@ public:
 
     // Empties the path and lists the kept configurations afresh.
     void clear();
+    // Tells whether the page has edits that are not applied, which an import discards.
+    void setPendingPageEdits(std::function<bool()> pending)
+    {
+        m_pendingPageEdits = std::move(pending);
+    }
 
 public Q_SLOTS:
     // Shows what the archive would change and imports it when the administrator agrees.
@@ -36,4 +42,5 @@ private:
     QString selectedSnapshot() const;
 
     std::unique_ptr<Ui::SettingsImporter> ui;
+    std::function<bool()> m_pendingPageEdits;
 };

@@ -10,5 +10,5 @@ quor_add_layer(common
         ${CMAKE_CURRENT_LIST_DIR}/settingsexporter.ui
         ${CMAKE_CURRENT_LIST_DIR}/settingsimporter.cpp
         ${CMAKE_CURRENT_LIST_DIR}/settingsimporter.ui
-    LAYERS syslogng rotation platform
+    LAYERS syslogng rotation editors platform
     LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::I18n)

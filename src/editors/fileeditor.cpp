@@ -9,7 +9,7 @@
 #include "platform/paths.h"
 #include "platform/textdecode.h"
 #include "problemsmessage.h"
-#include "services/snapshotbeforewrite.h"
+#include "snapshotbeforewrite.h"
 #include "services/snghandler.h"
 
 #include <KLocalizedString>

@@ -8,5 +8,8 @@ quor_add_layer(editors
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.ui
         ${CMAKE_CURRENT_LIST_DIR}/problemsmessage.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/changedoutside.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/reviewchangesdialog.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/snapshotbeforewrite.cpp
     LAYERS services model platform
-    LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::WidgetsAddons KF${KF_MAJOR_VERSION}::I18n)
+    LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::WidgetsAddons KF${KF_MAJOR_VERSION}::I18n KF${KF_MAJOR_VERSION}::ConfigCore KF${KF_MAJOR_VERSION}::SyntaxHighlighting)

@@ -19,6 +19,7 @@ QString AbstractConfigParser::readFile(qint64 maxSize)
     m_error.clear();
     m_damaged = false;
     const FileRead::Result read = FileRead::regular(m_path, maxSize);
+    m_stamp = read.missing ? FileStamp::missing() : read.ok ? FileStamp::ofRead(m_path, read.data) : FileStamp();
     if (read.missing) {
         m_error = read.error;
         return QString();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fileread.h"
+#include "platform/filestamp.h"
 
 #include <QObject>
 #include <QString>
@@ -29,6 +30,12 @@ public:
     QString errorString() const;
     void setErrorString(const QString &text);
     QString filePath() const;
+    // What the last readFile() found: the file's size, time and content hash,
+    // or that it was missing; unknown when it could not be read.
+    FileStamp stamp() const
+    {
+        return m_stamp;
+    }
 
     // Whether the file is there but the tree does not hold all of it, so that
     // writing the tree back would lose what the file holds.
@@ -44,4 +51,5 @@ private:
     const QString m_path;
     QString m_error;
     bool m_damaged = false;
+    FileStamp m_stamp;
 };

@@ -20,8 +20,8 @@ public:
     // The file is replaced whole or not at all; false when it could not be.
     virtual bool write(const TreeItem *root);
     QStringList text(const TreeItem *root) const;
-    // The file's bytes as write() stores them.
-    QByteArray contents(const TreeItem *root) const;
+    // The file's bytes as write() stores them: the lines, each followed by a line break.
+    virtual QByteArray contents(const TreeItem *root) const;
     virtual QStringList lines(const TreeItem *root) const = 0;
 
     QString filePath() const;

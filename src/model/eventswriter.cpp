@@ -290,12 +290,35 @@ bool EventsWriter::commit()
     return written && m_errors.isEmpty();
 }
 
-bool EventsWriter::replace(const QString &path, const QStringList &fileLines)
+namespace
+{
+QByteArray joinedLines(const QStringList &fileLines)
 {
     QByteArray data;
     for (const QString &line : fileLines) {
         data += line.toUtf8();
         data += '\n';
+    }
+    return data;
+}
+}
+
+QByteArray EventsWriter::preparedSettings() const
+{
+    return joinedLines(m_settingsLines);
+}
+
+QByteArray EventsWriter::preparedAuditRules() const
+{
+    return joinedLines(m_audit.hasAuditRules ? m_audit.rules : QStringList());
+}
+
+bool EventsWriter::replace(const QString &path, const QStringList &fileLines)
+{
+    const QByteArray data = joinedLines(fileLines);
+    if (const auto expected = m_expected.constFind(path); expected != m_expected.cend() && !expected->matches(path)) {
+        m_errors.append(CheckedWrite::changedOutside(Paths::unplaced(path)).message);
+        return false;
     }
     if (path == filePath()) {
         m_writtenSettings = data;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "abstractwriter.h"
+#include "platform/filestamp.h"
+
+#include <QHash>
 
 class EventTreeItem;
 
@@ -21,6 +24,15 @@ public:
     void prepare(const TreeItem *root);
     // Stores what prepare() built.
     bool commit();
+    // A file (a placed path) is replaced only while it still holds what was
+    // read of it; otherwise commit() leaves it and names it in errors().
+    void expect(const QString &path, const FileStamp &stamp)
+    {
+        m_expected.insert(path, stamp);
+    }
+    // The bytes commit() would write: the settings file and the audit rules file.
+    QByteArray preparedSettings() const;
+    QByteArray preparedAuditRules() const;
     QStringList lines(const TreeItem *root) const override;
 
     // An event of the settings file that the tree lacks (its package file is
@@ -56,4 +68,5 @@ private:
     QStringList m_errors;
     bool m_auditChanged = false;
     QByteArray m_writtenSettings;
+    QHash<QString, FileStamp> m_expected; // placed path -> what was read
 };

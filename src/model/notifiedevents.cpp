@@ -22,7 +22,8 @@ const QSet<QString> &ids()
 
 void rebuild()
 {
-    const QString prefix = QStringLiteral("mod-velta-");
+    // The file name part of the per-event path ("mod-velta-").
+    const QString prefix = QString(Paths::PerEventFilePrefix).section(QLatin1Char('/'), -1);
     const QString suffix = QStringLiteral(".conf");
     QSet<QString> &set = store();
     set.clear();

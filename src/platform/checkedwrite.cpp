@@ -108,6 +108,10 @@ ConfigCheck::Result writeSyslogNg(const QList<Change> &changes, const BeforeWrit
             qCWarning(QUOR_PLATFORM).noquote() << FileRead::describe(path, old);
             return {false, FileRead::describe(change.systemPath, old)};
         }
+        // Nothing is written yet: a file changed since it was read stops all.
+        if (change.expected && !change.expected->sameContent(old.missing ? FileStamp::missing() : FileStamp::ofRead(path, old.data))) {
+            return changedOutside(change.systemPath);
+        }
         if (change.remove ? old.missing : (old.ok && old.data == change.content)) {
             continue;
         }
@@ -141,7 +145,7 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes, const BeforeWrite &be
     return check.accepted ? writeSyslogNg(changes, beforeWrite, changed) : check;
 }
 
-ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content, const BeforeWrite &beforeWrite)
+ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content, const std::optional<FileStamp> &expected, const BeforeWrite &beforeWrite)
 {
     QTemporaryDir stage;
     const QString staged = stage.filePath(QFileInfo(systemPath).fileName());
@@ -151,6 +155,9 @@ ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &conte
     const ConfigCheck::Result check = ConfigCheck::logrotate(staged);
     if (!check.accepted) {
         return {false, refused(QStringLiteral("logrotate"), systemPath, QString(check.message).replace(staged, systemPath))};
+    }
+    if (expected && !expected->matches(Paths::placed(systemPath))) {
+        return changedOutside(systemPath);
     }
     const FileRead::Result old = FileRead::regular(Paths::placed(systemPath), FileRead::ConfigLimit);
     if (old.ok && old.data == content) {
@@ -169,6 +176,15 @@ ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &conte
 QString stoppedBeforeWrite()
 {
     return i18n("Nothing was changed: no snapshot of the configuration could be kept before the change.");
+}
+
+ConfigCheck::Result changedOutside(const QString &systemPath)
+{
+    qCWarning(QUOR_PLATFORM).noquote() << systemPath << "was changed outside the module since it was read; not written";
+    ConfigCheck::Result result;
+    result.message = i18n("The file %1 was changed outside this module since it was opened. Nothing was written.", systemPath);
+    result.changedOutside = true;
+    return result;
 }
 
 bool replaceFile(const QString &path, const QByteArray &data, QString *reason)

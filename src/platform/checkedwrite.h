@@ -1,6 +1,7 @@
 #pragma once
 
 #include "configcheck.h"
+#include "filestamp.h"
 
 #include <QByteArray>
 #include <QList>
@@ -8,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // Writes configuration files only when the tool that reads them accepts them,
 // so that a restart never meets a file the service would refuse.
@@ -17,6 +19,9 @@ struct Change {
     QString systemPath; // a file of the syslog-ng include folder
     QByteArray content;
     bool remove = false; // delete the file instead of writing content
+    // What the writer read of the file; when given, the file is changed only
+    // while it still holds that.
+    std::optional<FileStamp> expected = std::nullopt;
 };
 
 // Asked once a change has been accepted and is going to be written (a file
@@ -26,8 +31,10 @@ using BeforeWrite = std::function<bool()>;
 // Checks the syslog-ng include folder with the changes on a staged copy; only
 // when syslog-ng accepts it are the live files changed. When a live file cannot
 // be changed, the files already changed are put back. The message tells what
-// was refused or could not be written. changed gets the system paths whose
-// content changed; a change that leaves a file as it is writes nothing.
+// was refused or could not be written. A file that no longer holds what its
+// change expects stops every change before anything is written, and the result
+// says changedOutside. changed gets the system paths whose content changed; a
+// change that leaves a file as it is writes nothing.
 ConfigCheck::Result syslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite = BeforeWrite(), QStringList *changed = nullptr);
 
 // The two halves of syslogNg(), for a caller that writes more between them.
@@ -35,11 +42,18 @@ ConfigCheck::Result checkSyslogNg(const QList<Change> &changes);
 ConfigCheck::Result writeSyslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite = BeforeWrite(), QStringList *changed = nullptr);
 
 // Replaces one logrotate file with content only when logrotate accepts it; a
-// refused content is not kept, an unchanged one not written.
-ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content, const BeforeWrite &beforeWrite = BeforeWrite());
+// refused content is not kept, an unchanged one not written. With expected,
+// only while the file still holds what was read.
+ConfigCheck::Result logrotate(const QString &systemPath,
+                              const QByteArray &content,
+                              const std::optional<FileStamp> &expected = std::nullopt,
+                              const BeforeWrite &beforeWrite = BeforeWrite());
 
 // The message of a change stopped before it was written.
 QString stoppedBeforeWrite();
+
+// The result of a writer that found systemPath changed since it was read.
+ConfigCheck::Result changedOutside(const QString &systemPath);
 
 // Replaces a file (a placed path) whole or not at all. reason gets why the
 // system refused it ("cannot create a temporary file: No such file or directory").

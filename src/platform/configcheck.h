@@ -12,6 +12,7 @@ namespace ConfigCheck
 struct Result {
     bool accepted = false;
     QString message; // what the tool printed, or why it could not run
+    bool changedOutside = false; // a writer found its file changed since it was read and wrote nothing
 };
 
 // "syslog-ng --syntax-only" on the system's main configuration with its

@@ -4,6 +4,7 @@ quor_add_layer(platform
     SOURCES
         ${CMAKE_CURRENT_LIST_DIR}/paths.cpp
         ${CMAKE_CURRENT_LIST_DIR}/process.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/servicecommand.cpp
         ${CMAKE_CURRENT_LIST_DIR}/asyncprocess.cpp
         ${CMAKE_CURRENT_LIST_DIR}/configcheck.cpp
         ${CMAKE_CURRENT_LIST_DIR}/syslogngsubset.cpp
@@ -11,6 +12,8 @@ quor_add_layer(platform
         ${CMAKE_CURRENT_LIST_DIR}/checkedwrite.cpp
         ${CMAKE_CURRENT_LIST_DIR}/configsnapshot.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fileread.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/filestamp.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/unifieddiff.cpp
         ${CMAKE_CURRENT_LIST_DIR}/stagedfile.cpp
         ${CMAKE_CURRENT_LIST_DIR}/textdecode.cpp
         ${CMAKE_CURRENT_LIST_DIR}/userfolder.cpp

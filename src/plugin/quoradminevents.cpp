@@ -52,6 +52,7 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     connect(ui->commonSettingsButton, &QPushButton::clicked, this, [this] {
         commonSettingsWindow()->openOnFirstTab();
     });
+    addReviewButton(ui->buttonLayout, ui->buttonLayout->indexOf(ui->commonSettingsButton) + 1);
     ui->sngStartStopButton->setStyleSheet(buttonStyle);
     // Until the first answer of the status query arrives.
     ui->sngStatusLabel->setText(i18n("Asking for the state of the logging service..."));
@@ -130,6 +131,10 @@ CommonSettingsWindow *QuorAdminEvents::commonSettingsWindow()
         m_commonSettingsWindow = new CommonSettingsWindow(this);
         m_commonSettingsWindow->setWindowTitle(i18n("Common parameters"));
         connect(m_commonSettingsWindow, &CommonSettingsWindow::configurationImported, this, &QuorAdminEvents::configurationImported, Qt::DirectConnection);
+        // An import or restore replaces what the page's pending edits were made on.
+        m_commonSettingsWindow->setPendingPageEdits([this] {
+            return m_currentModel->differsFrom(*m_savedModel) || !m_pendingFiles.isEmpty() || !m_filesToDelete.isEmpty();
+        });
     }
     return m_commonSettingsWindow;
 }

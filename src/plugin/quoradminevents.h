@@ -3,6 +3,9 @@
 #include "modulepage.h"
 #include "notifications/dbusdialog.h"
 #include "services/snghandler.h"
+#include "platform/checkedwrite.h"
+#include "platform/filestamp.h"
+#include "platform/unifieddiff.h"
 
 #include <KMessageWidget>
 
@@ -12,9 +15,12 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CheckableTreeModel;
+class EventsWriter;
+class QBoxLayout;
 class CommonSettingsWindow;
 class DiskSpaceMonDialog;
 class EventFinder;
@@ -114,6 +120,24 @@ private:
     // Whether Apply may replace the settings file: asked when it could not be
     // read, and then a copy of it is kept beside it first.
     bool mayReplaceSettingsFile();
+    // The files Apply writes or deletes (system paths), in the order it does.
+    QStringList filesOfApply() const;
+    // Notes what the page read of the files Apply writes.
+    void rememberReadFiles(const FileStamp &settingsFile);
+    FileStamp readStamp(const QString &systemPath) const;
+    // The same for a writer: none when the file could not be read at all.
+    std::optional<FileStamp> expectedStamp(const QString &systemPath) const;
+    // Whether every file Apply writes still holds what the page read; asks to
+    // reload the page when one does not.
+    bool filesOfApplyUnchanged();
+    // The per-event files Apply writes and deletes, with their contents.
+    QList<CheckedWrite::Change> notificationChanges() const;
+    // Every file Apply would write or delete, as it is and as Apply leaves it.
+    static QList<UnifiedDiff::File> filesOfApply(const QList<CheckedWrite::Change> &changes, const EventsWriter &writer);
+    // "Review changes...", inserted into the page's buttons.
+    void addReviewButton(QBoxLayout *buttons, int index);
+    // Shows what Apply would write now, writing nothing.
+    void reviewChanges();
     // Column 0 of the first selected row in the current model; invalid without a selection.
     QModelIndex selectedEventIndex() const;
     void showContextMenu(const QPoint &pos);
@@ -153,4 +177,5 @@ private:
     QHash<QString, QString> m_filesToDelete; // file key -> system path (not placed)
     QHash<QString, QStringList> m_pendingFiles; // file identifier -> lines
     QHash<QString, QStringList> m_notificationFilesOnDisk; // file identifier -> lines
+    QHash<QString, FileStamp> m_readFiles; // system path -> what the last load read of a file Apply writes
 };

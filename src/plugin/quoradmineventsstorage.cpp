@@ -4,6 +4,7 @@
 #include "quoradmineventslog.h"
 
 #include "editors/problemsmessage.h"
+#include "editors/reviewchangesdialog.h"
 #include "eventsproxymodel.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventswriter.h"
@@ -14,7 +15,7 @@
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
-#include "services/snapshotbeforewrite.h"
+#include "editors/snapshotbeforewrite.h"
 #include "services/snghandler.h"
 #include "treeviewstate.h"
 
@@ -131,6 +132,7 @@ void QuorAdminEvents::load()
         viewState.restore(ui->singleEventsView);
     }
     showEventsMissingFromPackage();
+    rememberReadFiles(parser.stamp());
     watchSettings();
     updateServiceStatus();
     // The page now shows what is on disk.
@@ -179,6 +181,7 @@ void QuorAdminEvents::keepWrittenTree()
     // The marks follow the written values and notification files, as a new parse would.
     SingleEventsParser::markEvents(m_currentModel->root());
     destroyInBackground(m_savedModel->setRoot(m_currentModel->root()->clone().release()));
+    rememberReadFiles(FileStamp::current(Paths::placed(Paths::EventsFile)));
     watchSettings();
     updateServiceStatus();
     Q_EMIT changed(false);
@@ -212,7 +215,7 @@ bool QuorAdminEvents::mayReplaceSettingsFile()
 
 void QuorAdminEvents::save()
 {
-    if (!mayReplaceSettingsFile()) {
+    if (!mayReplaceSettingsFile() || !filesOfApplyUnchanged()) {
         return;
     }
     // The page tells of this Apply only.
@@ -220,27 +223,32 @@ void QuorAdminEvents::save()
     // The syslog-ng files of this Apply are checked together with the rest of
     // the folder before any of them is used; a refused set leaves every file
     // as it was and the page unsaved.
-    QList<CheckedWrite::Change> changes;
-    for (const QString &path : std::as_const(m_filesToDelete)) {
-        changes << CheckedWrite::Change{path, QByteArray(), true};
-    }
-
-    QStringList written; // system paths, for the report in the page
-    for (auto it = m_pendingFiles.cbegin(); it != m_pendingFiles.cend(); ++it) {
-        QByteArray text;
-        for (const QString &line : it.value()) {
-            text += line.toUtf8();
-            text += '\n';
+    const QList<CheckedWrite::Change> changes = notificationChanges();
+    EventsWriter writer(Paths::placed(Paths::EventsFile), Paths::placed(Paths::AuditRulesFile));
+    // Reviewed first, the files are written from the very bytes shown.
+    const bool reviewed = ReviewChangesDialog::alwaysBeforeWriting();
+    if (reviewed) {
+        writer.prepare(m_currentModel->root());
+        if (!ReviewChangesDialog::confirm(this, i18n("Review changes"), i18n("Apply"), filesOfApply(changes, writer))) {
+            // The settings centre marks the page saved once this returns.
+            QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
+            return;
         }
-        changes << CheckedWrite::Change{QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix, text};
     }
+    QStringList written; // system paths, for the report in the page
     // syslog-ng reads the configuration in a process of its own: meanwhile the
     // settings files are built here, to be written once it has accepted.
     std::future<ConfigCheck::Result> checked = std::async(std::launch::async, [changes] {
         return CheckedWrite::checkSyslogNg(changes);
     });
-    EventsWriter writer(Paths::placed(Paths::EventsFile), Paths::placed(Paths::AuditRulesFile));
-    writer.prepare(m_currentModel->root());
+    if (!reviewed) {
+        writer.prepare(m_currentModel->root());
+    }
+    for (const QString &path : {QString(Paths::EventsFile), QString(Paths::AuditRulesFile)}) {
+        if (readStamp(path).isKnown()) {
+            writer.expect(Paths::placed(path), readStamp(path));
+        }
+    }
     const ConfigCheck::Result syslogNgFiles = checked.get();
     // Kept in a snapshot only now that the change is going to be written; the
     // restart goes back to it if syslog-ng refuses the new files.
@@ -303,7 +311,11 @@ void QuorAdminEvents::save()
     m_rebootPending = false;
     m_notificationRebootPending = false;
     if (!reasons.isEmpty()) {
-        offerReboot(reasons.join(QLatin1Char('\n')) + QLatin1Char('\n') + i18n("Reboot now?"));
+        const QString question = reasons.join(QLatin1Char('\n')) + QLatin1Char('\n') + i18n("Reboot now?");
+        // No is the default: Enter must not reboot the machine.
+        if (QMessageBox::question(this, i18n("Reboot"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes) {
+            requestReboot();
+        }
     }
 
     // The events of the settings file that the package lacks are written back

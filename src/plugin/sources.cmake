@@ -4,6 +4,7 @@ quor_add_layer(plugin
         ${CMAKE_CURRENT_LIST_DIR}/quoradminevents.cpp
         ${CMAKE_CURRENT_LIST_DIR}/quoradminevents.ui
         ${CMAKE_CURRENT_LIST_DIR}/quoradmineventsstorage.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/quoradmineventsfiles.cpp
         ${CMAKE_CURRENT_LIST_DIR}/quoradmineventsstatus.cpp
         ${CMAKE_CURRENT_LIST_DIR}/quoradmineventsmenu.cpp
         ${CMAKE_CURRENT_LIST_DIR}/eventsproxymodel.cpp

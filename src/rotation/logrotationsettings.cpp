@@ -2,13 +2,16 @@
 
 #include "ui_logrotationsettings.h"
 
+#include "editors/changedoutside.h"
 #include "editors/problemsmessage.h"
+#include "editors/reviewchangesdialog.h"
 #include "logrotateparser.h"
 #include "model/treeitem.h"
 #include "platform/checkedwrite.h"
+#include "platform/fileread.h"
 #include "platform/paths.h"
 #include "rotationwriter.h"
-#include "services/snapshotbeforewrite.h"
+#include "editors/snapshotbeforewrite.h"
 
 #include <KLocalizedString>
 
@@ -118,6 +121,7 @@ void LogRotationSettings::load()
     reset();
     LogRotateParser parser(Paths::placed(Paths::LogRotateFile));
     m_tree.reset(parser.parse());
+    m_stamp = parser.stamp();
     // Saving edits this text, so that comments and lines the panel does not show survive.
     m_fileLines = m_tree ? parser.text().split(QLatin1Char('\n')) : QStringList();
     m_block = parser.shownBlock();
@@ -207,17 +211,34 @@ bool LogRotationSettings::save()
         text += line.toUtf8();
         text += '\n';
     }
+    // The edits were made on the file as read: changed since, it is not written over.
+    const bool unchanged = m_stamp.matches(Paths::placed(Paths::LogRotateFile));
+    if (unchanged && ReviewChangesDialog::alwaysBeforeWriting()) {
+        const FileRead::Result current = FileRead::regular(Paths::placed(Paths::LogRotateFile), FileRead::ConfigLimit);
+        if (!ReviewChangesDialog::confirm(this, i18n("Review changes"), i18n("Write"), {{Paths::LogRotateFile, current.ok, current.data, false, text}})) {
+            return false;
+        }
+    }
     // Kept in a snapshot once logrotate has accepted the file and it is going to be written.
-    const ConfigCheck::Result written = CheckedWrite::logrotate(Paths::LogRotateFile, text, [this] {
+    const CheckedWrite::BeforeWrite keepSnapshot = [this] {
         QString snapshot;
         return snapshotBeforeWrite(this, &snapshot);
-    });
+    };
+    const ConfigCheck::Result written =
+        unchanged ? CheckedWrite::logrotate(Paths::LogRotateFile, text, m_stamp, keepSnapshot) : CheckedWrite::changedOutside(Paths::LogRotateFile);
+    if (written.changedOutside) {
+        if (ChangedOutside::askReload(this, Paths::LogRotateFile)) {
+            load();
+        }
+        return false;
+    }
     if (!written.accepted) {
         QMessageBox::critical(this, i18n("Error"), written.message);
         return false;
     }
     m_fileLines = fileLines;
     m_loaded = now;
+    m_stamp = FileStamp::ofRead(Paths::placed(Paths::LogRotateFile), text);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/filestamp.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -25,8 +27,10 @@ public:
     // Reads the logrotate file into the controls, dropping unsaved edits.
     void load();
     // Writes the settings the administrator changed into the logrotate file when
-    // logrotate accepts the result. False, after telling why, when nothing was
-    // written; without a readable file there is nothing to save.
+    // logrotate accepts the result and the file still holds what load() read
+    // (changed outside meanwhile, it is not written and the administrator may
+    // reload it). False, after telling why, when nothing was written; without a
+    // readable file there is nothing to save.
     bool save();
     // True when the controls differ from what the last load showed.
     bool hasChanges() const;
@@ -57,6 +61,7 @@ private:
     std::unique_ptr<TreeItem> m_tree; // Null when the file was empty or unreadable.
     QStringList m_fileLines; // the file as read at the last load
     int m_block = 0; // the block of m_fileLines shown: the main log's
+    FileStamp m_stamp; // what the last load read, or what the last save wrote
     Shown m_loaded; // as load() left the controls
     ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 };

@@ -5,9 +5,6 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 
-#include <KLocalizedString>
-
-#include <QMessageBox>
 #include <QProcessEnvironment>
 
 void requestReboot()
@@ -19,12 +16,5 @@ void requestReboot()
     const Process::Result result = Process::run(tool, {QStringLiteral("QUORWM_REBOOT")}, 30000, Process::Channels::Merged, environment);
     if (result.finished && result.exitCode != 0) {
         qCWarning(QUOR_SERVICES).noquote() << tool << "exited with" << result.exitCode << result.output.trimmed();
-    }
-}
-
-void offerReboot(const QString &question)
-{
-    if (QMessageBox::question(nullptr, i18n("Reboot"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes) {
-        requestReboot();
     }
 }

@@ -1,10 +1,5 @@
 #pragma once
 
-class QString;
-
 // Asks the desktop session of the user behind sudo to reboot the system, through
 // the window-manager tool. Waits up to 30 s; the outcome is not examined.
 void requestReboot();
-
-// Asks the "Reboot" question (Yes/No) and requests the reboot on Yes.
-void offerReboot(const QString &question);

@@ -4,6 +4,7 @@
 
 #include "platform/asyncprocess.h"
 #include "platform/paths.h"
+#include "platform/servicecommand.h"
 
 #include <KLocalizedString>
 
@@ -14,21 +15,11 @@
 
 namespace
 {
-const QString AuditUnit = QStringLiteral("auditd");
-const QString LoggingUnit = QStringLiteral("syslog-ng");
+const QString AuditUnit = QString::fromLatin1(ServiceCommand::AuditUnit);
+const QString LoggingUnit = QString::fromLatin1(ServiceCommand::LoggingUnit);
 
 // The configuration manager puts a snapshot's files back within this time.
 constexpr int RollBackTimeoutMs = 120000;
-
-QStringList systemctl(const QString &verb, const QString &unit)
-{
-    return {QStringLiteral("systemctl"), verb, unit};
-}
-
-QString commandText(const QString &verb, const QString &unit)
-{
-    return QStringLiteral("sudo systemctl %1 %2").arg(verb, unit);
-}
 
 // What a status command tells of its unit.
 struct UnitAnswer {
@@ -43,7 +34,7 @@ struct UnitAnswer {
 
 UnitAnswer unitAnswer(const QString &unit, const Process::Result &result, int timeoutMs)
 {
-    const QString command = commandText(QStringLiteral("status"), unit);
+    const QString command = ServiceCommand::text(QStringLiteral("status"), unit);
     if (!result.started) {
         return {UnitAnswer::Unknown, i18n("The command \"%1\" could not be started.", command)};
     }
@@ -120,7 +111,7 @@ public:
     }
     void sudo(const QStringList &arguments, int timeoutMs, Next next)
     {
-        run(QStringLiteral("sudo"), arguments, timeoutMs, std::move(next));
+        run(QString::fromLatin1(ServiceCommand::Program), arguments, timeoutMs, std::move(next));
     }
     void abandon()
     {
@@ -218,8 +209,8 @@ void SngHandler::syslogNgStart()
         Q_EMIT sngSwitched();
     };
     const auto startLogging = [job, limit, failures, done] {
-        job->sudo(systemctl(QStringLiteral("start"), LoggingUnit), limit, [limit, failures, done](const Process::Result &result) {
-            const QString failed = failure(commandText(QStringLiteral("start"), LoggingUnit), result, limit);
+        job->sudo(ServiceCommand::arguments(QStringLiteral("start"), LoggingUnit), limit, [limit, failures, done](const Process::Result &result) {
+            const QString failed = failure(ServiceCommand::text(QStringLiteral("start"), LoggingUnit), result, limit);
             if (!failed.isEmpty()) {
                 *failures << failed;
             }
@@ -227,19 +218,22 @@ void SngHandler::syslogNgStart()
         });
     };
     // The audit service is started only when it does not run: a restart would lose its queue.
-    job->sudo(systemctl(QStringLiteral("status"), AuditUnit), m_statusLimitMs, [job, limit, failures, startLogging, this](const Process::Result &status) {
-        if (unitAnswer(AuditUnit, status, m_statusLimitMs).kind == UnitAnswer::Running) {
-            startLogging();
-            return;
-        }
-        job->sudo(systemctl(QStringLiteral("start"), AuditUnit), limit, [limit, failures, startLogging](const Process::Result &result) {
-            const QString failed = failure(commandText(QStringLiteral("start"), AuditUnit), result, limit);
-            if (!failed.isEmpty()) {
-                *failures << failed;
+    job->sudo(
+        ServiceCommand::arguments(QStringLiteral("status"), AuditUnit),
+        m_statusLimitMs,
+        [job, limit, failures, startLogging, this](const Process::Result &status) {
+            if (unitAnswer(AuditUnit, status, m_statusLimitMs).kind == UnitAnswer::Running) {
+                startLogging();
+                return;
             }
-            startLogging();
+            job->sudo(ServiceCommand::arguments(QStringLiteral("start"), AuditUnit), limit, [limit, failures, startLogging](const Process::Result &result) {
+                const QString failed = failure(ServiceCommand::text(QStringLiteral("start"), AuditUnit), result, limit);
+                if (!failed.isEmpty()) {
+                    *failures << failed;
+                }
+                startLogging();
+            });
         });
-    });
 }
 
 void SngHandler::syslogNgStop()
@@ -247,8 +241,8 @@ void SngHandler::syslogNgStop()
     // The audit service keeps running: other parts of the system need it.
     Job *job = newJob();
     const int limit = m_switchLimitMs;
-    job->sudo(systemctl(QStringLiteral("stop"), LoggingUnit), limit, [this, job, limit](const Process::Result &result) {
-        const QString failed = failure(commandText(QStringLiteral("stop"), LoggingUnit), result, limit);
+    job->sudo(ServiceCommand::arguments(QStringLiteral("stop"), LoggingUnit), limit, [this, job, limit](const Process::Result &result) {
+        const QString failed = failure(ServiceCommand::text(QStringLiteral("stop"), LoggingUnit), result, limit);
         finishJob(job);
         if (!failed.isEmpty()) {
             Q_EMIT switchFailed(failed);
@@ -279,8 +273,8 @@ void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &sn
             done();
             return;
         }
-        job->sudo(systemctl(QStringLiteral("restart"), AuditUnit), limit, [limit, outcome, done](const Process::Result &result) {
-            const QString failed = failure(commandText(QStringLiteral("restart"), AuditUnit), result, limit);
+        job->sudo(ServiceCommand::arguments(QStringLiteral("restart"), AuditUnit), limit, [limit, outcome, done](const Process::Result &result) {
+            const QString failed = failure(ServiceCommand::text(QStringLiteral("restart"), AuditUnit), result, limit);
             if (!failed.isEmpty()) {
                 outcome->ok = false;
                 outcome->message = i18n("auditd did not restart with the new audit rules.\n\n%1", failed);
@@ -297,7 +291,7 @@ void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &sn
         restartAudit();
         return;
     }
-    const QString restartCommand = commandText(QStringLiteral("restart"), LoggingUnit);
+    const QString restartCommand = ServiceCommand::text(QStringLiteral("restart"), LoggingUnit);
     const auto loggingDown = [outcome, snapshot](const QString &details) {
         outcome->ok = false;
         outcome->loggingDown = true;
@@ -309,7 +303,7 @@ void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &sn
             snapshot);
         qCWarning(QUOR_SERVICES).noquote() << "logging is stopped: syslog-ng started neither with the new configuration nor with the snapshot" << snapshot;
     };
-    job->sudo(systemctl(QStringLiteral("restart"), LoggingUnit), limit, [=](const Process::Result &result) {
+    job->sudo(ServiceCommand::arguments(QStringLiteral("restart"), LoggingUnit), limit, [=](const Process::Result &result) {
         const QString refused = failure(restartCommand, result, limit);
         if (refused.isEmpty()) {
             restartAudit();
@@ -338,7 +332,7 @@ void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &sn
                     done();
                     return;
                 }
-                job->sudo(systemctl(QStringLiteral("restart"), LoggingUnit), limit, [=](const Process::Result &again) {
+                job->sudo(ServiceCommand::arguments(QStringLiteral("restart"), LoggingUnit), limit, [=](const Process::Result &again) {
                     const QString refusedAgain = failure(restartCommand, again, limit);
                     if (refusedAgain.isEmpty()) {
                         outcome->ok = false;
@@ -364,28 +358,30 @@ quint64 SngHandler::queryStatus()
 void SngHandler::runStatus(Job *job, quint64 query)
 {
     const int limit = m_statusLimitMs;
-    job->sudo(systemctl(QStringLiteral("status"), LoggingUnit), limit, [this, job, query, limit](const Process::Result &loggingResult) {
+    job->sudo(ServiceCommand::arguments(QStringLiteral("status"), LoggingUnit), limit, [this, job, query, limit](const Process::Result &loggingResult) {
         const UnitAnswer logging = unitAnswer(LoggingUnit, loggingResult, limit);
-        job->sudo(systemctl(QStringLiteral("status"), AuditUnit), limit, [this, job, query, limit, logging](const Process::Result &auditResult) {
-            const UnitAnswer audit = unitAnswer(AuditUnit, auditResult, limit);
-            State state = State::Running;
-            QStringList reasons;
-            for (const UnitAnswer &answer : {logging, audit}) {
-                if (answer.kind == UnitAnswer::Stopped) {
-                    state = State::Stopped;
-                } else if (answer.kind != UnitAnswer::Running && state != State::Stopped) {
-                    state = State::Unknown;
-                }
-                if (!answer.reason.isEmpty()) {
-                    reasons << answer.reason;
-                }
-            }
-            QString text = QStringLiteral("auditd: ") + stateText(audit.kind) + QStringLiteral(", syslog-ng: ") + stateText(logging.kind);
-            if (state == State::Unknown) {
-                text += QLatin1Char('\n') + reasons.join(QLatin1Char('\n'));
-            }
-            finishJob(job);
-            Q_EMIT statusReady(query, state, text);
-        });
+        job->sudo(ServiceCommand::arguments(QStringLiteral("status"), AuditUnit),
+                  limit,
+                  [this, job, query, limit, logging](const Process::Result &auditResult) {
+                      const UnitAnswer audit = unitAnswer(AuditUnit, auditResult, limit);
+                      State state = State::Running;
+                      QStringList reasons;
+                      for (const UnitAnswer &answer : {logging, audit}) {
+                          if (answer.kind == UnitAnswer::Stopped) {
+                              state = State::Stopped;
+                          } else if (answer.kind != UnitAnswer::Running && state != State::Stopped) {
+                              state = State::Unknown;
+                          }
+                          if (!answer.reason.isEmpty()) {
+                              reasons << answer.reason;
+                          }
+                      }
+                      QString text = QStringLiteral("auditd: ") + stateText(audit.kind) + QStringLiteral(", syslog-ng: ") + stateText(logging.kind);
+                      if (state == State::Unknown) {
+                          text += QLatin1Char('\n') + reasons.join(QLatin1Char('\n'));
+                      }
+                      finishJob(job);
+                      Q_EMIT statusReady(query, state, text);
+                  });
     });
 }

@@ -1,7 +1,6 @@
 #include "commonsettingsparser.h"
 
-#include "commonwriter.h"
-#include "model/treeitem.h"
+#include "syslogngtree.h"
 
 #include <KLocalizedString>
 
@@ -14,6 +13,14 @@
 
 namespace
 {
+constexpr char16_t ByteOrderMark = 0xFEFF;
+
+// White space to the reader, also a byte order mark at the start of the text.
+bool isBlank(const QString &text, int offset)
+{
+    return text.at(offset).isSpace() || (offset == 0 && text.at(0) == QChar(ByteOrderMark));
+}
+
 struct Token {
     enum Kind { End, Word, Quoted, Unclosed, Open, Close, Semicolon };
     Kind kind = End;
@@ -71,7 +78,7 @@ public:
     bool startsLine(int offset) const
     {
         while (offset > 0 && m_text.at(offset - 1) != QLatin1Char('\n')) {
-            if (!m_text.at(--offset).isSpace()) {
+            if (!isBlank(m_text, --offset)) {
                 return false;
             }
         }
@@ -89,7 +96,7 @@ private:
         while (m_pos < m_text.size()) {
             if (m_text.at(m_pos) == QLatin1Char('#')) {
                 m_pos = lineEnd(m_pos);
-            } else if (m_text.at(m_pos).isSpace()) {
+            } else if (isBlank(m_text, m_pos)) {
                 ++m_pos;
             } else {
                 return;
@@ -101,7 +108,7 @@ private:
     bool readQuoted(QChar quote)
     {
         for (++m_pos; m_pos < m_text.size(); ++m_pos) {
-            if (m_text.at(m_pos) == QLatin1Char('\\')) {
+            if (m_text.at(m_pos) == QLatin1Char('\\') && quote == QLatin1Char('"')) {
                 ++m_pos;
             } else if (m_text.at(m_pos) == quote) {
                 ++m_pos;
@@ -116,8 +123,8 @@ private:
     int m_pos = 0;
 };
 
-// A value as the writer gives it back: white space at the line breaks inside it
-// is dropped, so that indentation does not grow with every write.
+// A value as the node holds it: white space at the line breaks inside it is
+// dropped, so that the table shows it the same however it is indented.
 QString trimmedAtLineBreaks(QStringView value)
 {
     QString result;
@@ -146,17 +153,19 @@ QString trimmedAtLineBreaks(QStringView value)
     }
 }
 
-// One pass over the tokens of the file. A broken structure stops the read: the
-// statements before it are kept, and so is the statement it lies in, with the
-// options before it. A part the writer would give back otherwise is left out or
-// kept as read, and only reported. The first problem is the one named.
+// One pass over the tokens of the file. Every top-level statement and directive
+// becomes a node; the options of a block that have the form "name(value);" or
+// "name{value};" become its children, and any other part of a block (an "if",
+// a driver without a semicolon) is only kept in the text. A broken structure
+// stops the read and marks it damaged: the statements before it are kept, and
+// so is the statement it lies in, with the options before it.
 class Reader
 {
 public:
-    explicit Reader(const QString &text)
+    Reader(const QString &text, SyslogNgRoot &root)
         : m_text(text)
         , m_tokens(text)
-        , m_lastLineStart(text.endsWith(QLatin1Char('\n')) ? text.size() : text.lastIndexOf(QLatin1Char('\n')) + 1)
+        , m_root(root)
     {
     }
 
@@ -164,25 +173,24 @@ public:
     {
         Token token = next();
         while (token.kind != Token::End) {
-            if (token.begin >= m_lastLineStart) {
-                notClosed(token.begin);
-                return;
-            }
             if (token.kind == Token::Word && m_text.at(token.begin) == QLatin1Char('@') && m_tokens.startsLine(token.begin)) {
                 token = readDirective(token);
                 continue;
             }
             if (token.kind == Token::Close) {
                 const QChar open = m_text.at(token.begin) == QLatin1Char('}') ? QLatin1Char('{') : QLatin1Char('(');
-                stop(token.begin, QStringLiteral("the \"%1\" on line %2 closes no \"%3\"").arg(m_text.at(token.begin)).arg(lineOf(token.begin)).arg(open));
-                return;
+                stop(QStringLiteral("the \"%1\" on line %2 closes no \"%3\"").arg(m_text.at(token.begin)).arg(lineOf(token.begin)).arg(open));
+                break;
             }
             if (token.kind != Token::Word || !readStatement(token)) {
-                notUnderstood(token);
-                return;
+                if (m_problem.isEmpty()) {
+                    notUnderstood(token);
+                }
+                break;
             }
             token = next();
         }
+        m_root.setStatements(std::move(m_statements));
     }
 
     QString problem() const
@@ -190,22 +198,12 @@ public:
         return m_problem;
     }
 
-    // Directives first, then blocks, each in file order.
-    void moveInto(TreeItem &root)
-    {
-        for (auto *nodes : {&m_directives, &m_statements}) {
-            for (auto &node : *nodes) {
-                root.appendChild(std::move(node));
-            }
-        }
-    }
-
 private:
     Token next()
     {
         Token token = m_tokens.next();
         if (token.kind == Token::Unclosed) {
-            stop(token.begin, i18n("the text from line %1 to the end is not read: a quoted text is not closed", lineOf(token.begin)));
+            stop(i18n("the text from line %1 to the end is not read: a quoted text is not closed", lineOf(token.begin)));
             token.kind = Token::End;
         }
         return token;
@@ -214,6 +212,11 @@ private:
     QString text(const Token &token) const
     {
         return m_text.mid(token.begin, token.end - token.begin);
+    }
+
+    bool is(const Token &token, Token::Kind kind, char c) const
+    {
+        return token.kind == kind && m_text.at(token.begin) == QLatin1Char(c);
     }
 
     // By a table of line starts made once: a line number per problem counted
@@ -229,34 +232,28 @@ private:
         return static_cast<int>(std::upper_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), offset) - m_lineStarts.cbegin());
     }
 
-    void report(const QString &problem)
+    // The first problem is the one named; the read ends with it.
+    bool stop(const QString &problem)
     {
         if (m_problem.isEmpty()) {
             m_problem = problem;
-        }
-    }
-
-    bool stop(int offset, const QString &problem)
-    {
-        report(problem);
-        if (m_stoppedAt < 0) {
-            m_stoppedAt = offset;
         }
         return false;
     }
 
     bool notClosed(int statementBegin)
     {
-        return stop(statementBegin,
-                    i18n("the text from line %1 to the end is not read: a statement is not closed or no line follows it", lineOf(statementBegin)));
+        m_notClosed = true;
+        return stop(i18n("the text from line %1 to the end is not read: a statement is not closed", lineOf(statementBegin)));
     }
 
     bool notUnderstood(const Token &token)
     {
-        return stop(token.begin, i18n("the text on line %1 is not understood", lineOf(token.begin)));
+        return stop(i18n("the text on line %1 is not understood", lineOf(token.begin)));
     }
 
-    // A directive is one line, its quoted text last: "@include "file"".
+    // A directive is the rest of its line: "@version: 3.38", "@include "file"".
+    // A quoted text that begins on the line belongs to it wherever it ends.
     Token readDirective(const Token &first)
     {
         const int lineEnd = m_tokens.lineEnd(first.begin);
@@ -265,101 +262,162 @@ private:
         for (; token.kind != Token::End && token.begin < lineEnd; token = next()) {
             last = token;
         }
-        if (last.kind != Token::Quoted || m_text.at(last.begin) != QLatin1Char('"') || last.end > lineEnd || !m_text.at(last.begin - 1).isSpace()) {
-            report(i18n("the directive on line %1 is not understood", lineOf(first.begin)));
+        if (!m_problem.isEmpty()) {
             return token;
         }
-        int nameEnd = last.begin;
-        while (m_text.at(nameEnd - 1).isSpace()) {
-            --nameEnd;
+        SyslogNgSource::Statement statement;
+        statement.directive = true;
+        statement.begin = first.begin;
+        statement.headerEnd = statement.end = last.end;
+        // "@include "file"": the name is the quoted text, as the writer writes
+        // it; any other directive is one word of its own.
+        if (last.begin > first.begin && is(last, Token::Quoted, '"') && m_text.at(last.begin - 1).isSpace()) {
+            int nameEnd = last.begin;
+            while (m_text.at(nameEnd - 1).isSpace()) {
+                --nameEnd;
+            }
+            statement.kind = m_text.mid(first.begin, nameEnd - first.begin);
+            statement.name = m_text.mid(last.begin + 1, last.end - last.begin - 2);
+        } else {
+            statement.kind = m_text.mid(first.begin, last.end - first.begin);
         }
-        const int nameBegin = blankLinesBefore(first.begin);
-        m_directives.push_back(std::make_unique<TreeItem>(
-            QVector<QVariant>{m_text.mid(nameBegin, nameEnd - nameBegin), m_text.mid(last.begin + 1, last.end - last.begin - 2), QVariant()}));
-        m_lastDirectiveEnd = lineEnd;
+        addStatement(std::move(statement));
         return token;
     }
 
-    // Where the white space kept with a directive begins: the blank lines before
-    // it are written back in front of it, except the one the writer puts after
-    // every directive.
-    int blankLinesBefore(int offset) const
+    SyslogNgNode *addStatement(SyslogNgSource::Statement statement)
     {
-        int begin = offset;
-        while (begin > 0 && m_text.at(begin - 1).isSpace()) {
-            --begin;
-        }
-        if (begin == 0) {
-            return 0;
-        }
-        // The line break that ends the line before.
-        begin = m_text.indexOf(QLatin1Char('\n'), begin);
-        const int blankLineEnd = m_text.indexOf(QLatin1Char('\n'), begin + 1);
-        if (begin == m_lastDirectiveEnd && blankLineEnd >= 0 && blankLineEnd < offset) {
-            begin = blankLineEnd;
-        }
-        return begin + 1;
+        auto node = std::make_unique<SyslogNgNode>(QVector<QVariant>{statement.kind, statement.name, QVariant()}, m_root.sourceId(), m_statements.size());
+        SyslogNgNode *added = node.get();
+        m_root.appendChild(std::move(node));
+        m_statements.append(std::move(statement));
+        return added;
     }
 
-    // "kind [name] { options };"
+    // "kind [name] { ... };". A header of other words ("block destination
+    // name(...)") makes a statement the page does not look into.
     bool readStatement(const Token &kindToken)
     {
-        static const QRegularExpression kindPattern(QStringLiteral("^[a-z]+$"));
-        const QString kind = text(kindToken);
-        QString name;
-        Token token = next();
-        if (token.kind == Token::Word) {
-            name = text(token);
-            token = next();
-        }
-        if (token.kind == Token::End) {
-            return notClosed(kindToken.begin);
-        }
-        if (!kindPattern.match(kind).hasMatch() || token.kind != Token::Open || m_text.at(token.begin) != QLatin1Char('{')) {
+        static const QRegularExpression kindPattern(QStringLiteral("^[a-z][a-z0-9_-]*$"));
+        if (!kindPattern.match(text(kindToken)).hasMatch()) {
             return false;
         }
-        auto statement = std::make_unique<TreeItem>(QVector<QVariant>{kind, name, QVariant()});
-        const bool read = readOptions(*statement, kindToken.begin, QString(kind + QLatin1Char(' ') + name).trimmed());
-        if (read || m_stoppedAt > kindToken.begin) {
-            m_statements.push_back(std::move(statement));
+        SyslogNgSource::Statement statement;
+        statement.kind = text(kindToken);
+        statement.begin = kindToken.begin;
+        statement.headerEnd = kindToken.end;
+        int words = 0;
+        bool plain = true;
+        Token nameToken;
+        Token token = next();
+        for (; !is(token, Token::Open, '{'); token = next()) {
+            if (token.kind == Token::End) {
+                return m_problem.isEmpty() ? notClosed(kindToken.begin) : false;
+            }
+            if (token.kind == Token::Word || token.kind == Token::Quoted) {
+                plain = plain && token.kind == Token::Word;
+                nameToken = token;
+                ++words;
+                statement.headerEnd = token.end;
+            } else if (token.kind == Token::Open) {
+                plain = false;
+                const int close = closingOffset(token, kindToken.begin);
+                if (close < 0) {
+                    return false;
+                }
+                statement.headerEnd = close + 1;
+            } else {
+                return notUnderstood(token);
+            }
+        }
+        const bool modelled = plain && words <= 1;
+        if (words > 0) {
+            statement.name = modelled ? text(nameToken) : m_text.mid(kindToken.end, statement.headerEnd - kindToken.end).simplified();
+        } else {
+            statement.name = QString();
+        }
+        statement.bodyBegin = token.end;
+        const int index = m_statements.size();
+        m_statements.append(statement);
+        auto node = std::make_unique<SyslogNgNode>(QVector<QVariant>{statement.kind, statement.name, QVariant()}, m_root.sourceId(), index);
+        const bool read = readBody(*node, index, modelled, kindToken.begin);
+        // A statement that is not closed is not read at all; one broken inside
+        // keeps the options before the break.
+        if (read || !m_notClosed) {
+            m_root.appendChild(std::move(node));
+        } else {
+            m_statements.removeLast();
         }
         return read;
     }
 
-    // "name(value);" or "name{value};" up to the "};" that ends the statement.
-    bool readOptions(TreeItem &statement, int statementBegin, const QString &statementName)
+    // The options up to the "};" that ends the statement.
+    bool readBody(TreeItem &node, int index, bool modelled, int statementBegin)
     {
-        for (Token token = next();; token = next()) {
-            QString name;
-            int words = 0;
-            bool plain = true;
-            for (; token.kind == Token::Word || token.kind == Token::Quoted; token = next()) {
-                name += text(token);
-                ++words;
-                plain = plain && token.kind == Token::Word;
-            }
+        for (;;) {
+            Token token = next();
             if (token.kind == Token::End) {
-                return notClosed(statementBegin);
+                return m_problem.isEmpty() ? notClosed(statementBegin) : false;
             }
-            if (token.kind == Token::Close && words == 0 && m_text.at(token.begin) == QLatin1Char('}')) {
-                return endsWithSemicolon(statementBegin);
+            if (is(token, Token::Close, '}')) {
+                return endsWithSemicolon(index, token, statementBegin);
             }
-            if (token.kind != Token::Open) {
-                return notUnderstood(token);
+            if (token.kind == Token::Semicolon) {
+                continue;
             }
-            const bool braced = m_text.at(token.begin) == QLatin1Char('{');
-            const int valueBegin = token.end;
-            const int valueEnd = closingOffset(token, statementBegin);
-            if (valueEnd < 0 || !endsWithSemicolon(statementBegin)) {
-                return false;
+            // "name(value);": a node of its own.
+            const Token name = token;
+            Token open;
+            int valueEnd = -1;
+            if (name.kind == Token::Word) {
+                open = next();
+                if (open.kind == Token::Open) {
+                    valueEnd = closingOffset(open, statementBegin);
+                    if (valueEnd < 0) {
+                        return false;
+                    }
+                    token = next();
+                    if (token.kind == Token::Semicolon) {
+                        if (modelled) {
+                            addOption(node, index, name, open.end, valueEnd, token.end);
+                        }
+                        continue;
+                    }
+                } else {
+                    token = open;
+                }
             }
-            // The writer tells a braced body by the option's name alone.
-            if (m_problem.isEmpty() && (words != 1 || !plain || braced != CommonWriter::isBlockOption(name))) {
-                report(QStringLiteral("the option \"%1\" of \"%2\" is not understood").arg(name, statementName));
+            // Anything else runs to the next ";" or to the end of the block.
+            for (;; token = next()) {
+                if (token.kind == Token::End) {
+                    return m_problem.isEmpty() ? notClosed(statementBegin) : false;
+                }
+                if (token.kind == Token::Semicolon) {
+                    break;
+                }
+                if (is(token, Token::Close, '}')) {
+                    return endsWithSemicolon(index, token, statementBegin);
+                }
+                if (token.kind == Token::Close) {
+                    return stop(i18n("the parentheses or braces inside a block do not balance"));
+                }
+                if (token.kind == Token::Open && closingOffset(token, statementBegin) < 0) {
+                    return false;
+                }
             }
-            statement.appendChild(std::make_unique<TreeItem>(
-                QVector<QVariant>{name, QVariant(), trimmedAtLineBreaks(QStringView(m_text).mid(valueBegin, valueEnd - valueBegin))}));
         }
+    }
+
+    void addOption(TreeItem &node, int index, const Token &name, int valueBegin, int valueEnd, int end)
+    {
+        SyslogNgSource::Option option;
+        option.name = text(name);
+        option.value = trimmedAtLineBreaks(QStringView(m_text).mid(valueBegin, valueEnd - valueBegin));
+        option.begin = name.begin;
+        option.end = end;
+        QVector<SyslogNgSource::Option> &options = m_statements[index].options;
+        node.appendChild(std::make_unique<SyslogNgNode>(QVector<QVariant>{option.name, QVariant(), option.value}, m_root.sourceId(), index, options.size()));
+        options.append(std::move(option));
     }
 
     // The offset of the bracket that closes open; -1 when the nesting breaks. A
@@ -370,14 +428,16 @@ private:
         for (;;) {
             const Token token = next();
             if (token.kind == Token::End) {
-                notClosed(statementBegin);
+                if (m_problem.isEmpty()) {
+                    notClosed(statementBegin);
+                }
                 return -1;
             }
             const QChar c = m_text.at(token.begin);
             if (token.kind == Token::Open) {
                 expected += c == QLatin1Char('(') ? QLatin1Char(')') : QLatin1Char('}');
             } else if ((token.kind == Token::Close && c != expected.back()) || (token.kind == Token::Semicolon && expected.back() == QLatin1Char(')'))) {
-                stop(token.begin, i18n("the parentheses or braces inside a block do not balance"));
+                stop(i18n("the parentheses or braces inside a block do not balance"));
                 return -1;
             } else if (token.kind == Token::Close) {
                 expected.chop(1);
@@ -388,26 +448,27 @@ private:
         }
     }
 
-    bool endsWithSemicolon(int statementBegin)
+    bool endsWithSemicolon(int index, const Token &close, int statementBegin)
     {
+        m_statements[index].bodyEnd = close.begin;
         const Token token = next();
         if (token.kind == Token::End) {
-            return notClosed(statementBegin);
+            return m_problem.isEmpty() ? notClosed(statementBegin) : false;
         }
-        return token.kind == Token::Semicolon || notUnderstood(token);
+        if (token.kind != Token::Semicolon) {
+            return notUnderstood(token);
+        }
+        m_statements[index].end = token.end;
+        return true;
     }
 
     const QString &m_text;
     Tokenizer m_tokens;
-    // Statements that begin on a last line without a line break are not read:
-    // nothing shows that the line is whole.
-    const int m_lastLineStart;
-    int m_lastDirectiveEnd = -1;
-    int m_stoppedAt = -1;
+    SyslogNgRoot &m_root;
     QString m_problem;
     mutable std::vector<int> m_lineStarts; // made by the first lineOf
-    std::vector<std::unique_ptr<TreeItem>> m_directives;
-    std::vector<std::unique_ptr<TreeItem>> m_statements;
+    bool m_notClosed = false;
+    QVector<SyslogNgSource::Statement> m_statements;
 };
 } // namespace
 
@@ -420,16 +481,28 @@ CommonSettingsParser::~CommonSettingsParser() = default;
 
 TreeItem *CommonSettingsParser::parse()
 {
-    auto root = std::make_unique<TreeItem>(QVector<QVariant>{i18n("Parameter"), i18n("Name"), i18n("Value")});
-    const QString text = readFile();
+    QString text = readFile();
+    // Decoding drops a byte order mark; the text keeps it, to be written back.
+    if (stamp().exists() && !text.isEmpty() && stamp().size() == text.toUtf8().size() + 3) {
+        const QString withMark = QChar(ByteOrderMark) + text;
+        if (FileStamp::hashOf(withMark.toUtf8()) == stamp().hash()) {
+            text = withMark;
+        }
+    }
+    // Written back, the text must give the bytes that were read.
+    if (stamp().exists() && stamp().size() != text.toUtf8().size() && !damaged()) {
+        markDamaged(i18n("not UTF-8 text"));
+        text.clear();
+    }
+    auto root = std::make_unique<SyslogNgRoot>(QVector<QVariant>{i18n("Parameter"), i18n("Name"), i18n("Value")}, text);
+    root->setStamp(stamp());
     if (text.isEmpty()) {
         return root.release();
     }
-    Reader reader(text);
+    Reader reader(text, *root);
     reader.read();
     if (!reader.problem().isEmpty()) {
         markDamaged(reader.problem());
     }
-    reader.moveInto(*root);
     return root.release();
 }

@@ -6,15 +6,18 @@
 #include "commonsettingsparser.h"
 #include "commonwriter.h"
 #include "destinationsmodel.h"
+#include "editors/changedoutside.h"
 #include "editors/fileeditor.h"
 #include "editors/problemsmessage.h"
+#include "editors/reviewchangesdialog.h"
 #include "filedestination.h"
 #include "model/treeitem.h"
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
-#include "services/snapshotbeforewrite.h"
+#include "editors/snapshotbeforewrite.h"
 #include "services/snghandler.h"
 #include "syslogngstring.h"
+#include "syslogngtree.h"
 
 #include <KLocalizedString>
 
@@ -81,50 +84,89 @@ DestinationsSettings::~DestinationsSettings() = default;
 void DestinationsSettings::load()
 {
     CommonFile file = readCommonFile();
+    m_damaged = file.damaged;
+    m_problemsText = file.problems;
     m_problems->setProblems(file.problems);
     m_model->setRoot(std::move(file.tree));
     refreshExistingNames();
     updateRemoveButtonState();
 }
 
+QByteArray DestinationsSettings::textToWrite(bool *changed) const
+{
+    const auto *root = dynamic_cast<const SyslogNgRoot *>(m_model->root());
+    if (!root) {
+        *changed = false;
+        return QByteArray();
+    }
+    const QByteArray text = CommonWriter(Paths::placed(Paths::CommonSyslogNgFile)).contents(root);
+    *changed = text != root->text().toUtf8();
+    return text;
+}
+
 bool DestinationsSettings::hasChanges() const
 {
-    DestinationsModel onDisk;
-    onDisk.setRoot(readCommonFile().tree);
-    return !onDisk.sameContent(*m_model);
+    bool changed = false;
+    textToWrite(&changed);
+    return changed;
+}
+
+bool DestinationsSettings::reloadAfterOutsideChange()
+{
+    if (ChangedOutside::askReload(this, Paths::CommonSyslogNgFile)) {
+        load();
+    }
+    return false;
 }
 
 bool DestinationsSettings::save()
 {
-    CommonFile file = readCommonFile();
-    if (file.damaged) {
+    if (m_damaged) {
         // Written from what could be read, the file would lose the rest.
-        QMessageBox::critical(this, i18n("Error"), i18n("The destinations are not written: %1", file.problems));
+        QMessageBox::critical(this, i18n("Error"), i18n("The destinations are not written: %1", m_problemsText));
         return false;
     }
-    DestinationsModel onDisk;
-    onDisk.setRoot(std::move(file.tree));
-    if (onDisk.sameContent(*m_model)) {
+    bool changed = false;
+    const QByteArray text = textToWrite(&changed);
+    if (!changed) {
         return true;
     }
-    const QByteArray text = CommonWriter(Paths::placed(Paths::CommonSyslogNgFile)).contents(m_model->root());
+    // The file as read is what the edits were made on: changed since, it is
+    // neither written over nor merged.
+    const auto *root = static_cast<const SyslogNgRoot *>(m_model->root()); // textToWrite() found it one
+    const FileStamp read = root->stamp();
+    if (!read.matches(Paths::placed(Paths::CommonSyslogNgFile))) {
+        return reloadAfterOutsideChange();
+    }
+    if (ReviewChangesDialog::alwaysBeforeWriting()
+        && !ReviewChangesDialog::confirm(this,
+                                         i18n("Review changes"),
+                                         i18n("Write"),
+                                         {{Paths::CommonSyslogNgFile, read.exists(), root->text().toUtf8(), false, text}})) {
+        return false;
+    }
     // Kept in a snapshot once syslog-ng has accepted the file; syslog-ng goes back to it if it refuses to start.
     QString snapshot;
-    QStringList changed;
+    QStringList changedFiles;
     const ConfigCheck::Result written = CheckedWrite::syslogNg(
-        {CheckedWrite::Change{Paths::CommonSyslogNgFile, text}},
+        {CheckedWrite::Change{Paths::CommonSyslogNgFile, text, false, read}},
         [this, &snapshot] {
             return snapshotBeforeWrite(this, &snapshot);
         },
-        &changed);
+        &changedFiles);
+    if (written.changedOutside) {
+        return reloadAfterOutsideChange();
+    }
     if (!written.accepted) {
         // The old file is still in place: restarting would not bring the change.
         QMessageBox::critical(this, i18n("Error"), written.message);
         return false;
     }
-    if (!changed.isEmpty()) {
+    if (!changedFiles.isEmpty()) {
         SngHandler::instance()->restart(SngHandler::Logging, snapshot);
     }
+    // What the next edits are made on.
+    load();
     return true;
 }
 

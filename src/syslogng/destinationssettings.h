@@ -26,13 +26,16 @@ public:
     explicit DestinationsSettings(QWidget *parent = nullptr);
     ~DestinationsSettings() override;
 
-    // Reads the common file again into the table.
+    // Reads the common file again into the table, dropping unsaved edits.
     void load();
-    // Writes the table into the common file when it changed and syslog-ng accepts
-    // it, then restarts syslog-ng. A file that cannot be read whole is never
-    // written. False, after telling why, when nothing was written.
+    // Writes the edits into the common file when syslog-ng accepts the result,
+    // then restarts syslog-ng and reads the file again. Only the statements and
+    // references the edits concern change; every other byte stays. A file that
+    // could not be read whole is never written, nor one changed outside the
+    // module since it was read: then the administrator may reload it. False,
+    // after telling why, when nothing was written.
     bool save();
-    // True when the table differs from the common file.
+    // True when the edits would change the common file as it was read.
     bool hasChanges() const;
     void updateRemoveButtonState();
 
@@ -41,6 +44,10 @@ private:
     void removeSelected();
     void showContextMenu(const QPoint &pos);
     void refreshExistingNames();
+    // The file's bytes with the edits; changed tells whether they differ from those read.
+    QByteArray textToWrite(bool *changed) const;
+    // Asks whether to reload the file changed outside; false, as nothing was written.
+    bool reloadAfterOutsideChange();
 
     std::unique_ptr<Ui::DestinationsSettings> ui;
     DestinationsModel *m_model = nullptr; // Owned by this widget.
@@ -48,4 +55,6 @@ private:
     FileEditor *m_editor = nullptr; // Owned by this widget.
     QAction *m_openEditorAction = nullptr; // Owned by this widget.
     ProblemsMessage *m_problems = nullptr; // Owned by this widget.
+    bool m_damaged = false; // the last load could not read the file whole
+    QString m_problemsText; // what it could not read
 };

@@ -8,6 +8,7 @@ quor_add_layer(syslogng
         ${CMAKE_CURRENT_LIST_DIR}/filedestination.cpp
         ${CMAKE_CURRENT_LIST_DIR}/commonsettingsparser.cpp
         ${CMAKE_CURRENT_LIST_DIR}/commonwriter.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/syslogngtree.cpp
         ${CMAKE_CURRENT_LIST_DIR}/syslogngstring.cpp
     LAYERS editors services model platform
     LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::I18n)

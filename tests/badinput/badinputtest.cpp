@@ -382,11 +382,9 @@ private Q_SLOTS:
         QTest::newRow("unclosed-parenthesis-60000-lines")
             << QString() << unclosedParenthesis() << QStringLiteral(": the parentheses or braces inside a block do not balance");
         QTest::newRow("options-100000") << QString() << manyOptions(100000) << QString();
-        // Found by the fuzzer: written back, the file would have changed.
-        QTest::newRow("inline-block-written-otherwise") << QString() << QByteArray("log {\n    source(s);\n    filter {\n        level(err);\n    };\n};\n\n")
-                                                        << QStringLiteral(": the option \"filter\" of \"log\" is not understood");
-        QTest::newRow("brace-and-quote-in-an-option-name") << QString() << QByteArray("source s {\n    unix-dgram \"/run/e {\"(flags(no-parse));\n};\n\n")
-                                                           << QStringLiteral(": the option \"unix-dgram\"/run/e {\"\" of \"source s\" is not understood");
+        // Parts of a block the page does not edit (a braced filter, two words, text
+        // after an option) and any directive are no damage: they are kept as
+        // written (tests/syslogng, editRoundTrip).
         QTest::newRow("parenthesis-closed-in-a-later-block")
             << QString() << QByteArray("destination a {\n    file(\"/a\";\n};\n\ndestination b {\n    file(\"/b\"));\n};\n\n")
             << QStringLiteral(": the parentheses or braces inside a block do not balance");
@@ -394,18 +392,10 @@ private Q_SLOTS:
                                         << QStringLiteral(": the text from line 2 to the end is not read: a quoted text is not closed");
         QTest::newRow("junk-between-statements") << QString() << QByteArray("log {\n    source(s);\n};\nsource s;\n\n")
                                                  << QStringLiteral(": the text on line 4 is not understood");
-        QTest::newRow("text-after-an-option") << QString() << QByteArray("destination d {\n    file(\"/var/log/a\") x;\n};\n\n")
-                                              << QStringLiteral(": the text on line 2 is not understood");
-        QTest::newRow("directive-without-quoted-text")
-            << QString() << QByteArray("@version: 3.38\n\nlog {\n    source(s);\n};\n\n") << QStringLiteral(": the directive on line 1 is not understood");
-        QTest::newRow("directive-text-over-two-lines")
-            << QString() << QByteArray("@include \"a\nb\"\n\n") << QStringLiteral(": the directive on line 1 is not understood");
         QTest::newRow("extra-close-parenthesis-at-top")
             << QString() << QByteArray("log {\n    source(s);\n};\n)\n") << QStringLiteral(": the \")\" on line 4 closes no \"(\"");
         QTest::newRow("brace-closing-a-parenthesis") << QString() << QByteArray("log {\n    source(s};\n};\n\n")
                                                      << QStringLiteral(": the parentheses or braces inside a block do not balance");
-        QTest::newRow("two-word-option-name") << QString() << QByteArray("log {\n    source s(s);\n};\n\n")
-                                              << QStringLiteral(": the option \"sources\" of \"log\" is not understood");
         QTest::newRow("statement-kind-not-in-lowercase")
             << QString() << QByteArray("Log {\n    source(s);\n};\n\n") << QStringLiteral(": the text on line 1 is not understood");
         QTest::newRow("option-ended-inside-its-parentheses") << QString() << QByteArray("log {\n    source(s);\n    parser(p(q);\n  t);\n};\n\n")
@@ -950,8 +940,9 @@ private Q_SLOTS:
         std::unique_ptr<TreeItem> tree(parser.parse());
         verifyTime(timer);
         verifyMemory(content.size());
-        QVERIFY2(parser.errorString().startsWith(root.placed(Paths::CommonSyslogNgFile) + QStringLiteral(": the directive on line 1 is not understood")),
-                 qPrintable(parser.errorString()));
+        // Directives are kept as written, for syslog-ng to judge.
+        QCOMPARE(parser.errorString(), QString());
+        QVERIFY(tree);
     }
 
     void logrotateIncludes()

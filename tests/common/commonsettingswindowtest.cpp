@@ -296,6 +296,87 @@ private Q_SLOTS:
         QCOMPARE(view->model()->rowCount(), destinations);
     }
 
+    // Each opening reads the files again: what changed while the window was
+    // closed is shown, and a save keeps it.
+    void reopenedWindowReadsTheFiles()
+    {
+        m_root->copySampleSystem();
+        CommonSettingsWindow window;
+        window.open();
+        auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
+        auto *view = window.findChild<QTableView *>(QStringLiteral("destinationsView"));
+        QCOMPARE(numberOfLogs->value(), 10);
+        QCOMPARE(view->model()->rowCount(), 2);
+        window.reject();
+
+        const QByteArray rotation = m_root->readFile(QString(Paths::LogRotateFile)).replace("rotate 10", "rotate 7");
+        m_root->writeFile(QString(Paths::LogRotateFile), rotation);
+        const QByteArray common = m_root->readFile(QString(Paths::CommonSyslogNgFile)) + "\ndestination outside_dst { file(\"/var/log/outside\"); };\n";
+        m_root->writeFile(QString(Paths::CommonSyslogNgFile), common);
+
+        window.open();
+        QCOMPARE(numberOfLogs->value(), 7);
+        QCOMPARE(view->model()->rowCount(), 3);
+        numberOfLogs->setValue(5);
+        window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("logRotateTab")));
+        MessageBoxWatcher watcher;
+        pressOk(&window);
+        QVERIFY(watcher.boxes().isEmpty());
+        QVERIFY(!window.isVisible());
+        QCOMPARE(m_root->readFile(QString(Paths::LogRotateFile)), QByteArray(rotation).replace("rotate 7", "rotate 5"));
+        QCOMPARE(m_root->readFile(QString(Paths::CommonSyslogNgFile)), common);
+    }
+
+    // A file edited behind the open window: OK writes nothing, says so, and
+    // keeps the window open; Reload shows the file as it is now.
+    void okRefusesFileChangedBehind_data()
+    {
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<bool>("reload");
+        QTest::newRow("rotation-cancel") << QStringLiteral("logRotateTab") << false;
+        QTest::newRow("rotation-reload") << QStringLiteral("logRotateTab") << true;
+        QTest::newRow("destinations-cancel") << QStringLiteral("destinationsTab") << false;
+        QTest::newRow("destinations-reload") << QStringLiteral("destinationsTab") << true;
+    }
+
+    void okRefusesFileChangedBehind()
+    {
+        QFETCH(QString, tab);
+        QFETCH(bool, reload);
+        const bool rotation = tab == QLatin1String("logRotateTab");
+        m_root->copySampleSystem();
+        CommonSettingsWindow window;
+        window.open();
+        window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(tab));
+        auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
+        auto *view = window.findChild<QTableView *>(QStringLiteral("destinationsView"));
+        const QString file = rotation ? QString(Paths::LogRotateFile) : QString(Paths::CommonSyslogNgFile);
+        if (rotation) {
+            numberOfLogs->setValue(3);
+        } else {
+            view->selectRow(1);
+            window.findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
+            QCOMPARE(view->model()->rowCount(), 1);
+        }
+        const QByteArray outside = rotation ? m_root->readFile(file).replace("rotate 10", "rotate 8") : m_root->readFile(file) + "# etckeeper\n";
+        m_root->writeFile(file, outside);
+
+        MessageBoxWatcher watcher;
+        if (reload) {
+            watcher.queueAnswer(QMessageBox::Yes);
+        }
+        pressOk(&window);
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("File changed outside this module")});
+        QVERIFY(watcher.texts().constFirst().startsWith(QStringLiteral("The file %1 was changed outside this module since it was opened.").arg(file)));
+        QVERIFY(window.isVisible());
+        QCOMPARE(m_root->readFile(file), outside);
+        if (rotation) {
+            QCOMPARE(numberOfLogs->value(), reload ? 8 : 3);
+        } else {
+            QCOMPARE(view->model()->rowCount(), reload ? 2 : 1);
+        }
+    }
+
     void cancelThenOpenClearsPaths()
     {
         CommonSettingsWindow window;

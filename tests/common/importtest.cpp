@@ -1,5 +1,6 @@
 #include "common/commonsettingswindow.h"
 #include "messageboxwatcher.h"
+#include "model/checkabletreemodel.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "plugin/quoradminevents.h"
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeView>
 
 namespace
 {
@@ -201,6 +203,64 @@ private Q_SLOTS:
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
         QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("link.tar.gz: a symbolic link")), qPrintable(watcher.texts().constFirst()));
         QCOMPARE(m_root->readFile(Paths::EventsFile), events);
+    }
+
+    // With edits pending on the page, the question says that the import
+    // discards them and offers Cancel; after the import the page shows the
+    // imported configuration, after Cancel it still has its edits.
+    void importAsksAboutPageEdits_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("cancel") << int(QMessageBox::Cancel);
+        QTest::newRow("yes") << int(QMessageBox::Yes);
+    }
+
+    void importAsksAboutPageEdits()
+    {
+        QFETCH(int, answer);
+        const bool imported = answer == QMessageBox::Yes;
+        makeArchive(true);
+        const QByteArray events = m_root->readFile(Paths::EventsFile);
+
+        MessageBoxWatcher watcher;
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        auto *view = module.findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        const QModelIndexList found = view->model()->match(view->model()->index(0, 0),
+                                                           CheckableTreeModel::IdRole,
+                                                           QStringLiteral("package-updated"),
+                                                           1,
+                                                           Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        const int state = found.first().data(Qt::CheckStateRole).toInt();
+        QVERIFY(view->model()->setData(found.first(), state == Qt::Checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(module.currentModel()->differsFrom(*module.savedModel()));
+
+        module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
+        auto *window = module.findChild<CommonSettingsWindow *>();
+        window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("importTab")));
+        window->findChild<QWidget *>(QStringLiteral("importTab"))->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->setText(Archive);
+        watcher.queueAnswer(QMessageBox::StandardButton(answer));
+        window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+
+        QCOMPARE(watcher.titles().value(0), QStringLiteral("Import configuration"));
+        QCOMPARE(watcher.texts().value(0),
+                 QStringLiteral("Importing /root/cfg.tar.gz changes the configuration:\n\n") + Listing
+                     + QStringLiteral("\n\nThe page has changes that are not applied yet. The import discards them, and the page then shows the "
+                                      "imported configuration.\n\nThe logging service is restarted afterwards. Import it?"));
+        QCOMPARE(m_root->readFile(Paths::EventsFile) != events, imported);
+        QCOMPARE(window->isVisible(), !imported);
+        // Imported: the page holds what is on disk now; cancelled: its edit.
+        QCOMPARE(module.currentModel()->differsFrom(*module.savedModel()), !imported);
+        const QModelIndexList now = view->model()->match(view->model()->index(0, 0),
+                                                         CheckableTreeModel::IdRole,
+                                                         QStringLiteral("package-updated"),
+                                                         1,
+                                                         Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(now.size(), 1);
+        if (!imported) {
+            QVERIFY(now.first().data(Qt::CheckStateRole).toInt() != state);
+        }
     }
 };
 

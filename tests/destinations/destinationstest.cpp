@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -335,19 +336,92 @@ private Q_SLOTS:
         QVERIFY(root.commands().isEmpty());
     }
 
-    void writeFailure()
+    // A directory in the file's place is a change outside the module too:
+    // nothing is written over it.
+    void fileReplacedByFolder()
     {
         TestRoot root;
         root.copySampleSystem();
         MessageBoxWatcher watcher;
         Tab tab;
         tab.add({QStringLiteral("file"), QStringLiteral("copy"), QStringLiteral("/var/log/copy")});
-        // The file cannot be replaced while a directory stands in its place.
         QFile::remove(root.placed(CommonFile));
         QDir().mkpath(root.placed(CommonFile));
-        tab.settings.save();
-        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
+        QVERIFY(!tab.settings.save());
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("File changed outside this module")});
+        QVERIFY(QFileInfo(root.placed(CommonFile)).isDir());
         QVERIFY(root.commands().isEmpty());
+    }
+
+    // The file changed behind the open tab: saving writes nothing and asks;
+    // Cancel keeps the edits, Reload shows the file as it is now.
+    void changedBehindTheTab_data()
+    {
+        QTest::addColumn<bool>("reload");
+        QTest::newRow("cancel") << false;
+        QTest::newRow("reload") << true;
+    }
+
+    void changedBehindTheTab()
+    {
+        QFETCH(bool, reload);
+        TestRoot root;
+        root.copySampleSystem();
+        MessageBoxWatcher watcher;
+        Tab tab;
+        tab.add({QStringLiteral("file"), QStringLiteral("copy"), QStringLiteral("/var/log/copy")});
+        // Another tool adds a destination of its own meanwhile.
+        const QByteArray outside = root.readFile(CommonFile) + "\ndestination ansible_dst { file(\"/var/log/ansible\"); };\n";
+        root.writeFile(CommonFile, outside);
+        if (reload) {
+            watcher.queueAnswer(QMessageBox::Yes);
+        }
+        QVERIFY(!tab.settings.save());
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("File changed outside this module")});
+        QCOMPARE(watcher.texts().constFirst(),
+                 QStringLiteral("The file %1 was changed outside this module since it was opened. Nothing was written.\n\n"
+                                "Reload it (your edits in this tab are lost)?")
+                     .arg(CommonFile));
+        QCOMPARE(root.readFile(CommonFile), outside);
+        QVERIFY(root.commands().isEmpty());
+        const QStringList rows = tab.rows();
+        QCOMPARE(rows.filter(QStringLiteral("|copy|")).size(), reload ? 0 : 1);
+        QCOMPARE(rows.filter(QStringLiteral("|ansible_dst|")).size(), reload ? 1 : 0);
+        QCOMPARE(tab.settings.hasChanges(), !reload);
+    }
+
+    // Added and removed through the tab, the sample file keeps its version
+    // line, comments and blank lines: only the edited statements change, and
+    // removing what was added gives it back byte for byte.
+    void editsKeepTheFileByteForByte()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        root.setRunningUnits({QStringLiteral("syslog-ng")});
+        const QByteArray original = root.readFile(CommonFile);
+        QVERIFY(original.startsWith("@version: 3.38\n"));
+        {
+            Tab tab;
+            tab.add({QStringLiteral("file"), QStringLiteral("copy"), QStringLiteral("/dorvex/log/velta/copy")});
+            QVERIFY(tab.settings.save());
+        }
+        const QByteArray added = root.readFile(CommonFile);
+        // A new file destination writes the main log's lines.
+        const QByteArray destination = "\ndestination copy {\n    file(\"/dorvex/log/velta/copy\" template(velta_json_line));\n};\n";
+        const QByteArray log = "\nlog {\n    source(velta_events_src);\n    destination(copy);\n};\n";
+        // After the last destination, and the log statement at the end.
+        const int afterCentral = original.indexOf("};\n", original.indexOf("destination velta_central_dst")) + 3;
+        const QByteArray expected = original.left(afterCentral) + destination + original.mid(afterCentral) + log;
+        QCOMPARE(QString::fromUtf8(added), QString::fromUtf8(expected));
+        {
+            Tab tab;
+            tab.select(QStringLiteral("copy"));
+            tab.removeButton()->click();
+            QVERIFY(tab.settings.save());
+        }
+        QCOMPARE(QString::fromUtf8(root.readFile(CommonFile)), QString::fromUtf8(original));
+        QString errors;
+        QVERIFY2(syslogNgAccepts(root, &errors), qPrintable(errors));
     }
 
     void removeOnlyTheReference_data()

@@ -108,6 +108,46 @@ private Q_SLOTS:
         m_root.reset();
     }
 
+    // A file Apply writes, changed outside since the page read it: Apply writes
+    // nothing and asks; Cancel keeps the page's edits, Reload shows the files.
+    void applyRefusesFilesChangedOutside_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("reload");
+        QTest::newRow("audit-rules-cancel") << QString(Paths::AuditRulesFile) << false;
+        QTest::newRow("audit-rules-reload") << QString(Paths::AuditRulesFile) << true;
+        // The settings file is watched: the page reloads when it changes.
+    }
+
+    void applyRefusesFilesChangedOutside()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, reload);
+        const QModelIndex event = eventInView(m_view, QStringLiteral("package-updated"));
+        QVERIFY(m_view->model()->setData(event, Qt::Checked, Qt::CheckStateRole));
+        const QByteArray settings = m_root->readFile(Paths::EventsFile);
+        const QByteArray outside = file == Paths::AuditRulesFile ? QByteArray("-w /etc/shadow -p wa -k outside\n") : settings + "\n";
+        m_root->writeFile(file, outside);
+
+        MessageBoxWatcher watcher;
+        if (reload) {
+            watcher.queueAnswer(QMessageBox::Yes);
+        }
+        m_module->save();
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("File changed outside this module")});
+        QCOMPARE(watcher.texts().constFirst(),
+                 QStringLiteral("The file %1 was changed outside this module since it was opened. Nothing was written.\n\n"
+                                "Reload it (your edits on this page are lost)?")
+                     .arg(file));
+        QCOMPARE(m_root->readFile(file), outside);
+        if (file != Paths::EventsFile) {
+            QCOMPARE(m_root->readFile(Paths::EventsFile), settings);
+        }
+        QCOMPARE(savedCheckState(*m_module, QStringLiteral("package-updated")), int(Qt::Unchecked));
+        QCOMPARE(eventInView(m_view, QStringLiteral("package-updated")).data(Qt::CheckStateRole).toInt(), int(reload ? Qt::Unchecked : Qt::Checked));
+        QVERIFY(switchCommands(*m_root).isEmpty());
+    }
+
     void applyWritesTheChange()
     {
         QAbstractItemModelTester tester(m_view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -185,6 +225,8 @@ private Q_SLOTS:
     void modesWhateverTheUmask()
     {
         QVERIFY(QFile::remove(m_root->placed(Paths::AuditRulesFile)));
+        // Read again: a file gone since the page read it is a change outside the page.
+        m_module->load();
         const mode_t previous = ::umask(0);
         {
             const QuorAdminEvents module(nullptr, {});

@@ -29,7 +29,7 @@ open_module() {
     env -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         "$1" quor-admin-events > "$0.log" 2>&1 &
         pid=$!
-        for i in $(seq 1 150); do
+        for i in $(seq 1 300); do
             window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1 || true)
             [ -n "$window" ] && break
             kill -0 "$pid" 2>/dev/null || break

@@ -7,6 +7,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/syslogngsubset.h"
+#include "platform/unifieddiff.h"
 
 #include <KLocalizedString>
 
@@ -21,8 +22,6 @@ namespace ConfigImport
 {
 namespace
 {
-constexpr int DiffTimeoutMs = 30000;
-
 QString entryName(const QString &systemPath)
 {
     return systemPath.mid(1);
@@ -218,36 +217,11 @@ bool check(const ConfigArchive::Files &files, const Plan &plan, Origin origin, Q
 
 bool diff(const Plan &plan, QByteArray *text, QString *errorText)
 {
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        *errorText = i18n("no temporary folder: %1", scratch.errorString());
-        return false;
-    }
-    const QString nothing = QStringLiteral("/dev/null");
-    const QString before = scratch.filePath(QStringLiteral("current"));
-    const QString after = scratch.filePath(QStringLiteral("archive"));
+    // The module's review of its own changes shows them through the same function.
     for (const Change &change : plan) {
-        const QString path = systemPath(change.name);
-        if ((change.exists && !writeFile(before, change.current, errorText)) || (!change.remove && !writeFile(after, change.wanted, errorText))) {
+        if (!UnifiedDiff::append({systemPath(change.name), change.exists, change.current, change.remove, change.wanted}, text, errorText)) {
             return false;
         }
-        const Process::Result result = Process::run(QStringLiteral("diff"),
-                                                    {QStringLiteral("-u"),
-                                                     QStringLiteral("--text"),
-                                                     QStringLiteral("--label"),
-                                                     change.exists ? path : nothing,
-                                                     QStringLiteral("--label"),
-                                                     change.remove ? nothing : path,
-                                                     change.exists ? before : nothing,
-                                                     change.remove ? nothing : after},
-                                                    DiffTimeoutMs,
-                                                    Process::Channels::Separate);
-        // diff exits with 1 when the files differ, as they do here.
-        if (!result.finished || result.exitCode != 1) {
-            *errorText = i18n("%1: diff failed: %2", path, QString::fromLocal8Bit(result.errorOutput).trimmed());
-            return false;
-        }
-        text->append(result.output);
     }
     return true;
 }

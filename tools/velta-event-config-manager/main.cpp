@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/servicecommand.h"
 
 #include <KLocalizedString>
 
@@ -54,7 +55,8 @@ int failure(const QString &text)
 // "ok", or why the restart failed.
 QString restart(const QString &unit)
 {
-    const Process::Result result = Process::run(QStringLiteral("sudo"), {QStringLiteral("systemctl"), QStringLiteral("restart"), unit}, RestartTimeoutMs);
+    const Process::Result result =
+        Process::run(QString::fromLatin1(ServiceCommand::Program), ServiceCommand::arguments(QStringLiteral("restart"), unit), RestartTimeoutMs);
     const QString printed = QString::fromLocal8Bit(result.output).trimmed();
     if (!result.started) {
         return i18n("failed: sudo could not be started");
@@ -77,11 +79,11 @@ QStringList unitsToRestart(const QStringList &changed)
         return path == Paths::EventsFile || path.startsWith(Paths::SyslogNgConfDir + QLatin1Char('/'));
     });
     if (syslogNg) {
-        units << QStringLiteral("syslog-ng");
+        units << QString::fromLatin1(ServiceCommand::LoggingUnit);
     }
     // auditd is only recommended: where it is missing there is nothing to restart.
     if (changed.contains(Paths::AuditRulesFile) && QFileInfo::exists(Paths::placed(Paths::AuditDaemon))) {
-        units << QStringLiteral("auditd");
+        units << QString::fromLatin1(ServiceCommand::AuditUnit);
     }
     return units;
 }
@@ -109,7 +111,7 @@ QString restartWithSnapshot(const QString &refused, const QString &snapshot, QJs
     if (snapshot.isEmpty()) {
         errorText = i18n("no snapshot was taken before the import");
     } else if (rollBack(snapshot, &errorText)) {
-        const QString again = restart(QStringLiteral("syslog-ng"));
+        const QString again = restart(QString::fromLatin1(ServiceCommand::LoggingUnit));
         if (again == QLatin1String("ok")) {
             summary->insert(QStringLiteral("rolledBack"), snapshot);
             return i18n("syslog-ng refused the new configuration and was restarted with the previous one (snapshot %1): %2", snapshot, refused);
@@ -164,7 +166,7 @@ bool restartOwed(const QStringList &units, AppliedRecord *record, QJsonObject *r
         }
         allOk = false;
         err() << "systemctl restart " << unit << ": " << result << Qt::endl;
-        if (unit == QLatin1String("syslog-ng") && rollBack.summary) {
+        if (unit == QLatin1String(ServiceCommand::LoggingUnit) && rollBack.summary) {
             err() << restartWithSnapshot(result, rollBack.snapshot, rollBack.summary) << Qt::endl;
             if (rollBack.summary->contains(QStringLiteral("rolledBack"))) {
                 for (const QString &owed : units) {

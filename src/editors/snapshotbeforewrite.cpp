@@ -1,6 +1,6 @@
 #include "snapshotbeforewrite.h"
 
-#include "serviceslog.h"
+#include "quoradmineventslog.h"
 
 #include "platform/configsnapshot.h"
 
@@ -46,7 +46,7 @@ bool snapshotBeforeWrite(QWidget *parent, QString *snapshot)
     QString name;
     bool goOn = ConfigSnapshot::take(&error, &name);
     if (!goOn) {
-        qCWarning(QUOR_SERVICES).noquote() << "no snapshot before the change:" << error;
+        qCWarning(QUOR_ADMIN_EVENTS).noquote() << "no snapshot before the change:" << error;
         const auto answer = QMessageBox::question(parent,
                                                   i18n("No snapshot"),
                                                   i18n("The configuration could not be kept as a snapshot before the change:\n%1\n\n"
