@@ -8,21 +8,30 @@
 # With --live a real syslog-ng runs the demo root's files for as long as the
 # demo does (scripts/live-syslog-ng): the module's restarts and reloads act on
 # it, and scripts/send-event sends records into its socket.
+#
+# With --plasma6 the Qt 6 / KDE Frameworks 6 build opens in kcmshell6 in the
+# Debian 13 tree of scripts/test-plasma6.sh, under Xvfb: the screenshots are
+# then in that tree's /build/demo-root.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 live=false
+kcmshell=kcmshell5
+qt_option=()
 case "${1:-}" in
 --live) live=true ;;
+--plasma6) exec bash "$source_dir/scripts/test-plasma6.sh" --demo ;;
+# Inside the Debian 13 tree, which holds what the build needs.
+--in-plasma6-tree) kcmshell=kcmshell6 qt_option=(-DBUILD_WITH_QT6=ON) ;;
 "") ;;
-*) echo "usage: $0 [--live]" >&2; exit 2 ;;
+*) echo "usage: $0 [--live | --plasma6]" >&2; exit 2 ;;
 esac
-bash "$source_dir/scripts/install-deps.sh"
+[ ${#qt_option[@]} -gt 0 ] || bash "$source_dir/scripts/install-deps.sh"
 
 build_dir=${BUILD_DIR:-$source_dir/build-demo}
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF > /dev/null
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF "${qt_option[@]}" > /dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 
-root=$source_dir/demo-root
+root=${DEMO_ROOT:-$source_dir/demo-root}
 if [ ! -d "$root" ]; then
     mkdir -p "$root"
     cp -a "$source_dir/data/root/." "$root/"
@@ -103,17 +112,17 @@ EOF
 fi
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    $live || exec kcmshell5 quor-admin-events
+    $live || exec "$kcmshell" quor-admin-events
     # Shows what arrives while the module is open.
     tail -n 0 -F "$main_log" "$QUOR_LIVE_SYSLOGNG/notifications" &
     tail_pid=$!
     trap 'kill "$tail_pid"; "$live_syslog_ng" stop' EXIT
-    kcmshell5 quor-admin-events
+    "$kcmshell" quor-admin-events
     exit
 fi
 echo "No display: opening the module under Xvfb for screenshots of it and of its Help."
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
-    kcmshell5 quor-admin-events &
+    "$2" quor-admin-events &
     pid=$!
     for i in $(seq 1 150); do
         window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1 || true)
@@ -131,7 +140,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     sleep 3
     import -window root "$1"
     kill "$pid"
-' "$root/demo.png" "$root/demo-help.png"
+' "$root/demo.png" "$root/demo-help.png" "$kcmshell"
 echo "Screenshots: $root/demo.png, $root/demo-help.png"
 if $live; then
     record=$("$source_dir/scripts/send-event" usb_added serial=42)

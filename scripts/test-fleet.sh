@@ -188,6 +188,21 @@ check "check mode with the package file: nothing is installed" [ "$(installed)" 
 check "check mode with the package file: the host's files are unchanged" same_as_before
 cp "$work/play.log" "$work/package.log"
 
+# --- Package files by release: the host's (Debian 12 here) is the one looked into.
+release=$(. /etc/os-release && echo "$VERSION_ID")
+status=0
+play "$work/reference.tar.gz" --check -e quor_admin_events_install_package=true \
+    -e "{\"quor_admin_events_package_debs\": {\"$release\": \"$deb\", \"99\": \"$work/no-such.deb\"}}" || status=$?
+check "package files by release: the play succeeds" [ "$status" = 0 ]
+check "package files by release: the host's release's file is installed" \
+    grep -qx "$expected: \[localhost\]" <(grep -A1 'Install quor-admin-events from the package file' "$work/play.log")
+status=0
+play "$work/reference.tar.gz" --check -e quor_admin_events_install_package=true \
+    -e "{\"quor_admin_events_package_debs\": {\"99\": \"$deb\"}}" || status=$?
+check "package files by release: a host of another release fails" [ "$status" != 0 ]
+check "package files by release: the failure names the host's release" in_log "No package file for Debian $release in quor_admin_events_package_debs"
+check "package files by release: the host's files are unchanged" same_as_before
+
 # --- First run: the host's files become the archive's, the services restart.
 status=0
 play "$work/reference.tar.gz" || status=$?

@@ -11,4 +11,4 @@ quor_add_layer(common
         ${CMAKE_CURRENT_LIST_DIR}/settingsimporter.cpp
         ${CMAKE_CURRENT_LIST_DIR}/settingsimporter.ui
     LAYERS syslogng rotation editors platform
-    LIBRARIES Qt5::Widgets KF5::I18n)
+    LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::I18n)

@@ -13,4 +13,4 @@ quor_add_layer(editors
         ${CMAKE_CURRENT_LIST_DIR}/reviewchangesdialog.cpp
         ${CMAKE_CURRENT_LIST_DIR}/snapshotbeforewrite.cpp
     LAYERS services model platform
-    LIBRARIES Qt5::Widgets KF5::WidgetsAddons KF5::CoreAddons KF5::I18n KF5::ConfigCore KF5::SyntaxHighlighting)
+    LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::WidgetsAddons KF${KF_MAJOR_VERSION}::CoreAddons KF${KF_MAJOR_VERSION}::I18n KF${KF_MAJOR_VERSION}::ConfigCore KF${KF_MAJOR_VERSION}::SyntaxHighlighting)

@@ -342,8 +342,12 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
     case Qt::DecorationRole: {
         registerNotificationStateType();
         QVariant converted = value;
-        const auto state = converted.convert(qMetaTypeId<EventTreeItem::NotificationState>()) ? converted.value<EventTreeItem::NotificationState>()
-                                                                                              : EventTreeItem::NotificationsOff;
+#if QT_VERSION_MAJOR >= 6
+        const bool known = converted.convert(QMetaType::fromType<EventTreeItem::NotificationState>());
+#else
+        const bool known = converted.convert(qMetaTypeId<EventTreeItem::NotificationState>());
+#endif
+        const auto state = known ? converted.value<EventTreeItem::NotificationState>() : EventTreeItem::NotificationsOff;
         item->setNotificationState(state);
         Q_EMIT notificationChanged(index, index, {Qt::DecorationRole});
         return true;

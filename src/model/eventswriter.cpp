@@ -215,7 +215,7 @@ QList<EventsWriter::KeptEvent> EventsWriter::eventsMissingFromTree(const QString
     }
 
     QList<KeptEvent> kept;
-    for (const QString &id : qAsConst(missing)) {
+    for (const QString &id : std::as_const(missing)) {
         const QString line = ownLines.contains(id) ? ownLines.value(id) : quoted(id) + QLatin1String(" : ") + elementText(events.value(id));
         kept.append({id, line});
     }
@@ -336,7 +336,7 @@ void EventsWriter::switchAuditTypes(AuditData audit)
     audit.eventsOn.removeDuplicates();
     audit.eventsOff.removeDuplicates();
     // Switching on wins.
-    for (const QString &name : qAsConst(audit.eventsOn)) {
+    for (const QString &name : std::as_const(audit.eventsOn)) {
         audit.eventsOff.removeAll(name);
     }
     // A store that cannot be read is named once and never written over.
@@ -352,7 +352,7 @@ void EventsWriter::switchAuditTypes(AuditData audit)
             m_errors.append(what + QStringLiteral("\"%1\"").arg(name));
         }
     };
-    for (const QString &name : qAsConst(audit.eventsOn)) {
+    for (const QString &name : std::as_const(audit.eventsOn)) {
         bool known = false;
         QString error;
         if (!storeError.isEmpty() || (AuditDatabase::isOn(name, &known, &error) && known)) {
@@ -364,7 +364,7 @@ void EventsWriter::switchAuditTypes(AuditData audit)
             failed(i18n("Error enabling the audit event"), name, error);
         }
     }
-    for (const QString &name : qAsConst(audit.eventsOff)) {
+    for (const QString &name : std::as_const(audit.eventsOff)) {
         bool known = false;
         QString error;
         if (!storeError.isEmpty() || (!AuditDatabase::isOn(name, &known, &error) && known)) {

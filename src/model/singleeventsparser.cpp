@@ -448,7 +448,7 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
             for (int row = item->childCount() - 1; row >= 0; --row) {
                 children.insert(item->child(row)->id(), item->child(row));
             }
-            for (const QString &key : qAsConst(overlaidKeys)) {
+            for (const QString &key : std::as_const(overlaidKeys)) {
                 if (EventTreeItem *overlaid = children.value(key)) {
                     markOverlaid(overlaid);
                 }
@@ -872,7 +872,7 @@ EventTreeItem *SingleEventsParser::parse()
     for (auto it = currentSettings.begin(); it != currentSettings.end(); ++it) {
         current.insert(it.key(), it.value().toObject());
     }
-    for (const QString &problem : qAsConst(layout.problems)) {
+    for (const QString &problem : std::as_const(layout.problems)) {
         addProblem(problem);
     }
     for (const QString &problem : dictionary().problems) {
@@ -910,7 +910,7 @@ EventTreeItem *SingleEventsParser::parse()
     QHash<QString, EventTreeItem *> eventsById; // not owned
     eventsById.reserve(int(jobs.size()));
     for (EventJob &job : jobs) {
-        for (const QString &problem : qAsConst(job.problems)) {
+        for (const QString &problem : std::as_const(job.problems)) {
             addProblem(problem);
         }
         if (!job.event) {

@@ -12,5 +12,5 @@ quor_add_layer(model
         ${CMAKE_CURRENT_LIST_DIR}/singleeventsparser.cpp
         ${CMAKE_CURRENT_LIST_DIR}/eventswriter.cpp
     LAYERS platform
-    LIBRARIES Qt5::Gui Qt5::Concurrent KF5::I18n)
+    LIBRARIES Qt::Gui Qt::Concurrent KF${KF_MAJOR_VERSION}::I18n)
 quor_layer_logging(model QUOR_MODEL "Events administration: readers, writers and the event settings")

@@ -18,6 +18,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMediaPlayer>
+#if QT_VERSION_MAJOR >= 6
+#include <QAudioOutput>
+#endif
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -351,13 +354,24 @@ void DBusDialog::playButtonClicked()
     }
     if (!m_player) {
         m_player = new QMediaPlayer(this);
+#if QT_VERSION_MAJOR >= 6
+        // Qt 6's player sounds through an output of its own, which holds the volume.
+        m_player->setAudioOutput(new QAudioOutput(m_player));
+        connect(m_player, &QMediaPlayer::errorOccurred, this, [this] {
+#else
         connect(m_player, QOverload<QMediaPlayer::Error>::of(&QMediaPlayer::error), this, [this] {
+#endif
             QMessageBox::warning(this, i18n("Play sound"), i18n("The sound cannot be played: %1", m_player->errorString()));
         });
     }
     m_player->stop();
+#if QT_VERSION_MAJOR >= 6
+    m_player->setSource(QUrl::fromLocalFile(sound));
+    m_player->audioOutput()->setVolume(0.5f);
+#else
     m_player->setMedia(QUrl::fromLocalFile(sound));
     m_player->setVolume(50);
+#endif
     m_player->play();
 }
 

@@ -9,5 +9,5 @@ quor_add_layer(notifications
         ${CMAKE_CURRENT_LIST_DIR}/notifyrcdeployment.cpp
         ${CMAKE_CURRENT_LIST_DIR}/notifyrcfile.cpp
     LAYERS syslogng model platform
-    LIBRARIES Qt5::Widgets Qt5::DBus Qt5::Multimedia KF5::I18n)
+    LIBRARIES Qt::Widgets Qt::DBus Qt::Multimedia KF${KF_MAJOR_VERSION}::I18n)
 quor_layer_logging(notifications QUOR_NOTIFICATIONS "Events administration: notifications")

@@ -70,7 +70,7 @@ bool setOn(const QString &name, bool on, QString *error)
     const QString path = Paths::placed(Paths::AuditTypeStore);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QByteArray data;
-    for (const QString &enabled : qAsConst(names)) {
+    for (const QString &enabled : std::as_const(names)) {
         data += enabled.toUtf8();
         data += '\n';
     }

@@ -254,17 +254,30 @@ QByteArray withPlacedLogPaths(const QByteArray &text)
 // blocks' code and syslog-ng's own module folder) as syslog-ng's Python module
 // does: "module.Class" from the module, a name without a module from the
 // blocks' code. syslog-ng's built-in module does not exist outside the daemon:
-// a stand-in answers every name asked of it. Prints "<number>\t<reason>" for
+// a stand-in answers every name asked of it, and its classes every name asked
+// of them (syslog-ng 4's module reads constants such as
+// LogDestinationResult.DROP when imported). Prints "<number>\t<reason>" for
 // each class that cannot be had.
 const QByteArray ImportScript = R"(import importlib
 import sys
 import types
 
 
+class StandIn(type):
+    def __getattr__(cls, name):
+        if name.startswith("__"):
+            raise AttributeError(name)
+        return stand_in_class(name)
+
+
+def stand_in_class(name):
+    return StandIn(name, (object,), {"__init__": lambda self, *args, **kwargs: None})
+
+
 def stand_in(name):
     if name.startswith("__"):
         raise AttributeError(name)
-    value = type(name, (object,), {"__init__": lambda self, *args, **kwargs: None})
+    value = stand_in_class(name)
     setattr(builtin, name, value)
     return value
 

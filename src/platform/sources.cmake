@@ -20,7 +20,7 @@ quor_add_layer(platform
         ${CMAKE_CURRENT_LIST_DIR}/sessionuser.cpp
         ${CMAKE_CURRENT_LIST_DIR}/integrity.cpp
         ${CMAKE_CURRENT_LIST_DIR}/auditdatabase.cpp
-    LIBRARIES Qt5::Core KF5::I18n ${CMAKE_DL_LIBS})
+    LIBRARIES Qt::Core KF${KF_MAJOR_VERSION}::I18n ${CMAKE_DL_LIBS})
 quor_layer_logging(platform QUOR_PLATFORM "Events administration: files, outside programs and user folders")
 # The page and its windows (editors, common, plugin) log on the category of the whole module.
 ecm_qt_declare_logging_category(quoradminevents_platform

@@ -165,7 +165,7 @@ QByteArray StagedFile::temporaryName(const QByteArray &fileName)
 bool StagedFile::isTemporaryOf(const QByteArray &entry, const QByteArray &fileName)
 {
     const QByteArray stem = temporaryStem(fileName);
-    if (entry.size() != stem.size() + RandomLength + 2 || !entry.startsWith(stem + '.') || !entry.endsWith('~')) {
+    if (entry.size() != stem.size() + RandomLength + 2 || !entry.startsWith(QByteArray(stem + '.')) || !entry.endsWith('~')) {
         return false;
     }
     for (int i = stem.size() + 1; i < entry.size() - 1; ++i) {

@@ -30,7 +30,7 @@
 #include <unistd.h>
 
 QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
-    : KCModule(parent, args)
+    : ModulePage(parent, args)
     , ui(std::make_unique<Ui::QuorAdminEvents>())
 {
     KLocalizedString::setApplicationDomain("quor-admin-events");
@@ -217,7 +217,7 @@ void QuorAdminEvents::showMessage(KMessageWidget::MessageType type, const QStrin
 
 QSize QuorAdminEvents::sizeHint() const
 {
-    return KCModule::sizeHint().expandedTo(QSize(900, 600));
+    return ModulePage::sizeHint().expandedTo(QSize(900, 600));
 }
 
 void QuorAdminEvents::checkPrivileges()
@@ -308,7 +308,7 @@ void QuorAdminEvents::directoriesAccepted(const QVariantList &data)
 void QuorAdminEvents::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
-        KCModule::keyPressEvent(event);
+        ModulePage::keyPressEvent(event);
         return;
     }
     if (m_finder->isAncestorOf(QApplication::focusWidget()) || m_finder->hasFocus()) {
@@ -333,7 +333,7 @@ void QuorAdminEvents::keyReleaseEvent(QKeyEvent *event)
     default:
         break;
     }
-    KCModule::keyReleaseEvent(event);
+    ModulePage::keyReleaseEvent(event);
 }
 
 void QuorAdminEvents::checkChanges()

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "modulepage.h"
 #include "notifications/dbusdialog.h"
 #include "services/snghandler.h"
 #include "platform/checkedwrite.h"
 #include "platform/filestamp.h"
 #include "platform/unifieddiff.h"
 
-#include <KCModule>
 #include <KMessageWidget>
 
 #include <QHash>
@@ -39,7 +39,7 @@ class QuorAdminEvents;
 
 // The settings page: the event tree with its search bar, the service status and
 // buttons, and the windows that edit what does not fit into the tree.
-class QuorAdminEvents : public KCModule
+class QuorAdminEvents : public ModulePage
 {
     Q_OBJECT
 public:

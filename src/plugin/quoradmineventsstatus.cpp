@@ -29,7 +29,7 @@ void QuorAdminEvents::refreshServiceStatus()
 
 void QuorAdminEvents::showEvent(QShowEvent *event)
 {
-    KCModule::showEvent(event);
+    ModulePage::showEvent(event);
     // The state can change behind the page's back (a crash, another tool).
     if (!m_statusTimer->isActive()) {
         m_statusTimer->start();
@@ -40,7 +40,7 @@ void QuorAdminEvents::showEvent(QShowEvent *event)
 void QuorAdminEvents::hideEvent(QHideEvent *event)
 {
     m_statusTimer->stop();
-    KCModule::hideEvent(event);
+    ModulePage::hideEvent(event);
 }
 
 void QuorAdminEvents::showServiceStatus(quint64 query, SngHandler::State state, const QString &text)

@@ -13,4 +13,8 @@ quor_add_layer(plugin
         ${CMAKE_CURRENT_LIST_DIR}/tooltipper.cpp
         ${CMAKE_CURRENT_LIST_DIR}/treeviewstate.cpp
     LAYERS common notifications rotation syslogng editors services model platform
-    LIBRARIES Qt5::Widgets KF5::ConfigWidgets KF5::CoreAddons KF5::I18n)
+    LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::${KF_MODULE_COMPONENT} KF${KF_MAJOR_VERSION}::CoreAddons KF${KF_MAJOR_VERSION}::I18n)
+# KF6's module is no widget: there the page stands on a widget base of its own.
+if(QT_MAJOR_VERSION EQUAL 6)
+    target_sources(quoradminevents_plugin PRIVATE ${CMAKE_CURRENT_LIST_DIR}/modulepage.cpp)
+endif()

@@ -59,7 +59,7 @@ void TreeViewState::restore(QTreeView *view) const
     QSet<QString> onTheWay;
     QStringList wanted(m_expanded.cbegin(), m_expanded.cend());
     wanted << m_current;
-    for (const QString &key : qAsConst(wanted)) {
+    for (const QString &key : std::as_const(wanted)) {
         for (int at = key.indexOf(KeySeparator); at >= 0; at = key.indexOf(KeySeparator, at + 1)) {
             onTheWay.insert(key.left(at));
         }

@@ -38,7 +38,7 @@ QString includeProblem(const QString &text)
         if (target.isDir()) {
             targets = QDir(target.filePath()).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
         }
-        for (const QFileInfo &file : qAsConst(targets)) {
+        for (const QFileInfo &file : std::as_const(targets)) {
             if (file.exists() && !file.isFile() && !file.isDir()) {
                 return i18n("include %1: %2 is not a regular file; the file was not checked", words.at(1), file.filePath());
             }

@@ -5,5 +5,5 @@ quor_add_layer(rotation
         ${CMAKE_CURRENT_LIST_DIR}/logrotationsettings.cpp
         ${CMAKE_CURRENT_LIST_DIR}/logrotationsettings.ui
     LAYERS editors services model platform
-    LIBRARIES Qt5::Widgets KF5::I18n)
+    LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::I18n)
 quor_layer_logging(rotation QUOR_ROTATION "Events administration: log rotation")

@@ -11,4 +11,4 @@ quor_add_layer(syslogng
         ${CMAKE_CURRENT_LIST_DIR}/syslogngtree.cpp
         ${CMAKE_CURRENT_LIST_DIR}/syslogngstring.cpp
     LAYERS editors services model platform
-    LIBRARIES Qt5::Widgets Qt5::Network KF5::I18n)
+    LIBRARIES Qt::Widgets Qt::Network KF${KF_MAJOR_VERSION}::I18n)

@@ -22,8 +22,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_prefix.isValid() && m_home.isValid());
-        m_client = QStandardPaths::findExecutable(QStringLiteral("kioclient5"));
-        QVERIFY2(!m_client.isEmpty(), "kioclient5 (kde-cli-tools) is missing");
+        m_client = QStandardPaths::findExecutable(QString::fromLatin1(KIOCLIENT));
+        QVERIFY2(!m_client.isEmpty(), KIOCLIENT " (kde-cli-tools) is missing");
         const Process::Result install =
             Process::run(QStringLiteral(CMAKE_COMMAND_PATH),
                          {QLatin1String("-DCMAKE_INSTALL_PREFIX=") + m_prefix.path(), QStringLiteral("-P"), QStringLiteral(DOC_INSTALL_SCRIPT)},
@@ -49,7 +49,7 @@ private Q_SLOTS:
         const Process::Result page = fetch(m_helpUrl);
         QVERIFY2(page.finished && page.exitCode == 0, page.errorOutput.constData());
         // A missing handbook is a page too, titled "Documentation not Found".
-        QVERIFY2(page.output.contains("<title>" + sourceTitle() + "</title>"), page.output.left(400).constData());
+        QVERIFY2(page.output.contains(QByteArray("<title>" + sourceTitle() + "</title>")), page.output.left(400).constData());
     }
 
     void helpShowsEveryScreenshot_data()

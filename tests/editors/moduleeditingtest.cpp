@@ -70,7 +70,7 @@ private Q_SLOTS:
         ChooserAnswer answer(cancelChooser ? QString() : QStringLiteral("/etc/shadow"));
 
         QuorAdminEvents module(nullptr, {});
-        QSignalSpy changedSpy(&module, qOverload<bool>(&KCModule::changed));
+        QSignalSpy changedSpy(&module, qOverload<bool>(&QuorAdminEvents::changed));
         module.show(); // the first showing loads the sample system
         QVERIFY(QTest::qWaitForWindowExposed(&module));
 

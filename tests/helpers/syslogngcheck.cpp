@@ -12,7 +12,7 @@ QString writeSyslogNgConfig(const TestRoot &root)
         qFatal("cannot read %s", qPrintable(sample.fileName()));
     }
     QByteArray config = sample.readAll();
-    config.replace("@include \"/etc/", "@include \"" + root.path().toUtf8() + "/etc/");
+    config.replace("@include \"/etc/", QByteArray("@include \"" + root.path().toUtf8() + "/etc/"));
     root.writeFile(QStringLiteral("/test/syslog-ng.conf"), config);
     return root.placed(QStringLiteral("/test/syslog-ng.conf"));
 }

@@ -140,7 +140,11 @@ private Q_SLOTS:
         item.setNotificationState(EventTreeItem::NotificationsEdited);
         QVERIFY(item.notificationsOn());
         registerNotificationStateType();
+#if QT_VERSION_MAJOR >= 6
+        QVERIFY(QMetaType::fromName("EventTreeItem::NotificationState").isValid());
+#else
         QVERIFY(QMetaType::type("EventTreeItem::NotificationState") != QMetaType::UnknownType);
+#endif
     }
 
     void addDestination_data()

@@ -151,7 +151,7 @@ private Q_SLOTS:
     void applyWritesTheChange()
     {
         QAbstractItemModelTester tester(m_view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QSignalSpy changed(m_module.get(), qOverload<bool>(&KCModule::changed));
+        QSignalSpy changed(m_module.get(), qOverload<bool>(&QuorAdminEvents::changed));
         // Switched off in the sample's current settings, and without dependencies.
         const QModelIndex event = eventInView(m_view, QStringLiteral("package-updated"));
         QVERIFY(event.isValid());
@@ -294,7 +294,7 @@ private Q_SLOTS:
         const QByteArray settingsBefore = m_root->readFile(Paths::EventsFile);
         const QModelIndex event = eventInView(m_view, QStringLiteral("package-updated"));
         QVERIFY(m_view->model()->setData(event, Qt::Checked, Qt::CheckStateRole));
-        QSignalSpy changed(m_module.get(), qOverload<bool>(&KCModule::changed));
+        QSignalSpy changed(m_module.get(), qOverload<bool>(&QuorAdminEvents::changed));
         MessageBoxWatcher watcher;
         m_module->save();
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
@@ -423,7 +423,7 @@ private Q_SLOTS:
             QVERIFY(parameter);
             QVERIFY(model->setData(model->indexFromItem(parameter, 1), value, Qt::EditRole));
         }
-        QSignalSpy changed(m_module.get(), qOverload<bool>(&KCModule::changed));
+        QSignalSpy changed(m_module.get(), qOverload<bool>(&QuorAdminEvents::changed));
         MessageBoxWatcher watcher;
         watcher.queueAnswer(QMessageBox::No);
         m_module->save();

@@ -200,7 +200,7 @@ void NotificationMenuTest::menuOutlivesReload()
     QVERIFY(!menu->isVisible());
 
     // An action of the old menu acts on nothing.
-    QSignalSpy changed(m_module.get(), qOverload<bool>(&KCModule::changed));
+    QSignalSpy changed(m_module.get(), qOverload<bool>(&QuorAdminEvents::changed));
     disable->trigger();
     QCOMPARE(changed.count(), 0);
     QVERIFY(marked(QStringLiteral("Failed user login")));
@@ -255,7 +255,7 @@ void NotificationMenuTest::repetitionThroughModel()
         return value ? value->data(1).toString() : QStringLiteral("none");
     };
     QCOMPARE(interval(), QStringLiteral("60"));
-    QSignalSpy changed(m_module.get(), qOverload<bool>(&KCModule::changed));
+    QSignalSpy changed(m_module.get(), qOverload<bool>(&QuorAdminEvents::changed));
     triggerMenu(event, QStringLiteral("Enable notifications sending"));
     auto *dialog = m_module->findChild<DBusDialog *>();
     dialog->findChild<QSpinBox *>(QStringLiteral("intervalSpinBox"))->setValue(120);

@@ -4,6 +4,8 @@
 set -euo pipefail
 build=$1
 source=$2
+# kcmshell5 or kcmshell6, as the module was built.
+kcmshell=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -15,17 +17,17 @@ export QUOR_FAKE_LOG=$work/commands.log QUOR_FAKE_UNITS=$work/units
 printf 'syslog-ng\nauditd\n' > "$QUOR_FAKE_UNITS"
 
 check_list() {
-    QT_QPA_PLATFORM=offscreen kcmshell5 --list 2>/dev/null \
+    QT_QPA_PLATFORM=offscreen "$kcmshell" --list 2>/dev/null \
         | grep -q "^quor-admin-events - syslog-ng-mod-velta configuration settings$" \
-        || { echo "kcmshell5 --list does not list the module"; exit 1; }
+        || { echo "$kcmshell --list does not list the module"; exit 1; }
 }
 
 # Opens the module, waits for its window, saves a screenshot.
 open_module() {
     local shot=$1
-    # On the X server, whatever platform the test run chose for the others.
-    xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb bash -c '
-        kcmshell5 quor-admin-events > "$0.log" 2>&1 &
+    # On the X server, whatever platform the caller's tests run on.
+    env -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+        "$1" quor-admin-events > "$0.log" 2>&1 &
         pid=$!
         for i in $(seq 1 300); do
             window=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1 || true)
@@ -40,7 +42,7 @@ open_module() {
         import -window root "$0"
         kill "$pid"
         wait "$pid" 2>/dev/null || true
-    ' "$shot"
+    ' "$shot" "$kcmshell"
     [ -s "$shot" ] || { echo "no screenshot $shot"; exit 1; }
     echo "screenshot: $shot"
 }

@@ -156,7 +156,7 @@ private Q_SLOTS:
         broken.write("print('noise on standard output')\n1 / 0\n");
         broken.close();
         const QByteArray previous = qgetenv("PYTHONPATH");
-        qputenv("PYTHONPATH", modules.path().toUtf8() + ':' + QUOR_SOURCE_DIR "/tests/syslogng/python");
+        qputenv("PYTHONPATH", QByteArray(modules.path().toUtf8() + ':' + QUOR_SOURCE_DIR "/tests/syslogng/python"));
 
         const ConfigCheck::Reference reference{QStringLiteral("/etc/syslog-ng/conf.d/x.conf"), 7, QStringLiteral("class"), name};
         const ConfigCheck::Result result = ConfigCheck::importPythonClasses({reference}, "class Inline(object):\n    pass\n");

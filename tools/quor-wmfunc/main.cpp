@@ -35,7 +35,7 @@ bool becomeSessionOwner(QString *error)
         return false;
     }
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtimeDir + "/bus");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray("unix:path=" + runtimeDir + "/bus"));
     }
     return true;
 }

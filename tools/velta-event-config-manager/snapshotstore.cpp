@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTimeZone>
 
 namespace SnapshotStore
 {
@@ -120,7 +121,7 @@ bool holds(const QString &archivePath)
 QDateTime takenAt(const QString &name)
 {
     QDateTime when = QDateTime::fromString(name.left(NameFormat.size()), NameFormat);
-    when.setTimeSpec(Qt::UTC);
+    when.setTimeZone(QTimeZone::utc());
     return when;
 }
 } // namespace SnapshotStore
