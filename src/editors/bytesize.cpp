@@ -62,7 +62,7 @@ std::optional<qint64> parse(const QString &typed)
 {
     static const QRegularExpression shape(QStringLiteral("^\\s*([0-9]+(?:\\.[0-9]+)?)\\s*(\\S*)\\s*$"));
     QString text = typed;
-    text.replace(QLocale().decimalPoint(), QLatin1Char('.'));
+    text.replace(QLocale().decimalPoint(), QStringLiteral("."));
     const QRegularExpressionMatch match = shape.match(text);
     if (!match.hasMatch()) {
         return std::nullopt;

@@ -170,7 +170,7 @@ QString DiskSpaceMonDialog::storedLimit(int row, int column, QString *refusal) c
         return QString::number(*bytes);
     }
     QString inC = text.trimmed();
-    inC.replace(QLocale().decimalPoint(), QLatin1Char('.'));
+    inC.replace(QLocale().decimalPoint(), QStringLiteral("."));
     QString normalized;
     *refusal = ParameterValue::refusal(keys[column], name, ParameterValue::Kind::Text, inC, &normalized);
     return normalized;

@@ -23,7 +23,7 @@
 namespace
 {
 const QString ConfigName = QStringLiteral("quor-admin-eventsrc");
-const char *const ReviewGroup = "Review";
+const QString ReviewGroup = QStringLiteral("Review");
 const char *const AlwaysKey = "AlwaysBeforeWriting";
 
 // Made once and kept for the process: reading the definitions costs more
