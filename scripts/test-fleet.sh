@@ -156,7 +156,7 @@ restarts() {
     grep -c 'restart' "$QUOR_FAKE_LOG" || true
 }
 staging_removed() {
-    [ -z "$(ls -A "$work/tmp")" ]
+    [ -z "$(ls -A "$work/tmp")" ] || { ls -lA "$work/tmp"; false; }
 }
 
 # --- Check mode: shows the diff, changes nothing, restarts nothing.
@@ -247,7 +247,9 @@ play "$work/broken.tar.gz" || status=$?
 check "refused archive: the play fails" [ "$status" != 0 ]
 check "refused archive: the play stops at --check" in_log "velta-event-config-manager --check failed"
 # Screened before syslog-ng reads it, with the file and the line.
-check "refused archive: the reason is shown" in_log "/etc/syslog-ng/conf.d/mod-velta.conf:33: \\\"}\\\" is not expected here"
+# The appended line is the file's last.
+broken_line=$(wc -l < "$broken/etc/syslog-ng/conf.d/mod-velta.conf")
+check "refused archive: the reason is shown" in_log "/etc/syslog-ng/conf.d/mod-velta.conf:$broken_line: \\\"}\\\" is not expected here"
 check "refused archive: the host's files are unchanged" same_as_before
 check "refused archive: no service restarted" [ "$(restarts)" = "$restarts_before" ]
 check "refused archive: the staging folder is removed" staging_removed
