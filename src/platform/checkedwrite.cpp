@@ -156,10 +156,13 @@ ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &conte
     if (!check.accepted) {
         return {false, refused(QStringLiteral("logrotate"), systemPath, QString(check.message).replace(staged, systemPath))};
     }
-    if (expected && !expected->matches(Paths::placed(systemPath))) {
+    // One read serves both: whether the file still holds what was read, and
+    // whether the content would change it.
+    const QString placed = Paths::placed(systemPath);
+    const FileRead::Result old = FileRead::regular(placed, FileRead::ConfigLimit);
+    if (expected && !expected->sameContent(old.missing ? FileStamp::missing() : FileStamp::ofRead(placed, old.data))) {
         return changedOutside(systemPath);
     }
-    const FileRead::Result old = FileRead::regular(Paths::placed(systemPath), FileRead::ConfigLimit);
     if (old.ok && old.data == content) {
         return {true, QString()};
     }
@@ -167,7 +170,7 @@ ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &conte
         return {false, stoppedBeforeWrite()};
     }
     QString reason;
-    if (!replaceFile(Paths::placed(systemPath), content, &reason)) {
+    if (!replaceFile(placed, content, &reason)) {
         return {false, writeFailure(systemPath, reason)};
     }
     return {true, QString()};
