@@ -264,7 +264,9 @@ QVariant CheckableTreeModel::data(const QModelIndex &index, int role) const
         }
         return QString();
     case Qt::ForegroundRole:
-        if (column == 1 && !item->isEditable()) {
+        // Grey says "cannot be changed here"; an object's on/off box switches its
+        // "enabled" child, also where only the children are editable.
+        if (column == 1 && !item->isEditable() && !checkStateData(item, column).isValid()) {
             return QBrush(Qt::gray);
         }
         return QVariant();

@@ -217,6 +217,36 @@ private Q_SLOTS:
         QCOMPARE(repetition.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
     }
 
+    // A value drawn grey cannot be changed; a box that switches is never grey, also
+    // on an object that only its children make editable (the dictionary's
+    // "children_editable", as for the notification repetition).
+    void greyOnlyWhatCannotChange_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<bool>("editable");
+        QTest::addColumn<bool>("grey");
+        QTest::newRow("switch-of-read-only-object") << QStringLiteral("notification_repetition") << false << false;
+        QTest::newRow("switch-of-editable-object") << QStringLiteral("notification_repetition") << true << false;
+        QTest::newRow("read-only-value") << QStringLiteral("interval") << false << true;
+        QTest::newRow("editable-value") << QStringLiteral("interval") << true << false;
+    }
+
+    void greyOnlyWhatCannotChange()
+    {
+        QFETCH(QString, id);
+        QFETCH(bool, editable);
+        QFETCH(bool, grey);
+        Models models;
+        models.current.root()->findById(id)->setEditable(editable);
+        const QModelIndex value = models.find(id, 1);
+        QCOMPARE(value.data(Qt::ForegroundRole).isValid(), grey);
+        if (value.data(Qt::CheckStateRole).isValid()) {
+            QVERIFY(models.current.flags(value) & Qt::ItemIsEnabled);
+            QVERIFY(models.current.setData(value, Qt::Unchecked, Qt::CheckStateRole));
+            QCOMPARE(value.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        }
+    }
+
     void marksAndToolTips()
     {
         Models models;
