@@ -5,7 +5,9 @@ quor_add_layer(syslogng
         ${CMAKE_CURRENT_LIST_DIR}/adddestinationdialog.ui
         ${CMAKE_CURRENT_LIST_DIR}/destinationssettings.cpp
         ${CMAKE_CURRENT_LIST_DIR}/destinationssettings.ui
+        ${CMAKE_CURRENT_LIST_DIR}/destinationkind.cpp
         ${CMAKE_CURRENT_LIST_DIR}/filedestination.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/networkdestination.cpp
         ${CMAKE_CURRENT_LIST_DIR}/commonsettingsparser.cpp
         ${CMAKE_CURRENT_LIST_DIR}/commonwriter.cpp
         ${CMAKE_CURRENT_LIST_DIR}/syslogngtree.cpp
