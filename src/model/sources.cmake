@@ -8,6 +8,7 @@ quor_add_layer(model
         ${CMAKE_CURRENT_LIST_DIR}/checkabletreemodel.cpp
         ${CMAKE_CURRENT_LIST_DIR}/datalanguage.cpp
         ${CMAKE_CURRENT_LIST_DIR}/notifiedevents.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/parametereditor.cpp
         ${CMAKE_CURRENT_LIST_DIR}/parametervalue.cpp
         ${CMAKE_CURRENT_LIST_DIR}/singleeventsparser.cpp
         ${CMAKE_CURRENT_LIST_DIR}/eventswriter.cpp
