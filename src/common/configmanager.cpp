@@ -2,6 +2,7 @@
 
 #include "quoradmineventslog.h"
 
+#include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 
@@ -109,7 +110,7 @@ Preview preview(const QString &path)
 
 QString snapshotArchive(const QString &name)
 {
-    return Paths::placed(Paths::SnapshotDir) + QLatin1Char('/') + name;
+    return ConfigSnapshot::path(name);
 }
 
 QList<Snapshot> snapshots()

@@ -2,6 +2,7 @@
 
 #include "ui_filesdialog.h"
 
+#include "model/parametervalue.h"
 #include "pathchooser.h"
 
 #include <KLocalizedString>
@@ -28,13 +29,7 @@ void FilesDialog::setMode(int mode)
 void FilesDialog::setData(const QVariant &value)
 {
     ui->filesList->clear();
-    const QStringList parts = value.toString().split(QLatin1Char(','));
-    for (const QString &part : parts) {
-        const QString path = part.simplified();
-        if (part != QLatin1String("\n") && !path.isEmpty()) {
-            ui->filesList->addItem(path);
-        }
-    }
+    ui->filesList->addItems(ParameterValue::listElements(value.toString()));
 }
 
 void FilesDialog::addPath()

@@ -3,6 +3,8 @@
 #include "modellog.h"
 
 #include "eventtreeitem.h"
+#include "parametereditor.h"
+#include "parametervalue.h"
 #include "singleeventsparser.h"
 
 #include <KLocalizedString>
@@ -29,35 +31,6 @@ QIcon notificationIcon()
 bool hasEnabledChild(const EventTreeItem *item)
 {
     return item->findChildById(Enabled) != nullptr;
-}
-
-bool hasAncestorWithId(const EventTreeItem *item, std::initializer_list<QLatin1String> ids)
-{
-    for (const EventTreeItem *ancestor = item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
-        for (const QLatin1String &id : ids) {
-            if (ancestor->id() == id) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-bool editedAsFileList(const EventTreeItem *item)
-{
-    return item->id() == QLatin1String(".auditd.msg.exe")
-        || (item->id() == QLatin1String(".auditd.key")
-            && hasAncestorWithId(item, {QLatin1String("modifying-file"), QLatin1String("file-removal"), QLatin1String("file-opened")}));
-}
-
-bool editedAsDirectoryList(const EventTreeItem *item)
-{
-    return item->id() == QLatin1String(".auditd.key") && hasAncestorWithId(item, {QLatin1String("modifying-directory")});
-}
-
-bool editedAsDirectories(const EventTreeItem *item)
-{
-    return item->id() == QLatin1String("directories");
 }
 
 // The mark of an event that both loads the logs and notifies: the two icons side by side.
@@ -254,15 +227,7 @@ QVariant CheckableTreeModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         return column == 0 ? QVariant() : item->data(column);
     case Qt::ToolTipRole:
-        if (column == 0) {
-            if (item->generatesLoad()) {
-                return i18n("This event generates a large volume of records in the logs");
-            }
-            if (item->notificationsOn()) {
-                return i18n("Notifications are enabled for this event");
-            }
-        }
-        return QString();
+        return column == 0 ? markToolTip(item, 0) : QString();
     case Qt::ForegroundRole:
         // Grey says "cannot be changed here"; an object's on/off box switches its
         // "enabled" child, also where only the children are editable.
@@ -275,15 +240,17 @@ QVariant CheckableTreeModel::data(const QModelIndex &index, int role) const
     case VisibleRole:
         return item->isVisible() ? 1 : 0;
     case FileListRole:
-        return editedAsFileList(item) ? 1 : 0;
+        return ParameterEditor::kindOf(item) == ParameterEditor::Kind::FileList ? 1 : 0;
     case ParameterRole:
         return item->kind() == EventTreeItem::Parameter ? 1 : 0;
     case IdRole:
         return item->id();
     case DirectoriesRole:
-        return editedAsDirectories(item) ? 1 : 0;
+        return ParameterEditor::kindOf(item) == ParameterEditor::Kind::Directories ? 1 : 0;
     case DirectoryListRole:
-        return editedAsDirectoryList(item) ? 1 : 0;
+        return ParameterEditor::kindOf(item) == ParameterEditor::Kind::DirectoryList ? 1 : 0;
+    case EditorRole:
+        return static_cast<int>(ParameterEditor::kindOf(item));
     case AuditRulesIndexRole: {
         if (!item->hasAuditRules()) {
             return QModelIndex();
@@ -300,6 +267,19 @@ QVariant CheckableTreeModel::data(const QModelIndex &index, int role) const
     default:
         return QVariant();
     }
+}
+
+QString CheckableTreeModel::markToolTip(const EventTreeItem *item, int mark)
+{
+    // The marks sit side by side: load first, then notifications.
+    QStringList marks;
+    if (item && item->generatesLoad()) {
+        marks << i18n("This event generates a large volume of records in the logs");
+    }
+    if (item && item->notificationsOn()) {
+        marks << i18n("Notifications are enabled for this event");
+    }
+    return marks.value(mark);
 }
 
 QVariant CheckableTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -323,7 +303,7 @@ Qt::ItemFlags CheckableTreeModel::flags(const QModelIndex &index) const
     const bool enabledChild = hasEnabledChild(item);
     if (index.column() == 1) {
         // Lists of files and directories and disk-space limits have their own editors.
-        const bool dialogEdited = editedAsFileList(item) || editedAsDirectoryList(item) || editedAsDirectories(item);
+        const bool dialogEdited = ParameterEditor::kindOf(item) != ParameterEditor::Kind::None;
         if (item->isEditable() && !dialogEdited && !enabledChild) {
             result |= Qt::ItemIsEditable;
         }
@@ -452,12 +432,8 @@ bool CheckableTreeModel::updateAuditRules(const QModelIndex &index, const QVaria
     const EventTreeItem *event = itemFromIndex(index)->parentItem();
     const QString eventId = event ? event->id() : QString();
     QStringList rules;
-    const QStringList parts = value.toString().split(QLatin1Char(','));
-    for (const QString &part : parts) {
-        const QString path = part.simplified();
-        if (part == QLatin1String("\n") || path.isEmpty()) {
-            continue;
-        }
+    const QStringList paths = ParameterValue::listElements(value.toString());
+    for (const QString &path : paths) {
         if (eventId == QLatin1String("file-opened")) {
             rules << QStringLiteral("-a always,exit -F arch=x86_64 -F path=%1 -S open,openat -k %1").arg(path)
                   << QStringLiteral("-a always,exit -F arch=armv7l -F path=%1 -S open,openat -k %1").arg(path)

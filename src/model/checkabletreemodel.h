@@ -23,6 +23,7 @@ public:
         DirectoriesRole = 261,
         DirectoryListRole = 262,
         AuditRulesIndexRole = 263,
+        EditorRole = 264, // the ParameterEditor::Kind of the item, as an int
     };
 
     explicit CheckableTreeModel(QObject *parent = nullptr);
@@ -57,6 +58,9 @@ public:
     // That label as the administrator reads it: the dictionary's name in the data
     // language, else the package's label without its accelerator "&", else the key.
     static QString messageParameterLabel(const EventTreeItem *param);
+    // What the mark icon at position mark (0 the first after the check box,
+    // 1 the second) of an event's row stands for; empty where there is none.
+    static QString markToolTip(const EventTreeItem *item, int mark);
 
 Q_SIGNALS:
     void notificationChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);

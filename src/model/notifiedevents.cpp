@@ -8,6 +8,14 @@ namespace NotifiedEvents
 {
 namespace
 {
+const QString Suffix = QStringLiteral(".conf");
+
+// The file name part of the per-event path ("mod-velta-").
+QString prefix()
+{
+    return QString(Paths::PerEventFilePrefix).section(QLatin1Char('/'), -1);
+}
+
 QSet<QString> &store()
 {
     static QSet<QString> set;
@@ -22,15 +30,13 @@ const QSet<QString> &ids()
 
 void rebuild()
 {
-    // The file name part of the per-event path ("mod-velta-").
-    const QString prefix = QString(Paths::PerEventFilePrefix).section(QLatin1Char('/'), -1);
-    const QString suffix = QStringLiteral(".conf");
     QSet<QString> &set = store();
     set.clear();
-    const auto names = QDir(Paths::placed(Paths::SyslogNgConfDir)).entryList(QDir::Files | QDir::Hidden);
+    const QStringList names = fileNames(QDir::Files | QDir::Hidden);
     for (const QString &name : names) {
-        if (name.startsWith(prefix) && name.endsWith(suffix) && name.size() > prefix.size() + suffix.size()) {
-            set.insert(name.mid(prefix.size(), name.size() - prefix.size() - suffix.size()));
+        const QString identifier = identifierOfFileName(name);
+        if (!identifier.isEmpty()) {
+            set.insert(identifier);
         }
     }
 }
@@ -44,5 +50,20 @@ bool contains(const QString &messageId)
 QString fileIdentifier(const QString &messageId)
 {
     return QString(messageId).replace(QLatin1Char('_'), QLatin1Char('-'));
+}
+
+QString filePath(const QString &messageId)
+{
+    return Paths::PerEventFilePrefix + fileIdentifier(messageId) + Suffix;
+}
+
+QStringList fileNames(QDir::Filters filters)
+{
+    return QDir(Paths::placed(Paths::SyslogNgConfDir)).entryList({prefix() + QLatin1Char('*') + Suffix}, filters, QDir::Name);
+}
+
+QString identifierOfFileName(const QString &name)
+{
+    return name.mid(prefix().size(), name.size() - prefix().size() - Suffix.size());
 }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QDir>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 // The process-wide set of events that have a per-event notification file, as
 // file identifiers ("message_id" with "_" written as "-"): the names of the
@@ -15,4 +17,11 @@ void rebuild();
 bool contains(const QString &messageId);
 // The file identifier of a "message_id".
 QString fileIdentifier(const QString &messageId);
+// The system path of the per-event file of a "message_id" (or of its file identifier).
+QString filePath(const QString &messageId);
+// The names of the include directory's entries named like a per-event file,
+// sorted; filters as QDir takes them.
+QStringList fileNames(QDir::Filters filters);
+// The file identifier in such a name.
+QString identifierOfFileName(const QString &name);
 }

@@ -99,4 +99,17 @@ QString refusal(const QString &key, const QString &name, Kind kind, const QStrin
     }
     return QString();
 }
+
+QStringList listElements(const QString &text)
+{
+    QStringList elements;
+    const QStringList parts = text.split(QLatin1Char(','));
+    for (const QString &part : parts) {
+        const QString element = part.simplified();
+        if (!element.isEmpty()) {
+            elements << element;
+        }
+    }
+    return elements;
+}
 } // namespace ParameterValue

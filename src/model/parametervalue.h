@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <limits>
 #include <optional>
@@ -37,4 +38,8 @@ Range limits(const QString &key, const Range &given = {});
 // it can. name is the parameter as the administrator sees it, which the reason
 // names. On success *normalized (when given) holds the value as JSON writes it.
 QString refusal(const QString &key, const QString &name, Kind kind, const QString &text, QString *normalized = nullptr, const Range &range = {});
+
+// The elements of a comma-separated list (file lists, dependencies, parameter
+// keys), each with its white space simplified; empty ones are left out.
+QStringList listElements(const QString &text);
 }

@@ -3,6 +3,7 @@
 #include "datalanguage.h"
 #include "eventtreeitem.h"
 #include "notifiedevents.h"
+#include "parametervalue.h"
 #include "platform/paths.h"
 
 #include <KLocalizedString>
@@ -679,9 +680,9 @@ void linkDependencies(const std::vector<EventTreeItem *> &events, const QHash<QS
         if (!depends) {
             continue;
         }
-        const QStringList parts = depends->data(1).toString().split(QLatin1Char(','));
-        for (const QString &part : parts) {
-            EventTreeItem *target = byId.value(part.simplified());
+        const QStringList ids = ParameterValue::listElements(depends->data(1).toString());
+        for (const QString &id : ids) {
+            EventTreeItem *target = byId.value(id);
             if (target && target != event && !event->dependsOn().contains(target)) {
                 event->addDependsOn(target);
                 target->addDependent(event);

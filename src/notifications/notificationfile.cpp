@@ -181,6 +181,6 @@ QString filePath(const QString &messageId)
     if (!isValidMessageId(messageId)) {
         return QString();
     }
-    return Paths::PerEventFilePrefix + fileIdentifier(messageId) + QLatin1String(".conf");
+    return NotifiedEvents::filePath(messageId);
 }
 } // namespace NotificationFile

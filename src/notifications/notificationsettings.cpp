@@ -1,5 +1,6 @@
 #include "notificationsettings.h"
 
+#include "model/parametervalue.h"
 #include "syslogng/syslogngstring.h"
 
 namespace
@@ -51,13 +52,7 @@ NotificationSettings NotificationSettings::fromSyslogLines(const QStringList &li
         } else if (key == QLatin1String("event_title")) {
             settings.title = value;
         } else if (key == QLatin1String("event_params")) {
-            settings.checkedParams.clear();
-            const auto keys = value.split(QLatin1Char(','));
-            for (const QString &param : keys) {
-                if (!param.trimmed().isEmpty()) {
-                    settings.checkedParams << param.trimmed();
-                }
-            }
+            settings.checkedParams = ParameterValue::listElements(value);
         }
     }
     const QString all = QStringLiteral("@all");

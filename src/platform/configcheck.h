@@ -77,6 +77,7 @@ QString describe(const Reference &reference);
 
 // "logrotate -d" on one logrotate file (a placed path). Under a system root the
 // check runs on a copy whose log paths are placed under the root too, so that
-// logrotate finds the log folders the file names.
+// logrotate finds the log folders the file names. A refusal's message holds
+// only the errors of the debug run, which prints its whole reasoning.
 Result logrotate(const QString &file);
 }

@@ -3,19 +3,34 @@
 #include "platformlog.h"
 
 #include "paths.h"
+#include "privatefolder.h"
 #include "process.h"
 
 #include <KLocalizedString>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
-#include <QString>
+#include <QTimeZone>
 
 namespace ConfigSnapshot
 {
 namespace
 {
 constexpr int SnapshotTimeoutMs = 60000;
+const QString NameFormat = QStringLiteral("yyyyMMdd-HHmmss-zzz");
+const QString Suffix = QStringLiteral(".tar.gz");
+
+QString folder()
+{
+    return Paths::placed(Paths::SnapshotDir);
+}
+
+bool isSnapshotName(const QString &name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]{8}-[0-9]{6}-[0-9]{3}\\.tar\\.gz$"));
+    return pattern.match(name).hasMatch();
+}
 }
 
 bool take(QString *errorText, QString *name)
@@ -43,14 +58,41 @@ bool take(QString *errorText, QString *name)
 
 QString newest()
 {
-    // The tool names its snapshots by the time they were taken, so that names sort by it.
-    static const QRegularExpression snapshotName(QStringLiteral("^[0-9]{8}-[0-9]{6}-[0-9]{3}\\.tar\\.gz$"));
-    QStringList names = QDir(Paths::placed(Paths::SnapshotDir)).entryList({QStringLiteral("*.tar.gz")}, QDir::Files, QDir::Name);
-    for (auto it = names.crbegin(); it != names.crend(); ++it) {
-        if (snapshotName.match(*it).hasMatch()) {
-            return *it;
-        }
+    const QStringList all = names();
+    return all.isEmpty() ? QString() : all.constLast();
+}
+
+QStringList names()
+{
+    // A folder in its place that is not root's own is not read from.
+    QString ignored; // logged
+    if (!QFileInfo::exists(folder()) || !PrivateFolder::check(folder(), false, &ignored)) {
+        return {};
     }
-    return QString();
+    QStringList all = QDir(folder()).entryList({QLatin1Char('*') + Suffix}, QDir::Files, QDir::Name);
+    all.erase(std::remove_if(all.begin(),
+                             all.end(),
+                             [](const QString &name) {
+                                 return !isSnapshotName(name);
+                             }),
+              all.end());
+    return all;
+}
+
+QString nameAt(const QDateTime &when)
+{
+    return when.toUTC().toString(NameFormat) + Suffix;
+}
+
+QDateTime takenAt(const QString &name)
+{
+    QDateTime when = QDateTime::fromString(name.left(NameFormat.size()), NameFormat);
+    when.setTimeZone(QTimeZone::utc());
+    return when;
+}
+
+QString path(const QString &name)
+{
+    return isSnapshotName(name) ? folder() + QLatin1Char('/') + name : QString();
 }
 }

@@ -1,6 +1,8 @@
 #pragma once
 
-class QString;
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
 
 // Keeps the managed files as they are now, before the module replaces some of
 // them, by running the configuration manager with "--snapshot": the state a
@@ -13,4 +15,15 @@ bool take(QString *errorText = nullptr, QString *name = nullptr);
 
 // The newest snapshot's name; empty when there is none.
 QString newest();
+
+// The snapshots of the snapshot folder, oldest first; none when the folder is
+// not root's private one. A snapshot is named by the time it was taken, in UTC,
+// so that names sort by it.
+QStringList names();
+// The name of a snapshot taken at when.
+QString nameAt(const QDateTime &when);
+// When the snapshot was taken (from its name).
+QDateTime takenAt(const QString &name);
+// The placed path of a snapshot, or empty when name is none of ours.
+QString path(const QString &name);
 }

@@ -35,6 +35,13 @@ QString kindRefusal(const struct stat &status)
     return S_ISREG(status.st_mode) ? QString() : i18n("not a regular file");
 }
 
+// Why a file of this status is not read: not a regular one, or the caller's condition.
+QString refusal(const struct stat &status, const Condition &condition)
+{
+    const QString kind = kindRefusal(status);
+    return kind.isEmpty() && condition ? condition(status) : kind;
+}
+
 Result readOpened(int fd, qint64 maxSize, const Condition &condition)
 {
     Result result;
@@ -43,10 +50,7 @@ Result readOpened(int fd, qint64 maxSize, const Condition &condition)
         result.error = systemError(errno);
         return result;
     }
-    result.error = kindRefusal(status);
-    if (result.error.isEmpty() && condition) {
-        result.error = condition(status);
-    }
+    result.error = refusal(status, condition);
     if (!result.error.isEmpty()) {
         return result;
     }
@@ -105,10 +109,7 @@ Result regularAt(int dirFd, const QByteArray &name, qint64 maxSize, const Condit
     struct stat before;
     if (fstatat(dirFd, name.constData(), &before, AT_SYMLINK_NOFOLLOW) == 0) {
         Result refused;
-        refused.error = kindRefusal(before);
-        if (refused.error.isEmpty() && condition) {
-            refused.error = condition(before);
-        }
+        refused.error = refusal(before, condition);
         if (!refused.error.isEmpty()) {
             return refused;
         }

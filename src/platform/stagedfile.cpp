@@ -31,22 +31,6 @@ QByteArray temporaryStem(const QByteArray &fileName)
     return fileName.left(NAME_MAX - TemporarySuffix.size());
 }
 
-bool writeAll(int fd, const QByteArray &data)
-{
-    qint64 done = 0;
-    while (done < data.size()) {
-        const ssize_t written = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        done += written;
-    }
-    return true;
-}
-
 // Leftovers of writers killed before their rename.
 void removeLeftovers(const QString &path)
 {
@@ -194,4 +178,20 @@ bool StagedFile::writeScratch(const QString &path, const QByteArray &data, QStri
     }
     *errorText = file.errorString();
     return false;
+}
+
+bool StagedFile::writeAll(int fd, const QByteArray &data)
+{
+    qint64 done = 0;
+    while (done < data.size()) {
+        const ssize_t written = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += written;
+    }
+    return true;
 }

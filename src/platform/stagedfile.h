@@ -50,6 +50,8 @@ public:
     // of the file named fileName, and whether an entry of its folder is one.
     static QByteArray temporaryName(const QByteArray &fileName);
     static bool isTemporaryOf(const QByteArray &entry, const QByteArray &fileName);
+    // Writes all of data to the descriptor, going on after interrupted or short writes.
+    static bool writeAll(int fd, const QByteArray &data);
 
 private:
     bool fail(const KLocalizedString &what);

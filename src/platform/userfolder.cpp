@@ -57,22 +57,6 @@ QString openFailure(int dirFd, const QByteArray &name, int code)
     }
     return code == ENOTDIR ? i18n("not a folder") : systemError(code);
 }
-
-bool writeAll(int fd, const QByteArray &data)
-{
-    qint64 done = 0;
-    while (done < data.size()) {
-        const ssize_t written = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        done += written;
-    }
-    return true;
-}
 } // namespace
 
 UserFolder UserFolder::open(const QString &start, const QString &path, uid_t uid, gid_t gid, Owners owners)
@@ -252,7 +236,7 @@ bool UserFolder::write(const QString &name, const QByteArray &data, QString *err
     }
     // Ownership and mode are set on the descriptor: nothing in between can
     // swap the file for a link to another one.
-    bool ok = writeAll(fd, data) && fchown(fd, m_uid, m_gid) == 0 && fchmod(fd, fileMode) == 0 && fsync(fd) == 0;
+    bool ok = StagedFile::writeAll(fd, data) && fchown(fd, m_uid, m_gid) == 0 && fchmod(fd, fileMode) == 0 && fsync(fd) == 0;
     int code = errno;
     if (::close(fd) != 0 && ok) {
         code = errno;

@@ -256,30 +256,38 @@ void QuorAdminEvents::editEvent(const QModelIndex &index)
     if (!index.isValid() || index.column() != 1) {
         return;
     }
+    // The dialog of each editor the model names; a parameter typed into its cell has none.
+    using ShowEditor = void (QuorAdminEvents::*)(ParameterEditor::Kind kind, const QString &title, const QModelIndex &cell);
+    static const std::pair<ParameterEditor::Kind, ShowEditor> editors[] = {
+        {ParameterEditor::Kind::FileList, &QuorAdminEvents::showFilesEditor},
+        {ParameterEditor::Kind::DirectoryList, &QuorAdminEvents::showFilesEditor},
+        {ParameterEditor::Kind::Directories, &QuorAdminEvents::showDirectoriesEditor},
+    };
     const QModelIndex source = m_proxy->mapToSource(index);
     const QModelIndex first = source.sibling(source.row(), 0);
-    const QString title = m_currentModel->data(first, Qt::DisplayRole).toString();
-    const QVariant value = m_currentModel->data(source, Qt::EditRole);
-    if (m_currentModel->data(first, CheckableTreeModel::FileListRole).toInt() != 0) {
-        FilesDialog *dialog = filesDialog();
-        dialog->setMode(0);
-        dialog->setWindowTitle(title);
-        dialog->setData(value);
-        dialog->show();
+    const auto kind = static_cast<ParameterEditor::Kind>(m_currentModel->data(first, CheckableTreeModel::EditorRole).toInt());
+    for (const auto &[editorKind, show] : editors) {
+        if (editorKind == kind) {
+            (this->*show)(kind, m_currentModel->data(first, Qt::DisplayRole).toString(), source);
+        }
     }
-    if (m_currentModel->data(first, CheckableTreeModel::DirectoryListRole).toInt() != 0) {
-        FilesDialog *dialog = filesDialog();
-        dialog->setMode(1);
-        dialog->setWindowTitle(title);
-        dialog->setData(value);
-        dialog->show();
-    }
-    if (m_currentModel->data(first, CheckableTreeModel::DirectoriesRole).toInt() != 0) {
-        DiskSpaceMonDialog *dialog = diskSpaceMonDialog();
-        dialog->setWindowTitle(title);
-        dialog->setData(m_currentModel->data(source.sibling(source.row(), 2), Qt::DisplayRole).toString());
-        dialog->show();
-    }
+}
+
+void QuorAdminEvents::showFilesEditor(ParameterEditor::Kind kind, const QString &title, const QModelIndex &cell)
+{
+    FilesDialog *dialog = filesDialog();
+    dialog->setMode(kind == ParameterEditor::Kind::DirectoryList ? 1 : 0);
+    dialog->setWindowTitle(title);
+    dialog->setData(m_currentModel->data(cell, Qt::EditRole));
+    dialog->show();
+}
+
+void QuorAdminEvents::showDirectoriesEditor(ParameterEditor::Kind, const QString &title, const QModelIndex &cell)
+{
+    DiskSpaceMonDialog *dialog = diskSpaceMonDialog();
+    dialog->setWindowTitle(title);
+    dialog->setData(m_currentModel->data(cell.sibling(cell.row(), 2), Qt::DisplayRole).toString());
+    dialog->show();
 }
 
 void QuorAdminEvents::fileArrayAccepted(const QVariant &data)

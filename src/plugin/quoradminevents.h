@@ -1,11 +1,12 @@
 #pragma once
 
+#include "model/parametereditor.h"
 #include "modulepage.h"
 #include "notifications/dbusdialog.h"
-#include "services/snghandler.h"
 #include "platform/checkedwrite.h"
 #include "platform/filestamp.h"
 #include "platform/unifieddiff.h"
+#include "services/snghandler.h"
 
 #include <KMessageWidget>
 
@@ -88,6 +89,10 @@ private:
     DBusDialog *dbusDialog();
     FilesDialog *filesDialog();
     DiskSpaceMonDialog *diskSpaceMonDialog();
+    // The parameter editors of editEvent(), over the value cell (column 1) of
+    // the page's model; title is the parameter's name.
+    void showFilesEditor(ParameterEditor::Kind kind, const QString &title, const QModelIndex &cell);
+    void showDirectoriesEditor(ParameterEditor::Kind kind, const QString &title, const QModelIndex &cell);
     // An import or restore in the common parameters window changed the system's files.
     void configurationImported(bool complete, const QString &summary, const QStringList &files);
     void checkChanges();
@@ -179,4 +184,5 @@ private:
     QHash<QString, QStringList> m_pendingFiles; // file identifier -> lines
     QHash<QString, QStringList> m_notificationFilesOnDisk; // file identifier -> lines
     QHash<QString, FileStamp> m_readFiles; // system path -> what the last load read of a file Apply writes
+    QHash<QString, FileStamp> m_notificationFileStamps; // system path -> what readNotificationFilesOnDisk() read
 };

@@ -17,14 +17,6 @@
 
 #include <QPushButton>
 
-#include <QDir>
-#include <QFileInfo>
-
-namespace
-{
-const QString PerEventFileSuffix = QStringLiteral(".conf");
-}
-
 QStringList QuorAdminEvents::filesOfApply() const
 {
     QStringList paths{QString(Paths::EventsFile), QString(Paths::AuditRulesFile)};
@@ -32,7 +24,7 @@ QStringList QuorAdminEvents::filesOfApply() const
         paths << path;
     }
     for (auto it = m_pendingFiles.cbegin(); it != m_pendingFiles.cend(); ++it) {
-        paths << QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix;
+        paths << NotifiedEvents::filePath(it.key());
     }
     return paths;
 }
@@ -42,12 +34,7 @@ void QuorAdminEvents::rememberReadFiles(const FileStamp &settingsFile)
     m_readFiles.clear();
     m_readFiles.insert(QString(Paths::EventsFile), settingsFile);
     m_readFiles.insert(QString(Paths::AuditRulesFile), FileStamp::current(Paths::placed(Paths::AuditRulesFile)));
-    const QString prefix = QFileInfo(Paths::PerEventFilePrefix).fileName();
-    const QDir dir(Paths::placed(Paths::SyslogNgConfDir));
-    const QStringList names = dir.entryList({prefix + QLatin1Char('*') + PerEventFileSuffix}, QDir::Files | QDir::Hidden, QDir::Unsorted);
-    for (const QString &name : names) {
-        m_readFiles.insert(QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name, FileStamp::current(dir.filePath(name)));
-    }
+    m_readFiles.insert(m_notificationFileStamps);
 }
 
 FileStamp QuorAdminEvents::readStamp(const QString &systemPath) const
@@ -94,7 +81,7 @@ QList<CheckedWrite::Change> QuorAdminEvents::notificationChanges() const
             text += line.toUtf8();
             text += '\n';
         }
-        const QString path = QString(Paths::PerEventFilePrefix) + NotifiedEvents::fileIdentifier(it.key()) + PerEventFileSuffix;
+        const QString path = NotifiedEvents::filePath(it.key());
         changes << CheckedWrite::Change{path, text, false, expectedStamp(path)};
     }
     return changes;

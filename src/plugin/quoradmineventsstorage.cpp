@@ -5,6 +5,7 @@
 
 #include "editors/problemsmessage.h"
 #include "editors/reviewchangesdialog.h"
+#include "editors/snapshotbeforewrite.h"
 #include "eventsproxymodel.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventswriter.h"
@@ -15,7 +16,6 @@
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
-#include "editors/snapshotbeforewrite.h"
 #include "services/snghandler.h"
 #include "treeviewstate.h"
 
@@ -38,8 +38,6 @@
 
 namespace
 {
-const QString PerEventFilePrefix = QFileInfo(Paths::PerEventFilePrefix).fileName();
-const QString PerEventFileSuffix = QStringLiteral(".conf");
 
 // When a folder's entries last changed, in nanoseconds; -1 when it cannot be
 // told. Read from stat: a local date made of each time costs more than the call.
@@ -369,15 +367,18 @@ QStringList QuorAdminEvents::readNotificationFilesOnDisk()
     // Every entry of the name, whatever it is: one that is not a regular file
     // would be passed over here and block syslog-ng, so it is named.
     QStringList problems;
-    const QDir dir(Paths::placed(Paths::SyslogNgConfDir));
-    const QStringList names = dir.entryList({PerEventFilePrefix + QLatin1Char('*') + PerEventFileSuffix},
-                                            QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
-                                            QDir::Name);
+    m_notificationFileStamps.clear();
+    const QStringList names = NotifiedEvents::fileNames(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
+        const QString systemPath = QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name;
+        const QString path = Paths::placed(systemPath);
+        const FileRead::Result raw = FileRead::regular(path, FileRead::SmallFileLimit);
+        // What Apply compares the file with before it replaces or deletes it.
+        m_notificationFileStamps.insert(systemPath, raw.ok ? FileStamp::ofRead(path, raw.data) : raw.missing ? FileStamp::missing() : FileStamp());
         // One unreadable file must not hide the others.
-        const FileRead::Text read = FileRead::text(dir.filePath(name), FileRead::SmallFileLimit);
+        const FileRead::Text read = FileRead::decoded(raw);
         if (!read.ok) {
-            const QString problem = QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name + QLatin1String(": ") + read.error;
+            const QString problem = systemPath + QLatin1String(": ") + read.error;
             qCWarning(QUOR_ADMIN_EVENTS).noquote() << problem;
             problems << problem;
             continue;
@@ -391,7 +392,7 @@ QStringList QuorAdminEvents::readNotificationFilesOnDisk()
                 line.chop(1);
             }
         }
-        const QString fileId = name.mid(PerEventFilePrefix.size(), name.size() - PerEventFilePrefix.size() - PerEventFileSuffix.size());
+        const QString fileId = NotifiedEvents::identifierOfFileName(name);
         // Keyed as on disk: turning "-" back into "_" would confuse identifiers that hold "-".
         m_notificationFilesOnDisk.insert(fileId, lines);
     }

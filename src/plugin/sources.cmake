@@ -1,17 +1,8 @@
 # The top layer: the module class and its form (the factory is the plugin's own source).
 quor_add_layer(plugin
-    SOURCES
-        ${CMAKE_CURRENT_LIST_DIR}/quoradminevents.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/quoradminevents.ui
-        ${CMAKE_CURRENT_LIST_DIR}/quoradmineventsstorage.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/quoradmineventsfiles.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/quoradmineventsstatus.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/quoradmineventsmenu.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/eventsproxymodel.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/eventfinder.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/eventfinder.ui
-        ${CMAKE_CURRENT_LIST_DIR}/tooltipper.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/treeviewstate.cpp
+    SOURCES quoradminevents.cpp quoradminevents.ui quoradmineventsstorage.cpp quoradmineventsfiles.cpp
+            quoradmineventsstatus.cpp quoradmineventsmenu.cpp eventsproxymodel.cpp eventfinder.cpp
+            eventfinder.ui tooltipper.cpp treeviewstate.cpp
     LAYERS common notifications rotation syslogng editors services model platform
     LIBRARIES Qt::Widgets KF${KF_MAJOR_VERSION}::${KF_MODULE_COMPONENT} KF${KF_MAJOR_VERSION}::CoreAddons KF${KF_MAJOR_VERSION}::I18n)
 # KF6's module is no widget: there the page stands on a widget base of its own.

@@ -3,8 +3,6 @@
 #include "model/checkabletreemodel.h"
 #include "model/eventtreeitem.h"
 
-#include <KLocalizedString>
-
 #include <QAbstractItemView>
 #include <QAbstractProxyModel>
 #include <QHelpEvent>
@@ -75,22 +73,11 @@ bool ToolTipper::eventFilter(QObject *object, QEvent *event)
         return true;
     }
 
-    // The mark icons sit side by side after the check box: load first, then
-    // notifications.
+    // The mark icons sit side by side after the check box.
     const int left = view->visualRect(index).left();
     const int x = help->pos().x();
-    const bool onFirstMark = x > left + 29 && x <= left + 46;
-    const bool onSecondMark = x > left + 46 && x <= left + 62;
-    const QString loadText = i18n("This event generates a large volume of records in the logs");
-    const QString notificationText = i18n("Notifications are enabled for this event");
-    QString text;
-    if (item && item->generatesLoad() && item->notificationsOn()) {
-        text = onFirstMark ? loadText : onSecondMark ? notificationText : QString();
-    } else if (item && item->generatesLoad()) {
-        text = onFirstMark ? loadText : QString();
-    } else if (item && item->notificationsOn()) {
-        text = onFirstMark ? notificationText : QString();
-    }
+    const int mark = x > left + 29 && x <= left + 46 ? 0 : x > left + 46 && x <= left + 62 ? 1 : -1;
+    QString text = CheckableTreeModel::markToolTip(item, mark);
     // Beside the marks, the row says what it says elsewhere.
     if (text.isEmpty()) {
         text = identifier;

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+struct DestinationKind;
+
 namespace Ui
 {
 class AddDestinationDialog;
@@ -25,10 +27,6 @@ public:
     // a new destination must differ from all: removing it goes by its name.
     void setExistingNames(const QStringList &destinations, const QStringList &otherStatements);
 
-    // Why syslog-ng's network() cannot send to address; empty when it can. An
-    // IPv4 address in dotted form, an IPv6 address or a host name.
-    static QString addressRefusal(const QString &address);
-
 public Q_SLOTS:
     void accept() override;
     void updateControls();
@@ -36,11 +34,12 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     // [kind, name, address] for a file, [kind, name, address, port, protocol]
-    // for a network; kind is "file" or "network", the port an integer.
+    // for a network; kind is "file" or "network", the port an integer
+    // (NewDestination reads it).
     void newDestCreated(const QVector<QVariant> &destination);
 
 private:
-    QString currentKind() const;
+    const DestinationKind *currentKind() const;
     void chooseFile();
 
     std::unique_ptr<Ui::AddDestinationDialog> ui;

@@ -1,19 +1,19 @@
 #include "destinationsmodel.h"
 
+#include "destinationkind.h"
 #include "model/treeitem.h"
-#include "syslogngstring.h"
 
 #include <KLocalizedString>
 
 namespace
 {
-const QString DestinationKind = QStringLiteral("destination");
+const QString DestinationStatement = QStringLiteral("destination");
 
 void collectRows(const TreeItem *node, QVector<const TreeItem *> &rows)
 {
     for (int i = 0; i < node->childCount(); ++i) {
         const TreeItem *child = node->child(i);
-        if (node->data(0).toString() == DestinationKind) {
+        if (node->data(0).toString() == DestinationStatement) {
             rows.append(child);
         }
         collectRows(child, rows);
@@ -35,10 +35,13 @@ DestinationsModel::~DestinationsModel() = default;
 
 const QMap<QString, QString> &DestinationsModel::kinds()
 {
-    static const QMap<QString, QString> map{
-        {i18n("File"), QStringLiteral("file")},
-        {i18n("Network"), QStringLiteral("network")},
-    };
+    static const QMap<QString, QString> map = [] {
+        QMap<QString, QString> built;
+        for (const DestinationKind &kind : DestinationKind::all()) {
+            built.insert(kind.displayName.toString(), kind.driver);
+        }
+        return built;
+    }();
     return map;
 }
 
@@ -74,30 +77,15 @@ QVariant DestinationsModel::data(const QModelIndex &index, int role) const
         return QVariant();
     }
     const TreeItem *option = m_rows.at(index.row());
-    const QString kind = option->data(0).toString();
+    const DestinationKind *kind = DestinationKind::byDriver(option->data(0).toString());
     switch (index.column()) {
     case 0:
-        return kinds().key(kind, kind);
+        return kind ? kind->displayName.toString() : option->data(0).toString();
     case 1:
         return option->parentItem()->data(1);
     case 2: {
         const QString line = firstLine(option->data(2));
-        if (kind == QLatin1String("file")) {
-            // The path as typed, then the file's options as written.
-            const int length = SyslogNgString::quotedLength(line);
-            if (length == 0) {
-                return SyslogNgString::unescaped(line.mid(1, line.size() - 2));
-            }
-            const QString path = SyslogNgString::unescaped(line.mid(1, length - 2));
-            const QString options = line.mid(length).trimmed();
-            return options.isEmpty() ? path : path + QLatin1Char(' ') + options;
-        }
-        if (kind == QLatin1String("network")) {
-            QStringList parts = line.split(QLatin1String("\" "));
-            parts.first() = parts.first().simplified().mid(1);
-            return parts.join(QLatin1Char(' '));
-        }
-        return line;
+        return kind ? kind->shownValue(line) : line;
     }
     default:
         return QVariant();
@@ -171,7 +159,7 @@ QStringList DestinationsModel::otherStatementNames() const
         const TreeItem *statement = m_root->child(i);
         const QString name = statement->data(1).toString();
         const QString kind = statement->data(0).toString();
-        if (!name.isEmpty() && kind != DestinationKind && !kind.contains(QLatin1Char('@'))) {
+        if (!name.isEmpty() && kind != DestinationStatement && !kind.contains(QLatin1Char('@'))) {
             names << name;
         }
     }

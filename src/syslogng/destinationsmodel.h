@@ -22,7 +22,8 @@ public:
     explicit DestinationsModel(QObject *parent = nullptr);
     ~DestinationsModel() override;
 
-    // Translated type name -> option kind ("file", "network").
+    // Translated type name -> option kind ("file", "network"), one entry per
+    // DestinationKind.
     static const QMap<QString, QString> &kinds();
 
     // Takes the tree and destroys the previous one.

@@ -5,18 +5,17 @@
 #include "adddestinationdialog.h"
 #include "commonsettingsparser.h"
 #include "commonwriter.h"
+#include "destinationkind.h"
 #include "destinationsmodel.h"
 #include "editors/changedoutside.h"
 #include "editors/fileeditor.h"
 #include "editors/problemsmessage.h"
 #include "editors/reviewchangesdialog.h"
-#include "filedestination.h"
+#include "editors/snapshotbeforewrite.h"
 #include "model/treeitem.h"
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
-#include "editors/snapshotbeforewrite.h"
 #include "services/snghandler.h"
-#include "syslogngstring.h"
 #include "syslogngtree.h"
 
 #include <KLocalizedString>
@@ -184,39 +183,15 @@ void DestinationsSettings::refreshExistingNames()
     m_addDialog->setExistingNames(m_model->destinationNames(), m_model->otherStatementNames());
 }
 
-namespace
+void DestinationsSettings::addDestination(const QVector<QVariant> &values)
 {
-// The template of the main log's lines, one JSON record each.
-QString jsonLineTemplate(const TreeItem *root)
-{
-    for (int i = 0; root && i < root->childCount(); ++i) {
-        if (root->child(i)->data(0).toString() == QLatin1String("template") && root->child(i)->data(1).toString() == QLatin1String("velta_json_line")) {
-            return QStringLiteral(" template(velta_json_line)");
-        }
-    }
-    return QStringLiteral(" template(\"$MSG\\n\")");
-}
-}
-
-void DestinationsSettings::addDestination(const QVector<QVariant> &destination)
-{
-    if (destination.size() < 3 || destination.size() > 5) {
+    const std::optional<NewDestination> destination = NewDestination::fromVariants(values);
+    if (!destination) {
         return;
     }
-    const QString kind = destination.at(0).toString();
-    QString value = QLatin1Char('"') + SyslogNgString::escaped(destination.at(2).toString()) + QLatin1Char('"');
-    if (kind == QLatin1String("network") && destination.size() == 5) {
-        value += QStringLiteral(" port(%1) transport(%2) flags(syslog-protocol)").arg(destination.at(3).toString(), destination.at(4).toString());
-    } else if (kind == QLatin1String("file")) {
-        // One JSON record a line, as in the main log: by the main log's template where the file has it.
-        value += jsonLineTemplate(m_model->root());
-        if (FileDestination::check(destination.at(2).toString()).folderMissing) {
-            // Without it syslog-ng drops the records until someone makes the folder.
-            value += QLatin1String(" create-dirs(yes)");
-        }
-    }
-    auto statement = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("destination"), destination.at(1), QVariant()});
-    statement->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{kind, QVariant(), value}));
+    const QString value = destination->kind->optionValue(*destination, m_model->root());
+    auto statement = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("destination"), destination->name, QVariant()});
+    statement->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{QString(destination->kind->driver), QVariant(), value}));
     m_model->addStatement(std::move(statement));
     refreshExistingNames();
     // The reset dropped the selection without telling the selection model's listeners.

@@ -40,7 +40,8 @@ public:
     void updateRemoveButtonState();
 
 private:
-    void addDestination(const QVector<QVariant> &destination);
+    // The handler of the dialog's newDestCreated.
+    void addDestination(const QVector<QVariant> &values);
     void removeSelected();
     void showContextMenu(const QPoint &pos);
     void refreshExistingNames();

@@ -1,14 +1,6 @@
 quor_add_layer(syslogng
-    SOURCES
-        ${CMAKE_CURRENT_LIST_DIR}/destinationsmodel.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/adddestinationdialog.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/adddestinationdialog.ui
-        ${CMAKE_CURRENT_LIST_DIR}/destinationssettings.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/destinationssettings.ui
-        ${CMAKE_CURRENT_LIST_DIR}/filedestination.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/commonsettingsparser.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/commonwriter.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/syslogngtree.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/syslogngstring.cpp
+    SOURCES destinationsmodel.cpp adddestinationdialog.cpp adddestinationdialog.ui destinationssettings.cpp
+            destinationssettings.ui destinationkind.cpp filedestination.cpp networkdestination.cpp
+            commonsettingsparser.cpp commonwriter.cpp syslogngtree.cpp syslogngstring.cpp
     LAYERS editors services model platform
     LIBRARIES Qt::Widgets Qt::Network KF${KF_MAJOR_VERSION}::I18n)

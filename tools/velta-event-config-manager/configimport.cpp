@@ -104,14 +104,6 @@ bool stageSyslogNg(const QString &stagedDir, const Plan &plan, QString *errorTex
     return true;
 }
 
-// logrotate -d prints its whole reasoning; the errors are what matters.
-QString logrotateErrors(const QString &output)
-{
-    const QStringList lines = output.split(QLatin1Char('\n'));
-    const QStringList errors = lines.filter(QStringLiteral("error:"));
-    return errors.isEmpty() ? output : errors.join(QLatin1Char('\n'));
-}
-
 bool checkSyslogNg(const QString &stage, const Plan &plan, QString *errorText)
 {
     const QString stagedDir = stage + QLatin1String("/conf.d");
@@ -133,7 +125,7 @@ bool checkLogrotate(const QString &stage, const QByteArray &content, QString *er
     }
     const ConfigCheck::Result result = ConfigCheck::logrotate(staged);
     if (!result.accepted) {
-        *errorText = i18n("logrotate rejects the configuration:\n%1", underSystemPaths(logrotateErrors(result.message), staged, Paths::LogRotateFile));
+        *errorText = i18n("logrotate rejects the configuration:\n%1", underSystemPaths(result.message, staged, Paths::LogRotateFile));
     }
     return result.accepted;
 }

@@ -3,6 +3,7 @@
 #include "configimport.h"
 #include "snapshotstore.h"
 
+#include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/servicecommand.h"
@@ -92,7 +93,7 @@ QStringList unitsToRestart(const QStringList &changed)
 // before) and no snapshot of the files they replace (a refused configuration).
 bool rollBack(const QString &name, QString *errorText)
 {
-    const QString path = SnapshotStore::path(name);
+    const QString path = ConfigSnapshot::path(name);
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         *errorText = i18n("%1: no such snapshot", name);
         return false;
@@ -298,12 +299,12 @@ int diffArchive(const QString &archivePath, bool json)
 int listSnapshots()
 {
     QByteArray listing;
-    const QStringList names = SnapshotStore::names();
+    const QStringList names = ConfigSnapshot::names();
     for (const QString &name : names) {
         ConfigArchive::Files files;
         ConfigImport::Plan plan;
         QString errorText;
-        if (!ConfigArchive::read(SnapshotStore::path(name), &files, &errorText) || !ConfigImport::plan(files, &plan, &errorText)) {
+        if (!ConfigArchive::read(ConfigSnapshot::path(name), &files, &errorText) || !ConfigImport::plan(files, &plan, &errorText)) {
             err() << name << ": " << errorText << Qt::endl;
             continue;
         }
@@ -311,7 +312,7 @@ int listSnapshots()
         for (const ConfigImport::Change &change : plan) {
             differing << ConfigImport::systemPath(change.name);
         }
-        const QStringList columns{name, SnapshotStore::takenAt(name).toLocalTime().toString(Qt::ISODate), differing.join(QLatin1Char(' '))};
+        const QStringList columns{name, ConfigSnapshot::takenAt(name).toLocalTime().toString(Qt::ISODate), differing.join(QLatin1Char(' '))};
         listing += columns.join(QLatin1Char('\t')).toUtf8() + '\n';
     }
     writeOut(listing);
@@ -341,7 +342,7 @@ int rollBackSnapshot(const QString &name)
 
 int restoreSnapshot(const QString &name, const ImportOptions &options)
 {
-    const QString path = SnapshotStore::path(name);
+    const QString path = ConfigSnapshot::path(name);
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         return failure(i18n("%1: no such snapshot", name));
     }
