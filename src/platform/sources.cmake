@@ -12,6 +12,7 @@ quor_add_layer(platform
         ${CMAKE_CURRENT_LIST_DIR}/checkedwrite.cpp
         ${CMAKE_CURRENT_LIST_DIR}/configsnapshot.cpp
         ${CMAKE_CURRENT_LIST_DIR}/fileread.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/folderentries.cpp
         ${CMAKE_CURRENT_LIST_DIR}/filestamp.cpp
         ${CMAKE_CURRENT_LIST_DIR}/unifieddiff.cpp
         ${CMAKE_CURRENT_LIST_DIR}/stagedfile.cpp
