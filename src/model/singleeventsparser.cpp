@@ -4,11 +4,11 @@
 #include "eventtreeitem.h"
 #include "notifiedevents.h"
 #include "parametervalue.h"
+#include "platform/folderentries.h"
 #include "platform/paths.h"
 
 #include <KLocalizedString>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <dirent.h>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -536,30 +535,15 @@ struct Layout {
     QStringList problems; // files that could not be read, one line each
 };
 
-// Every entry of a folder by name, links and special files too: what is
-// passed over is named (entryProblem), never dropped without a word.
-QFileInfoList listDirectory(const QString &placedDir)
-{
-    return QDir(placedDir).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-// The entries of a folder whose names are not UTF-8: the folder's listing
-// leaves them out, since such a name could not be opened again. One problem
-// line each, with the name as shown.
-QStringList undecodableNames(const QString &placedDir, const QString &consequence)
+// The entries of a folder whose names are not UTF-8 (left out of its
+// listing, since such a name could not be opened again): one problem line
+// each, with the name as shown.
+QStringList undecodableNames(const QString &placedDir, const QByteArrayList &names, const QString &consequence)
 {
     QStringList problems;
-    DIR *dir = ::opendir(QFile::encodeName(placedDir).constData());
-    if (!dir) {
-        return problems;
+    for (const QByteArray &name : names) {
+        problems.append(placedDir + QLatin1Char('/') + QFile::decodeName(name) + QLatin1String(": ") + i18n("a name that is not UTF-8; %1", consequence));
     }
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (QFile::encodeName(QFile::decodeName(name)) != name) {
-            problems.append(placedDir + QLatin1Char('/') + QFile::decodeName(name) + QLatin1String(": ") + i18n("a name that is not UTF-8; %1", consequence));
-        }
-    }
-    ::closedir(dir);
     return problems;
 }
 
@@ -633,9 +617,12 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
     QtConcurrent::blockingMap(folders, [&systemDir, firstLevel](GroupFolder &folder) {
         const QString name = folder.dir.fileName();
         folder.name = groupName(systemDir + QLatin1Char('/') + name, name, &folder.problems);
-        folder.entries = listDirectory(folder.dir.filePath());
+        // Every entry by name, links and special files too: what is passed
+        // over is named, never dropped without a word.
+        const FolderEntries listing = FolderEntries::read(folder.dir.filePath());
+        folder.entries = listing.entries;
         if (firstLevel) {
-            folder.problems.append(undecodableNames(folder.dir.filePath(), i18n("no event is read from it")));
+            folder.problems.append(undecodableNames(folder.dir.filePath(), listing.undecodable, i18n("no event is read from it")));
         }
         if (folder.entries.isEmpty() && folder.problems.isEmpty()) {
             folder.problems.append(folder.dir.filePath() + QLatin1String(": ") + i18n("an empty folder; no event or group is read from it"));
@@ -864,8 +851,9 @@ EventTreeItem *SingleEventsParser::parse()
     auto root = std::make_unique<EventTreeItem>(QVector<QVariant>{i18n("Parameter"), i18n("Value")});
     Layout layout;
     const QString package = Paths::placed(Paths::EventSettingsDir);
-    layout.problems = undecodableNames(package, i18n("no group is read from it"));
-    addGroups(Paths::EventSettingsDir, listDirectory(package), root.get(), &layout);
+    const FolderEntries listing = FolderEntries::read(package);
+    layout.problems = undecodableNames(package, listing.undecodable, i18n("no group is read from it"));
+    addGroups(Paths::EventSettingsDir, listing.entries, root.get(), &layout);
 
     // Looked up once per event: a hash rather than the object's own search.
     QHash<QString, QJsonObject> current;

@@ -2,7 +2,7 @@
 # writing, outside programs, the session user. Links no other layer.
 quor_add_layer(platform
     SOURCES paths.cpp process.cpp servicecommand.cpp asyncprocess.cpp configcheck.cpp syslogngsubset.cpp
-            privatefolder.cpp checkedwrite.cpp configsnapshot.cpp fileread.cpp filestamp.cpp unifieddiff.cpp
+            privatefolder.cpp checkedwrite.cpp configsnapshot.cpp fileread.cpp folderentries.cpp filestamp.cpp unifieddiff.cpp
             stagedfile.cpp textdecode.cpp userfolder.cpp sessionuser.cpp integrity.cpp auditdatabase.cpp
     LIBRARIES Qt::Core KF${KF_MAJOR_VERSION}::I18n ${CMAKE_DL_LIBS})
 quor_layer_logging(platform QUOR_PLATFORM "Events administration: files, outside programs and user folders")

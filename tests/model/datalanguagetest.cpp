@@ -12,7 +12,8 @@
 #include <QTest>
 
 // Runs with LANGUAGE=qx, a made-up language with a catalogue of its own in the
-// build tree (XDG_DATA_DIRS): names in it come from the data alone.
+// build tree (XDG_DATA_DIRS), under an English locale (gettext passes LANGUAGE
+// over in the C ones): names in it come from the data alone.
 class DataLanguageTest : public QObject
 {
     Q_OBJECT

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArrayList>
+#include <QFileInfoList>
+#include <QString>
+
+// The entries of a folder, read name by name from the system: every entry
+// but "." and "..", links and special files too. QDir leaves out names that
+// are not UTF-8 (they could not be opened again by a decoded name), and Qt 6's
+// listing can end at such a name and drop the entries after it; here they are
+// kept apart, as read, and the others are all listed.
+struct FolderEntries {
+    QFileInfoList entries; // names that are UTF-8, in name order
+    QByteArrayList undecodable; // the other names, in the order read
+
+    // A folder that cannot be opened has no entries.
+    static FolderEntries read(const QString &placedDir);
+};
