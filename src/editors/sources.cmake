@@ -10,6 +10,7 @@ quor_add_layer(editors
         ${CMAKE_CURRENT_LIST_DIR}/fileeditor.ui
         ${CMAKE_CURRENT_LIST_DIR}/problemsmessage.cpp
         ${CMAKE_CURRENT_LIST_DIR}/changedoutside.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/messagebox.cpp
         ${CMAKE_CURRENT_LIST_DIR}/reviewchangesdialog.cpp
         ${CMAKE_CURRENT_LIST_DIR}/snapshotbeforewrite.cpp
     LAYERS services model platform

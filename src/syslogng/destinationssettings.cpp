@@ -1,4 +1,5 @@
 #include "destinationssettings.h"
+#include "editors/messagebox.h"
 
 #include "ui_destinationssettings.h"
 
@@ -10,11 +11,11 @@
 #include "editors/fileeditor.h"
 #include "editors/problemsmessage.h"
 #include "editors/reviewchangesdialog.h"
+#include "editors/snapshotbeforewrite.h"
 #include "filedestination.h"
 #include "model/treeitem.h"
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
-#include "editors/snapshotbeforewrite.h"
 #include "services/snghandler.h"
 #include "syslogngstring.h"
 #include "syslogngtree.h"
@@ -22,7 +23,6 @@
 #include <KLocalizedString>
 
 #include <QMenu>
-#include <QMessageBox>
 
 namespace
 {
@@ -123,7 +123,7 @@ bool DestinationsSettings::save()
 {
     if (m_damaged) {
         // Written from what could be read, the file would lose the rest.
-        QMessageBox::critical(this, i18n("Error"), i18n("The destinations are not written: %1", m_problemsText));
+        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), i18n("The destinations are not written: %1", m_problemsText));
         return false;
     }
     bool changed = false;
@@ -159,7 +159,7 @@ bool DestinationsSettings::save()
     }
     if (!written.accepted) {
         // The old file is still in place: restarting would not bring the change.
-        QMessageBox::critical(this, i18n("Error"), written.message);
+        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), written.message);
         return false;
     }
     if (!changedFiles.isEmpty()) {
