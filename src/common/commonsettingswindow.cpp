@@ -2,11 +2,10 @@
 
 #include "ui_commonsettingswindow.h"
 
+#include "editors/messagebox.h"
 #include "editors/snapshotbeforewrite.h"
 
 #include <KLocalizedString>
-
-#include <QMessageBox>
 
 CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
     : QDialog(parent)
@@ -48,12 +47,13 @@ bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
     if (tabs.isEmpty()) {
         return true;
     }
-    const auto answer = QMessageBox::question(this,
-                                              i18n("Unsaved changes"),
-                                              i18n("Changes on %1 are not saved. Save them, discard them, or go back?", tabs.join(QLatin1String(", "))),
-                                              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                                              QMessageBox::Cancel);
-    if (answer == QMessageBox::Save) {
+    const auto answer = MessageBox::ask(this,
+                                        MessageBox::Kind::Question,
+                                        i18n("Unsaved changes"),
+                                        i18n("Changes on %1 are not saved. Save them, discard them, or go back?", tabs.join(QLatin1String(", "))),
+                                        QDialogButtonBox::Save | QDialogButtonBox::Discard | QDialogButtonBox::Cancel,
+                                        QDialogButtonBox::Cancel);
+    if (answer == QDialogButtonBox::Save) {
         if (destinations) {
             ui->destinationsSettings->save();
         }
@@ -61,7 +61,7 @@ bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
             ui->logRotationSettings->save();
         }
     }
-    return answer == QMessageBox::Save || answer == QMessageBox::Discard;
+    return answer == QDialogButtonBox::Save || answer == QDialogButtonBox::Discard;
 }
 
 void CommonSettingsWindow::openOnFirstTab()

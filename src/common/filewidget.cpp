@@ -2,12 +2,12 @@
 
 #include "ui_filewidget.h"
 
+#include "editors/messagebox.h"
 #include "platform/paths.h"
 
 #include <KLocalizedString>
 
 #include <QFileDialog>
-#include <QMessageBox>
 
 FileWidget::FileWidget(QWidget *parent)
     : QWidget(parent)
@@ -38,18 +38,18 @@ void FileWidget::clear()
     ui->fileLineEdit->clear();
 }
 
-bool FileWidget::checkSelected() const
+bool FileWidget::checkSelected()
 {
     if (!text().isEmpty()) {
         return true;
     }
-    QMessageBox::critical(nullptr, i18n("Error"), i18n("No file selected"));
+    MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), i18n("No file selected"));
     return false;
 }
 
-void FileWidget::showFailure(const QString &headline, const QString &reason)
+void FileWidget::showFailure(QWidget *parent, const QString &headline, const QString &reason)
 {
-    QMessageBox::critical(nullptr, i18n("Error"), reason.isEmpty() ? headline : headline + QLatin1String("\n\n") + reason);
+    MessageBox::show(parent, MessageBox::Kind::Error, i18n("Error"), reason.isEmpty() ? headline : headline + QLatin1String("\n\n") + reason);
 }
 
 void FileWidget::setHint(const QString &text)

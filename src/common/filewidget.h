@@ -25,9 +25,9 @@ public:
     void setHint(const QString &text);
     void clear();
     // True when a path is given; otherwise tells the user so.
-    bool checkSelected() const;
+    bool checkSelected();
     // Tells the user that the work on the path failed, and why after a blank line.
-    static void showFailure(const QString &headline, const QString &reason);
+    static void showFailure(QWidget *parent, const QString &headline, const QString &reason);
 
 Q_SIGNALS:
     void textChanged(const QString &text);

@@ -3,13 +3,13 @@
 #include "ui_settingsexporter.h"
 
 #include "configmanager.h"
+#include "editors/messagebox.h"
 #include "platform/paths.h"
 
 #include <KLocalizedString>
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 
 namespace
 {
@@ -92,29 +92,27 @@ bool SettingsExporter::exportConfig()
     const QString target = allowedTarget(ui->fileWidget->text());
     if (target.isEmpty()) {
         // The rule in the words of the empty field.
-        QMessageBox::critical(this,
-                              i18n("Error"),
-                              i18n("The output file cannot be saved outside the root's home directory!") + QLatin1String("\n\n") + where() + QLatin1Char('.'));
+        MessageBox::show(this,
+                         MessageBox::Kind::Error,
+                         i18n("Error"),
+                         i18n("The output file cannot be saved outside the root's home directory!") + QLatin1String("\n\n") + where() + QLatin1Char('.'));
         return false;
     }
     if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-        QMessageBox question(QMessageBox::Question,
-                             i18n("Export configuration"),
-                             i18n("%1 exists already. Replace it with the configuration as it is now?", Paths::unplaced(target)),
-                             QMessageBox::Yes | QMessageBox::No,
-                             this);
-        question.setDefaultButton(QMessageBox::No);
-        if (question.exec() != QMessageBox::Yes) {
+        if (!MessageBox::confirm(this,
+                                 i18n("Export configuration"),
+                                 i18n("%1 exists already. Replace it with the configuration as it is now?", Paths::unplaced(target)))) {
             return false;
         }
     }
     const ConfigManager::Outcome exported = ConfigManager::exportArchive(target);
     if (!exported.ok) {
-        FileWidget::showFailure(i18n("Can not export configuration!"), exported.message);
+        FileWidget::showFailure(this, i18n("Can not export configuration!"), exported.message);
         return false;
     }
-    QMessageBox::information(nullptr,
-                             i18n("Information"),
-                             i18n("Configuration exported successfully") + QLatin1String("\n\n") + i18n("Saved as %1.", Paths::unplaced(target)));
+    MessageBox::show(this,
+                     MessageBox::Kind::Information,
+                     i18n("Information"),
+                     i18n("Configuration exported successfully") + QLatin1String("\n\n") + i18n("Saved as %1.", Paths::unplaced(target)));
     return true;
 }

@@ -3,6 +3,7 @@
 #include "ui_settingsimporter.h"
 
 #include "configmanager.h"
+#include "editors/messagebox.h"
 #include "editors/reviewchangesdialog.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
@@ -10,7 +11,6 @@
 
 #include <KLocalizedString>
 
-#include <QMessageBox>
 #include <QPushButton>
 
 #include <algorithm>
@@ -132,7 +132,7 @@ bool SettingsImporter::importConfig()
     if (snapshot.isEmpty()) {
         copy = std::make_unique<PrivateCopy>(typed, Paths::placed(Paths::ImportDir), FileRead::ConfigLimit);
         if (!copy->isValid()) {
-            FileWidget::showFailure(failed, copy->error());
+            FileWidget::showFailure(this, failed, copy->error());
             return false;
         }
     }
@@ -142,11 +142,11 @@ bool SettingsImporter::importConfig()
 
     const ConfigManager::Preview preview = ConfigManager::preview(archive);
     if (!preview.ok) {
-        FileWidget::showFailure(failed, preview.message);
+        FileWidget::showFailure(this, failed, preview.message);
         return false;
     }
     if (preview.changes.isEmpty()) {
-        QMessageBox::information(nullptr, i18n("Information"), i18n("%1 holds the configuration as it is; nothing was imported.", source));
+        MessageBox::show(this, MessageBox::Kind::Information, i18n("Information"), i18n("%1 holds the configuration as it is; nothing was imported.", source));
         return true;
     }
     // The page's edits are made on the files the import replaces: they go.
@@ -167,18 +167,23 @@ bool SettingsImporter::importConfig()
             dialog.setDiff(preview.diff);
             dialog.exec();
         }
-        QMessageBox question(QMessageBox::Question,
-                             i18n("Import configuration"),
-                             text,
-                             QMessageBox::Yes | (pageEdits ? QMessageBox::Cancel : QMessageBox::No),
-                             this);
-        question.setDefaultButton(pageEdits ? QMessageBox::Cancel : QMessageBox::No);
-        question.setDetailedText(QString::fromUtf8(preview.diff));
-        QPushButton *reviewButton = question.addButton(i18n("Review changes..."), QMessageBox::ActionRole);
-        question.exec();
-        review = question.clickedButton() == reviewButton;
+        const QDialogButtonBox::StandardButton no = pageEdits ? QDialogButtonBox::Cancel : QDialogButtonBox::No;
+        review = false;
+        const auto answer = MessageBox::ask(this,
+                                            MessageBox::Kind::Question,
+                                            i18n("Import configuration"),
+                                            text,
+                                            QDialogButtonBox::Yes | no,
+                                            no,
+                                            QString::fromUtf8(preview.diff),
+                                            [this, &review](QDialogButtonBox *buttons) {
+                                                QPushButton *reviewButton = buttons->addButton(i18n("Review changes..."), QDialogButtonBox::ActionRole);
+                                                connect(reviewButton, &QPushButton::clicked, this, [&review] {
+                                                    review = true;
+                                                });
+                                            });
         if (!review) {
-            if (question.standardButton(question.clickedButton()) != QMessageBox::Yes) {
+            if (answer != QDialogButtonBox::Yes) {
                 return false;
             }
             break;
@@ -202,7 +207,7 @@ bool SettingsImporter::importConfig()
                                     result.files);
     }
     if (!result.ok) {
-        FileWidget::showFailure(failed, result.message);
+        FileWidget::showFailure(this, failed, result.message);
         return false;
     }
     listSnapshots();

@@ -1,4 +1,5 @@
 #include "diskspacemondialog.h"
+#include "messagebox.h"
 
 #include "quoradmineventslog.h"
 
@@ -18,7 +19,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QMessageBox>
 
 namespace
 {
@@ -134,7 +134,7 @@ void DiskSpaceMonDialog::accept()
                 const QString text = cellText(row, column);
                 qCWarning(QUOR_ADMIN_EVENTS).noquote() << "disk space limit" << keys[column] << text << "refused:" << refusal;
                 ui->directoriesTable->setCurrentCell(row, column);
-                QMessageBox::warning(this, i18n("Disk space limits"), i18n("Row %1: %2", row + 1, refusal));
+                MessageBox::show(this, MessageBox::Kind::Warning, i18n("Disk space limits"), i18n("Row %1: %2", row + 1, refusal));
                 return;
             }
         }

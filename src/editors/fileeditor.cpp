@@ -1,4 +1,5 @@
 #include "fileeditor.h"
+#include "messagebox.h"
 
 #include "quoradmineventslog.h"
 
@@ -9,12 +10,11 @@
 #include "platform/paths.h"
 #include "platform/textdecode.h"
 #include "problemsmessage.h"
-#include "snapshotbeforewrite.h"
 #include "services/snghandler.h"
+#include "snapshotbeforewrite.h"
 
 #include <KLocalizedString>
 
-#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QtDebug>
@@ -87,7 +87,7 @@ void FileEditor::accept()
     }
     if (!written.accepted) {
         // The editor stays open so that the text is not lost.
-        QMessageBox::critical(this, i18n("Error"), written.message);
+        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), written.message);
         return;
     }
     QDialog::accept();

@@ -1,4 +1,5 @@
 #include "filesdialog.h"
+#include "messagebox.h"
 
 #include "ui_filesdialog.h"
 
@@ -7,7 +8,6 @@
 
 #include <KLocalizedString>
 
-#include <QMessageBox>
 #include <QRegularExpression>
 
 FilesDialog::FilesDialog(QWidget *parent)
@@ -42,9 +42,10 @@ void FilesDialog::addPath()
     // comma-separated, so such a path would turn into broken rules.
     static const QRegularExpression unsafe(QStringLiteral("[\\s,]"));
     if (path.contains(unsafe)) {
-        QMessageBox::critical(this,
-                              i18n("Error"),
-                              i18n("The path \"%1\" contains a space or a comma. Audit rules cannot watch such a path, so it was not added.", path));
+        MessageBox::show(this,
+                         MessageBox::Kind::Error,
+                         i18n("Error"),
+                         i18n("The path \"%1\" contains a space or a comma. Audit rules cannot watch such a path, so it was not added.", path));
         return;
     }
     ui->filesList->addItem(path);

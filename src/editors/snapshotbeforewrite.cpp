@@ -1,12 +1,12 @@
 #include "snapshotbeforewrite.h"
 
+#include "messagebox.h"
+
 #include "quoradmineventslog.h"
 
 #include "platform/configsnapshot.h"
 
 #include <KLocalizedString>
-
-#include <QMessageBox>
 
 namespace
 {
@@ -37,30 +37,34 @@ SnapshotScope::~SnapshotScope()
 
 bool snapshotBeforeWrite(QWidget *parent, QString *snapshot)
 {
-    Scope &current = scope();
-    if (current.depth > 0 && current.settled) {
-        *snapshot = current.snapshot;
-        return true;
-    }
-    QString error;
-    QString name;
-    bool goOn = ConfigSnapshot::take(&error, &name);
-    if (!goOn) {
-        qCWarning(QUOR_ADMIN_EVENTS).noquote() << "no snapshot before the change:" << error;
-        const auto answer = QMessageBox::question(parent,
-                                                  i18n("No snapshot"),
-                                                  i18n("The configuration could not be kept as a snapshot before the change:\n%1\n\n"
-                                                       "Without one the change cannot be undone from a snapshot, and a failed restart of syslog-ng "
-                                                       "cannot go back to the previous configuration. Make the change without a snapshot?",
-                                                       error),
-                                                  QMessageBox::Yes | QMessageBox::No,
-                                                  QMessageBox::No);
-        goOn = answer == QMessageBox::Yes;
-    }
-    if (goOn && current.depth > 0) {
-        current.settled = true;
-        current.snapshot = name;
-    }
-    *snapshot = name;
+    bool goOn = false;
+    snapshotBeforeWrite(parent, Process::waiting(), [&goOn, snapshot](bool mayWrite, const QString &name) {
+        goOn = mayWrite;
+        *snapshot = name;
+    });
     return goOn;
+}
+
+void snapshotBeforeWrite(QWidget *parent, const Process::Runner &run, const std::function<void(bool goOn, const QString &snapshot)> &done)
+{
+    if (const Scope &current = scope(); current.depth > 0 && current.settled) {
+        return done(true, current.snapshot);
+    }
+    ConfigSnapshot::take(run, [parent, done](const ConfigSnapshot::Taken &taken) {
+        bool goOn = taken.ok;
+        if (!goOn) {
+            qCWarning(QUOR_ADMIN_EVENTS).noquote() << "no snapshot before the change:" << taken.error;
+            goOn = MessageBox::confirm(parent,
+                                       i18n("No snapshot"),
+                                       i18n("The configuration could not be kept as a snapshot before the change:\n%1\n\n"
+                                            "Without one the change cannot be undone from a snapshot, and a failed restart of syslog-ng "
+                                            "cannot go back to the previous configuration. Make the change without a snapshot?",
+                                            taken.error));
+        }
+        if (Scope &current = scope(); goOn && current.depth > 0) {
+            current.settled = true;
+            current.snapshot = taken.name;
+        }
+        done(goOn, taken.name);
+    });
 }

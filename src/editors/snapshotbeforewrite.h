@@ -1,5 +1,9 @@
 #pragma once
 
+#include "platform/process.h"
+
+#include <functional>
+
 class QString;
 class QWidget;
 
@@ -9,6 +13,8 @@ class QWidget;
 // default No). True when the write may go on; snapshot gets the snapshot's
 // name, empty without one.
 bool snapshotBeforeWrite(QWidget *parent, QString *snapshot);
+// The same through run: done gets whether the write may go on and the snapshot.
+void snapshotBeforeWrite(QWidget *parent, const Process::Runner &run, const std::function<void(bool goOn, const QString &snapshot)> &done);
 
 // While one lives, the writes of one action of the administrator (one OK of
 // the settings window) share the snapshot the first of them took, or the

@@ -3,6 +3,7 @@
 #include "ui_dbusdialog.h"
 
 #include "checkboxparam.h"
+#include "editors/messagebox.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventtreeitem.h"
 #include "notificationcatalogue.h"
@@ -21,7 +22,6 @@
 #if QT_VERSION_MAJOR >= 6
 #include <QAudioOutput>
 #endif
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 
@@ -349,7 +349,7 @@ void DBusDialog::playButtonClicked()
 {
     const QString sound = ui->soundEdit->text();
     if (!QFileInfo(sound).isFile()) {
-        QMessageBox::warning(this, i18n("Play sound"), i18n("The sound file \"%1\" does not exist.", sound));
+        MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound file \"%1\" does not exist.", sound));
         return;
     }
     if (!m_player) {
@@ -361,7 +361,7 @@ void DBusDialog::playButtonClicked()
 #else
         connect(m_player, QOverload<QMediaPlayer::Error>::of(&QMediaPlayer::error), this, [this] {
 #endif
-            QMessageBox::warning(this, i18n("Play sound"), i18n("The sound cannot be played: %1", m_player->errorString()));
+            MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound cannot be played: %1", m_player->errorString()));
         });
     }
     m_player->stop();
@@ -422,7 +422,7 @@ void DBusDialog::accept()
             input.parameterKeys = checkedParamKeys();
             const NotificationFile::Result result = NotificationFile::build(input);
             if (!result.error.isEmpty()) {
-                QMessageBox::critical(this, i18n("Error"), result.error, QMessageBox::Ok);
+                MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), result.error);
                 return;
             }
             m_lines = result.lines;
@@ -446,7 +446,7 @@ void DBusDialog::generateConfig()
     methods.sound = ui->soundEdit->text();
     QString error;
     if (!NotifyrcFile(SessionUser::current(), m_appName).writeSection(m_notificationId, methods, &error)) {
-        QMessageBox::warning(this, i18n("Error"), i18n("The notification settings of the user were not written.\n%1", error), QMessageBox::Ok);
+        MessageBox::show(this, MessageBox::Kind::Warning, i18n("Error"), i18n("The notification settings of the user were not written.\n%1", error));
     }
 
     QDBusMessage signal =

@@ -9,6 +9,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 AsyncProcess::AsyncProcess(QObject *parent)
     : QObject(parent)
@@ -31,16 +32,20 @@ bool AsyncProcess::isRunning() const
     return m_child.pid > 0;
 }
 
-void AsyncProcess::start(const QString &program, const QStringList &arguments, int timeoutMs, Process::Channels channels)
+void AsyncProcess::start(const QString &program,
+                         const QStringList &arguments,
+                         int timeoutMs,
+                         Process::Channels channels,
+                         const QProcessEnvironment &environment)
 {
     abandon();
     m_result = Process::Result();
     m_command = (QStringList(program) + arguments).join(QLatin1Char(' '));
     m_timeoutMs = timeoutMs;
-    if (!Process::start(program, arguments, channels, &m_child)) {
+    if (!Process::start(program, arguments, channels, &m_child, environment)) {
         // Reported like every other end: after start() has returned.
         QTimer::singleShot(0, this, [this, result = m_result] {
-            Q_EMIT finished(result);
+            report(result);
         });
         return;
     }
@@ -109,8 +114,24 @@ void AsyncProcess::end(bool exited, int status)
     Process::kill(&m_child);
     m_result.finished = exited;
     // A copy: a receiver may start the next program at once.
-    const Process::Result result = m_result;
+    report(Process::Result(m_result));
+}
+
+void AsyncProcess::report(const Process::Result &result)
+{
+    const Process::Done done = std::exchange(m_done, Process::Done());
     Q_EMIT finished(result);
+    if (done) {
+        done(result);
+    }
+}
+
+Process::Runner AsyncProcess::runner()
+{
+    return [this](const QString &program, const QStringList &arguments, int timeoutMs, Process::Channels channels, const Process::Done &done) {
+        start(program, arguments, timeoutMs, channels);
+        m_done = done;
+    };
 }
 
 void AsyncProcess::clearWatchers()
@@ -128,6 +149,7 @@ void AsyncProcess::clearWatchers()
 
 void AsyncProcess::abandon()
 {
+    m_done = Process::Done();
     if (m_child.pid <= 0 && m_child.output < 0) {
         return;
     }

@@ -23,8 +23,16 @@ public:
     // finished() follows once, also when the program could not be started
     // (started false) or the time limit passed (finished false; the child is
     // killed). A child still running is abandoned first.
-    void start(const QString &program, const QStringList &arguments, int timeoutMs, Process::Channels channels = Process::Channels::Merged);
+    // An empty environment inherits ours.
+    void start(const QString &program,
+               const QStringList &arguments,
+               int timeoutMs,
+               Process::Channels channels = Process::Channels::Merged,
+               const QProcessEnvironment &environment = QProcessEnvironment());
     bool isRunning() const;
+    // Starts each program on this object and hands its result to done, after
+    // finished(); done goes with an abandoned child.
+    Process::Runner runner();
     // Kills the child with everything it started; finished() does not follow.
     void abandon();
 
@@ -36,11 +44,13 @@ private:
     void checkExit();
     void timedOut();
     void end(bool exited, int status);
+    void report(const Process::Result &result);
     void clearWatchers();
 
     Process::Child m_child;
     Process::Result m_result;
     QString m_command; // for the log
+    Process::Done m_done; // of the runner's start
     int m_timeoutMs = 0;
     int m_processFd = -1; // the child's process descriptor; -1 on kernels without one
     std::unique_ptr<QSocketNotifier> m_exitNotifier;

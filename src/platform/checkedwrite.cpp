@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <memory>
+
 namespace CheckedWrite
 {
 namespace
@@ -59,41 +61,53 @@ QString refused(const QString &tool, const QString &systemPath, const QString &m
 
 ConfigCheck::Result checkSyslogNg(const QList<Change> &changes)
 {
-    QTemporaryDir stage;
-    if (!stage.isValid()) {
-        return {false, i18n("No folder to check the configuration in: %1", stage.errorString())};
+    ConfigCheck::Result result;
+    checkSyslogNg(changes, Process::waiting(), [&result](const ConfigCheck::Result &check) {
+        result = check;
+    });
+    return result;
+}
+
+void checkSyslogNg(const QList<Change> &changes, const Process::Runner &run, const ConfigCheck::Done &done)
+{
+    // The staged copy lives until the check ends.
+    const auto stage = std::make_shared<QTemporaryDir>();
+    if (!stage->isValid()) {
+        return done({false, i18n("No folder to check the configuration in: %1", stage->errorString())});
     }
     const QDir live(Paths::placed(Paths::SyslogNgConfDir));
     // What the staged copy would leave out still reaches syslog-ng's restart.
     if (const QStringList problems = ConfigCheck::includeFolderProblems(live.path()); !problems.isEmpty()) {
         qCWarning(QUOR_PLATFORM).noquote() << problems.join(QLatin1Char('\n'));
-        return {false, problems.join(QLatin1Char('\n'))};
+        return done({false, problems.join(QLatin1Char('\n'))});
     }
     const QStringList names = live.entryList({QStringLiteral("*.conf")}, QDir::Files);
     for (const QString &name : names) {
         const FileRead::Result read = FileRead::regular(live.filePath(name), FileRead::ConfigLimit);
         if (!read.ok) {
             qCWarning(QUOR_PLATFORM).noquote() << FileRead::describe(live.filePath(name), read);
-            return {false, FileRead::describe(QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name, read)};
+            return done({false, FileRead::describe(QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name, read)});
         }
         // Only the check reads the copy: no wait for the disk.
         QString error;
-        if (!StagedFile::writeScratch(stage.filePath(name), read.data, &error)) {
-            qCWarning(QUOR_PLATFORM).noquote() << stage.filePath(name) << error;
-            return {false, i18n("The file %1 could not be staged for the check.", QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name)};
+        if (!StagedFile::writeScratch(stage->filePath(name), read.data, &error)) {
+            qCWarning(QUOR_PLATFORM).noquote() << stage->filePath(name) << error;
+            return done({false, i18n("The file %1 could not be staged for the check.", QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name)});
         }
     }
     for (const Change &change : changes) {
-        if (!applyTo(stage.filePath(QFileInfo(change.systemPath).fileName()), change)) {
-            return {false, i18n("The file %1 could not be staged for the check.", change.systemPath)};
+        if (!applyTo(stage->filePath(QFileInfo(change.systemPath).fileName()), change)) {
+            return done({false, i18n("The file %1 could not be staged for the check.", change.systemPath)});
         }
     }
-    const ConfigCheck::Result check = ConfigCheck::syslogNg(stage.path());
-    if (!check.accepted) {
-        return {false,
-                refused(QStringLiteral("syslog-ng"), Paths::SyslogNgConfDir, QString(check.message).replace(stage.path(), QString(Paths::SyslogNgConfDir)))};
-    }
-    return {true, QString()};
+    ConfigCheck::syslogNg(stage->path(), run, [stage, done](const ConfigCheck::Result &check) {
+        if (!check.accepted) {
+            return done(
+                {false,
+                 refused(QStringLiteral("syslog-ng"), Paths::SyslogNgConfDir, QString(check.message).replace(stage->path(), QString(Paths::SyslogNgConfDir)))});
+        }
+        done({true, QString()});
+    });
 }
 
 ConfigCheck::Result writeSyslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite, QStringList *changed)

@@ -39,6 +39,7 @@ ConfigCheck::Result syslogNg(const QList<Change> &changes, const BeforeWrite &be
 
 // The two halves of syslogNg(), for a caller that writes more between them.
 ConfigCheck::Result checkSyslogNg(const QList<Change> &changes);
+void checkSyslogNg(const QList<Change> &changes, const Process::Runner &run, const ConfigCheck::Done &done);
 ConfigCheck::Result writeSyslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite = BeforeWrite(), QStringList *changed = nullptr);
 
 // Replaces one logrotate file with content only when logrotate accepts it; a

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <sys/stat.h>
 #include <vector>
 
@@ -314,11 +315,10 @@ for index, name in enumerate(sys.argv[3:]):
 )";
 
 // The folder of syslog-ng's own Python modules, which it puts first on the
-// module path; empty when syslog-ng does not say.
-QString syslogNgPythonFolder()
+// module path, from what "syslog-ng --version" printed; empty when it does not say.
+QString syslogNgPythonFolder(const QByteArray &version)
 {
-    const Process::Result version = Process::run(QStringLiteral("syslog-ng"), {QStringLiteral("--version")}, ImportTimeoutMs);
-    const QList<QByteArray> lines = version.output.split('\n');
+    const QList<QByteArray> lines = version.split('\n');
     for (const QByteArray &line : lines) {
         if (line.startsWith("Module-Directory:")) {
             return QString::fromUtf8(line.mid(int(qstrlen("Module-Directory:"))).trimmed()) + QLatin1String("/python");
@@ -344,70 +344,82 @@ Result fromProcess(const Process::Result &result, const QString &command)
 
 Result syslogNg(const QString &confDir)
 {
+    Result result;
+    syslogNg(confDir, Process::waiting(), [&result](const Result &check) {
+        result = check;
+    });
+    return result;
+}
+
+void syslogNg(const QString &confDir, const Process::Runner &run, const Done &done)
+{
     // The check runs in a folder of its own so that it never touches the
-    // running daemon's persist, pid or control files.
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        return {false, i18n("syslog-ng check: no temporary folder: %1", scratch.errorString())};
+    // running daemon's persist, pid or control files. It lives until the check ends.
+    const auto scratch = std::make_shared<QTemporaryDir>();
+    if (!scratch->isValid()) {
+        return done({false, i18n("syslog-ng check: no temporary folder: %1", scratch->errorString())});
     }
     if (const QStringList problems = includeFolderProblems(confDir); !problems.isEmpty()) {
-        return {false, problems.join(QLatin1Char('\n'))};
+        return done({false, problems.join(QLatin1Char('\n'))});
     }
     QString problem;
     const QByteArray configuration = mainConfiguration(confDir, &problem);
     if (!problem.isEmpty()) {
-        return {false, i18n("syslog-ng check: %1", problem)};
+        return done({false, i18n("syslog-ng check: %1", problem)});
     }
-    const QString config = scratch.filePath(QStringLiteral("syslog-ng.conf"));
+    const QString config = scratch->filePath(QStringLiteral("syslog-ng.conf"));
     QString error;
     if (!StagedFile::writeScratch(config, configuration, &error)) {
-        return {false, QLatin1String("syslog-ng check: ") + error};
+        return done({false, QLatin1String("syslog-ng check: ") + error});
     }
-    const QString command = QStringLiteral("syslog-ng --syntax-only");
-    const QString preprocessed = scratch.filePath(QStringLiteral("preprocessed.conf"));
-    Result check = fromProcess(Process::run(QStringLiteral("syslog-ng"),
-                                            {QStringLiteral("--syntax-only"),
-                                             QLatin1String("--cfgfile=") + config,
-                                             QLatin1String("--preprocess-into=") + preprocessed,
-                                             QLatin1String("--persist-file=") + scratch.filePath(QStringLiteral("syslog-ng.persist")),
-                                             QLatin1String("--pidfile=") + scratch.filePath(QStringLiteral("syslog-ng.pid")),
-                                             QLatin1String("--control=") + scratch.filePath(QStringLiteral("syslog-ng.ctl"))},
-                                            CheckTimeoutMs),
-                               command);
-    if (!check.accepted) {
-        return check;
-    }
-    // The configuration as syslog-ng will run it, every include read: what it
-    // defines. syslog-ng just wrote it into our own private scratch folder, so
-    // it is read plainly rather than through the guard for others' files.
-    QFile expanded(preprocessed);
-    if (!expanded.open(QIODevice::ReadOnly)) {
-        return {false, QLatin1String("syslog-ng check: ") + expanded.errorString()};
-    }
-    // The files whose names are resolved, each under the path the administrator knows.
-    QList<ConfigFile> files;
-    if (QFileInfo::exists(Paths::placed(MainSyslogNgConfig))) {
-        files << ConfigFile{MainSyslogNgConfig, configuration};
-    }
-    const QDir folder(confDir);
-    const QStringList names = folder.entryList({QStringLiteral("*.conf")}, QDir::Files, QDir::Name);
-    for (const QString &name : names) {
-        const QString path = QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name;
-        const FileRead::Result read = FileRead::regular(folder.filePath(name), FileRead::ConfigLimit);
-        if (!read.ok) {
-            return {false, i18n("syslog-ng check: %1", FileRead::describe(path, read))};
-        }
-        files << ConfigFile{path, read.data};
-    }
-    QStringList missing;
-    const QList<Reference> undefined = undefinedReferences(files, expanded.readAll());
-    for (const Reference &reference : undefined) {
-        missing << describe(reference);
-    }
-    if (!missing.isEmpty()) {
-        return {false, missing.join(QLatin1Char('\n'))};
-    }
-    return importPythonClasses(pythonClasses(files), pythonBlockCode(files));
+    const QString preprocessed = scratch->filePath(QStringLiteral("preprocessed.conf"));
+    const QStringList arguments{QStringLiteral("--syntax-only"),
+                                QLatin1String("--cfgfile=") + config,
+                                QLatin1String("--preprocess-into=") + preprocessed,
+                                QLatin1String("--persist-file=") + scratch->filePath(QStringLiteral("syslog-ng.persist")),
+                                QLatin1String("--pidfile=") + scratch->filePath(QStringLiteral("syslog-ng.pid")),
+                                QLatin1String("--control=") + scratch->filePath(QStringLiteral("syslog-ng.ctl"))};
+    run(QStringLiteral("syslog-ng"),
+        arguments,
+        CheckTimeoutMs,
+        Process::Channels::Merged,
+        [scratch, preprocessed, configuration, confDir, run, done](const Process::Result &syntax) {
+            const Result check = fromProcess(syntax, QStringLiteral("syslog-ng --syntax-only"));
+            if (!check.accepted) {
+                return done(check);
+            }
+            // The configuration as syslog-ng will run it, every include read: what it
+            // defines. syslog-ng just wrote it into our own private scratch folder, so
+            // it is read plainly rather than through the guard for others' files.
+            QFile expanded(preprocessed);
+            if (!expanded.open(QIODevice::ReadOnly)) {
+                return done({false, QLatin1String("syslog-ng check: ") + expanded.errorString()});
+            }
+            // The files whose names are resolved, each under the path the administrator knows.
+            QList<ConfigFile> files;
+            if (QFileInfo::exists(Paths::placed(MainSyslogNgConfig))) {
+                files << ConfigFile{MainSyslogNgConfig, configuration};
+            }
+            const QDir folder(confDir);
+            const QStringList names = folder.entryList({QStringLiteral("*.conf")}, QDir::Files, QDir::Name);
+            for (const QString &name : names) {
+                const QString path = QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name;
+                const FileRead::Result read = FileRead::regular(folder.filePath(name), FileRead::ConfigLimit);
+                if (!read.ok) {
+                    return done({false, i18n("syslog-ng check: %1", FileRead::describe(path, read))});
+                }
+                files << ConfigFile{path, read.data};
+            }
+            QStringList missing;
+            const QList<Reference> undefined = undefinedReferences(files, expanded.readAll());
+            for (const Reference &reference : undefined) {
+                missing << describe(reference);
+            }
+            if (!missing.isEmpty()) {
+                return done({false, missing.join(QLatin1Char('\n'))});
+            }
+            importPythonClasses(pythonClasses(files), pythonBlockCode(files), run, done);
+        });
 }
 
 QStringList includeFolderProblems(const QString &placedDir)
@@ -512,46 +524,55 @@ QByteArray pythonBlockCode(const QList<ConfigFile> &files)
 
 Result importPythonClasses(const QList<Reference> &classes, const QByteArray &blockCode)
 {
+    Result result;
+    importPythonClasses(classes, blockCode, Process::waiting(), [&result](const Result &check) {
+        result = check;
+    });
+    return result;
+}
+
+void importPythonClasses(const QList<Reference> &classes, const QByteArray &blockCode, const Process::Runner &run, const Done &done)
+{
     if (classes.isEmpty()) {
-        return {true, QString()};
+        return done({true, QString()});
     }
-    QTemporaryDir scratch;
+    const auto scratch = std::make_shared<QTemporaryDir>();
     QString error;
-    const QString script = scratch.filePath(QStringLiteral("import-classes.py"));
-    const QString code = scratch.filePath(QStringLiteral("python-blocks.py"));
-    if (!scratch.isValid() || !StagedFile::writeScratch(script, ImportScript, &error) || !StagedFile::writeScratch(code, blockCode, &error)) {
-        return {false, i18n("Python class check: no temporary folder: %1", scratch.isValid() ? error : scratch.errorString())};
+    const QString script = scratch->filePath(QStringLiteral("import-classes.py"));
+    const QString code = scratch->filePath(QStringLiteral("python-blocks.py"));
+    if (!scratch->isValid() || !StagedFile::writeScratch(script, ImportScript, &error) || !StagedFile::writeScratch(code, blockCode, &error)) {
+        return done({false, i18n("Python class check: no temporary folder: %1", scratch->isValid() ? error : scratch->errorString())});
     }
-    // "-B": the check leaves no compiled files beside the modules it imports.
-    QStringList arguments{QStringLiteral("-B"), script, code, syslogNgPythonFolder()};
-    for (const Reference &reference : classes) {
-        arguments << reference.name;
-    }
-    const QString command = QStringLiteral("python3");
-    const Process::Result run = Process::run(command, arguments, ImportTimeoutMs, Process::Channels::Separate);
-    if (!run.started || !run.finished || run.exitCode != 0) {
-        Result result = fromProcess(run, command);
-        result.accepted = false;
-        if (run.finished) {
-            result.message = i18n("The Python classes of the configuration could not be checked: %1", QString::fromUtf8(run.errorOutput).trimmed());
+    run(QStringLiteral("syslog-ng"), {QStringLiteral("--version")}, ImportTimeoutMs, Process::Channels::Merged, [=](const Process::Result &version) {
+        // "-B": the check leaves no compiled files beside the modules it imports.
+        QStringList arguments{QStringLiteral("-B"), script, code, syslogNgPythonFolder(version.output)};
+        for (const Reference &reference : classes) {
+            arguments << reference.name;
         }
-        return result;
-    }
-    // One line per class that failed: its number among the arguments and why.
-    QStringList failures;
-    const QList<QByteArray> lines = run.output.split('\n');
-    for (const QByteArray &line : lines) {
-        const int tab = line.indexOf('\t');
-        bool isNumber = false;
-        const int index = line.left(tab).toInt(&isNumber);
-        if (tab > 0 && isNumber && index >= 0 && index < classes.size()) {
-            failures << describe(classes.at(index)) + QLatin1String(": ") + QString::fromUtf8(line.mid(tab + 1));
-        }
-    }
-    if (!failures.isEmpty()) {
-        return {false, failures.join(QLatin1Char('\n'))};
-    }
-    return {true, QString()};
+        run(QStringLiteral("python3"), arguments, ImportTimeoutMs, Process::Channels::Separate, [scratch, classes, done](const Process::Result &imported) {
+            if (!imported.started || !imported.finished || imported.exitCode != 0) {
+                Result result = fromProcess(imported, QStringLiteral("python3"));
+                result.accepted = false;
+                if (imported.finished) {
+                    result.message =
+                        i18n("The Python classes of the configuration could not be checked: %1", QString::fromUtf8(imported.errorOutput).trimmed());
+                }
+                return done(result);
+            }
+            // One line per class that failed: its number among the arguments and why.
+            QStringList failures;
+            const QList<QByteArray> lines = imported.output.split('\n');
+            for (const QByteArray &line : lines) {
+                const int tab = line.indexOf('\t');
+                bool isNumber = false;
+                const int index = line.left(tab).toInt(&isNumber);
+                if (tab > 0 && isNumber && index >= 0 && index < classes.size()) {
+                    failures << describe(classes.at(index)) + QLatin1String(": ") + QString::fromUtf8(line.mid(tab + 1));
+                }
+            }
+            done({failures.isEmpty(), failures.join(QLatin1Char('\n'))});
+        });
+    });
 }
 
 QString describe(const Reference &reference)

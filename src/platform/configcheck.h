@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "process.h"
+
+#include <functional>
+
 // Runs the real tools on configuration files before they are used, so that a
 // file the service would reject never reaches a restart.
 namespace ConfigCheck
@@ -14,6 +18,10 @@ struct Result {
     QString message; // what the tool printed, or why it could not run
     bool changedOutside = false; // a writer found its file changed since it was read and wrote nothing
 };
+
+// A check's result, handed over when the programs it runs have ended: the
+// checks that run programs take a runner (see Process::Runner) and a Done.
+using Done = std::function<void(const Result &)>;
 
 // "syslog-ng --syntax-only" on the system's main configuration with its
 // include of "/etc/syslog-ng/conf.d" pointed at confDir (a placed path, the
@@ -26,6 +34,7 @@ struct Result {
 // defines, or a Python class that cannot be imported: syslog-ng would then
 // fail only when it starts. The message names the file, the line and the name.
 Result syslogNg(const QString &confDir);
+void syslogNg(const QString &confDir, const Process::Runner &run, const Done &done);
 
 // One line "<system path>: <reason>" for each entry of an include folder (a
 // placed path) that is not a regular file when links are followed: a FIFO,
@@ -71,6 +80,7 @@ QByteArray pythonBlockCode(const QList<ConfigFile> &files);
 // would (its own module folder and PYTHONPATH first, its built-in module
 // replaced by a stand-in), and refuses the first classes that cannot be.
 Result importPythonClasses(const QList<Reference> &classes, const QByteArray &blockCode);
+void importPythonClasses(const QList<Reference> &classes, const QByteArray &blockCode, const Process::Runner &run, const Done &done);
 
 // How a reference is reported: "<path>:<line>: <what is missing>".
 QString describe(const Reference &reference);

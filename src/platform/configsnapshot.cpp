@@ -35,25 +35,35 @@ bool isSnapshotName(const QString &name)
 
 bool take(QString *errorText, QString *name)
 {
-    const QString tool = Paths::placed(Paths::ConfigManagerTool);
-    const Process::Result result = Process::run(tool, {QStringLiteral("--snapshot")}, SnapshotTimeoutMs, Process::Channels::Separate);
-    if (result.finished && result.exitCode == 0) {
-        if (name) {
-            *name = QString::fromUtf8(result.output).trimmed();
-        }
-        return true;
-    }
-    const QString reason = !result.started ? i18n("could not be started")
-        : !result.finished                 ? i18n("no answer within the time limit")
-                                           : QString::fromLocal8Bit(result.errorOutput).trimmed();
-    const QString text = QStringLiteral("%1 --snapshot: %2").arg(tool, reason);
-    if (result.finished) { // the rest Process::run has logged
-        qCWarning(QUOR_PLATFORM).noquote() << text;
-    }
+    Taken taken;
+    take(Process::waiting(), [&taken](const Taken &result) {
+        taken = result;
+    });
     if (errorText) {
-        *errorText = text;
+        *errorText = taken.error;
     }
-    return false;
+    if (name) {
+        *name = taken.name;
+    }
+    return taken.ok;
+}
+
+void take(const Process::Runner &run, const std::function<void(const Taken &)> &done)
+{
+    const QString tool = Paths::placed(Paths::ConfigManagerTool);
+    run(tool, {QStringLiteral("--snapshot")}, SnapshotTimeoutMs, Process::Channels::Separate, [tool, done](const Process::Result &result) {
+        if (result.finished && result.exitCode == 0) {
+            return done({true, QString(), QString::fromUtf8(result.output).trimmed()});
+        }
+        const QString reason = !result.started ? i18n("could not be started")
+            : !result.finished                 ? i18n("no answer within the time limit")
+                                               : QString::fromLocal8Bit(result.errorOutput).trimmed();
+        const QString text = QStringLiteral("%1 --snapshot: %2").arg(tool, reason);
+        if (result.finished) { // the rest the runner has logged
+            qCWarning(QUOR_PLATFORM).noquote() << text;
+        }
+        done({false, text, QString()});
+    });
 }
 
 QString newest()

@@ -281,7 +281,14 @@ bool drain(int fd, QByteArray *into)
     }
 }
 
-bool start(const QString &program, const QStringList &arguments, Channels channels, Child *child)
+Runner waiting()
+{
+    return [](const QString &program, const QStringList &arguments, int timeoutMs, Channels channels, const Done &done) {
+        done(run(program, arguments, timeoutMs, channels));
+    };
+}
+
+bool start(const QString &program, const QStringList &arguments, Channels channels, Child *child, const QProcessEnvironment &environment)
 {
     Pipe output;
     Pipe errors;
@@ -291,7 +298,7 @@ bool start(const QString &program, const QStringList &arguments, Channels channe
     if (!output.open() || (!merged && !errors.open())) {
         error = errno;
     } else {
-        pid = spawn(program, arguments, QProcessEnvironment(), output.write.get(), merged ? output.write.get() : errors.write.get(), &error, true);
+        pid = spawn(program, arguments, environment, output.write.get(), merged ? output.write.get() : errors.write.get(), &error, true);
     }
     if (pid < 0) {
         qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "could not be started:" << QString::fromLocal8Bit(std::strerror(error));

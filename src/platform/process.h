@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Runs outside programs synchronously from the calling thread.
 namespace Process
 {
@@ -28,6 +30,13 @@ Result run(const QString &program,
            Channels channels = Channels::Merged,
            const QProcessEnvironment &environment = QProcessEnvironment());
 
+// How a piece of work that runs programs one after the other starts each: it
+// hands the result to done, at once (waiting()) or later from the event loop
+// (AsyncProcess::runner()). The work is written once for both.
+using Done = std::function<void(const Result &)>;
+using Runner = std::function<void(const QString &program, const QStringList &arguments, int timeoutMs, Channels channels, const Done &done)>;
+Runner waiting();
+
 // Appends what the non-blocking pipe fd holds now; false once the child's
 // end is closed (or fd is -1, no pipe).
 bool drain(int fd, QByteArray *into);
@@ -42,7 +51,11 @@ struct Child {
     int errors = -1;
 };
 // False, logged, when the program could not be started.
-bool start(const QString &program, const QStringList &arguments, Channels channels, Child *child);
+bool start(const QString &program,
+           const QStringList &arguments,
+           Channels channels,
+           Child *child,
+           const QProcessEnvironment &environment = QProcessEnvironment());
 
 // Kills a child of start() with its process group, closes its pipes and reaps
 // it if it ends within a moment; one that does not is reaped by a later call.

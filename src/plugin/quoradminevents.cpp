@@ -7,10 +7,12 @@
 #include "common/commonsettingswindow.h"
 #include "editors/diskspacemondialog.h"
 #include "editors/filesdialog.h"
+#include "editors/messagebox.h"
 #include "editors/problemsmessage.h"
 #include "eventfinder.h"
 #include "eventsproxymodel.h"
 #include "model/checkabletreemodel.h"
+#include "platform/asyncprocess.h"
 #include "platform/configcheck.h"
 #include "platform/configsnapshot.h"
 #include "platform/integrity.h"
@@ -23,7 +25,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -40,6 +41,7 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     ::umask(022);
 
     ui->setupUi(this);
+    m_applyProcess = new AsyncProcess(this);
     ui->messageWidget->hide();
     ui->messageWidget->setCloseButtonVisible(true);
     m_problems = new ProblemsMessage(this);
@@ -127,6 +129,7 @@ QuorAdminEvents::~QuorAdminEvents()
     // Closing returns at once: a command that still runs (a hung restart or
     // status query) is abandoned and killed, its result ignored.
     SngHandler::instance()->abandonAll();
+    m_applyProcess->abandon();
 }
 
 // The windows below are made when first opened, not with the page: together they
@@ -236,7 +239,7 @@ void QuorAdminEvents::checkPrivileges()
     QApplication::restoreOverrideCursor();
     qCWarning(QUOR_ADMIN_EVENTS) << "not enough rights to administer the system; the module ends. High integrity:" << highIntegrity
                                  << "effective user id:" << geteuid();
-    QMessageBox::warning(nullptr, i18n("Warning!"), i18n("To administer the system you must %1.", requirements.join(i18n(" and "))), QMessageBox::Ok);
+    MessageBox::show(this, MessageBox::Kind::Warning, i18n("Warning!"), i18n("To administer the system you must %1.", requirements.join(i18n(" and "))));
     ::exit(0);
 }
 

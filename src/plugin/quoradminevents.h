@@ -19,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+class AsyncProcess;
 class CheckableTreeModel;
 class EventsWriter;
 class QBoxLayout;
@@ -73,6 +74,11 @@ protected:
     void hideEvent(QHideEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
 
+Q_SIGNALS:
+    // Apply has ended, whatever its outcome: also when it was refused or
+    // stopped before anything was written. The restart it asked for may still run.
+    void applyFinished();
+
 public Q_SLOTS:
     void load() override;
     void save() override;
@@ -125,6 +131,22 @@ private:
     // Whether Apply may replace the settings file: asked when it could not be
     // read, and then a copy of it is kept beside it first.
     bool mayReplaceSettingsFile();
+    // Apply runs its outside programs without waiting for them; meanwhile the
+    // page shows it is busy and takes no edits.
+    void setApplying(bool applying);
+    // The steps after syslog-ng accepted the files and the snapshot was taken.
+    void writeApply(const QList<CheckedWrite::Change> &changes, EventsWriter &writer, const QString &snapshot);
+    // After the reboot question: the page shows what was written and the
+    // services that read it are restarted.
+    void concludeApply(const QStringList &errors,
+                       const QStringList &written,
+                       const QStringList &changed,
+                       const QString &snapshot,
+                       const QByteArray &writtenSettings);
+    // Apply stopped before writing: the page keeps its edits. A refusal of
+    // syslog-ng's is shown first.
+    void stopApply(const QString &refusal = QString());
+    void endApply();
     // The files Apply writes or deletes (system paths), in the order it does.
     QStringList filesOfApply() const;
     // Notes what the page read of the files Apply writes.
@@ -177,6 +199,9 @@ private:
     bool m_rebootPending = false; // the notification methods changed
     bool m_notificationRebootPending = false; // the notification files were handed to the users
     bool m_reloading = false;
+    bool m_applying = false;
+    bool m_reloadMissed = false; // the settings changed on disk while Apply ran
+    AsyncProcess *m_applyProcess = nullptr; // Owned by this widget; the outside programs of Apply.
     bool m_settingsFileDamaged = false; // the last load could not read the settings file whole
     bool m_loadedCleanly = false; // the last load met no problem in any file
 

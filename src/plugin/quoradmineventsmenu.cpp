@@ -3,6 +3,7 @@
 
 #include "ui_quoradminevents.h"
 
+#include "editors/messagebox.h"
 #include "eventsproxymodel.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventtreeitem.h"
@@ -15,7 +16,6 @@
 
 #include <QFileInfo>
 #include <QMenu>
-#include <QMessageBox>
 
 namespace
 {
@@ -105,7 +105,7 @@ void QuorAdminEvents::openNotificationDialog(EventTreeItem *event, Notifications
         ok = dialog->loadStoredSettings(event, lines);
     }
     if (!ok || !dialog->fill(event)) {
-        QMessageBox::warning(this, i18n("Error"), dialog->errorString(), QMessageBox::Ok);
+        MessageBox::show(this, MessageBox::Kind::Warning, i18n("Error"), dialog->errorString());
         return;
     }
     dialog->show();
@@ -149,7 +149,7 @@ void QuorAdminEvents::notificationsUpdated()
     const NotifyrcDeployment::Report report = NotifyrcDeployment::deploy(Paths::RootNotifyrc, Paths::HomeDir);
     if (!report.error.isEmpty() || !report.skipped.isEmpty()) {
         const QString error = !report.error.isEmpty() ? report.error : report.skipped.join(QLatin1Char('\n'));
-        QMessageBox::warning(this, i18n("Error"), i18n("The notification settings were not copied into these places:\n%1", error), QMessageBox::Ok);
+        MessageBox::show(this, MessageBox::Kind::Warning, i18n("Error"), i18n("The notification settings were not copied into these places:\n%1", error));
     }
     // Asked by the next Apply, once the other pending edits are written too.
     if (report.copied != 0) {

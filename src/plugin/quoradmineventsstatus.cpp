@@ -4,12 +4,12 @@
 
 #include "ui_quoradminevents.h"
 
+#include "editors/messagebox.h"
 #include "services/snghandler.h"
 
 #include <KColorScheme>
 #include <KLocalizedString>
 
-#include <QMessageBox>
 #include <QTimer>
 
 void QuorAdminEvents::updateServiceStatus()
@@ -94,7 +94,7 @@ void QuorAdminEvents::showServiceStatus(quint64 query, SngHandler::State state, 
 
 void QuorAdminEvents::showServiceFailure(const QString &message)
 {
-    QMessageBox::critical(this, i18n("Error"), message, QMessageBox::Ok);
+    MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), message);
 }
 
 void QuorAdminEvents::startLoggingService()
@@ -106,12 +106,7 @@ void QuorAdminEvents::startLoggingService()
 
 void QuorAdminEvents::stopLoggingService()
 {
-    const auto answer = QMessageBox::question(this,
-                                              i18n("Stop logging service"),
-                                              i18n("While the logging service is stopped, security events are not recorded. Stop it?"),
-                                              QMessageBox::Yes | QMessageBox::No,
-                                              QMessageBox::No);
-    if (answer != QMessageBox::Yes) {
+    if (!MessageBox::confirm(this, i18n("Stop logging service"), i18n("While the logging service is stopped, security events are not recorded. Stop it?"))) {
         return;
     }
     clearMessage();

@@ -3,6 +3,7 @@
 #include "quoradminevents.h"
 #include "quoradmineventslog.h"
 
+#include "editors/messagebox.h"
 #include "editors/problemsmessage.h"
 #include "editors/reviewchangesdialog.h"
 #include "editors/snapshotbeforewrite.h"
@@ -12,6 +13,7 @@
 #include "model/eventtreeitem.h"
 #include "model/notifiedevents.h"
 #include "model/singleeventsparser.h"
+#include "platform/asyncprocess.h"
 #include "platform/checkedwrite.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
@@ -28,12 +30,11 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QLabel>
-#include <QMessageBox>
 #include <QTextStream>
 
 #include <cstdlib>
 #include <functional>
-#include <future>
+#include <memory>
 #include <sys/stat.h>
 
 namespace
@@ -98,11 +99,11 @@ void QuorAdminEvents::load()
 {
     if (!eventSettingsPresent()) {
         qCWarning(QUOR_ADMIN_EVENTS).noquote() << Paths::placed(Paths::EventSettingsDir) << "is missing or empty; the module ends";
-        QMessageBox::critical(
-            this,
-            i18n("No event configuration detected"),
-            i18n("The directory \"%1\" does not exist or is empty.\nThe application cannot continue and will be terminated.", QString(Paths::EventSettingsDir)),
-            QMessageBox::Ok);
+        MessageBox::show(this,
+                         MessageBox::Kind::Error,
+                         i18n("No event configuration detected"),
+                         i18n("The directory \"%1\" does not exist or is empty.\nThe application cannot continue and will be terminated.",
+                              QString(Paths::EventSettingsDir)));
         ::exit(-1);
     }
 
@@ -192,19 +193,16 @@ bool QuorAdminEvents::mayReplaceSettingsFile()
     if (!m_settingsFileDamaged || !(onDisk.exists() || onDisk.isSymLink())) {
         return true;
     }
-    const auto answer = QMessageBox::question(this,
-                                              i18n("Warning!"),
-                                              i18n("The file %1 could not be read whole (see the message above the events).\n"
-                                                   "Apply replaces it with the settings shown; a copy of the present file is kept beside it.\n"
-                                                   "Replace it?",
-                                                   path),
-                                              QMessageBox::Yes | QMessageBox::No,
-                                              QMessageBox::No);
-    if (answer != QMessageBox::Yes) {
+    if (!MessageBox::confirm(this,
+                             i18n("Warning!"),
+                             i18n("The file %1 could not be read whole (see the message above the events).\n"
+                                  "Apply replaces it with the settings shown; a copy of the present file is kept beside it.\n"
+                                  "Replace it?",
+                                  path))) {
         return false;
     }
     if (keepAside(path).isEmpty()) {
-        QMessageBox::critical(this, i18n("Error"), i18n("No copy of the file %1 could be kept; it was not replaced.", path), QMessageBox::Ok);
+        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), i18n("No copy of the file %1 could be kept; it was not replaced.", path));
         return false;
     }
     m_settingsFileDamaged = false;
@@ -213,7 +211,12 @@ bool QuorAdminEvents::mayReplaceSettingsFile()
 
 void QuorAdminEvents::save()
 {
+    // One Apply at a time: the page's controls stay disabled until it ends.
+    if (m_applying) {
+        return;
+    }
     if (!mayReplaceSettingsFile() || !filesOfApplyUnchanged()) {
+        Q_EMIT applyFinished();
         return;
     }
     // The page tells of this Apply only.
@@ -222,58 +225,95 @@ void QuorAdminEvents::save()
     // the folder before any of them is used; a refused set leaves every file
     // as it was and the page unsaved.
     const QList<CheckedWrite::Change> changes = notificationChanges();
-    EventsWriter writer(Paths::placed(Paths::EventsFile), Paths::placed(Paths::AuditRulesFile));
+    const auto writer = std::make_shared<EventsWriter>(Paths::placed(Paths::EventsFile), Paths::placed(Paths::AuditRulesFile));
     // Reviewed first, the files are written from the very bytes shown.
     const bool reviewed = ReviewChangesDialog::alwaysBeforeWriting();
     if (reviewed) {
-        writer.prepare(m_currentModel->root());
-        if (!ReviewChangesDialog::confirm(this, i18n("Review changes"), i18n("Apply"), filesOfApply(changes, writer))) {
+        writer->prepare(m_currentModel->root());
+        if (!ReviewChangesDialog::confirm(this, i18n("Review changes"), i18n("Apply"), filesOfApply(changes, *writer))) {
             // The settings centre marks the page saved once this returns.
             QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
+            Q_EMIT applyFinished();
             return;
         }
     }
-    QStringList written; // system paths, for the report in the page
+    setApplying(true);
     // syslog-ng reads the configuration in a process of its own: meanwhile the
     // settings files are built here, to be written once it has accepted.
-    std::future<ConfigCheck::Result> checked = std::async(std::launch::async, [changes] {
-        return CheckedWrite::checkSyslogNg(changes);
+    CheckedWrite::checkSyslogNg(changes, m_applyProcess->runner(), [this, changes, writer](const ConfigCheck::Result &syslogNgFiles) {
+        if (!syslogNgFiles.accepted) {
+            return stopApply(syslogNgFiles.message);
+        }
+        // Kept in a snapshot only now that the change is going to be written; the
+        // restart goes back to it if syslog-ng refuses the new files.
+        snapshotBeforeWrite(this, m_applyProcess->runner(), [this, changes, writer](bool goOn, const QString &snapshot) {
+            if (!goOn) {
+                return stopApply();
+            }
+            writeApply(changes, *writer, snapshot);
+        });
     });
+    if (!m_applying) {
+        return; // refused before syslog-ng ran
+    }
     if (!reviewed) {
-        writer.prepare(m_currentModel->root());
+        writer->prepare(m_currentModel->root());
     }
     for (const QString &path : {QString(Paths::EventsFile), QString(Paths::AuditRulesFile)}) {
         if (readStamp(path).isKnown()) {
-            writer.expect(Paths::placed(path), readStamp(path));
+            writer->expect(Paths::placed(path), readStamp(path));
         }
     }
-    const ConfigCheck::Result syslogNgFiles = checked.get();
-    // Kept in a snapshot only now that the change is going to be written; the
-    // restart goes back to it if syslog-ng refuses the new files.
-    QString snapshot;
-    if (!syslogNgFiles.accepted || !snapshotBeforeWrite(this, &snapshot)) {
-        if (!syslogNgFiles.accepted) {
-            QMessageBox::critical(this,
-                                  i18n("Error"),
-                                  i18n("%1\n\nNothing was saved and syslog-ng was not restarted.", syslogNgFiles.message),
-                                  QMessageBox::Ok);
-        }
-        // The settings centre marks the page saved once this returns.
-        QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
-        return;
+}
+
+void QuorAdminEvents::setApplying(bool applying)
+{
+    m_applying = applying;
+    // Nothing may change what is being written, nor start a second Apply.
+    ui->singleEventsView->setEnabled(!applying);
+    ui->commonSettingsButton->setEnabled(!applying);
+    if (applying) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
     }
+}
+
+void QuorAdminEvents::stopApply(const QString &refusal)
+{
+    if (!refusal.isEmpty()) {
+        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), i18n("%1\n\nNothing was saved and syslog-ng was not restarted.", refusal));
+    }
+    // The settings centre marked the page saved when save() returned.
+    QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
+    const bool reloadMissed = m_reloadMissed;
+    endApply();
+    if (reloadMissed) {
+        reloadOnFileChange();
+    }
+}
+
+void QuorAdminEvents::endApply()
+{
+    setApplying(false);
+    // This Apply's own load() has read what changed meanwhile.
+    m_reloadMissed = false;
+    Q_EMIT applyFinished();
+}
+
+void QuorAdminEvents::writeApply(const QList<CheckedWrite::Change> &changes, EventsWriter &writer, const QString &snapshot)
+{
+    QStringList written; // system paths, for the report in the page
     // What the services read now, to restart only those whose files change.
     const QByteArray settingsBefore = FileRead::regular(Paths::placed(Paths::EventsFile), FileRead::ConfigLimit).data;
     const QByteArray rulesBefore = FileRead::regular(Paths::placed(Paths::AuditRulesFile), FileRead::ConfigLimit).data;
     QStringList changed;
     const ConfigCheck::Result syslogNgWritten = CheckedWrite::writeSyslogNg(changes, CheckedWrite::BeforeWrite(), &changed);
     if (!syslogNgWritten.accepted) {
-        QMessageBox::critical(this, i18n("Error"), i18n("%1\n\nNothing was saved and syslog-ng was not restarted.", syslogNgWritten.message), QMessageBox::Ok);
-        QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
-        return;
+        return stopApply(syslogNgWritten.message);
     }
 
-    for (const CheckedWrite::Change &change : std::as_const(changes)) {
+    for (const CheckedWrite::Change &change : changes) {
         if (!change.remove) {
             written << change.systemPath;
         }
@@ -288,7 +328,7 @@ void QuorAdminEvents::save()
     writer.commit();
     const QStringList errors = writer.errors();
     if (!errors.isEmpty()) {
-        QMessageBox::warning(this, i18n("Error"), errors.join(QLatin1Char('\n')), QMessageBox::Ok);
+        MessageBox::show(this, MessageBox::Kind::Warning, i18n("Error"), errors.join(QLatin1Char('\n')));
     } else {
         written << QString(Paths::EventsFile) << QString(Paths::AuditRulesFile);
     }
@@ -308,17 +348,29 @@ void QuorAdminEvents::save()
     }
     m_rebootPending = false;
     m_notificationRebootPending = false;
+    const QByteArray writtenSettings = writer.writtenSettings();
+    const auto conclude = [this, errors, written, changed, snapshot, writtenSettings] {
+        concludeApply(errors, written, changed, snapshot, writtenSettings);
+    };
     if (!reasons.isEmpty()) {
         const QString question = reasons.join(QLatin1Char('\n')) + QLatin1Char('\n') + i18n("Reboot now?");
         // No is the default: Enter must not reboot the machine.
-        if (QMessageBox::question(this, i18n("Reboot"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes) {
-            requestReboot();
+        if (MessageBox::confirm(this, i18n("Reboot"), question)) {
+            return requestReboot(m_applyProcess, conclude);
         }
     }
+    conclude();
+}
 
+void QuorAdminEvents::concludeApply(const QStringList &errors,
+                                    const QStringList &written,
+                                    const QStringList &changed,
+                                    const QString &snapshot,
+                                    const QByteArray &writtenSettings)
+{
     // The events of the settings file that the package lacks are written back
     // as they were, so the note about them stays true.
-    if (errors.isEmpty() && onlyOwnWritesSinceLoad(writer.writtenSettings())) {
+    if (errors.isEmpty() && onlyOwnWritesSinceLoad(writtenSettings)) {
         keepWrittenTree();
     } else {
         load();
@@ -336,6 +388,7 @@ void QuorAdminEvents::save()
         showMessage(KMessageWidget::Error, summary);
     }
     restartFor(changed, snapshot, summary);
+    endApply();
 }
 
 void QuorAdminEvents::showEventsMissingFromPackage()
@@ -354,6 +407,13 @@ void QuorAdminEvents::showEventsMissingFromPackage()
 
 void QuorAdminEvents::reloadOnFileChange()
 {
+    // Apply reads the files again when it has written; one it stops early
+    // reloads then.
+    if (m_applying) {
+        m_reloadMissed = true;
+        return;
+    }
+    m_reloadMissed = false;
     if (m_reloading) {
         return;
     }

@@ -3,21 +3,21 @@
 #include "ui_logrotationsettings.h"
 
 #include "editors/changedoutside.h"
+#include "editors/messagebox.h"
 #include "editors/problemsmessage.h"
 #include "editors/reviewchangesdialog.h"
+#include "editors/snapshotbeforewrite.h"
 #include "logrotateparser.h"
 #include "model/treeitem.h"
 #include "platform/checkedwrite.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "rotationwriter.h"
-#include "editors/snapshotbeforewrite.h"
 
 #include <KLocalizedString>
 
 #include <QFileInfo>
 #include <QLocale>
-#include <QMessageBox>
 #include <QStorageInfo>
 
 #include <limits>
@@ -236,7 +236,7 @@ bool LogRotationSettings::save()
         return false;
     }
     if (!written.accepted) {
-        QMessageBox::critical(this, i18n("Error"), written.message);
+        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), written.message);
         return false;
     }
     m_fileLines = fileLines;

@@ -1,5 +1,11 @@
 #pragma once
 
+#include <functional>
+
+class AsyncProcess;
+
 // Asks the desktop session of the user behind sudo to reboot the system, through
-// the window-manager tool. Waits up to 30 s; the outcome is not examined.
-void requestReboot();
+// the window-manager tool started on process, which is not to run anything
+// else meanwhile. done follows when the tool has ended or after 30 s; the
+// outcome is only logged.
+void requestReboot(AsyncProcess *process, const std::function<void()> &done);

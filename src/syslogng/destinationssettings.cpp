@@ -9,6 +9,7 @@
 #include "destinationsmodel.h"
 #include "editors/changedoutside.h"
 #include "editors/fileeditor.h"
+#include "editors/messagebox.h"
 #include "editors/problemsmessage.h"
 #include "editors/reviewchangesdialog.h"
 #include "editors/snapshotbeforewrite.h"
@@ -21,7 +22,6 @@
 #include <KLocalizedString>
 
 #include <QMenu>
-#include <QMessageBox>
 
 namespace
 {
@@ -122,7 +122,7 @@ bool DestinationsSettings::save()
 {
     if (m_damaged) {
         // Written from what could be read, the file would lose the rest.
-        QMessageBox::critical(this, i18n("Error"), i18n("The destinations are not written: %1", m_problemsText));
+        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), i18n("The destinations are not written: %1", m_problemsText));
         return false;
     }
     bool changed = false;
@@ -158,7 +158,7 @@ bool DestinationsSettings::save()
     }
     if (!written.accepted) {
         // The old file is still in place: restarting would not bring the change.
-        QMessageBox::critical(this, i18n("Error"), written.message);
+        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), written.message);
         return false;
     }
     if (!changedFiles.isEmpty()) {

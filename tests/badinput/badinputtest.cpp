@@ -7,6 +7,7 @@
 #include "model/singleeventsparser.h"
 #include "notifications/notificationcatalogue.h"
 #include "notifications/notifyrcfile.h"
+#include "pageapply.h"
 #include "platform/auditdatabase.h"
 #include "platform/checkedwrite.h"
 #include "platform/configcheck.h"
@@ -351,7 +352,7 @@ private Q_SLOTS:
         }
 
         // Refused: nothing is written.
-        module.save();
+        PageApply::run(module);
         QCOMPARE(watcher.titles().filter(QStringLiteral("Warning!")).size(), 1);
         QCOMPARE(snapshot(placed), before);
         QVERIFY(!QFileInfo::exists(placed + QLatin1String(".unreadable")));
@@ -363,7 +364,7 @@ private Q_SLOTS:
             // Too large for a snapshot too: going on without one is asked as well.
             watcher.queueAnswer(QMessageBox::Yes);
         }
-        module.save();
+        PageApply::run(module);
         QCOMPARE(watcher.titles().filter(QStringLiteral("Warning!")).size(), 1);
         QCOMPARE(snapshot(placed + QLatin1String(".unreadable")), kind == Directory ? "mode " + QByteArray::number(S_IFDIR) : before);
         QVERIFY(QFileInfo(placed).isFile());
@@ -645,7 +646,7 @@ private Q_SLOTS:
         module.load();
         QElapsedTimer timer;
         timer.start();
-        module.save();
+        PageApply::run(module);
         verifyTime(timer);
         QVERIFY2(watcher.texts().join(QLatin1Char('\n')).contains(root.placed(Paths::AuditTypeStore) + QStringLiteral(": not a regular file")),
                  qPrintable(watcher.texts().join(QLatin1Char('\n'))));
@@ -780,7 +781,7 @@ private Q_SLOTS:
         QVERIFY2(problems->problems().contains(hostile + message), qPrintable(problems->problems()));
 
         timer.restart();
-        module.save();
+        PageApply::run(module);
         verifyTime(timer);
         QCOMPARE(snapshot(root.placed(hostile)), before);
         if (applyMessage.isEmpty()) {

@@ -2,6 +2,7 @@
 #include "editors/fileeditor.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
+#include "pageapply.h"
 #include "platform/paths.h"
 #include "plugin/quoradminevents.h"
 #include "services/snghandler.h"
@@ -78,7 +79,7 @@ class SnapshotsTest : public QObject
                                                                Qt::MatchExactly | Qt::MatchRecursive);
             QCOMPARE(found.size(), 1);
             QVERIFY(view->model()->setData(found.first(), Qt::Checked, Qt::CheckStateRole));
-            m_module->save();
+            PageApply::run(*m_module);
             return;
         }
         if (kind == Write::EditorSave) {
@@ -117,7 +118,7 @@ private Q_SLOTS:
         m_module->load();
         // The first Apply writes the audit files the sample lacks; it keeps the sample as it was.
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         QTRY_VERIFY(!SngHandler::instance()->busy());
         m_root->clearCommands();
         QCOMPARE(snapshotNames().size(), 1);

@@ -3,6 +3,7 @@
 #include "editors/filesdialog.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
+#include "pageapply.h"
 #include "platform/paths.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
@@ -106,7 +107,7 @@ private Q_SLOTS:
         QVERIFY(!changedSpy.isEmpty());
         QCOMPARE(changedSpy.last().at(0).toBool(), !cancelChooser);
 
-        module.save();
+        PageApply::run(module);
         const QStringList ruleLines = QString::fromUtf8(root.readFile(Paths::AuditRulesFile)).split(QLatin1Char('\n'));
         QCOMPARE(ruleLines.contains(shadowRule), !cancelChooser);
         QVERIFY(ruleLines.contains(QStringLiteral("-w /etc/passwd -p wa -k /etc/passwd")));
@@ -172,7 +173,7 @@ private Q_SLOTS:
             QCOMPARE(messages->text(), refusal);
             QCOMPARE(messages->messageType(), KMessageWidget::Error);
         }
-        module.save();
+        PageApply::run(module);
         const QByteArray after = root.readFile(Paths::EventsFile);
         if (written.isEmpty()) {
             QVERIFY2(!after.contains("check_interval"), after.constData());
@@ -277,7 +278,7 @@ private Q_SLOTS:
         QVERIFY(scroll > 0);
 
         if (apply) {
-            module.save();
+            PageApply::run(module);
         } else {
             module.load();
         }
@@ -326,7 +327,7 @@ private Q_SLOTS:
         QVERIFY(view->isExpanded(otherGroup));
 
         if (apply) {
-            module.save();
+            PageApply::run(module);
         } else {
             module.load();
         }
@@ -380,7 +381,7 @@ private Q_SLOTS:
         }
 
         if (apply) {
-            module.save();
+            PageApply::run(module);
         } else {
             QVERIFY(QDir(root.placed(folder)).removeRecursively());
             window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();

@@ -2,6 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QPushButton>
 
 #include <cstdio>
@@ -48,8 +51,11 @@ void MessageBoxWatcher::poll()
     if (!modal || !modal->isVisible()) {
         return;
     }
-    auto *box = qobject_cast<QMessageBox *>(modal);
-    if (!box) {
+    // KMessageBox shows a plain QDialog named after the kind of box, holding
+    // the icon, the text and a button box.
+    auto *box = modal->metaObject() == &QDialog::staticMetaObject ? static_cast<QDialog *>(modal) : nullptr;
+    auto *buttons = box ? box->findChild<QDialogButtonBox *>() : nullptr;
+    if (!buttons) {
         if (m_dialogHandler) {
             m_dialogHandler(modal);
         }
@@ -59,9 +65,23 @@ void MessageBoxWatcher::poll()
         return;
     }
     box->setProperty("quorAnswered", true);
-    m_boxes.append({box->windowTitle(), box->text(), box->icon(), box->standardButton(box->defaultButton())});
+    QString text;
+    for (const QLabel *label : box->findChildren<QLabel *>()) {
+        if (!label->text().isEmpty()) {
+            text = label->text();
+            break;
+        }
+    }
+    auto defaultButton = QMessageBox::NoButton;
+    for (QAbstractButton *button : buttons->buttons()) {
+        auto *push = qobject_cast<QPushButton *>(button);
+        if (push && push->isDefault()) {
+            defaultButton = QMessageBox::StandardButton(int(buttons->standardButton(button)));
+        }
+    }
+    m_boxes.append({box->windowTitle(), text, defaultButton});
     if (m_echo) {
-        const QString line = QStringLiteral("BOX\t%1\t%2\n").arg(box->windowTitle(), QString(box->text()).replace(QLatin1Char('\n'), QLatin1String("\\n")));
+        const QString line = QStringLiteral("BOX\t%1\t%2\n").arg(box->windowTitle(), QString(text).replace(QLatin1Char('\n'), QLatin1String("\\n")));
         fputs(line.toUtf8().constData(), stdout);
         fflush(stdout);
     }
@@ -70,13 +90,13 @@ void MessageBoxWatcher::poll()
     }
     QAbstractButton *button = nullptr;
     if (!m_answers.isEmpty()) {
-        button = box->button(m_answers.takeFirst());
+        button = buttons->button(QDialogButtonBox::StandardButton(int(m_answers.takeFirst())));
     }
     if (!button) {
-        button = box->button(QMessageBox::No);
+        button = buttons->button(QDialogButtonBox::No);
     }
     if (!button) {
-        button = box->button(QMessageBox::Ok);
+        button = buttons->button(QDialogButtonBox::Ok);
     }
     if (button) {
         button->click();

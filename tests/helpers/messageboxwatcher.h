@@ -7,9 +7,11 @@
 
 #include <functional>
 
-// Answers modal message boxes while it lives: records each box's title and text
-// and presses the next queued answer (OK for one-button boxes, No for questions
-// when nothing is queued). Other modal dialogs go to the optional handler.
+// Answers modal message boxes (the dialogs KMessageBox builds) while it lives:
+// records each box's title and text and presses the next queued answer (OK for
+// one-button boxes, No for questions when nothing is queued). Answers name
+// standard buttons; a box's buttons are those of its QDialogButtonBox, whose
+// values are the same. Other modal dialogs go to the optional handler.
 class MessageBoxWatcher : public QObject
 {
     Q_OBJECT
@@ -17,7 +19,6 @@ public:
     struct Box {
         QString title;
         QString text;
-        QMessageBox::Icon icon;
         QMessageBox::StandardButton defaultButton; // what Enter presses
     };
 

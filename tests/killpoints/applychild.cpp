@@ -5,6 +5,7 @@
 // "APPLIED" at the end; message boxes are answered No and echoed.
 #include "messageboxwatcher.h"
 #include "notifications/dbusdialog.h"
+#include "pageapply.h"
 #include "plugin/quoradminevents.h"
 
 #include <QApplication>
@@ -99,7 +100,7 @@ int main(int argc, char **argv)
     if (!edited) {
         return 2;
     }
-    module.save();
+    PageApply::run(module);
     std::fputs("APPLIED\n", stdout);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "model/checkabletreemodel.h"
 #include "notifications/dbusdialog.h"
 #include "notifications/notificationcatalogue.h"
+#include "pageapply.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "plugin/quoradminevents.h"
@@ -220,7 +221,7 @@ void LivePipelineTest::eventsReachTheLogAndTheirNotifications()
     enableNotifications(&module, QStringLiteral("Failed user login"), QStringLiteral("Login failed"));
     enableNotifications(&module, QStringLiteral("Session locked"), QStringLiteral("Screen locked"));
     boxes.clear();
-    module.save();
+    PageApply::run(module);
     QTRY_COMPARE_WITH_TIMEOUT(m_switches, 1, DaemonTimeout);
     QVERIFY2(!boxes.titles().contains(QStringLiteral("Error")), qPrintable(boxes.texts().join(QLatin1Char('\n'))));
     QCOMPARE(LiveSyslogNg::control(QStringLiteral("status")).exitCode, 0);
@@ -374,7 +375,7 @@ void LivePipelineTest::refusedBeforeRestart()
     enableNotifications(&module, QStringLiteral("Failed user login"), QStringLiteral("Login failed"));
     const QByteArray settings = root.readFile(Paths::EventsFile);
     boxes.clear();
-    module.save();
+    PageApply::run(module);
     QCOMPARE(boxes.titles(), QStringList{QStringLiteral("Error")});
     QVERIFY2(boxes.texts().constFirst().contains(shown), qPrintable(boxes.texts().constFirst()));
     QVERIFY2(boxes.texts().constFirst().contains(QLatin1String("Nothing was saved")), qPrintable(boxes.texts().constFirst()));
@@ -410,7 +411,7 @@ void LivePipelineTest::refusedRestartGoesBack()
     QSignalSpy restarted(SngHandler::instance(), &SngHandler::restartFinished);
     qputenv("QUOR_FAKE_FAIL_ONCE", "restart syslog-ng");
     boxes.clear();
-    module.save();
+    PageApply::run(module);
     // Written first, as Apply does.
     QVERIFY(root.exists(notificationFile));
     QVERIFY(restarted.wait(2 * DaemonTimeout));

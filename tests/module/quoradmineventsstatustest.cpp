@@ -1,5 +1,6 @@
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
+#include "pageapply.h"
 #include "plugin/quoradminevents.h"
 #include "services/snghandler.h"
 #include "testroot.h"
@@ -230,7 +231,7 @@ private Q_SLOTS:
         QCOMPARE(found.size(), 1);
         QVERIFY(view->model()->setData(found.first(), Qt::Checked, Qt::CheckStateRole));
         qputenv("QUOR_FAKE_HANG", "restart syslog-ng");
-        module->save();
+        PageApply::run(*module);
         QTRY_VERIFY(!root.readFile(QStringLiteral("/test/commands.log.hung")).isEmpty());
         qunsetenv("QUOR_FAKE_HANG");
         const pid_t hung = root.readFile(QStringLiteral("/test/commands.log.hung")).trimmed().toInt();

@@ -4,6 +4,7 @@
 #include "model/eventswriter.h"
 #include "model/eventtreeitem.h"
 #include "model/singleeventsparser.h"
+#include "pageapply.h"
 #include "platform/paths.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
@@ -11,11 +12,13 @@
 #include <KMessageWidget>
 
 #include <QAbstractItemModelTester>
+#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
@@ -97,7 +100,7 @@ private Q_SLOTS:
         m_module->load();
         // The sample audit store predates the sample settings: one save brings them in step.
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         QTRY_VERIFY(!SngHandler::instance()->busy());
         m_root->clearCommands();
     }
@@ -133,7 +136,7 @@ private Q_SLOTS:
         if (reload) {
             watcher.queueAnswer(QMessageBox::Yes);
         }
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("File changed outside this module")});
         QCOMPARE(watcher.texts().constFirst(),
                  QStringLiteral("The file %1 was changed outside this module since it was opened. Nothing was written.\n\n"
@@ -165,7 +168,7 @@ private Q_SLOTS:
         QCOMPARE(changed.takeLast().at(0).toBool(), true);
 
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(watcher.boxes().size(), 0);
         const QString settings = QString::fromUtf8(m_root->readFile(Paths::EventsFile));
         QVERIFY2(settings.contains(QRegularExpression(QStringLiteral("\"package-updated\" : \\{ \"enabled\" : \"1\""))), qPrintable(settings));
@@ -187,20 +190,20 @@ private Q_SLOTS:
         auto *message = m_module->findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
         QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("package-updated")), Qt::Checked, Qt::CheckStateRole));
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         QVERIFY(message->isVisibleTo(m_module.get()));
         QVERIFY2(message->text().startsWith(QLatin1String("Applied.")), qPrintable(message->text()));
         QTRY_VERIFY(!SngHandler::instance()->busy());
 
         m_root->writeFile(QStringLiteral("/etc/syslog-ng/conf.d/local.conf"), "log { source(velta_events_src); destination(nowhere); };\n");
         QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("package-updated")), Qt::Unchecked, Qt::CheckStateRole));
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
         QVERIFY(!message->isVisibleTo(m_module.get()));
 
         QVERIFY(QFile::remove(m_root->placed(QStringLiteral("/etc/syslog-ng/conf.d/local.conf"))));
         qputenv("QUOR_FAKE_FAIL", "restart syslog-ng");
-        m_module->save();
+        PageApply::run(*m_module);
         QTRY_VERIFY(!SngHandler::instance()->busy());
         qunsetenv("QUOR_FAKE_FAIL");
         QCOMPARE(message->messageType(), KMessageWidget::Error);
@@ -212,7 +215,7 @@ private Q_SLOTS:
     void applyWithoutChangeRestartsNothing()
     {
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         QTest::qWait(200);
         QVERIFY(!SngHandler::instance()->busy());
         QCOMPARE(switchCommands(*m_root), QStringList());
@@ -234,7 +237,7 @@ private Q_SLOTS:
         }
         QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("package-updated")), Qt::Checked, Qt::CheckStateRole));
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         ::umask(previous);
         for (const QString &path : {QString(Paths::AuditRulesFile), QString(Paths::EventsFile)}) {
             struct stat status;
@@ -267,7 +270,7 @@ private Q_SLOTS:
         qputenv("SUDO_UID", sudoUid);
         MessageBoxWatcher watcher;
         watcher.queueAnswer(QMessageBox::StandardButton(answer));
-        m_module->save();
+        PageApply::run(*m_module);
         qputenv("SUDO_UID", previousUid);
         QCOMPARE(watcher.titles(), QStringList{Reboot});
         QCOMPARE(watcher.texts(), QStringList{RebootQuestion});
@@ -281,7 +284,7 @@ private Q_SLOTS:
 
         // Without a new reason the next save asks nothing.
         watcher.clear();
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(watcher.boxes().size(), 0);
     }
 
@@ -296,7 +299,7 @@ private Q_SLOTS:
         QVERIFY(m_view->model()->setData(event, Qt::Checked, Qt::CheckStateRole));
         QSignalSpy changed(m_module.get(), qOverload<bool>(&QuorAdminEvents::changed));
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
         QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("filter(no_such_filter)")), qPrintable(watcher.texts().constFirst()));
         QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("Nothing was saved")), qPrintable(watcher.texts().constFirst()));
@@ -335,12 +338,12 @@ private Q_SLOTS:
             QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("audit-config-changed")), Qt::Unchecked, Qt::CheckStateRole));
         }
         const QByteArray settingsBefore = m_root->readFile(Paths::EventsFile);
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(watcher.titles(), QStringList{Reboot});
         QCOMPARE(watcher.texts(), QStringList{question});
         QCOMPARE(m_root->readFile(Paths::EventsFile) != settingsBefore, auditChange);
         watcher.clear();
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(watcher.boxes().size(), 0);
     }
 
@@ -358,7 +361,7 @@ private Q_SLOTS:
         QCOMPARE(note->toolTip(), QStringLiteral("retired-event"));
         QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("package-updated")), Qt::Checked, Qt::CheckStateRole));
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         const QByteArray written = m_root->readFile(Paths::EventsFile);
         QVERIFY2(written.contains(kept), written.constData());
         QVERIFY(QJsonDocument::fromJson(written).isObject());
@@ -380,7 +383,7 @@ private Q_SLOTS:
         // A watcher of our own tells when the notice of the save's write has arrived.
         QFileSystemWatcher probe({m_root->placed(Paths::EventsFile)});
         QSignalSpy noticed(&probe, &QFileSystemWatcher::fileChanged);
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(resets.size(), 1);
         QTRY_VERIFY(!noticed.isEmpty());
         QCoreApplication::processEvents();
@@ -426,7 +429,7 @@ private Q_SLOTS:
         QSignalSpy changed(m_module.get(), qOverload<bool>(&QuorAdminEvents::changed));
         MessageBoxWatcher watcher;
         watcher.queueAnswer(QMessageBox::No);
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(changed.takeLast().at(0).toBool(), false);
 
         SingleEventsParser parser(Paths::placed(Paths::EventsFile));
@@ -436,7 +439,7 @@ private Q_SLOTS:
         QCOMPARE(shownAndWritten(m_module->savedModel()->root()), expected);
         // Saved again unchanged, the files stay as they are.
         const QByteArray written = m_root->readFile(Paths::EventsFile);
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(m_root->readFile(Paths::EventsFile), written);
         QCOMPARE(shownAndWritten(m_module->currentModel()->root()), expected);
     }
@@ -457,7 +460,7 @@ private Q_SLOTS:
         // No event loop runs between the change and Apply: the watcher has not told yet.
         m_root->writeFile(Paths::EventSettingsDir + QLatin1Char('/') + file, R"({"enabled": 1, "name_en": "New event"})");
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         QVERIFY(m_module->savedModel()->root()->findById(QStringLiteral("new-event")));
         QVERIFY(m_module->currentModel()->root()->findById(QStringLiteral("new-event")));
         QCOMPARE(savedCheckState(*m_module, QStringLiteral("package-updated")), int(Qt::Checked));
@@ -469,7 +472,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("package-updated")), QVariant(), Qt::CheckStateRole));
         MessageBoxWatcher watcher;
-        m_module->save();
+        PageApply::run(*m_module);
         QCOMPARE(savedCheckState(*m_module, QStringLiteral("usb-device-connected")), int(Qt::Unchecked));
         m_root->writeFile(Paths::EventsFile, "{\n\t\"usb-device-connected\" : { \"enabled\" : \"1\" }\n}\n");
         QTRY_COMPARE(savedCheckState(*m_module, QStringLiteral("usb-device-connected")), int(Qt::Checked));
@@ -523,7 +526,71 @@ private Q_SLOTS:
         QCOMPARE(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'), output);
     }
 
+    // Apply runs its programs without blocking the page: while one hangs the
+    // page is busy and takes no second Apply, and closing the page returns at
+    // once and leaves no child behind.
+    void closingDuringHungApplyReturnsAtOnce_data()
+    {
+        QTest::addColumn<QString>("hungProgram"); // a program on PATH, or a system path
+        QTest::newRow("syslog-ng-check") << QStringLiteral("syslog-ng");
+        QTest::newRow("snapshot") << QString(Paths::ConfigManagerTool);
+    }
+
+    void closingDuringHungApplyReturnsAtOnce()
+    {
+        QFETCH(QString, hungProgram);
+
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid());
+        const QString pidFile = bin.filePath(QStringLiteral("hung.pid"));
+        const bool onPath = !hungProgram.startsWith(QLatin1Char('/'));
+        const QString script = onPath ? bin.filePath(hungProgram) : m_root->placed(hungProgram);
+        QFile::remove(script);
+        {
+            QFile file(script);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 3600\n");
+        }
+        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        if (onPath) {
+            qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+        }
+
+        QSignalSpy finished(m_module.get(), &QuorAdminEvents::applyFinished);
+        m_module->save();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(pidFile) && QFile(pidFile).size() > 0, 60000);
+        qputenv("PATH", path);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(!m_view->isEnabled());
+        // A second Apply while the first waits starts nothing.
+        m_module->save();
+        QCOMPARE(finished.count(), 0);
+
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray pid = file.readAll().trimmed();
+        QElapsedTimer closing;
+        closing.start();
+        m_module.reset();
+        QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+        // Gone, or at most a zombie not yet reaped.
+        QTRY_VERIFY(!QFile::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)) || processState(pid) == 'Z');
+    }
+
 private:
+    // The state letter of /proc/<pid>/stat ("R", "S", "Z", ...); 0 when it cannot be read.
+    static char processState(const QByteArray &pid)
+    {
+        QFile stat(QStringLiteral("/proc/") + QString::fromLatin1(pid) + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            return 0;
+        }
+        const QByteArray line = stat.readAll();
+        const int end = line.lastIndexOf(')');
+        return end > 0 && end + 2 < line.size() ? line.at(end + 2) : 0;
+    }
+
     std::unique_ptr<TestRoot> m_root;
     std::unique_ptr<QuorAdminEvents> m_module;
     QTreeView *m_view = nullptr; // Not owned.

@@ -5,6 +5,7 @@
 #include "model/eventtreeitem.h"
 #include "notifications/dbusdialog.h"
 #include "notifications/notificationcatalogue.h"
+#include "pageapply.h"
 #include "plugin/quoradminevents.h"
 #include "syslogngcheck.h"
 #include "testroot.h"
@@ -147,7 +148,7 @@ void NotificationMenuTest::enableApplyDisable()
     QCOMPARE(userFile.group(QStringLiteral("Event/userLogin")).readEntry("Action", QString()), QStringLiteral("Popup"));
 
     m_boxes->clear();
-    m_module->save();
+    PageApply::run(*m_module);
     // One question after the writes; the sample's audit store asks for its reason too.
     QCOMPARE(m_boxes->titles(), QStringList{QStringLiteral("Reboot")});
     QVERIFY(
@@ -169,7 +170,7 @@ void NotificationMenuTest::enableApplyDisable()
 
     triggerMenu(event, QStringLiteral("Disable notifications sending"));
     QVERIFY(!marked(event));
-    m_module->save();
+    PageApply::run(*m_module);
     QVERIFY(!m_root->exists(file));
     QVERIFY(!marked(event));
 }
@@ -204,7 +205,7 @@ void NotificationMenuTest::menuOutlivesReload()
     disable->trigger();
     QCOMPARE(changed.count(), 0);
     QVERIFY(marked(QStringLiteral("Failed user login")));
-    m_module->save();
+    PageApply::run(*m_module);
     QVERIFY(m_root->exists(file));
 }
 
@@ -270,7 +271,7 @@ void NotificationMenuTest::repetitionThroughModel()
     dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QCOMPARE(interval(), QStringLiteral("120"));
     QVERIFY(!changed.isEmpty() && changed.constLast().at(0).toBool());
-    m_module->save();
+    PageApply::run(*m_module);
     const QString settings = QString::fromUtf8(m_root->readFile(QStringLiteral("/etc/velta-syslog.conf")));
     QVERIFY2(settings.contains(QStringLiteral("\"notification_repetition\" : { \"enabled\" : \"0\", \"interval\" : \"120\" }")), qPrintable(settings));
 }

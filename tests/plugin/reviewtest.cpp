@@ -2,6 +2,7 @@
 #include "editors/reviewchangesdialog.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
+#include "pageapply.h"
 #include "platform/paths.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
@@ -148,7 +149,7 @@ private Q_SLOTS:
         module.load();
         toggle(module, QStringLiteral("package-updated"));
         const QByteArray settings = m_root->readFile(Paths::EventsFile);
-        module.save();
+        PageApply::run(module);
         QCOMPARE(m_shown.size(), 1);
         QVERIFY(m_shown.first().paths.contains(QString(Paths::EventsFile)));
         QCOMPARE(m_shown.first().buttons.size(), 2);

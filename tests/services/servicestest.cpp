@@ -1,3 +1,4 @@
+#include "platform/asyncprocess.h"
 #include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
@@ -374,8 +375,13 @@ private Q_SLOTS:
         } else {
             qputenv("SUDO_UID", sudoUid);
         }
-        requestReboot();
+        AsyncProcess process;
+        bool ended = false;
+        requestReboot(&process, [&ended] {
+            ended = true;
+        });
         qputenv("SUDO_UID", previous);
+        QTRY_VERIFY(ended);
         QCOMPARE(root.commands(), commands);
     }
 };
