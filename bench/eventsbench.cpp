@@ -93,6 +93,12 @@ std::unique_ptr<QTemporaryDir> generateSystem(int count)
     writeText(root + Paths::AuditTypeStore, "exec\n");
     QDir().mkpath(root + Paths::SyslogNgConfDir);
     QDir().mkpath(root + QFileInfo(Paths::AuditRulesFile).path());
+    // The configuration manager as installed: without it Apply asks whether to
+    // go on without a snapshot, and the question would wait for an answer.
+    QDir().mkpath(root + QFileInfo(Paths::ConfigManagerTool).path());
+    if (!QFile::link(QStringLiteral(QUOR_CONFIG_MANAGER_PATH), root + Paths::ConfigManagerTool)) {
+        qFatal("cannot install the configuration manager");
+    }
     return dir;
 }
 
