@@ -14,6 +14,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace
@@ -49,21 +50,151 @@ QPixmap combinedMark(int side)
     return combined;
 }
 
+// A saved cell without value and a current cell with empty text count as equal.
+bool sameDisplay(const QVariant &saved, const QVariant &current)
+{
+    if (!saved.isValid() && current.toString().isEmpty()) {
+        return true;
+    }
+    return saved == current;
+}
+
+QVariant displayData(const EventTreeItem *item, int column)
+{
+    if (column == 1 && CheckableTreeModel::isMessageParameter(item)) {
+        return CheckableTreeModel::messageParameterLabel(item);
+    }
+    if (column == 1 && item->kind() == EventTreeItem::Parameter) {
+        if (const EventTreeItem *enabled = item->findChildById(Enabled)) {
+            const QVariant value = enabled->data(1);
+            if (value.toString() == QLatin1String("1")) {
+                return i18n("On");
+            }
+            if (value.toString() == QLatin1String("0")) {
+                return i18n("Off");
+            }
+            return QVariant();
+        }
+    }
+    return item->data(column);
+}
+
+QVariant checkStateData(const EventTreeItem *item, int column)
+{
+    if (column == 0) {
+        return item->isCheckable() ? QVariant(item->checkState()) : QVariant();
+    }
+    if (column == 1 && item->kind() == EventTreeItem::Parameter && hasEnabledChild(item)) {
+        return item->checkState();
+    }
+    return QVariant();
+}
+
+// Whether the two items show anything differently in the given column: text,
+// box or, for any column, the notification mark.
+bool cellDiffers(const EventTreeItem *saved, const EventTreeItem *current, int column)
+{
+    return !sameDisplay(displayData(saved, column), displayData(current, column)) || checkStateData(saved, column) != checkStateData(current, column)
+        || saved->notificationState() != current->notificationState();
+}
+
+// What the page showed of an item before an edit: its cells and its mark.
+struct ShownItem {
+    EventTreeItem *item; // not owned
+    std::array<QVariant, 2 * TreeItem::MaxColumns> cells;
+    EventTreeItem::NotificationState notification;
+};
+
+ShownItem shownNow(EventTreeItem *item)
+{
+    ShownItem shown{item, {}, item->notificationState()};
+    for (int column = 0; column < item->columnCount(); ++column) {
+        shown.cells[size_t(2 * column)] = displayData(item, column);
+        shown.cells[size_t(2 * column + 1)] = checkStateData(item, column);
+    }
+    return shown;
+}
+
+} // namespace
+
+// The record of what one edit through the model changed. Every item is
+// noted before the edit touches it; at the end, each one that shows anything
+// differently is marked as changed, so that Apply writes it. A mark is never
+// taken back: an entry edited and restored is written with its value.
+class EditRecord
+{
+public:
+    // Also the parent: a parameter shows the value of its "enabled" child.
+    void touch(EventTreeItem *item)
+    {
+        for (EventTreeItem *noted : {item, item->parentItem()}) {
+            const bool known = std::any_of(m_before.begin(), m_before.end(), [noted](const ShownItem &shown) {
+                return shown.item == noted;
+            });
+            if (noted && !known) {
+                m_before.push_back(shownNow(noted));
+            }
+        }
+    }
+
+    void commit() const
+    {
+        for (const ShownItem &before : m_before) {
+            EventTreeItem *item = before.item;
+            bool changed = item->notificationState() != before.notification;
+            for (int column = 0; column < item->columnCount() && !changed; ++column) {
+                changed = !sameDisplay(before.cells[size_t(2 * column)], displayData(item, column))
+                    || before.cells[size_t(2 * column + 1)] != checkStateData(item, column);
+            }
+            if (changed) {
+                markChanged(item);
+            }
+        }
+    }
+
+private:
+    static void markChanged(EventTreeItem *item)
+    {
+        item->setOverlaid(true);
+        // The options of an entry switched under "overlay" are written with it.
+        const EventTreeItem *parent = item->parentItem();
+        const EventTreeItem *grandParent = parent ? parent->parentItem() : nullptr;
+        if (item->id() == Enabled && grandParent && grandParent->id() == QLatin1String("overlay")) {
+            for (int row = 0; row < parent->childCount(); ++row) {
+                if (!parent->child(row)->id().startsWith(QLatin1String("extend-message-params"))) {
+                    parent->child(row)->setOverlaid(true);
+                }
+            }
+        }
+    }
+
+    std::vector<ShownItem> m_before;
+};
+
+namespace
+{
+// A box switched by a click, noted in the click's record and list.
+void switchBox(EventTreeItem *item, int state, std::vector<EventTreeItem *> *switched, EditRecord *record)
+{
+    record->touch(item);
+    item->setCheckState(state);
+    switched->push_back(item);
+}
+
 // A group follows its events. A node without checkable children keeps its state:
 // ticking an option of an event must not switch the event back on.
-void followChildren(EventTreeItem *parent, std::vector<EventTreeItem *> *switched)
+void followChildren(EventTreeItem *parent, std::vector<EventTreeItem *> *switched, EditRecord *record)
 {
     if (!parent) {
         return;
     }
     if (const std::optional<int> state = parent->checkStateOfChildren()) {
-        parent->setCheckState(*state);
-        switched->push_back(parent);
+        switchBox(parent, *state, switched, record);
     }
 }
 
 // The "enabled" value of an event or parameter follows its box.
-void synchroniseEnabled(EventTreeItem *item)
+void synchroniseEnabled(EventTreeItem *item, EditRecord *record)
 {
     if (item->kind() != EventTreeItem::Event && item->kind() != EventTreeItem::Parameter) {
         return;
@@ -76,18 +207,10 @@ void synchroniseEnabled(EventTreeItem *item)
     for (int row = 0; row < item->childCount(); ++row) {
         EventTreeItem *child = item->child(row);
         if (child->id() == Enabled) {
+            record->touch(child);
             child->setData(1, value);
         }
     }
-}
-
-// A saved cell without value and a current cell with empty text count as equal.
-bool sameDisplay(const QVariant &saved, const QVariant &current)
-{
-    if (!saved.isValid() && current.toString().isEmpty()) {
-        return true;
-    }
-    return saved == current;
 }
 }
 
@@ -163,37 +286,6 @@ QString CheckableTreeModel::messageParameterLabel(const EventTreeItem *param)
     const bool named = !param->name().isEmpty() && param->name() != param->id();
     const QString label = param->data(1).toString();
     return QString(named ? param->name() : label.isEmpty() ? param->id() : label).remove(QLatin1Char('&'));
-}
-
-QVariant CheckableTreeModel::displayData(const EventTreeItem *item, int column) const
-{
-    if (column == 1 && isMessageParameter(item)) {
-        return messageParameterLabel(item);
-    }
-    if (column == 1 && item->kind() == EventTreeItem::Parameter) {
-        if (const EventTreeItem *enabled = item->findChildById(Enabled)) {
-            const QVariant value = enabled->data(1);
-            if (value.toString() == QLatin1String("1")) {
-                return i18n("On");
-            }
-            if (value.toString() == QLatin1String("0")) {
-                return i18n("Off");
-            }
-            return QVariant();
-        }
-    }
-    return item->data(column);
-}
-
-QVariant CheckableTreeModel::checkStateData(const EventTreeItem *item, int column) const
-{
-    if (column == 0) {
-        return item->isCheckable() ? QVariant(item->checkState()) : QVariant();
-    }
-    if (column == 1 && item->kind() == EventTreeItem::Parameter && hasEnabledChild(item)) {
-        return item->checkState();
-    }
-    return QVariant();
 }
 
 QVariant CheckableTreeModel::data(const QModelIndex &index, int role) const
@@ -330,7 +422,10 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
         const bool known = converted.convert(qMetaTypeId<EventTreeItem::NotificationState>());
 #endif
         const auto state = known ? converted.value<EventTreeItem::NotificationState>() : EventTreeItem::NotificationsOff;
+        EditRecord record;
+        record.touch(item);
         item->setNotificationState(state);
+        record.commit();
         Q_EMIT notificationChanged(index, index, {Qt::DecorationRole});
         return true;
     }
@@ -353,9 +448,12 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
                 stored = normalized;
             }
         }
+        EditRecord record;
+        record.touch(item);
         if (!item->setData(index.column(), stored)) {
             return false;
         }
+        record.commit();
         Q_EMIT dataChanged(index, index);
         if (index.column() == 1) {
             Q_EMIT valueAccepted();
@@ -369,25 +467,27 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
         // Only the boxes this click switched: walking a tree of 5,000 events
         // took longer than a frame.
         std::vector<EventTreeItem *> switched; // not owned
+        EditRecord record;
         if (item->kind() != EventTreeItem::Group) {
             if (item->checkState() == Qt::Checked) {
-                setItemChecked(item, false, &switched);
+                setItemChecked(item, false, &switched, &record);
             } else if (item->checkState() == Qt::Unchecked) {
-                setItemChecked(item, true, &switched);
+                setItemChecked(item, true, &switched, &record);
             }
         } else {
+            record.touch(item);
             const int state = item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked;
             item->setCheckState(state);
             for (int row = 0; row < item->childCount(); ++row) {
                 if (item->child(row)->kind() == EventTreeItem::Event) {
-                    item->child(row)->setCheckState(state);
-                    switched.push_back(item->child(row));
+                    switchBox(item->child(row), state, &switched, &record);
                 }
             }
         }
         for (EventTreeItem *changed : switched) {
-            synchroniseEnabled(changed);
+            synchroniseEnabled(changed, &record);
         }
+        record.commit();
         // One signal for the clicked row: the view repaints the whole tree on any
         // change, and a range must stay within one parent to be valid.
         Q_EMIT dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(columnCount(index.parent()) - 1));
@@ -398,20 +498,18 @@ bool CheckableTreeModel::setData(const QModelIndex &index, const QVariant &value
     }
 }
 
-void CheckableTreeModel::setItemChecked(EventTreeItem *item, bool checked, std::vector<EventTreeItem *> *switched)
+void CheckableTreeModel::setItemChecked(EventTreeItem *item, bool checked, std::vector<EventTreeItem *> *switched, EditRecord *record)
 {
     const int state = checked ? Qt::Checked : Qt::Unchecked;
-    item->setCheckState(state);
-    switched->push_back(item);
+    switchBox(item, state, switched, record);
     for (EventTreeItem *linked : checked ? item->dependsOn() : item->dependents()) {
-        linked->setCheckState(state);
-        switched->push_back(linked);
-        followChildren(linked->parentItem(), switched);
+        switchBox(linked, state, switched, record);
+        followChildren(linked->parentItem(), switched, record);
     }
-    followChildren(item->parentItem(), switched);
+    followChildren(item->parentItem(), switched, record);
     for (int row = 0; row < item->childCount(); ++row) {
         if (item->child(row)->isCheckable()) {
-            setItemChecked(item->child(row), checked, switched);
+            setItemChecked(item->child(row), checked, switched, record);
         }
     }
 }
@@ -445,59 +543,36 @@ bool CheckableTreeModel::updateAuditRules(const QModelIndex &index, const QVaria
     return setData(index, rules.join(QLatin1String(", ")), Qt::EditRole);
 }
 
-bool CheckableTreeModel::cellsDiffer(const EventTreeItem *saved, EventTreeItem *current, int column)
+bool CheckableTreeModel::childrenDiffer(const EventTreeItem *saved, const EventTreeItem *current, int columns)
 {
-    const bool valueDiffers =
-        !sameDisplay(displayData(saved, column), displayData(current, column)) || checkStateData(saved, column) != checkStateData(current, column);
-    bool differs = false;
-    if (valueDiffers) {
-        current->setOverlaid(true);
-        differs = true;
-        const EventTreeItem *parent = current->parentItem();
-        const EventTreeItem *grandParent = parent ? parent->parentItem() : nullptr;
-        if (current->id() == Enabled && grandParent && grandParent->id() == QLatin1String("overlay")) {
-            for (int row = 0; row < parent->childCount(); ++row) {
-                if (!parent->child(row)->id().startsWith(QLatin1String("extend-message-params"))) {
-                    parent->child(row)->setOverlaid(true);
-                }
-            }
-        }
-    } else if (saved->notificationState() != current->notificationState()) {
-        current->setOverlaid(true);
-        differs = true;
+    if (saved->childCount() != current->childCount()) {
+        return true;
     }
-    // Only a column-0 cell has rows below it.
-    if (saved->childCount() == 0 || column != 0) {
-        return differs;
-    }
-    if (saved->childCount() != current->childCount() || saved->columnCount() != current->columnCount()) {
-        differs = true;
-    }
-    return childrenDiffer(saved, current, saved->columnCount()) || differs;
-}
-
-bool CheckableTreeModel::childrenDiffer(const EventTreeItem *saved, EventTreeItem *current, int columns)
-{
-    bool differs = false;
-    const int rows = std::min(saved->childCount(), current->childCount());
     const int commonColumns = std::min(columns, current->columnCount());
-    for (int row = 0; row < rows; ++row) {
+    for (int row = 0; row < saved->childCount(); ++row) {
         const EventTreeItem *savedChild = saved->child(row);
-        EventTreeItem *currentChild = current->child(row);
-        // Unchanged copies of one another: nothing below can differ or be marked.
+        const EventTreeItem *currentChild = current->child(row);
+        // Unchanged copies of one another: nothing below can differ.
         if (savedChild->copyStamp() != 0 && savedChild->copyStamp() == currentChild->copyStamp()) {
             continue;
         }
         for (int column = 0; column < commonColumns; ++column) {
-            differs = cellsDiffer(savedChild, currentChild, column) || differs;
+            if (cellDiffers(savedChild, currentChild, column)) {
+                return true;
+            }
+        }
+        // Only a column-0 cell has rows below it.
+        if (commonColumns > 0 && savedChild->childCount() > 0
+            && (savedChild->columnCount() != currentChild->columnCount() || childrenDiffer(savedChild, currentChild, savedChild->columnCount()))) {
+            return true;
         }
     }
-    return differs;
+    return false;
 }
 
-bool CheckableTreeModel::differsFrom(const CheckableTreeModel &saved)
+bool CheckableTreeModel::differsFrom(const CheckableTreeModel &saved) const
 {
-    if (saved.m_root->childCount() != m_root->childCount() || saved.m_root->columnCount() != m_root->columnCount()) {
+    if (saved.m_root->columnCount() != m_root->columnCount()) {
         return true;
     }
     return childrenDiffer(saved.m_root.get(), m_root.get(), m_root->columnCount());

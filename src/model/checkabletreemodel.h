@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+class EditRecord;
 class EventTreeItem;
 
 // Shows an event tree: check boxes for groups and events, load and notification
@@ -49,9 +50,10 @@ public:
     // the event's audit rules cell (role 263 of the edited parameter).
     bool updateAuditRules(const QModelIndex &index, const QVariant &value);
 
-    // The change test: compares this (current) model with the saved one, marks
-    // every changed item of this model overlaid, and returns whether they differ.
-    bool differsFrom(const CheckableTreeModel &saved);
+    // The change test: whether this (current) model shows anything other than
+    // the saved one. What Apply writes does not depend on it: every edit
+    // through setData() marks the items it changed as it happens.
+    bool differsFrom(const CheckableTreeModel &saved) const;
 
     // A parameter of the event's message: its value is the label notifications give it.
     static bool isMessageParameter(const EventTreeItem *item);
@@ -70,12 +72,9 @@ Q_SIGNALS:
     void valueAccepted();
 
 private:
-    QVariant displayData(const EventTreeItem *item, int column) const;
-    QVariant checkStateData(const EventTreeItem *item, int column) const;
-    bool cellsDiffer(const EventTreeItem *saved, EventTreeItem *current, int column);
-    bool childrenDiffer(const EventTreeItem *saved, EventTreeItem *current, int columns);
-    // Also lists every item whose box it switched.
-    void setItemChecked(EventTreeItem *item, bool checked, std::vector<EventTreeItem *> *switched);
+    static bool childrenDiffer(const EventTreeItem *saved, const EventTreeItem *current, int columns);
+    // Also lists every item whose box it switched, each noted in the record first.
+    void setItemChecked(EventTreeItem *item, bool checked, std::vector<EventTreeItem *> *switched, EditRecord *record);
 
     std::unique_ptr<EventTreeItem> m_root;
     mutable QPixmap m_combinedMark; // made at its first use

@@ -58,8 +58,7 @@ std::unique_ptr<EventTreeItem> EventTreeItem::clone()
         return copies;
     };
     for (auto it = linkedCopies.cbegin(); it != linkedCopies.cend(); ++it) {
-        it.value()->m_dependsOn = copiesOf(it.key()->m_dependsOn);
-        it.value()->m_dependents = copiesOf(it.key()->m_dependents);
+        it.value()->m_links = std::make_unique<Links>(Links{copiesOf(it.key()->dependsOn()), copiesOf(it.key()->dependents())});
     }
     return copy;
 }
@@ -84,7 +83,7 @@ std::unique_ptr<EventTreeItem> EventTreeItem::cloneNode(QHash<const EventTreeIte
     copy->m_id = m_id;
     copy->m_name = m_name;
     // Links are set once every copy exists.
-    if (!m_dependsOn.isEmpty() || !m_dependents.isEmpty()) {
+    if (m_links) {
         linkedCopies->insert(this, copy.get());
     }
     return copy;
@@ -99,6 +98,38 @@ std::unique_ptr<EventTreeItem> EventTreeItem::cloneSubtree(QHash<const EventTree
     }
     shareNewCopyStamp(copy.get());
     return copy;
+}
+
+const QVector<EventTreeItem *> &EventTreeItem::dependsOn() const
+{
+    static const QVector<EventTreeItem *> none;
+    return m_links ? m_links->dependsOn : none;
+}
+
+void EventTreeItem::addDependsOn(EventTreeItem *item)
+{
+    links().dependsOn.append(item);
+    markChanged();
+}
+
+const QVector<EventTreeItem *> &EventTreeItem::dependents() const
+{
+    static const QVector<EventTreeItem *> none;
+    return m_links ? m_links->dependents : none;
+}
+
+void EventTreeItem::addDependent(EventTreeItem *item)
+{
+    links().dependents.append(item);
+    markChanged();
+}
+
+EventTreeItem::Links &EventTreeItem::links()
+{
+    if (!m_links) {
+        m_links = std::make_unique<Links>();
+    }
+    return *m_links;
 }
 
 EventTreeItem *EventTreeItem::child(int row) const

@@ -67,7 +67,7 @@ public:
     }
     void setCheckState(int state)
     {
-        assign(m_checkState, state);
+        assign(m_checkState, qint8(state));
     }
     bool isEditable() const
     {
@@ -93,11 +93,13 @@ public:
     {
         assign(m_visible, visible);
     }
+    // Written by Apply: the entry came from the current settings file, or an
+    // edit through the model changed it.
     bool isOverlaid() const
     {
         return m_overlaid;
     }
-    // Not a change of content: the change test sets it on the items that differ.
+    // Not a change of content: the change test does not compare it.
     void setOverlaid(bool overlaid)
     {
         m_overlaid = overlaid;
@@ -136,11 +138,11 @@ public:
     }
     NotificationState notificationState() const
     {
-        return m_notificationState;
+        return NotificationState(m_notificationState);
     }
     void setNotificationState(NotificationState state)
     {
-        assign(m_notificationState, state);
+        assign(m_notificationState, qint8(state));
     }
     bool notificationsOn() const
     {
@@ -152,7 +154,7 @@ public:
     }
     void setKind(int kind)
     {
-        assign(m_kind, kind);
+        assign(m_kind, qint8(kind));
     }
     // By reference: read over whole trees, a copy would write to every string's
     // reference count.
@@ -183,24 +185,10 @@ public:
     }
 
     // Links into the same tree; not owned.
-    const QVector<EventTreeItem *> &dependsOn() const
-    {
-        return m_dependsOn;
-    }
-    void addDependsOn(EventTreeItem *item)
-    {
-        m_dependsOn.append(item);
-        markChanged();
-    }
-    const QVector<EventTreeItem *> &dependents() const
-    {
-        return m_dependents;
-    }
-    void addDependent(EventTreeItem *item)
-    {
-        m_dependents.append(item);
-        markChanged();
-    }
+    const QVector<EventTreeItem *> &dependsOn() const;
+    void addDependsOn(EventTreeItem *item);
+    const QVector<EventTreeItem *> &dependents() const;
+    void addDependent(EventTreeItem *item);
 
 private:
     template<typename T>
@@ -215,8 +203,17 @@ private:
     std::unique_ptr<EventTreeItem> cloneNode(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies) const;
     std::unique_ptr<EventTreeItem> cloneSubtree(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies);
 
+    // Few events have links: they are kept apart, and a node without any
+    // holds one pointer for them.
+    struct Links {
+        QVector<EventTreeItem *> dependsOn;
+        QVector<EventTreeItem *> dependents;
+    };
+    Links &links();
+
+    // A tree of 50,000 events has a million nodes: the small fields take a
+    // byte each.
     bool m_checkable = false;
-    int m_checkState = 0;
     bool m_editable = false;
     bool m_childrenEditable = false;
     bool m_visible = true;
@@ -225,13 +222,13 @@ private:
     bool m_generatesLoad = false;
     bool m_hasAuditRules = false;
     bool m_hasAuditEvents = false;
-    NotificationState m_notificationState = NotificationsOff;
-    int m_kind = Event;
+    qint8 m_checkState = 0;
+    qint8 m_notificationState = NotificationsOff;
+    qint8 m_kind = Event;
     ParameterValue::Kind m_valueKind = ParameterValue::Kind::Text;
     QString m_id;
     QString m_name;
-    QVector<EventTreeItem *> m_dependsOn;
-    QVector<EventTreeItem *> m_dependents;
+    std::unique_ptr<Links> m_links;
 };
 
 Q_DECLARE_METATYPE(EventTreeItem::NotificationState)

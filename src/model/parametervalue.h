@@ -11,7 +11,8 @@
 // byte limits and intervals are whole numbers within their range.
 namespace ParameterValue
 {
-enum class Kind {
+// One byte: every parameter node of the event tree holds one.
+enum class Kind : quint8 {
     Text,
     Number,
     WholeNumber,

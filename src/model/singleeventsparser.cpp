@@ -389,6 +389,27 @@ void markAuditParent(const QString &key, EventTreeItem *parent)
     }
 }
 
+// Keys, and many values, repeat across thousands of events: each thread keeps
+// one copy of every distinct key and short value it met, and the items share
+// it. The table stops growing at a size that bounds what it keeps for the life
+// of the thread.
+QString interned(const QString &text)
+{
+    constexpr int MaxInterned = 4096;
+    thread_local QSet<QString> table;
+    const auto found = table.constFind(text);
+    if (found != table.cend()) {
+        return *found;
+    }
+    if (table.size() < MaxInterned) {
+        table.insert(text);
+    }
+    return text;
+}
+
+// Names, messages and paths mostly differ from event to event: not worth a look-up.
+constexpr int MaxSharedValueLength = 16;
+
 // The parent is only read (the dictionary's "children_editable"), so that
 // events can be built on several threads under their common group; the caller
 // appends the item and marks the parent (markAuditParent).
@@ -409,7 +430,7 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
     } else if (!value.isObject()) {
         const QString scalar = value.isString() ? value.toString() : value.toVariant().toString();
         if (!scalar.isEmpty()) {
-            text = scalar;
+            text = scalar.size() <= MaxSharedValueLength ? interned(scalar) : scalar;
         }
     }
     auto item = std::make_unique<EventTreeItem>(std::initializer_list<QVariant>{key, text, json});
@@ -428,7 +449,7 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
         item->reserveChildren(object.size());
         QStringList overlaidKeys;
         for (auto it = object.begin(); it != object.end(); ++it) {
-            const QString childKey = it.key();
+            const QString childKey = interned(it.key());
             const QJsonValue childValue = it.value();
             if (childKey == Enabled && isOne(childValue)) {
                 item->setCheckState(Qt::Checked);

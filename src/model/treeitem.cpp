@@ -95,7 +95,7 @@ void TreeItem::copyColumns(const TreeItem &other)
 void TreeItem::assignColumns(const QVariant *data, int count)
 {
     Q_ASSERT(count <= MaxColumns);
-    m_columnCount = std::min(count, MaxColumns);
+    m_columnCount = quint8(std::min(count, MaxColumns));
     for (int column = 0; column < MaxColumns; ++column) {
         m_columns[size_t(column)] = column < m_columnCount ? data[column] : QVariant();
     }

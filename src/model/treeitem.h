@@ -82,9 +82,10 @@ private:
     // Held in the node rather than in a list of their own: a tree of 5,000
     // events has some 100,000 nodes, each one allocation less.
     std::array<QVariant, MaxColumns> m_columns;
-    int m_columnCount = 0;
     TreeItem *m_parent; // Not owned.
     // Atomic: events below one group are marked on several threads, and each
     // change clears the stamps above it. No order is needed, only whole values.
     std::atomic<quint64> m_copyStamp{0};
+    // Last and small: the fields of a derived node fill the space after it.
+    quint8 m_columnCount = 0;
 };

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void eventLines_data();
     void eventLines();
     void editedItems();
+    void editsThroughTheModel();
     void roundTrip_data();
     void roundTrip();
     void auditSwitches_data();
@@ -108,6 +109,33 @@ void EventsWriterTest::editedItems()
              QStringList({QStringLiteral("{"),
                           QStringLiteral("\t\"file-removal\" : { \"enabled\" : \"0\" },"),
                           QStringLiteral("\t\"lists\" : { \"enabled\" : \"1\", \"l\" : [ \"/x\", \"/y\" ] }"),
+                          QStringLiteral("}")}));
+}
+
+// The model records its edits as they happen: what Apply writes needs no
+// change test before it.
+void EventsWriterTest::editsThroughTheModel()
+{
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("ev"), QByteArray(R"({"enabled": 1, "k": "v", "notification_repetition": {"enabled": 0, "interval": 30}})"));
+    writeEvent(root, Group, QStringLiteral("other"), QByteArray(R"({"enabled": 1, "k": "v"})"));
+    writeEvent(root, Group, QStringLiteral("same"), QByteArray(R"({"enabled": 1, "k": "v"})"));
+    CheckableTreeModel model;
+    QAbstractItemModelTester tester(&model);
+    model.setRoot(parseEvents().release());
+    const auto index = [&model](const QString &path, int column) {
+        return model.indexFromItem(itemAt(model.root(), path), column);
+    };
+    QVERIFY(model.setData(index(QStringLiteral("ev/notification_repetition/interval"), 1), QStringLiteral("60"), Qt::EditRole));
+    QVERIFY(model.setData(index(QStringLiteral("other"), 0), Qt::Unchecked, Qt::CheckStateRole));
+    // Edited and restored: written with its value, as it was shown when edited.
+    QVERIFY(model.setData(index(QStringLiteral("same/k"), 1), QStringLiteral("w"), Qt::EditRole));
+    QVERIFY(model.setData(index(QStringLiteral("same/k"), 1), QStringLiteral("v"), Qt::EditRole));
+    QCOMPARE(placedWriter().lines(model.root()),
+             QStringList({QStringLiteral("{"),
+                          QStringLiteral("\t\"ev\" : { \"enabled\" : \"1\", \"notification_repetition\" : { \"interval\" : 60 } },"),
+                          QStringLiteral("\t\"other\" : { \"enabled\" : \"0\" },"),
+                          QStringLiteral("\t\"same\" : { \"enabled\" : \"1\", \"k\" : \"v\" }"),
                           QStringLiteral("}")}));
 }
 

@@ -78,6 +78,7 @@ private Q_SLOTS:
     void groupNames();
     void dependencies_data();
     void dependencies();
+    void sharedTextsStayApart();
     void sameTreeOnAnyNumberOfThreads_data();
     void sameTreeOnAnyNumberOfThreads();
     void sameGroupsOnAnyNumberOfThreads_data();
@@ -297,6 +298,33 @@ void SingleEventsParserTest::groupNames()
     QCOMPARE(tree->childCount(), 1);
     QCOMPARE(tree->child(0)->data(0).toString(), name);
     QCOMPARE(tree->child(0)->id(), dir);
+}
+
+// Items share the texts of equal keys and short values; an edit of one item
+// changes nothing in another, in the same event or in another one.
+void SingleEventsParserTest::sharedTextsStayApart()
+{
+    TestRoot root;
+    const QByteArray event = R"({"enabled": 1, "k": "v", "o": {"k": "v"}})";
+    writeEvent(root, QStringLiteral("grp"), QStringLiteral("a"), event);
+    writeEvent(root, QStringLiteral("grp"), QStringLiteral("b"), event);
+    const auto tree = parseEvents();
+    EventTreeItem *edited = itemAt(tree.get(), QStringLiteral("a/k"));
+    const EventTreeItem *inner = itemAt(tree.get(), QStringLiteral("a/o/k"));
+    // (Events may be built on different threads, each with its own table.)
+    QVERIFY(edited->id().isSharedWith(inner->id()));
+    QVERIFY(edited->data(1).toString().isSharedWith(inner->data(1).toString()));
+
+    edited->setData(1, QStringLiteral("w"));
+    edited->setData(0, QStringLiteral("renamed"));
+    edited->setId(QStringLiteral("renamed"));
+    for (const QString &path : {QStringLiteral("a/o/k"), QStringLiteral("b/k"), QStringLiteral("b/o/k")}) {
+        const EventTreeItem *other = itemAt(tree.get(), path);
+        QVERIFY2(other, qPrintable(path));
+        QCOMPARE(other->data(0).toString(), QStringLiteral("k"));
+        QCOMPARE(other->data(1).toString(), QStringLiteral("v"));
+    }
+    QCOMPARE(edited->data(1).toString(), QStringLiteral("w"));
 }
 
 void SingleEventsParserTest::dependencies_data()

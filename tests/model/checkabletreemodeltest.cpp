@@ -118,6 +118,20 @@ QStringList describe(const EventTreeItem *item)
 
 using Mutation = std::function<void(CheckableTreeModel &)>;
 
+// The items marked to be written, as "<parent id>/<id>", pre-order.
+QStringList markedItems(const EventTreeItem *item)
+{
+    QStringList marked;
+    for (int row = 0; row < item->childCount(); ++row) {
+        const EventTreeItem *child = item->child(row);
+        if (child->isOverlaid()) {
+            marked << item->id() + QLatin1Char('/') + child->id();
+        }
+        marked += markedItems(child);
+    }
+    return marked;
+}
+
 class Models
 {
 public:
@@ -488,6 +502,63 @@ private Q_SLOTS:
         QVERIFY(!models.current.differsFrom(models.saved));
         QVERIFY(models.current.setData(opened, 1, Qt::DecorationRole));
         QVERIFY(models.current.differsFrom(models.saved));
+    }
+
+    // Each edit through the model marks what it changed as it happens, with no
+    // change test run; a mark stays when the value is restored.
+    void editsMarkWhatChanged_data()
+    {
+        QTest::addColumn<Mutation>("edit");
+        QTest::addColumn<QStringList>("marked");
+        const auto index = [](CheckableTreeModel &model, const char *id, int column = 0) {
+            return model.indexFromItem(model.root()->findById(QString::fromLatin1(id)), column);
+        };
+        const auto toggle = [index](CheckableTreeModel &model, const char *id, int column = 0) {
+            QVERIFY(model.setData(index(model, id, column), Qt::Checked, Qt::CheckStateRole));
+        };
+        const QStringList opened{QStringLiteral("files/file-opened"), QStringLiteral("file-opened/enabled")};
+        QTest::newRow("nothing") << Mutation([](CheckableTreeModel &) {}) << QStringList();
+        QTest::newRow("event-checked") << Mutation([toggle](CheckableTreeModel &model) {
+            toggle(model, "file-opened");
+        }) << opened;
+        QTest::newRow("event-checked-and-back") << Mutation([toggle](CheckableTreeModel &model) {
+            toggle(model, "file-opened");
+            toggle(model, "file-opened");
+        }) << opened;
+        // The event it depends on is switched on with it, and the group is then all on.
+        QTest::newRow("dependency-follows") << Mutation([toggle](CheckableTreeModel &model) {
+            toggle(model, "dependent");
+        })
+                                            << QStringList{QStringLiteral("/files"),
+                                                           QStringLiteral("files/file-opened"),
+                                                           QStringLiteral("file-opened/enabled"),
+                                                           QStringLiteral("files/dependent"),
+                                                           QStringLiteral("dependent/enabled")};
+        QTest::newRow("value-edited") << Mutation([index](CheckableTreeModel &model) {
+            QVERIFY(model.setData(index(model, "interval", 1), QStringLiteral("60"), Qt::EditRole));
+        }) << QStringList{QStringLiteral("notification_repetition/interval")};
+        // The option shows its "enabled" child as its box and its text.
+        QTest::newRow("option-unticked") << Mutation([toggle](CheckableTreeModel &model) {
+            toggle(model, "notification_repetition", 1);
+        }) << QStringList{QStringLiteral("disk-space/notification_repetition"), QStringLiteral("notification_repetition/enabled")};
+        QTest::newRow("notification-state") << Mutation([index](CheckableTreeModel &model) {
+            QVERIFY(model.setData(index(model, "disk-space"), 2, Qt::DecorationRole));
+        }) << QStringList{QStringLiteral("disks/disk-space")};
+        QTest::newRow("same-text-shown") << Mutation([](CheckableTreeModel &model) {
+            const EventTreeItem *rules = model.root()->findById(QStringLiteral("file-opened"))->findChildById(QStringLiteral("message-audit-rules"));
+            QVERIFY(model.setData(model.indexFromItem(const_cast<EventTreeItem *>(rules), 1), QString(QLatin1String("")), Qt::EditRole));
+        }) << QStringList();
+    }
+
+    void editsMarkWhatChanged()
+    {
+        QFETCH(Mutation, edit);
+        QFETCH(QStringList, marked);
+        CheckableTreeModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setRoot(sampleTree());
+        edit(model);
+        QCOMPARE(markedItems(model.root()), marked);
     }
 
     void copyIsEqualAndIndependent()
