@@ -102,7 +102,7 @@ private Q_SLOTS:
 
     // Check: syslog-ng's check of the folder, timed alone on the same files
     // (within Apply it runs while the settings are built). Write: the rest of
-    // save() until it returns. Restart: until the restart has ended. Status:
+    // Apply until the page says it has ended. Restart: until the restart has ended. Status:
     // until the status line has the answer of the query that follows it.
     void apply()
     {
@@ -127,9 +127,11 @@ private Q_SLOTS:
 
             QSignalSpy restarted(SngHandler::instance(), &SngHandler::restartFinished);
             QSignalSpy switched(SngHandler::instance(), &SngHandler::sngSwitched);
+            QSignalSpy applied(&module, &QuorAdminEvents::applyFinished);
             QElapsedTimer timer;
             timer.start();
             module.save();
+            QVERIFY(applied.count() > 0 || applied.wait(DaemonTimeout));
             QCOMPARE(m_boxes, QStringList());
             const double saved = timer.nsecsElapsed() / 1e6;
             QVERIFY(switched.count() > 0 || switched.wait(DaemonTimeout));
@@ -145,7 +147,7 @@ private Q_SLOTS:
 
             QCOMPARE(m_boxes, QStringList());
             write.push_back(std::max(0.0, saved - check.back()));
-            restart.push_back(restartEnded - saved);
+            restart.push_back(std::max(0.0, restartEnded - saved));
             status.push_back(shown - restartEnded);
             total.push_back(shown);
         }

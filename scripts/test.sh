@@ -11,9 +11,13 @@ build_dir=${BUILD_DIR:-$source_dir/build}
 werror=OFF
 [ "${CI:-}" = true ] && werror=ON
 sanitize=OFF
+# The benchmarks are built (not run) with the plain build, so that they keep
+# up with the code they time.
+benchmarks=ON
 exclude=()
 if [ -n "${QUOR_SANITIZE:-}" ]; then
     sanitize=ON
+    benchmarks=OFF
     # The settings shell loads the plugin into an uninstrumented program; the
     # kill test is about what a killed writer leaves, which the plain run shows.
     exclude=(-E 'kcmshellsmoke|killtest')
@@ -25,7 +29,7 @@ launcher=()
 command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON \
-    -DQUOR_WERROR=$werror -DQUOR_SANITIZE=$sanitize "${launcher[@]}" > /dev/null
+    -DQUOR_WERROR=$werror -DQUOR_SANITIZE=$sanitize -DQUOR_BUILD_BENCHMARKS=$benchmarks "${launcher[@]}" > /dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 cd "$build_dir"
 ctest --output-on-failure -j 2 --timeout 600 "${exclude[@]}"
