@@ -221,6 +221,34 @@ bool collect(pid_t pid, int outputFd, int errorFd, const Clock::time_point *dead
         }
     }
 }
+
+// Starts the program with its output (and its errors, when kept apart) on new
+// pipes, whose writing ends are closed here once the child has them; -1, and a
+// line in the log, when it could not be started.
+pid_t spawnPiped(const QString &program,
+                 const QStringList &arguments,
+                 Channels channels,
+                 const QProcessEnvironment &environment,
+                 bool ownGroup,
+                 Pipe *output,
+                 Pipe *errors)
+{
+    const bool merged = channels == Channels::Merged;
+    int error = 0;
+    pid_t pid = -1;
+    if (!output->open() || (!merged && !errors->open())) {
+        error = errno;
+    } else {
+        pid = spawn(program, arguments, environment, output->write.get(), merged ? output->write.get() : errors->write.get(), &error, ownGroup);
+    }
+    // Only the child writes now: its end of file is ours once it is done.
+    output->write.reset();
+    errors->write.reset();
+    if (pid < 0) {
+        qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "could not be started:" << QString::fromLocal8Bit(std::strerror(error));
+    }
+    return pid;
+}
 }
 
 Result run(const QString &program, const QStringList &arguments, int timeoutMs, Channels channels, const QProcessEnvironment &environment)
@@ -232,18 +260,8 @@ Result run(const QString &program, const QStringList &arguments, int timeoutMs, 
     Pipe output;
     Pipe errors;
     const bool merged = channels == Channels::Merged;
-    int error = 0;
-    pid_t pid = -1;
-    if (!output.open() || (!merged && !errors.open())) {
-        error = errno;
-    } else {
-        pid = spawn(program, arguments, environment, output.write.get(), merged ? output.write.get() : errors.write.get(), &error);
-    }
-    // Only the child writes now: its end of file is ours once it is done.
-    output.write.reset();
-    errors.write.reset();
+    const pid_t pid = spawnPiped(program, arguments, channels, environment, false, &output, &errors);
     if (pid < 0) {
-        qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "could not be started:" << QString::fromLocal8Bit(std::strerror(error));
         return result;
     }
     result.started = true;
@@ -293,18 +311,11 @@ bool start(const QString &program, const QStringList &arguments, Channels channe
     Pipe output;
     Pipe errors;
     const bool merged = channels == Channels::Merged;
-    int error = 0;
-    pid_t pid = -1;
-    if (!output.open() || (!merged && !errors.open())) {
-        error = errno;
-    } else {
-        pid = spawn(program, arguments, environment, output.write.get(), merged ? output.write.get() : errors.write.get(), &error, true);
-    }
+    const pid_t pid = spawnPiped(program, arguments, channels, environment, true, &output, &errors);
     if (pid < 0) {
-        qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "could not be started:" << QString::fromLocal8Bit(std::strerror(error));
         return false;
     }
-    // The reading ends pass to the caller; the writing ends close here.
+    // The reading ends pass to the caller.
     child->pid = pid;
     child->output = output.read.get();
     child->errors = merged ? -1 : errors.read.get();
