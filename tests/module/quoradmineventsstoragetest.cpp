@@ -554,7 +554,7 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const QByteArray path = qgetenv("PATH");
         if (onPath) {
-            qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+            qputenv("PATH", QByteArray(QFile::encodeName(bin.path()) + ':' + path));
         }
 
         QSignalSpy finished(m_module.get(), &QuorAdminEvents::applyFinished);
