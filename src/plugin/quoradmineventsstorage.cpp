@@ -260,8 +260,9 @@ void QuorAdminEvents::save()
         writer->prepare(m_currentModel->root());
     }
     for (const QString &path : {QString(Paths::EventsFile), QString(Paths::AuditRulesFile)}) {
-        if (readStamp(path).isKnown()) {
-            writer->expect(Paths::placed(path), readStamp(path));
+        const FileStamp stamp = readStamp(path);
+        if (stamp.isKnown()) {
+            writer->expect(Paths::placed(path), stamp);
         }
     }
 }
