@@ -1,5 +1,6 @@
 #include "notifiedevents.h"
 
+#include "platform/folderentries.h"
 #include "platform/paths.h"
 
 #include <QDir>
@@ -59,7 +60,7 @@ QString filePath(const QString &messageId)
 
 QStringList fileNames(QDir::Filters filters)
 {
-    return QDir(Paths::placed(Paths::SyslogNgConfDir)).entryList({prefix() + QLatin1Char('*') + Suffix}, filters, QDir::Name);
+    return FolderEntries::names(Paths::placed(Paths::SyslogNgConfDir), {prefix() + QLatin1Char('*') + Suffix}, filters);
 }
 
 QString identifierOfFileName(const QString &name)

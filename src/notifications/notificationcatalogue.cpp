@@ -4,6 +4,7 @@
 
 #include "notifyrcfile.h"
 #include "platform/fileread.h"
+#include "platform/folderentries.h"
 #include "platform/paths.h"
 #include "platform/textdecode.h"
 
@@ -24,7 +25,7 @@ bool NotificationCatalogue::load()
     m_problems.clear();
     const QString suffix = QStringLiteral(".notifyrc");
     const QDir dir(Paths::placed(Paths::NotificationCatalogueDir));
-    const auto names = dir.entryList(QDir::Files, QDir::Name);
+    const QStringList names = FolderEntries::names(dir.path(), {}, QDir::Files);
     for (const QString &name : names) {
         // Only catalogue files proper: a backup copy next to one must not register.
         if (!name.contains(QLatin1String("velta-event-watcher_")) || !name.endsWith(suffix)) {

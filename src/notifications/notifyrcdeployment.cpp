@@ -4,6 +4,7 @@
 
 #include "notifyrcfile.h"
 #include "platform/fileread.h"
+#include "platform/folderentries.h"
 #include "platform/paths.h"
 
 #include <KLocalizedString>
@@ -22,7 +23,7 @@ void deployData(const QByteArray &data, const QString &directory, Report *report
     if (!dir.exists()) {
         return;
     }
-    const auto entries = dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList entries = FolderEntries::names(dir.path(), {}, QDir::Dirs | QDir::Hidden);
     for (const QString &entry : entries) {
         if (entry == QLatin1String(".qmx")) {
             // Only the home directory holds the per-level homes; anywhere else

@@ -33,3 +33,24 @@ FolderEntries FolderEntries::read(const QString &placedDir)
     }
     return listing;
 }
+
+QStringList FolderEntries::names(const QString &placedDir, const QStringList &wildcards, QDir::Filters kinds)
+{
+    QStringList names;
+    for (const QFileInfo &entry : read(placedDir).entries) {
+        const QString name = entry.fileName();
+        if (name.startsWith(QLatin1Char('.')) && !kinds.testFlag(QDir::Hidden)) {
+            continue;
+        }
+        if (!wildcards.isEmpty() && !QDir::match(wildcards, name)) {
+            continue;
+        }
+        // As QDir: a link counts as what it leads to; what is neither a file
+        // nor a folder (a FIFO, a socket, a device, a link to nothing) is "System".
+        const bool wanted = entry.isDir() ? kinds.testFlag(QDir::Dirs) : entry.isFile() ? kinds.testFlag(QDir::Files) : kinds.testFlag(QDir::System);
+        if (wanted) {
+            names.append(name);
+        }
+    }
+    return names;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayList>
+#include <QDir>
 #include <QFileInfoList>
 #include <QString>
 
@@ -15,4 +16,10 @@ struct FolderEntries {
 
     // A folder that cannot be opened has no entries.
     static FolderEntries read(const QString &placedDir);
+
+    // What QDir::entryList(wildcards, kinds, QDir::Name) lists, without being
+    // cut short by a name that is not UTF-8: the UTF-8 names that match one of
+    // the wildcards (all names when there are none) and are of the kinds asked
+    // (QDir::Files, Dirs, System, Hidden), in name order.
+    static QStringList names(const QString &placedDir, const QStringList &wildcards, QDir::Filters kinds);
 };

@@ -1,5 +1,6 @@
 #include "stagedfile.h"
 
+#include "folderentries.h"
 #include "platformlog.h"
 
 #include <KLocalizedString>
@@ -37,7 +38,7 @@ void removeLeftovers(const QString &path)
     const QFileInfo info(path);
     const QDir dir(info.absolutePath());
     const QByteArray fileName = QFile::encodeName(info.fileName());
-    const QStringList names = dir.entryList({QFile::decodeName(temporaryStem(fileName)) + QLatin1String(".*~")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names = FolderEntries::names(dir.path(), {QFile::decodeName(temporaryStem(fileName)) + QLatin1String(".*~")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
         if (StagedFile::isTemporaryOf(QFile::encodeName(name), fileName)) {
             QFile::remove(dir.filePath(name));

@@ -16,6 +16,7 @@
 #include "platform/asyncprocess.h"
 #include "platform/checkedwrite.h"
 #include "platform/fileread.h"
+#include "platform/folderentries.h"
 #include "platform/paths.h"
 #include "services/rebootrequest.h"
 #include "services/snghandler.h"
@@ -71,8 +72,8 @@ std::vector<qint64> packageStamp(const EventTreeItem *root)
 
 bool eventSettingsPresent()
 {
-    const QDir dir(Paths::placed(Paths::EventSettingsDir));
-    return dir.exists() && !dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
+    const FolderEntries listing = FolderEntries::read(Paths::placed(Paths::EventSettingsDir));
+    return !listing.entries.isEmpty() || !listing.undecodable.isEmpty();
 }
 
 // Keeps what stands at a system path beside it under a free name

@@ -2,6 +2,7 @@
 // apart and hides none of its siblings, whichever Qt the module is built with.
 #include "platform/folderentries.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +80,53 @@ private Q_SLOTS:
         // QTemporaryDir cannot remove what it cannot name.
         for (const QByteArray &name : std::as_const(apart)) {
             QCOMPARE(::unlink(placed(name).constData()), 0);
+        }
+    }
+
+    // The filtered listing is QDir's own on a folder QDir can list whole, and
+    // stays so when names that are not UTF-8 stand among the entries.
+    void namesAsQDirListsThem_data()
+    {
+        QTest::addColumn<QStringList>("wildcards");
+        QTest::addColumn<int>("kinds");
+        const QStringList conf{QStringLiteral("*.conf")};
+        QTest::newRow("files") << QStringList() << int(QDir::Files);
+        QTest::newRow("conf-files-and-hidden") << conf << int(QDir::Files | QDir::Hidden);
+        QTest::newRow("conf-anything") << conf << int(QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden);
+        QTest::newRow("folders-and-hidden") << QStringList() << int(QDir::Dirs | QDir::Hidden);
+        QTest::newRow("files-and-system") << QStringList{QStringLiteral("*~"), QStringLiteral("*.CONF")} << int(QDir::Files | QDir::System);
+        QTest::newRow("system-only") << QStringList() << int(QDir::System | QDir::Hidden);
+    }
+
+    void namesAsQDirListsThem()
+    {
+        QFETCH(QStringList, wildcards);
+        QFETCH(int, kinds);
+        const QDir::Filters filters(kinds);
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.path()) + '/';
+        for (const char *file : {"a.conf", "B.conf", ".hidden.conf", "notes", "old.conf~", "Z.CONF"}) {
+            QVERIFY(QFile(dir.filePath(QString::fromLatin1(file))).open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.conf")));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral(".hidden-folder")));
+        QCOMPARE(::symlink("a.conf", QByteArray(path + "link-to-file.conf").constData()), 0);
+        QCOMPARE(::symlink("folder.conf", QByteArray(path + "link-to-folder").constData()), 0);
+        QCOMPARE(::symlink("nothing", QByteArray(path + "dangling.conf").constData()), 0);
+        QCOMPARE(::mkfifo(QByteArray(path + "pipe.conf").constData(), 0600), 0);
+        const QStringList expected = QDir(dir.path()).entryList(wildcards, filters | QDir::NoDotAndDotDot, QDir::Name);
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(FolderEntries::names(dir.path(), wildcards, filters), expected);
+
+        const QByteArrayList bad{"\xff.conf", "m\xfe.conf", "\xd0.conf~"};
+        for (const QByteArray &name : bad) {
+            const int fd = ::open(QByteArray(path + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        QCOMPARE(FolderEntries::names(dir.path(), wildcards, filters), expected);
+        for (const QByteArray &name : bad) {
+            QCOMPARE(::unlink(QByteArray(path + name).constData()), 0);
         }
     }
 

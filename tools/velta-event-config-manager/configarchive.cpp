@@ -1,6 +1,7 @@
 #include "configarchive.h"
 
 #include "platform/fileread.h"
+#include "platform/folderentries.h"
 #include "platform/paths.h"
 #include "platform/userfolder.h"
 
@@ -84,7 +85,7 @@ QStringList presentPerEventNames()
     // Whatever bears such a name: one that is not a regular file is refused
     // when it is read, not left out in silence.
     const QStringList files =
-        QDir(dir).entryList({prefix + QLatin1String("*.conf")}, QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        FolderEntries::names(dir, {prefix + QLatin1String("*.conf")}, QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden);
     for (const QString &file : files) {
         const QString name = entryName(Paths::SyslogNgConfDir) + QLatin1Char('/') + file;
         if (isPerEventName(name)) {

@@ -4,6 +4,7 @@
 #include "filetransaction.h"
 #include "platform/configcheck.h"
 #include "platform/fileread.h"
+#include "platform/folderentries.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/syslogngsubset.h"
@@ -77,7 +78,7 @@ bool stageSyslogNg(const QString &stagedDir, const Plan &plan, QString *errorTex
         return false;
     }
     const QDir live(Paths::placed(Paths::SyslogNgConfDir));
-    const QStringList names = live.entryList({QStringLiteral("*.conf")}, QDir::Files | QDir::Hidden);
+    const QStringList names = FolderEntries::names(live.path(), {QStringLiteral("*.conf")}, QDir::Files | QDir::Hidden);
     for (const QString &name : names) {
         const FileRead::Result read = FileRead::regular(live.filePath(name), FileRead::ConfigLimit);
         if (!read.ok) {
