@@ -1,6 +1,7 @@
 #include "configcheck.h"
 
 #include "fileread.h"
+#include "folderentries.h"
 #include "paths.h"
 #include "process.h"
 #include "stagedfile.h"
@@ -401,7 +402,7 @@ void syslogNg(const QString &confDir, const Process::Runner &run, const Done &do
                 files << ConfigFile{MainSyslogNgConfig, configuration};
             }
             const QDir folder(confDir);
-            const QStringList names = folder.entryList({QStringLiteral("*.conf")}, QDir::Files, QDir::Name);
+            const QStringList names = FolderEntries::names(confDir, {QStringLiteral("*.conf")}, QDir::Files);
             for (const QString &name : names) {
                 const QString path = QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name;
                 const FileRead::Result read = FileRead::regular(folder.filePath(name), FileRead::ConfigLimit);
@@ -425,10 +426,19 @@ void syslogNg(const QString &confDir, const Process::Runner &run, const Done &do
 QStringList includeFolderProblems(const QString &placedDir)
 {
     QStringList problems;
-    const QDir dir(placedDir);
-    const QStringList names = dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &name : names) {
-        const QByteArray path = QFile::encodeName(dir.filePath(name));
+    const auto problem = [&problems](const QString &name, const QString &reason) {
+        problems << i18n("%1: %2; syslog-ng would read it with the folder, so nothing is changed until it is removed",
+                         QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name,
+                         reason);
+    };
+    const FolderEntries listing = FolderEntries::read(placedDir);
+    // The check reads the folder by decoded names and would leave such a file out.
+    for (const QByteArray &name : listing.undecodable) {
+        problem(QString::fromUtf8(name), i18n("a name that is not UTF-8"));
+    }
+    for (const QFileInfo &entry : listing.entries) {
+        const QString name = entry.fileName();
+        const QByteArray path = QFile::encodeName(entry.filePath());
         struct stat status;
         QString reason;
         if (::stat(path.constData(), &status) != 0) {
@@ -441,9 +451,7 @@ QStringList includeFolderProblems(const QString &placedDir)
             reason = i18n("not a regular file");
         }
         if (!reason.isEmpty()) {
-            problems << i18n("%1: %2; syslog-ng would read it with the folder, so nothing is changed until it is removed",
-                             QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name,
-                             reason);
+            problem(name, reason);
         }
     }
     return problems;

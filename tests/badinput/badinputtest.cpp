@@ -34,6 +34,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
@@ -802,6 +803,8 @@ private Q_SLOTS:
         QTest::newRow("link-to-dev-zero") << DevZeroLink << QStringLiteral("not a regular file");
         QTest::newRow("link-loop") << LinkLoop << QString::fromLocal8Bit(std::strerror(ELOOP));
         QTest::newRow("link-to-nothing") << QStringLiteral("link-to-nothing") << QStringLiteral("a link to nothing");
+        // The check's copy of the folder could not hold it, syslog-ng would read it.
+        QTest::newRow("name-not-utf-8") << QStringLiteral("name-not-utf-8") << QStringLiteral("a name that is not UTF-8");
     }
 
     void includeFolder()
@@ -810,9 +813,19 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         TestRoot root;
         root.copySampleSystem();
-        const QString entry = Paths::SyslogNgConfDir + QStringLiteral("/zz-local.conf");
+        QString entry = Paths::SyslogNgConfDir + QStringLiteral("/zz-local.conf");
+        const QByteArray undecodable = QFile::encodeName(root.placed(Paths::SyslogNgConfDir)) + "/zz-\xff.conf";
+        const auto removeUndecodable = qScopeGuard([&undecodable] {
+            ::unlink(undecodable.constData()); // the test folder's removal cannot name it
+        });
         if (kind == QLatin1String("link-to-nothing")) {
             QVERIFY(QFile::link(root.placed(QStringLiteral("/nowhere")), root.placed(entry)));
+        } else if (kind == QLatin1String("name-not-utf-8")) {
+            const int fd = ::open(undecodable.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, "# local\n", 8), ssize_t(8));
+            ::close(fd);
+            entry = Paths::SyslogNgConfDir + QStringLiteral("/zz-\uFFFD.conf");
         } else {
             placeHostile(root, entry, kind, QByteArray(), 0);
         }
