@@ -1,6 +1,7 @@
 #include "checkedwrite.h"
 
 #include "fileread.h"
+#include "folderentries.h"
 #include "paths.h"
 #include "platformlog.h"
 #include "stagedfile.h"
@@ -81,7 +82,7 @@ void checkSyslogNg(const QList<Change> &changes, const Process::Runner &run, con
         qCWarning(QUOR_PLATFORM).noquote() << problems.join(QLatin1Char('\n'));
         return done({false, problems.join(QLatin1Char('\n'))});
     }
-    const QStringList names = live.entryList({QStringLiteral("*.conf")}, QDir::Files);
+    const QStringList names = FolderEntries::names(live.path(), {QStringLiteral("*.conf")}, QDir::Files);
     for (const QString &name : names) {
         const FileRead::Result read = FileRead::regular(live.filePath(name), FileRead::ConfigLimit);
         if (!read.ok) {

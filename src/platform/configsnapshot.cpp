@@ -2,6 +2,7 @@
 
 #include "platformlog.h"
 
+#include "folderentries.h"
 #include "paths.h"
 #include "privatefolder.h"
 #include "process.h"
@@ -79,7 +80,7 @@ QStringList names()
     if (!QFileInfo::exists(folder()) || !PrivateFolder::check(folder(), false, &ignored)) {
         return {};
     }
-    QStringList all = QDir(folder()).entryList({QLatin1Char('*') + Suffix}, QDir::Files, QDir::Name);
+    QStringList all = FolderEntries::names(folder(), {QLatin1Char('*') + Suffix}, QDir::Files);
     all.erase(std::remove_if(all.begin(),
                              all.end(),
                              [](const QString &name) {

@@ -3,6 +3,7 @@
 #include "rotationlog.h"
 
 #include "model/treeitem.h"
+#include "platform/folderentries.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 
@@ -36,7 +37,7 @@ QString includeProblem(const QString &text)
         const QFileInfo target(words.at(1));
         QFileInfoList targets{target};
         if (target.isDir()) {
-            targets = QDir(target.filePath()).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+            targets = FolderEntries::read(target.filePath()).entries;
         }
         for (const QFileInfo &file : std::as_const(targets)) {
             if (file.exists() && !file.isFile() && !file.isDir()) {
