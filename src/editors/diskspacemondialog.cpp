@@ -8,6 +8,7 @@
 #include "bytesize.h"
 #include "model/parametervalue.h"
 #include "pathchooser.h"
+#include "rowbuttons.h"
 
 #include <KLocalizedString>
 
@@ -64,8 +65,7 @@ DiskSpaceMonDialog::DiskSpaceMonDialog(QWidget *parent)
     , ui(std::make_unique<Ui::DiskSpaceMonDialog>())
 {
     ui->setupUi(this);
-    connect(ui->addButton, &QToolButton::clicked, this, &DiskSpaceMonDialog::addDirectory);
-    connect(ui->removeButton, &QToolButton::clicked, this, &DiskSpaceMonDialog::removeSelected);
+    RowButtons::attach(ui->addButton, ui->removeButton, ui->directoriesTable, this, &DiskSpaceMonDialog::addDirectory);
     connect(this, &QDialog::accepted, this, &DiskSpaceMonDialog::prepareData);
     // Every header whole in every language; the directory takes the rest.
     QHeaderView *header = ui->directoriesTable->horizontalHeader();
@@ -114,14 +114,6 @@ void DiskSpaceMonDialog::addDirectory()
     ui->directoriesTable->setItem(row, 0, new QTableWidgetItem(directory));
     ui->directoriesTable->setItem(row, BytesColumn, limitItem(BytesColumn, QStringLiteral("104857600")));
     ui->directoriesTable->setItem(row, PercentColumn, limitItem(PercentColumn, QStringLiteral("100.0")));
-}
-
-void DiskSpaceMonDialog::removeSelected()
-{
-    const QModelIndexList rows = ui->directoriesTable->selectionModel()->selectedRows();
-    if (!rows.isEmpty()) {
-        ui->directoriesTable->removeRow(rows.first().row());
-    }
 }
 
 void DiskSpaceMonDialog::accept()

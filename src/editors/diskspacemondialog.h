@@ -31,7 +31,6 @@ Q_SIGNALS:
 
 private:
     void addDirectory();
-    void removeSelected();
     QString cellText(int row, int column) const;
     // The limit to write for a cell: as read when the cell shows it unchanged,
     // else the typed value in bytes or as a plain number; why not in *refusal.

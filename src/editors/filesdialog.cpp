@@ -5,6 +5,7 @@
 
 #include "model/parametervalue.h"
 #include "pathchooser.h"
+#include "rowbuttons.h"
 
 #include <KLocalizedString>
 
@@ -15,8 +16,7 @@ FilesDialog::FilesDialog(QWidget *parent)
     , ui(std::make_unique<Ui::FilesDialog>())
 {
     ui->setupUi(this);
-    connect(ui->addButton, &QToolButton::clicked, this, &FilesDialog::addPath);
-    connect(ui->removeButton, &QToolButton::clicked, this, &FilesDialog::removeSelected);
+    RowButtons::attach(ui->addButton, ui->removeButton, ui->filesList, this, &FilesDialog::addPath);
 }
 
 FilesDialog::~FilesDialog() = default;
@@ -50,14 +50,6 @@ void FilesDialog::addPath()
     }
     ui->filesList->addItem(path);
     ui->filesList->setCurrentRow(ui->filesList->count() - 1);
-}
-
-void FilesDialog::removeSelected()
-{
-    const QList<QListWidgetItem *> selected = ui->filesList->selectedItems();
-    if (!selected.isEmpty()) {
-        delete ui->filesList->takeItem(ui->filesList->row(selected.first()));
-    }
 }
 
 void FilesDialog::on_buttonBox_accepted()

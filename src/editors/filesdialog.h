@@ -29,7 +29,6 @@ private Q_SLOTS:
 
 private:
     void addPath();
-    void removeSelected();
 
     std::unique_ptr<Ui::FilesDialog> ui;
     int m_mode = 0;

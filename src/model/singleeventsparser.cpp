@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -81,20 +82,15 @@ JsonFile readJsonObject(const QString &placedPath, qint64 maxSize)
 
 QString typeName(const QJsonValue &value)
 {
-    switch (value.type()) {
-    case QJsonValue::Bool:
-        return i18nc("@item JSON value type", "a boolean");
-    case QJsonValue::Double:
-        return i18nc("@item JSON value type", "a number");
-    case QJsonValue::String:
-        return i18nc("@item JSON value type", "a string");
-    case QJsonValue::Array:
-        return i18nc("@item JSON value type", "an array");
-    case QJsonValue::Object:
-        return i18nc("@item JSON value type", "an object");
-    default:
-        return QStringLiteral("null");
-    }
+    static const QHash<QJsonValue::Type, KLocalizedString> names{
+        {QJsonValue::Bool, ki18nc("@item JSON value type", "a boolean")},
+        {QJsonValue::Double, ki18nc("@item JSON value type", "a number")},
+        {QJsonValue::String, ki18nc("@item JSON value type", "a string")},
+        {QJsonValue::Array, ki18nc("@item JSON value type", "an array")},
+        {QJsonValue::Object, ki18nc("@item JSON value type", "an object")},
+    };
+    const auto it = names.constFind(value.type());
+    return it == names.cend() ? QStringLiteral("null") : it.value().toString();
 }
 
 enum class Expected { Flag, Text, Object, Array };
@@ -141,34 +137,31 @@ QJsonValue plainMeaning(const QJsonValue &value, Expected expected)
     return QJsonValue(QJsonValue::Undefined);
 }
 
+// The JSON types of the values read as expected, and how a message names them.
+struct Expectation {
+    QVector<QJsonValue::Type> types;
+    KLocalizedString name;
+};
+
+const Expectation &expectation(Expected expected)
+{
+    static const std::map<Expected, Expectation> expectations{
+        {Expected::Flag, {{QJsonValue::Double, QJsonValue::String}, ki18nc("@item JSON value type", "a number or a string")}},
+        {Expected::Text, {{QJsonValue::String}, ki18nc("@item JSON value type", "a string")}},
+        {Expected::Object, {{QJsonValue::Object}, ki18nc("@item JSON value type", "an object")}},
+        {Expected::Array, {{QJsonValue::Array}, ki18nc("@item JSON value type", "an array")}},
+    };
+    return expectations.at(expected);
+}
+
 bool hasType(const QJsonValue &value, Expected expected)
 {
-    switch (expected) {
-    case Expected::Flag:
-        return value.isDouble() || value.isString();
-    case Expected::Text:
-        return value.isString();
-    case Expected::Object:
-        return value.isObject();
-    case Expected::Array:
-        return value.isArray();
-    }
-    return false;
+    return expectation(expected).types.contains(value.type());
 }
 
 QString expectedName(Expected expected)
 {
-    switch (expected) {
-    case Expected::Flag:
-        return i18nc("@item JSON value type", "a number or a string");
-    case Expected::Text:
-        return i18nc("@item JSON value type", "a string");
-    case Expected::Object:
-        return i18nc("@item JSON value type", "an object");
-    case Expected::Array:
-        return i18nc("@item JSON value type", "an array");
-    }
-    return QString();
+    return expectation(expected).name.toString();
 }
 
 // Whether a value below has a type normaliseTypes would change. Read without

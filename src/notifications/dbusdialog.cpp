@@ -25,13 +25,21 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include <array>
+#include <utility>
+
 namespace
 {
-const QString Popup = QStringLiteral("Popup");
-const QString Sound = QStringLiteral("Sound");
-const QString Logfile = QStringLiteral("Logfile");
-const QString Execute = QStringLiteral("Execute");
 const QString Repetition = QStringLiteral("notification_repetition");
+
+// The notification's actions as the notification file names them, each with its box.
+std::array<std::pair<QString, QCheckBox *>, 4> actionBoxes(const Ui::DBusDialog &ui)
+{
+    return {{{QStringLiteral("Popup"), ui.popupCheckBox},
+             {QStringLiteral("Sound"), ui.soundCheckBox},
+             {QStringLiteral("Logfile"), ui.logFileCheckBox},
+             {QStringLiteral("Execute"), ui.executeCheckBox}}};
+}
 }
 
 DBusDialog::DBusDialog(QWidget *parent)
@@ -199,10 +207,11 @@ void DBusDialog::fillParameters()
 void DBusDialog::fillMethods()
 {
     const QStringList actions = m_methods.actions.split(QLatin1Char('|'));
-    ui->popupCheckBox->setChecked(m_dialogType == EnableNotifications || actions.contains(Popup));
-    ui->soundCheckBox->setChecked(actions.contains(Sound));
-    ui->logFileCheckBox->setChecked(actions.contains(Logfile));
-    ui->executeCheckBox->setChecked(actions.contains(Execute));
+    const bool enabling = m_dialogType == EnableNotifications;
+    for (const auto &[action, box] : actionBoxes(*ui)) {
+        // A notification being enabled pops up at least.
+        box->setChecked(actions.contains(action) || (enabling && box == ui->popupCheckBox));
+    }
     enableSoundElements();
     enableLogFileElements();
     enableExecuteElements();
@@ -282,17 +291,10 @@ QStringList DBusDialog::checkedParamKeys() const
 QStringList DBusDialog::chosenActions() const
 {
     QStringList actions;
-    if (ui->popupCheckBox->isChecked()) {
-        actions << Popup;
-    }
-    if (ui->soundCheckBox->isChecked()) {
-        actions << Sound;
-    }
-    if (ui->logFileCheckBox->isChecked()) {
-        actions << Logfile;
-    }
-    if (ui->executeCheckBox->isChecked()) {
-        actions << Execute;
+    for (const auto &[action, box] : actionBoxes(*ui)) {
+        if (box->isChecked()) {
+            actions << action;
+        }
     }
     return actions;
 }
@@ -303,9 +305,8 @@ bool DBusDialog::methodsChanged() const
         return true;
     }
     const QStringList stored = m_methods.actions.split(QLatin1Char('|'));
-    const QStringList chosen = chosenActions();
-    for (const QString &action : {Popup, Sound, Logfile, Execute}) {
-        if (stored.contains(action) != chosen.contains(action)) {
+    for (const auto &[action, box] : actionBoxes(*ui)) {
+        if (stored.contains(action) != box->isChecked()) {
             return true;
         }
     }

@@ -1,6 +1,7 @@
 #include "notifyrcfile.h"
 
 #include "notificationslog.h"
+#include "platform/backslashescapes.h"
 
 #include <QHash>
 
@@ -14,29 +15,28 @@ QString groupHeader(const QString &notificationId)
 }
 
 // The escapes the watcher's reader understands, so that every value reads back
-// as it was typed.
+// as it was typed. A space is escaped only at either end, where the reader
+// would trim it.
+const BackslashEscapes Escapes{{u'\\', u'\\'}, {u'\n', u'n'}, {u'\t', u't'}, {u'\r', u'r'}, {u' ', u's'}};
+
 QString escapeValue(const QString &value)
 {
     QString result;
     for (int i = 0; i < value.size(); ++i) {
         const QChar c = value.at(i);
-        if (c == QLatin1Char('\\')) {
-            result += QLatin1String("\\\\");
-        } else if (c == QLatin1Char('\n')) {
-            result += QLatin1String("\\n");
-        } else if (c == QLatin1Char('\t')) {
-            result += QLatin1String("\\t");
-        } else if (c == QLatin1Char('\r')) {
-            result += QLatin1String("\\r");
-        } else if (c == QLatin1Char(' ') && (i == 0 || i == value.size() - 1)) {
-            result += QLatin1String("\\s");
-        } else {
+        const QChar letter = Escapes.letterOf(c);
+        const bool innerSpace = c == QLatin1Char(' ') && i > 0 && i < value.size() - 1;
+        if (letter.isNull() || innerSpace) {
             result += c;
+        } else {
+            result += QLatin1Char('\\');
+            result += letter;
         }
     }
     return result;
 }
 
+// A backslash before any other letter stays as it stands.
 QString unescapeValue(const QString &value)
 {
     QString result;
@@ -47,25 +47,12 @@ QString unescapeValue(const QString &value)
             continue;
         }
         const QChar next = value.at(++i);
-        switch (next.unicode()) {
-        case 's':
-            result += QLatin1Char(' ');
-            break;
-        case 'n':
-            result += QLatin1Char('\n');
-            break;
-        case 't':
-            result += QLatin1Char('\t');
-            break;
-        case 'r':
-            result += QLatin1Char('\r');
-            break;
-        case '\\':
-            result += QLatin1Char('\\');
-            break;
-        default:
+        const QChar character = Escapes.characterOf(next);
+        if (character.isNull()) {
             result += c;
             result += next;
+        } else {
+            result += character;
         }
     }
     return result;
@@ -170,7 +157,7 @@ bool NotifyrcFile::readText(const UserFolder &folder, QString *text, bool *exist
     // be written back changed: such a file is named and left as it is.
     const FileRead::Text decoded = FileRead::decoded(result);
     if (!decoded.ok) {
-        *error = folder.path() + QLatin1Char('/') + m_fileName + QLatin1String(": ") + decoded.error;
+        *error = folder.filePath(m_fileName) + QLatin1String(": ") + decoded.error;
         qCWarning(QUOR_NOTIFICATIONS).noquote() << *error;
         return false;
     }

@@ -17,6 +17,11 @@ qint64 modifiedTime(const QString &path)
     }
     return qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
 }
+
+QByteArray hashOf(const QByteArray &data)
+{
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+}
 }
 
 FileStamp FileStamp::ofRead(const QString &path, const QByteArray &data)
@@ -28,11 +33,6 @@ FileStamp FileStamp::ofRead(const QString &path, const QByteArray &data)
     stamp.m_modifiedNs = modifiedTime(path);
     stamp.m_hash = hashOf(data);
     return stamp;
-}
-
-QByteArray FileStamp::hashOf(const QByteArray &data)
-{
-    return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
 }
 
 FileStamp FileStamp::missing()
@@ -62,4 +62,10 @@ bool FileStamp::sameContent(const FileStamp &other) const
 bool FileStamp::matches(const QString &path) const
 {
     return sameContent(current(path));
+}
+
+bool FileStamp::holds(const QByteArray &data) const
+{
+    // The size first: it spares the hash of a file of another size.
+    return m_known && m_exists && m_size == data.size() && m_hash == hashOf(data);
 }

@@ -21,9 +21,6 @@ public:
     // that cannot be read (not a regular file, too large) gets an unknown stamp.
     static FileStamp current(const QString &path);
 
-    // The hash a stamp keeps of content.
-    static QByteArray hashOf(const QByteArray &data);
-
     bool isKnown() const
     {
         return m_known;
@@ -32,17 +29,9 @@ public:
     {
         return m_exists;
     }
-    qint64 size() const
-    {
-        return m_size;
-    }
     qint64 modifiedNs() const
     {
         return m_modifiedNs;
-    }
-    QByteArray hash() const
-    {
-        return m_hash;
     }
 
     // Whether path (placed) still holds what this stamp was made of: there or
@@ -51,6 +40,8 @@ public:
     bool matches(const QString &path) const;
     // The same content: both known, both missing or of the same size and hash.
     bool sameContent(const FileStamp &other) const;
+    // Whether the stamp was made of a file of exactly these bytes.
+    bool holds(const QByteArray &data) const;
 
 private:
     bool m_known = false;

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace SyslogNgSubset
@@ -296,15 +297,21 @@ private:
         if (kind == "filter") {
             return filterExpression();
         }
-        while (peek().kind != Token::BlockClose) {
-            Token driver;
-            if (!expect(Token::Word, &driver)) {
-                return false;
-            }
+        return entries(Token::BlockClose, [this, &kind](const Token &driver) {
             if (!driversOf(kind).contains(driver.text)) {
                 return refuse(driver, i18n("the driver \"%1\" is not accepted in a %2 statement", QString::fromUtf8(driver.text), QString::fromUtf8(kind)));
             }
-            if (!expect(Token::Open) || !(driver.text == "python" ? pythonArguments() : arguments()) || !expect(Token::Close) || !expect(Token::Semicolon)) {
+            return expect(Token::Open) && (driver.text == "python" ? pythonArguments() : arguments()) && expect(Token::Close) && expect(Token::Semicolon);
+        });
+    }
+
+    // Entries up to the token end, which is left. Each begins with a word;
+    // entry reads the rest of it.
+    bool entries(Token::Kind end, const std::function<bool(const Token &word)> &entry)
+    {
+        while (peek().kind != end) {
+            Token word;
+            if (!expect(Token::Word, &word) || !entry(word)) {
                 return false;
             }
         }
@@ -338,11 +345,7 @@ private:
 
     bool pythonArguments()
     {
-        while (peek().kind != Token::Close) {
-            Token option;
-            if (!expect(Token::Word, &option)) {
-                return false;
-            }
+        return entries(Token::Close, [this](const Token &option) {
             if (!PythonOptions.contains(option.text)) {
                 return refuse(option, i18n("the python destination's option \"%1\" is not accepted", QString::fromUtf8(option.text)));
             }
@@ -357,11 +360,8 @@ private:
             } else if (!arguments()) {
                 return false;
             }
-            if (!expect(Token::Close)) {
-                return false;
-            }
-        }
-        return true;
+            return expect(Token::Close);
+        });
     }
 
     // A filter expression up to the closing brace, which is left.
@@ -402,11 +402,7 @@ private:
 
     bool logBody()
     {
-        while (peek().kind != Token::BlockClose) {
-            Token entry;
-            if (!expect(Token::Word, &entry)) {
-                return false;
-            }
+        return entries(Token::BlockClose, [this](const Token &entry) {
             bool ok = false;
             if (entry.text == "log") {
                 ok = expect(Token::BlockOpen) && logBody() && expect(Token::BlockClose);
@@ -420,21 +416,15 @@ private:
             } else {
                 ok = refuse(entry, i18n("\"%1\" is not accepted in a log statement", QString::fromUtf8(entry.text)));
             }
-            if (!ok || !expect(Token::Semicolon)) {
-                return false;
-            }
-        }
-        return true;
+            return ok && expect(Token::Semicolon);
+        });
     }
 
     bool optionsBody()
     {
-        while (peek().kind != Token::BlockClose) {
-            if (!expect(Token::Word) || !expect(Token::Open) || !arguments() || !expect(Token::Close) || !expect(Token::Semicolon)) {
-                return false;
-            }
-        }
-        return true;
+        return entries(Token::BlockClose, [this](const Token &) {
+            return expect(Token::Open) && arguments() && expect(Token::Close) && expect(Token::Semicolon);
+        });
     }
 
     std::vector<Token> m_tokens; // ends with an End token

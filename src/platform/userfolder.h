@@ -47,10 +47,8 @@ public:
     {
         return m_error;
     }
-    QString path() const
-    {
-        return m_path;
-    }
+    // The path of a file of the folder, for texts.
+    QString filePath(const QString &name) const;
 
     // Reads a regular file of the folder that belongs to root or the user and
     // has no other names. A missing file gives missing, not an error.
@@ -70,7 +68,6 @@ private:
     UserFolder() = default;
     // Temporaries of name that a killed writer left.
     void removeLeftovers(const QByteArray &name) const;
-    QString filePath(const QString &name) const;
     // The reason to refuse an entry of this folder, or an empty text.
     QString refusal(const struct stat &status, bool isFile) const;
 

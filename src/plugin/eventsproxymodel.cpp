@@ -10,8 +10,6 @@ EventsProxyModel::EventsProxyModel(QObject *parent)
     setRecursiveFilteringEnabled(true);
 }
 
-EventsProxyModel::~EventsProxyModel() = default;
-
 void EventsProxyModel::setFilterText(const QString &text)
 {
     m_filterText = text;

@@ -13,7 +13,6 @@ class EventsProxyModel : public QSortFilterProxyModel
     Q_OBJECT
 public:
     explicit EventsProxyModel(QObject *parent = nullptr);
-    ~EventsProxyModel() override;
 
     void setFilterText(const QString &text);
     // The indexes held persistently, a view's open rows among them.

@@ -6,13 +6,6 @@
 
 #include <algorithm>
 
-RotationWriter::RotationWriter(const QString &fileName)
-    : AbstractWriter(fileName)
-{
-}
-
-RotationWriter::~RotationWriter() = default;
-
 QStringList RotationWriter::lines(const TreeItem *root) const
 {
     const TreeItem *block = root ? root->child(0) : nullptr;

@@ -9,8 +9,7 @@
 class RotationWriter : public AbstractWriter
 {
 public:
-    explicit RotationWriter(const QString &fileName);
-    ~RotationWriter() override;
+    using AbstractWriter::AbstractWriter;
 
     // Empty for a tree without a block.
     QStringList lines(const TreeItem *root) const override;

@@ -287,7 +287,8 @@ private:
 
     SyslogNgNode *addStatement(SyslogNgSource::Statement statement)
     {
-        auto node = std::make_unique<SyslogNgNode>(QVector<QVariant>{statement.kind, statement.name, QVariant()}, m_root.sourceId(), m_statements.size());
+        auto node = std::make_unique<SyslogNgNode>(QVector<QVariant>{statement.kind, statement.name, QVariant()},
+                                                   SyslogNgSource::Place{m_root.sourceId(), int(m_statements.size())});
         SyslogNgNode *added = node.get();
         m_root.appendChild(std::move(node));
         m_statements.append(std::move(statement));
@@ -339,7 +340,8 @@ private:
         statement.bodyBegin = token.end;
         const int index = m_statements.size();
         m_statements.append(statement);
-        auto node = std::make_unique<SyslogNgNode>(QVector<QVariant>{statement.kind, statement.name, QVariant()}, m_root.sourceId(), index);
+        auto node =
+            std::make_unique<SyslogNgNode>(QVector<QVariant>{statement.kind, statement.name, QVariant()}, SyslogNgSource::Place{m_root.sourceId(), index});
         const bool read = readBody(*node, index, modelled, kindToken.begin);
         // A statement that is not closed is not read at all; one broken inside
         // keeps the options before the break.
@@ -416,7 +418,8 @@ private:
         option.begin = name.begin;
         option.end = end;
         QVector<SyslogNgSource::Option> &options = m_statements[index].options;
-        node.appendChild(std::make_unique<SyslogNgNode>(QVector<QVariant>{option.name, QVariant(), option.value}, m_root.sourceId(), index, options.size()));
+        node.appendChild(std::make_unique<SyslogNgNode>(QVector<QVariant>{option.name, QVariant(), option.value},
+                                                        SyslogNgSource::Place{m_root.sourceId(), index, int(options.size())}));
         options.append(std::move(option));
     }
 
@@ -483,14 +486,14 @@ TreeItem *CommonSettingsParser::parse()
 {
     QString text = readFile();
     // Decoding drops a byte order mark; the text keeps it, to be written back.
-    if (stamp().exists() && !text.isEmpty() && stamp().size() == text.toUtf8().size() + 3) {
+    if (!text.isEmpty()) {
         const QString withMark = QChar(ByteOrderMark) + text;
-        if (FileStamp::hashOf(withMark.toUtf8()) == stamp().hash()) {
+        if (stamp().holds(withMark.toUtf8())) {
             text = withMark;
         }
     }
     // Written back, the text must give the bytes that were read.
-    if (stamp().exists() && stamp().size() != text.toUtf8().size() && !damaged()) {
+    if (stamp().exists() && !stamp().holds(text.toUtf8()) && !damaged()) {
         markDamaged(i18n("not UTF-8 text"));
         text.clear();
     }

@@ -134,25 +134,32 @@ private:
         return statement.end > statement.begin;
     }
 
+    // Where a node of the root was read; null for a node made since.
+    const SyslogNgSource::Place *readPlace(const TreeItem *node) const
+    {
+        const auto *read = dynamic_cast<const SyslogNgNode *>(node);
+        return read && read->place().sourceId == m_root.sourceId() ? &read->place() : nullptr;
+    }
+
     // The statement a node of the root was read as; -1 for a node made since,
     // or one moved before a statement kept already.
     int statementOf(const TreeItem *node, int after) const
     {
-        const auto *read = dynamic_cast<const SyslogNgNode *>(node);
-        if (!read || read->sourceId() != m_root.sourceId() || read->option() >= 0 || read->statement() <= after
-            || read->statement() >= m_root.statements().size() || !complete(m_root.statements().at(read->statement()))) {
+        const SyslogNgSource::Place *read = readPlace(node);
+        if (!read || read->option >= 0 || read->statement <= after || read->statement >= m_root.statements().size()
+            || !complete(m_root.statements().at(read->statement))) {
             return -1;
         }
-        return read->statement();
+        return read->statement;
     }
 
     int optionOf(const TreeItem *node, int statement, int after, int count) const
     {
-        const auto *read = dynamic_cast<const SyslogNgNode *>(node);
-        if (!read || read->sourceId() != m_root.sourceId() || read->statement() != statement || read->option() <= after || read->option() >= count) {
+        const SyslogNgSource::Place *read = readPlace(node);
+        if (!read || read->statement != statement || read->option <= after || read->option >= count) {
             return -1;
         }
-        return read->option();
+        return read->option;
     }
 
     void editStatement(const TreeItem *node, int statementIndex)
@@ -532,13 +539,6 @@ private:
     std::vector<Edit> m_lineRemovals; // whole lines, from a line start to after a line break or the end
 };
 } // namespace
-
-CommonWriter::CommonWriter(const QString &fileName)
-    : AbstractWriter(fileName)
-{
-}
-
-CommonWriter::~CommonWriter() = default;
 
 // Only the option's own name is tested: a statement name such as "velta_x-if_filter"
 // must not turn the options after it into braced ones.

@@ -12,8 +12,7 @@
 class CommonWriter : public AbstractWriter
 {
 public:
-    explicit CommonWriter(const QString &fileName);
-    ~CommonWriter() override;
+    using AbstractWriter::AbstractWriter;
 
     // The module's layout: one text per statement, each ending with a line break.
     QStringList lines(const TreeItem *root) const override;

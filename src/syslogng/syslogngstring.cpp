@@ -1,5 +1,7 @@
 #include "syslogngstring.h"
 
+#include "platform/backslashescapes.h"
+
 namespace SyslogNgString
 {
 namespace
@@ -10,6 +12,8 @@ bool isHexDigit(QChar c)
     const ushort u = c.unicode();
     return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
 }
+
+const BackslashEscapes Escapes{{u'\\', u'\\'}, {u'"', u'"'}, {u'\n', u'n'}, {u'\r', u'r'}, {u'\t', u't'}};
 }
 
 QString escaped(const QString &text)
@@ -17,41 +21,25 @@ QString escaped(const QString &text)
     QString result;
     result.reserve(text.size() + 8);
     for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '\\':
-            result += QLatin1String("\\\\");
-            break;
-        case '"':
-            result += QLatin1String("\\\"");
-            break;
-        // The configuration is scanned for `name` substitutions even inside
-        // strings; a doubled backtick stands for one.
-        case '`':
+        if (const QChar letter = Escapes.letterOf(c); !letter.isNull()) {
+            result += QLatin1Char('\\');
+            result += letter;
+        } else if (c == QLatin1Char('`')) {
+            // The configuration is scanned for `name` substitutions even inside
+            // strings; a doubled backtick stands for one.
             result += QLatin1String("``");
-            break;
-        case '\n':
-            result += QLatin1String("\\n");
-            break;
-        case '\r':
-            result += QLatin1String("\\r");
-            break;
-        case '\t':
-            result += QLatin1String("\\t");
-            break;
-        case 0:
+        } else if (c.isNull()) {
             // A null character would end the string inside syslog-ng: dropped.
-            break;
-        default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
-                // Always two digits, so that a following hex digit is not taken in.
-                result += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-            } else {
-                result += c;
-            }
+        } else if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            // Always two digits, so that a following hex digit is not taken in.
+            result += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            result += c;
         }
     }
     return result;
 }
+
 QString unescaped(const QString &text)
 {
     QString result;
@@ -71,17 +59,9 @@ QString unescaped(const QString &text)
             continue;
         }
         const QChar next = text.at(++i);
-        switch (next.unicode()) {
-        case 'n':
-            result += QLatin1Char('\n');
-            break;
-        case 'r':
-            result += QLatin1Char('\r');
-            break;
-        case 't':
-            result += QLatin1Char('\t');
-            break;
-        case 'x':
+        if (const QChar character = Escapes.characterOf(next); !character.isNull()) {
+            result += character;
+        } else if (next == QLatin1Char('x')) {
             // Exactly two hex digits, as escaped() writes them; a null stays out.
             if (i + 2 < text.size() && isHexDigit(text.at(i + 1)) && isHexDigit(text.at(i + 2))) {
                 const ushort code = text.mid(i + 1, 2).toUShort(nullptr, 16);
@@ -92,13 +72,10 @@ QString unescaped(const QString &text)
             } else {
                 result += next;
             }
-            break;
-        default:
-            // "\\", "\"" and any other escaped character stand for themselves;
-            // an escaped null is dropped like a bare one.
-            if (!next.isNull()) {
-                result += next;
-            }
+        } else if (!next.isNull()) {
+            // Any other escaped character stands for itself; an escaped null
+            // is dropped like a bare one.
+            result += next;
         }
     }
     return result;

@@ -34,6 +34,14 @@ struct Statement {
     bool directive = false;
     QVector<Option> options; // those the node has children for, in order
 };
+
+// Where the reader found a node: the text it read (SyslogNgRoot::sourceId()),
+// the statement's index and the option's index in it, -1 for the statement itself.
+struct Place {
+    quint64 sourceId = 0;
+    int statement = 0;
+    int option = -1;
+};
 } // namespace SyslogNgSource
 
 class SyslogNgRoot : public TreeItem
@@ -81,30 +89,18 @@ private:
 class SyslogNgNode : public TreeItem
 {
 public:
-    SyslogNgNode(const QVector<QVariant> &data, quint64 sourceId, int statement, int option = -1)
+    SyslogNgNode(const QVector<QVariant> &data, const SyslogNgSource::Place &place)
         : TreeItem(data)
-        , m_sourceId(sourceId)
-        , m_statement(statement)
-        , m_option(option)
+        , m_place(place)
     {
     }
     ~SyslogNgNode() override;
 
-    quint64 sourceId() const
+    const SyslogNgSource::Place &place() const
     {
-        return m_sourceId;
-    }
-    int statement() const
-    {
-        return m_statement;
-    }
-    int option() const
-    {
-        return m_option;
+        return m_place;
     }
 
 private:
-    const quint64 m_sourceId;
-    const int m_statement;
-    const int m_option;
+    const SyslogNgSource::Place m_place;
 };

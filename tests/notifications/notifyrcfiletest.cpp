@@ -150,6 +150,9 @@ void NotifyrcFileTest::sectionReadsBackThroughKConfig_data()
     QTest::newRow("no-method") << NotificationMethods{QString(), QString(), QString(), QString(), QString()} << 5;
     QTest::newRow("command-with-backslash-and-equals")
         << NotificationMethods{QStringLiteral("Execute"), QStringLiteral("/usr/bin/notify --level=2 C:\\x "), QString(), QString(), QString()} << 6;
+    // Spaces at either end would be trimmed on reading unless escaped.
+    QTest::newRow("sound-with-control-characters-and-edge-spaces")
+        << NotificationMethods{QStringLiteral("Sound"), QString(), QString(), QStringLiteral("  /a b\tc\nd\re\\ "), QString()} << 6;
 }
 
 void NotifyrcFileTest::sectionReadsBackThroughKConfig()
