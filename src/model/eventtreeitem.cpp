@@ -6,12 +6,17 @@
 #include <vector>
 
 EventTreeItem::EventTreeItem(const QVector<QVariant> &data, EventTreeItem *parent)
-    : TreeItem(data, parent)
+    : TreeItem(new Fields, data.constData(), data.size(), parent)
 {
 }
 
 EventTreeItem::EventTreeItem(std::initializer_list<QVariant> data, EventTreeItem *parent)
-    : TreeItem(data, parent)
+    : TreeItem(new Fields, data.begin(), int(data.size()), parent)
+{
+}
+
+EventTreeItem::EventTreeItem(const EventTreeItem *original)
+    : TreeItem(original)
 {
 }
 
@@ -65,23 +70,8 @@ std::unique_ptr<EventTreeItem> EventTreeItem::clone()
 
 std::unique_ptr<EventTreeItem> EventTreeItem::cloneNode(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies) const
 {
-    auto copy = std::make_unique<EventTreeItem>(std::initializer_list<QVariant>());
-    copy->copyColumns(*this);
-    copy->m_checkable = m_checkable;
-    copy->m_checkState = m_checkState;
-    copy->m_editable = m_editable;
-    copy->m_childrenEditable = m_childrenEditable;
-    copy->m_visible = m_visible;
-    copy->m_overlaid = m_overlaid;
-    copy->m_notRedirected = m_notRedirected;
-    copy->m_generatesLoad = m_generatesLoad;
-    copy->m_hasAuditRules = m_hasAuditRules;
-    copy->m_hasAuditEvents = m_hasAuditEvents;
-    copy->m_notificationState = m_notificationState;
-    copy->m_kind = m_kind;
-    copy->m_valueKind = m_valueKind;
-    copy->m_id = m_id;
-    copy->m_name = m_name;
+    // Not make_unique: the constructor is private.
+    std::unique_ptr<EventTreeItem> copy(new EventTreeItem(this));
     // Links are set once every copy exists.
     if (m_links) {
         linkedCopies->insert(this, copy.get());
@@ -102,34 +92,46 @@ std::unique_ptr<EventTreeItem> EventTreeItem::cloneSubtree(QHash<const EventTree
 
 const QVector<EventTreeItem *> &EventTreeItem::dependsOn() const
 {
-    static const QVector<EventTreeItem *> none;
-    return m_links ? m_links->dependsOn : none;
+    return linked(&Links::dependsOn);
 }
 
 void EventTreeItem::addDependsOn(EventTreeItem *item)
 {
-    links().dependsOn.append(item);
-    markChanged();
+    addLinked(&Links::dependsOn, item);
 }
 
 const QVector<EventTreeItem *> &EventTreeItem::dependents() const
 {
-    static const QVector<EventTreeItem *> none;
-    return m_links ? m_links->dependents : none;
+    return linked(&Links::dependents);
 }
 
 void EventTreeItem::addDependent(EventTreeItem *item)
 {
-    links().dependents.append(item);
-    markChanged();
+    addLinked(&Links::dependents, item);
 }
 
-EventTreeItem::Links &EventTreeItem::links()
+const QVector<EventTreeItem *> &EventTreeItem::linked(LinkList list) const
+{
+    static const QVector<EventTreeItem *> none;
+    return m_links ? (*m_links).*list : none;
+}
+
+void EventTreeItem::addLinked(LinkList list, EventTreeItem *item)
 {
     if (!m_links) {
         m_links = std::make_unique<Links>();
     }
-    return *m_links;
+    ((*m_links).*list).append(item);
+    markChanged();
+}
+
+void EventTreeItem::setOverlaid(bool overlaid)
+{
+    // The block is still detached: the copies keep what they were given.
+    if (overlaid != isOverlaid()) {
+        Fields &own = static_cast<Fields &>(editableContent());
+        own.flags = quint16(overlaid ? own.flags | bit(Overlaid) : own.flags & ~bit(Overlaid));
+    }
 }
 
 EventTreeItem *EventTreeItem::child(int row) const
@@ -147,7 +149,7 @@ EventTreeItem *EventTreeItem::findById(const QString &id) const
 {
     for (int row = 0; row < childCount(); ++row) {
         EventTreeItem *item = child(row);
-        if (item->m_id == id) {
+        if (item->id() == id) {
             return item;
         }
         if (EventTreeItem *found = item->findById(id)) {
@@ -160,7 +162,7 @@ EventTreeItem *EventTreeItem::findById(const QString &id) const
 EventTreeItem *EventTreeItem::findChildById(const QString &id) const
 {
     for (int row = 0; row < childCount(); ++row) {
-        if (child(row)->m_id == id) {
+        if (child(row)->id() == id) {
             return child(row);
         }
     }
@@ -173,7 +175,7 @@ EventTreeItem *EventTreeItem::findInParent(const QString &id) const
     if (!parent) {
         return nullptr;
     }
-    return parent->m_id == id ? parent : parent->findById(id);
+    return parent->id() == id ? parent : parent->findById(id);
 }
 
 std::optional<int> EventTreeItem::checkStateOfChildren() const
@@ -182,14 +184,14 @@ std::optional<int> EventTreeItem::checkStateOfChildren() const
     int checked = 0;
     for (int row = 0; row < childCount(); ++row) {
         const EventTreeItem *item = child(row);
-        if (!item->m_checkable || item->m_kind == Group) {
+        if (!item->isCheckable() || item->kind() == Group) {
             continue;
         }
-        if (item->m_checkState == Qt::PartiallyChecked) {
+        if (item->checkState() == Qt::PartiallyChecked) {
             return Qt::PartiallyChecked;
         }
         ++checkable;
-        checked += item->m_checkState == Qt::Checked;
+        checked += item->checkState() == Qt::Checked;
     }
     if (checkable == 0) {
         return std::nullopt;
@@ -199,18 +201,18 @@ std::optional<int> EventTreeItem::checkStateOfChildren() const
 
 void EventTreeItem::updateGroupCheckState()
 {
-    if (m_kind != Group || !m_checkable) {
+    if (kind() != Group || !isCheckable()) {
         return;
     }
     bool holdsEvents = false;
     for (int row = 0; row < childCount(); ++row) {
         EventTreeItem *item = child(row);
         item->updateGroupCheckState();
-        holdsEvents = holdsEvents || (item->m_checkable && (item->m_kind == Event || item->m_kind == Group));
+        holdsEvents = holdsEvents || (item->isCheckable() && (item->kind() == Event || item->kind() == Group));
     }
     // A folder without events has nothing to switch: it gets no box, and
     // ticking it can never make Apply rewrite files for nothing.
-    m_checkable = holdsEvents;
+    setCheckable(holdsEvents);
     setCheckState(checkStateOfChildren().value_or(Qt::Unchecked));
 }
 

@@ -3,16 +3,40 @@
 #include <algorithm>
 #include <atomic>
 
-TreeItem::TreeItem(const QVector<QVariant> &data, TreeItem *parent)
-    : m_parent(parent)
+TreeItemData::~TreeItemData() = default;
+
+TreeItemData *TreeItemData::clone() const
 {
-    assignColumns(data.constData(), data.size());
+    return new TreeItemData(*this);
+}
+
+template<>
+TreeItemData *QSharedDataPointer<TreeItemData>::clone()
+{
+    return d->clone();
+}
+
+TreeItem::TreeItem(const QVector<QVariant> &data, TreeItem *parent)
+    : TreeItem(new TreeItemData, data.constData(), data.size(), parent)
+{
 }
 
 TreeItem::TreeItem(std::initializer_list<QVariant> data, TreeItem *parent)
-    : m_parent(parent)
+    : TreeItem(new TreeItemData, data.begin(), int(data.size()), parent)
 {
-    assignColumns(data.begin(), int(data.size()));
+}
+
+TreeItem::TreeItem(TreeItemData *content, const QVariant *data, int count, TreeItem *parent)
+    : m_content(content)
+    , m_parent(parent)
+{
+    assignColumns(data, count);
+}
+
+TreeItem::TreeItem(const TreeItem *other)
+    : m_content(other->m_content)
+    , m_parent(nullptr)
+{
 }
 
 TreeItem::~TreeItem() = default;
@@ -56,24 +80,28 @@ int TreeItem::childCount() const
 
 int TreeItem::columnCount() const
 {
-    return m_columnCount;
+    return content().columnCount;
 }
 
 QVariant TreeItem::data(int column) const
 {
-    return column < 0 || column >= m_columnCount ? QVariant() : m_columns[size_t(column)];
+    return column < 0 || column >= columnCount() ? QVariant() : content().columns[size_t(column)];
 }
 
 bool TreeItem::setData(int column, const QVariant &value)
 {
-    if (column < 0 || column >= m_columnCount) {
+    if (column < 0 || column >= columnCount()) {
         return false;
     }
-    QVariant &stored = m_columns[size_t(column)];
+    const QVariant &stored = content().columns[size_t(column)];
+    // The same value of the same type: nothing to store, and a shared block stays shared.
+    if (stored.userType() == value.userType() && stored == value) {
+        return true;
+    }
     // A value that compares equal (as the change test compares, so the text "1"
-    // and the number 1 alike) is no change.
+    // and the number 1 alike) is stored but no change.
     const bool unchanged = stored == value;
-    stored = value;
+    editableContent().columns[size_t(column)] = value;
     if (!unchanged) {
         markChanged();
     }
@@ -86,18 +114,13 @@ void TreeItem::setItemData(const QVector<QVariant> &data)
     markChanged();
 }
 
-void TreeItem::copyColumns(const TreeItem &other)
-{
-    m_columns = other.m_columns;
-    m_columnCount = other.m_columnCount;
-}
-
 void TreeItem::assignColumns(const QVariant *data, int count)
 {
     Q_ASSERT(count <= MaxColumns);
-    m_columnCount = quint8(std::min(count, MaxColumns));
+    TreeItemData &columns = editableContent();
+    columns.columnCount = quint8(std::min(count, MaxColumns));
     for (int column = 0; column < MaxColumns; ++column) {
-        m_columns[size_t(column)] = column < m_columnCount ? data[column] : QVariant();
+        columns.columns[size_t(column)] = column < columns.columnCount ? data[column] : QVariant();
     }
 }
 

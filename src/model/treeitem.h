@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSharedData>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -10,13 +11,39 @@
 #include <memory>
 #include <vector>
 
-// A node of every tree the module holds: the event tree, the syslog-ng tree and
-// the logrotate tree. A node owns its children and carries one value per column.
-class TreeItem
+// The content of a node: its column values, and in a derived node the fields
+// of its kind. Implicitly shared: the copy of a tree kept for the change test
+// holds the same blocks as the tree the page edits, and a node takes a block of
+// its own only when it changes.
+class TreeItemData : public QSharedData
 {
 public:
     // The trees have two or three columns.
     static constexpr int MaxColumns = 3;
+
+    TreeItemData() = default;
+    TreeItemData(const TreeItemData &) = default;
+    TreeItemData &operator=(const TreeItemData &) = delete;
+    virtual ~TreeItemData();
+    // A copy of the same derived type, for the detach of a shared block.
+    virtual TreeItemData *clone() const;
+
+    // Before the columns: it fills the space after the reference count.
+    quint8 columnCount = 0;
+    std::array<QVariant, MaxColumns> columns;
+};
+
+// A detach copies the derived block, not its TreeItemData part alone.
+template<>
+TreeItemData *QSharedDataPointer<TreeItemData>::clone();
+
+// A node of every tree the module holds: the event tree, the syslog-ng tree and
+// the logrotate tree. A node owns its children and shares its content (see
+// TreeItemData) with its copies.
+class TreeItem
+{
+public:
+    static constexpr int MaxColumns = TreeItemData::MaxColumns;
 
     // The parent is not told about the new node: the creator appends it. At
     // most MaxColumns values.
@@ -67,8 +94,20 @@ public:
     }
 
 protected:
-    // This node's columns become those of other.
-    void copyColumns(const TreeItem &other);
+    // For derived nodes: content is a new block of the derived type.
+    TreeItem(TreeItemData *content, const QVariant *data, int count, TreeItem *parent);
+    // A node that shares the content of other (its children are not copied).
+    explicit TreeItem(const TreeItem *other);
+
+    const TreeItemData &content() const
+    {
+        return *m_content;
+    }
+    // Gives this node a block of its own first when the block is shared.
+    TreeItemData &editableContent()
+    {
+        return *m_content;
+    }
     // Gives this node and its copy a stamp of their own.
     void shareNewCopyStamp(TreeItem *copy);
     // To be called by every change of the node's content or children.
@@ -79,13 +118,9 @@ protected:
 private:
     void assignColumns(const QVariant *data, int count);
 
-    // Held in the node rather than in a list of their own: a tree of 5,000
-    // events has some 100,000 nodes, each one allocation less.
-    std::array<QVariant, MaxColumns> m_columns;
+    QSharedDataPointer<TreeItemData> m_content;
     TreeItem *m_parent; // Not owned.
     // Atomic: events below one group are marked on several threads, and each
     // change clears the stamps above it. No order is needed, only whole values.
     std::atomic<quint64> m_copyStamp{0};
-    // Last and small: the fields of a derived node fill the space after it.
-    quint8 m_columnCount = 0;
 };
