@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -39,6 +40,7 @@ class CommonSettingsWindowTest : public QObject
     static void pressOk(CommonSettingsWindow *window)
     {
         window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Waited::idle(*window));
     }
 
     // Prepares the archive a row names (the current configuration, or one
@@ -155,6 +157,7 @@ private Q_SLOTS:
             visibleAtImport << window.isVisible();
         });
         window.open();
+        QVERIFY(Waited::idle(window));
         auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         tabs->setCurrentWidget(window.findChild<QWidget *>(tab));
         pathField(&window, tab)->setText(path);
@@ -214,6 +217,7 @@ private Q_SLOTS:
         m_root->writeFile(QStringLiteral("/root/kept.tar.gz"), "an archive of last week");
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("exportTab")));
         pathField(&window, QStringLiteral("exportTab"))->setText(QStringLiteral("/root/kept.tar.gz"));
         MessageBoxWatcher watcher;
@@ -258,6 +262,7 @@ private Q_SLOTS:
         m_root->copySampleSystem();
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
         QCOMPARE(numberOfLogs->value(), 10);
@@ -275,6 +280,7 @@ private Q_SLOTS:
         watcher.queueAnswer(answer);
         if (closeOn == QLatin1String("cancel")) {
             window.reject();
+            QVERIFY(Waited::idle(window));
         } else {
             tabs->setCurrentWidget(window.findChild<QWidget *>(closeOn));
             pressOk(&window);
@@ -292,6 +298,7 @@ private Q_SLOTS:
         }
         QVERIFY(!window.isVisible());
         window.open();
+        QVERIFY(Waited::idle(window));
         QCOMPARE(numberOfLogs->value(), rotated);
         QCOMPARE(view->model()->rowCount(), destinations);
     }
@@ -303,11 +310,13 @@ private Q_SLOTS:
         m_root->copySampleSystem();
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
         auto *view = window.findChild<QTableView *>(QStringLiteral("destinationsView"));
         QCOMPARE(numberOfLogs->value(), 10);
         QCOMPARE(view->model()->rowCount(), 2);
         window.reject();
+        QVERIFY(Waited::idle(window));
 
         const QByteArray rotation = m_root->readFile(QString(Paths::LogRotateFile)).replace("rotate 10", "rotate 7");
         m_root->writeFile(QString(Paths::LogRotateFile), rotation);
@@ -315,6 +324,7 @@ private Q_SLOTS:
         m_root->writeFile(QString(Paths::CommonSyslogNgFile), common);
 
         window.open();
+        QVERIFY(Waited::idle(window));
         QCOMPARE(numberOfLogs->value(), 7);
         QCOMPARE(view->model()->rowCount(), 3);
         numberOfLogs->setValue(5);
@@ -347,6 +357,7 @@ private Q_SLOTS:
         m_root->copySampleSystem();
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(tab));
         auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
         auto *view = window.findChild<QTableView *>(QStringLiteral("destinationsView"));
@@ -383,17 +394,20 @@ private Q_SLOTS:
         QSignalSpy imported(&window, &CommonSettingsWindow::configurationImported);
         QSignalSpy finished(&window, &QDialog::finished);
         window.open();
+        QVERIFY(Waited::idle(window));
         const QStringList tabs{QStringLiteral("exportTab"), QStringLiteral("importTab")};
         for (const QString &tab : tabs) {
             pathField(&window, tab)->setText(QStringLiteral("/root/cfg.tar.gz"));
         }
         MessageBoxWatcher watcher;
         window.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Cancel)->click();
+        QVERIFY(Waited::idle(window));
         QVERIFY(!window.isVisible());
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
 
         window.open();
+        QVERIFY(Waited::idle(window));
         for (const QString &tab : tabs) {
             QCOMPARE(pathField(&window, tab)->text(), QString());
         }
