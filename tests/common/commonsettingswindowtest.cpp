@@ -7,12 +7,14 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -414,6 +416,94 @@ private Q_SLOTS:
         QVERIFY(!m_root->exists(QStringLiteral("/root/cfg.tar.gz")));
         QCOMPARE(imported.count(), 0);
         QVERIFY(watcher.boxes().isEmpty());
+    }
+
+    // The window's programs run on the event loop: while one hangs the window
+    // stays responsive and busy, a second OK starts nothing, and closing it
+    // returns at once and leaves no child behind.
+    void closingDuringHungProgramReturnsAtOnce_data()
+    {
+        QTest::addColumn<QString>("hungProgram"); // a program on PATH, or a system path
+        QTest::addColumn<bool>("pressOk"); // false: the rotation tab's check when the window opens
+        QTest::newRow("logrotate-check") << QStringLiteral("logrotate") << false;
+        QTest::newRow("syslog-ng-check") << QStringLiteral("syslog-ng") << true;
+        QTest::newRow("snapshot") << QString(Paths::ConfigManagerTool) << true;
+    }
+
+    void closingDuringHungProgramReturnsAtOnce()
+    {
+        QFETCH(QString, hungProgram);
+        QFETCH(bool, pressOk);
+        m_root->copySampleSystem();
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid());
+        const QString pidFile = bin.filePath(QStringLiteral("hung.pid"));
+        const bool onPath = !hungProgram.startsWith(QLatin1Char('/'));
+        const QString script = onPath ? bin.filePath(hungProgram) : m_root->placed(hungProgram);
+        QFile::remove(script);
+        {
+            QFile file(script);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 3600\n");
+        }
+        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+
+        MessageBoxWatcher watcher;
+        auto window = std::make_unique<CommonSettingsWindow>();
+        QPushButton *ok = window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok);
+        if (pressOk) {
+            window->open();
+            QVERIFY(Waited::idle(*window));
+            window->findChild<QTableView *>(QStringLiteral("destinationsView"))->selectRow(1);
+            window->findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
+        }
+        if (onPath) {
+            qputenv("PATH", QByteArray(QFile::encodeName(bin.path()) + ':' + path));
+        }
+        if (pressOk) {
+            ok->click();
+        } else {
+            window->open();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(pidFile) && QFile(pidFile).size() > 0, 60000);
+        qputenv("PATH", path);
+        QVERIFY(window->isBusy());
+        QVERIFY(!ok->isEnabled());
+        // Still answering: the event loop runs, and a second OK starts nothing.
+        QSignalSpy ended(window.get(), &CommonSettingsWindow::actionFinished);
+        window->accept();
+        QTest::qWait(50);
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(watcher.titles(), QStringList());
+        QVERIFY(window->isVisible());
+
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray pid = file.readAll().trimmed();
+        QElapsedTimer closing;
+        closing.start();
+        window->reject();
+        QVERIFY(!window->isVisible());
+        window.reset();
+        QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+        // Gone, or at most a zombie not yet reaped.
+        QTRY_VERIFY(!QFile::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)) || processState(pid) == 'Z');
+        // Nothing was written.
+        QCOMPARE(m_root->readFile(QString(Paths::CommonSyslogNgFile)).count("destination velta_"), 2);
+    }
+
+private:
+    // The state letter of /proc/<pid>/stat ("R", "S", "Z", ...); 0 when it cannot be read.
+    static char processState(const QByteArray &pid)
+    {
+        QFile stat(QStringLiteral("/proc/") + QString::fromLatin1(pid) + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            return 0;
+        }
+        const QByteArray line = stat.readAll();
+        const int close = line.lastIndexOf(')');
+        return close >= 0 && close + 2 < line.size() ? line.at(close + 2) : 0;
     }
 };
 
