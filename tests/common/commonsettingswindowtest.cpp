@@ -1,4 +1,5 @@
 #include "common/commonsettingswindow.h"
+#include "hungprogram.h"
 #include "messageboxwatcher.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -436,17 +437,8 @@ private Q_SLOTS:
         QFETCH(bool, pressOk);
         m_root->copySampleSystem();
         QTemporaryDir bin;
-        QVERIFY(bin.isValid());
-        const QString pidFile = bin.filePath(QStringLiteral("hung.pid"));
-        const bool onPath = !hungProgram.startsWith(QLatin1Char('/'));
-        const QString script = onPath ? bin.filePath(hungProgram) : m_root->placed(hungProgram);
-        QFile::remove(script);
-        {
-            QFile file(script);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 3600\n");
-        }
-        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(bin.isValid() && HungProgram::write(hungProgram, bin.path(), *m_root));
+        const QString pidFile = HungProgram::pidFile(bin.path());
         const QByteArray path = qgetenv("PATH");
 
         MessageBoxWatcher watcher;
@@ -458,7 +450,7 @@ private Q_SLOTS:
             window->findChild<QTableView *>(QStringLiteral("destinationsView"))->selectRow(1);
             window->findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
         }
-        if (onPath) {
+        if (HungProgram::onPath(hungProgram)) {
             qputenv("PATH", QByteArray(QFile::encodeName(bin.path()) + ':' + path));
         }
         if (pressOk) {
@@ -466,7 +458,7 @@ private Q_SLOTS:
         } else {
             window->open();
         }
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(pidFile) && QFile(pidFile).size() > 0, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!HungProgram::startedPid(pidFile).isEmpty(), 60000);
         qputenv("PATH", path);
         QVERIFY(window->isBusy());
         QVERIFY(!ok->isEnabled());
@@ -478,32 +470,16 @@ private Q_SLOTS:
         QCOMPARE(watcher.titles(), QStringList());
         QVERIFY(window->isVisible());
 
-        QFile file(pidFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray pid = file.readAll().trimmed();
+        const QByteArray pid = HungProgram::startedPid(pidFile);
         QElapsedTimer closing;
         closing.start();
         window->reject();
         QVERIFY(!window->isVisible());
         window.reset();
         QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
-        // Gone, or at most a zombie not yet reaped.
-        QTRY_VERIFY(!QFile::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)) || processState(pid) == 'Z');
+        QTRY_VERIFY(HungProgram::isGone(pid));
         // Nothing was written.
         QCOMPARE(m_root->readFile(QString(Paths::CommonSyslogNgFile)).count("destination velta_"), 2);
-    }
-
-private:
-    // The state letter of /proc/<pid>/stat ("R", "S", "Z", ...); 0 when it cannot be read.
-    static char processState(const QByteArray &pid)
-    {
-        QFile stat(QStringLiteral("/proc/") + QString::fromLatin1(pid) + QStringLiteral("/stat"));
-        if (!stat.open(QIODevice::ReadOnly)) {
-            return 0;
-        }
-        const QByteArray line = stat.readAll();
-        const int close = line.lastIndexOf(')');
-        return close >= 0 && close + 2 < line.size() ? line.at(close + 2) : 0;
     }
 };
 
