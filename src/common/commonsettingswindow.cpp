@@ -7,6 +7,10 @@
 
 #include <KLocalizedString>
 
+#include <QPushButton>
+
+#include <memory>
+
 CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::CommonSettingsWindow>())
@@ -17,6 +21,15 @@ CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->exportTab), i18n("Export configuration"));
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->importTab), i18n("Import configuration"));
     connect(ui->settingsImporter, &SettingsImporter::configurationChanged, this, &CommonSettingsWindow::configurationImported);
+    // OK waits for the rotation tab to show its file.
+    connect(ui->logRotationSettings, &LogRotationSettings::loaded, this, [this] {
+        setBusy(m_busy);
+    });
+}
+
+bool CommonSettingsWindow::isBusy() const
+{
+    return m_busy || ui->logRotationSettings->isLoading();
 }
 
 CommonSettingsWindow::~CommonSettingsWindow() = default;
@@ -26,13 +39,14 @@ void CommonSettingsWindow::open()
     // The tabs show and edit the files as they are now, not as they were when
     // the window was last open: a save never writes over what changed meanwhile.
     reload();
+    setBusy(false);
     ui->logRotationSettings->statistics();
     ui->settingsExporter->clear();
     ui->settingsImporter->clear();
     QDialog::open();
 }
 
-bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
+void CommonSettingsWindow::settleUnsavedEdits(bool withCurrent, const std::function<void(bool goOn)> &done)
 {
     QWidget *current = ui->tabWidget->currentWidget();
     const bool destinations = ui->destinationsSettings->hasChanges() && (withCurrent || current != ui->destinationsTab);
@@ -45,7 +59,7 @@ bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
         tabs << KLocalizedString::removeAcceleratorMarker(ui->tabWidget->tabText(ui->tabWidget->indexOf(ui->logRotateTab)));
     }
     if (tabs.isEmpty()) {
-        return true;
+        return done(true);
     }
     const auto answer = MessageBox::ask(this,
                                         MessageBox::Kind::Question,
@@ -53,15 +67,24 @@ bool CommonSettingsWindow::settleUnsavedEdits(bool withCurrent)
                                         i18n("Changes on %1 are not saved. Save them, discard them, or go back?", tabs.join(QLatin1String(", "))),
                                         QDialogButtonBox::Save | QDialogButtonBox::Discard | QDialogButtonBox::Cancel,
                                         QDialogButtonBox::Cancel);
-    if (answer == QDialogButtonBox::Save) {
-        if (destinations) {
-            ui->destinationsSettings->save();
-        }
-        if (rotation) {
-            ui->logRotationSettings->save();
-        }
+    if (answer != QDialogButtonBox::Save) {
+        return done(answer == QDialogButtonBox::Discard);
     }
-    return answer == QDialogButtonBox::Save || answer == QDialogButtonBox::Discard;
+    // Each tab tells of its own failure; the window goes on as the answer said.
+    const auto saveRotation = [this, rotation, done] {
+        if (!rotation) {
+            return done(true);
+        }
+        ui->logRotationSettings->save([done](bool) {
+            done(true);
+        });
+    };
+    if (!destinations) {
+        return saveRotation();
+    }
+    ui->destinationsSettings->save([saveRotation](bool) {
+        saveRotation();
+    });
 }
 
 void CommonSettingsWindow::openOnFirstTab()
@@ -70,44 +93,76 @@ void CommonSettingsWindow::openOnFirstTab()
     open();
 }
 
-void CommonSettingsWindow::accept()
+void CommonSettingsWindow::setBusy(bool busy)
 {
-    // Everything one OK writes is kept before it in one snapshot, taken by the first write.
-    const SnapshotScope oneSnapshot;
-    if (!settleUnsavedEdits(false)) {
-        return;
+    m_busy = busy;
+    // No second OK while the first one's programs run.
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!isBusy());
+    if (isBusy()) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+        Q_EMIT actionFinished();
     }
-    QWidget *current = ui->tabWidget->currentWidget();
+}
+
+void CommonSettingsWindow::actOnCurrentTab(const std::function<void(bool done)> &done)
+{
     // A failed save, export or import keeps the window open with the edits,
     // once the tab has told why.
+    QWidget *current = ui->tabWidget->currentWidget();
     if (current == ui->destinationsTab) {
-        if (!ui->destinationsSettings->save()) {
-            return;
-        }
+        ui->destinationsSettings->save(done);
     } else if (current == ui->logRotateTab) {
-        if (!ui->logRotationSettings->save()) {
-            return;
-        }
+        ui->logRotationSettings->save(done);
     } else if (current == ui->exportTab) {
-        if (!ui->settingsExporter->exportConfig()) {
-            return;
-        }
+        done(ui->settingsExporter->exportConfig());
     } else if (current == ui->importTab) {
         // An import that changed files says so itself, even when it failed.
-        if (!ui->settingsImporter->importConfig()) {
-            return;
-        }
+        done(ui->settingsImporter->importConfig());
+    } else {
+        done(true);
     }
-    QDialog::accept();
+}
+
+void CommonSettingsWindow::accept()
+{
+    if (isBusy()) {
+        return;
+    }
+    setBusy(true);
+    // Everything one OK writes is kept before it in one snapshot, taken by the first write.
+    const auto oneSnapshot = std::make_shared<SnapshotScope>();
+    settleUnsavedEdits(false, [this, oneSnapshot](bool goOn) {
+        if (!goOn) {
+            return setBusy(false);
+        }
+        actOnCurrentTab([this, oneSnapshot](bool done) {
+            if (done) {
+                QDialog::accept();
+            }
+            setBusy(false);
+        });
+    });
 }
 
 void CommonSettingsWindow::reject()
 {
-    const SnapshotScope oneSnapshot;
-    if (!settleUnsavedEdits(true)) {
+    if (isBusy()) {
+        ui->destinationsSettings->abandonSave();
+        ui->logRotationSettings->abandonSave();
+        QDialog::reject();
+        setBusy(false);
         return;
     }
-    QDialog::reject();
+    setBusy(true);
+    const auto oneSnapshot = std::make_shared<SnapshotScope>();
+    settleUnsavedEdits(true, [this, oneSnapshot](bool goOn) {
+        if (goOn) {
+            QDialog::reject();
+        }
+        setBusy(false);
+    });
 }
 
 void CommonSettingsWindow::setPendingPageEdits(std::function<bool()> pending)

@@ -5,6 +5,7 @@
 
 #include "ui_fileeditor.h"
 
+#include "platform/asyncprocess.h"
 #include "platform/checkedwrite.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
@@ -27,6 +28,7 @@ FileEditor::FileEditor(const QString &path, QWidget *parent)
     ui->setupUi(this);
     m_problems = new ProblemsMessage(this);
     ui->verticalLayout_2->insertWidget(0, m_problems);
+    m_process = new AsyncProcess(this);
 }
 
 FileEditor::~FileEditor() = default;
@@ -58,36 +60,59 @@ void FileEditor::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
+void FileEditor::setBusy(bool busy)
+{
+    m_busy = busy;
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!busy && m_readable);
+    ui->textEdit->setReadOnly(busy || !m_readable);
+    if (busy) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
 void FileEditor::accept()
 {
-    if (!m_readable) {
+    if (!m_readable || m_busy) {
         return;
     }
+    setBusy(true);
     const QByteArray text = ui->textEdit->toPlainText().toUtf8();
     // A file of the syslog-ng include folder is used only when syslog-ng accepts it.
     const bool syslogNgFile = m_path.startsWith(QString(Paths::SyslogNgConfDir) + QLatin1Char('/'));
     // Kept in a snapshot once the text has been accepted and is going to be written.
-    QString snapshot;
-    const CheckedWrite::BeforeWrite keepSnapshot = [this, &snapshot] {
-        return snapshotBeforeWrite(this, &snapshot);
-    };
-    QStringList changed;
-    ConfigCheck::Result written{true, QString()};
+    const auto snapshot = std::make_shared<QString>();
+    const CheckedWrite::BeforeWrite beforeWrite = keepSnapshot(this, m_process->runner(), snapshot);
     if (syslogNgFile) {
-        written = CheckedWrite::syslogNg({CheckedWrite::Change{m_path, text}}, keepSnapshot, &changed);
-    } else {
-        const FileRead::Result onDisk = FileRead::regular(Paths::placed(m_path), FileRead::ConfigLimit);
-        if (!(onDisk.ok && onDisk.data == text)) {
-            QString reason;
-            written = !keepSnapshot()                                             ? ConfigCheck::Result{false, CheckedWrite::stoppedBeforeWrite()}
-                : CheckedWrite::replaceFile(Paths::placed(m_path), text, &reason) ? ConfigCheck::Result{true, QString()}
-                                                                                  : ConfigCheck::Result{false, CheckedWrite::writeFailure(m_path, reason)};
-            changed << m_path;
-        }
+        CheckedWrite::syslogNg({CheckedWrite::Change{m_path, text}},
+                               m_process->runner(),
+                               beforeWrite,
+                               [this, snapshot](const ConfigCheck::Result &written, const QStringList &changed) {
+                                   saved(written, changed, *snapshot);
+                               });
+        return;
     }
+    const FileRead::Result onDisk = FileRead::regular(Paths::placed(m_path), FileRead::ConfigLimit);
+    if (onDisk.ok && onDisk.data == text) {
+        return saved({true, QString()}, {}, QString());
+    }
+    beforeWrite([this, text, snapshot](bool goOn) {
+        QString reason;
+        const ConfigCheck::Result written = !goOn                             ? ConfigCheck::Result{false, CheckedWrite::stoppedBeforeWrite()}
+            : CheckedWrite::replaceFile(Paths::placed(m_path), text, &reason) ? ConfigCheck::Result{true, QString()}
+                                                                              : ConfigCheck::Result{false, CheckedWrite::writeFailure(m_path, reason)};
+        saved(written, {m_path}, *snapshot);
+    });
+}
+
+void FileEditor::saved(const ConfigCheck::Result &written, const QStringList &changed, const QString &snapshot)
+{
+    setBusy(false);
     if (!written.accepted) {
         // The editor stays open so that the text is not lost.
         MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), written.message);
+        Q_EMIT saveEnded(false);
         return;
     }
     QDialog::accept();
@@ -97,4 +122,12 @@ void FileEditor::accept()
     if (SngHandler::Units units = SngHandler::unitsReading(changed)) {
         SngHandler::instance()->restart(units, snapshot);
     }
+    Q_EMIT saveEnded(true);
+}
+
+void FileEditor::reject()
+{
+    m_process->abandon();
+    setBusy(false);
+    QDialog::reject();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/configcheck.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -8,6 +10,7 @@ namespace Ui
 {
 class FileEditor;
 }
+class AsyncProcess;
 class ProblemsMessage;
 
 // Edits a whole text file. The file is read every time the editor is shown,
@@ -25,21 +28,35 @@ public:
     {
         return m_path;
     }
+    // A save is checking or writing the file; a second does not start.
+    bool isBusy() const
+    {
+        return m_busy;
+    }
 
 public Q_SLOTS:
+    // Checks and writes the text; the editor closes once it is written.
     void accept() override;
+    // Also while a save runs: its programs are stopped and nothing is written.
+    void reject() override;
 
 Q_SIGNALS:
     void fileWritten();
+    // A save ended, written or not.
+    void saveEnded(bool written);
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void loadFile();
+    void setBusy(bool busy);
+    void saved(const ConfigCheck::Result &written, const QStringList &changed, const QString &snapshot);
 
     std::unique_ptr<Ui::FileEditor> ui;
     ProblemsMessage *m_problems = nullptr; // Owned by this dialog.
     const QString m_path;
     bool m_readable = false; // the file was read whole as text, or is missing
+    bool m_busy = false;
+    AsyncProcess *m_process = nullptr; // Owned by this dialog: closing it stops the check.
 };

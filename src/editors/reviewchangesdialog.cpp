@@ -1,5 +1,7 @@
 #include "reviewchangesdialog.h"
 
+#include "platform/asyncprocess.h"
+
 #include <KConfigGroup>
 #include <KLocalizedString>
 #include <KSharedConfig>
@@ -85,21 +87,36 @@ ReviewChangesDialog::ReviewChangesDialog(QWidget *parent)
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(m_buttons);
     resize(900, 600);
+    m_diffRun = new AsyncProcess(this);
 }
 
 ReviewChangesDialog::~ReviewChangesDialog() = default;
 
-bool ReviewChangesDialog::setFiles(const QList<UnifiedDiff::File> &files)
+void ReviewChangesDialog::setFiles(const QList<UnifiedDiff::File> &files)
 {
-    QByteArray text;
-    QString error;
-    if (!UnifiedDiff::of(files, &text, &error)) {
-        setDiff(QByteArray());
-        m_summary->setText(i18n("The changes cannot be shown: %1", error));
-        return false;
+    setBusy(true);
+    UnifiedDiff::of(files, m_diffRun->runner(), [this](const UnifiedDiff::Diffs &diffs) {
+        setBusy(false);
+        setDiff(diffs.ok ? diffs.text : QByteArray());
+        if (!diffs.ok) {
+            m_summary->setText(i18n("The changes cannot be shown: %1", diffs.errorText));
+        }
+        Q_EMIT diffShown(diffs.ok);
+    });
+}
+
+void ReviewChangesDialog::setBusy(bool busy)
+{
+    m_busy = busy;
+    // Nothing is written before the administrator has seen what.
+    if (QPushButton *write = m_buttons->button(QDialogButtonBox::Ok)) {
+        write->setEnabled(!busy);
     }
-    setDiff(text);
-    return true;
+    if (busy) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
 }
 
 void ReviewChangesDialog::setDiff(const QByteArray &text)
@@ -134,6 +151,7 @@ void ReviewChangesDialog::setWriteButton(const QString &writeText)
         m_buttons->button(QDialogButtonBox::Ok)->setText(writeText);
         m_buttons->button(QDialogButtonBox::Cancel)->setDefault(true);
     }
+    setBusy(m_busy);
 }
 
 QStringList ReviewChangesDialog::paths() const

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class AsyncProcess;
 class QCheckBox;
 class QDialogButtonBox;
 class QLabel;
@@ -22,8 +23,13 @@ public:
     explicit ReviewChangesDialog(QWidget *parent = nullptr);
     ~ReviewChangesDialog() override;
 
-    // The files to show; false, with the reason shown instead, when diff could not run.
-    bool setFiles(const QList<UnifiedDiff::File> &files);
+    // The files to show, once diff has made them (diffShown() follows; the
+    // dialog is busy until then); the reason instead when diff could not run.
+    void setFiles(const QList<UnifiedDiff::File> &files);
+    bool isBusy() const
+    {
+        return m_busy;
+    }
     // Diffs made already (several files, as "velta-event-config-manager --diff" prints them).
     void setDiff(const QByteArray &text);
     // Without writeText the dialog only shows; with it, its OK button writes.
@@ -40,8 +46,13 @@ public:
     static bool alwaysBeforeWriting();
     static void setAlwaysBeforeWriting(bool always);
 
+Q_SIGNALS:
+    // The diffs of setFiles() are shown; ok is false when diff could not run.
+    void diffShown(bool ok);
+
 private:
     void showFile(int row);
+    void setBusy(bool busy);
 
     QLabel *m_summary = nullptr;
     QListWidget *m_files = nullptr;
@@ -49,4 +60,6 @@ private:
     QCheckBox *m_always = nullptr;
     QDialogButtonBox *m_buttons = nullptr;
     QList<QByteArray> m_diffs; // one per row of m_files
+    bool m_busy = false; // diff is making what setFiles() shows
+    AsyncProcess *m_diffRun = nullptr; // Owned by this dialog: closing it stops diff.
 };

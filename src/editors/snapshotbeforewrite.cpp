@@ -35,16 +35,6 @@ SnapshotScope::~SnapshotScope()
     }
 }
 
-bool snapshotBeforeWrite(QWidget *parent, QString *snapshot)
-{
-    bool goOn = false;
-    snapshotBeforeWrite(parent, Process::waiting(), [&goOn, snapshot](bool mayWrite, const QString &name) {
-        goOn = mayWrite;
-        *snapshot = name;
-    });
-    return goOn;
-}
-
 void snapshotBeforeWrite(QWidget *parent, const Process::Runner &run, const std::function<void(bool goOn, const QString &snapshot)> &done)
 {
     if (const Scope &current = scope(); current.depth > 0 && current.settled) {
@@ -67,4 +57,14 @@ void snapshotBeforeWrite(QWidget *parent, const Process::Runner &run, const std:
         }
         done(goOn, taken.name);
     });
+}
+
+CheckedWrite::BeforeWrite keepSnapshot(QWidget *parent, const Process::Runner &run, const std::shared_ptr<QString> &snapshot)
+{
+    return [parent, run, snapshot](const CheckedWrite::GoOn &goOn) {
+        snapshotBeforeWrite(parent, run, [snapshot, goOn](bool mayWrite, const QString &name) {
+            *snapshot = name;
+            goOn(mayWrite);
+        });
+    };
 }

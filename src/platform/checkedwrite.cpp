@@ -60,15 +60,6 @@ QString refused(const QString &tool, const QString &systemPath, const QString &m
 }
 }
 
-ConfigCheck::Result checkSyslogNg(const QList<Change> &changes)
-{
-    ConfigCheck::Result result;
-    checkSyslogNg(changes, Process::waiting(), [&result](const ConfigCheck::Result &check) {
-        result = check;
-    });
-    return result;
-}
-
 void checkSyslogNg(const QList<Change> &changes, const Process::Runner &run, const ConfigCheck::Done &done)
 {
     // The staged copy lives until the check ends.
@@ -111,84 +102,134 @@ void checkSyslogNg(const QList<Change> &changes, const Process::Runner &run, con
     });
 }
 
-ConfigCheck::Result writeSyslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite, QStringList *changed)
+namespace
+{
+// What a syslog-ng write would change, found before anything is written.
+struct Plan {
+    ConfigCheck::Result result{true, QString()}; // not accepted: nothing may be written
+    QList<Previous> previous; // what each effective change replaces
+    QList<Change> effective; // the changes that change a file
+};
+
+Plan planWrite(const QList<Change> &changes)
 {
     // What each file holds now: a change that leaves it so is no change.
-    QList<Previous> previous;
-    QList<Change> effective;
+    Plan plan;
     for (const Change &change : changes) {
         const QString path = Paths::placed(change.systemPath);
         const FileRead::Result old = FileRead::regular(path, FileRead::ConfigLimit);
         if (!old.ok && !old.missing) {
             qCWarning(QUOR_PLATFORM).noquote() << FileRead::describe(path, old);
-            return {false, FileRead::describe(change.systemPath, old)};
+            plan.result = {false, FileRead::describe(change.systemPath, old)};
+            return plan;
         }
         // Nothing is written yet: a file changed since it was read stops all.
         if (change.expected && !change.expected->sameContent(old.missing ? FileStamp::missing() : FileStamp::ofRead(path, old.data))) {
-            return changedOutside(change.systemPath);
+            plan.result = changedOutside(change.systemPath);
+            return plan;
         }
         if (change.remove ? old.missing : (old.ok && old.data == change.content)) {
             continue;
         }
-        effective << change;
-        previous << Previous{path, old.ok, old.data};
+        plan.effective << change;
+        plan.previous << Previous{path, old.ok, old.data};
     }
-    if (effective.isEmpty()) {
-        return {true, QString()};
-    }
-    if (beforeWrite && !beforeWrite()) {
-        return {false, stoppedBeforeWrite()};
-    }
-    for (int i = 0; i < effective.size(); ++i) {
+    return plan;
+}
+
+ConfigCheck::Result commit(const Plan &plan, QStringList *changed)
+{
+    for (int i = 0; i < plan.effective.size(); ++i) {
         QString reason;
-        if (!applyTo(previous.at(i).path, effective.at(i), &reason)) {
-            putBack(previous.mid(0, i + 1));
-            return {false, i18n("The file %1 could not be changed: %2. The files changed before it were put back.", effective.at(i).systemPath, reason)};
+        if (!applyTo(plan.previous.at(i).path, plan.effective.at(i), &reason)) {
+            putBack(plan.previous.mid(0, i + 1));
+            return {false, i18n("The file %1 could not be changed: %2. The files changed before it were put back.", plan.effective.at(i).systemPath, reason)};
         }
     }
     if (changed) {
-        for (const Change &change : std::as_const(effective)) {
+        for (const Change &change : plan.effective) {
             *changed << change.systemPath;
         }
     }
     return {true, QString()};
 }
 
-ConfigCheck::Result syslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite, QStringList *changed)
+// Asks beforeWrite, when there is one, whether to go on with write.
+void askBeforeWrite(const BeforeWrite &beforeWrite, const GoOn &write)
 {
-    const ConfigCheck::Result check = checkSyslogNg(changes);
-    return check.accepted ? writeSyslogNg(changes, beforeWrite, changed) : check;
+    if (beforeWrite) {
+        beforeWrite(write);
+    } else {
+        write(true);
+    }
+}
 }
 
-ConfigCheck::Result logrotate(const QString &systemPath, const QByteArray &content, const std::optional<FileStamp> &expected, const BeforeWrite &beforeWrite)
+ConfigCheck::Result writeSyslogNg(const QList<Change> &changes, QStringList *changed)
 {
-    QTemporaryDir stage;
-    const QString staged = stage.filePath(QFileInfo(systemPath).fileName());
-    if (!stage.isValid() || !replaceFile(staged, content)) {
-        return {false, i18n("No folder to check the configuration in: %1", stage.errorString())};
+    const Plan plan = planWrite(changes);
+    return plan.result.accepted ? commit(plan, changed) : plan.result;
+}
+
+void syslogNg(const QList<Change> &changes, const Process::Runner &run, const BeforeWrite &beforeWrite, const Written &done)
+{
+    checkSyslogNg(changes, run, [changes, beforeWrite, done](const ConfigCheck::Result &check) {
+        if (!check.accepted) {
+            return done(check, {});
+        }
+        const Plan plan = planWrite(changes);
+        if (!plan.result.accepted || plan.effective.isEmpty()) {
+            return done(plan.result, {});
+        }
+        askBeforeWrite(beforeWrite, [plan, done](bool goOn) {
+            if (!goOn) {
+                return done({false, stoppedBeforeWrite()}, {});
+            }
+            QStringList changed;
+            const ConfigCheck::Result written = commit(plan, &changed);
+            done(written, changed);
+        });
+    });
+}
+
+void logrotate(const QString &systemPath,
+               const QByteArray &content,
+               const std::optional<FileStamp> &expected,
+               const Process::Runner &run,
+               const BeforeWrite &beforeWrite,
+               const ConfigCheck::Done &done)
+{
+    // The staged copy lives until the check ends.
+    const auto stage = std::make_shared<QTemporaryDir>();
+    const QString staged = stage->filePath(QFileInfo(systemPath).fileName());
+    if (!stage->isValid() || !replaceFile(staged, content)) {
+        return done({false, i18n("No folder to check the configuration in: %1", stage->errorString())});
     }
-    const ConfigCheck::Result check = ConfigCheck::logrotate(staged);
-    if (!check.accepted) {
-        return {false, refused(QStringLiteral("logrotate"), systemPath, QString(check.message).replace(staged, systemPath))};
-    }
-    // One read serves both: whether the file still holds what was read, and
-    // whether the content would change it.
-    const QString placed = Paths::placed(systemPath);
-    const FileRead::Result old = FileRead::regular(placed, FileRead::ConfigLimit);
-    if (expected && !expected->sameContent(old.missing ? FileStamp::missing() : FileStamp::ofRead(placed, old.data))) {
-        return changedOutside(systemPath);
-    }
-    if (old.ok && old.data == content) {
-        return {true, QString()};
-    }
-    if (beforeWrite && !beforeWrite()) {
-        return {false, stoppedBeforeWrite()};
-    }
-    QString reason;
-    if (!replaceFile(placed, content, &reason)) {
-        return {false, writeFailure(systemPath, reason)};
-    }
-    return {true, QString()};
+    ConfigCheck::logrotate(staged, run, [systemPath, content, expected, beforeWrite, done, stage, staged](const ConfigCheck::Result &check) {
+        if (!check.accepted) {
+            return done({false, refused(QStringLiteral("logrotate"), systemPath, QString(check.message).replace(staged, systemPath))});
+        }
+        // One read serves both: whether the file still holds what was read, and
+        // whether the content would change it.
+        const QString placed = Paths::placed(systemPath);
+        const FileRead::Result old = FileRead::regular(placed, FileRead::ConfigLimit);
+        if (expected && !expected->sameContent(old.missing ? FileStamp::missing() : FileStamp::ofRead(placed, old.data))) {
+            return done(changedOutside(systemPath));
+        }
+        if (old.ok && old.data == content) {
+            return done({true, QString()});
+        }
+        askBeforeWrite(beforeWrite, [systemPath, placed, content, done](bool goOn) {
+            if (!goOn) {
+                return done({false, stoppedBeforeWrite()});
+            }
+            QString reason;
+            if (!replaceFile(placed, content, &reason)) {
+                return done({false, writeFailure(systemPath, reason)});
+            }
+            done({true, QString()});
+        });
+    });
 }
 
 QString stoppedBeforeWrite()

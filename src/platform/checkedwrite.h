@@ -25,8 +25,12 @@ struct Change {
 };
 
 // Asked once a change has been accepted and is going to be written (a file
-// really changes): false stops it before anything is written.
-using BeforeWrite = std::function<bool()>;
+// really changes); it hands false to goOn to stop it before anything is written.
+using GoOn = std::function<void(bool goOn)>;
+using BeforeWrite = std::function<void(const GoOn &goOn)>;
+
+// A write's result and the system paths whose content changed.
+using Written = std::function<void(const ConfigCheck::Result &result, const QStringList &changed)>;
 
 // Checks the syslog-ng include folder with the changes on a staged copy; only
 // when syslog-ng accepts it are the live files changed. When a live file cannot
@@ -34,21 +38,22 @@ using BeforeWrite = std::function<bool()>;
 // was refused or could not be written. A file that no longer holds what its
 // change expects stops every change before anything is written, and the result
 // says changedOutside. changed gets the system paths whose content changed; a
-// change that leaves a file as it is writes nothing.
-ConfigCheck::Result syslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite = BeforeWrite(), QStringList *changed = nullptr);
+// change that leaves a file as it is writes nothing. The check runs through run.
+void syslogNg(const QList<Change> &changes, const Process::Runner &run, const BeforeWrite &beforeWrite, const Written &done);
 
 // The two halves of syslogNg(), for a caller that writes more between them.
-ConfigCheck::Result checkSyslogNg(const QList<Change> &changes);
 void checkSyslogNg(const QList<Change> &changes, const Process::Runner &run, const ConfigCheck::Done &done);
-ConfigCheck::Result writeSyslogNg(const QList<Change> &changes, const BeforeWrite &beforeWrite = BeforeWrite(), QStringList *changed = nullptr);
+ConfigCheck::Result writeSyslogNg(const QList<Change> &changes, QStringList *changed = nullptr);
 
 // Replaces one logrotate file with content only when logrotate accepts it; a
 // refused content is not kept, an unchanged one not written. With expected,
-// only while the file still holds what was read.
-ConfigCheck::Result logrotate(const QString &systemPath,
-                              const QByteArray &content,
-                              const std::optional<FileStamp> &expected = std::nullopt,
-                              const BeforeWrite &beforeWrite = BeforeWrite());
+// only while the file still holds what was read. The check runs through run.
+void logrotate(const QString &systemPath,
+               const QByteArray &content,
+               const std::optional<FileStamp> &expected,
+               const Process::Runner &run,
+               const BeforeWrite &beforeWrite,
+               const ConfigCheck::Done &done);
 
 // The message of a change stopped before it was written.
 QString stoppedBeforeWrite();

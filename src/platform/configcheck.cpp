@@ -594,26 +594,41 @@ QString describe(const Reference &reference)
 
 Result logrotate(const QString &file)
 {
+    Result result;
+    logrotate(file, Process::waiting(), [&result](const Result &check) {
+        result = check;
+    });
+    return result;
+}
+
+void logrotate(const QString &file, const Process::Runner &run, const Done &done)
+{
     QString checked = file;
-    QTemporaryDir scratch;
+    // The copy lives until the check ends.
+    const auto scratch = std::make_shared<QTemporaryDir>();
     if (!Paths::systemRoot().isEmpty()) {
         const FileRead::Result original = FileRead::regular(file, FileRead::ConfigLimit);
-        if (!scratch.isValid() || !original.ok) {
-            return {false, QLatin1String("logrotate check: ") + (original.ok ? scratch.errorString() : FileRead::describe(file, original))};
+        if (!scratch->isValid() || !original.ok) {
+            return done({false, QLatin1String("logrotate check: ") + (original.ok ? scratch->errorString() : FileRead::describe(file, original))});
         }
-        checked = scratch.filePath(QFileInfo(file).fileName());
+        checked = scratch->filePath(QFileInfo(file).fileName());
         QString error;
         if (!StagedFile::writeScratch(checked, withPlacedLogPaths(original.data), &error)) {
-            return {false, QLatin1String("logrotate check: ") + error};
+            return done({false, QLatin1String("logrotate check: ") + error});
         }
     }
-    const Process::Result run = Process::run(QStringLiteral("logrotate"), {QStringLiteral("-d"), checked}, CheckTimeoutMs);
-    Result check = fromProcess(run, QStringLiteral("logrotate -d"));
-    // The debug run prints what it would do; what matters are its errors.
-    const QStringList errors = logRotateErrors(run.output);
-    if (!check.accepted && !errors.isEmpty()) {
-        check.message = errors.join(QLatin1Char('\n')).replace(checked, file);
-    }
-    return check;
+    run(QStringLiteral("logrotate"),
+        {QStringLiteral("-d"), checked},
+        CheckTimeoutMs,
+        Process::Channels::Merged,
+        [file, checked, scratch, done](const Process::Result &ran) {
+            Result check = fromProcess(ran, QStringLiteral("logrotate -d"));
+            // The debug run prints what it would do; what matters are its errors.
+            const QStringList errors = logRotateErrors(ran.output);
+            if (!check.accepted && !errors.isEmpty()) {
+                check.message = errors.join(QLatin1Char('\n')).replace(checked, file);
+            }
+            done(check);
+        });
 }
 }

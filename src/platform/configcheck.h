@@ -90,4 +90,5 @@ QString describe(const Reference &reference);
 // logrotate finds the log folders the file names. A refusal's message holds
 // only the errors of the debug run, which prints its whole reasoning.
 Result logrotate(const QString &file);
+void logrotate(const QString &file, const Process::Runner &run, const Done &done);
 }

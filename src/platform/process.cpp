@@ -258,8 +258,7 @@ Result run(const QString &program, const QStringList &arguments, int timeoutMs, 
     const Clock::time_point *deadline = timeoutMs < 0 ? nullptr : &deadlineTime;
 
     Pipe output;
-    Pipe errors;
-    const bool merged = channels == Channels::Merged;
+    Pipe errors; // not opened with the channels merged: its ends stay -1
     const pid_t pid = spawnPiped(program, arguments, channels, environment, false, &output, &errors);
     if (pid < 0) {
         return result;
@@ -267,7 +266,7 @@ Result run(const QString &program, const QStringList &arguments, int timeoutMs, 
     result.started = true;
 
     int status = 0;
-    result.finished = collect(pid, output.read.get(), merged ? -1 : errors.read.get(), deadline, &result, &status);
+    result.finished = collect(pid, output.read.get(), errors.read.get(), deadline, &result, &status);
     if (!result.finished) {
         qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "gave no answer within" << timeoutMs << "ms; stopped";
         ::kill(pid, SIGKILL);
@@ -309,8 +308,7 @@ Runner waiting()
 bool start(const QString &program, const QStringList &arguments, Channels channels, Child *child, const QProcessEnvironment &environment)
 {
     Pipe output;
-    Pipe errors;
-    const bool merged = channels == Channels::Merged;
+    Pipe errors; // as in run()
     const pid_t pid = spawnPiped(program, arguments, channels, environment, true, &output, &errors);
     if (pid < 0) {
         return false;
@@ -318,7 +316,7 @@ bool start(const QString &program, const QStringList &arguments, Channels channe
     // The reading ends pass to the caller.
     child->pid = pid;
     child->output = output.read.get();
-    child->errors = merged ? -1 : errors.read.get();
+    child->errors = errors.read.get();
     output.read.release();
     errors.read.release();
     return true;

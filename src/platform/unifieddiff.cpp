@@ -7,6 +7,8 @@
 
 #include <QTemporaryDir>
 
+#include <memory>
+
 namespace UnifiedDiff
 {
 namespace
@@ -36,49 +38,60 @@ QString labelOf(const QByteArray &line)
 }
 }
 
-bool append(const File &file, QByteArray *text, QString *errorText)
+namespace
 {
-    if (!file.changes()) {
-        return true;
+// The files from index on, appended to what the ones before gave.
+void continueFrom(const QList<File> &files, int index, const Process::Runner &run, const Diffs &sofar, const Done &done)
+{
+    while (index < files.size() && !files.at(index).changes()) {
+        ++index;
     }
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        *errorText = i18n("no temporary folder: %1", scratch.errorString());
-        return false;
+    if (index == files.size()) {
+        return done(sofar);
     }
-    const QString before = scratch.filePath(QStringLiteral("current"));
-    const QString after = scratch.filePath(QStringLiteral("wanted"));
-    if ((file.exists && !writeScratch(before, file.current, errorText)) || (!file.remove && !writeScratch(after, file.wanted, errorText))) {
-        return false;
+    const File &file = files.at(index);
+    Diffs failed = sofar;
+    failed.ok = false;
+    // diff reads the scratch files until it ends.
+    const auto scratch = std::make_shared<QTemporaryDir>();
+    if (!scratch->isValid()) {
+        failed.errorText = i18n("no temporary folder: %1", scratch->errorString());
+        return done(failed);
     }
-    const Process::Result result = Process::run(QStringLiteral("diff"),
-                                                {QStringLiteral("-u"),
-                                                 QStringLiteral("--text"),
-                                                 QStringLiteral("--label"),
-                                                 file.exists ? file.systemPath : Nothing,
-                                                 QStringLiteral("--label"),
-                                                 file.remove ? Nothing : file.systemPath,
-                                                 file.exists ? before : Nothing,
-                                                 file.remove ? Nothing : after},
-                                                DiffTimeoutMs,
-                                                Process::Channels::Separate);
-    // diff exits with 1 when the files differ, as they do here.
-    if (!result.finished || result.exitCode != 1) {
-        *errorText = i18n("%1: diff failed: %2", file.systemPath, QString::fromLocal8Bit(result.errorOutput).trimmed());
-        return false;
+    const QString before = scratch->filePath(QStringLiteral("current"));
+    const QString after = scratch->filePath(QStringLiteral("wanted"));
+    if ((file.exists && !writeScratch(before, file.current, &failed.errorText)) || (!file.remove && !writeScratch(after, file.wanted, &failed.errorText))) {
+        return done(failed);
     }
-    text->append(result.output);
-    return true;
+    run(QStringLiteral("diff"),
+        {QStringLiteral("-u"),
+         QStringLiteral("--text"),
+         QStringLiteral("--label"),
+         file.exists ? file.systemPath : Nothing,
+         QStringLiteral("--label"),
+         file.remove ? Nothing : file.systemPath,
+         file.exists ? before : Nothing,
+         file.remove ? Nothing : after},
+        DiffTimeoutMs,
+        Process::Channels::Separate,
+        [files, index, run, sofar, done, scratch](const Process::Result &result) {
+            // diff exits with 1 when the files differ, as they do here.
+            if (!result.finished || result.exitCode != 1) {
+                Diffs failed = sofar;
+                failed.ok = false;
+                failed.errorText = i18n("%1: diff failed: %2", files.at(index).systemPath, QString::fromLocal8Bit(result.errorOutput).trimmed());
+                return done(failed);
+            }
+            Diffs next = sofar;
+            next.text.append(result.output);
+            continueFrom(files, index + 1, run, next, done);
+        });
+}
 }
 
-bool of(const QList<File> &files, QByteArray *text, QString *errorText)
+void of(const QList<File> &files, const Process::Runner &run, const Done &done)
 {
-    for (const File &file : files) {
-        if (!append(file, text, errorText)) {
-            return false;
-        }
-    }
-    return true;
+    continueFrom(files, 0, run, Diffs(), done);
 }
 
 QList<QPair<QString, QByteArray>> split(const QByteArray &text)

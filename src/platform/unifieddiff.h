@@ -1,5 +1,7 @@
 #pragma once
 
+#include "process.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -24,12 +26,16 @@ struct File {
     }
 };
 
-// Appends the diff of one file to text; nothing for a file that does not
-// change. False, with errorText, when diff could not be run.
-bool append(const File &file, QByteArray *text, QString *errorText);
+struct Diffs {
+    bool ok = true; // false, with errorText, when diff could not be run
+    QByteArray text;
+    QString errorText;
+};
+using Done = std::function<void(const Diffs &)>;
 
-// One diff per changed file, in the order given.
-bool of(const QList<File> &files, QByteArray *text, QString *errorText);
+// One diff per changed file, in the order given, each run through run once the
+// one before it has ended; nothing for a file that does not change.
+void of(const QList<File> &files, const Process::Runner &run, const Done &done);
 
 // Cuts a text of several diffs into the diff of each file, as (system path, diff).
 QList<QPair<QString, QByteArray>> split(const QByteArray &text);

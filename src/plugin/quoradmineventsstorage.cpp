@@ -310,7 +310,7 @@ void QuorAdminEvents::writeApply(const QList<CheckedWrite::Change> &changes, Eve
     const QByteArray settingsBefore = FileRead::regular(Paths::placed(Paths::EventsFile), FileRead::ConfigLimit).data;
     const QByteArray rulesBefore = FileRead::regular(Paths::placed(Paths::AuditRulesFile), FileRead::ConfigLimit).data;
     QStringList changed;
-    const ConfigCheck::Result syslogNgWritten = CheckedWrite::writeSyslogNg(changes, CheckedWrite::BeforeWrite(), &changed);
+    const ConfigCheck::Result syslogNgWritten = CheckedWrite::writeSyslogNg(changes, &changed);
     if (!syslogNgWritten.accepted) {
         return stopApply(syslogNgWritten.message);
     }

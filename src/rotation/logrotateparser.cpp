@@ -72,36 +72,51 @@ LogRotateParser::LogRotateParser(const QString &fileName, QObject *parent)
 
 LogRotateParser::~LogRotateParser() = default;
 
-bool LogRotateParser::passesCheck() const
+TreeItem *LogRotateParser::parse()
 {
-    const Process::Result result = Process::run(QStringLiteral("logrotate"), {filePath(), QStringLiteral("-d")}, CheckTimeoutMs, Process::Channels::Separate);
-    // A tool that cannot be run gives no verdict; one that hangs has not passed.
-    const int exitCode = result.started ? result.exitCode : 0;
-    const QStringList errorLines = QString::fromLocal8Bit(result.errorOutput).split(QLatin1Char('\n'));
-    const auto noLogs = std::count_if(errorLines.cbegin(), errorLines.cend(), [](const QString &line) {
-        return line.contains(QLatin1String("Handling 0 logs"));
+    TreeItem *parsed = nullptr;
+    parse(Process::waiting(), [&parsed](TreeItem *tree) {
+        parsed = tree;
     });
-    return exitCode == 0 && noLogs != 1;
+    return parsed;
 }
 
-TreeItem *LogRotateParser::parse()
+void LogRotateParser::parse(const Process::Runner &run, const std::function<void(TreeItem *tree)> &done)
 {
     // Read before checking: reading clears the error text the check may set.
     m_text = readFile();
-    const QString &text = m_text;
-    if (text.isEmpty()) {
+    if (m_text.isEmpty()) {
         // Damage the reader has logged; a missing or empty file is this reader's own refusal.
         if (!damaged()) {
             qCWarning(QUOR_ROTATION).nospace().noquote() << filePath() << ": missing or empty: " << errorString();
         }
-        return nullptr;
+        return done(nullptr);
     }
-    if (const QString problem = includeProblem(text); !problem.isEmpty()) {
+    if (const QString problem = includeProblem(m_text); !problem.isEmpty()) {
         addProblem(filePath() + QLatin1String(": ") + problem);
-    } else if (!passesCheck()) {
+        return done(build(true));
+    }
+    run(QStringLiteral("logrotate"),
+        {filePath(), QStringLiteral("-d")},
+        CheckTimeoutMs,
+        Process::Channels::Separate,
+        [this, done](const Process::Result &result) {
+            // A tool that cannot be run gives no verdict; one that hangs has not passed.
+            const int exitCode = result.started ? result.exitCode : 0;
+            const QStringList errorLines = QString::fromLocal8Bit(result.errorOutput).split(QLatin1Char('\n'));
+            const auto noLogs = std::count_if(errorLines.cbegin(), errorLines.cend(), [](const QString &line) {
+                return line.contains(QLatin1String("Handling 0 logs"));
+            });
+            done(build(exitCode == 0 && noLogs != 1));
+        });
+}
+
+TreeItem *LogRotateParser::build(bool passed)
+{
+    if (!passed) {
         addProblem(filePath() + QLatin1String(": ") + i18n("Bad config file"));
     }
-
+    const QString &text = m_text;
     const QStringList allLines = text.split(QLatin1Char('\n'));
     // Of several blocks, the main log's: its lines alone are read.
     int from = 0;

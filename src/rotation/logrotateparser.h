@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/abstractconfigparser.h"
+#include "platform/process.h"
 
 #include <QVector>
 
@@ -35,8 +36,12 @@ public:
     explicit LogRotateParser(const QString &fileName, QObject *parent = nullptr);
     ~LogRotateParser() override;
 
-    // Null when the file is empty or unreadable; otherwise the caller owns the tree.
+    // Null when the file is empty or unreadable; otherwise the caller owns the
+    // tree. The check waits for logrotate.
     TreeItem *parse() override;
+    // The same with the check run through run: done gets the tree (owned by
+    // the caller) once logrotate has ended.
+    void parse(const Process::Runner &run, const std::function<void(TreeItem *tree)> &done);
     // The whole text the last parse read.
     QString text() const
     {
@@ -49,7 +54,7 @@ public:
     }
 
 private:
-    bool passesCheck() const;
+    TreeItem *build(bool passed);
 
     QString m_text;
     int m_shownBlock = 0;

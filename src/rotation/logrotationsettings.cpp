@@ -9,6 +9,7 @@
 #include "editors/snapshotbeforewrite.h"
 #include "logrotateparser.h"
 #include "model/treeitem.h"
+#include "platform/asyncprocess.h"
 #include "platform/checkedwrite.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
@@ -82,6 +83,7 @@ LogRotationSettings::LogRotationSettings(QWidget *parent)
     ui->setupUi(this);
     m_problems = new ProblemsMessage(this);
     ui->verticalLayout_2->insertWidget(0, m_problems);
+    m_process = new AsyncProcess(this);
     const std::pair<QString, QString> periods[] = {
         {QStringLiteral("daily"), i18n("day")},
         {QStringLiteral("weekly"), i18n("week")},
@@ -122,8 +124,20 @@ void LogRotationSettings::on_periodCheckBox_stateChanged(int state)
 void LogRotationSettings::load()
 {
     reset();
-    LogRotateParser parser(Paths::placed(Paths::LogRotateFile));
-    m_tree.reset(parser.parse());
+    m_tree.reset();
+    ui->_settingsPanel->setEnabled(false);
+    m_parser = std::make_unique<LogRotateParser>(Paths::placed(Paths::LogRotateFile));
+    m_parser->parse(m_process->runner(), [this](TreeItem *tree) {
+        showRead(tree);
+        m_parser.reset();
+        Q_EMIT loaded();
+    });
+}
+
+void LogRotationSettings::showRead(TreeItem *tree)
+{
+    const LogRotateParser &parser = *m_parser;
+    m_tree.reset(tree);
     m_stamp = parser.stamp();
     // Saving edits this text, so that comments and lines the panel does not show survive.
     m_fileLines = m_tree ? parser.text().split(QLatin1Char('\n')) : QStringList();
@@ -176,10 +190,10 @@ bool LogRotationSettings::hasChanges() const
     return m_tree && !(shown() == m_loaded);
 }
 
-bool LogRotationSettings::save()
+void LogRotationSettings::save(const std::function<void(bool saved)> &done)
 {
     if (!m_tree || m_tree->childCount() != 1) {
-        return true;
+        return done(true);
     }
     // Only what the administrator changed is rewritten: a value the controls
     // cannot show exactly ("2G", a size above the spin box) stays as the file has it.
@@ -188,7 +202,7 @@ bool LogRotationSettings::save()
     const bool sizeChanged = now.size != m_loaded.size;
     const bool periodChanged = now.period != m_loaded.period;
     if (!rotateChanged && !sizeChanged && !periodChanged) {
-        return true;
+        return done(true);
     }
     QStringList directives;
     if (rotateChanged && !now.rotate.isEmpty()) {
@@ -215,34 +229,52 @@ bool LogRotationSettings::save()
         text += '\n';
     }
     // The edits were made on the file as read: changed since, it is not written over.
-    const bool unchanged = m_stamp.matches(Paths::placed(Paths::LogRotateFile));
-    if (unchanged && ReviewChangesDialog::alwaysBeforeWriting()) {
+    if (!m_stamp.matches(Paths::placed(Paths::LogRotateFile))) {
+        return written(CheckedWrite::changedOutside(Paths::LogRotateFile), fileLines, now, text, done);
+    }
+    if (ReviewChangesDialog::alwaysBeforeWriting()) {
         const FileRead::Result current = FileRead::regular(Paths::placed(Paths::LogRotateFile), FileRead::ConfigLimit);
         if (!ReviewChangesDialog::confirm(this, i18n("Review changes"), i18n("Write"), {{Paths::LogRotateFile, current.ok, current.data, false, text}})) {
-            return false;
+            return done(false);
         }
     }
     // Kept in a snapshot once logrotate has accepted the file and it is going to be written.
-    const CheckedWrite::BeforeWrite keepSnapshot = [this] {
-        QString snapshot;
-        return snapshotBeforeWrite(this, &snapshot);
-    };
-    const ConfigCheck::Result written =
-        unchanged ? CheckedWrite::logrotate(Paths::LogRotateFile, text, m_stamp, keepSnapshot) : CheckedWrite::changedOutside(Paths::LogRotateFile);
-    if (written.changedOutside) {
+    CheckedWrite::logrotate(Paths::LogRotateFile,
+                            text,
+                            m_stamp,
+                            m_process->runner(),
+                            keepSnapshot(this, m_process->runner(), std::make_shared<QString>()),
+                            [this, fileLines, now, text, done](const ConfigCheck::Result &result) {
+                                written(result, fileLines, now, text, done);
+                            });
+}
+
+void LogRotationSettings::written(const ConfigCheck::Result &result,
+                                  const QStringList &fileLines,
+                                  const Shown &now,
+                                  const QByteArray &text,
+                                  const std::function<void(bool saved)> &done)
+{
+    if (result.changedOutside) {
         if (ChangedOutside::askReload(this, Paths::LogRotateFile)) {
             load();
         }
-        return false;
+        return done(false);
     }
-    if (!written.accepted) {
-        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), written.message);
-        return false;
+    if (!result.accepted) {
+        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), result.message);
+        return done(false);
     }
     m_fileLines = fileLines;
     m_loaded = now;
     m_stamp = FileStamp::ofRead(Paths::placed(Paths::LogRotateFile), text);
-    return true;
+    done(true);
+}
+
+void LogRotationSettings::abandonSave()
+{
+    m_process->abandon();
+    m_parser.reset();
 }
 
 void LogRotationSettings::statistics()

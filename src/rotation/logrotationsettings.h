@@ -1,11 +1,15 @@
 #pragma once
 
+#include "platform/configcheck.h"
 #include "platform/filestamp.h"
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
+class AsyncProcess;
+class LogRotateParser;
 class ProblemsMessage;
 class TreeItem;
 
@@ -24,18 +28,31 @@ public:
     explicit LogRotationSettings(QWidget *parent = nullptr);
     ~LogRotationSettings() override;
 
-    // Reads the logrotate file into the controls, dropping unsaved edits.
+    // Reads the logrotate file into the controls, dropping unsaved edits; the
+    // controls wait, disabled, until logrotate has checked the file (loaded()).
     void load();
     // Writes the settings the administrator changed into the logrotate file when
     // logrotate accepts the result and the file still holds what load() read
     // (changed outside meanwhile, it is not written and the administrator may
-    // reload it). False, after telling why, when nothing was written; without a
-    // readable file there is nothing to save.
-    bool save();
+    // reload it). done gets false, after the tab has told why, when nothing was
+    // written; without a readable file there is nothing to save. logrotate runs
+    // on the event loop, with the tab's own program.
+    void save(const std::function<void(bool saved)> &done);
+    // A load waits for logrotate's check.
+    bool isLoading() const
+    {
+        return m_parser != nullptr;
+    }
+    // Stops a load's or a save's program; its end does not follow.
+    void abandonSave();
     // True when the controls differ from what the last load showed.
     bool hasChanges() const;
     // Recomputes the size of the main log and the space of its disk.
     void statistics();
+
+Q_SIGNALS:
+    // load() has shown the file.
+    void loaded();
 
 private Q_SLOTS:
     // Size and period exclude each other: logrotate applies whichever comes last.
@@ -55,7 +72,14 @@ private:
     };
 
     void reset();
+    void showRead(TreeItem *tree);
     Shown shown() const;
+    // The end of save(): the result told, what was written remembered.
+    void written(const ConfigCheck::Result &result,
+                 const QStringList &fileLines,
+                 const Shown &now,
+                 const QByteArray &text,
+                 const std::function<void(bool saved)> &done);
 
     std::unique_ptr<Ui::LogRotationSettings> ui;
     std::unique_ptr<TreeItem> m_tree; // Null when the file was empty or unreadable.
@@ -64,4 +88,6 @@ private:
     FileStamp m_stamp; // what the last load read, or what the last save wrote
     Shown m_loaded; // as load() left the controls
     ProblemsMessage *m_problems = nullptr; // Owned by this widget.
+    AsyncProcess *m_process = nullptr; // Owned by this widget: its program goes with the tab.
+    std::unique_ptr<LogRotateParser> m_parser; // of the load in progress
 };

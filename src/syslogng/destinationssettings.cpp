@@ -14,6 +14,7 @@
 #include "editors/reviewchangesdialog.h"
 #include "editors/snapshotbeforewrite.h"
 #include "model/treeitem.h"
+#include "platform/asyncprocess.h"
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
@@ -49,6 +50,7 @@ DestinationsSettings::DestinationsSettings(QWidget *parent)
     ui->setupUi(this);
     m_problems = new ProblemsMessage(this);
     ui->verticalLayout->insertWidget(0, m_problems);
+    m_process = new AsyncProcess(this);
     m_model = new DestinationsModel(this);
     ui->destinationsView->setModel(m_model);
     connect(m_model, &DestinationsModel::modelReset, ui->destinationsView, &QTableView::resizeColumnsToContents);
@@ -110,63 +112,67 @@ bool DestinationsSettings::hasChanges() const
     return changed;
 }
 
-bool DestinationsSettings::reloadAfterOutsideChange()
+void DestinationsSettings::reloadAfterOutsideChange()
 {
     if (ChangedOutside::askReload(this, Paths::CommonSyslogNgFile)) {
         load();
     }
-    return false;
 }
 
-bool DestinationsSettings::save()
+void DestinationsSettings::save(const std::function<void(bool saved)> &done)
 {
     if (m_damaged) {
         // Written from what could be read, the file would lose the rest.
         MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), i18n("The destinations are not written: %1", m_problemsText));
-        return false;
+        return done(false);
     }
     bool changed = false;
     const QByteArray text = textToWrite(&changed);
     if (!changed) {
-        return true;
+        return done(true);
     }
     // The file as read is what the edits were made on: changed since, it is
     // neither written over nor merged.
     const auto *root = static_cast<const SyslogNgRoot *>(m_model->root()); // textToWrite() found it one
     const FileStamp read = root->stamp();
     if (!read.matches(Paths::placed(Paths::CommonSyslogNgFile))) {
-        return reloadAfterOutsideChange();
+        reloadAfterOutsideChange();
+        return done(false);
     }
     if (ReviewChangesDialog::alwaysBeforeWriting()
         && !ReviewChangesDialog::confirm(this,
                                          i18n("Review changes"),
                                          i18n("Write"),
                                          {{Paths::CommonSyslogNgFile, read.exists(), root->text().toUtf8(), false, text}})) {
-        return false;
+        return done(false);
     }
     // Kept in a snapshot once syslog-ng has accepted the file; syslog-ng goes back to it if it refuses to start.
-    QString snapshot;
-    QStringList changedFiles;
-    const ConfigCheck::Result written = CheckedWrite::syslogNg(
-        {CheckedWrite::Change{Paths::CommonSyslogNgFile, text, false, read}},
-        [this, &snapshot] {
-            return snapshotBeforeWrite(this, &snapshot);
-        },
-        &changedFiles);
-    if (written.changedOutside) {
-        return reloadAfterOutsideChange();
-    }
-    if (!written.accepted) {
-        // The old file is still in place: restarting would not bring the change.
-        MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), written.message);
-        return false;
-    }
-    if (!changedFiles.isEmpty()) {
-        SngHandler::instance()->restart(SngHandler::Logging, snapshot);
-    }
-    // What the next edits are made on.
-    load();
-    return true;
+    const auto snapshot = std::make_shared<QString>();
+    CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, text, false, read}},
+                           m_process->runner(),
+                           keepSnapshot(this, m_process->runner(), snapshot),
+                           [this, snapshot, done](const ConfigCheck::Result &written, const QStringList &changedFiles) {
+                               if (written.changedOutside) {
+                                   reloadAfterOutsideChange();
+                                   return done(false);
+                               }
+                               if (!written.accepted) {
+                                   // The old file is still in place: restarting would not bring the change.
+                                   MessageBox::show(this, MessageBox::Kind::Error, i18n("Error"), written.message);
+                                   return done(false);
+                               }
+                               if (!changedFiles.isEmpty()) {
+                                   SngHandler::instance()->restart(SngHandler::Logging, *snapshot);
+                               }
+                               // What the next edits are made on.
+                               load();
+                               done(true);
+                           });
+}
+
+void DestinationsSettings::abandonSave()
+{
+    m_process->abandon();
 }
 
 void DestinationsSettings::updateRemoveButtonState()

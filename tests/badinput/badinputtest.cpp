@@ -20,6 +20,7 @@
 #include "syslogng/destinationsmodel.h"
 #include "syslogng/destinationssettings.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <KConfig>
 #include <KConfigGroup>
@@ -441,7 +442,7 @@ private Q_SLOTS:
         auto statement = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("destination"), QStringLiteral("added"), QVariant()});
         statement->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("file"), QVariant(), QStringLiteral("\"/x\"")}));
         model->addStatement(std::move(statement));
-        settings.save();
+        Waited::saveTab(settings);
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
         QCOMPARE(snapshot(placed), before);
 
@@ -488,7 +489,7 @@ private Q_SLOTS:
         QElapsedTimer timer;
         timer.start();
         LogRotationSettings settings;
-        settings.load();
+        QVERIFY(Waited::loadTab(settings));
         verifyTime(timer);
         verifyMemory(content.size());
         const auto *problems = settings.findChild<ProblemsMessage *>(QStringLiteral("problemsMessage"));
@@ -501,7 +502,7 @@ private Q_SLOTS:
         QVERIFY2(problems->problems().startsWith(placed + message), qPrintable(problems->problems()));
         if (before.startsWith("mode") || before.size() > FileRead::ConfigLimit || !problems->problems().contains(QLatin1String("include"))) {
             // Not read whole: nothing to save.
-            QVERIFY(settings.save());
+            QVERIFY(Waited::saveTab(settings));
             QCOMPARE(snapshot(placed), before);
         }
     }
@@ -838,7 +839,7 @@ private Q_SLOTS:
         const QByteArray before = snapshot(common);
         QElapsedTimer timer;
         timer.start();
-        const ConfigCheck::Result written = CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, "# changed\n"}});
+        const ConfigCheck::Result written = Waited::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, "# changed\n"}});
         verifyTime(timer);
         QVERIFY(!written.accepted);
         QVERIFY2(written.message.startsWith(expected), qPrintable(written.message));
@@ -883,7 +884,7 @@ private Q_SLOTS:
         // The destinations tab's save is refused and writes nothing.
         const QString common = root.placed(Paths::CommonSyslogNgFile);
         const QByteArray before = snapshot(common);
-        const ConfigCheck::Result written = CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, "# changed\n"}});
+        const ConfigCheck::Result written = Waited::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, "# changed\n"}});
         QVERIFY(!written.accepted);
         QVERIFY2(written.message.contains(main + message), qPrintable(written.message));
         QCOMPARE(snapshot(common), before);
@@ -1096,7 +1097,7 @@ private Q_SLOTS:
         const QByteArray other = "/var/log/other {\n\tmissingok\n\trotate 3\n\tweekly\n}\n";
         root.writeFile(Paths::LogRotateFile, other + "\n/dorvex/log/velta/events\n{\n\tmissingok\n\trotate 7\n\tsize 50M\n}\n");
         LogRotationSettings settings;
-        settings.load();
+        QVERIFY(Waited::loadTab(settings));
         const auto *problems = settings.findChild<ProblemsMessage *>(QStringLiteral("problemsMessage"));
         QVERIFY2(problems->problems().contains(
                      root.placed(Paths::LogRotateFile)
@@ -1108,7 +1109,7 @@ private Q_SLOTS:
         QVERIFY(!settings.findChild<QCheckBox *>(QStringLiteral("periodCheckBox"))->isChecked());
         number->setValue(9);
         MessageBoxWatcher watcher;
-        QVERIFY2(settings.save(), qPrintable(watcher.texts().join(QLatin1Char('\n'))));
+        QVERIFY2(Waited::saveTab(settings), qPrintable(watcher.texts().join(QLatin1Char('\n'))));
         QCOMPARE(root.readFile(Paths::LogRotateFile), other + "\n/dorvex/log/velta/events\n{\n\trotate 9\n\tmissingok\n\tsize 50M\n}\n");
     }
 };

@@ -1,17 +1,21 @@
 #include "common/commonsettingswindow.h"
+#include "hungprogram.h"
 #include "messageboxwatcher.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -39,6 +43,7 @@ class CommonSettingsWindowTest : public QObject
     static void pressOk(CommonSettingsWindow *window)
     {
         window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Waited::idle(*window));
     }
 
     // Prepares the archive a row names (the current configuration, or one
@@ -155,6 +160,7 @@ private Q_SLOTS:
             visibleAtImport << window.isVisible();
         });
         window.open();
+        QVERIFY(Waited::idle(window));
         auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         tabs->setCurrentWidget(window.findChild<QWidget *>(tab));
         pathField(&window, tab)->setText(path);
@@ -214,6 +220,7 @@ private Q_SLOTS:
         m_root->writeFile(QStringLiteral("/root/kept.tar.gz"), "an archive of last week");
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("exportTab")));
         pathField(&window, QStringLiteral("exportTab"))->setText(QStringLiteral("/root/kept.tar.gz"));
         MessageBoxWatcher watcher;
@@ -258,6 +265,7 @@ private Q_SLOTS:
         m_root->copySampleSystem();
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
         auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
         QCOMPARE(numberOfLogs->value(), 10);
@@ -275,6 +283,7 @@ private Q_SLOTS:
         watcher.queueAnswer(answer);
         if (closeOn == QLatin1String("cancel")) {
             window.reject();
+            QVERIFY(Waited::idle(window));
         } else {
             tabs->setCurrentWidget(window.findChild<QWidget *>(closeOn));
             pressOk(&window);
@@ -292,6 +301,7 @@ private Q_SLOTS:
         }
         QVERIFY(!window.isVisible());
         window.open();
+        QVERIFY(Waited::idle(window));
         QCOMPARE(numberOfLogs->value(), rotated);
         QCOMPARE(view->model()->rowCount(), destinations);
     }
@@ -303,11 +313,13 @@ private Q_SLOTS:
         m_root->copySampleSystem();
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
         auto *view = window.findChild<QTableView *>(QStringLiteral("destinationsView"));
         QCOMPARE(numberOfLogs->value(), 10);
         QCOMPARE(view->model()->rowCount(), 2);
         window.reject();
+        QVERIFY(Waited::idle(window));
 
         const QByteArray rotation = m_root->readFile(QString(Paths::LogRotateFile)).replace("rotate 10", "rotate 7");
         m_root->writeFile(QString(Paths::LogRotateFile), rotation);
@@ -315,6 +327,7 @@ private Q_SLOTS:
         m_root->writeFile(QString(Paths::CommonSyslogNgFile), common);
 
         window.open();
+        QVERIFY(Waited::idle(window));
         QCOMPARE(numberOfLogs->value(), 7);
         QCOMPARE(view->model()->rowCount(), 3);
         numberOfLogs->setValue(5);
@@ -347,6 +360,7 @@ private Q_SLOTS:
         m_root->copySampleSystem();
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(tab));
         auto *numberOfLogs = window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"));
         auto *view = window.findChild<QTableView *>(QStringLiteral("destinationsView"));
@@ -383,23 +397,89 @@ private Q_SLOTS:
         QSignalSpy imported(&window, &CommonSettingsWindow::configurationImported);
         QSignalSpy finished(&window, &QDialog::finished);
         window.open();
+        QVERIFY(Waited::idle(window));
         const QStringList tabs{QStringLiteral("exportTab"), QStringLiteral("importTab")};
         for (const QString &tab : tabs) {
             pathField(&window, tab)->setText(QStringLiteral("/root/cfg.tar.gz"));
         }
         MessageBoxWatcher watcher;
         window.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Cancel)->click();
+        QVERIFY(Waited::idle(window));
         QVERIFY(!window.isVisible());
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
 
         window.open();
+        QVERIFY(Waited::idle(window));
         for (const QString &tab : tabs) {
             QCOMPARE(pathField(&window, tab)->text(), QString());
         }
         QVERIFY(!m_root->exists(QStringLiteral("/root/cfg.tar.gz")));
         QCOMPARE(imported.count(), 0);
         QVERIFY(watcher.boxes().isEmpty());
+    }
+
+    // The window's programs run on the event loop: while one hangs the window
+    // stays responsive and busy, a second OK starts nothing, and closing it
+    // returns at once and leaves no child behind.
+    void closingDuringHungProgramReturnsAtOnce_data()
+    {
+        QTest::addColumn<QString>("hungProgram"); // a program on PATH, or a system path
+        QTest::addColumn<bool>("pressOk"); // false: the rotation tab's check when the window opens
+        QTest::newRow("logrotate-check") << QStringLiteral("logrotate") << false;
+        QTest::newRow("syslog-ng-check") << QStringLiteral("syslog-ng") << true;
+        QTest::newRow("snapshot") << QString(Paths::ConfigManagerTool) << true;
+    }
+
+    void closingDuringHungProgramReturnsAtOnce()
+    {
+        QFETCH(QString, hungProgram);
+        QFETCH(bool, pressOk);
+        m_root->copySampleSystem();
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid() && HungProgram::write(hungProgram, bin.path(), *m_root));
+        const QString pidFile = HungProgram::pidFile(bin.path());
+        const QByteArray path = qgetenv("PATH");
+
+        MessageBoxWatcher watcher;
+        auto window = std::make_unique<CommonSettingsWindow>();
+        QPushButton *ok = window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok);
+        if (pressOk) {
+            window->open();
+            QVERIFY(Waited::idle(*window));
+            window->findChild<QTableView *>(QStringLiteral("destinationsView"))->selectRow(1);
+            window->findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
+        }
+        if (HungProgram::onPath(hungProgram)) {
+            qputenv("PATH", QByteArray(QFile::encodeName(bin.path()) + ':' + path));
+        }
+        if (pressOk) {
+            ok->click();
+        } else {
+            window->open();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!HungProgram::startedPid(pidFile).isEmpty(), 60000);
+        qputenv("PATH", path);
+        QVERIFY(window->isBusy());
+        QVERIFY(!ok->isEnabled());
+        // Still answering: the event loop runs, and a second OK starts nothing.
+        QSignalSpy ended(window.get(), &CommonSettingsWindow::actionFinished);
+        window->accept();
+        QTest::qWait(50);
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(watcher.titles(), QStringList());
+        QVERIFY(window->isVisible());
+
+        const QByteArray pid = HungProgram::startedPid(pidFile);
+        QElapsedTimer closing;
+        closing.start();
+        window->reject();
+        QVERIFY(!window->isVisible());
+        window.reset();
+        QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+        QTRY_VERIFY(HungProgram::isGone(pid));
+        // Nothing was written.
+        QCOMPARE(m_root->readFile(QString(Paths::CommonSyslogNgFile)).count("destination velta_"), 2);
     }
 };
 

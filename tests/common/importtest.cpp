@@ -5,6 +5,7 @@
 #include "platform/process.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <KMessageWidget>
 
@@ -69,9 +70,11 @@ class ImportTest : public QObject
     {
         module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
         auto *window = module.findChild<CommonSettingsWindow *>();
+        Waited::idle(*window);
         window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("importTab")));
         window->findChild<QWidget *>(QStringLiteral("importTab"))->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->setText(path);
         window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+        Waited::idle(*window);
         return window;
     }
 
@@ -130,6 +133,7 @@ private Q_SLOTS:
         module.load();
         module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
         auto *window = module.findChild<CommonSettingsWindow *>();
+        QVERIFY(window && Waited::idle(*window));
         QVERIFY(window->isVisible());
         QSignalSpy importedSpy(window, &CommonSettingsWindow::configurationImported);
         window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("importTab")));
@@ -138,6 +142,7 @@ private Q_SLOTS:
 
         watcher.queueAnswer(QMessageBox::StandardButton(answer));
         window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Waited::idle(*window));
         QStringList shown;
         for (const MessageBoxWatcher::Box &box : watcher.boxes()) {
             shown << box.title << box.text;
@@ -238,10 +243,12 @@ private Q_SLOTS:
 
         module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
         auto *window = module.findChild<CommonSettingsWindow *>();
+        QVERIFY(window && Waited::idle(*window));
         window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("importTab")));
         window->findChild<QWidget *>(QStringLiteral("importTab"))->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->setText(Archive);
         watcher.queueAnswer(QMessageBox::StandardButton(answer));
         window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Waited::idle(*window));
 
         QCOMPARE(watcher.titles().value(0), QStringLiteral("Import configuration"));
         QCOMPARE(watcher.texts().value(0),

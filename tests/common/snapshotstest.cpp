@@ -7,6 +7,7 @@
 #include "plugin/quoradminevents.h"
 #include "services/snghandler.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <QDialogButtonBox>
 #include <QDirIterator>
@@ -43,6 +44,12 @@ Files systemFiles(const TestRoot &root)
 void pressOk(QDialog *window)
 {
     window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+    // The settings window and the file editor run their programs on the event loop.
+    if (const auto *settings = qobject_cast<CommonSettingsWindow *>(window)) {
+        QVERIFY(Waited::idle(*settings));
+    } else if (const auto *editor = qobject_cast<FileEditor *>(window)) {
+        QVERIFY(Waited::idle(*editor));
+    }
 }
 
 enum class Write { Apply, RotationOk, DestinationsOk, EditorSave };
@@ -92,6 +99,7 @@ class SnapshotsTest : public QObject
         }
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         if (kind == Write::RotationOk) {
             window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"))->setValue(3);
         } else {
@@ -168,6 +176,7 @@ private Q_SLOTS:
         CommonSettingsWindow window;
         QSignalSpy imported(&window, &CommonSettingsWindow::configurationImported);
         window.open();
+        QVERIFY(Waited::idle(window));
         auto *list = window.findChild<QTreeWidget *>(QStringLiteral("snapshotsView"));
         QCOMPARE(list->topLevelItemCount(), taken.size());
         QTreeWidgetItem *newest = list->topLevelItem(0);
@@ -250,6 +259,7 @@ void SnapshotsTest::oneOkOneSnapshot()
     const QStringList kept = snapshotNames();
     CommonSettingsWindow window;
     window.open();
+    QVERIFY(Waited::idle(window));
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
     tabs->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("logRotateTab")));
     window.findChild<QSpinBox *>(QStringLiteral("numberOfLogs"))->setValue(3);

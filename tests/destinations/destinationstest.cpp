@@ -1,4 +1,5 @@
 #include "chooseranswer.h"
+#include "editors/fileeditor.h"
 #include "messageboxwatcher.h"
 #include "model/treeitem.h"
 #include "platform/paths.h"
@@ -8,6 +9,7 @@
 #include "syslogng/syslogngstring.h"
 #include "syslogngcheck.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -171,7 +173,7 @@ private Q_SLOTS:
                 QStringLiteral("Network|remoteUdp|10.1.2.3 port(514) transport(udp) flags(syslog-protocol)"),
             };
             QCOMPARE(tab.rows(), expected);
-            tab.settings.save();
+            Waited::saveTab(tab.settings);
             QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
 
             const QString written = QString::fromUtf8(root.readFile(CommonFile));
@@ -207,7 +209,7 @@ private Q_SLOTS:
         root.copySampleSystem();
         Tab tab;
         tab.add({QStringLiteral("network"), QStringLiteral("remote"), address, 6514, QStringLiteral("tcp")});
-        tab.settings.save();
+        Waited::saveTab(tab.settings);
         QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
         const QString written = QString::fromUtf8(root.readFile(CommonFile));
         QVERIFY2(
@@ -377,7 +379,7 @@ private Q_SLOTS:
             tab.removeButton()->click();
         }
         root.writeFile(CommonFile, before + "# untouched\n");
-        tab.settings.save();
+        Waited::saveTab(tab.settings);
         QCOMPARE(root.readFile(CommonFile), before + "# untouched\n");
         QVERIFY(root.commands().isEmpty());
     }
@@ -393,7 +395,7 @@ private Q_SLOTS:
         tab.add({QStringLiteral("file"), QStringLiteral("copy"), QStringLiteral("/var/log/copy")});
         QFile::remove(root.placed(CommonFile));
         QDir().mkpath(root.placed(CommonFile));
-        QVERIFY(!tab.settings.save());
+        QVERIFY(!Waited::saveTab(tab.settings));
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("File changed outside this module")});
         QVERIFY(QFileInfo(root.placed(CommonFile)).isDir());
         QVERIFY(root.commands().isEmpty());
@@ -422,7 +424,7 @@ private Q_SLOTS:
         if (reload) {
             watcher.queueAnswer(QMessageBox::Yes);
         }
-        QVERIFY(!tab.settings.save());
+        QVERIFY(!Waited::saveTab(tab.settings));
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("File changed outside this module")});
         QCOMPARE(watcher.texts().constFirst(),
                  QStringLiteral("The file %1 was changed outside this module since it was opened. Nothing was written.\n\n"
@@ -449,7 +451,7 @@ private Q_SLOTS:
         {
             Tab tab;
             tab.add({QStringLiteral("file"), QStringLiteral("copy"), QStringLiteral("/dorvex/log/velta/copy")});
-            QVERIFY(tab.settings.save());
+            QVERIFY(Waited::saveTab(tab.settings));
         }
         const QByteArray added = root.readFile(CommonFile);
         // A new file destination writes the main log's lines.
@@ -463,7 +465,7 @@ private Q_SLOTS:
             Tab tab;
             tab.select(QStringLiteral("copy"));
             tab.removeButton()->click();
-            QVERIFY(tab.settings.save());
+            QVERIFY(Waited::saveTab(tab.settings));
         }
         QCOMPARE(QString::fromUtf8(root.readFile(CommonFile)), QString::fromUtf8(original));
         QString errors;
@@ -502,7 +504,7 @@ private Q_SLOTS:
         Tab tab;
         tab.select(removed);
         tab.removeButton()->click();
-        QVERIFY(tab.settings.save());
+        QVERIFY(Waited::saveTab(tab.settings));
         QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
         QCOMPARE(logDestinations(root), statements);
         QString errors;
@@ -536,6 +538,7 @@ private Q_SLOTS:
         editor->setPlainText(editor->toPlainText() + QString::fromUtf8(appended));
         root.clearCommands();
         editor->window()->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Waited::idle(*qobject_cast<FileEditor *>(editor->window())));
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
         QVERIFY2(watcher.texts().constFirst().contains(shown), qPrintable(watcher.texts().constFirst()));
         QVERIFY(editor->window()->isVisible());
@@ -577,6 +580,7 @@ private Q_SLOTS:
         QVERIFY(editor->window()->isVisible());
         editor->setPlainText(editor->toPlainText().replace(QStringLiteral("velta_central_dst"), QStringLiteral("velta_backup_dst")));
         editor->window()->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Waited::idle(*qobject_cast<FileEditor *>(editor->window())));
         QCOMPARE(tab.rows().value(1), QStringLiteral("Network|velta_backup_dst|192.0.2.10 port(514) transport(tcp) flags(syslog-protocol)"));
         // The renamed destination now counts as existing.
         tab.fill({QStringLiteral("file"), QStringLiteral("velta_backup_dst"), QStringLiteral("/x")});

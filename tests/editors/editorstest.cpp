@@ -5,6 +5,7 @@
 #include "messageboxwatcher.h"
 #include "platform/paths.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -385,6 +386,7 @@ private Q_SLOTS:
         QSignalSpy written(&editor, &FileEditor::fileWritten);
         const QStringList snapshots = QDir(root.placed(Paths::SnapshotDir)).entryList(QDir::Files);
         pressOk(editor);
+        QVERIFY(Waited::idle(editor));
         QCOMPARE(written.count(), 1);
         QCOMPARE(QString::fromUtf8(root.readFile(path)), wanted);
         // A snapshot before a change only.

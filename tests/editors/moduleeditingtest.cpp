@@ -7,6 +7,7 @@
 #include "platform/paths.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <KMessageWidget>
 
@@ -376,6 +377,7 @@ private Q_SLOTS:
         if (!apply) {
             module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
             window = module.findChild<CommonSettingsWindow *>();
+            QVERIFY(window && Waited::idle(*window));
             window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("logRotateTab")));
             window->findChild<QSpinBox *>(QStringLiteral("numberOfLogs"))->setValue(3);
         }
@@ -385,6 +387,7 @@ private Q_SLOTS:
         } else {
             QVERIFY(QDir(root.placed(folder)).removeRecursively());
             window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+            QVERIFY(Waited::idle(*window));
         }
         // Apply may go on to offer the reboot the audit switches need.
         QCOMPARE(watcher.titles().value(0), title);

@@ -12,6 +12,7 @@
 #include "syslogng/adddestinationdialog.h"
 #include "syslogng/destinationssettings.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <KMessageWidget>
 
@@ -284,7 +285,7 @@ void LivePipelineTest::eventsReachTheLogAndTheirNotifications()
         dialog->findChild<QLineEdit *>(QStringLiteral("nameEdit"))->setText(QStringLiteral("localCopy"));
         dialog->findChild<QLineEdit *>(QStringLiteral("addressEdit"))->setText(QStringLiteral("/var/log/velta-copy/events"));
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        tab.save();
+        Waited::saveTab(tab);
     }
     QTRY_COMPARE_WITH_TIMEOUT(m_switches, 2, DaemonTimeout);
     QVERIFY(!root.exists(QStringLiteral("/var/log/velta-copy")));

@@ -12,6 +12,7 @@
 #include "rotation/logrotateparser.h"
 #include "services/snghandler.h"
 #include "syslogng/commonsettingsparser.h"
+#include "waited.h"
 
 #include <QFile>
 #include <QMutex>
@@ -165,7 +166,7 @@ private Q_SLOTS:
         }) << platform << QStringList{QStringLiteral("$ROOT/etc/none/file.conf"), QStringLiteral("cannot create a temporary file")};
         QTest::newRow("write-refused-by-logrotate") << Action([](const TestRoot &root) {
             root.writeFile(Paths::LogRotateFile, "/var/log/velta {\n rotate 2\n}\n");
-            QVERIFY(!CheckedWrite::logrotate(Paths::LogRotateFile, "/var/log/velta {\n nosuchdirective\n").accepted);
+            QVERIFY(!Waited::logrotate(Paths::LogRotateFile, "/var/log/velta {\n nosuchdirective\n").accepted);
         }) << platform << QStringList{Paths::LogRotateFile, QStringLiteral("logrotate refuses")};
         QTest::newRow("user-folder-link") << Action([](const TestRoot &root) {
             root.writeFile(QStringLiteral("/elsewhere/.keep"), QByteArray());

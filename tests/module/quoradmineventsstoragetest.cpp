@@ -1,4 +1,5 @@
 #include "childprocess.h"
+#include "hungprogram.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventswriter.h"
@@ -541,25 +542,16 @@ private Q_SLOTS:
         QFETCH(QString, hungProgram);
 
         QTemporaryDir bin;
-        QVERIFY(bin.isValid());
-        const QString pidFile = bin.filePath(QStringLiteral("hung.pid"));
-        const bool onPath = !hungProgram.startsWith(QLatin1Char('/'));
-        const QString script = onPath ? bin.filePath(hungProgram) : m_root->placed(hungProgram);
-        QFile::remove(script);
-        {
-            QFile file(script);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 3600\n");
-        }
-        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(bin.isValid() && HungProgram::write(hungProgram, bin.path(), *m_root));
+        const QString pidFile = HungProgram::pidFile(bin.path());
         const QByteArray path = qgetenv("PATH");
-        if (onPath) {
+        if (HungProgram::onPath(hungProgram)) {
             qputenv("PATH", QByteArray(QFile::encodeName(bin.path()) + ':' + path));
         }
 
         QSignalSpy finished(m_module.get(), &QuorAdminEvents::applyFinished);
         m_module->save();
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(pidFile) && QFile(pidFile).size() > 0, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!HungProgram::startedPid(pidFile).isEmpty(), 60000);
         qputenv("PATH", path);
         QCOMPARE(finished.count(), 0);
         QVERIFY(!m_view->isEnabled());
@@ -567,30 +559,15 @@ private Q_SLOTS:
         m_module->save();
         QCOMPARE(finished.count(), 0);
 
-        QFile file(pidFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray pid = file.readAll().trimmed();
+        const QByteArray pid = HungProgram::startedPid(pidFile);
         QElapsedTimer closing;
         closing.start();
         m_module.reset();
         QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
-        // Gone, or at most a zombie not yet reaped.
-        QTRY_VERIFY(!QFile::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)) || processState(pid) == 'Z');
+        QTRY_VERIFY(HungProgram::isGone(pid));
     }
 
 private:
-    // The state letter of /proc/<pid>/stat ("R", "S", "Z", ...); 0 when it cannot be read.
-    static char processState(const QByteArray &pid)
-    {
-        QFile stat(QStringLiteral("/proc/") + QString::fromLatin1(pid) + QStringLiteral("/stat"));
-        if (!stat.open(QIODevice::ReadOnly)) {
-            return 0;
-        }
-        const QByteArray line = stat.readAll();
-        const int end = line.lastIndexOf(')');
-        return end > 0 && end + 2 < line.size() ? line.at(end + 2) : 0;
-    }
-
     std::unique_ptr<TestRoot> m_root;
     std::unique_ptr<QuorAdminEvents> m_module;
     QTreeView *m_view = nullptr; // Not owned.

@@ -6,6 +6,17 @@
 class UnifiedDiffTest : public QObject
 {
     Q_OBJECT
+
+    static UnifiedDiff::Diffs diffsOf(const QList<UnifiedDiff::File> &files)
+    {
+        UnifiedDiff::Diffs diffs;
+        diffs.ok = false;
+        UnifiedDiff::of(files, Process::waiting(), [&diffs](const UnifiedDiff::Diffs &made) {
+            diffs = made;
+        });
+        return diffs;
+    }
+
 private Q_SLOTS:
     void fileByFile()
     {
@@ -16,9 +27,9 @@ private Q_SLOTS:
             {QStringLiteral("/etc/gone.conf"), true, "old\n", true, QByteArray()},
             {QStringLiteral("/etc/never.conf"), false, QByteArray(), true, QByteArray()},
         };
-        QByteArray text;
-        QString error;
-        QVERIFY2(UnifiedDiff::of(files, &text, &error), qPrintable(error));
+        const UnifiedDiff::Diffs made = diffsOf(files);
+        QVERIFY2(made.ok, qPrintable(made.errorText));
+        const QByteArray &text = made.text;
         const QList<QPair<QString, QByteArray>> diffs = UnifiedDiff::split(text);
         QStringList paths;
         for (const auto &diff : diffs) {
@@ -38,9 +49,9 @@ private Q_SLOTS:
 
     void missingLineBreakAndBinary()
     {
-        QByteArray text;
-        QString error;
-        QVERIFY(UnifiedDiff::append({QStringLiteral("/etc/b"), true, QByteArray("a\0b", 3), false, "a"}, &text, &error));
+        const UnifiedDiff::Diffs made = diffsOf({{QStringLiteral("/etc/b"), true, QByteArray("a\0b", 3), false, "a"}});
+        QVERIFY(made.ok);
+        const QByteArray &text = made.text;
         QVERIFY2(text.contains("\\ No newline at end of file"), text.constData());
         QCOMPARE(UnifiedDiff::split(text).size(), 1);
     }

@@ -7,6 +7,7 @@
 #include "plugin/eventfinder.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <KMessageWidget>
 #include <KPluginFactory>
@@ -201,11 +202,13 @@ private Q_SLOTS:
             // Made at the first click, the same window after.
             QCOMPARE(module.findChildren<CommonSettingsWindow *>().size(), 1);
             auto *window = module.findChild<CommonSettingsWindow *>();
+            QVERIFY(window && Waited::idle(*window));
             auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
             QVERIFY(window->isVisible());
             QCOMPARE(tabs->currentIndex(), 0);
             tabs->setCurrentIndex(lastTab);
             window->reject();
+            QVERIFY(Waited::idle(*window));
         }
     }
 
@@ -242,6 +245,7 @@ private Q_SLOTS:
 
         module.findChild<QPushButton *>(QStringLiteral("commonSettingsButton"))->click();
         auto *window = module.findChild<CommonSettingsWindow *>();
+        QVERIFY(window && Waited::idle(*window));
         QVERIFY(window && window->isVisible());
         const QStringList texts = shownTexts(window);
         QVERIFY2(!texts.filter(shown).isEmpty(), qPrintable(texts.join(QLatin1Char('|'))));

@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "plugin/quoradminevents.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <KSyntaxHighlighting/Definition>
 #include <KSyntaxHighlighting/SyntaxHighlighter>
@@ -50,7 +51,8 @@ class ReviewTest : public QObject
         m_watcher = std::make_unique<MessageBoxWatcher>();
         m_watcher->setDialogHandler([this](QWidget *modal) {
             auto *dialog = qobject_cast<ReviewChangesDialog *>(modal);
-            if (!dialog) {
+            // Looked at once diff has made what it shows.
+            if (!dialog || dialog->isBusy()) {
                 return false;
             }
             Shown shown;
@@ -173,10 +175,12 @@ private Q_SLOTS:
         const QByteArray common = m_root->readFile(Paths::CommonSyslogNgFile);
         CommonSettingsWindow window;
         window.open();
+        QVERIFY(Waited::idle(window));
         window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("destinationsTab")));
         window.findChild<QTableView *>(QStringLiteral("destinationsView"))->selectRow(1);
         window.findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
         window.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(Waited::idle(window));
         QCOMPARE(m_shown.size(), 1);
         QCOMPARE(m_shown.first().paths, QStringList{QString(Paths::CommonSyslogNgFile)});
         QVERIFY(m_shown.first().diff.contains(QStringLiteral("\n-destination velta_central_dst {\n")));

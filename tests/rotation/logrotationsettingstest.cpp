@@ -2,6 +2,7 @@
 #include "messageboxwatcher.h"
 #include "platform/paths.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -104,7 +105,7 @@ void LogRotationSettingsTest::load()
     control<QCheckBox>(settings, "periodCheckBox")->setChecked(true);
     control<QCheckBox>(settings, "numberCheckBox")->setChecked(true);
 
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
     QVERIFY(settingsPanel(settings)->isEnabled());
     QCOMPARE(shown(settings), expected);
     QVERIFY(controlsFollowBoxes(settings));
@@ -126,11 +127,11 @@ void LogRotationSettingsTest::withoutFile()
         root.writeFile(RotateFile, QByteArray());
     }
     LogRotationSettings settings;
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
     QVERIFY(!settingsPanel(settings)->isEnabled());
     QVERIFY(!settingsPanel(settings)->toolTip().isEmpty());
 
-    QVERIFY(settings.save());
+    QVERIFY(Waited::saveTab(settings));
     QCOMPARE(root.exists(RotateFile), exists);
     QCOMPARE(root.readFile(RotateFile), QByteArray());
 }
@@ -142,7 +143,7 @@ void LogRotationSettingsTest::badFileStillLoads()
     root.copySampleSystem();
     QVERIFY(QFile(root.placed(RotateFile)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther | QFileDevice::WriteOther));
     LogRotationSettings settings;
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
     QVERIFY(settingsPanel(settings)->isEnabled());
     QCOMPARE(settingsPanel(settings)->toolTip(), root.placed(RotateFile) + QStringLiteral(": Bad config file"));
     QCOMPARE(shown(settings), (QVariantList{10, 100, QString()}));
@@ -177,7 +178,7 @@ void LogRotationSettingsTest::saveCombinations()
     TestRoot root;
     root.copySampleSystem();
     LogRotationSettings settings;
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
 
     control<QCheckBox>(settings, "numberCheckBox")->setChecked(number >= 0);
     control<QSpinBox>(settings, "numberOfLogs")->setValue(number);
@@ -188,7 +189,7 @@ void LogRotationSettingsTest::saveCombinations()
     periodComboBox->setCurrentIndex(periodComboBox->findData(period));
     const QVariantList expected{number, period.isEmpty() ? size : -1, period};
     QCOMPARE(shown(settings), expected);
-    QVERIFY(settings.save());
+    QVERIFY(Waited::saveTab(settings));
 
     QByteArray written = Header;
     if (number >= 0) {
@@ -202,7 +203,7 @@ void LogRotationSettingsTest::saveCombinations()
     }
     QCOMPARE(root.readFile(RotateFile), SampleComment + written + SampleTail);
 
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
     QCOMPARE(settingsPanel(settings)->toolTip(), QString()); // logrotate accepts it
     QCOMPARE(shown(settings), expected);
 }
@@ -225,8 +226,8 @@ void LogRotationSettingsTest::saveWithoutEditsKeepsFile()
     TestRoot root;
     root.writeFile(RotateFile, content);
     LogRotationSettings settings;
-    settings.load();
-    QVERIFY(settings.save());
+    QVERIFY(Waited::loadTab(settings));
+    QVERIFY(Waited::saveTab(settings));
     QCOMPARE(root.readFile(RotateFile), content);
 }
 
@@ -236,9 +237,9 @@ void LogRotationSettingsTest::editKeepsOtherValues()
     root.copySampleSystem();
     root.writeFile(RotateFile, Header + "\trotate 250\n\tsize 2G\n\tmissingok\n}\n");
     LogRotationSettings settings;
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
     control<QSpinBox>(settings, "logSize")->setValue(300);
-    QVERIFY(settings.save());
+    QVERIFY(Waited::saveTab(settings));
     QCOMPARE(root.readFile(RotateFile), Header + "\tsize 300M\n\trotate 250\n\tmissingok\n}\n");
 }
 
@@ -253,9 +254,9 @@ void LogRotationSettingsTest::refusedSaveIsReported()
     root.writeFile(RotateFile, before);
     MessageBoxWatcher watcher;
     LogRotationSettings settings;
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
     control<QSpinBox>(settings, "numberOfLogs")->setValue(7);
-    QVERIFY(!settings.save());
+    QVERIFY(!Waited::saveTab(settings));
     QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
     QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("bad size")), qPrintable(watcher.texts().constFirst()));
     QVERIFY2(watcher.texts().constFirst().contains(RotateFile), qPrintable(watcher.texts().constFirst()));
@@ -264,9 +265,9 @@ void LogRotationSettingsTest::refusedSaveIsReported()
 
     // Once the file is mended outside, the same edit goes through.
     root.writeFile(RotateFile, Header + "\trotate 5\n}\n");
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
     control<QSpinBox>(settings, "numberOfLogs")->setValue(7);
-    QVERIFY(settings.save());
+    QVERIFY(Waited::saveTab(settings));
     QCOMPARE(root.readFile(RotateFile), Header + "\trotate 7\n}\n");
 }
 
@@ -298,12 +299,12 @@ void LogRotationSettingsTest::saveKeepsForeignLines()
     root.writeFile(RotateFile, content);
     MessageBoxWatcher watcher; // a refused file would say so
     LogRotationSettings settings;
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
     control<QCheckBox>(settings, "numberCheckBox")->setChecked(true);
     control<QSpinBox>(settings, "numberOfLogs")->setValue(7);
-    QVERIFY(settings.save());
+    QVERIFY(Waited::saveTab(settings));
     QCOMPARE(root.readFile(RotateFile), written);
-    settings.load();
+    QVERIFY(Waited::loadTab(settings));
     QCOMPARE(shown(settings).at(0), QVariant(7));
 }
 

@@ -2,6 +2,7 @@
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
 #include "testroot.h"
+#include "waited.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -232,7 +233,7 @@ private Q_SLOTS:
         const QString second = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-second.conf");
         const QByteArray before = root.readFile(common);
         const QByteArray changedCommon = before + "# changed\n";
-        const ConfigCheck::Result result = CheckedWrite::syslogNg({{common, changedCommon}, {second, extra}});
+        const ConfigCheck::Result result = Waited::syslogNg({{common, changedCommon}, {second, extra}});
         QCOMPARE(result.accepted, accepted);
         QVERIFY2(result.message.contains(message), qPrintable(result.message));
         QCOMPARE(root.readFile(common), accepted ? changedCommon : before);
@@ -249,7 +250,7 @@ private Q_SLOTS:
         const QByteArray before = root.readFile(common);
         // Accepted on the staged copy, but a directory stands in the live file's place.
         QDir().mkpath(root.placed(blocked));
-        const ConfigCheck::Result result = CheckedWrite::syslogNg({{common, before + "# changed\n"}, {blocked, "# empty\n"}});
+        const ConfigCheck::Result result = Waited::syslogNg({{common, before + "# changed\n"}, {blocked, "# empty\n"}});
         QVERIFY(!result.accepted);
         QVERIFY2(result.message.contains(blocked), qPrintable(result.message));
         QCOMPARE(root.readFile(common), before);
@@ -272,7 +273,7 @@ private Q_SLOTS:
         root.copySampleSystem();
         const QByteArray before = root.readFile(Paths::LogRotateFile);
         const QByteArray content = "/dorvex/log/velta/events\n{\n\tsize " + size + "\n}\n";
-        const ConfigCheck::Result result = CheckedWrite::logrotate(Paths::LogRotateFile, content);
+        const ConfigCheck::Result result = Waited::logrotate(Paths::LogRotateFile, content);
         QCOMPARE(result.accepted, accepted);
         QCOMPARE(root.readFile(Paths::LogRotateFile), accepted ? content : before);
         if (!accepted) {

@@ -211,12 +211,18 @@ bool check(const ConfigArchive::Files &files, const Plan &plan, Origin origin, Q
 bool diff(const Plan &plan, QByteArray *text, QString *errorText)
 {
     // The module's review of its own changes shows them through the same function.
+    QList<UnifiedDiff::File> files;
     for (const Change &change : plan) {
-        if (!UnifiedDiff::append({systemPath(change.name), change.exists, change.current, change.remove, change.wanted}, text, errorText)) {
-            return false;
-        }
+        files << UnifiedDiff::File{systemPath(change.name), change.exists, change.current, change.remove, change.wanted};
     }
-    return true;
+    UnifiedDiff::Diffs diffs;
+    UnifiedDiff::of(files, Process::waiting(), [&diffs](const UnifiedDiff::Diffs &made) {
+        diffs = made;
+    });
+    // What diff gave before a failure is kept, as it was appended file by file.
+    text->append(diffs.text);
+    *errorText = diffs.errorText;
+    return diffs.ok;
 }
 
 bool apply(const Plan &plan, QString *errorText, QStringList *notPutBack)
