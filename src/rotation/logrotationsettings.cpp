@@ -9,7 +9,6 @@
 #include "editors/snapshotbeforewrite.h"
 #include "logrotateparser.h"
 #include "model/treeitem.h"
-#include "platform/asyncprocess.h"
 #include "platform/checkedwrite.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
@@ -77,13 +76,11 @@ std::pair<QString, QString> scaled(qint64 bytes)
 }
 
 LogRotationSettings::LogRotationSettings(QWidget *parent)
-    : QWidget(parent)
+    : SettingsTab(parent)
     , ui(std::make_unique<Ui::LogRotationSettings>())
 {
     ui->setupUi(this);
-    m_problems = new ProblemsMessage(this);
-    ui->verticalLayout_2->insertWidget(0, m_problems);
-    m_process = new AsyncProcess(this);
+    placeProblems(ui->verticalLayout_2);
     const std::pair<QString, QString> periods[] = {
         {QStringLiteral("daily"), i18n("day")},
         {QStringLiteral("weekly"), i18n("week")},
@@ -127,7 +124,7 @@ void LogRotationSettings::load()
     m_tree.reset();
     ui->_settingsPanel->setEnabled(false);
     m_parser = std::make_unique<LogRotateParser>(Paths::placed(Paths::LogRotateFile));
-    m_parser->parse(m_process->runner(), [this](TreeItem *tree) {
+    m_parser->parse(runner(), [this](TreeItem *tree) {
         showRead(tree);
         m_parser.reset();
         Q_EMIT loaded();
@@ -149,7 +146,7 @@ void LogRotationSettings::showRead(TreeItem *tree)
     const QString error = parser.errorString();
     ui->_settingsPanel->setToolTip(error);
     // The reader names the file in every problem but a missing or empty one.
-    m_problems->setProblems(error.isEmpty() || error.startsWith(parser.filePath()) ? error : i18n("%1: %2", QString(Paths::LogRotateFile), error));
+    problems()->setProblems(error.isEmpty() || error.startsWith(parser.filePath()) ? error : i18n("%1: %2", QString(Paths::LogRotateFile), error));
     const TreeItem *block = m_tree ? m_tree->child(0) : nullptr;
     if (!block) {
         return;
@@ -242,8 +239,8 @@ void LogRotationSettings::save(const std::function<void(bool saved)> &done)
     CheckedWrite::logrotate(Paths::LogRotateFile,
                             text,
                             m_stamp,
-                            m_process->runner(),
-                            keepSnapshot(this, m_process->runner(), std::make_shared<QString>()),
+                            runner(),
+                            keepSnapshot(this, runner(), std::make_shared<QString>()),
                             [this, fileLines, now, text, done](const ConfigCheck::Result &result) {
                                 written(result, fileLines, now, text, done);
                             });
@@ -273,7 +270,7 @@ void LogRotationSettings::written(const ConfigCheck::Result &result,
 
 void LogRotationSettings::abandonSave()
 {
-    m_process->abandon();
+    SettingsTab::abandonSave();
     m_parser.reset();
 }
 

@@ -1,16 +1,13 @@
 #pragma once
 
+#include "editors/settingstab.h"
 #include "platform/configcheck.h"
 #include "platform/filestamp.h"
-
-#include <QWidget>
 
 #include <functional>
 #include <memory>
 
-class AsyncProcess;
 class LogRotateParser;
-class ProblemsMessage;
 class TreeItem;
 
 namespace Ui
@@ -21,32 +18,26 @@ class LogRotationSettings;
 // The "Main log rotation" tab: statistics of the main event log and the number
 // of rotated files, size limit and period of its logrotate file. Every other
 // directive of the file is kept as it is.
-class LogRotationSettings : public QWidget
+class LogRotationSettings : public SettingsTab
 {
     Q_OBJECT
 public:
     explicit LogRotationSettings(QWidget *parent = nullptr);
     ~LogRotationSettings() override;
 
-    // Reads the logrotate file into the controls, dropping unsaved edits; the
-    // controls wait, disabled, until logrotate has checked the file (loaded()).
-    void load();
-    // Writes the settings the administrator changed into the logrotate file when
-    // logrotate accepts the result and the file still holds what load() read
-    // (changed outside meanwhile, it is not written and the administrator may
-    // reload it). done gets false, after the tab has told why, when nothing was
-    // written; without a readable file there is nothing to save. logrotate runs
-    // on the event loop, with the tab's own program.
-    void save(const std::function<void(bool saved)> &done);
+    // The controls wait, disabled, until logrotate has checked the file (loaded()).
+    void load() override;
+    // Writes the settings the administrator changed, checked by logrotate;
+    // without a readable file there is nothing to save.
+    void save(const std::function<void(bool saved)> &done) override;
     // A load waits for logrotate's check.
     bool isLoading() const
     {
         return m_parser != nullptr;
     }
-    // Stops a load's or a save's program; its end does not follow.
-    void abandonSave();
-    // True when the controls differ from what the last load showed.
-    bool hasChanges() const;
+    // A load's program stops too; its end does not follow.
+    void abandonSave() override;
+    bool hasChanges() const override;
     // Recomputes the size of the main log and the space of its disk.
     void statistics();
 
@@ -87,7 +78,5 @@ private:
     int m_block = 0; // the block of m_fileLines shown: the main log's
     FileStamp m_stamp; // what the last load read, or what the last save wrote
     Shown m_loaded; // as load() left the controls
-    ProblemsMessage *m_problems = nullptr; // Owned by this widget.
-    AsyncProcess *m_process = nullptr; // Owned by this widget: its program goes with the tab.
     std::unique_ptr<LogRotateParser> m_parser; // of the load in progress
 };

@@ -14,7 +14,6 @@
 #include "editors/reviewchangesdialog.h"
 #include "editors/snapshotbeforewrite.h"
 #include "model/treeitem.h"
-#include "platform/asyncprocess.h"
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
@@ -44,13 +43,11 @@ CommonFile readCommonFile()
 }
 
 DestinationsSettings::DestinationsSettings(QWidget *parent)
-    : QWidget(parent)
+    : SettingsTab(parent)
     , ui(std::make_unique<Ui::DestinationsSettings>())
 {
     ui->setupUi(this);
-    m_problems = new ProblemsMessage(this);
-    ui->verticalLayout->insertWidget(0, m_problems);
-    m_process = new AsyncProcess(this);
+    placeProblems(ui->verticalLayout);
     m_model = new DestinationsModel(this);
     ui->destinationsView->setModel(m_model);
     connect(m_model, &DestinationsModel::modelReset, ui->destinationsView, &QTableView::resizeColumnsToContents);
@@ -87,7 +84,7 @@ void DestinationsSettings::load()
     CommonFile file = readCommonFile();
     m_damaged = file.damaged;
     m_problemsText = file.problems;
-    m_problems->setProblems(file.problems);
+    problems()->setProblems(file.problems);
     m_model->setRoot(std::move(file.tree));
     refreshExistingNames();
     updateRemoveButtonState();
@@ -149,8 +146,8 @@ void DestinationsSettings::save(const std::function<void(bool saved)> &done)
     // Kept in a snapshot once syslog-ng has accepted the file; syslog-ng goes back to it if it refuses to start.
     const auto snapshot = std::make_shared<QString>();
     CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, text, false, read}},
-                           m_process->runner(),
-                           keepSnapshot(this, m_process->runner(), snapshot),
+                           runner(),
+                           keepSnapshot(this, runner(), snapshot),
                            [this, snapshot, done](const ConfigCheck::Result &written, const QStringList &changedFiles) {
                                if (written.changedOutside) {
                                    reloadAfterOutsideChange();
@@ -168,11 +165,6 @@ void DestinationsSettings::save(const std::function<void(bool saved)> &done)
                                load();
                                done(true);
                            });
-}
-
-void DestinationsSettings::abandonSave()
-{
-    m_process->abandon();
 }
 
 void DestinationsSettings::updateRemoveButtonState()
