@@ -21,15 +21,19 @@ CommonSettingsWindow::CommonSettingsWindow(QWidget *parent)
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->exportTab), i18n("Export configuration"));
     ui->tabWidget->setTabText(ui->tabWidget->indexOf(ui->importTab), i18n("Import configuration"));
     connect(ui->settingsImporter, &SettingsImporter::configurationChanged, this, &CommonSettingsWindow::configurationImported);
-    // OK waits for the rotation tab to show its file.
-    connect(ui->logRotationSettings, &LogRotationSettings::loaded, this, [this] {
+    // OK waits for the rotation tab to show its file and for the import tab
+    // to list the kept configurations.
+    const auto ended = [this] {
         setBusy(m_busy);
-    });
+    };
+    connect(ui->logRotationSettings, &LogRotationSettings::loaded, this, ended);
+    connect(ui->settingsExporter, &TransferTab::idle, this, ended);
+    connect(ui->settingsImporter, &TransferTab::idle, this, ended);
 }
 
 bool CommonSettingsWindow::isBusy() const
 {
-    return m_busy || ui->logRotationSettings->isLoading();
+    return m_busy || ui->logRotationSettings->isLoading() || ui->settingsExporter->isBusy() || ui->settingsImporter->isBusy();
 }
 
 CommonSettingsWindow::~CommonSettingsWindow() = default;
@@ -39,10 +43,10 @@ void CommonSettingsWindow::open()
     // The tabs show and edit the files as they are now, not as they were when
     // the window was last open: a save never writes over what changed meanwhile.
     reload();
-    setBusy(false);
     ui->logRotationSettings->statistics();
     ui->settingsExporter->clear();
     ui->settingsImporter->clear();
+    setBusy(false);
     QDialog::open();
 }
 
@@ -116,10 +120,10 @@ void CommonSettingsWindow::actOnCurrentTab(const std::function<void(bool done)> 
     } else if (current == ui->logRotateTab) {
         ui->logRotationSettings->save(done);
     } else if (current == ui->exportTab) {
-        done(ui->settingsExporter->exportConfig());
+        ui->settingsExporter->exportConfig(done);
     } else if (current == ui->importTab) {
         // An import that changed files says so itself, even when it failed.
-        done(ui->settingsImporter->importConfig());
+        ui->settingsImporter->importConfig(done);
     } else {
         done(true);
     }
@@ -151,6 +155,8 @@ void CommonSettingsWindow::reject()
     if (isBusy()) {
         ui->destinationsSettings->abandonSave();
         ui->logRotationSettings->abandonSave();
+        ui->settingsExporter->abandon();
+        ui->settingsImporter->abandon();
         QDialog::reject();
         setBusy(false);
         return;

@@ -24,8 +24,9 @@ public:
     // Tells whether the page has edits that are not applied: an import or a
     // restore discards them, and asks first.
     void setPendingPageEdits(std::function<bool()> pending);
-    // OK's writes, or the questions and saves before closing, are running, or
-    // the rotation tab is still being read: their programs run on the event loop.
+    // OK's writes, exports or imports, or the questions and saves before
+    // closing, are running, or the rotation tab is still being read or the
+    // kept configurations listed: their programs run on the event loop.
     bool isBusy() const;
 
 public Q_SLOTS:

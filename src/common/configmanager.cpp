@@ -25,7 +25,7 @@ bool failedWithStatus(const Process::Result &result, bool changesAreOk)
     return result.finished && result.exitCode != 0 && !(changesAreOk && result.exitCode == 3);
 }
 
-// What the tool printed when it ran and failed; not starting and no answer Process::run logs.
+// What the tool printed when it ran and failed; not starting and no answer the runner logs.
 void logFailure(const QStringList &arguments, const Process::Result &result, bool changesAreOk)
 {
     if (failedWithStatus(result, changesAreOk)) {
@@ -34,11 +34,16 @@ void logFailure(const QStringList &arguments, const Process::Result &result, boo
     }
 }
 
-Process::Result runTool(const QStringList &arguments, bool changesAreOk = false)
+void runTool(const QStringList &arguments, const Process::Runner &runner, bool changesAreOk, const Process::Done &done)
 {
-    const Process::Result result = Process::run(Paths::placed(Paths::ConfigManagerTool), arguments, ToolTimeoutMs, Process::Channels::Separate);
-    logFailure(arguments, result, changesAreOk);
-    return result;
+    runner(Paths::placed(Paths::ConfigManagerTool),
+           arguments,
+           ToolTimeoutMs,
+           Process::Channels::Separate,
+           [arguments, changesAreOk, done](const Process::Result &result) {
+               logFailure(arguments, result, changesAreOk);
+               done(result);
+           });
 }
 
 // Why a run failed, as the administrator can act on it; empty when it did not.
@@ -57,55 +62,54 @@ QString failure(const Process::Result &result, bool changesAreOk = false)
     const QString said = QString::fromLocal8Bit(result.errorOutput).trimmed();
     return said.isEmpty() ? QStringLiteral("%1: exit status %2").arg(tool).arg(result.exitCode) : said;
 }
-
-ImportResult runImport(const QStringList &arguments)
-{
-    const Process::Result result = runTool(arguments + QStringList{QStringLiteral("--json")});
-    const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
-    ImportResult import;
-    import.message = failure(result);
-    import.ok = import.message.isEmpty();
-    import.changed = summary.value(QStringLiteral("changed")).toBool();
-    const QJsonArray files = summary.value(QStringLiteral("files")).toArray();
-    for (const QJsonValue &file : files) {
-        import.files << file.toString();
-    }
-    return import;
-}
 }
 
-Outcome exportArchive(const QString &path)
+void exportArchive(const QString &path, const Process::Runner &runner, const std::function<void(const Outcome &)> &done)
 {
-    const QString message = failure(runTool({QStringLiteral("-o"), path}));
-    return {message.isEmpty(), message};
+    runTool({QStringLiteral("-o"), path}, runner, false, [done](const Process::Result &result) {
+        const QString message = failure(result);
+        done({message.isEmpty(), message});
+    });
 }
 
-ImportResult importArchive(const QString &path)
+void importArchive(const QString &path, const Process::Runner &runner, const std::function<void(const ImportResult &)> &done)
 {
-    return runImport({QStringLiteral("-i"), path});
+    runTool({QStringLiteral("-i"), path, QStringLiteral("--json")}, runner, false, [done](const Process::Result &result) {
+        const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
+        ImportResult import;
+        import.message = failure(result);
+        import.ok = import.message.isEmpty();
+        import.changed = summary.value(QStringLiteral("changed")).toBool();
+        const QJsonArray files = summary.value(QStringLiteral("files")).toArray();
+        for (const QJsonValue &file : files) {
+            import.files << file.toString();
+        }
+        done(import);
+    });
 }
 
-Preview preview(const QString &path)
+void preview(const QString &path, const Process::Runner &runner, const std::function<void(const Preview &)> &done)
 {
-    const Process::Result result = runTool({QStringLiteral("--diff"), path, QStringLiteral("--json")}, true);
-    Preview preview;
-    preview.message = failure(result, true);
-    const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
-    if (!preview.message.isEmpty()) {
-        return preview;
-    }
-    const QJsonArray changes = summary.value(QStringLiteral("changes")).toArray();
-    for (const QJsonValue &value : changes) {
-        const QJsonObject change = value.toObject();
-        const QString kind = change.value(QStringLiteral("change")).toString();
-        preview.changes.append({change.value(QStringLiteral("path")).toString(),
-                                kind == QLatin1String("added")         ? FileChange::Kind::Added
-                                    : kind == QLatin1String("removed") ? FileChange::Kind::Removed
-                                                                       : FileChange::Kind::Replaced});
-    }
-    preview.diff = summary.value(QStringLiteral("diff")).toString().toUtf8();
-    preview.ok = true;
-    return preview;
+    runTool({QStringLiteral("--diff"), path, QStringLiteral("--json")}, runner, true, [done](const Process::Result &result) {
+        Preview preview;
+        preview.message = failure(result, true);
+        if (!preview.message.isEmpty()) {
+            return done(preview);
+        }
+        const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
+        const QJsonArray changes = summary.value(QStringLiteral("changes")).toArray();
+        for (const QJsonValue &value : changes) {
+            const QJsonObject change = value.toObject();
+            const QString kind = change.value(QStringLiteral("change")).toString();
+            preview.changes.append({change.value(QStringLiteral("path")).toString(),
+                                    kind == QLatin1String("added")         ? FileChange::Kind::Added
+                                        : kind == QLatin1String("removed") ? FileChange::Kind::Removed
+                                                                           : FileChange::Kind::Replaced});
+        }
+        preview.diff = summary.value(QStringLiteral("diff")).toString().toUtf8();
+        preview.ok = true;
+        done(preview);
+    });
 }
 
 QString snapshotArchive(const QString &name)
@@ -113,21 +117,22 @@ QString snapshotArchive(const QString &name)
     return ConfigSnapshot::path(name);
 }
 
-QList<Snapshot> snapshots()
+void snapshots(const Process::Runner &runner, const std::function<void(const QList<Snapshot> &)> &done)
 {
-    const Process::Result result = runTool({QStringLiteral("--list-snapshots")});
-    QList<Snapshot> list;
-    if (!failure(result).isEmpty()) {
-        return list;
-    }
-    // One line per snapshot: name, time taken, files that differ, tab-separated.
-    const QStringList lines = QString::fromUtf8(result.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString &line : lines) {
-        const QStringList columns = line.split(QLatin1Char('\t'));
-        if (columns.size() == 3) {
-            list.append({columns.at(0), QDateTime::fromString(columns.at(1), Qt::ISODate), columns.at(2).split(QLatin1Char(' '), Qt::SkipEmptyParts)});
+    runTool({QStringLiteral("--list-snapshots")}, runner, false, [done](const Process::Result &result) {
+        QList<Snapshot> list;
+        if (!failure(result).isEmpty()) {
+            return done(list);
         }
-    }
-    return list;
+        // One line per snapshot: name, time taken, files that differ, tab-separated.
+        const QStringList lines = QString::fromUtf8(result.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (const QString &line : lines) {
+            const QStringList columns = line.split(QLatin1Char('\t'));
+            if (columns.size() == 3) {
+                list.append({columns.at(0), QDateTime::fromString(columns.at(1), Qt::ISODate), columns.at(2).split(QLatin1Char(' '), Qt::SkipEmptyParts)});
+            }
+        }
+        done(list);
+    });
 }
 } // namespace ConfigManager

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "platform/process.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The configuration manager tool that saves and restores the whole configuration.
+// Each call starts the tool through runner and hands what it found to done.
 namespace ConfigManager
 {
 
@@ -16,7 +21,7 @@ struct Outcome {
 };
 
 // Writes the current configuration into the archive at path (placed).
-Outcome exportArchive(const QString &path);
+void exportArchive(const QString &path, const Process::Runner &runner, const std::function<void(const Outcome &)> &done);
 
 struct ImportResult {
     bool ok = false;
@@ -26,7 +31,7 @@ struct ImportResult {
 };
 
 // Imports the archive at path (placed), all or nothing.
-ImportResult importArchive(const QString &path);
+void importArchive(const QString &path, const Process::Runner &runner, const std::function<void(const ImportResult &)> &done);
 
 struct FileChange {
     enum class Kind {
@@ -46,7 +51,7 @@ struct Preview {
 };
 
 // What importing the archive at path (placed) would change; changes nothing.
-Preview preview(const QString &path);
+void preview(const QString &path, const Process::Runner &runner, const std::function<void(const Preview &)> &done);
 
 // The archive (placed) of a snapshot, for a preview of its restore.
 QString snapshotArchive(const QString &name);
@@ -58,5 +63,5 @@ struct Snapshot {
 };
 
 // The kept configurations, oldest first; empty when none or the tool failed.
-QList<Snapshot> snapshots();
+void snapshots(const Process::Runner &runner, const std::function<void(const QList<Snapshot> &)> &done);
 } // namespace ConfigManager

@@ -17,16 +17,10 @@ FileWidget::FileWidget(QWidget *parent)
     ui->fileLabel->setText(i18n("File:"));
     ui->fileToolButton->setIcon(QIcon::fromTheme(QStringLiteral("document-folder"), QIcon::fromTheme(QStringLiteral("document-open-folder"))));
     connect(ui->fileLineEdit, &QLineEdit::textChanged, this, &FileWidget::textChanged);
+    connect(ui->fileToolButton, &QToolButton::clicked, this, &FileWidget::browse);
 }
 
 FileWidget::~FileWidget() = default;
-
-void FileWidget::setup(bool saveMode)
-{
-    connect(ui->fileToolButton, &QToolButton::clicked, this, [this, saveMode] {
-        browse(saveMode);
-    });
-}
 
 QString FileWidget::text() const
 {
@@ -59,13 +53,13 @@ void FileWidget::setHint(const QString &text)
     ui->fileLineEdit->setToolTip(text);
 }
 
-void FileWidget::browse(bool saveMode)
+void FileWidget::browse()
 {
     // The field holds paths of the managed system: the dialogs open at its
     // root and their answer is given back as the system knows it.
     const QString start = Paths::systemRoot().isEmpty() ? QString() : Paths::placed(QStringLiteral("/"));
-    const QString chosen = saveMode ? QFileDialog::getSaveFileName(this, i18n("Choose file"), start, QStringLiteral("*.tar.gz"))
-                                    : QFileDialog::getOpenFileName(this, QString(), start, QString());
+    const QString chosen = m_saveMode ? QFileDialog::getSaveFileName(this, i18n("Choose file"), start, QStringLiteral("*.tar.gz"))
+                                      : QFileDialog::getOpenFileName(this, QString(), start, QString());
     // A cancelled dialog gives an empty path, which replaces the old one on purpose.
     ui->fileLineEdit->setText(chosen.isEmpty() ? QString() : Paths::unplaced(chosen));
 }

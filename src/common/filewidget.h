@@ -13,12 +13,20 @@ class FileWidget;
 class FileWidget : public QWidget
 {
     Q_OBJECT
+    // The browse button asks for a file to save (true) or to open (false).
+    Q_PROPERTY(bool saveMode READ saveMode WRITE setSaveMode)
 public:
     explicit FileWidget(QWidget *parent = nullptr);
     ~FileWidget() override;
 
-    // The browse button asks for a file to save (true) or to open (false).
-    void setup(bool saveMode);
+    bool saveMode() const
+    {
+        return m_saveMode;
+    }
+    void setSaveMode(bool saveMode)
+    {
+        m_saveMode = saveMode;
+    }
     // The path as typed or chosen: a path of the managed system.
     QString text() const;
     // What the empty field shows and its tool tip says, e.g. where a path may lead.
@@ -33,7 +41,8 @@ Q_SIGNALS:
     void textChanged(const QString &text);
 
 private:
-    void browse(bool saveMode);
+    void browse();
 
     std::unique_ptr<Ui::FileWidget> ui;
+    bool m_saveMode = false;
 };

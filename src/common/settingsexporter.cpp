@@ -38,11 +38,10 @@ QStringList homes()
 } // namespace
 
 SettingsExporter::SettingsExporter(QWidget *parent)
-    : QWidget(parent)
+    : TransferTab(parent)
     , ui(std::make_unique<Ui::SettingsExporter>())
 {
     ui->setupUi(this);
-    ui->fileWidget->setup(true);
     clear();
 }
 
@@ -82,10 +81,10 @@ QString SettingsExporter::allowedTarget(const QString &path)
     return QString();
 }
 
-bool SettingsExporter::exportConfig()
+void SettingsExporter::exportConfig(const std::function<void(bool done)> &done)
 {
     if (!ui->fileWidget->checkSelected()) {
-        return false;
+        return done(false);
     }
     // The tool gets the resolved path: a link the user puts in afterwards is
     // refused there instead of followed.
@@ -96,23 +95,24 @@ bool SettingsExporter::exportConfig()
                          MessageBox::Kind::Error,
                          i18n("Error"),
                          i18n("The output file cannot be saved outside the root's home directory!") + QLatin1String("\n\n") + where() + QLatin1Char('.'));
-        return false;
+        return done(false);
     }
     if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
         if (!MessageBox::confirm(this,
                                  i18n("Export configuration"),
                                  i18n("%1 exists already. Replace it with the configuration as it is now?", Paths::unplaced(target)))) {
-            return false;
+            return done(false);
         }
     }
-    const ConfigManager::Outcome exported = ConfigManager::exportArchive(target);
-    if (!exported.ok) {
-        FileWidget::showFailure(this, i18n("Can not export configuration!"), exported.message);
-        return false;
-    }
-    MessageBox::show(this,
-                     MessageBox::Kind::Information,
-                     i18n("Information"),
-                     i18n("Configuration exported successfully") + QLatin1String("\n\n") + i18n("Saved as %1.", Paths::unplaced(target)));
-    return true;
+    ConfigManager::exportArchive(target, runner(), [this, target, done](const ConfigManager::Outcome &exported) {
+        if (!exported.ok) {
+            FileWidget::showFailure(this, i18n("Can not export configuration!"), exported.message);
+            return done(false);
+        }
+        MessageBox::show(this,
+                         MessageBox::Kind::Information,
+                         i18n("Information"),
+                         i18n("Configuration exported successfully") + QLatin1String("\n\n") + i18n("Saved as %1.", Paths::unplaced(target)));
+        done(true);
+    });
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QWidget>
+#include "transfertab.h"
 
+#include <functional>
 #include <memory>
 
 namespace Ui
@@ -10,7 +11,7 @@ class SettingsExporter;
 }
 
 // The "Export configuration" tab.
-class SettingsExporter : public QWidget
+class SettingsExporter : public TransferTab
 {
     Q_OBJECT
 public:
@@ -27,8 +28,10 @@ public:
     // does not, or when the folder does not exist.
     static QString allowedTarget(const QString &path);
 
-public Q_SLOTS:
-    bool exportConfig();
+    // Writes the archive the path names, asking first when it exists; done
+    // gets whether it was written, false after the tab told why not or the
+    // administrator declined.
+    void exportConfig(const std::function<void(bool done)> &done);
 
 private:
     // Where an archive may go, one wording for the empty field and the refusal.

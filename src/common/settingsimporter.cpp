@@ -68,11 +68,10 @@ QString listing(const QList<ConfigManager::FileChange> &changes)
 } // namespace
 
 SettingsImporter::SettingsImporter(QWidget *parent)
-    : QWidget(parent)
+    : TransferTab(parent)
     , ui(std::make_unique<Ui::SettingsImporter>())
 {
     ui->setupUi(this);
-    ui->fileWidget->setup(false);
     ui->snapshotsLabel->setText(i18n("Or go back to a kept configuration:"));
     ui->snapshotsView->setHeaderLabels({i18n("Kept"), i18n("Files that differ from the current ones")});
     // One source at a time: an archive path or a kept configuration.
@@ -99,15 +98,16 @@ void SettingsImporter::clear()
 void SettingsImporter::listSnapshots()
 {
     ui->snapshotsView->clear();
-    const QList<ConfigManager::Snapshot> snapshots = ConfigManager::snapshots();
-    // Newest first.
-    for (auto it = snapshots.crbegin(); it != snapshots.crend(); ++it) {
-        const QString differing = it->differing.isEmpty() ? i18n("none") : it->differing.join(QStringLiteral(", "));
-        auto *item = new QTreeWidgetItem(ui->snapshotsView, {it->taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), differing});
-        item->setData(0, Qt::UserRole, it->name);
-        item->setToolTip(1, it->differing.join(QLatin1Char('\n')));
-    }
-    ui->snapshotsView->resizeColumnToContents(0);
+    ConfigManager::snapshots(runner(), [this](const QList<ConfigManager::Snapshot> &snapshots) {
+        // Newest first.
+        for (auto it = snapshots.crbegin(); it != snapshots.crend(); ++it) {
+            const QString differing = it->differing.isEmpty() ? i18n("none") : it->differing.join(QStringLiteral(", "));
+            auto *item = new QTreeWidgetItem(ui->snapshotsView, {it->taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), differing});
+            item->setData(0, Qt::UserRole, it->name);
+            item->setToolTip(1, it->differing.join(QLatin1Char('\n')));
+        }
+        ui->snapshotsView->resizeColumnToContents(0);
+    });
 }
 
 QString SettingsImporter::selectedSnapshot() const
@@ -116,11 +116,11 @@ QString SettingsImporter::selectedSnapshot() const
     return selected.isEmpty() ? QString() : selected.first()->data(0, Qt::UserRole).toString();
 }
 
-bool SettingsImporter::importConfig()
+void SettingsImporter::importConfig(const std::function<void(bool done)> &done)
 {
     const QString snapshot = selectedSnapshot();
     if (snapshot.isEmpty() && !ui->fileWidget->checkSelected()) {
-        return false;
+        return done(false);
     }
     const QString failed = i18n("Can not import configuration!");
     // The question, the check and the import read one private copy of a chosen
@@ -128,27 +128,62 @@ bool SettingsImporter::importConfig()
     // becomes of the chosen file in the meantime. Snapshots lie in root's
     // private folder already, where the tool knows them as root's own.
     const QString typed = snapshot.isEmpty() ? Paths::placedTyped(ui->fileWidget->text()) : QString();
-    std::unique_ptr<PrivateCopy> copy;
+    std::shared_ptr<PrivateCopy> copy;
     if (snapshot.isEmpty()) {
-        copy = std::make_unique<PrivateCopy>(typed, Paths::placed(Paths::ImportDir), FileRead::ConfigLimit);
+        copy = std::make_shared<PrivateCopy>(typed, Paths::placed(Paths::ImportDir), FileRead::ConfigLimit);
         if (!copy->isValid()) {
             FileWidget::showFailure(this, failed, copy->error());
-            return false;
+            return done(false);
         }
     }
     const QString archive = copy ? copy->path() : ConfigManager::snapshotArchive(snapshot);
     const QString source =
         snapshot.isEmpty() ? Paths::unplaced(typed) : i18n("the configuration kept at %1", ui->snapshotsView->selectedItems().first()->text(0));
 
-    const ConfigManager::Preview preview = ConfigManager::preview(archive);
-    if (!preview.ok) {
-        FileWidget::showFailure(this, failed, preview.message);
-        return false;
-    }
-    if (preview.changes.isEmpty()) {
-        MessageBox::show(this, MessageBox::Kind::Information, i18n("Information"), i18n("%1 holds the configuration as it is; nothing was imported.", source));
-        return true;
-    }
+    // The copy lasts until the import has ended.
+    ConfigManager::preview(archive, runner(), [this, copy, archive, source, failed, done](const ConfigManager::Preview &preview) {
+        if (!preview.ok) {
+            FileWidget::showFailure(this, failed, preview.message);
+            return done(false);
+        }
+        if (preview.changes.isEmpty()) {
+            MessageBox::show(this,
+                             MessageBox::Kind::Information,
+                             i18n("Information"),
+                             i18n("%1 holds the configuration as it is; nothing was imported.", source));
+            return done(true);
+        }
+        if (!confirmed(source, preview)) {
+            return done(false);
+        }
+        // The tool checks the archive and the tools' verdict on it before it changes anything.
+        ConfigManager::importArchive(archive, runner(), [this, copy, source, failed, preview, done](const ConfigManager::ImportResult &result) {
+            if (result.changed) {
+                // Described with the words of the question where the file was in it.
+                QList<ConfigManager::FileChange> changed;
+                for (const QString &path : result.files) {
+                    const auto planned = std::find_if(preview.changes.cbegin(), preview.changes.cend(), [&path](const ConfigManager::FileChange &change) {
+                        return change.path == path;
+                    });
+                    changed << (planned != preview.changes.cend() ? *planned : ConfigManager::FileChange{path, ConfigManager::FileChange::Kind::Replaced});
+                }
+                Q_EMIT configurationChanged(result.ok,
+                                            result.ok ? i18n("Imported from %1:\n%2", source, listing(changed))
+                                                      : i18n("The import from %1 failed, and these files could not be put back:\n%2", source, listing(changed)),
+                                            result.files);
+            }
+            if (!result.ok) {
+                FileWidget::showFailure(this, failed, result.message);
+                return done(false);
+            }
+            listSnapshots();
+            done(true);
+        });
+    });
+}
+
+bool SettingsImporter::confirmed(const QString &source, const ConfigManager::Preview &preview)
+{
     // The page's edits are made on the files the import replaces: they go.
     const bool pageEdits = m_pendingPageEdits && m_pendingPageEdits();
     const QString text = pageEdits
@@ -183,33 +218,7 @@ bool SettingsImporter::importConfig()
                                                 });
                                             });
         if (!review) {
-            if (answer != QDialogButtonBox::Yes) {
-                return false;
-            }
-            break;
+            return answer == QDialogButtonBox::Yes;
         }
     }
-
-    // The tool checks the archive and the tools' verdict on it before it changes anything.
-    const ConfigManager::ImportResult result = ConfigManager::importArchive(archive);
-    if (result.changed) {
-        // Described with the words of the question where the file was in it.
-        QList<ConfigManager::FileChange> changed;
-        for (const QString &path : result.files) {
-            const auto planned = std::find_if(preview.changes.cbegin(), preview.changes.cend(), [&path](const ConfigManager::FileChange &change) {
-                return change.path == path;
-            });
-            changed << (planned != preview.changes.cend() ? *planned : ConfigManager::FileChange{path, ConfigManager::FileChange::Kind::Replaced});
-        }
-        Q_EMIT configurationChanged(result.ok,
-                                    result.ok ? i18n("Imported from %1:\n%2", source, listing(changed))
-                                              : i18n("The import from %1 failed, and these files could not be put back:\n%2", source, listing(changed)),
-                                    result.files);
-    }
-    if (!result.ok) {
-        FileWidget::showFailure(this, failed, result.message);
-        return false;
-    }
-    listSnapshots();
-    return true;
 }

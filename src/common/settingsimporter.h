@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QWidget>
+#include "configmanager.h"
+#include "transfertab.h"
 
 #include <functional>
 #include <memory>
@@ -12,14 +13,15 @@ class SettingsImporter;
 
 // The "Import configuration" tab: an archive to import, or one of the kept
 // configurations (snapshots) to go back to.
-class SettingsImporter : public QWidget
+class SettingsImporter : public TransferTab
 {
     Q_OBJECT
 public:
     explicit SettingsImporter(QWidget *parent = nullptr);
     ~SettingsImporter() override;
 
-    // Empties the path and lists the kept configurations afresh.
+    // Empties the path and lists the kept configurations afresh; the tab is
+    // busy until they are listed.
     void clear();
     // Tells whether the page has edits that are not applied, which an import discards.
     void setPendingPageEdits(std::function<bool()> pending)
@@ -27,9 +29,11 @@ public:
         m_pendingPageEdits = std::move(pending);
     }
 
-public Q_SLOTS:
-    // Shows what the archive would change and imports it when the administrator agrees.
-    bool importConfig();
+    // Shows what the archive would change and imports it when the
+    // administrator agrees; done gets true when it was imported or there was
+    // nothing to import, false when the administrator declined or the tab told
+    // why it failed.
+    void importConfig(const std::function<void(bool done)> &done);
 
 Q_SIGNALS:
     // The files on the system changed: they must be read again. complete is
@@ -39,6 +43,8 @@ Q_SIGNALS:
 
 private:
     void listSnapshots();
+    // Asks whether to import what preview lists from source, with the review of its diff at hand.
+    bool confirmed(const QString &source, const ConfigManager::Preview &preview);
     QString selectedSnapshot() const;
 
     std::unique_ptr<Ui::SettingsImporter> ui;

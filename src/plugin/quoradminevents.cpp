@@ -153,26 +153,33 @@ CommonSettingsWindow *QuorAdminEvents::commonSettingsWindow()
 void QuorAdminEvents::configurationImported(bool complete, const QString &summary, const QStringList &files)
 {
     clearMessage();
+    // No edit and no Apply until syslog-ng has judged what the import left.
+    setApplying(true);
     // The import checked its files; what runs must still pass as a whole.
-    const ConfigCheck::Result check = ConfigCheck::syslogNg(Paths::placed(Paths::SyslogNgConfDir));
-    if (!check.accepted) {
-        qCWarning(QUOR_ADMIN_EVENTS).noquote() << "imported configuration refused by syslog-ng, not restarted:" << check.message;
-    }
-    load();
-    Q_EMIT changed(false);
-    // Said in the page once the window has gone, as after Apply.
-    const bool restarting = check.accepted && SngHandler::unitsReading(files);
-    QString text = summary;
-    if (restarting) {
-        text += QLatin1Char('\n') + i18n("The logging service is being restarted.");
-    } else if (!check.accepted) {
-        text += QLatin1Char('\n') + i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message);
-    }
-    showMessage(complete && check.accepted ? KMessageWidget::Positive : KMessageWidget::Error, text);
-    if (restarting) {
-        // The configuration manager kept the configuration before the import as its newest snapshot.
-        restartFor(files, ConfigSnapshot::newest(), summary);
-    }
+    ConfigCheck::syslogNg(Paths::placed(Paths::SyslogNgConfDir), m_applyProcess->runner(), [this, complete, summary, files](const ConfigCheck::Result &check) {
+        setApplying(false);
+        // The load below reads what changed meanwhile.
+        m_reloadMissed = false;
+        if (!check.accepted) {
+            qCWarning(QUOR_ADMIN_EVENTS).noquote() << "imported configuration refused by syslog-ng, not restarted:" << check.message;
+        }
+        load();
+        Q_EMIT changed(false);
+        // Said in the page once the window has gone, as after Apply.
+        const bool restarting = check.accepted && SngHandler::unitsReading(files);
+        QString text = summary;
+        if (restarting) {
+            text += QLatin1Char('\n') + i18n("The logging service is being restarted.");
+        } else if (!check.accepted) {
+            text += QLatin1Char('\n') + i18n("syslog-ng refuses the configuration and was not restarted.\n\n%1", check.message);
+        }
+        showMessage(complete && check.accepted ? KMessageWidget::Positive : KMessageWidget::Error, text);
+        if (restarting) {
+            // The configuration manager kept the configuration before the import as its newest snapshot.
+            restartFor(files, ConfigSnapshot::newest(), summary);
+        }
+        Q_EMIT importShown();
+    });
 }
 
 DBusDialog *QuorAdminEvents::dbusDialog()

@@ -78,6 +78,9 @@ Q_SIGNALS:
     // Apply has ended, whatever its outcome: also when it was refused or
     // stopped before anything was written. The restart it asked for may still run.
     void applyFinished();
+    // The page shows what an import or a restore changed, once syslog-ng has
+    // judged the configuration it left.
+    void importShown();
 
 public Q_SLOTS:
     void load() override;

@@ -425,35 +425,61 @@ private Q_SLOTS:
     void closingDuringHungProgramReturnsAtOnce_data()
     {
         QTest::addColumn<QString>("hungProgram"); // a program on PATH, or a system path
-        QTest::addColumn<bool>("pressOk"); // false: the rotation tab's check when the window opens
-        QTest::newRow("logrotate-check") << QStringLiteral("logrotate") << false;
-        QTest::newRow("syslog-ng-check") << QStringLiteral("syslog-ng") << true;
-        QTest::newRow("snapshot") << QString(Paths::ConfigManagerTool) << true;
+        QTest::addColumn<QString>("hangsOn"); // the first argument it hangs with; empty: any
+        // What OK acts on: a removed destination, or an archive on the export or
+        // import tab; empty: OK is not pressed, the window's opening runs the program.
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QStringList>("asked"); // the titles of the boxes shown before the program hangs
+        const QString tool = Paths::ConfigManagerTool;
+        QTest::newRow("logrotate-check") << QStringLiteral("logrotate") << QString() << QString() << QStringList();
+        QTest::newRow("syslog-ng-check") << QStringLiteral("syslog-ng") << QString() << QStringLiteral("destinationsTab") << QStringList();
+        QTest::newRow("snapshot") << tool << QString() << QStringLiteral("destinationsTab") << QStringList();
+        QTest::newRow("snapshot-list") << tool << QStringLiteral("--list-snapshots") << QString() << QStringList();
+        QTest::newRow("export") << tool << QStringLiteral("-o") << QStringLiteral("exportTab") << QStringList();
+        QTest::newRow("preview") << tool << QStringLiteral("--diff") << QStringLiteral("importTab") << QStringList();
+        QTest::newRow("import") << tool << QStringLiteral("-i") << QStringLiteral("importTab") << QStringList{QStringLiteral("Import configuration")};
     }
 
     void closingDuringHungProgramReturnsAtOnce()
     {
         QFETCH(QString, hungProgram);
-        QFETCH(bool, pressOk);
+        QFETCH(QString, hangsOn);
+        QFETCH(QString, tab);
+        QFETCH(QStringList, asked);
         m_root->copySampleSystem();
+        // An archive that differs from the configuration as it is.
+        const QString archive = tab == QLatin1String("importTab") ? makeArchive(QStringLiteral("exported")) : QStringLiteral("/root/new.tar.gz");
+        QVERIFY(!archive.isEmpty());
+        m_root->writeFile(QString(Paths::EventsFile), "{ \"changed\": {} }\n");
+        const QByteArray events = m_root->readFile(QString(Paths::EventsFile));
         QTemporaryDir bin;
-        QVERIFY(bin.isValid() && HungProgram::write(hungProgram, bin.path(), *m_root));
+        QVERIFY(bin.isValid());
         const QString pidFile = HungProgram::pidFile(bin.path());
         const QByteArray path = qgetenv("PATH");
 
         MessageBoxWatcher watcher;
         auto window = std::make_unique<CommonSettingsWindow>();
         QPushButton *ok = window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok);
-        if (pressOk) {
+        if (!tab.isEmpty()) {
             window->open();
             QVERIFY(Waited::idle(*window));
-            window->findChild<QTableView *>(QStringLiteral("destinationsView"))->selectRow(1);
-            window->findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
+            window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(tab));
+            if (tab == QLatin1String("destinationsTab")) {
+                window->findChild<QTableView *>(QStringLiteral("destinationsView"))->selectRow(1);
+                window->findChild<QToolButton *>(QStringLiteral("removeButton"))->click();
+            } else {
+                pathField(window.get(), tab)->setText(archive);
+            }
         }
+        // Hung only now: the window's opening above runs the same programs.
+        QVERIFY(HungProgram::write(hungProgram, bin.path(), *m_root, hangsOn));
         if (HungProgram::onPath(hungProgram)) {
             qputenv("PATH", QByteArray(QFile::encodeName(bin.path()) + ':' + path));
         }
-        if (pressOk) {
+        for (int i = 0; i < asked.size(); ++i) {
+            watcher.queueAnswer(QMessageBox::Yes);
+        }
+        if (!tab.isEmpty()) {
             ok->click();
         } else {
             window->open();
@@ -467,7 +493,7 @@ private Q_SLOTS:
         window->accept();
         QTest::qWait(50);
         QCOMPARE(ended.count(), 0);
-        QCOMPARE(watcher.titles(), QStringList());
+        QCOMPARE(watcher.titles(), asked);
         QVERIFY(window->isVisible());
 
         const QByteArray pid = HungProgram::startedPid(pidFile);
@@ -478,8 +504,10 @@ private Q_SLOTS:
         window.reset();
         QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
         QTRY_VERIFY(HungProgram::isGone(pid));
-        // Nothing was written.
+        // Nothing was written, exported or imported.
         QCOMPARE(m_root->readFile(QString(Paths::CommonSyslogNgFile)).count("destination velta_"), 2);
+        QCOMPARE(m_root->readFile(QString(Paths::EventsFile)), events);
+        QVERIFY(!m_root->exists(QStringLiteral("/root/new.tar.gz")));
     }
 };
 

@@ -73,8 +73,16 @@ class ImportTest : public QObject
         Waited::idle(*window);
         window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("importTab")));
         window->findChild<QWidget *>(QStringLiteral("importTab"))->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->setText(path);
+        QSignalSpy imported(window, &CommonSettingsWindow::configurationImported);
+        QSignalSpy shown(&module, &QuorAdminEvents::importShown);
         window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
         Waited::idle(*window);
+        // The page shows an import once syslog-ng has checked what it left.
+        if (!QTest::qWaitFor([&imported, &shown] {
+                return shown.count() == imported.count();
+            })) {
+            qWarning("the page did not show the import");
+        }
         return window;
     }
 
@@ -140,9 +148,11 @@ private Q_SLOTS:
         window->findChild<QWidget *>(QStringLiteral("importTab"))->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->setText(Archive);
         m_root->clearCommands();
 
+        QSignalSpy shownSpy(&module, &QuorAdminEvents::importShown);
         watcher.queueAnswer(QMessageBox::StandardButton(answer));
         window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
         QVERIFY(Waited::idle(*window));
+        QTRY_COMPARE(shownSpy.count(), importedSpy.count());
         QStringList shown;
         for (const MessageBoxWatcher::Box &box : watcher.boxes()) {
             shown << box.title << box.text;
@@ -246,9 +256,12 @@ private Q_SLOTS:
         QVERIFY(window && Waited::idle(*window));
         window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentWidget(window->findChild<QWidget *>(QStringLiteral("importTab")));
         window->findChild<QWidget *>(QStringLiteral("importTab"))->findChild<QLineEdit *>(QStringLiteral("fileLineEdit"))->setText(Archive);
+        QSignalSpy importedSpy(window, &CommonSettingsWindow::configurationImported);
+        QSignalSpy shown(&module, &QuorAdminEvents::importShown);
         watcher.queueAnswer(QMessageBox::StandardButton(answer));
         window->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok)->click();
         QVERIFY(Waited::idle(*window));
+        QTRY_COMPARE(shown.count(), importedSpy.count());
 
         QCOMPARE(watcher.titles().value(0), QStringLiteral("Import configuration"));
         QCOMPARE(watcher.texts().value(0),

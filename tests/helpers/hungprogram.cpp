@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace HungProgram
 {
@@ -17,15 +18,22 @@ QString pidFile(const QString &bin)
     return QDir(bin).filePath(QStringLiteral("hung.pid"));
 }
 
-bool write(const QString &program, const QString &bin, const TestRoot &root)
+bool write(const QString &program, const QString &bin, const TestRoot &root, const QString &firstArgument)
 {
     const QString path = onPath(program) ? QDir(bin).filePath(program) : root.placed(program);
+    const QByteArray replaced = QFile::encodeName(QFileInfo(path).canonicalFilePath());
+    if (!firstArgument.isEmpty() && replaced.isEmpty()) {
+        return false;
+    }
     QFile::remove(path);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
-    file.write("#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile(bin)) + "'\nexec sleep 3600\n");
+    const QByteArray hang = "echo $$ > '" + QFile::encodeName(pidFile(bin)) + "'\nexec sleep 3600\n";
+    file.write(firstArgument.isEmpty()
+                   ? QByteArray("#!/bin/sh\n" + hang)
+                   : QByteArray("#!/bin/sh\nif [ \"$1\" = '" + firstArgument.toUtf8() + "' ]; then\n" + hang + "fi\nexec '" + replaced + "' \"$@\"\n"));
     file.close();
     return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
