@@ -345,11 +345,9 @@ Result fromProcess(const Process::Result &result, const QString &command)
 
 Result syslogNg(const QString &confDir)
 {
-    Result result;
-    syslogNg(confDir, Process::waiting(), [&result](const Result &check) {
-        result = check;
+    return Process::waitFor<Result>([&confDir](const Process::Runner &run, const Done &done) {
+        syslogNg(confDir, run, done);
     });
-    return result;
 }
 
 void syslogNg(const QString &confDir, const Process::Runner &run, const Done &done)
@@ -532,11 +530,9 @@ QByteArray pythonBlockCode(const QList<ConfigFile> &files)
 
 Result importPythonClasses(const QList<Reference> &classes, const QByteArray &blockCode)
 {
-    Result result;
-    importPythonClasses(classes, blockCode, Process::waiting(), [&result](const Result &check) {
-        result = check;
+    return Process::waitFor<Result>([&classes, &blockCode](const Process::Runner &run, const Done &done) {
+        importPythonClasses(classes, blockCode, run, done);
     });
-    return result;
 }
 
 void importPythonClasses(const QList<Reference> &classes, const QByteArray &blockCode, const Process::Runner &run, const Done &done)
@@ -594,11 +590,9 @@ QString describe(const Reference &reference)
 
 Result logrotate(const QString &file)
 {
-    Result result;
-    logrotate(file, Process::waiting(), [&result](const Result &check) {
-        result = check;
+    return Process::waitFor<Result>([&file](const Process::Runner &run, const Done &done) {
+        logrotate(file, run, done);
     });
-    return result;
 }
 
 void logrotate(const QString &file, const Process::Runner &run, const Done &done)

@@ -36,9 +36,8 @@ bool isSnapshotName(const QString &name)
 
 bool take(QString *errorText, QString *name)
 {
-    Taken taken;
-    take(Process::waiting(), [&taken](const Taken &result) {
-        taken = result;
+    const Taken taken = Process::waitFor<Taken>([](const Process::Runner &run, const auto &done) {
+        take(run, done);
     });
     if (errorText) {
         *errorText = taken.error;

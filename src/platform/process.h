@@ -37,6 +37,18 @@ using Done = std::function<void(const Result &)>;
 using Runner = std::function<void(const QString &program, const QStringList &arguments, int timeoutMs, Channels channels, const Done &done)>;
 Runner waiting();
 
+// What a piece of work written against a runner hands to its done when it
+// runs with waiting(): start gets the runner and the done to call.
+template<typename Answer, typename Start>
+Answer waitFor(const Start &start)
+{
+    Answer answer{};
+    start(waiting(), [&answer](const Answer &given) {
+        answer = given;
+    });
+    return answer;
+}
+
 // Appends what the non-blocking pipe fd holds now; false once the child's
 // end is closed (or fd is -1, no pipe).
 bool drain(int fd, QByteArray *into);

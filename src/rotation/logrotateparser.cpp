@@ -74,11 +74,9 @@ LogRotateParser::~LogRotateParser() = default;
 
 TreeItem *LogRotateParser::parse()
 {
-    TreeItem *parsed = nullptr;
-    parse(Process::waiting(), [&parsed](TreeItem *tree) {
-        parsed = tree;
+    return Process::waitFor<TreeItem *>([this](const Process::Runner &run, const auto &done) {
+        parse(run, done);
     });
-    return parsed;
 }
 
 void LogRotateParser::parse(const Process::Runner &run, const std::function<void(TreeItem *tree)> &done)
