@@ -104,7 +104,7 @@ if [ "${1:-}" = --package ]; then
     echo "The Plasma 6 package: $(ls "$tree"/build/deb/quor-admin-events_*.deb)"
 fi
 if [ "${1:-}" = --demo ]; then
-    echo "The demo's screenshots: $tree/build/demo-root/demo.png, demo-help.png"
+    echo "The demo's screenshot: $tree/build/demo-root/demo.png"
 else
     echo "Qt 6 build and screenshots: $tree/build (kcmshell-build-tree.png, kcmshell-installed.png)"
 fi
