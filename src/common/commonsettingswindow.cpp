@@ -2,6 +2,7 @@
 
 #include "ui_commonsettingswindow.h"
 
+#include "editors/busycursor.h"
 #include "editors/messagebox.h"
 #include "editors/snapshotbeforewrite.h"
 
@@ -102,10 +103,8 @@ void CommonSettingsWindow::setBusy(bool busy)
     m_busy = busy;
     // No second OK while the first one's programs run.
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!isBusy());
-    if (isBusy()) {
-        setCursor(Qt::BusyCursor);
-    } else {
-        unsetCursor();
+    showBusyCursor(this, isBusy());
+    if (!isBusy()) {
         Q_EMIT actionFinished();
     }
 }

@@ -1,4 +1,5 @@
 #include "fileeditor.h"
+#include "busycursor.h"
 #include "messagebox.h"
 
 #include "quoradmineventslog.h"
@@ -65,11 +66,7 @@ void FileEditor::setBusy(bool busy)
     m_busy = busy;
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!busy && m_readable);
     ui->textEdit->setReadOnly(busy || !m_readable);
-    if (busy) {
-        setCursor(Qt::BusyCursor);
-    } else {
-        unsetCursor();
-    }
+    showBusyCursor(this, busy);
 }
 
 void FileEditor::accept()

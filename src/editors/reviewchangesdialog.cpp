@@ -1,5 +1,7 @@
 #include "reviewchangesdialog.h"
 
+#include "busycursor.h"
+
 #include "platform/asyncprocess.h"
 
 #include <KConfigGroup>
@@ -112,11 +114,7 @@ void ReviewChangesDialog::setBusy(bool busy)
     if (QPushButton *write = m_buttons->button(QDialogButtonBox::Ok)) {
         write->setEnabled(!busy);
     }
-    if (busy) {
-        setCursor(Qt::BusyCursor);
-    } else {
-        unsetCursor();
-    }
+    showBusyCursor(this, busy);
 }
 
 void ReviewChangesDialog::setDiff(const QByteArray &text)

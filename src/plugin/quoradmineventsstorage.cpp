@@ -3,6 +3,7 @@
 #include "quoradminevents.h"
 #include "quoradmineventslog.h"
 
+#include "editors/busycursor.h"
 #include "editors/messagebox.h"
 #include "editors/problemsmessage.h"
 #include "editors/reviewchangesdialog.h"
@@ -274,11 +275,7 @@ void QuorAdminEvents::setApplying(bool applying)
     // Nothing may change what is being written, nor start a second Apply.
     ui->singleEventsView->setEnabled(!applying);
     ui->commonSettingsButton->setEnabled(!applying);
-    if (applying) {
-        setCursor(Qt::BusyCursor);
-    } else {
-        unsetCursor();
-    }
+    showBusyCursor(this, applying);
 }
 
 void QuorAdminEvents::stopApply(const QString &refusal)
