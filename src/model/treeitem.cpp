@@ -2,6 +2,63 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+TreeItemChildren::~TreeItemChildren()
+{
+    for (TreeItem *child : *this) {
+        delete child;
+    }
+    std::free(m_items);
+}
+
+void TreeItemChildren::insert(int row, std::unique_ptr<TreeItem> child)
+{
+    Q_ASSERT(row >= 0 && row <= size());
+    if (m_size == m_capacity) {
+        reserve(m_capacity == 0 ? 1 : int(m_capacity * 2));
+    }
+    std::memmove(m_items + row + 1, m_items + row, (m_size - quint32(row)) * sizeof(TreeItem *));
+    m_items[row] = child.release();
+    ++m_size;
+}
+
+void TreeItemChildren::erase(int row)
+{
+    Q_ASSERT(row >= 0 && row < size());
+    TreeItem *removed = m_items[row];
+    --m_size;
+    std::memmove(m_items + row, m_items + row + 1, (m_size - quint32(row)) * sizeof(TreeItem *));
+    delete removed;
+}
+
+bool TreeItemChildren::eraseIf(const std::function<bool(const TreeItem *)> &picked)
+{
+    quint32 kept = 0;
+    for (quint32 row = 0; row < m_size; ++row) {
+        if (picked(m_items[row])) {
+            delete m_items[row];
+        } else {
+            m_items[kept++] = m_items[row];
+        }
+    }
+    const bool erased = kept != m_size;
+    m_size = kept;
+    return erased;
+}
+
+void TreeItemChildren::reserve(int count)
+{
+    if (count <= int(m_capacity)) {
+        return;
+    }
+    auto *items = static_cast<TreeItem **>(std::realloc(m_items, size_t(count) * sizeof(TreeItem *)));
+    Q_CHECK_PTR(items);
+    m_items = items;
+    m_capacity = quint32(count);
+}
 
 TreeItemData::~TreeItemData() = default;
 
@@ -44,13 +101,13 @@ TreeItem::~TreeItem() = default;
 void TreeItem::appendChild(std::unique_ptr<TreeItem> child, bool atFront)
 {
     child->m_parent = this;
-    m_children.insert(atFront ? m_children.begin() : m_children.end(), std::move(child));
+    m_children.insert(atFront ? 0 : m_children.size(), std::move(child));
     markChanged();
 }
 
 void TreeItem::reserveChildren(int count)
 {
-    m_children.reserve(size_t(std::max(count, 0)));
+    m_children.reserve(count);
 }
 
 bool TreeItem::removeChild(int row)
@@ -58,24 +115,24 @@ bool TreeItem::removeChild(int row)
     if (row < 0 || row >= childCount()) {
         return false;
     }
-    m_children.erase(m_children.begin() + row);
+    m_children.erase(row);
     markChanged();
     return true;
 }
 
 TreeItem *TreeItem::child(int row)
 {
-    return row < 0 || row >= childCount() ? nullptr : m_children[row].get();
+    return row < 0 || row >= childCount() ? nullptr : m_children.at(row);
 }
 
 const TreeItem *TreeItem::child(int row) const
 {
-    return row < 0 || row >= childCount() ? nullptr : m_children[row].get();
+    return row < 0 || row >= childCount() ? nullptr : m_children.at(row);
 }
 
 int TreeItem::childCount() const
 {
-    return int(m_children.size());
+    return m_children.size();
 }
 
 int TreeItem::columnCount() const
@@ -159,18 +216,16 @@ int TreeItem::row() const
     if (!m_parent) {
         return 0;
     }
-    const auto &siblings = m_parent->m_children;
-    const auto it = std::find_if(siblings.begin(), siblings.end(), [this](const auto &sibling) {
-        return sibling.get() == this;
-    });
+    const TreeItemChildren &siblings = m_parent->m_children;
+    const auto it = std::find(siblings.begin(), siblings.end(), this);
     return it == siblings.end() ? -1 : int(it - siblings.begin());
 }
 
 TreeItem *TreeItem::findItem(const QString &value, int column) const
 {
-    for (const auto &child : m_children) {
+    for (TreeItem *child : m_children) {
         if (child->data(column).toString() == value) {
-            return child.get();
+            return child;
         }
         if (TreeItem *found = child->findItem(value, column)) {
             return found;
@@ -181,7 +236,7 @@ TreeItem *TreeItem::findItem(const QString &value, int column) const
 
 TreeItem *TreeItem::findItemBelowChildren(const QString &value, int column) const
 {
-    for (const auto &child : m_children) {
+    for (TreeItem *child : m_children) {
         if (child->childCount() > 0) {
             if (TreeItem *found = child->findItem(value, column)) {
                 return found;
@@ -193,9 +248,9 @@ TreeItem *TreeItem::findItemBelowChildren(const QString &value, int column) cons
 
 TreeItem *TreeItem::findChildByText(const QString &text) const
 {
-    for (const auto &child : m_children) {
+    for (TreeItem *child : m_children) {
         if (child->data(0).toString() == text) {
-            return child.get();
+            return child;
         }
     }
     return nullptr;
@@ -204,20 +259,18 @@ TreeItem *TreeItem::findChildByText(const QString &text) const
 void TreeItem::addDestination(std::unique_ptr<TreeItem> destination)
 {
     const QString name = destination->data(1).toString();
-    auto isKind = [](const QString &kind) {
-        return [kind](const std::unique_ptr<TreeItem> &child) {
+    const auto isKind = [](const QString &kind) {
+        return [kind](const TreeItem *child) {
             return child->data(0).toString() == kind;
         };
     };
-    auto position = m_children.end();
-    const auto lastDestination = std::find_if(m_children.rbegin(), m_children.rend(), isKind(QStringLiteral("destination")));
-    if (lastDestination != m_children.rend()) {
-        position = lastDestination.base();
-    } else {
-        position = std::find_if(m_children.begin(), m_children.end(), isKind(QStringLiteral("log")));
-    }
+    // After the last destination statement, or else before the first log statement.
+    const auto lastDestination =
+        std::find_if(std::make_reverse_iterator(m_children.end()), std::make_reverse_iterator(m_children.begin()), isKind(QStringLiteral("destination")));
+    const auto position = lastDestination.base() != m_children.begin() ? lastDestination.base()
+                                                                       : std::find_if(m_children.begin(), m_children.end(), isKind(QStringLiteral("log")));
     destination->m_parent = this;
-    m_children.insert(position, std::move(destination));
+    m_children.insert(int(position - m_children.begin()), std::move(destination));
     markChanged();
 
     auto log = std::make_unique<TreeItem>(QVector<QVariant>{QStringLiteral("log"), QVariant(), QVariant()}, this);
@@ -228,40 +281,35 @@ void TreeItem::addDestination(std::unique_ptr<TreeItem> destination)
 
 bool TreeItem::removeDestinationLogs(const QString &name)
 {
-    const auto isDestination = [](const std::unique_ptr<TreeItem> &option) {
+    const auto isDestination = [](const TreeItem *option) {
         return option->data(0).toString() == QLatin1String("destination");
     };
     bool removed = false;
     std::vector<const TreeItem *> emptied;
-    for (auto &statement : m_children) {
+    for (TreeItem *statement : m_children) {
         if (statement->data(0).toString() != QLatin1String("log")) {
             continue;
         }
         // Only the reference goes: the statement may still feed other destinations.
-        auto &options = statement->m_children;
-        const auto firstRemoved = std::remove_if(options.begin(), options.end(), [&](const std::unique_ptr<TreeItem> &option) {
-            return isDestination(option) && option->data(2).toString() == name;
-        });
-        if (firstRemoved == options.end()) {
+        TreeItemChildren &options = statement->m_children;
+        if (!options.eraseIf([&](const TreeItem *option) {
+                return isDestination(option) && option->data(2).toString() == name;
+            })) {
             continue;
         }
-        options.erase(firstRemoved, options.end());
         statement->markChanged();
         removed = true;
         if (std::none_of(options.begin(), options.end(), isDestination)) {
-            emptied.push_back(statement.get());
+            emptied.push_back(statement);
         }
     }
     if (!removed) {
         return false;
     }
     // A log statement left without any destination would carry records nowhere.
-    m_children.erase(std::remove_if(m_children.begin(),
-                                    m_children.end(),
-                                    [&](const std::unique_ptr<TreeItem> &statement) {
-                                        return std::find(emptied.begin(), emptied.end(), statement.get()) != emptied.end();
-                                    }),
-                     m_children.end());
+    m_children.eraseIf([&](const TreeItem *statement) {
+        return std::find(emptied.begin(), emptied.end(), statement) != emptied.end();
+    });
     markChanged();
     return true;
 }

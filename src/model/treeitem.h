@@ -7,9 +7,9 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <initializer_list>
 #include <memory>
-#include <vector>
 
 // The content of a node: its column values, and in a derived node the fields
 // of its kind. Implicitly shared: the copy of a tree kept for the change test
@@ -36,6 +36,50 @@ public:
 // A detach copies the derived block, not its TreeItemData part alone.
 template<>
 TreeItemData *QSharedDataPointer<TreeItemData>::clone();
+
+class TreeItem;
+
+// The children of a node, owned and in order. A pointer and two counts rather
+// than a vector's three pointers: a tree of 50,000 events has a million nodes,
+// and eight bytes less bring a node into the allocator's next smaller size.
+class TreeItemChildren
+{
+public:
+    TreeItemChildren() = default;
+    ~TreeItemChildren();
+    TreeItemChildren(const TreeItemChildren &) = delete;
+    TreeItemChildren &operator=(const TreeItemChildren &) = delete;
+
+    int size() const
+    {
+        return int(m_size);
+    }
+    TreeItem *at(int row) const
+    {
+        return m_items[row];
+    }
+    TreeItem *const *begin() const
+    {
+        return m_items;
+    }
+    TreeItem *const *end() const
+    {
+        return m_items + m_size;
+    }
+    // Takes ownership; row may be size() to append.
+    void insert(int row, std::unique_ptr<TreeItem> child);
+    // Destroys the child at row.
+    void erase(int row);
+    // Destroys every child the test picks; the others keep their order.
+    // Answers whether any was destroyed.
+    bool eraseIf(const std::function<bool(const TreeItem *)> &picked);
+    void reserve(int count);
+
+private:
+    TreeItem **m_items = nullptr; // Owned, as are the items.
+    quint32 m_size = 0;
+    quint32 m_capacity = 0;
+};
 
 // A node of every tree the module holds: the event tree, the syslog-ng tree and
 // the logrotate tree. A node owns its children and shares its content (see
@@ -113,7 +157,7 @@ protected:
     // To be called by every change of the node's content or children.
     void markChanged();
 
-    std::vector<std::unique_ptr<TreeItem>> m_children;
+    TreeItemChildren m_children;
 
 private:
     void assignColumns(const QVariant *data, int count);
