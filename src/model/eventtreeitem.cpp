@@ -6,13 +6,17 @@
 #include <vector>
 
 EventTreeItem::EventTreeItem(const QVector<QVariant> &data, EventTreeItem *parent)
-    : TreeItem(new Fields, data.constData(), data.size(), parent)
+    : TreeItem(data, parent)
 {
+    setFlag(Visible, true);
+    setKind(Event);
 }
 
 EventTreeItem::EventTreeItem(std::initializer_list<QVariant> data, EventTreeItem *parent)
-    : TreeItem(new Fields, data.begin(), int(data.size()), parent)
+    : TreeItem(data, parent)
 {
+    setFlag(Visible, true);
+    setKind(Event);
 }
 
 EventTreeItem::EventTreeItem(const EventTreeItem *original)
@@ -128,10 +132,7 @@ void EventTreeItem::addLinked(LinkList list, EventTreeItem *item)
 void EventTreeItem::setOverlaid(bool overlaid)
 {
     // The block is still detached: the copies keep what they were given.
-    if (overlaid != isOverlaid()) {
-        Fields &own = static_cast<Fields &>(editableContent());
-        own.flags = quint16(overlaid ? own.flags | bit(Overlaid) : own.flags & ~bit(Overlaid));
-    }
+    writePackedField(flagField(Overlaid), overlaid ? 1u : 0u);
 }
 
 EventTreeItem *EventTreeItem::child(int row) const

@@ -63,11 +63,11 @@ public:
     }
     int checkState() const
     {
-        return fields().checkState;
+        return int(packedField(CheckStateField));
     }
     void setCheckState(int state)
     {
-        assign(&Fields::checkState, qint8(state));
+        assign(CheckStateField, quint32(state));
     }
     bool isEditable() const
     {
@@ -135,11 +135,11 @@ public:
     }
     NotificationState notificationState() const
     {
-        return NotificationState(fields().notificationState);
+        return NotificationState(packedField(NotificationStateField));
     }
     void setNotificationState(NotificationState state)
     {
-        assign(&Fields::notificationState, qint8(state));
+        assign(NotificationStateField, quint32(state));
     }
     bool notificationsOn() const
     {
@@ -147,38 +147,38 @@ public:
     }
     int kind() const
     {
-        return fields().kind;
+        return int(packedField(KindField));
     }
     void setKind(int kind)
     {
-        assign(&Fields::kind, qint8(kind));
+        assign(KindField, quint32(kind));
     }
     // By reference: read over whole trees, a copy would write to every string's
     // reference count.
     const QString &id() const
     {
-        return fields().id;
+        return content().id;
     }
     void setId(const QString &id)
     {
-        assign(&Fields::id, id);
+        assign(&TreeItemData::id, id);
     }
     // The JSON type a scalar parameter was read with; edits keep it.
     ParameterValue::Kind valueKind() const
     {
-        return fields().valueKind;
+        return ParameterValue::Kind(packedField(ValueKindField));
     }
     void setValueKind(ParameterValue::Kind kind)
     {
-        assign(&Fields::valueKind, kind);
+        assign(ValueKindField, quint32(kind));
     }
     const QString &name() const
     {
-        return fields().name;
+        return content().name;
     }
     void setName(const QString &name)
     {
-        assign(&Fields::name, name);
+        assign(&TreeItemData::name, name);
     }
 
     // Links into the same tree; not owned.
@@ -188,7 +188,7 @@ public:
     void addDependent(EventTreeItem *item);
 
 private:
-    // Bit positions in Fields::flags.
+    // The on/off fields, one bit each.
     enum Flag : quint8 {
         Checkable,
         Editable,
@@ -199,28 +199,20 @@ private:
         GeneratesLoad,
         HasAuditRules,
         HasAuditEvents,
+        FlagCount,
     };
-    static constexpr quint16 bit(Flag flag)
+    // The small fields in the content block's packed word: a tree of 50,000
+    // events has a million nodes, and each block holds them in four bytes.
+    static constexpr PackedField CheckStateField{FirstFreeBit, 2};
+    static constexpr PackedField NotificationStateField{FirstFreeBit + 2, 2};
+    static constexpr PackedField KindField{FirstFreeBit + 4, 3};
+    static constexpr PackedField ValueKindField{FirstFreeBit + 7, 2};
+    static constexpr quint8 FirstFlagBit = FirstFreeBit + 9;
+    static_assert(FirstFlagBit + FlagCount <= 32, "the small fields fit the packed word");
+    static constexpr PackedField flagField(Flag flag)
     {
-        return quint16(1u << flag);
+        return PackedField{quint8(FirstFlagBit + flag), 1};
     }
-
-    // The fields of an event node, shared with its copies as its columns are.
-    // A tree of 50,000 events has a million nodes: the small fields take a
-    // byte each and the switches a bit, so that the block fits 88 bytes.
-    struct Fields : TreeItemData {
-        Fields *clone() const override
-        {
-            return new Fields(*this);
-        }
-        quint16 flags = bit(Visible);
-        qint8 checkState = 0;
-        qint8 notificationState = NotificationsOff;
-        qint8 kind = Event;
-        ParameterValue::Kind valueKind = ParameterValue::Kind::Text;
-        QString id;
-        QString name;
-    };
 
     // Few events have links: they are kept apart, and a node without any
     // holds one pointer for them. They lead to nodes of this tree, so they
@@ -234,24 +226,25 @@ private:
     // A copy of this node alone that shares its content.
     explicit EventTreeItem(const EventTreeItem *original);
 
-    const Fields &fields() const
-    {
-        return static_cast<const Fields &>(content());
-    }
     bool flag(Flag flag) const
     {
-        return fields().flags & bit(flag);
+        return packedField(flagField(flag)) != 0;
     }
     void setFlag(Flag flag, bool on)
     {
-        assign(&Fields::flags, quint16(on ? fields().flags | bit(flag) : fields().flags & ~bit(flag)));
+        assign(flagField(flag), on ? 1u : 0u);
     }
     // Every change of a field: the block is detached only when the value differs.
-    template<typename T>
-    void assign(T Fields::*field, const T &value)
+    void assign(PackedField field, quint32 value)
     {
-        if (!(fields().*field == value)) {
-            static_cast<Fields &>(editableContent()).*field = value;
+        if (writePackedField(field, value)) {
+            markChanged();
+        }
+    }
+    void assign(QString TreeItemData::*field, const QString &value)
+    {
+        if (content().*field != value) {
+            editableContent().*field = value;
             markChanged();
         }
     }

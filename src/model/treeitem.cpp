@@ -11,80 +11,76 @@ TreeItemChildren::~TreeItemChildren()
     for (TreeItem *child : *this) {
         delete child;
     }
-    std::free(m_items);
+    std::free(m_block);
 }
 
 void TreeItemChildren::insert(int row, std::unique_ptr<TreeItem> child)
 {
     Q_ASSERT(row >= 0 && row <= size());
-    if (m_size == m_capacity) {
-        reserve(m_capacity == 0 ? 1 : int(m_capacity * 2));
+    if (!m_block || m_block->size == m_block->capacity) {
+        reserve(m_block ? int(m_block->capacity) * 2 : 1);
     }
-    std::memmove(m_items + row + 1, m_items + row, (m_size - quint32(row)) * sizeof(TreeItem *));
-    m_items[row] = child.release();
-    ++m_size;
+    TreeItem **slots = items();
+    std::memmove(slots + row + 1, slots + row, (m_block->size - quint32(row)) * sizeof(TreeItem *));
+    slots[row] = child.release();
+    ++m_block->size;
 }
 
 void TreeItemChildren::erase(int row)
 {
     Q_ASSERT(row >= 0 && row < size());
-    TreeItem *removed = m_items[row];
-    --m_size;
-    std::memmove(m_items + row, m_items + row + 1, (m_size - quint32(row)) * sizeof(TreeItem *));
+    TreeItem **slots = items();
+    TreeItem *removed = slots[row];
+    --m_block->size;
+    std::memmove(slots + row, slots + row + 1, (m_block->size - quint32(row)) * sizeof(TreeItem *));
     delete removed;
 }
 
 bool TreeItemChildren::eraseIf(const std::function<bool(const TreeItem *)> &picked)
 {
+    if (!m_block) {
+        return false;
+    }
+    TreeItem **slots = items();
     quint32 kept = 0;
-    for (quint32 row = 0; row < m_size; ++row) {
-        if (picked(m_items[row])) {
-            delete m_items[row];
+    for (quint32 row = 0; row < m_block->size; ++row) {
+        if (picked(slots[row])) {
+            delete slots[row];
         } else {
-            m_items[kept++] = m_items[row];
+            slots[kept++] = slots[row];
         }
     }
-    const bool erased = kept != m_size;
-    m_size = kept;
+    const bool erased = kept != m_block->size;
+    m_block->size = kept;
     return erased;
 }
 
 void TreeItemChildren::reserve(int count)
 {
-    if (count <= int(m_capacity)) {
+    if (count <= 0 || (m_block && count <= int(m_block->capacity))) {
         return;
     }
-    auto *items = static_cast<TreeItem **>(std::realloc(m_items, size_t(count) * sizeof(TreeItem *)));
-    Q_CHECK_PTR(items);
-    m_items = items;
-    m_capacity = quint32(count);
-}
-
-TreeItemData::~TreeItemData() = default;
-
-TreeItemData *TreeItemData::clone() const
-{
-    return new TreeItemData(*this);
-}
-
-template<>
-TreeItemData *QSharedDataPointer<TreeItemData>::clone()
-{
-    return d->clone();
+    auto *block = static_cast<Block *>(std::realloc(m_block, sizeof(Block) + size_t(count) * sizeof(TreeItem *)));
+    Q_CHECK_PTR(block);
+    if (!m_block) {
+        block->size = 0;
+    }
+    block->capacity = quint32(count);
+    m_block = block;
 }
 
 TreeItem::TreeItem(const QVector<QVariant> &data, TreeItem *parent)
-    : TreeItem(new TreeItemData, data.constData(), data.size(), parent)
+    : TreeItem(data.constData(), data.size(), parent)
 {
 }
 
 TreeItem::TreeItem(std::initializer_list<QVariant> data, TreeItem *parent)
-    : TreeItem(new TreeItemData, data.begin(), int(data.size()), parent)
+    : TreeItem(data.begin(), int(data.size()), parent)
 {
 }
 
-TreeItem::TreeItem(TreeItemData *content, const QVariant *data, int count, TreeItem *parent)
-    : m_content(content)
+TreeItem::TreeItem(const QVariant *data, int count, TreeItem *parent)
+    : m_content(new TreeItemData)
     , m_parent(parent)
 {
     assignColumns(data, count);
@@ -137,7 +133,7 @@ int TreeItem::childCount() const
 
 int TreeItem::columnCount() const
 {
-    return content().columnCount;
+    return int(packedField(ColumnCountField));
 }
 
 QVariant TreeItem::data(int column) const
@@ -174,11 +170,24 @@ void TreeItem::setItemData(const QVector<QVariant> &data)
 void TreeItem::assignColumns(const QVariant *data, int count)
 {
     Q_ASSERT(count <= MaxColumns);
-    TreeItemData &columns = editableContent();
-    columns.columnCount = quint8(std::min(count, MaxColumns));
+    count = std::min(count, MaxColumns);
+    writePackedField(ColumnCountField, quint32(count));
+    TreeItemData &content = editableContent();
     for (int column = 0; column < MaxColumns; ++column) {
-        columns.columns[size_t(column)] = column < columns.columnCount ? data[column] : QVariant();
+        content.columns[size_t(column)] = column < count ? data[column] : QVariant();
     }
+}
+
+bool TreeItem::writePackedField(PackedField field, quint32 value)
+{
+    const quint32 mask = ((1u << field.width) - 1) << field.shift;
+    Q_ASSERT((value << field.shift & ~mask) == 0);
+    const quint32 packed = (content().packed & ~mask) | (value << field.shift);
+    if (packed == content().packed) {
+        return false;
+    }
+    editableContent().packed = packed;
+    return true;
 }
 
 void TreeItem::shareNewCopyStamp(TreeItem *copy)

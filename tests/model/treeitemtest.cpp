@@ -2,6 +2,9 @@
 
 #include <QTest>
 
+#include <functional>
+#include <vector>
+
 namespace
 {
 std::unique_ptr<TreeItem> node(const QString &kind, const QVariant &name = QVariant(), const QVariant &value = QVariant())
@@ -54,6 +57,62 @@ std::unique_ptr<EventTreeItem> eventItem(const QString &id, int kind, bool check
     item->setCheckable(checkable);
     item->setCheckState(state);
     return item;
+}
+
+// Every small field of an event node with its largest value; all of them
+// share one packed word of the node's content.
+struct SmallField {
+    const char *name;
+    int largest;
+    std::function<int(const EventTreeItem &)> get;
+    std::function<void(EventTreeItem &, int)> set;
+};
+
+template<typename Getter, typename Setter>
+SmallField flagField(const char *name, Getter get, Setter set)
+{
+    return {name,
+            1,
+            [get](const EventTreeItem &item) {
+                return int((item.*get)());
+            },
+            [set](EventTreeItem &item, int value) {
+                (item.*set)(value != 0);
+            }};
+}
+
+const std::vector<SmallField> &smallFields()
+{
+    static const std::vector<SmallField> fields{
+        {"checkState", Qt::Checked, &EventTreeItem::checkState, &EventTreeItem::setCheckState},
+        {"notificationState",
+         EventTreeItem::NotificationsEdited,
+         [](const EventTreeItem &item) {
+             return int(item.notificationState());
+         },
+         [](EventTreeItem &item, int value) {
+             item.setNotificationState(EventTreeItem::NotificationState(value));
+         }},
+        {"kind", EventTreeItem::ObjectListParameter, &EventTreeItem::kind, &EventTreeItem::setKind},
+        {"valueKind",
+         int(ParameterValue::Kind::Boolean),
+         [](const EventTreeItem &item) {
+             return int(item.valueKind());
+         },
+         [](EventTreeItem &item, int value) {
+             item.setValueKind(ParameterValue::Kind(value));
+         }},
+        flagField("checkable", &EventTreeItem::isCheckable, &EventTreeItem::setCheckable),
+        flagField("editable", &EventTreeItem::isEditable, &EventTreeItem::setEditable),
+        flagField("childrenEditable", &EventTreeItem::childrenEditable, &EventTreeItem::setChildrenEditable),
+        flagField("visible", &EventTreeItem::isVisible, &EventTreeItem::setVisible),
+        flagField("overlaid", &EventTreeItem::isOverlaid, &EventTreeItem::setOverlaid),
+        flagField("notRedirected", &EventTreeItem::isNotRedirected, &EventTreeItem::setNotRedirected),
+        flagField("generatesLoad", &EventTreeItem::generatesLoad, &EventTreeItem::setGeneratesLoad),
+        flagField("hasAuditRules", &EventTreeItem::hasAuditRules, &EventTreeItem::setHasAuditRules),
+        flagField("hasAuditEvents", &EventTreeItem::hasAuditEvents, &EventTreeItem::setHasAuditEvents),
+    };
+    return fields;
 }
 }
 
@@ -145,6 +204,44 @@ private Q_SLOTS:
 #else
         QVERIFY(QMetaType::type("EventTreeItem::NotificationState") != QMetaType::UnknownType);
 #endif
+    }
+
+    void smallFieldsKeepTheirOwnValues_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<bool>("othersLargest");
+        for (int field = 0; field < int(smallFields().size()); ++field) {
+            for (const bool othersLargest : {false, true}) {
+                QTest::addRow("%s-others-%s", smallFields()[size_t(field)].name, othersLargest ? "largest" : "zero") << field << othersLargest;
+            }
+        }
+    }
+
+    // Each value of one field leaves every other field, the columns and a copy
+    // sharing the content as they were.
+    void smallFieldsKeepTheirOwnValues()
+    {
+        QFETCH(int, field);
+        QFETCH(bool, othersLargest);
+        const auto &fields = smallFields();
+        EventTreeItem item({QStringLiteral("key"), QStringLiteral("value"), QStringLiteral("[1]")});
+        for (const SmallField &other : fields) {
+            other.set(item, othersLargest ? other.largest : 0);
+        }
+        const auto copy = item.clone();
+        const SmallField &changed = fields[size_t(field)];
+        for (int value = 0; value <= changed.largest; ++value) {
+            changed.set(item, value);
+            QCOMPARE(changed.get(item), value);
+            for (const SmallField &other : fields) {
+                if (&other != &changed) {
+                    QCOMPARE(other.get(item), othersLargest ? other.largest : 0);
+                }
+                QCOMPARE(other.get(*copy), othersLargest ? other.largest : 0);
+            }
+            QCOMPARE(item.columnCount(), 3);
+            QCOMPARE(item.data(2).toString(), QStringLiteral("[1]"));
+        }
     }
 
     void addDestination_data()
