@@ -568,12 +568,16 @@ enum class EntryKind { File, Folder, Refused };
 // read. Links to a regular file are read as the file; a link to a folder, to
 // anything else or to nothing, a FIFO or a device is refused, and so is a
 // name that starts with a dot (undecodableNames finds those not UTF-8).
-EntryKind entryKind(const QFileInfo &entry, QString *reason)
+EntryKind entryKind(const FolderEntries &listing, int index, QString *reason)
 {
+    const QFileInfo &entry = listing.entries.at(index);
     const QString name = entry.fileName();
     if (name.startsWith(QLatin1Char('.'))) {
         *reason = i18n("a name that starts with a dot");
         return EntryKind::Refused;
+    }
+    if (listing.plainFiles.at(index)) {
+        return EntryKind::File;
     }
     if (entry.isSymLink() && !entry.exists()) {
         *reason = i18n("a link to nothing or a link loop");
@@ -598,7 +602,7 @@ struct GroupFolder {
     QFileInfo dir;
     QString name;
     QStringList problems; // about the group file
-    QFileInfoList entries;
+    FolderEntries listing;
 };
 
 // Adds a group per subdirectory (entries) of systemDir and records the event files of
@@ -606,16 +610,17 @@ struct GroupFolder {
 // directories are groups by name only: a package may keep other files there.
 // Whatever stands where a group or an event is expected and is not read is
 // named in the problems.
-void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTreeItem *parent, Layout *layout)
+void addGroups(const QString &systemDir, const FolderEntries &listing, EventTreeItem *parent, Layout *layout)
 {
     const bool topLevel = !parent->parentItem();
     const bool inFirstLevelGroup = parent->parentItem() && !parent->parentItem()->parentItem();
     std::vector<GroupFolder> folders;
-    for (const QFileInfo &entry : entries) {
+    for (int index = 0; index < listing.entries.size(); ++index) {
+        const QFileInfo &entry = listing.entries.at(index);
         QString reason;
-        const EntryKind kind = entryKind(entry, &reason);
+        const EntryKind kind = entryKind(listing, index, &reason);
         if (kind == EntryKind::Folder) {
-            folders.push_back({entry, QString(), QStringList(), QFileInfoList()});
+            folders.push_back({entry, QString(), QStringList(), FolderEntries()});
         } else if (kind == EntryKind::Refused && (topLevel || inFirstLevelGroup) && entry.fileName() != QFileInfo(systemDir).fileName()) {
             // (A group file that cannot be read is named by groupName.)
             layout->problems.append(entry.filePath() + QLatin1String(": ")
@@ -633,12 +638,11 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         folder.name = groupName(systemDir + QLatin1Char('/') + name, name, &folder.problems);
         // Every entry by name, links and special files too: what is passed
         // over is named, never dropped without a word.
-        const FolderEntries listing = FolderEntries::read(folder.dir.filePath());
-        folder.entries = listing.entries;
+        folder.listing = FolderEntries::read(folder.dir.filePath());
         if (firstLevel) {
-            folder.problems.append(undecodableNames(folder.dir.filePath(), listing.undecodable, i18n("no event is read from it")));
+            folder.problems.append(undecodableNames(folder.dir.filePath(), folder.listing.undecodable, i18n("no event is read from it")));
         }
-        if (folder.entries.isEmpty() && folder.problems.isEmpty()) {
+        if (folder.listing.entries.isEmpty() && folder.problems.isEmpty()) {
             folder.problems.append(folder.dir.filePath() + QLatin1String(": ") + i18n("an empty folder; no event or group is read from it"));
         }
     });
@@ -653,10 +657,11 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         group->setCheckable(true);
         hideOverlayEntry(group.get());
         layout->groups.insert(groupDir, group.get());
-        for (const QFileInfo &file : folder.entries) {
+        for (int index = 0; topLevel && index < folder.listing.entries.size(); ++index) {
+            const QFileInfo &file = folder.listing.entries.at(index);
             const QString fileName = file.fileName();
             QString reason;
-            if (!topLevel || fileName == name || entryKind(file, &reason) != EntryKind::File) {
+            if (fileName == name || entryKind(folder.listing, index, &reason) != EntryKind::File) {
                 continue;
             }
             const auto earlier = layout->eventNames.constFind(fileName);
@@ -669,7 +674,7 @@ void addGroups(const QString &systemDir, const QFileInfoList &entries, EventTree
         }
         EventTreeItem *added = group.get();
         parent->appendChild(std::move(group));
-        addGroups(groupDir, folder.entries, added, layout);
+        addGroups(groupDir, folder.listing, added, layout);
     }
 }
 
@@ -867,7 +872,7 @@ EventTreeItem *SingleEventsParser::parse()
     const QString package = Paths::placed(Paths::EventSettingsDir);
     const FolderEntries listing = FolderEntries::read(package);
     layout.problems = undecodableNames(package, listing.undecodable, i18n("no group is read from it"));
-    addGroups(Paths::EventSettingsDir, listing.entries, root.get(), &layout);
+    addGroups(Paths::EventSettingsDir, listing, root.get(), &layout);
 
     // Looked up once per event: a hash rather than the object's own search.
     QHash<QString, QJsonObject> current;

@@ -5,6 +5,10 @@
 
 #include <dirent.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 FolderEntries FolderEntries::read(const QString &placedDir)
 {
     FolderEntries listing;
@@ -12,7 +16,7 @@ FolderEntries FolderEntries::read(const QString &placedDir)
     if (!dir) {
         return listing;
     }
-    QStringList names;
+    std::vector<std::pair<QString, bool>> names; // and whether a plain file
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (name == "." || name == "..") {
@@ -20,16 +24,19 @@ FolderEntries FolderEntries::read(const QString &placedDir)
         }
         const QString decoded = QFile::decodeName(name);
         if (QFile::encodeName(decoded) == name) {
-            names.append(decoded);
+            names.emplace_back(decoded, entry->d_type == DT_REG);
         } else {
             listing.undecodable.append(name);
         }
     }
     ::closedir(dir);
-    names.sort();
+    std::sort(names.begin(), names.end());
     const QDir folder(placedDir);
-    for (const QString &name : std::as_const(names)) {
+    listing.entries.reserve(int(names.size()));
+    listing.plainFiles.reserve(int(names.size()));
+    for (const auto &[name, plainFile] : names) {
         listing.entries.append(QFileInfo(folder, name));
+        listing.plainFiles.append(plainFile);
     }
     return listing;
 }

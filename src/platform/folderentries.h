@@ -12,6 +12,9 @@
 // kept apart, as read, and the others are all listed.
 struct FolderEntries {
     QFileInfoList entries; // names that are UTF-8, in name order
+    // Per entry: the listing itself showed a regular file, not a link, so
+    // that a reader of many files need not look at each again.
+    QVector<bool> plainFiles;
     QByteArrayList undecodable; // the other names, in the order read
 
     // A folder that cannot be opened has no entries.
