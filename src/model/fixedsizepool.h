@@ -53,15 +53,17 @@ public:
 // one, or else be final.
 template<std::size_t Size>
 struct PooledAllocation {
-    static_assert(Size % 8 == 0 && Size >= 16 && Size <= FixedSizePool::MaxSlotSize, "the pool has no slots of this size");
+    // A size the pool has no slots for (on a system where the class came out
+    // otherwise) goes to the general allocator.
+    static constexpr bool Pooled = Size % 8 == 0 && Size >= 16 && Size <= FixedSizePool::MaxSlotSize;
 
     static void *operator new(std::size_t size)
     {
-        return size == Size ? FixedSizePool::allocate(Size) : ::operator new(size);
+        return Pooled && size == Size ? FixedSizePool::allocate(Size) : ::operator new(size);
     }
     static void operator delete(void *object, std::size_t size)
     {
-        if (size == Size) {
+        if (Pooled && size == Size) {
             FixedSizePool::release(object, Size);
         } else {
             ::operator delete(object, size);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fixedsizepool.h"
+
 #include <QSharedData>
 #include <QString>
 #include <QVariant>
@@ -17,7 +19,11 @@
 // edits, and a node takes a block of its own only when it changes. One type
 // and no virtual functions, so that a block is 72 bytes: a tree of 50,000
 // events holds a million of them.
-class TreeItemData : public QSharedData
+// The block's size: four bytes of packed fields after the reference count, the
+// columns, and two strings.
+constexpr std::size_t TreeItemDataSize = 8 + 3 * sizeof(QVariant) + 2 * sizeof(QString);
+
+class TreeItemData : public QSharedData, public PooledAllocation<TreeItemDataSize>
 {
 public:
     // The trees have two or three columns.
@@ -30,6 +36,8 @@ public:
     QString id;
     QString name;
 };
+// On 64-bit systems; elsewhere a block may come from the general allocator.
+static_assert(sizeof(void *) != 8 || sizeof(TreeItemData) == TreeItemDataSize, "a block takes a pool slot of its size");
 
 class TreeItem;
 
