@@ -20,6 +20,39 @@ class UserFolderTest : public QObject
     }
 
 private Q_SLOTS:
+    // A read stops as soon as it holds the file as long as fstat found it;
+    // sizes about the reader's chunk are where that could cut a file short.
+    void regularReadsEverySizeWhole_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<bool>("ok");
+        for (const int size : {0, 1, 65535, 65536, 65537, 3 * 65536 + 7}) {
+            QTest::addRow("%d", size) << size << size << true;
+        }
+        QTest::newRow("over-the-limit-by-one") << 65537 << 65536 << false;
+    }
+
+    void regularReadsEverySizeWhole()
+    {
+        QFETCH(int, size);
+        QFETCH(int, limit);
+        QFETCH(bool, ok);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("file"));
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (int index = 0; index < size; ++index) {
+            bytes[index] = char('a' + index % 23);
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == size);
+        file.close();
+        for (const FileRead::Result &read : {FileRead::regular(path, limit), FileRead::regularNoFollow(path, limit)}) {
+            QCOMPARE(read.ok, ok);
+            QCOMPARE(read.data, ok ? bytes : QByteArray());
+        }
+    }
+
     void writeChoosesTheMode_data()
     {
         QTest::addColumn<int>("before"); // -1: no file yet
