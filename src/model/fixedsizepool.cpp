@@ -14,9 +14,10 @@ void *FixedSizePool::allocate(std::size_t slotSize)
     return ::operator new(slotSize);
 }
 
-void FixedSizePool::release(void *slot, std::size_t slotSize)
+void FixedSizePool::release(void *slot, std::size_t)
 {
-    ::operator delete(slot, slotSize);
+    // Unsized: clang declares the sized form only with -fsized-deallocation.
+    ::operator delete(slot);
 }
 
 std::size_t FixedSizePool::chunkCount(std::size_t)

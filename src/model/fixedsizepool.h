@@ -66,7 +66,8 @@ struct PooledAllocation {
         if (Pooled && size == Size) {
             FixedSizePool::release(object, Size);
         } else {
-            ::operator delete(object, size);
+            // Unsized: clang declares the sized form only with -fsized-deallocation.
+            ::operator delete(object);
         }
     }
 };
