@@ -6,17 +6,13 @@
 #include <vector>
 
 EventTreeItem::EventTreeItem(const QVector<QVariant> &data, EventTreeItem *parent)
-    : TreeItem(data, parent)
+    : TreeItem(data.constData(), data.size(), parent, NewNodeFields)
 {
-    setFlag(Visible, true);
-    setKind(Event);
 }
 
 EventTreeItem::EventTreeItem(std::initializer_list<QVariant> data, EventTreeItem *parent)
-    : TreeItem(data, parent)
+    : TreeItem(data.begin(), int(data.size()), parent, NewNodeFields)
 {
-    setFlag(Visible, true);
-    setKind(Event);
 }
 
 EventTreeItem::EventTreeItem(const EventTreeItem *original)

@@ -11,7 +11,7 @@
 // A node of the event tree: the root, a group, an event or a parameter.
 // Every node of an event tree is an EventTreeItem. A tree of 50,000 events has
 // a million of them: they come from a pool of slots of their size.
-class EventTreeItem : public TreeItem, public PooledAllocation<48>
+class EventTreeItem : public TreeItem, public PooledAllocation<EventTreeItem>
 {
 public:
     enum NotificationState : int {
@@ -214,6 +214,8 @@ private:
     {
         return PackedField{quint8(FirstFlagBit + flag), 1};
     }
+    // A new node: a visible event, every other field zero.
+    static constexpr quint32 NewNodeFields = 1u << (FirstFlagBit + Visible) | quint32(Event) << KindField.shift;
 
     // Few events have links: they are kept apart, and a node without any
     // holds one pointer for them. They lead to nodes of this tree, so they
@@ -257,9 +259,6 @@ private:
 
     std::unique_ptr<Links> m_links;
 };
-
-// On 64-bit systems; elsewhere a node simply comes from the general allocator.
-static_assert(sizeof(void *) != 8 || sizeof(EventTreeItem) == 48, "a node takes a pool slot of its size");
 
 Q_DECLARE_METATYPE(EventTreeItem::NotificationState)
 

@@ -44,30 +44,32 @@ public:
     static std::size_t chunkCount(std::size_t slotSize);
 };
 
-// Gives a class the pool's slots: `class Node : public PooledAllocation<48>`,
-// with `static_assert(sizeof(Node) == 48)` so that a grown class does not fall
-// back to the general allocator unnoticed. Requests of exactly Size bytes come
-// from the pool, others (a larger derived class) from ::operator new. delete
-// passes operator delete the size of the object's dynamic type only through a
-// virtual destructor: a class with derived classes of another size must have
-// one, or else be final.
-template<std::size_t Size>
+// Gives a class the pool's slots: `class Node : public PooledAllocation<Node>`.
+// Requests of the class's own size come from the pool, others (a larger
+// derived class) from ::operator new; so does a class of a size the pool has
+// no slots for. delete passes operator delete the size of the object's dynamic
+// type only through a virtual destructor: a class with derived classes of
+// another size must have one, or else be final.
+template<typename Class>
 struct PooledAllocation {
-    // A size the pool has no slots for (on a system where the class came out
-    // otherwise) goes to the general allocator.
-    static constexpr bool Pooled = Size % 8 == 0 && Size >= 16 && Size <= FixedSizePool::MaxSlotSize;
-
     static void *operator new(std::size_t size)
     {
-        return Pooled && size == Size ? FixedSizePool::allocate(Size) : ::operator new(size);
+        return pooled(size) ? FixedSizePool::allocate(size) : ::operator new(size);
     }
     static void operator delete(void *object, std::size_t size)
     {
-        if (Pooled && size == Size) {
-            FixedSizePool::release(object, Size);
+        if (pooled(size)) {
+            FixedSizePool::release(object, size);
         } else {
             // Unsized: clang declares the sized form only with -fsized-deallocation.
             ::operator delete(object);
         }
+    }
+
+private:
+    // In a member, where Class is complete.
+    static constexpr bool pooled(std::size_t size)
+    {
+        return size == sizeof(Class) && size % 8 == 0 && size >= 16 && size <= FixedSizePool::MaxSlotSize;
     }
 };

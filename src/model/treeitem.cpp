@@ -79,10 +79,11 @@ TreeItem::TreeItem(std::initializer_list<QVariant> data, TreeItem *parent)
 {
 }
 
-TreeItem::TreeItem(const QVariant *data, int count, TreeItem *parent)
+TreeItem::TreeItem(const QVariant *data, int count, TreeItem *parent, quint32 packed)
     : m_content(new TreeItemData)
     , m_parent(parent)
 {
+    m_content->packed = packed;
     assignColumns(data, count);
 }
 

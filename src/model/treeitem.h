@@ -19,11 +19,7 @@
 // edits, and a node takes a block of its own only when it changes. One type
 // and no virtual functions, so that a block is 72 bytes: a tree of 50,000
 // events holds a million of them.
-// The block's size: four bytes of packed fields after the reference count, the
-// columns, and two strings.
-constexpr std::size_t TreeItemDataSize = 8 + 3 * sizeof(QVariant) + 2 * sizeof(QString);
-
-class TreeItemData : public QSharedData, public PooledAllocation<TreeItemDataSize>
+class TreeItemData : public QSharedData, public PooledAllocation<TreeItemData>
 {
 public:
     // The trees have two or three columns.
@@ -36,8 +32,6 @@ public:
     QString id;
     QString name;
 };
-// On 64-bit systems; elsewhere a block may come from the general allocator.
-static_assert(sizeof(void *) != 8 || sizeof(TreeItemData) == TreeItemDataSize, "a block takes a pool slot of its size");
 
 class TreeItem;
 
@@ -148,6 +142,8 @@ public:
     }
 
 protected:
+    // packed: the small fields a new node of the derived type starts with.
+    TreeItem(const QVariant *data, int count, TreeItem *parent, quint32 packed = 0);
     // A node that shares the content of other (its children are not copied).
     explicit TreeItem(const TreeItem *other);
 
@@ -185,7 +181,6 @@ protected:
     TreeItemChildren m_children;
 
 private:
-    TreeItem(const QVariant *data, int count, TreeItem *parent);
     void assignColumns(const QVariant *data, int count);
 
     QSharedDataPointer<TreeItemData> m_content;

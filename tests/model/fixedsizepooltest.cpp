@@ -55,7 +55,7 @@ std::vector<void *> sorted(std::vector<void *> slots)
 int liveObjects = 0;
 
 // A pooled class of the slot size; its words span the whole object.
-class Pooled : public PooledAllocation<48>
+class Pooled : public PooledAllocation<Pooled>
 {
 public:
     explicit Pooled(quint64 key)
