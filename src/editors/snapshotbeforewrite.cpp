@@ -37,10 +37,20 @@ SnapshotScope::~SnapshotScope()
 
 void snapshotBeforeWrite(QWidget *parent, const Process::Runner &run, const std::function<void(bool goOn, const QString &snapshot)> &done)
 {
+    snapshotBeforeWrite(
+        parent,
+        [run](const ConfigSnapshot::Done &taken) {
+            ConfigSnapshot::take(run, taken);
+        },
+        done);
+}
+
+void snapshotBeforeWrite(QWidget *parent, const ConfigSnapshot::Take &take, const std::function<void(bool goOn, const QString &snapshot)> &done)
+{
     if (const Scope &current = scope(); current.depth > 0 && current.settled) {
         return done(true, current.snapshot);
     }
-    ConfigSnapshot::take(run, [parent, done](const ConfigSnapshot::Taken &taken) {
+    take([parent, done](const ConfigSnapshot::Taken &taken) {
         bool goOn = taken.ok;
         if (!goOn) {
             qCWarning(QUOR_ADMIN_EVENTS).noquote() << "no snapshot before the change:" << taken.error;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/checkedwrite.h"
+#include "platform/configsnapshot.h"
 #include "platform/process.h"
 
 #include <functional>
@@ -15,6 +16,8 @@ class QWidget;
 // default No). The snapshot is taken through run; done gets whether the write
 // may go on and the snapshot's name, empty without one.
 void snapshotBeforeWrite(QWidget *parent, const Process::Runner &run, const std::function<void(bool goOn, const QString &snapshot)> &done);
+// The same with the snapshot taken by take (a held one kept, say).
+void snapshotBeforeWrite(QWidget *parent, const ConfigSnapshot::Take &take, const std::function<void(bool goOn, const QString &snapshot)> &done);
 // The same as a checked write's question before it writes; snapshot gets the name.
 CheckedWrite::BeforeWrite keepSnapshot(QWidget *parent, const Process::Runner &run, const std::shared_ptr<QString> &snapshot);
 

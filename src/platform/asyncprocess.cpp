@@ -36,13 +36,14 @@ void AsyncProcess::start(const QString &program,
                          const QStringList &arguments,
                          int timeoutMs,
                          Process::Channels channels,
-                         const QProcessEnvironment &environment)
+                         const QProcessEnvironment &environment,
+                         Process::Input input)
 {
     abandon();
     m_result = Process::Result();
     m_command = (QStringList(program) + arguments).join(QLatin1Char(' '));
     m_timeoutMs = timeoutMs;
-    if (!Process::start(program, arguments, channels, &m_child, environment)) {
+    if (!Process::start(program, arguments, channels, &m_child, environment, input)) {
         // Reported like every other end: after start() has returned.
         QTimer::singleShot(0, this, [this, result = m_result] {
             report(result);
@@ -66,6 +67,11 @@ void AsyncProcess::start(const QString &program,
     if (timeoutMs >= 0) {
         m_deadline->start(timeoutMs);
     }
+}
+
+bool AsyncProcess::tell(const QByteArray &text)
+{
+    return Process::tell(&m_child, text);
 }
 
 void AsyncProcess::readOutput()
@@ -150,7 +156,7 @@ void AsyncProcess::clearWatchers()
 void AsyncProcess::abandon()
 {
     m_done = Process::Done();
-    if (m_child.pid <= 0 && m_child.output < 0) {
+    if (m_child.pid <= 0 && m_child.output < 0 && m_child.input < 0) {
         return;
     }
     clearWatchers();

@@ -23,13 +23,17 @@ public:
     // finished() follows once, also when the program could not be started
     // (started false) or the time limit passed (finished false; the child is
     // killed). A child still running is abandoned first.
-    // An empty environment inherits ours.
+    // An empty environment inherits ours. With input Ours, the child reads
+    // what tell() hands it.
     void start(const QString &program,
                const QStringList &arguments,
                int timeoutMs,
                Process::Channels channels = Process::Channels::Merged,
-               const QProcessEnvironment &environment = QProcessEnvironment());
+               const QProcessEnvironment &environment = QProcessEnvironment(),
+               Process::Input input = Process::Input::None);
     bool isRunning() const;
+    // Hands text to the child's standard input and closes it (Process::tell).
+    bool tell(const QByteArray &text);
     // Starts each program on this object and hands its result to done, after
     // finished(); done goes with an abandoned child.
     Process::Runner runner();

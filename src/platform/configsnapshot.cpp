@@ -2,6 +2,7 @@
 
 #include "platformlog.h"
 
+#include "asyncprocess.h"
 #include "folderentries.h"
 #include "paths.h"
 #include "privatefolder.h"
@@ -19,12 +20,31 @@ namespace ConfigSnapshot
 namespace
 {
 constexpr int SnapshotTimeoutMs = 60000;
+// A held snapshot waits for the check beside it, then is kept.
+constexpr int HeldTimeoutMs = 2 * SnapshotTimeoutMs;
+const QStringList HeldArguments{QStringLiteral("--snapshot"), QStringLiteral("--hold")};
 const QString NameFormat = QStringLiteral("yyyyMMdd-HHmmss-zzz");
 const QString Suffix = QStringLiteral(".tar.gz");
 
 QString folder()
 {
     return Paths::placed(Paths::SnapshotDir);
+}
+
+// What the configuration manager run with arguments did.
+Taken taken(const QString &tool, const QStringList &arguments, const Process::Result &result)
+{
+    if (result.finished && result.exitCode == 0) {
+        return {true, QString(), QString::fromUtf8(result.output).trimmed()};
+    }
+    const QString reason = !result.started ? i18n("could not be started")
+        : !result.finished                 ? i18n("no answer within the time limit")
+                                           : QString::fromLocal8Bit(result.errorOutput).trimmed();
+    const QString text = QStringLiteral("%1 %2: %3").arg(tool, arguments.join(QLatin1Char(' ')), reason);
+    if (result.finished) { // the rest the runner has logged
+        qCWarning(QUOR_PLATFORM).noquote() << text;
+    }
+    return {false, text, QString()};
 }
 
 bool isSnapshotName(const QString &name)
@@ -48,22 +68,47 @@ bool take(QString *errorText, QString *name)
     return taken.ok;
 }
 
-void take(const Process::Runner &run, const std::function<void(const Taken &)> &done)
+void take(const Process::Runner &run, const Done &done)
 {
     const QString tool = Paths::placed(Paths::ConfigManagerTool);
-    run(tool, {QStringLiteral("--snapshot")}, SnapshotTimeoutMs, Process::Channels::Separate, [tool, done](const Process::Result &result) {
-        if (result.finished && result.exitCode == 0) {
-            return done({true, QString(), QString::fromUtf8(result.output).trimmed()});
-        }
-        const QString reason = !result.started ? i18n("could not be started")
-            : !result.finished                 ? i18n("no answer within the time limit")
-                                               : QString::fromLocal8Bit(result.errorOutput).trimmed();
-        const QString text = QStringLiteral("%1 --snapshot: %2").arg(tool, reason);
-        if (result.finished) { // the rest the runner has logged
-            qCWarning(QUOR_PLATFORM).noquote() << text;
-        }
-        done({false, text, QString()});
+    const QStringList arguments{QStringLiteral("--snapshot")};
+    run(tool, arguments, SnapshotTimeoutMs, Process::Channels::Separate, [tool, arguments, done](const Process::Result &result) {
+        done(taken(tool, arguments, result));
     });
+}
+
+Held::Held()
+    : m_process(std::make_unique<AsyncProcess>())
+    , m_tool(Paths::placed(Paths::ConfigManagerTool))
+{
+    QObject::connect(m_process.get(), &AsyncProcess::finished, m_process.get(), [this](const Process::Result &result) {
+        if (m_done) {
+            return std::exchange(m_done, nullptr)(outcome(result));
+        }
+        m_ended = result;
+    });
+    // The check it waits beside has a time limit of its own.
+    m_process->start(m_tool, HeldArguments, HeldTimeoutMs, Process::Channels::Separate, QProcessEnvironment(), Process::Input::Ours);
+}
+
+Held::~Held() = default; // the tool, told nothing, is stopped and keeps nothing
+
+void Held::keep(const Done &done)
+{
+    m_told = !m_ended && m_process->tell(QByteArrayLiteral("keep\n"));
+    if (m_ended) {
+        return done(outcome(*m_ended));
+    }
+    m_done = done;
+}
+
+Taken Held::outcome(const Process::Result &result) const
+{
+    const Taken outcome = taken(m_tool, HeldArguments, result);
+    if (outcome.ok && !m_told) { // it kept nothing
+        return {false, i18n("%1 %2: ended before it was told to keep the snapshot", m_tool, HeldArguments.join(QLatin1Char(' '))), QString()};
+    }
+    return outcome;
 }
 
 QString newest()

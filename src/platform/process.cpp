@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -82,6 +83,24 @@ struct Pipe {
     }
 };
 
+// The child's standard input from us: a socket rather than a pipe, so that
+// writing to a child that has ended fails instead of raising SIGPIPE here.
+struct InputSocket {
+    Descriptor ours;
+    Descriptor childs;
+    bool open()
+    {
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+            return false;
+        }
+        ours.reset(ends[0]);
+        childs.reset(ends[1]);
+        // Only we write, only the child reads.
+        return ::shutdown(ends[0], SHUT_RD) == 0 && ::shutdown(ends[1], SHUT_WR) == 0;
+    }
+};
+
 // Null-terminated arrays of C strings over byte arrays kept alive here.
 class CStrings
 {
@@ -121,6 +140,7 @@ int remainingMs(const Clock::time_point *deadline)
 pid_t spawn(const QString &program,
             const QStringList &arguments,
             const QProcessEnvironment &environment,
+            int inputFd,
             int outputFd,
             int errorFd,
             int *error,
@@ -141,7 +161,11 @@ pid_t spawn(const QString &program,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (inputFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, inputFd, STDIN_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
     posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
     // The child starts with no signal blocked and SIGPIPE back at its default,
@@ -224,26 +248,38 @@ bool collect(pid_t pid, int outputFd, int errorFd, const Clock::time_point *dead
 
 // Starts the program with its output (and its errors, when kept apart) on new
 // pipes, whose writing ends are closed here once the child has them; -1, and a
-// line in the log, when it could not be started.
+// line in the log, when it could not be started. With input, its standard
+// input comes from input's own end; otherwise it reads nothing.
 pid_t spawnPiped(const QString &program,
                  const QStringList &arguments,
                  Channels channels,
                  const QProcessEnvironment &environment,
                  bool ownGroup,
                  Pipe *output,
-                 Pipe *errors)
+                 Pipe *errors,
+                 InputSocket *input = nullptr)
 {
     const bool merged = channels == Channels::Merged;
     int error = 0;
     pid_t pid = -1;
-    if (!output->open() || (!merged && !errors->open())) {
+    if (!output->open() || (!merged && !errors->open()) || (input && !input->open())) {
         error = errno;
     } else {
-        pid = spawn(program, arguments, environment, output->write.get(), merged ? output->write.get() : errors->write.get(), &error, ownGroup);
+        pid = spawn(program,
+                    arguments,
+                    environment,
+                    input ? input->childs.get() : -1,
+                    output->write.get(),
+                    merged ? output->write.get() : errors->write.get(),
+                    &error,
+                    ownGroup);
     }
     // Only the child writes now: its end of file is ours once it is done.
     output->write.reset();
     errors->write.reset();
+    if (input) {
+        input->childs.reset();
+    }
     if (pid < 0) {
         qCWarning(QUOR_PLATFORM).noquote() << commandLine(program, arguments) << "could not be started:" << QString::fromLocal8Bit(std::strerror(error));
     }
@@ -305,21 +341,45 @@ Runner waiting()
     };
 }
 
-bool start(const QString &program, const QStringList &arguments, Channels channels, Child *child, const QProcessEnvironment &environment)
+bool start(const QString &program, const QStringList &arguments, Channels channels, Child *child, const QProcessEnvironment &environment, Input input)
 {
     Pipe output;
     Pipe errors; // as in run()
-    const pid_t pid = spawnPiped(program, arguments, channels, environment, true, &output, &errors);
+    InputSocket inputSocket;
+    const pid_t pid = spawnPiped(program, arguments, channels, environment, true, &output, &errors, input == Input::Ours ? &inputSocket : nullptr);
     if (pid < 0) {
         return false;
     }
-    // The reading ends pass to the caller.
+    // Our ends pass to the caller.
     child->pid = pid;
+    child->input = inputSocket.ours.get();
     child->output = output.read.get();
     child->errors = errors.read.get();
+    inputSocket.ours.release();
     output.read.release();
     errors.read.release();
     return true;
+}
+
+bool tell(Child *child, const QByteArray &text)
+{
+    if (child->input < 0) {
+        return false;
+    }
+    qsizetype sent = 0;
+    while (sent < text.size()) {
+        const ssize_t now = ::send(child->input, text.constData() + sent, size_t(text.size() - sent), MSG_NOSIGNAL);
+        if (now < 0 && errno == EINTR) {
+            continue;
+        }
+        if (now <= 0) {
+            break;
+        }
+        sent += now;
+    }
+    ::close(child->input);
+    child->input = -1;
+    return sent == text.size();
 }
 
 namespace
@@ -341,7 +401,7 @@ void kill(Child *child)
                                      return ::waitpid(pid, nullptr, WNOHANG) != 0;
                                  }),
                   pending.end());
-    for (int *fd : {&child->output, &child->errors}) {
+    for (int *fd : {&child->input, &child->output, &child->errors}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;

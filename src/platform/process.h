@@ -53,12 +53,19 @@ Answer waitFor(const Start &start)
 // end is closed (or fd is -1, no pipe).
 bool drain(int fd, QByteArray *into);
 
+// Where a child's standard input comes from: nothing, or what we tell it.
+enum class Input {
+    None,
+    Ours,
+};
+
 // A child started without waiting for it (see AsyncProcess), in a process
 // group of its own so that whatever it starts in turn goes with it when it is
 // killed. The reading ends of its pipes do not block; errors is -1 with the
-// channels merged.
+// channels merged, input -1 unless it was asked for.
 struct Child {
     int pid = -1;
+    int input = -1;
     int output = -1;
     int errors = -1;
 };
@@ -67,7 +74,13 @@ bool start(const QString &program,
            const QStringList &arguments,
            Channels channels,
            Child *child,
-           const QProcessEnvironment &environment = QProcessEnvironment());
+           const QProcessEnvironment &environment = QProcessEnvironment(),
+           Input input = Input::None);
+
+// Writes text to a child's standard input and closes it: the child reads
+// text and then its end. False when the child has no input from us or does
+// not take it all (it has ended, say).
+bool tell(Child *child, const QByteArray &text);
 
 // Kills a child of start() with its process group, closes its pipes and reaps
 // it if it ends within a moment; one that does not is reaped by a later call.

@@ -4,6 +4,7 @@
 #include "modulepage.h"
 #include "notifications/dbusdialog.h"
 #include "platform/checkedwrite.h"
+#include "platform/configsnapshot.h"
 #include "platform/filestamp.h"
 #include "platform/unifieddiff.h"
 #include "services/snghandler.h"
@@ -205,6 +206,7 @@ private:
     bool m_applying = false;
     bool m_reloadMissed = false; // the settings changed on disk while Apply ran
     AsyncProcess *m_applyProcess = nullptr; // Owned by this widget; the outside programs of Apply.
+    std::unique_ptr<ConfigSnapshot::Held> m_heldSnapshot; // of the Apply under way
     bool m_settingsFileDamaged = false; // the last load could not read the settings file whole
     bool m_loadedCleanly = false; // the last load met no problem in any file
 

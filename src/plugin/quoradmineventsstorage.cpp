@@ -241,14 +241,19 @@ void QuorAdminEvents::save()
     }
     setApplying(true);
     // syslog-ng reads the configuration in a process of its own: meanwhile the
-    // settings files are built here, to be written once it has accepted.
+    // settings files are built here, to be written once it has accepted, and
+    // the configuration manager reads the files as they are for a snapshot.
+    m_heldSnapshot = std::make_unique<ConfigSnapshot::Held>();
     CheckedWrite::checkSyslogNg(changes, m_applyProcess->runner(), [this, changes, writer](const ConfigCheck::Result &syslogNgFiles) {
         if (!syslogNgFiles.accepted) {
-            return stopApply(syslogNgFiles.message);
+            return stopApply(syslogNgFiles.message); // the snapshot is not kept
         }
-        // Kept in a snapshot only now that the change is going to be written; the
-        // restart goes back to it if syslog-ng refuses the new files.
-        snapshotBeforeWrite(this, m_applyProcess->runner(), [this, changes, writer](bool goOn, const QString &snapshot) {
+        // Kept only now that the change is going to be written; the restart
+        // goes back to it if syslog-ng refuses the new files.
+        const auto keep = [held = m_heldSnapshot.get()](const ConfigSnapshot::Done &kept) {
+            held->keep(kept);
+        };
+        snapshotBeforeWrite(this, keep, [this, changes, writer](bool goOn, const QString &snapshot) {
             if (!goOn) {
                 return stopApply();
             }
@@ -295,6 +300,7 @@ void QuorAdminEvents::stopApply(const QString &refusal)
 void QuorAdminEvents::endApply()
 {
     setApplying(false);
+    m_heldSnapshot.reset();
     // This Apply's own load() has read what changed meanwhile.
     m_reloadMissed = false;
     Q_EMIT applyFinished();

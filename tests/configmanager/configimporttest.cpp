@@ -1,3 +1,4 @@
+#include "platform/asyncprocess.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "testroot.h"
@@ -11,6 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+
+#include <optional>
 
 #include <unistd.h>
 
@@ -454,6 +457,56 @@ private Q_SLOTS:
         const Process::Result result = runTool({option});
         QCOMPARE(result.exitCode, 0);
         QVERIFY2(result.output.contains(printed.toUtf8()), result.output.constData());
+    }
+
+    void heldSnapshot_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("told"); // on standard input, which then ends
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("kept");
+        const QStringList held{QStringLiteral("--snapshot"), QStringLiteral("--hold")};
+        QTest::newRow("keep") << held << QByteArray("keep\n") << 0 << true;
+        QTest::newRow("keep-at-the-end") << held << QByteArray("keep") << 0 << true;
+        QTest::newRow("nothing") << held << QByteArray() << 0 << false;
+        QTest::newRow("another-word") << held << QByteArray("keep it\n") << 0 << false;
+        QTest::newRow("keep-on-a-later-line") << held << QByteArray("\nkeep\n") << 0 << false;
+        QTest::newRow("hold-alone") << QStringList{QStringLiteral("--hold")} << QByteArray("keep\n") << 2 << false;
+        QTest::newRow("hold-with-export") << QStringList{QStringLiteral("--hold"), QStringLiteral("-o"), QStringLiteral("/tmp/a.tar.gz")}
+                                          << QByteArray("keep\n") << 2 << false;
+    }
+
+    // Held, the files are read at once and the snapshot kept only when the
+    // tool is told to; what it kept it names.
+    void heldSnapshot()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, told);
+        QFETCH(int, exitCode);
+        QFETCH(bool, kept);
+        AsyncProcess tool;
+        std::optional<Process::Result> ended;
+        connect(&tool, &AsyncProcess::finished, this, [&ended](const Process::Result &result) {
+            ended = result;
+        });
+        tool.start(m_root->placed(Paths::ConfigManagerTool), arguments, 60000, Process::Channels::Separate, QProcessEnvironment(), Process::Input::Ours);
+        // Told before it has read anything: the word waits for it.
+        QVERIFY(tool.tell(told) || exitCode != 0);
+        QTRY_VERIFY_WITH_TIMEOUT(ended.has_value(), 60000);
+        QCOMPARE(ended->exitCode, exitCode);
+        QCOMPARE(snapshotNames().size(), kept ? 1 : 0);
+        QCOMPARE(QString::fromUtf8(ended->output).trimmed(), kept ? snapshotNames().constFirst() : QString());
+
+        // The next one finds its files kept already, and keeps nothing new.
+        if (kept) {
+            tool.start(m_root->placed(Paths::ConfigManagerTool), arguments, 60000, Process::Channels::Separate, QProcessEnvironment(), Process::Input::Ours);
+            ended.reset();
+            QVERIFY(tool.tell(told));
+            QTRY_VERIFY_WITH_TIMEOUT(ended.has_value(), 60000);
+            QCOMPARE(ended->exitCode, 0);
+            QCOMPARE(QString::fromUtf8(ended->output).trimmed(), snapshotNames().constFirst());
+            QCOMPARE(snapshotNames().size(), 1);
+        }
     }
 
     void lastTenSnapshotsKept()

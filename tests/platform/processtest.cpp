@@ -1,6 +1,9 @@
 // Outside programs as the module runs them: what they print, how they end,
 // and that nothing but their own end is waited for.
 #include "platform/process.h"
+#include "platform/asyncprocess.h"
+
+#include <optional>
 
 #include <QTest>
 
@@ -49,6 +52,52 @@ private Q_SLOTS:
         QTEST(result.exitCode, "exitCode");
         QTEST(result.output, "output");
         QTEST(result.errorOutput, "errorOutput");
+    }
+
+    void tell_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<bool>("withInput");
+        QTest::addColumn<QString>("endedFirst"); // told once it has ended: "seen" by us, or "unseen" yet
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QByteArray>("output");
+        QTest::newRow("read-whole") << QStringLiteral("cat") << true << QString() << true << QByteArray("keep\n");
+        QTest::newRow("read-while-it-waits") << QStringLiteral("read word; echo \"$word\"; read more || echo end") << true << QString() << true
+                                             << QByteArray("keep\nend\n");
+        // A child that is gone fails the write; no SIGPIPE ends this process.
+        QTest::newRow("ended-seen") << QStringLiteral("exit 0") << true << QStringLiteral("seen") << false << QByteArray();
+        QTest::newRow("ended-unseen") << QStringLiteral("exit 0") << true << QStringLiteral("unseen") << false << QByteArray();
+        QTest::newRow("no-input-asked-for") << QStringLiteral("cat") << false << QString() << false << QByteArray();
+    }
+
+    // What a child started with input from us reads, and what telling it does.
+    void tell()
+    {
+        QFETCH(QString, script);
+        QFETCH(bool, withInput);
+        QFETCH(QString, endedFirst);
+        AsyncProcess child;
+        std::optional<Process::Result> ended;
+        connect(&child, &AsyncProcess::finished, this, [&ended](const Process::Result &result) {
+            ended = result;
+        });
+        child.start(QStringLiteral("sh"),
+                    {QStringLiteral("-c"), script},
+                    4000,
+                    Process::Channels::Merged,
+                    QProcessEnvironment(),
+                    withInput ? Process::Input::Ours : Process::Input::None);
+        if (endedFirst == QLatin1String("seen")) {
+            QTRY_VERIFY(ended.has_value());
+        } else if (endedFirst == QLatin1String("unseen")) {
+            QTest::qSleep(500); // no event is handled: its end is not seen yet
+            QVERIFY(!ended.has_value());
+        }
+        QTEST(child.tell("keep\n"), "taken");
+        QTRY_VERIFY(ended.has_value());
+        QVERIFY(ended->finished);
+        QCOMPARE(ended->exitCode, 0);
+        QTEST(ended->output, "output");
     }
 };
 

@@ -84,8 +84,7 @@ QStringList presentPerEventNames()
     QStringList names;
     // Whatever bears such a name: one that is not a regular file is refused
     // when it is read, not left out in silence.
-    const QStringList files =
-        FolderEntries::names(dir, {prefix + QLatin1String("*.conf")}, QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden);
+    const QStringList files = FolderEntries::names(dir, {prefix + QLatin1String("*.conf")}, QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden);
     for (const QString &file : files) {
         const QString name = entryName(Paths::SyslogNgConfDir) + QLatin1Char('/') + file;
         if (isPerEventName(name)) {
@@ -247,28 +246,34 @@ QStringList presentNames()
     return names;
 }
 
-bool exportTo(const QString &archivePath, QString *errorText)
+bool readPresent(Present *present, QString *errorText)
 {
     const QStringList names = presentNames();
     if (names.isEmpty()) {
         return fail(errorText, i18n("no configuration files to export"));
     }
-    Files files;
-    QMap<QString, QDateTime> modified;
+    Present read;
+    read.names = names;
     for (const QString &name : names) {
         const QString path = placedEntry(name);
-        const FileRead::Result read = FileRead::regular(path, MaxEntrySize);
-        if (!read.ok) {
-            return fail(errorText, FileRead::describe(path, read));
+        const FileRead::Result file = FileRead::regular(path, MaxEntrySize);
+        if (!file.ok) {
+            return fail(errorText, FileRead::describe(path, file));
         }
-        files.insert(name, read.data);
-        modified.insert(name, QFileInfo(path).lastModified());
+        read.files.insert(name, file.data);
+        read.modified.insert(name, QFileInfo(path).lastModified());
     }
+    *present = std::move(read);
+    return true;
+}
+
+bool pack(const Present &present, QByteArray *archiveData, QString *errorText)
+{
     // The manifest first: a reader learns what the archive holds before its files.
-    QStringList entries = names;
+    QStringList entries = present.names;
     entries.prepend(ManifestName);
-    files.insert(ManifestName, manifestFor(files));
-    modified.insert(ManifestName, QDateTime::currentDateTimeUtc());
+    Files files = present.files;
+    files.insert(ManifestName, manifestFor(present.files));
 
     QByteArray data;
     ArchivePtr a(archive_write_new());
@@ -278,6 +283,7 @@ bool exportTo(const QString &archivePath, QString *errorText)
         || archive_write_open(a.get(), &data, nullptr, appendToByteArray, nullptr) != ARCHIVE_OK) {
         return fail(errorText, archiveError(a.get()));
     }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     for (const QString &name : std::as_const(entries)) {
         const QByteArray &content = files[name];
         std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
@@ -285,7 +291,7 @@ bool exportTo(const QString &archivePath, QString *errorText)
         archive_entry_set_filetype(entry.get(), AE_IFREG);
         archive_entry_set_perm(entry.get(), 0644);
         archive_entry_set_size(entry.get(), content.size());
-        archive_entry_set_mtime(entry.get(), modified.value(name).toSecsSinceEpoch(), 0);
+        archive_entry_set_mtime(entry.get(), present.modified.value(name, now).toSecsSinceEpoch(), 0);
         if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK
             || archive_write_data(a.get(), content.constData(), static_cast<size_t>(content.size())) != content.size()) {
             return fail(errorText, archiveError(a.get()));
@@ -294,7 +300,12 @@ bool exportTo(const QString &archivePath, QString *errorText)
     if (archive_write_close(a.get()) != ARCHIVE_OK) {
         return fail(errorText, archiveError(a.get()));
     }
+    *archiveData = std::move(data);
+    return true;
+}
 
+bool writeArchive(const QString &archivePath, const QByteArray &archiveData, QString *errorText)
+{
     // The archive often goes into a user's home: its folder is walked without
     // following links and the file is replaced through the open folder, never
     // by path, so a link in its place is refused instead of followed.
@@ -305,7 +316,14 @@ bool exportTo(const QString &archivePath, QString *errorText)
     }
     // It holds the audit rules and root's notification file: root's alone,
     // wherever it goes.
-    return folder.write(target.fileName(), data, errorText, UserFolder::Mode::Private);
+    return folder.write(target.fileName(), archiveData, errorText, UserFolder::Mode::Private);
+}
+
+bool exportTo(const QString &archivePath, QString *errorText)
+{
+    Present present;
+    QByteArray data;
+    return readPresent(&present, errorText) && pack(present, &data, errorText) && writeArchive(archivePath, data, errorText);
 }
 
 bool read(const QString &archivePath, Files *files, QString *errorText, Identity *identity)

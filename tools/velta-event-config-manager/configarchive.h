@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonObject>
 #include <QMap>
 #include <QString>
@@ -37,6 +38,19 @@ QStringList presentNames();
 
 // Writes the present managed files into the archive at archivePath (replaced whole).
 bool exportTo(const QString &archivePath, QString *errorText);
+
+// The three steps of exportTo(), for a caller that keeps the archive later.
+struct Present {
+    QStringList names; // in archive order
+    Files files;
+    QMap<QString, QDateTime> modified; // when each file was last changed
+};
+// Reads the present managed files whole; fails when there are none.
+bool readPresent(Present *present, QString *errorText);
+// The archive of present, with its manifest.
+bool pack(const Present &present, QByteArray *archiveData, QString *errorText);
+// Writes archiveData to archivePath, root's alone, without following a link.
+bool writeArchive(const QString &archivePath, const QByteArray &archiveData, QString *errorText);
 
 // Reads the whole archive at archivePath: true only when every entry is a
 // managed regular file within the limits and a manifest, when there is one,

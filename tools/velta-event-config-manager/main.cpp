@@ -319,13 +319,29 @@ int listSnapshots()
     return 0;
 }
 
+// Whether the line "keep" comes on standard input before its end.
+bool toldToKeep()
+{
+    QFile in;
+    return in.open(stdin, QIODevice::ReadOnly) && in.readLine(64).trimmed() == "keep";
+}
+
 // Prints the name of the snapshot that holds the files now, for the module's
-// roll-back after a restart that fails.
-int takeSnapshot()
+// roll-back after a restart that fails. Held, the files are read at once and
+// the snapshot kept once the module tells it to (it checks the change
+// meanwhile), or not at all.
+int takeSnapshot(bool hold)
 {
     QString errorText;
+    SnapshotStore::Prepared prepared;
+    if (!SnapshotStore::prepare(&prepared, &errorText)) {
+        return failure(errorText);
+    }
+    if (hold && !toldToKeep()) {
+        return 0;
+    }
     QString name;
-    if (!SnapshotStore::take(&errorText, &name)) {
+    if (!SnapshotStore::keep(prepared, &errorText, &name)) {
         return failure(errorText);
     }
     if (!name.isEmpty()) {
@@ -419,6 +435,9 @@ int main(int argc, char *argv[])
                                         i18n("Show what an import of ARCHIVE would change; exit status 3 when something would."),
                                         QStringLiteral("ARCHIVE"));
     const QCommandLineOption snapshotOption(QStringLiteral("snapshot"), i18n("Keep the current configuration as a snapshot."));
+    const QCommandLineOption holdOption(QStringLiteral("hold"),
+                                        i18n("With --snapshot: read the configuration now, keep the snapshot only when the line \"keep\" "
+                                             "follows on standard input."));
     const QCommandLineOption listOption(QStringLiteral("list-snapshots"), i18n("List the snapshots with the files that differ from today's."));
     const QCommandLineOption restoreOption(QStringLiteral("restore"), i18n("Restore the snapshot NAME as an import does."), QStringLiteral("NAME"));
     const QCommandLineOption statusOption(QStringLiteral("status"),
@@ -445,7 +464,8 @@ int main(int argc, char *argv[])
                        statusOption,
                        pendingOption,
                        jsonOption,
-                       restartOption});
+                       restartOption,
+                       holdOption});
 
     const QList<QCommandLineOption>
         verbs{exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, rollBackOption, statusOption, pendingOption};
@@ -466,12 +486,13 @@ int main(int argc, char *argv[])
     const bool valueGiven = std::all_of(verbs.cbegin(), verbs.cend(), [&parser](const QCommandLineOption &option) {
         return option.valueName().isEmpty() || !parser.isSet(option) || !parser.value(option).isEmpty();
     });
-    if (!oneVerb || !valueGiven || (parser.isSet(jsonOption) && !summarising) || (parser.isSet(restartOption) && !importing)) {
+    const bool holdMisplaced = parser.isSet(holdOption) && !parser.isSet(snapshotOption);
+    if (!oneVerb || !valueGiven || (parser.isSet(jsonOption) && !summarising) || (parser.isSet(restartOption) && !importing) || holdMisplaced) {
         if (!parser.errorText().isEmpty()) {
             err() << parser.errorText() << '\n';
         }
         err() << "usage: velta-event-config-manager -o ARCHIVE | -i ARCHIVE [--json] [--restart-if-changed] | --check ARCHIVE | --diff ARCHIVE [--json]\n"
-                 "       | --snapshot | --list-snapshots | --restore NAME [--json] [--restart-if-changed] | --roll-back NAME\n"
+                 "       | --snapshot [--hold] | --list-snapshots | --restore NAME [--json] [--restart-if-changed] | --roll-back NAME\n"
                  "       | --status [--json] | --restart-pending [--json] | --help | --version"
               << Qt::endl;
         return UsageError;
@@ -492,7 +513,7 @@ int main(int argc, char *argv[])
         return diffArchive(parser.value(diffOption), options.json);
     }
     if (parser.isSet(snapshotOption)) {
-        return takeSnapshot();
+        return takeSnapshot(parser.isSet(holdOption));
     }
     if (parser.isSet(listOption)) {
         return listSnapshots();

@@ -1,7 +1,6 @@
 #include "snapshotstore.h"
 
 #include "configarchive.h"
-#include "configimport.h"
 #include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "platform/privatefolder.h"
@@ -21,22 +20,16 @@ QString folder()
     return Paths::placed(Paths::SnapshotDir);
 }
 
-// Whether the newest snapshot holds exactly the files on the system now.
-bool newestIsCurrent()
+// Whether the newest snapshot holds exactly the files present.
+bool newestHolds(const ConfigArchive::Files &present)
 {
-    const QStringList all = ConfigSnapshot::names();
-    if (all.isEmpty()) {
+    const QString newest = ConfigSnapshot::newest();
+    if (newest.isEmpty()) {
         return false;
     }
     ConfigArchive::Files files;
-    ConfigImport::Plan changes;
     QString ignored; // an unreadable snapshot is simply not the current state
-    if (!ConfigArchive::read(ConfigSnapshot::path(all.last()), &files, &ignored) || !ConfigImport::plan(files, &changes, &ignored)) {
-        return false;
-    }
-    QStringList present = ConfigArchive::presentNames();
-    present.sort();
-    return changes.empty() && files.keys() == present;
+    return ConfigArchive::read(ConfigSnapshot::path(newest), &files, &ignored) && files == present;
 }
 
 void dropOldest()
@@ -48,14 +41,29 @@ void dropOldest()
 }
 } // namespace
 
-bool take(QString *errorText, QString *name)
+bool prepare(Prepared *prepared, QString *errorText)
 {
+    *prepared = Prepared();
     if (ConfigArchive::presentNames().isEmpty()) {
         return true;
     }
-    if (newestIsCurrent()) {
+    ConfigArchive::Present present;
+    if (!ConfigArchive::readPresent(&present, errorText)) {
+        return false;
+    }
+    prepared->present = true;
+    if (newestHolds(present.files)) {
+        prepared->newest = ConfigSnapshot::newest();
+        return true;
+    }
+    return ConfigArchive::pack(present, &prepared->archive, errorText);
+}
+
+bool keep(const Prepared &prepared, QString *errorText, QString *name)
+{
+    if (!prepared.present || !prepared.newest.isEmpty()) {
         if (name) {
-            *name = ConfigSnapshot::newest();
+            *name = prepared.newest;
         }
         return true;
     }
@@ -68,7 +76,7 @@ bool take(QString *errorText, QString *name)
         when = when.addMSecs(1);
     }
     const QString taken = ConfigSnapshot::nameAt(when);
-    if (!ConfigArchive::exportTo(ConfigSnapshot::path(taken), errorText)) {
+    if (!ConfigArchive::writeArchive(ConfigSnapshot::path(taken), prepared.archive, errorText)) {
         return false;
     }
     dropOldest();
@@ -76,6 +84,12 @@ bool take(QString *errorText, QString *name)
         *name = taken;
     }
     return true;
+}
+
+bool take(QString *errorText, QString *name)
+{
+    Prepared prepared;
+    return prepare(&prepared, errorText) && keep(prepared, errorText, name);
 }
 
 bool holds(const QString &archivePath)

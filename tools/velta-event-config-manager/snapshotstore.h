@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The last configurations, kept as export archives in the snapshot folder so
@@ -13,6 +14,16 @@ inline constexpr int Kept = 10;
 // the files now (the new one or the newest); nothing present, nothing saved
 // and no name. Their names and paths: ConfigSnapshot.
 bool take(QString *errorText, QString *name = nullptr);
+
+// The two halves of take(), for a caller that decides in between whether the
+// snapshot is kept: the files are read when it is prepared, as they are then.
+struct Prepared {
+    bool present = false; // some managed file exists
+    QString newest; // the newest snapshot, when it holds the files already
+    QByteArray archive; // the new snapshot otherwise
+};
+bool prepare(Prepared *prepared, QString *errorText);
+bool keep(const Prepared &prepared, QString *errorText, QString *name = nullptr);
 
 // Whether archivePath (placed) is a snapshot of the private snapshot folder:
 // root's own copy of what the system held, which nobody else can have put there.
