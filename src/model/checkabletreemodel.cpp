@@ -522,6 +522,17 @@ std::unique_ptr<EventTreeItem> CheckableTreeModel::setRoot(EventTreeItem *root)
     return previous;
 }
 
+std::unique_ptr<EventTreeItem> CheckableTreeModel::catchUp(CheckableTreeModel &current)
+{
+    beginResetModel();
+    std::unique_ptr<EventTreeItem> replaced;
+    if (!m_root || !current.m_root || !m_root->catchUp(current.m_root.get())) {
+        replaced = std::exchange(m_root, current.m_root ? current.m_root->clone() : nullptr);
+    }
+    endResetModel();
+    return replaced;
+}
+
 bool CheckableTreeModel::updateAuditRules(const QModelIndex &index, const QVariant &value)
 {
     if (!index.isValid()) {

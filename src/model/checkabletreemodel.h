@@ -42,6 +42,10 @@ public:
     // Takes ownership of root inside a model reset and hands back the previous
     // tree, so that the caller chooses where its destruction costs time.
     std::unique_ptr<EventTreeItem> setRoot(EventTreeItem *root);
+    // Makes this model's tree, a copy of current's, a copy of it once more
+    // (EventTreeItem::catchUp()), or a new one where that cannot be; the tree
+    // replaced then is what is handed back.
+    std::unique_ptr<EventTreeItem> catchUp(CheckableTreeModel &current);
     EventTreeItem *root() const;
     EventTreeItem *itemFromIndex(const QModelIndex &index) const;
     QModelIndex indexFromItem(EventTreeItem *item, int column = 0) const;

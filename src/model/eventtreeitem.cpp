@@ -90,6 +90,109 @@ std::unique_ptr<EventTreeItem> EventTreeItem::cloneSubtree(QHash<const EventTree
     return copy;
 }
 
+bool EventTreeItem::catchUp(EventTreeItem *original)
+{
+    bool relink = false;
+    if (!catchUpSubtree(original, &relink)) {
+        return false;
+    }
+    if (relink) {
+        relinkAs(original, original, this);
+    }
+    return true;
+}
+
+bool EventTreeItem::catchUpSubtree(EventTreeItem *original, bool *relink)
+{
+    // Unchanged copies of one another: nothing below has changed either.
+    if (copyStamp() != 0 && copyStamp() == original->copyStamp()) {
+        return true;
+    }
+    shareContent(*original);
+    *relink = *relink || m_links || original->m_links;
+    if (childCount() == original->childCount()) {
+        for (int row = 0; row < childCount(); ++row) {
+            if (!child(row)->catchUpSubtree(original->child(row), relink)) {
+                return false;
+            }
+        }
+    } else {
+        // Rows came or went: the rows are copied anew, unless links lead
+        // to or from them, which only a whole copy sets right.
+        const auto linked = [](const EventTreeItem *item) {
+            for (int row = 0; row < item->childCount(); ++row) {
+                if (item->child(row)->holdsLinks()) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        if (linked(this) || linked(original)) {
+            return false;
+        }
+        while (childCount() > 0) {
+            m_children.erase(childCount() - 1);
+        }
+        reserveChildren(original->childCount());
+        QHash<const EventTreeItem *, EventTreeItem *> noLinks;
+        for (int row = 0; row < original->childCount(); ++row) {
+            TreeItem::appendChild(original->child(row)->cloneSubtree(&noLinks));
+        }
+    }
+    original->shareNewCopyStamp(this);
+    return true;
+}
+
+void EventTreeItem::relinkAs(const EventTreeItem *original, const EventTreeItem *originalRoot, EventTreeItem *root)
+{
+    if (original->m_links) {
+        const auto counterparts = [originalRoot, root](const QVector<EventTreeItem *> &items) {
+            QVector<EventTreeItem *> found;
+            for (const EventTreeItem *item : items) {
+                if (EventTreeItem *here = counterpart(item, originalRoot, root)) {
+                    found.append(here);
+                }
+            }
+            return found;
+        };
+        m_links = std::make_unique<Links>(Links{counterparts(original->dependsOn()), counterparts(original->dependents())});
+    } else {
+        m_links.reset();
+    }
+    for (int row = 0; row < childCount(); ++row) {
+        child(row)->relinkAs(original->child(row), originalRoot, root);
+    }
+}
+
+EventTreeItem *EventTreeItem::counterpart(const EventTreeItem *node, const EventTreeItem *originalRoot, EventTreeItem *root)
+{
+    std::vector<int> rows;
+    for (const EventTreeItem *item = node; item != originalRoot; item = item->parentItem()) {
+        if (!item) {
+            return nullptr; // outside the tree, as a copy drops it
+        }
+        rows.push_back(item->row());
+    }
+    EventTreeItem *here = root;
+    for (auto row = rows.crbegin(); here && row != rows.crend(); ++row) {
+        here = here->child(*row);
+    }
+    return here;
+}
+
+bool EventTreeItem::holdsLinks() const
+{
+    if (m_links) {
+        return true;
+    }
+    for (int row = 0; row < childCount(); ++row) {
+        if (child(row)->holdsLinks()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 const QVector<EventTreeItem *> &EventTreeItem::dependsOn() const
 {
     return linked(&Links::dependsOn);
@@ -127,8 +230,12 @@ void EventTreeItem::addLinked(LinkList list, EventTreeItem *item)
 
 void EventTreeItem::setOverlaid(bool overlaid)
 {
-    // The block is still detached: the copies keep what they were given.
-    writePackedField(flagField(Overlaid), overlaid ? 1u : 0u);
+    // The block is detached: the copies keep what they were given. The stamps
+    // go, so that a copy catching up takes the mark; the change test then
+    // compares the cells, which are what they were.
+    if (writePackedField(flagField(Overlaid), overlaid ? 1u : 0u)) {
+        markChanged();
+    }
 }
 
 EventTreeItem *EventTreeItem::child(int row) const

@@ -37,6 +37,14 @@ public:
     // targets (links to items outside this subtree are dropped). This item and
     // the copy share copy stamps until either changes.
     std::unique_ptr<EventTreeItem> clone();
+    // Makes this tree, a copy of original made by clone(), an unchanged copy
+    // of it again and answers true: each node shares the original's content
+    // and stamp, rows added or removed are copied, and links lead to the
+    // nodes at their places. Nodes whose stamps still match are passed over:
+    // nothing below them changed since they were copied. False when rows
+    // holding links came or went: this tree is then whole, but only a new
+    // clone() is a copy.
+    bool catchUp(EventTreeItem *original);
     EventTreeItem *child(int row) const;
     EventTreeItem *parentItem() const;
 
@@ -100,7 +108,7 @@ public:
     {
         return flag(Overlaid);
     }
-    // Not a change of content: the change test does not compare it.
+    // The change test does not compare it.
     void setOverlaid(bool overlaid);
     bool isNotRedirected() const
     {
@@ -256,6 +264,13 @@ private:
 
     std::unique_ptr<EventTreeItem> cloneNode(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies) const;
     std::unique_ptr<EventTreeItem> cloneSubtree(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies);
+    // catchUp() below this node; relink gets whether links may have moved.
+    bool catchUpSubtree(EventTreeItem *original, bool *relink);
+    // Sets the links of this tree's nodes from original's, the same tree.
+    void relinkAs(const EventTreeItem *original, const EventTreeItem *originalRoot, EventTreeItem *root);
+    // The node of the tree under root at the place node holds under originalRoot.
+    static EventTreeItem *counterpart(const EventTreeItem *node, const EventTreeItem *originalRoot, EventTreeItem *root);
+    bool holdsLinks() const;
 
     std::unique_ptr<Links> m_links;
 };

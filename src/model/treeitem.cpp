@@ -152,13 +152,11 @@ bool TreeItem::setData(int column, const QVariant &value)
     if (stored.userType() == value.userType() && stored == value) {
         return true;
     }
-    // A value that compares equal (as the change test compares, so the text "1"
-    // and the number 1 alike) is stored but no change.
-    const bool unchanged = stored == value;
+    // A value that compares equal (the text "1" and the number 1) is stored
+    // all the same; the change test, which compares as == does, finds no
+    // difference in it, and a copy catching up takes the new type.
     editableContent().columns[size_t(column)] = value;
-    if (!unchanged) {
-        markChanged();
-    }
+    markChanged();
     return true;
 }
 

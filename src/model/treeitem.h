@@ -175,6 +175,11 @@ protected:
     }
     // Gives this node and its copy a stamp of their own.
     void shareNewCopyStamp(TreeItem *copy);
+    // Shares the content of other, as a copy of it does.
+    void shareContent(const TreeItem &other)
+    {
+        m_content = other.m_content;
+    }
     // To be called by every change of the node's content or children.
     void markChanged();
 

@@ -181,7 +181,7 @@ void QuorAdminEvents::keepWrittenTree()
     readNotificationFilesOnDisk();
     // The marks follow the written values and notification files, as a new parse would.
     SingleEventsParser::markEvents(m_currentModel->root());
-    destroyInBackground(m_savedModel->setRoot(m_currentModel->root()->clone().release()));
+    destroyInBackground(m_savedModel->catchUp(*m_currentModel));
     rememberReadFiles(FileStamp::current(Paths::placed(Paths::EventsFile)));
     watchSettings();
     updateServiceStatus();

@@ -740,6 +740,110 @@ private Q_SLOTS:
         QCOMPARE(copied.saved.differsFrom(copied.current), differs);
     }
 
+    // After Apply the kept copy catches up with the edited tree instead of
+    // being copied anew: it must then equal a new copy, links included, and
+    // stay apart from the tree the page goes on editing.
+    void caughtUpCopyEqualsNewCopy_data()
+    {
+        QTest::addColumn<Mutation>("mutate");
+        QTest::addColumn<bool>("copiedWhole"); // rows with links came or went
+        const auto item = [](CheckableTreeModel &model, const char *id) {
+            return model.root()->findById(QString::fromLatin1(id));
+        };
+        const auto toggle = [item](CheckableTreeModel &model, const char *id) {
+            model.setData(model.indexFromItem(item(model, id)), Qt::Checked, Qt::CheckStateRole);
+        };
+        QTest::newRow("nothing") << Mutation([](CheckableTreeModel &) {}) << false;
+        QTest::newRow("linked-event-checked") << Mutation([toggle](CheckableTreeModel &model) {
+            toggle(model, "dependent");
+        }) << false;
+        QTest::newRow("group-toggled") << Mutation([toggle](CheckableTreeModel &model) {
+            toggle(model, "disks");
+        }) << false;
+        QTest::newRow("value-and-type") << Mutation([item](CheckableTreeModel &model) {
+            model.setData(model.indexFromItem(item(model, "interval"), 1), QStringLiteral("60"), Qt::EditRole);
+            item(model, "modifying-file")->findChildById(QStringLiteral("enabled"))->setData(1, 1);
+        }) << false;
+        QTest::newRow("marks-and-names") << Mutation([item](CheckableTreeModel &model) {
+            model.setData(model.indexFromItem(item(model, "disk-space")), 2, Qt::DecorationRole);
+            item(model, "disk-space")->setGeneratesLoad(false);
+            item(model, "file-opened")->setName(QStringLiteral("renamed"));
+            item(model, "notification_repetition")->setKind(EventTreeItem::ListParameter);
+        }) << false;
+        QTest::newRow("row-removed") << Mutation([item](CheckableTreeModel &model) {
+            item(model, "disk-space")->removeChild(0);
+        }) << false;
+        QTest::newRow("row-appended-below-a-new-row") << Mutation([item](CheckableTreeModel &model) {
+            EventTreeItem *space = item(model, "disk-space");
+            auto extra = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("extra"), QStringLiteral("1"), QVariant()}, space);
+            extra->appendChild(std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("inner"), QStringLiteral("2"), QVariant()}, extra.get()));
+            space->appendChild(std::move(extra));
+        }) << false;
+        // A link between events that stay where they are: set at the same places.
+        QTest::newRow("link-added") << Mutation([item](CheckableTreeModel &model) {
+            item(model, "disk-space")->addDependsOn(item(model, "file-opened"));
+            item(model, "file-opened")->addDependent(item(model, "disk-space"));
+        }) << false;
+        QTest::newRow("linked-event-added") << Mutation([item](CheckableTreeModel &model) {
+            EventTreeItem *files = item(model, "files");
+            auto added = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("added"), QVariant(), QVariant()}, files);
+            added->setId(QStringLiteral("added"));
+            added->addDependsOn(item(model, "file-opened"));
+            item(model, "file-opened")->addDependent(added.get());
+            files->appendChild(std::move(added));
+        }) << true;
+    }
+
+    void caughtUpCopyEqualsNewCopy()
+    {
+        QFETCH(Mutation, mutate);
+        QFETCH(bool, copiedWhole);
+        Models models(Models::Saved::Copied);
+        mutate(models.current);
+        QSignalSpy reset(&models.saved, &CheckableTreeModel::modelReset);
+        const std::unique_ptr<EventTreeItem> replaced = models.saved.catchUp(models.current);
+        QCOMPARE(replaced != nullptr, copiedWhole);
+        QCOMPARE(reset.count(), 1);
+
+        QVERIFY(!models.current.differsFrom(models.saved));
+        QVERIFY(!models.saved.differsFrom(models.current));
+        // Copies of one another again, node by node: the next change test skips them.
+        std::function<void(const EventTreeItem *, const EventTreeItem *)> stampsShared = [&](const EventTreeItem *saved, const EventTreeItem *current) {
+            QVERIFY(saved->copyStamp() != 0);
+            QCOMPARE(saved->copyStamp(), current->copyStamp());
+            for (int row = 0; row < saved->childCount(); ++row) {
+                stampsShared(saved->child(row), current->child(row));
+            }
+        };
+        stampsShared(models.saved.root(), models.current.root());
+        // Equal to a new copy (which takes stamps of its own).
+        const std::unique_ptr<EventTreeItem> newCopy = models.current.root()->clone();
+        QCOMPARE(describe(models.saved.root()), describe(newCopy.get()));
+        // Links lead to nodes of the caught-up tree itself.
+        std::function<void(const EventTreeItem *)> linksStayInside = [&](const EventTreeItem *node) {
+            for (const QVector<EventTreeItem *> &links : {node->dependsOn(), node->dependents()}) {
+                for (const EventTreeItem *target : links) {
+                    const EventTreeItem *top = target;
+                    while (top && top->parentItem()) {
+                        top = top->parentItem();
+                    }
+                    QCOMPARE(top, models.saved.root());
+                }
+            }
+            for (int row = 0; row < node->childCount(); ++row) {
+                linksStayInside(node->child(row));
+            }
+        };
+        linksStayInside(models.saved.root());
+
+        // Apart again: a later edit shows as a change and does not reach it.
+        const QStringList caughtUp = describe(models.saved.root());
+        QVERIFY(models.current.setData(models.find(QStringLiteral("file-opened")), Qt::Checked, Qt::CheckStateRole));
+        models.current.root()->findById(QStringLiteral("modifying-file"))->findChildById(QStringLiteral("enabled"))->setData(1, QStringLiteral("0"));
+        QCOMPARE(describe(models.saved.root()), caughtUp);
+        QVERIFY(models.current.differsFrom(models.saved));
+    }
+
     void emptyTextEqualsNoValue()
     {
         Models models;
