@@ -10,6 +10,7 @@
 #include "notificationfile.h"
 #include "notificationsettings.h"
 #include "platform/sessionuser.h"
+#include "soundpreview.h"
 
 #include <KLocalizedString>
 
@@ -18,10 +19,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMediaPlayer>
-#if QT_VERSION_MAJOR >= 6
-#include <QAudioOutput>
-#endif
+#include <QPluginLoader>
 #include <QPushButton>
 #include <QStandardPaths>
 
@@ -63,7 +61,14 @@ DBusDialog::DBusDialog(QWidget *parent)
     });
 }
 
-DBusDialog::~DBusDialog() = default;
+DBusDialog::~DBusDialog()
+{
+    // The player goes now, while the application still runs, not with the
+    // plugins unloaded after it.
+    if (m_previewLoader) {
+        m_previewLoader->unload();
+    }
+}
 
 void DBusDialog::setDialogType(NotificationsDialogType type)
 {
@@ -353,27 +358,19 @@ void DBusDialog::playButtonClicked()
         MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound file \"%1\" does not exist.", sound));
         return;
     }
-    if (!m_player) {
-        m_player = new QMediaPlayer(this);
-#if QT_VERSION_MAJOR >= 6
-        // Qt 6's player sounds through an output of its own, which holds the volume.
-        m_player->setAudioOutput(new QAudioOutput(m_player));
-        connect(m_player, &QMediaPlayer::errorOccurred, this, [this] {
-#else
-        connect(m_player, QOverload<QMediaPlayer::Error>::of(&QMediaPlayer::error), this, [this] {
-#endif
-            MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound cannot be played: %1", m_player->errorString()));
-        });
+    if (!m_preview) {
+        // Loaded now, not with the module: it brings the sound libraries.
+        auto loader = std::make_unique<QPluginLoader>(QStringLiteral("quor-admin-events/soundpreview"));
+        m_preview = qobject_cast<SoundPreview *>(loader->instance());
+        if (!m_preview) {
+            MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound cannot be played: %1", loader->errorString()));
+            return;
+        }
+        m_previewLoader = std::move(loader);
     }
-    m_player->stop();
-#if QT_VERSION_MAJOR >= 6
-    m_player->setSource(QUrl::fromLocalFile(sound));
-    m_player->audioOutput()->setVolume(0.5f);
-#else
-    m_player->setMedia(QUrl::fromLocalFile(sound));
-    m_player->setVolume(50);
-#endif
-    m_player->play();
+    m_preview->play(sound, 50, [this](const QString &why) {
+        MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound cannot be played: %1", why));
+    });
 }
 
 void DBusDialog::logFileDialogButtonClicked()

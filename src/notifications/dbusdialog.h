@@ -11,7 +11,8 @@
 
 class CheckBoxParam;
 class EventTreeItem;
-class QMediaPlayer;
+class QPluginLoader;
+class SoundPreview;
 
 namespace Ui
 {
@@ -101,5 +102,7 @@ private:
     QStringList m_lines; // the syslog-ng file built at the accept
     QString m_error;
     QVector<QMetaObject::Connection> m_cycleConnections; // made by fill(), dropped by the next
-    QMediaPlayer *m_player = nullptr; // Owned by this dialog; made at the first preview.
+    // Loaded at the first preview; the player is the loader's, unloaded with this dialog.
+    std::unique_ptr<QPluginLoader> m_previewLoader;
+    SoundPreview *m_preview = nullptr;
 };

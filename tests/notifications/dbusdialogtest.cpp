@@ -1,10 +1,12 @@
 #include "notifications/dbusdialog.h"
 #include "eventtreebuilder.h"
+#include "loadedlibraries.h"
 #include "messageboxwatcher.h"
 #include "model/eventtreeitem.h"
 #include "notifications/checkboxparam.h"
 #include "notifications/notificationcatalogue.h"
 #include "notifications/notificationfile.h"
+#include "notifications/soundpreview.h"
 #include "testroot.h"
 
 #include <KConfig>
@@ -15,11 +17,13 @@
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPluginLoader>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -43,6 +47,8 @@ private Q_SLOTS:
     void eventMissingFromCatalogue();
     void emptyTitleHint();
     void playMissingSound();
+    void previewWithoutItsPluginSaysWhy();
+    void previewPluginLoads();
 
 public Q_SLOTS:
     void reparseConfiguration(const QString &appName)
@@ -333,6 +339,37 @@ void DBusDialogTest::playMissingSound()
     QCOMPARE(m_boxes->titles(), QStringList{QStringLiteral("Play sound")});
     QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("The sound file \"/nonexistent/sounds/alarm.oga\" does not exist.")});
     m_boxes->clear();
+}
+
+// The sound libraries come with the first preview, from a plugin of their
+// own; without it the preview says why it cannot play.
+void DBusDialogTest::previewWithoutItsPluginSaysWhy()
+{
+    QVERIFY(!libraryLoaded("Multimedia"));
+    m_dialog->setDialogType(EnableNotifications);
+    QVERIFY(m_dialog->fill(m_event));
+    widget<QCheckBox>("soundCheckBox")->setChecked(true);
+    QTemporaryDir dir;
+    QFile sound(dir.filePath(QStringLiteral("alarm.ogg")));
+    QVERIFY(sound.open(QIODevice::WriteOnly) && sound.write("OggS") > 0);
+    sound.close();
+    widget<QLineEdit>("soundEdit")->setText(sound.fileName());
+    const QStringList paths = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({dir.path()});
+    widget<QToolButton>("playButton")->click();
+    QCoreApplication::setLibraryPaths(paths);
+    QCOMPARE(m_boxes->titles(), QStringList{QStringLiteral("Play sound")});
+    QVERIFY2(m_boxes->texts().constFirst().startsWith(QLatin1String("The sound cannot be played: ")), qPrintable(m_boxes->texts().constFirst()));
+    QVERIFY(!libraryLoaded("Multimedia"));
+    m_boxes->clear();
+}
+
+void DBusDialogTest::previewPluginLoads()
+{
+    QPluginLoader loader(QStringLiteral("quor-admin-events/soundpreview"));
+    QVERIFY2(qobject_cast<SoundPreview *>(loader.instance()), qPrintable(loader.errorString()));
+    QVERIFY(libraryLoaded("Multimedia"));
+    QVERIFY(loader.unload());
 }
 
 QTEST_MAIN(DBusDialogTest)

@@ -1,5 +1,6 @@
 #include "breezeicons.h"
 #include "common/commonsettingswindow.h"
+#include "loadedlibraries.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
 #include "pagewindows.h"
@@ -174,6 +175,18 @@ private Q_SLOTS:
         QCOMPARE(event().data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
     }
 #endif
+
+    // The sound libraries come with the first sound preview, not with the page.
+    void openingLoadsNoSoundLibrary()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        const auto created = KPluginFactory::instantiatePlugin<KCModule>(KPluginMetaData(QStringLiteral(PLUGIN_PATH)), nullptr, {});
+        QVERIFY2(created, qPrintable(created.errorString));
+        std::unique_ptr<KCModule> module(created.plugin);
+        module->load();
+        QVERIFY(!libraryLoaded("Multimedia"));
+    }
 
     void form()
     {
