@@ -53,19 +53,30 @@ std::unique_ptr<EventTreeItem> EventTreeItem::clone()
         copy->TreeItem::appendChild(std::move(branch.copy));
     }
     shareNewCopyStamp(copy.get());
-    const auto copiesOf = [&linkedCopies](const QVector<EventTreeItem *> &items) {
-        QVector<EventTreeItem *> copies;
-        for (EventTreeItem *item : items) {
-            if (EventTreeItem *itemCopy = linkedCopies.value(item)) {
-                copies.append(itemCopy);
-            }
-        }
-        return copies;
-    };
     for (auto it = linkedCopies.cbegin(); it != linkedCopies.cend(); ++it) {
-        it.value()->m_links = std::make_unique<Links>(Links{copiesOf(it.key()->dependsOn()), copiesOf(it.key()->dependents())});
+        it.value()->setLinksOf(it.key(), [&linkedCopies](const EventTreeItem *item) {
+            return linkedCopies.value(item);
+        });
     }
     return copy;
+}
+
+void EventTreeItem::setLinksOf(const EventTreeItem *original, const std::function<EventTreeItem *(const EventTreeItem *)> &copyOf)
+{
+    if (!original->m_links) {
+        m_links.reset();
+        return;
+    }
+    const auto copies = [&copyOf](const QVector<EventTreeItem *> &items) {
+        QVector<EventTreeItem *> found;
+        for (const EventTreeItem *item : items) {
+            if (EventTreeItem *itemCopy = copyOf(item)) {
+                found.append(itemCopy);
+            }
+        }
+        return found;
+    };
+    m_links = std::make_unique<Links>(Links{copies(original->dependsOn()), copies(original->dependents())});
 }
 
 std::unique_ptr<EventTreeItem> EventTreeItem::cloneNode(QHash<const EventTreeItem *, EventTreeItem *> *linkedCopies) const
@@ -119,15 +130,7 @@ bool EventTreeItem::catchUpSubtree(EventTreeItem *original, bool *relink)
     } else {
         // Rows came or went: the rows are copied anew, unless links lead
         // to or from them, which only a whole copy sets right.
-        const auto linked = [](const EventTreeItem *item) {
-            for (int row = 0; row < item->childCount(); ++row) {
-                if (item->child(row)->holdsLinks()) {
-                    return true;
-                }
-            }
-            return false;
-        };
-        if (linked(this) || linked(original)) {
+        if (rowsHoldLinks() || original->rowsHoldLinks()) {
             return false;
         }
         while (childCount() > 0) {
@@ -145,20 +148,9 @@ bool EventTreeItem::catchUpSubtree(EventTreeItem *original, bool *relink)
 
 void EventTreeItem::relinkAs(const EventTreeItem *original, const EventTreeItem *originalRoot, EventTreeItem *root)
 {
-    if (original->m_links) {
-        const auto counterparts = [originalRoot, root](const QVector<EventTreeItem *> &items) {
-            QVector<EventTreeItem *> found;
-            for (const EventTreeItem *item : items) {
-                if (EventTreeItem *here = counterpart(item, originalRoot, root)) {
-                    found.append(here);
-                }
-            }
-            return found;
-        };
-        m_links = std::make_unique<Links>(Links{counterparts(original->dependsOn()), counterparts(original->dependents())});
-    } else {
-        m_links.reset();
-    }
+    setLinksOf(original, [originalRoot, root](const EventTreeItem *item) {
+        return counterpart(item, originalRoot, root);
+    });
     for (int row = 0; row < childCount(); ++row) {
         child(row)->relinkAs(original->child(row), originalRoot, root);
     }
@@ -180,13 +172,10 @@ EventTreeItem *EventTreeItem::counterpart(const EventTreeItem *node, const Event
     return here;
 }
 
-bool EventTreeItem::holdsLinks() const
+bool EventTreeItem::rowsHoldLinks() const
 {
-    if (m_links) {
-        return true;
-    }
     for (int row = 0; row < childCount(); ++row) {
-        if (child(row)->holdsLinks()) {
+        if (child(row)->m_links || child(row)->rowsHoldLinks()) {
             return true;
         }
     }

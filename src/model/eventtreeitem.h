@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMetaType>
 
+#include <functional>
 #include <optional>
 
 // A node of the event tree: the root, a group, an event or a parameter.
@@ -270,7 +271,11 @@ private:
     void relinkAs(const EventTreeItem *original, const EventTreeItem *originalRoot, EventTreeItem *root);
     // The node of the tree under root at the place node holds under originalRoot.
     static EventTreeItem *counterpart(const EventTreeItem *node, const EventTreeItem *originalRoot, EventTreeItem *root);
-    bool holdsLinks() const;
+    // Whether a node below this one has links.
+    bool rowsHoldLinks() const;
+    // This node's links lead to copyOf the targets of original's (none where
+    // copyOf gives none).
+    void setLinksOf(const EventTreeItem *original, const std::function<EventTreeItem *(const EventTreeItem *)> &copyOf);
 
     std::unique_ptr<Links> m_links;
 };

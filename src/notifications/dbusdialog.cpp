@@ -358,17 +358,17 @@ void DBusDialog::playButtonClicked()
         MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound file \"%1\" does not exist.", sound));
         return;
     }
-    if (!m_preview) {
+    if (!m_previewLoader) {
         // Loaded now, not with the module: it brings the sound libraries.
-        auto loader = std::make_unique<QPluginLoader>(QStringLiteral("quor-admin-events/soundpreview"));
-        m_preview = qobject_cast<SoundPreview *>(loader->instance());
-        if (!m_preview) {
-            MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound cannot be played: %1", loader->errorString()));
-            return;
-        }
-        m_previewLoader = std::move(loader);
+        m_previewLoader = std::make_unique<QPluginLoader>(QStringLiteral("quor-admin-events/soundpreview"));
     }
-    m_preview->play(sound, 50, [this](const QString &why) {
+    auto *preview = qobject_cast<SoundPreview *>(m_previewLoader->instance());
+    if (!preview) {
+        MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound cannot be played: %1", m_previewLoader->errorString()));
+        m_previewLoader.reset(); // looked for again at the next preview
+        return;
+    }
+    preview->play(sound, 50, [this](const QString &why) {
         MessageBox::show(this, MessageBox::Kind::Warning, i18n("Play sound"), i18n("The sound cannot be played: %1", why));
     });
 }

@@ -12,7 +12,6 @@
 class CheckBoxParam;
 class EventTreeItem;
 class QPluginLoader;
-class SoundPreview;
 
 namespace Ui
 {
@@ -102,7 +101,7 @@ private:
     QStringList m_lines; // the syslog-ng file built at the accept
     QString m_error;
     QVector<QMetaObject::Connection> m_cycleConnections; // made by fill(), dropped by the next
-    // Loaded at the first preview; the player is the loader's, unloaded with this dialog.
+    // Of the sound preview, loaded at the first preview; the player is the
+    // plugin's, unloaded with this dialog.
     std::unique_ptr<QPluginLoader> m_previewLoader;
-    SoundPreview *m_preview = nullptr;
 };

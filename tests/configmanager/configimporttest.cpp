@@ -1,7 +1,7 @@
-#include "platform/asyncprocess.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "testroot.h"
+#include "watchedchild.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -12,8 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
-
-#include <optional>
 
 #include <unistd.h>
 
@@ -484,27 +482,33 @@ private Q_SLOTS:
         QFETCH(QByteArray, told);
         QFETCH(int, exitCode);
         QFETCH(bool, kept);
-        AsyncProcess tool;
-        std::optional<Process::Result> ended;
-        connect(&tool, &AsyncProcess::finished, this, [&ended](const Process::Result &result) {
-            ended = result;
-        });
-        tool.start(m_root->placed(Paths::ConfigManagerTool), arguments, 60000, Process::Channels::Separate, QProcessEnvironment(), Process::Input::Ours);
         // Told before it has read anything: the word waits for it.
-        QVERIFY(tool.tell(told) || exitCode != 0);
-        QTRY_VERIFY_WITH_TIMEOUT(ended.has_value(), 60000);
-        QCOMPARE(ended->exitCode, exitCode);
+        const auto runHeld = [this, &arguments, &told](WatchedChild *tool) {
+            tool->process
+                .start(m_root->placed(Paths::ConfigManagerTool), arguments, 60000, Process::Channels::Separate, QProcessEnvironment(), Process::Input::Ours);
+            const bool taken = tool->process.tell(told);
+            // Whether it ended the caller checks.
+            static_cast<void>(QTest::qWaitFor(
+                [tool] {
+                    return tool->ended.has_value();
+                },
+                60000));
+            return taken;
+        };
+        WatchedChild tool;
+        QVERIFY(runHeld(&tool) || exitCode != 0);
+        QVERIFY(tool.ended.has_value());
+        QCOMPARE(tool.ended->exitCode, exitCode);
         QCOMPARE(snapshotNames().size(), kept ? 1 : 0);
-        QCOMPARE(QString::fromUtf8(ended->output).trimmed(), kept ? snapshotNames().constFirst() : QString());
+        QCOMPARE(QString::fromUtf8(tool.ended->output).trimmed(), kept ? snapshotNames().constFirst() : QString());
 
         // The next one finds its files kept already, and keeps nothing new.
         if (kept) {
-            tool.start(m_root->placed(Paths::ConfigManagerTool), arguments, 60000, Process::Channels::Separate, QProcessEnvironment(), Process::Input::Ours);
-            ended.reset();
-            QVERIFY(tool.tell(told));
-            QTRY_VERIFY_WITH_TIMEOUT(ended.has_value(), 60000);
-            QCOMPARE(ended->exitCode, 0);
-            QCOMPARE(QString::fromUtf8(ended->output).trimmed(), snapshotNames().constFirst());
+            WatchedChild again;
+            QVERIFY(runHeld(&again));
+            QVERIFY(again.ended.has_value());
+            QCOMPARE(again.ended->exitCode, 0);
+            QCOMPARE(QString::fromUtf8(again.ended->output).trimmed(), snapshotNames().constFirst());
             QCOMPARE(snapshotNames().size(), 1);
         }
     }

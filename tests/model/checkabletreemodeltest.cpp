@@ -118,6 +118,17 @@ QStringList describe(const EventTreeItem *item)
 
 using Mutation = std::function<void(CheckableTreeModel &)>;
 
+EventTreeItem *itemOf(CheckableTreeModel &model, const char *id)
+{
+    return model.root()->findById(QString::fromLatin1(id));
+}
+
+// Ticks the box of the item, as a click does.
+void checkItem(CheckableTreeModel &model, const char *id)
+{
+    model.setData(model.indexFromItem(itemOf(model, id)), Qt::Checked, Qt::CheckStateRole);
+}
+
 // The items marked to be written, as "<parent id>/<id>", pre-order.
 QStringList markedItems(const EventTreeItem *item)
 {
@@ -676,51 +687,45 @@ private Q_SLOTS:
     {
         QTest::addColumn<Mutation>("mutate");
         QTest::addColumn<bool>("differs");
-        const auto item = [](CheckableTreeModel &model, const char *id) {
-            return model.root()->findById(QString::fromLatin1(id));
-        };
-        const auto toggle = [item](CheckableTreeModel &model, const char *id) {
-            model.setData(model.indexFromItem(item(model, id)), Qt::Checked, Qt::CheckStateRole);
-        };
         QTest::newRow("nothing") << Mutation([](CheckableTreeModel &) {}) << false;
-        QTest::newRow("event-checked") << Mutation([toggle](CheckableTreeModel &model) {
-            toggle(model, "file-opened");
+        QTest::newRow("event-checked") << Mutation([](CheckableTreeModel &model) {
+            checkItem(model, "file-opened");
         }) << true;
-        QTest::newRow("event-checked-and-back") << Mutation([toggle](CheckableTreeModel &model) {
-            toggle(model, "file-opened");
-            toggle(model, "file-opened");
+        QTest::newRow("event-checked-and-back") << Mutation([](CheckableTreeModel &model) {
+            checkItem(model, "file-opened");
+            checkItem(model, "file-opened");
         }) << false;
-        QTest::newRow("group-toggled") << Mutation([toggle](CheckableTreeModel &model) {
-            toggle(model, "disks");
+        QTest::newRow("group-toggled") << Mutation([](CheckableTreeModel &model) {
+            checkItem(model, "disks");
         }) << true;
-        QTest::newRow("edited-in-place") << Mutation([item](CheckableTreeModel &model) {
-            model.setData(model.indexFromItem(item(model, "interval"), 1), QStringLiteral("60"), Qt::EditRole);
+        QTest::newRow("edited-in-place") << Mutation([](CheckableTreeModel &model) {
+            model.setData(model.indexFromItem(itemOf(model, "interval"), 1), QStringLiteral("60"), Qt::EditRole);
         }) << true;
-        QTest::newRow("written-into-the-item") << Mutation([item](CheckableTreeModel &model) {
-            item(model, "interval")->setData(1, QStringLiteral("45"));
+        QTest::newRow("written-into-the-item") << Mutation([](CheckableTreeModel &model) {
+            itemOf(model, "interval")->setData(1, QStringLiteral("45"));
         }) << true;
-        QTest::newRow("written-and-restored") << Mutation([item](CheckableTreeModel &model) {
-            item(model, "interval")->setData(1, QStringLiteral("45"));
-            item(model, "interval")->setData(1, QStringLiteral("30"));
+        QTest::newRow("written-and-restored") << Mutation([](CheckableTreeModel &model) {
+            itemOf(model, "interval")->setData(1, QStringLiteral("45"));
+            itemOf(model, "interval")->setData(1, QStringLiteral("30"));
         }) << false;
-        QTest::newRow("same-text-as-number") << Mutation([item](CheckableTreeModel &model) {
-            item(model, "modifying-file")->findChildById(QStringLiteral("enabled"))->setData(1, 1);
+        QTest::newRow("same-text-as-number") << Mutation([](CheckableTreeModel &model) {
+            itemOf(model, "modifying-file")->findChildById(QStringLiteral("enabled"))->setData(1, 1);
         }) << false;
-        QTest::newRow("other-text-as-number") << Mutation([item](CheckableTreeModel &model) {
-            item(model, "modifying-file")->findChildById(QStringLiteral("enabled"))->setData(1, 0);
+        QTest::newRow("other-text-as-number") << Mutation([](CheckableTreeModel &model) {
+            itemOf(model, "modifying-file")->findChildById(QStringLiteral("enabled"))->setData(1, 0);
         }) << true;
-        QTest::newRow("notification-state") << Mutation([item](CheckableTreeModel &model) {
-            model.setData(model.indexFromItem(item(model, "disk-space")), 2, Qt::DecorationRole);
+        QTest::newRow("notification-state") << Mutation([](CheckableTreeModel &model) {
+            model.setData(model.indexFromItem(itemOf(model, "disk-space")), 2, Qt::DecorationRole);
         }) << true;
-        QTest::newRow("child-removed") << Mutation([item](CheckableTreeModel &model) {
-            item(model, "disk-space")->removeChild(0);
+        QTest::newRow("child-removed") << Mutation([](CheckableTreeModel &model) {
+            itemOf(model, "disk-space")->removeChild(0);
         }) << true;
-        QTest::newRow("child-appended") << Mutation([item](CheckableTreeModel &model) {
-            EventTreeItem *space = item(model, "disk-space");
+        QTest::newRow("child-appended") << Mutation([](CheckableTreeModel &model) {
+            EventTreeItem *space = itemOf(model, "disk-space");
             space->appendChild(std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("extra"), QStringLiteral("1"), QVariant()}, space));
         }) << true;
-        QTest::newRow("parameter-kind") << Mutation([item](CheckableTreeModel &model) {
-            item(model, "notification_repetition")->setKind(EventTreeItem::ListParameter);
+        QTest::newRow("parameter-kind") << Mutation([](CheckableTreeModel &model) {
+            itemOf(model, "notification_repetition")->setKind(EventTreeItem::ListParameter);
         }) << true;
     }
 
@@ -747,49 +752,43 @@ private Q_SLOTS:
     {
         QTest::addColumn<Mutation>("mutate");
         QTest::addColumn<bool>("copiedWhole"); // rows with links came or went
-        const auto item = [](CheckableTreeModel &model, const char *id) {
-            return model.root()->findById(QString::fromLatin1(id));
-        };
-        const auto toggle = [item](CheckableTreeModel &model, const char *id) {
-            model.setData(model.indexFromItem(item(model, id)), Qt::Checked, Qt::CheckStateRole);
-        };
         QTest::newRow("nothing") << Mutation([](CheckableTreeModel &) {}) << false;
-        QTest::newRow("linked-event-checked") << Mutation([toggle](CheckableTreeModel &model) {
-            toggle(model, "dependent");
+        QTest::newRow("linked-event-checked") << Mutation([](CheckableTreeModel &model) {
+            checkItem(model, "dependent");
         }) << false;
-        QTest::newRow("group-toggled") << Mutation([toggle](CheckableTreeModel &model) {
-            toggle(model, "disks");
+        QTest::newRow("group-toggled") << Mutation([](CheckableTreeModel &model) {
+            checkItem(model, "disks");
         }) << false;
-        QTest::newRow("value-and-type") << Mutation([item](CheckableTreeModel &model) {
-            model.setData(model.indexFromItem(item(model, "interval"), 1), QStringLiteral("60"), Qt::EditRole);
-            item(model, "modifying-file")->findChildById(QStringLiteral("enabled"))->setData(1, 1);
+        QTest::newRow("value-and-type") << Mutation([](CheckableTreeModel &model) {
+            model.setData(model.indexFromItem(itemOf(model, "interval"), 1), QStringLiteral("60"), Qt::EditRole);
+            itemOf(model, "modifying-file")->findChildById(QStringLiteral("enabled"))->setData(1, 1);
         }) << false;
-        QTest::newRow("marks-and-names") << Mutation([item](CheckableTreeModel &model) {
-            model.setData(model.indexFromItem(item(model, "disk-space")), 2, Qt::DecorationRole);
-            item(model, "disk-space")->setGeneratesLoad(false);
-            item(model, "file-opened")->setName(QStringLiteral("renamed"));
-            item(model, "notification_repetition")->setKind(EventTreeItem::ListParameter);
+        QTest::newRow("marks-and-names") << Mutation([](CheckableTreeModel &model) {
+            model.setData(model.indexFromItem(itemOf(model, "disk-space")), 2, Qt::DecorationRole);
+            itemOf(model, "disk-space")->setGeneratesLoad(false);
+            itemOf(model, "file-opened")->setName(QStringLiteral("renamed"));
+            itemOf(model, "notification_repetition")->setKind(EventTreeItem::ListParameter);
         }) << false;
-        QTest::newRow("row-removed") << Mutation([item](CheckableTreeModel &model) {
-            item(model, "disk-space")->removeChild(0);
+        QTest::newRow("row-removed") << Mutation([](CheckableTreeModel &model) {
+            itemOf(model, "disk-space")->removeChild(0);
         }) << false;
-        QTest::newRow("row-appended-below-a-new-row") << Mutation([item](CheckableTreeModel &model) {
-            EventTreeItem *space = item(model, "disk-space");
+        QTest::newRow("row-appended-below-a-new-row") << Mutation([](CheckableTreeModel &model) {
+            EventTreeItem *space = itemOf(model, "disk-space");
             auto extra = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("extra"), QStringLiteral("1"), QVariant()}, space);
             extra->appendChild(std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("inner"), QStringLiteral("2"), QVariant()}, extra.get()));
             space->appendChild(std::move(extra));
         }) << false;
         // A link between events that stay where they are: set at the same places.
-        QTest::newRow("link-added") << Mutation([item](CheckableTreeModel &model) {
-            item(model, "disk-space")->addDependsOn(item(model, "file-opened"));
-            item(model, "file-opened")->addDependent(item(model, "disk-space"));
+        QTest::newRow("link-added") << Mutation([](CheckableTreeModel &model) {
+            itemOf(model, "disk-space")->addDependsOn(itemOf(model, "file-opened"));
+            itemOf(model, "file-opened")->addDependent(itemOf(model, "disk-space"));
         }) << false;
-        QTest::newRow("linked-event-added") << Mutation([item](CheckableTreeModel &model) {
-            EventTreeItem *files = item(model, "files");
+        QTest::newRow("linked-event-added") << Mutation([](CheckableTreeModel &model) {
+            EventTreeItem *files = itemOf(model, "files");
             auto added = std::make_unique<EventTreeItem>(QVector<QVariant>{QStringLiteral("added"), QVariant(), QVariant()}, files);
             added->setId(QStringLiteral("added"));
-            added->addDependsOn(item(model, "file-opened"));
-            item(model, "file-opened")->addDependent(added.get());
+            added->addDependsOn(itemOf(model, "file-opened"));
+            itemOf(model, "file-opened")->addDependent(added.get());
             files->appendChild(std::move(added));
         }) << true;
     }

@@ -1,9 +1,7 @@
 // Outside programs as the module runs them: what they print, how they end,
 // and that nothing but their own end is waited for.
 #include "platform/process.h"
-#include "platform/asyncprocess.h"
-
-#include <optional>
+#include "watchedchild.h"
 
 #include <QTest>
 
@@ -76,24 +74,21 @@ private Q_SLOTS:
         QFETCH(QString, script);
         QFETCH(bool, withInput);
         QFETCH(QString, endedFirst);
-        AsyncProcess child;
-        std::optional<Process::Result> ended;
-        connect(&child, &AsyncProcess::finished, this, [&ended](const Process::Result &result) {
-            ended = result;
-        });
-        child.start(QStringLiteral("sh"),
-                    {QStringLiteral("-c"), script},
-                    4000,
-                    Process::Channels::Merged,
-                    QProcessEnvironment(),
-                    withInput ? Process::Input::Ours : Process::Input::None);
+        WatchedChild child;
+        const std::optional<Process::Result> &ended = child.ended;
+        child.process.start(QStringLiteral("sh"),
+                            {QStringLiteral("-c"), script},
+                            4000,
+                            Process::Channels::Merged,
+                            QProcessEnvironment(),
+                            withInput ? Process::Input::Ours : Process::Input::None);
         if (endedFirst == QLatin1String("seen")) {
             QTRY_VERIFY(ended.has_value());
         } else if (endedFirst == QLatin1String("unseen")) {
             QTest::qSleep(500); // no event is handled: its end is not seen yet
             QVERIFY(!ended.has_value());
         }
-        QTEST(child.tell("keep\n"), "taken");
+        QTEST(child.process.tell("keep\n"), "taken");
         QTRY_VERIFY(ended.has_value());
         QVERIFY(ended->finished);
         QCOMPARE(ended->exitCode, 0);

@@ -249,9 +249,6 @@ QStringList presentNames()
 bool readPresent(Present *present, QString *errorText)
 {
     const QStringList names = presentNames();
-    if (names.isEmpty()) {
-        return fail(errorText, i18n("no configuration files to export"));
-    }
     Present read;
     read.names = names;
     for (const QString &name : names) {
@@ -323,7 +320,13 @@ bool exportTo(const QString &archivePath, QString *errorText)
 {
     Present present;
     QByteArray data;
-    return readPresent(&present, errorText) && pack(present, &data, errorText) && writeArchive(archivePath, data, errorText);
+    if (!readPresent(&present, errorText)) {
+        return false;
+    }
+    if (present.names.isEmpty()) {
+        return fail(errorText, i18n("no configuration files to export"));
+    }
+    return pack(present, &data, errorText) && writeArchive(archivePath, data, errorText);
 }
 
 bool read(const QString &archivePath, Files *files, QString *errorText, Identity *identity)

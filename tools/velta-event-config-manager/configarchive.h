@@ -45,7 +45,7 @@ struct Present {
     Files files;
     QMap<QString, QDateTime> modified; // when each file was last changed
 };
-// Reads the present managed files whole; fails when there are none.
+// Reads the present managed files whole (none, when none is there).
 bool readPresent(Present *present, QString *errorText);
 // The archive of present, with its manifest.
 bool pack(const Present &present, QByteArray *archiveData, QString *errorText);

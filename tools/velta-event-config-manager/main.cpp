@@ -319,7 +319,8 @@ int listSnapshots()
     return 0;
 }
 
-// Whether the line "keep" comes on standard input before its end.
+// Whether the line "keep" comes on standard input before its end. Standard
+// input is no file of the system: it is the module's word, one short line.
 bool toldToKeep()
 {
     QFile in;

@@ -20,16 +20,12 @@ QString folder()
     return Paths::placed(Paths::SnapshotDir);
 }
 
-// Whether the newest snapshot holds exactly the files present.
-bool newestHolds(const ConfigArchive::Files &present)
+// Whether the snapshot name holds exactly files.
+bool holdsExactly(const QString &name, const ConfigArchive::Files &files)
 {
-    const QString newest = ConfigSnapshot::newest();
-    if (newest.isEmpty()) {
-        return false;
-    }
-    ConfigArchive::Files files;
-    QString ignored; // an unreadable snapshot is simply not the current state
-    return ConfigArchive::read(ConfigSnapshot::path(newest), &files, &ignored) && files == present;
+    ConfigArchive::Files held;
+    QString ignored; // an unreadable snapshot simply does not hold them
+    return ConfigArchive::read(ConfigSnapshot::path(name), &held, &ignored) && held == files;
 }
 
 void dropOldest()
@@ -44,16 +40,15 @@ void dropOldest()
 bool prepare(Prepared *prepared, QString *errorText)
 {
     *prepared = Prepared();
-    if (ConfigArchive::presentNames().isEmpty()) {
-        return true;
-    }
     ConfigArchive::Present present;
     if (!ConfigArchive::readPresent(&present, errorText)) {
         return false;
     }
-    prepared->present = true;
-    if (newestHolds(present.files)) {
-        prepared->newest = ConfigSnapshot::newest();
+    if (present.names.isEmpty()) {
+        return true;
+    }
+    if (const QString newest = ConfigSnapshot::newest(); !newest.isEmpty() && holdsExactly(newest, present.files)) {
+        prepared->newest = newest;
         return true;
     }
     return ConfigArchive::pack(present, &prepared->archive, errorText);
@@ -61,7 +56,7 @@ bool prepare(Prepared *prepared, QString *errorText)
 
 bool keep(const Prepared &prepared, QString *errorText, QString *name)
 {
-    if (!prepared.present || !prepared.newest.isEmpty()) {
+    if (prepared.archive.isEmpty()) { // nothing to keep, or kept already
         if (name) {
             *name = prepared.newest;
         }

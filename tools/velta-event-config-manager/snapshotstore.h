@@ -18,9 +18,8 @@ bool take(QString *errorText, QString *name = nullptr);
 // The two halves of take(), for a caller that decides in between whether the
 // snapshot is kept: the files are read when it is prepared, as they are then.
 struct Prepared {
-    bool present = false; // some managed file exists
     QString newest; // the newest snapshot, when it holds the files already
-    QByteArray archive; // the new snapshot otherwise
+    QByteArray archive; // the new snapshot otherwise; empty when no managed file exists
 };
 bool prepare(Prepared *prepared, QString *errorText);
 bool keep(const Prepared &prepared, QString *errorText, QString *name = nullptr);
