@@ -405,23 +405,25 @@ void QuorAdminEvents::concludeApply(const QStringList &errors,
         units.setFlag(SngHandler::Logging, false);
     }
     const bool restarting = units != SngHandler::Units();
-    QString summary;
+    QString result;
     if (!errors.isEmpty()) {
-        summary = i18n("Not everything was applied: %1", errors.join(QLatin1Char(' ')));
+        result = i18n("Not everything was applied: %1", errors.join(QLatin1Char(' ')));
     } else if (written.isEmpty()) {
-        summary = i18n("Applied. No file needed a change.");
+        result = i18n("Applied. No file needed a change.");
     } else {
-        summary = i18n("Applied. Written: %1.", written.join(QLatin1String(", ")));
+        result = i18n("Applied. Written: %1.", written.join(QLatin1String(", ")));
     }
+    QString notes;
     if (loggingKept) {
-        summary += QLatin1Char('\n') + i18n("The logging service was not restarted: syslog-ng still refuses the configuration on disk.");
+        notes += QLatin1Char('\n') + i18n("The logging service was not restarted: syslog-ng still refuses the configuration on disk.");
     }
     if (!rebootFailure.isEmpty()) {
-        summary += QLatin1Char('\n') + i18n("The reboot could not be requested: %1", rebootFailure);
+        notes += QLatin1Char('\n') + i18n("The reboot could not be requested: %1", rebootFailure);
     }
+    const QString summary = result + notes;
     const bool fine = errors.isEmpty() && rebootFailure.isEmpty() && !loggingKept;
     showMessage(fine ? KMessageWidget::Positive : KMessageWidget::Error,
-                restarting ? summary + QLatin1Char(' ') + i18n("The logging service is being restarted.") : summary);
+                restarting && errors.isEmpty() ? result + QLatin1Char(' ') + i18n("The logging service is being restarted.") + notes : summary);
     restartFor(units, snapshot, summary);
     // What was refused on disk may be gone now.
     if (!m_diskProblem.isEmpty()) {
