@@ -8,6 +8,8 @@
 #include <KLocalizedString>
 
 #include <QFileDialog>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 FileWidget::FileWidget(QWidget *parent)
     : QWidget(parent)
@@ -49,7 +51,13 @@ void FileWidget::showFailure(QWidget *parent, const QString &headline, const QSt
 void FileWidget::setHint(const QString &text)
 {
     ui->fileLineEdit->setPlaceholderText(text);
-    // Whole also where a narrow field cuts the placeholder.
+    // The field is wide enough for the whole hint, whose end is the example.
+    QStyleOptionFrame frame;
+    frame.initFrom(ui->fileLineEdit);
+    const QSize room(ui->fileLineEdit->fontMetrics().horizontalAdvance(text) + 2 * ui->fileLineEdit->fontMetrics().averageCharWidth(),
+                     ui->fileLineEdit->sizeHint().height());
+    ui->fileLineEdit->setMinimumWidth(ui->fileLineEdit->style()->sizeFromContents(QStyle::CT_LineEdit, &frame, room, ui->fileLineEdit).width());
+    // Also read whole where the screen is narrower still.
     ui->fileLineEdit->setToolTip(text);
 }
 

@@ -194,31 +194,29 @@ bool SettingsImporter::confirmed(const QString &source, const ConfigManager::Pre
             listing(preview.changes))
         : i18n("Importing %1 changes the configuration:\n\n%2\n\nThe logging service is restarted afterwards. Import it?", source, listing(preview.changes));
     // The review shows the diff the tool made, file by file; with the setting
-    // on it opens first, and the question offers it at any time.
-    bool review = ReviewChangesDialog::alwaysBeforeWriting();
-    for (;;) {
-        if (review) {
-            ReviewChangesDialog dialog(this);
-            dialog.setDiff(preview.diff);
-            dialog.exec();
-        }
-        const QDialogButtonBox::StandardButton no = pageEdits ? QDialogButtonBox::Cancel : QDialogButtonBox::No;
-        review = false;
-        const auto answer = MessageBox::ask(this,
-                                            MessageBox::Kind::Question,
-                                            i18n("Import configuration"),
-                                            text,
-                                            QDialogButtonBox::Yes | no,
-                                            no,
-                                            QString::fromUtf8(preview.diff),
-                                            [this, &review](QDialogButtonBox *buttons) {
-                                                QPushButton *reviewButton = buttons->addButton(i18n("Review changes..."), QDialogButtonBox::ActionRole);
-                                                connect(reviewButton, &QPushButton::clicked, this, [&review] {
-                                                    review = true;
-                                                });
-                                            });
-        if (!review) {
-            return answer == QDialogButtonBox::Yes;
-        }
+    // on it opens first, and the question's button opens it over the question,
+    // which stays for the answer.
+    const auto review = [diff = preview.diff](QWidget *parent) {
+        ReviewChangesDialog dialog(parent);
+        dialog.setDiff(diff);
+        dialog.exec();
+    };
+    if (ReviewChangesDialog::alwaysBeforeWriting()) {
+        review(this);
     }
+    const QDialogButtonBox::StandardButton no = pageEdits ? QDialogButtonBox::Cancel : QDialogButtonBox::No;
+    const auto answer = MessageBox::ask(this,
+                                        MessageBox::Kind::Question,
+                                        i18n("Import configuration"),
+                                        text,
+                                        QDialogButtonBox::Yes | no,
+                                        no,
+                                        QString::fromUtf8(preview.diff),
+                                        [&review](QDialogButtonBox *buttons) {
+                                            QPushButton *reviewButton = buttons->addButton(i18n("Review changes..."), QDialogButtonBox::ActionRole);
+                                            connect(reviewButton, &QPushButton::clicked, buttons, [buttons, &review] {
+                                                review(buttons->window());
+                                            });
+                                        });
+    return answer == QDialogButtonBox::Yes;
 }

@@ -51,7 +51,7 @@ QPixmap combinedMark(int side)
 }
 
 // A saved cell without value and a current cell with empty text count as equal.
-bool sameDisplay(const QVariant &saved, const QVariant &current)
+bool sameValue(const QVariant &saved, const QVariant &current)
 {
     if (!saved.isValid() && current.toString().isEmpty()) {
         return true;
@@ -59,24 +59,39 @@ bool sameDisplay(const QVariant &saved, const QVariant &current)
     return saved == current;
 }
 
-QVariant displayData(const EventTreeItem *item, int column)
+// What the change test compares: the stored value, not what the cell shows. An
+// object switched by its "enabled" child holds the value of that child.
+QVariant cellValue(const EventTreeItem *item, int column)
 {
-    if (column == 1 && CheckableTreeModel::isMessageParameter(item)) {
-        return CheckableTreeModel::messageParameterLabel(item);
-    }
     if (column == 1 && item->kind() == EventTreeItem::Parameter) {
         if (const EventTreeItem *enabled = item->findChildById(Enabled)) {
-            const QVariant value = enabled->data(1);
-            if (value.toString() == QLatin1String("1")) {
-                return i18n("On");
-            }
-            if (value.toString() == QLatin1String("0")) {
-                return i18n("Off");
-            }
-            return QVariant();
+            return enabled->data(1);
         }
     }
     return item->data(column);
+}
+
+QVariant displayData(const EventTreeItem *item, int column)
+{
+    if (column != 1) {
+        return item->data(column);
+    }
+    const QVariant value = cellValue(item, column);
+    if (item->kind() == EventTreeItem::Parameter && item->findChildById(Enabled)) {
+        if (value.toString() == QLatin1String("1")) {
+            return i18n("On");
+        }
+        if (value.toString() == QLatin1String("0")) {
+            return i18n("Off");
+        }
+        return QVariant();
+    }
+    // A message parameter's value is its label in notifications; one that only
+    // repeats the name beside it, and cannot be changed, is not shown twice.
+    if (CheckableTreeModel::isMessageParameter(item) && !item->isEditable() && QString(value.toString()).remove(QLatin1Char('&')) == item->data(0).toString()) {
+        return QVariant();
+    }
+    return value;
 }
 
 QVariant checkStateData(const EventTreeItem *item, int column)
@@ -90,60 +105,60 @@ QVariant checkStateData(const EventTreeItem *item, int column)
     return QVariant();
 }
 
-// Whether the two items show anything differently in the given column: text,
-// box or, for any column, the notification mark.
+// Whether the two items differ in the given column: value, box or, for any
+// column, the notification mark.
 bool cellDiffers(const EventTreeItem *saved, const EventTreeItem *current, int column)
 {
-    return !sameDisplay(displayData(saved, column), displayData(current, column)) || checkStateData(saved, column) != checkStateData(current, column)
+    return !sameValue(cellValue(saved, column), cellValue(current, column)) || checkStateData(saved, column) != checkStateData(current, column)
         || saved->notificationState() != current->notificationState();
 }
 
-// What the page showed of an item before an edit: its cells and its mark.
-struct ShownItem {
+// An item before an edit: its values, boxes and mark.
+struct NotedItem {
     EventTreeItem *item; // not owned
     std::array<QVariant, 2 * TreeItem::MaxColumns> cells;
     EventTreeItem::NotificationState notification;
 };
 
-ShownItem shownNow(EventTreeItem *item)
+NotedItem noteNow(EventTreeItem *item)
 {
-    ShownItem shown{item, {}, item->notificationState()};
+    NotedItem noted{item, {}, item->notificationState()};
     for (int column = 0; column < item->columnCount(); ++column) {
-        shown.cells[size_t(2 * column)] = displayData(item, column);
-        shown.cells[size_t(2 * column + 1)] = checkStateData(item, column);
+        noted.cells[size_t(2 * column)] = cellValue(item, column);
+        noted.cells[size_t(2 * column + 1)] = checkStateData(item, column);
     }
-    return shown;
+    return noted;
 }
 
 } // namespace
 
 // The record of what one edit through the model changed. Every item is
-// noted before the edit touches it; at the end, each one that shows anything
-// differently is marked as changed, so that Apply writes it. A mark is never
+// noted before the edit touches it; at the end, each one whose value, box or
+// mark differs is marked as changed, so that Apply writes it. A mark is never
 // taken back: an entry edited and restored is written with its value.
 class EditRecord
 {
 public:
-    // Also the parent: a parameter shows the value of its "enabled" child.
+    // Also the parent: an object holds the value of its "enabled" child.
     void touch(EventTreeItem *item)
     {
         for (EventTreeItem *noted : {item, item->parentItem()}) {
-            const bool known = std::any_of(m_before.begin(), m_before.end(), [noted](const ShownItem &shown) {
-                return shown.item == noted;
+            const bool known = std::any_of(m_before.begin(), m_before.end(), [noted](const NotedItem &before) {
+                return before.item == noted;
             });
             if (noted && !known) {
-                m_before.push_back(shownNow(noted));
+                m_before.push_back(noteNow(noted));
             }
         }
     }
 
     void commit() const
     {
-        for (const ShownItem &before : m_before) {
+        for (const NotedItem &before : m_before) {
             EventTreeItem *item = before.item;
             bool changed = item->notificationState() != before.notification;
             for (int column = 0; column < item->columnCount() && !changed; ++column) {
-                changed = !sameDisplay(before.cells[size_t(2 * column)], displayData(item, column))
+                changed = !sameValue(before.cells[size_t(2 * column)], cellValue(item, column))
                     || before.cells[size_t(2 * column + 1)] != checkStateData(item, column);
             }
             if (changed) {
@@ -168,7 +183,7 @@ private:
         }
     }
 
-    std::vector<ShownItem> m_before;
+    std::vector<NotedItem> m_before;
 };
 
 namespace

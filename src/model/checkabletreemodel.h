@@ -54,8 +54,8 @@ public:
     // the event's audit rules cell (role 263 of the edited parameter).
     bool updateAuditRules(const QModelIndex &index, const QVariant &value);
 
-    // The change test: whether this (current) model shows anything other than
-    // the saved one. What Apply writes does not depend on it: every edit
+    // The change test: whether this (current) model holds any value, box or
+    // mark other than the saved one. What Apply writes does not depend on it: every edit
     // through setData() marks the items it changed as it happens.
     bool differsFrom(const CheckableTreeModel &saved) const;
 

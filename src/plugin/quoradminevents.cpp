@@ -30,22 +30,48 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace
+{
+// The module's own shell holds this page alone and may end with it; any other
+// host (System Settings) holds other pages, with their edits, and keeps running.
+bool inOwnShell()
+{
+    const QString name = QCoreApplication::applicationName();
+    return name == QLatin1String("kcmshell5") || name == QLatin1String("kcmshell6");
+}
+}
+
 QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     : ModulePage(parent, args)
     , ui(std::make_unique<Ui::QuorAdminEvents>())
 {
     KLocalizedString::setApplicationDomain("quor-admin-events");
-    checkPrivileges();
+    m_missingRights = missingRights();
+    if (!m_missingRights.isEmpty() && inOwnShell()) {
+        QApplication::restoreOverrideCursor();
+        qCWarning(QUOR_ADMIN_EVENTS) << "not enough rights to administer the system; the module ends";
+        MessageBox::show(this, MessageBox::Kind::Warning, i18n("Warning!"), m_missingRights);
+        ::exit(0);
+    }
     // The files the module creates are system configuration, whatever umask the
     // settings centre was started with: never writable by group or others.
     ::umask(022);
 
     ui->setupUi(this);
     m_applyProcess = new AsyncProcess(this);
+    m_diskCheckProcess = new AsyncProcess(this);
     ui->messageWidget->hide();
     ui->messageWidget->setCloseButtonVisible(true);
     m_problems = new ProblemsMessage(this);
     ui->verticalLayout_2->insertWidget(0, m_problems);
+    // Stays while the problem does: edits and messages of actions do not hide it.
+    m_diskProblemMessage = new KMessageWidget(this);
+    m_diskProblemMessage->setObjectName(QStringLiteral("diskProblemMessage"));
+    m_diskProblemMessage->setMessageType(KMessageWidget::Error);
+    m_diskProblemMessage->setCloseButtonVisible(false);
+    m_diskProblemMessage->setWordWrap(true);
+    m_diskProblemMessage->hide();
+    ui->verticalLayout_2->insertWidget(1, m_diskProblemMessage);
 
     const QString buttonStyle = QStringLiteral("QPushButton { text-align: left; padding: 6px; }");
     ui->commonSettingsButton->setIcon(QIcon::fromTheme(QStringLiteral("gear"), QIcon::fromTheme(QStringLiteral("configure"))));
@@ -63,9 +89,11 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     connect(SngHandler::instance(), &SngHandler::statusReady, this, &QuorAdminEvents::showServiceStatus);
     connect(SngHandler::instance(), &SngHandler::switchFailed, this, &QuorAdminEvents::showServiceFailure);
     connect(SngHandler::instance(), &SngHandler::restartFinished, this, &QuorAdminEvents::showRestartOutcome);
-    // Asked once the event loop runs: the query starts outside programs, which
-    // would otherwise compete with building and showing the page.
-    QTimer::singleShot(0, this, &QuorAdminEvents::updateServiceStatus);
+    if (m_missingRights.isEmpty()) {
+        // Asked once the event loop runs: the query starts outside programs, which
+        // would otherwise compete with building and showing the page.
+        QTimer::singleShot(0, this, &QuorAdminEvents::updateServiceStatus);
+    }
     m_statusTimer = new QTimer(this);
     m_statusTimer->setInterval(StatusRefreshMs);
     connect(m_statusTimer, &QTimer::timeout, this, &QuorAdminEvents::refreshServiceStatus);
@@ -121,6 +149,10 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
 
     connect(SngHandler::instance(), &SngHandler::sngSwitched, this, &QuorAdminEvents::updateServiceStatus);
 
+    if (!m_missingRights.isEmpty()) {
+        showMissingRights();
+        return;
+    }
     readNotificationFilesOnDisk();
 }
 
@@ -176,7 +208,11 @@ void QuorAdminEvents::configurationImported(bool complete, const QString &summar
         showMessage(complete && check.accepted ? KMessageWidget::Positive : KMessageWidget::Error, text);
         if (restarting) {
             // The configuration manager kept the configuration before the import as its newest snapshot.
-            restartFor(files, ConfigSnapshot::newest(), summary);
+            restartFor(SngHandler::unitsReading(files), ConfigSnapshot::newest(), summary);
+        }
+        // An import may have replaced the file that syslog-ng refused.
+        if (!m_diskProblem.isEmpty()) {
+            checkConfigurationOnDisk();
         }
         Q_EMIT importShown();
     });
@@ -230,7 +266,7 @@ QSize QuorAdminEvents::sizeHint() const
     return ModulePage::sizeHint().expandedTo(QSize(900, 600));
 }
 
-void QuorAdminEvents::checkPrivileges()
+QString QuorAdminEvents::missingRights()
 {
     QStringList requirements;
     const bool highIntegrity = Integrity::isCurrentProcessHasMaxMIC();
@@ -241,13 +277,25 @@ void QuorAdminEvents::checkPrivileges()
         requirements << i18n("run this application with superuser privileges");
     }
     if (requirements.isEmpty()) {
-        return;
+        return QString();
     }
-    QApplication::restoreOverrideCursor();
-    qCWarning(QUOR_ADMIN_EVENTS) << "not enough rights to administer the system; the module ends. High integrity:" << highIntegrity
-                                 << "effective user id:" << geteuid();
-    MessageBox::show(this, MessageBox::Kind::Warning, i18n("Warning!"), i18n("To administer the system you must %1.", requirements.join(i18n(" and "))));
-    ::exit(0);
+    qCWarning(QUOR_ADMIN_EVENTS) << "not enough rights to administer the system. High integrity:" << highIntegrity << "effective user id:" << geteuid();
+    return i18n("To administer the system you must %1.", requirements.join(i18n(" and ")));
+}
+
+void QuorAdminEvents::showMissingRights()
+{
+    // Everything but the warning is disabled: the page reads and writes nothing.
+    const QList<QWidget *> parts = findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *part : parts) {
+        part->setEnabled(false);
+    }
+    auto *warning = new KMessageWidget(m_missingRights, this);
+    warning->setObjectName(QStringLiteral("missingRightsMessage"));
+    warning->setMessageType(KMessageWidget::Warning);
+    warning->setCloseButtonVisible(false);
+    warning->setWordWrap(true);
+    ui->verticalLayout_2->insertWidget(0, warning);
 }
 
 void QuorAdminEvents::editSelection(const QModelIndex &index)
@@ -356,5 +404,11 @@ void QuorAdminEvents::keyReleaseEvent(QKeyEvent *event)
 
 void QuorAdminEvents::checkChanges()
 {
-    Q_EMIT changed(m_currentModel->differsFrom(*m_savedModel));
+    const bool differs = m_currentModel->differsFrom(*m_savedModel);
+    // What the page said of its last action is stale once new edits wait; a
+    // refusal still waits for a value it can take.
+    if (differs && !ui->messageWidget->isHidden() && ui->messageWidget->text() != m_shownRefusal) {
+        clearMessage();
+    }
+    Q_EMIT changed(differs);
 }

@@ -16,6 +16,7 @@
 #include <QModelIndex>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -93,7 +94,12 @@ public Q_SLOTS:
     void directoriesAccepted(const QVariantList &data);
 
 private:
-    void checkPrivileges();
+    // What the administrator lacks to use the page, as the warning says it;
+    // empty when nothing is missing.
+    static QString missingRights();
+    // In a host that is not the module's own shell: the page says so and stays
+    // disabled, reading and writing nothing.
+    void showMissingRights();
     // The page's windows, made when first asked for and kept.
     CommonSettingsWindow *commonSettingsWindow();
     DBusDialog *dbusDialog();
@@ -109,11 +115,12 @@ private:
     void updateServiceStatus();
     // The periodic query, skipped while an answer is awaited.
     void refreshServiceStatus();
-    void showServiceStatus(quint64 query, SngHandler::State state, const QString &text);
+    void showServiceStatus(quint64 query, SngHandler::State state, const QString &text, SngHandler::Units stopped);
     void showServiceFailure(const QString &message);
-    // The services that read the changed files are restarted; the page then tells
-    // how that went, after what summary says of the action.
-    void restartFor(const QStringList &changedFiles, const QString &snapshot, const QString &summary);
+    // The services are restarted (those that read the changed files:
+    // SngHandler::unitsReading()); the page then tells how that went, after
+    // what summary says of the action.
+    void restartFor(SngHandler::Units units, const QString &snapshot, const QString &summary);
     void showRestartOutcome(quint64 restart, const SngHandler::RestartOutcome &outcome);
     // Messages tell of the last action only: a new one clears them.
     void clearMessage();
@@ -140,13 +147,15 @@ private:
     void setApplying(bool applying);
     // The steps after syslog-ng accepted the files and the snapshot was taken.
     void writeApply(const QList<CheckedWrite::Change> &changes, EventsWriter &writer, const QString &snapshot);
-    // After the reboot question: the page shows what was written and the
-    // services that read it are restarted.
+    // After the reboot question: the page shows what was written, and why a
+    // reboot asked for could not be requested, and the services that read
+    // what was written are restarted.
     void concludeApply(const QStringList &errors,
                        const QStringList &written,
                        const QStringList &changed,
                        const QString &snapshot,
-                       const QByteArray &writtenSettings);
+                       const QByteArray &writtenSettings,
+                       const QString &rebootFailure);
     // Apply stopped before writing: the page keeps its edits. A refusal of
     // syslog-ng's is shown first.
     void stopApply(const QString &refusal = QString());
@@ -173,11 +182,30 @@ private:
     QModelIndex selectedEventIndex() const;
     void showContextMenu(const QPoint &pos);
     void switchNotificationsOff(EventTreeItem *event);
+    // The "message_id" of an event; empty when it has none.
+    static QString messageIdOf(const EventTreeItem *event);
+    // The event among the groups below item (the root or a group) whose
+    // per-event file is at systemPath; null when none.
+    static const EventTreeItem *eventOfFile(const EventTreeItem *item, const QString &systemPath);
+
+    // syslog-ng judges the configuration on disk off the GUI thread; what it
+    // refuses is shown above the tree with what to do about it.
+    void checkConfigurationOnDisk();
+    void showDiskProblem(const QString &refusal);
+    // The file of the include folder that a refusal names (a system path); empty when none.
+    static QString refusedFileOf(const QString &message);
+    QString diskProblemAdvice() const;
+    // syslog-ng's check of what Apply writes. A refusal that comes from the
+    // file refused on disk, which this Apply leaves as it is, is asked about
+    // once the change alone has passed; goOn follows when Apply may write,
+    // keepLogging when the logging service must not be restarted.
+    void checkSyslogNgOfApply(const QList<CheckedWrite::Change> &changes, const std::function<void(bool keepLogging)> &goOn);
     void openNotificationDialog(EventTreeItem *event, NotificationsDialogType type);
     void notificationAccepted(const QString &fileId, const QStringList &lines, NotificationsDialogType type);
     void repetitionAccepted(bool enabled, int interval);
 
     std::unique_ptr<Ui::QuorAdminEvents> ui;
+    QString m_missingRights; // the warning of missingRights(), fixed for the page's life
     CheckableTreeModel *m_savedModel = nullptr; // Owned by this widget.
     CheckableTreeModel *m_currentModel = nullptr; // Owned by this widget.
     EventsProxyModel *m_proxy = nullptr; // Owned by this widget.
@@ -193,6 +221,7 @@ private:
     ProblemsMessage *m_problems = nullptr; // Owned by this widget.
 
     SngHandler::State m_serviceState = SngHandler::State::Stopped; // the last shown service state
+    SngHandler::Units m_stoppedUnits; // and the units it named stopped
     bool m_firstStatusUpdate = true; // per page, so that every new page shows its state
     quint64 m_shownStatusQuery = 0; // the status query whose answer is shown
     quint64 m_askedStatusQuery = 0; // the last status query this page asked
@@ -206,6 +235,12 @@ private:
     bool m_applying = false;
     bool m_reloadMissed = false; // the settings changed on disk while Apply ran
     AsyncProcess *m_applyProcess = nullptr; // Owned by this widget; the outside programs of Apply.
+    AsyncProcess *m_diskCheckProcess = nullptr; // Owned by this widget; the check of the configuration on disk.
+    KMessageWidget *m_diskProblemMessage = nullptr; // Owned by this widget.
+    bool m_diskChecked = false; // the first load started the check
+    QString m_diskProblem; // what syslog-ng refuses on disk; empty when nothing
+    QString m_diskProblemFile; // the include file it names (system path); empty when none
+    bool m_loggingKept = false; // this Apply leaves a refused file as it is: syslog-ng is not restarted
     std::unique_ptr<ConfigSnapshot::Held> m_heldSnapshot; // of the Apply under way
     bool m_settingsFileDamaged = false; // the last load could not read the settings file whole
     bool m_loadedCleanly = false; // the last load met no problem in any file

@@ -17,13 +17,10 @@
 #include <QFileInfo>
 #include <QMenu>
 
-namespace
-{
-QString messageIdOf(const EventTreeItem *event)
+QString QuorAdminEvents::messageIdOf(const EventTreeItem *event)
 {
     const EventTreeItem *messageId = event->findChildById(QStringLiteral("message_id"));
     return messageId ? messageId->data(1).toString() : QString();
-}
 }
 
 QModelIndex QuorAdminEvents::selectedEventIndex() const
@@ -41,9 +38,7 @@ void QuorAdminEvents::showContextMenu(const QPoint &pos)
     auto *menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(QIcon::fromTheme(QStringLiteral("draw-arrow-up")), i18n("Collapse all"), ui->singleEventsView, &QTreeView::collapseAll);
-    menu->addAction(QIcon::fromTheme(QStringLiteral("draw-arrow-down")), i18n("Expand all"), ui->singleEventsView, [this] {
-        ui->singleEventsView->expandToDepth(0);
-    });
+    menu->addAction(QIcon::fromTheme(QStringLiteral("draw-arrow-down")), i18n("Expand all"), ui->singleEventsView, &QTreeView::expandAll);
 
     // The row's own item, not a search by its text: two events may share a name.
     const QModelIndex selected = selectedEventIndex();

@@ -31,7 +31,7 @@ void QuorAdminEvents::showEvent(QShowEvent *event)
 {
     ModulePage::showEvent(event);
     // The state can change behind the page's back (a crash, another tool).
-    if (!m_statusTimer->isActive()) {
+    if (!m_statusTimer->isActive() && m_missingRights.isEmpty()) {
         m_statusTimer->start();
         refreshServiceStatus();
     }
@@ -43,7 +43,7 @@ void QuorAdminEvents::hideEvent(QHideEvent *event)
     ModulePage::hideEvent(event);
 }
 
-void QuorAdminEvents::showServiceStatus(quint64 query, SngHandler::State state, const QString &text)
+void QuorAdminEvents::showServiceStatus(quint64 query, SngHandler::State state, const QString &text, SngHandler::Units stopped)
 {
     // Queries may overtake each other; an older answer never replaces a newer one.
     if (query < m_shownStatusQuery) {
@@ -51,15 +51,23 @@ void QuorAdminEvents::showServiceStatus(quint64 query, SngHandler::State state, 
     }
     m_shownStatusQuery = query;
     QPushButton *button = ui->sngStartStopButton;
-    if (state != m_serviceState || m_firstStatusUpdate) {
+    if (state != m_serviceState || stopped != m_stoppedUnits || m_firstStatusUpdate) {
         m_serviceState = state;
+        m_stoppedUnits = stopped;
         const bool running = state == SngHandler::State::Running;
         switch (state) {
         case SngHandler::State::Running:
             ui->sngStatusLabel->setText(i18n("Logging service is running."));
             break;
         case SngHandler::State::Stopped:
-            ui->sngStatusLabel->setText(i18n("Logging service stopped."));
+            // The line names the service that does not run.
+            if (stopped == SngHandler::Audit) {
+                ui->sngStatusLabel->setText(i18n("Audit service (auditd) stopped."));
+            } else if (stopped == SngHandler::Logging) {
+                ui->sngStatusLabel->setText(i18n("Logging service stopped."));
+            } else {
+                ui->sngStatusLabel->setText(i18n("Logging and audit services stopped."));
+            }
             break;
         case SngHandler::State::Unknown:
             ui->sngStatusLabel->setText(i18n("Logging service status unknown"));
@@ -87,8 +95,9 @@ void QuorAdminEvents::showServiceStatus(quint64 query, SngHandler::State state, 
         m_firstStatusUpdate = false;
     }
     // Also after a switch that changed nothing (a failed start): the button must
-    // not stay disabled and the tool tip must tell what runs now.
-    button->setEnabled(true);
+    // not stay disabled and the tool tip must tell what runs now. While Apply
+    // runs the services are its own.
+    button->setEnabled(!m_applying);
     ui->sngStatusLabel->setToolTip(text);
 }
 
@@ -121,9 +130,8 @@ void QuorAdminEvents::clearMessage()
     ui->messageWidget->hide();
 }
 
-void QuorAdminEvents::restartFor(const QStringList &changedFiles, const QString &snapshot, const QString &summary)
+void QuorAdminEvents::restartFor(SngHandler::Units units, const QString &snapshot, const QString &summary)
 {
-    const SngHandler::Units units = SngHandler::unitsReading(changedFiles);
     m_restartSummary = summary;
     if (!units) {
         m_pageRestart = 0;

@@ -99,6 +99,10 @@ QString keepAside(const QString &systemPath)
 
 void QuorAdminEvents::load()
 {
+    // Without the rights the page only says so.
+    if (!m_missingRights.isEmpty()) {
+        return;
+    }
     if (!eventSettingsPresent()) {
         qCWarning(QUOR_ADMIN_EVENTS).noquote() << Paths::placed(Paths::EventSettingsDir) << "is missing or empty; the module ends";
         MessageBox::show(this,
@@ -112,6 +116,9 @@ void QuorAdminEvents::load()
     m_filesToDelete.clear();
     m_notificationFilesOnDisk.clear();
     m_pendingFiles.clear();
+    // What asked for a reboot was discarded with the page's other edits.
+    m_rebootPending = false;
+    m_notificationRebootPending = false;
     const QStringList notificationProblems = readNotificationFilesOnDisk();
     NotifiedEvents::rebuild();
 
@@ -136,6 +143,11 @@ void QuorAdminEvents::load()
     rememberReadFiles(parser.stamp());
     watchSettings();
     updateServiceStatus();
+    // Once, when the page opens: Apply and import check what they write.
+    if (!m_diskChecked) {
+        m_diskChecked = true;
+        checkConfigurationOnDisk();
+    }
     // The page now shows what is on disk.
     Q_EMIT changed(false);
 }
@@ -214,7 +226,8 @@ bool QuorAdminEvents::mayReplaceSettingsFile()
 void QuorAdminEvents::save()
 {
     // One Apply at a time: the page's controls stay disabled until it ends.
-    if (m_applying) {
+    // Without the rights nothing is written.
+    if (m_applying || !m_missingRights.isEmpty()) {
         return;
     }
     if (!mayReplaceSettingsFile() || !filesOfApplyUnchanged()) {
@@ -244,19 +257,17 @@ void QuorAdminEvents::save()
     // settings files are built here, to be written once it has accepted, and
     // the configuration manager reads the files as they are for a snapshot.
     m_heldSnapshot = std::make_unique<ConfigSnapshot::Held>();
-    CheckedWrite::checkSyslogNg(changes, m_applyProcess->runner(), [this, changes, writer](const ConfigCheck::Result &syslogNgFiles) {
-        if (!syslogNgFiles.accepted) {
-            return stopApply(syslogNgFiles.message); // the snapshot is not kept
-        }
+    checkSyslogNgOfApply(changes, [this, changes, writer](bool keepLogging) {
         // Kept only now that the change is going to be written; the restart
         // goes back to it if syslog-ng refuses the new files.
         const auto keep = [held = m_heldSnapshot.get()](const ConfigSnapshot::Done &kept) {
             held->keep(kept);
         };
-        snapshotBeforeWrite(this, keep, [this, changes, writer](bool goOn, const QString &snapshot) {
+        snapshotBeforeWrite(this, keep, [this, changes, writer, keepLogging](bool goOn, const QString &snapshot) {
             if (!goOn) {
                 return stopApply();
             }
+            m_loggingKept = keepLogging;
             writeApply(changes, *writer, snapshot);
         });
     });
@@ -280,6 +291,9 @@ void QuorAdminEvents::setApplying(bool applying)
     // Nothing may change what is being written, nor start a second Apply.
     ui->singleEventsView->setEnabled(!applying);
     ui->commonSettingsButton->setEnabled(!applying);
+    // Nor stop or start the services that Apply restarts: the button waits
+    // for Apply, as it waits for the first status answer.
+    ui->sngStartStopButton->setEnabled(!applying && m_shownStatusQuery != 0);
     showBusyCursor(this, applying);
 }
 
@@ -300,6 +314,7 @@ void QuorAdminEvents::stopApply(const QString &refusal)
 void QuorAdminEvents::endApply()
 {
     setApplying(false);
+    m_loggingKept = false;
     m_heldSnapshot.reset();
     // This Apply's own load() has read what changed meanwhile.
     m_reloadMissed = false;
@@ -318,8 +333,9 @@ void QuorAdminEvents::writeApply(const QList<CheckedWrite::Change> &changes, Eve
         return stopApply(syslogNgWritten.message);
     }
 
+    // The report names only the files whose bytes changed.
     for (const CheckedWrite::Change &change : changes) {
-        if (!change.remove) {
+        if (!change.remove && changed.contains(change.systemPath)) {
             written << change.systemPath;
         }
     }
@@ -334,28 +350,27 @@ void QuorAdminEvents::writeApply(const QList<CheckedWrite::Change> &changes, Eve
     const QStringList errors = writer.errors();
     if (!errors.isEmpty()) {
         MessageBox::show(this, MessageBox::Kind::Warning, i18n("Error"), errors.join(QLatin1Char('\n')));
-    } else {
-        written << QString(Paths::EventsFile) << QString(Paths::AuditRulesFile);
     }
     for (const auto &[path, before] : {std::pair{QString(Paths::EventsFile), settingsBefore}, std::pair{QString(Paths::AuditRulesFile), rulesBefore}}) {
         if (FileRead::regular(Paths::placed(path), FileRead::ConfigLimit).data != before) {
             changed << path;
+            written << path;
         }
     }
 
-    // One question for every reason, once everything is written.
+    // One question for every reason this Apply gives, once everything is written.
     QStringList reasons;
-    if (writer.auditChanged() || m_rebootPending) {
+    if (writer.auditChanged()) {
         reasons << i18n("The audit settings will take effect only after the system is rebooted.");
     }
-    if (m_notificationRebootPending) {
+    if (m_rebootPending || m_notificationRebootPending) {
         reasons << i18n("The notification settings will take effect only after the system is rebooted.");
     }
     m_rebootPending = false;
     m_notificationRebootPending = false;
     const QByteArray writtenSettings = writer.writtenSettings();
-    const auto conclude = [this, errors, written, changed, snapshot, writtenSettings] {
-        concludeApply(errors, written, changed, snapshot, writtenSettings);
+    const auto conclude = [this, errors, written, changed, snapshot, writtenSettings](const QString &rebootFailure) {
+        concludeApply(errors, written, changed, snapshot, writtenSettings, rebootFailure);
     };
     if (!reasons.isEmpty()) {
         const QString question = reasons.join(QLatin1Char('\n')) + QLatin1Char('\n') + i18n("Reboot now?");
@@ -364,14 +379,15 @@ void QuorAdminEvents::writeApply(const QList<CheckedWrite::Change> &changes, Eve
             return requestReboot(m_applyProcess, conclude);
         }
     }
-    conclude();
+    conclude(QString());
 }
 
 void QuorAdminEvents::concludeApply(const QStringList &errors,
                                     const QStringList &written,
                                     const QStringList &changed,
                                     const QString &snapshot,
-                                    const QByteArray &writtenSettings)
+                                    const QByteArray &writtenSettings,
+                                    const QString &rebootFailure)
 {
     // The events of the settings file that the package lacks are written back
     // as they were, so the note about them stays true.
@@ -382,17 +398,37 @@ void QuorAdminEvents::concludeApply(const QStringList &errors,
     }
     // Said in the page, so that the administrator knows Apply did its work;
     // the restart's outcome replaces it.
-    const bool restarting = SngHandler::unitsReading(changed);
-    QString summary;
-    if (errors.isEmpty()) {
-        summary = i18n("Applied. Written: %1.", written.join(QLatin1String(", ")));
-        showMessage(KMessageWidget::Positive,
-                    restarting ? i18n("Applied. Written: %1. The logging service is being restarted.", written.join(QLatin1String(", "))) : summary);
-    } else {
-        summary = i18n("Not everything was applied: %1", errors.join(QLatin1Char(' ')));
-        showMessage(KMessageWidget::Error, summary);
+    SngHandler::Units units = SngHandler::unitsReading(changed);
+    // syslog-ng would not start with a file that is still refused.
+    const bool loggingKept = m_loggingKept && units.testFlag(SngHandler::Logging);
+    if (loggingKept) {
+        units.setFlag(SngHandler::Logging, false);
     }
-    restartFor(changed, snapshot, summary);
+    const bool restarting = units != SngHandler::Units();
+    QString result;
+    if (!errors.isEmpty()) {
+        result = i18n("Not everything was applied: %1", errors.join(QLatin1Char(' ')));
+    } else if (written.isEmpty()) {
+        result = i18n("Applied. No file needed a change.");
+    } else {
+        result = i18n("Applied. Written: %1.", written.join(QLatin1String(", ")));
+    }
+    QString notes;
+    if (loggingKept) {
+        notes += QLatin1Char('\n') + i18n("The logging service was not restarted: syslog-ng still refuses the configuration on disk.");
+    }
+    if (!rebootFailure.isEmpty()) {
+        notes += QLatin1Char('\n') + i18n("The reboot could not be requested: %1", rebootFailure);
+    }
+    const QString summary = result + notes;
+    const bool fine = errors.isEmpty() && rebootFailure.isEmpty() && !loggingKept;
+    showMessage(fine ? KMessageWidget::Positive : KMessageWidget::Error,
+                restarting && errors.isEmpty() ? result + QLatin1Char(' ') + i18n("The logging service is being restarted.") + notes : summary);
+    restartFor(units, snapshot, summary);
+    // What was refused on disk may be gone now.
+    if (!m_diskProblem.isEmpty()) {
+        checkConfigurationOnDisk();
+    }
     endApply();
 }
 

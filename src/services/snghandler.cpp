@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 namespace
 {
@@ -134,6 +135,7 @@ SngHandler::SngHandler()
 {
     // For queued connections and signal spies.
     qRegisterMetaType<SngHandler::State>();
+    qRegisterMetaType<SngHandler::Units>();
     qRegisterMetaType<SngHandler::RestartOutcome>();
     // The application's end comes before static objects go: the commands go with it.
     if (QCoreApplication::instance()) {
@@ -365,10 +367,12 @@ void SngHandler::runStatus(Job *job, quint64 query)
                   [this, job, query, limit, logging](const Process::Result &auditResult) {
                       const UnitAnswer audit = unitAnswer(AuditUnit, auditResult, limit);
                       State state = State::Running;
+                      Units stopped;
                       QStringList reasons;
-                      for (const UnitAnswer &answer : {logging, audit}) {
+                      for (const auto &[unit, answer] : {std::pair{Logging, logging}, std::pair{Audit, audit}}) {
                           if (answer.kind == UnitAnswer::Stopped) {
                               state = State::Stopped;
+                              stopped |= unit;
                           } else if (answer.kind != UnitAnswer::Running && state != State::Stopped) {
                               state = State::Unknown;
                           }
@@ -381,7 +385,7 @@ void SngHandler::runStatus(Job *job, quint64 query)
                           text += QLatin1Char('\n') + reasons.join(QLatin1Char('\n'));
                       }
                       finishJob(job);
-                      Q_EMIT statusReady(query, state, text);
+                      Q_EMIT statusReady(query, state, text, stopped);
                   });
     });
 }

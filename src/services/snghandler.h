@@ -71,8 +71,9 @@ Q_SIGNALS:
     // each failed command with what it printed.
     void switchFailed(const QString &message);
     void restartFinished(quint64 restart, const SngHandler::RestartOutcome &outcome);
-    // text: each unit's state, then why a state is not known.
-    void statusReady(quint64 query, SngHandler::State state, const QString &text);
+    // text: each unit's state, then why a state is not known; stopped: the
+    // units known not to run.
+    void statusReady(quint64 query, SngHandler::State state, const QString &text, SngHandler::Units stopped);
 
 private:
     class Job;
@@ -92,3 +93,4 @@ private:
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(SngHandler::Units)
 Q_DECLARE_METATYPE(SngHandler::RestartOutcome)
+Q_DECLARE_METATYPE(SngHandler::Units)

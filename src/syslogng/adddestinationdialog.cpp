@@ -4,6 +4,7 @@
 
 #include "destinationkind.h"
 #include "destinationsmodel.h"
+#include "editors/boundedspinbox.h"
 #include "editors/pathchooser.h"
 
 #include <KLocalizedString>
@@ -36,6 +37,7 @@ AddDestinationDialog::AddDestinationDialog(QWidget *parent)
     connect(ui->typeEdit, &QComboBox::currentTextChanged, this, &AddDestinationDialog::updateControls);
     connect(ui->nameEdit, &QLineEdit::textChanged, this, &AddDestinationDialog::validateInput);
     connect(ui->addressEdit, &QLineEdit::textChanged, this, &AddDestinationDialog::validateInput);
+    connect(ui->portEdit, &BoundedSpinBox::typed, this, &AddDestinationDialog::validateInput);
     connect(ui->chooseFileButton, &QToolButton::clicked, this, &AddDestinationDialog::chooseFile);
     updateControls();
 }
@@ -88,7 +90,14 @@ void AddDestinationDialog::validateInput()
     };
     const QString name = ui->nameEdit->text();
     const QString address = ui->addressEdit->text();
+    const DestinationKind *kind = currentKind();
     const Verdict verdict = [&]() -> Verdict {
+        // Said at once: the port is typed after the name and the address.
+        if (kind && kind->takesTransport) {
+            if (const QString port = ui->portEdit->refusal(QString(ui->portLabel->text()).remove(QLatin1Char('&'))); !port.isEmpty()) {
+                return {false, port};
+            }
+        }
         if (name.isEmpty()) {
             return {};
         }
@@ -101,7 +110,6 @@ void AddDestinationDialog::validateInput()
         if (m_otherStatementNames.contains(name)) {
             return {false, i18n("Another statement of the file already has this name.")};
         }
-        const DestinationKind *kind = currentKind();
         if (address.isEmpty() || !kind) {
             return {};
         }

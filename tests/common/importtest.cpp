@@ -1,4 +1,5 @@
 #include "common/commonsettingswindow.h"
+#include "editors/reviewchangesdialog.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
 #include "platform/paths.h"
@@ -9,6 +10,7 @@
 
 #include <KMessageWidget>
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
@@ -224,6 +226,57 @@ private Q_SLOTS:
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Error")});
         QVERIFY2(watcher.texts().constFirst().contains(QLatin1String("link.tar.gz: a symbolic link")), qPrintable(watcher.texts().constFirst()));
         QCOMPARE(m_root->readFile(Paths::EventsFile), events);
+    }
+
+    // "Review changes..." in the question opens the review at once, over the
+    // question; the question is still there when it closes, and Yes imports.
+    void reviewFromTheQuestion()
+    {
+        makeArchive(true);
+        const QByteArray events = m_root->readFile(Paths::EventsFile);
+
+        MessageBoxWatcher watcher;
+        // The review opens while the first watcher is busy with the question:
+        // a second one, on a timer of its own, closes it.
+        MessageBoxWatcher reviews;
+        QWidget *question = nullptr; // not owned
+        QStringList reviewed; // the files of each review shown, and what it was shown over
+        reviews.setDialogHandler([&question, &reviewed](QWidget *modal) {
+            auto *review = qobject_cast<ReviewChangesDialog *>(modal);
+            if (!review || review->isBusy()) {
+                return false;
+            }
+            const bool overQuestion = review->parentWidget() && review->parentWidget()->window() == question;
+            reviewed << review->paths().join(QLatin1Char(',')) << (overQuestion ? QStringLiteral("over the question") : QStringLiteral("elsewhere"));
+            review->reject();
+            return true;
+        });
+        watcher.setBeforeAnswer([&question, &reviewed](const MessageBoxWatcher::Box &) {
+            question = QApplication::activeModalWidget();
+            QPushButton *button = nullptr;
+            const QList<QPushButton *> buttons = question->findChildren<QPushButton *>();
+            for (QPushButton *candidate : buttons) {
+                if (candidate->text() == QLatin1String("Review changes...")) {
+                    button = candidate;
+                }
+            }
+            QVERIFY(button);
+            button->click(); // returns once the review has closed
+            QCOMPARE(reviewed.size(), 2);
+            QVERIFY(question->isVisible());
+        });
+        watcher.queueAnswer(QMessageBox::Yes);
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        pressImport(module, Archive);
+
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Import configuration")});
+        QCOMPARE(reviewed,
+                 (QStringList{QStringLiteral("/etc/audit/rules.d/velta-syslog.rules,/etc/logrotate.d/syslog-ng-mod-velta,"
+                                             "/etc/syslog-ng/conf.d/mod-velta-user-login.conf,/etc/velta-syslog.conf"),
+                              QStringLiteral("over the question")}));
+        QVERIFY(m_root->readFile(Paths::EventsFile) != events);
+        QVERIFY(!m_root->exists(PerEventFile));
     }
 
     // With edits pending on the page, the question says that the import

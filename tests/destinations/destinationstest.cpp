@@ -334,6 +334,36 @@ private Q_SLOTS:
         QVERIFY(!tab.okButton()->isEnabled());
     }
 
+    // A port typed beyond the range stays as typed and is refused with the
+    // limit, not cut to another port.
+    void portTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("above-range") << QStringLiteral("70000") << QStringLiteral("Port is too large: the most is 65535, not 70000.");
+        QTest::newRow("zero") << QStringLiteral("0") << QStringLiteral("Port is too small: the least is 1, not 0.");
+        QTest::newRow("in-range") << QStringLiteral("6514") << QString();
+    }
+
+    void portTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, warning);
+        TestRoot root;
+        root.copySampleSystem();
+        Tab tab;
+        tab.fill({QStringLiteral("network"), QStringLiteral("remote"), QStringLiteral("10.1.2.3"), 514});
+        auto *port = tab.dialog->findChild<QSpinBox *>(QStringLiteral("portEdit"));
+        port->clear();
+        QTest::keyClicks(port, typed);
+        QCOMPARE(port->text(), typed);
+        QCOMPARE(tab.dialog->findChild<QLabel *>(QStringLiteral("warningLabel"))->text(), warning);
+        QCOMPARE(tab.okButton()->isEnabled(), warning.isEmpty());
+        if (warning.isEmpty()) {
+            QCOMPARE(port->value(), typed.toInt());
+        }
+    }
+
     void removeButtonState_data()
     {
         QTest::addColumn<QString>("selected");

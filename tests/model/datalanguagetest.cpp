@@ -78,21 +78,23 @@ private Q_SLOTS:
         }
     }
 
-    // What notifications call a message parameter, in the tree's value column
-    // and in the notification dialog: the dictionary's name in the data
-    // language, else the package's label.
+    // What notifications call a message parameter: the dictionary's name in the
+    // data language, else the package's label. The tree names the parameter in
+    // its first column and shows its value, the package's label, in the second.
     void messageParameterLabels_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("label");
-        QTest::newRow("named-by-dictionary") << QStringLiteral("login/message-params/host") << QStringLiteral("Qx host");
-        QTest::newRow("package-label") << QStringLiteral("login/message-params/user") << QStringLiteral("User");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("named-by-dictionary") << QStringLiteral("login/message-params/host") << QStringLiteral("Qx host") << QStringLiteral("&Host");
+        QTest::newRow("package-label") << QStringLiteral("login/message-params/user") << QStringLiteral("User") << QStringLiteral("&User");
     }
 
     void messageParameterLabels()
     {
         QFETCH(QString, path);
         QFETCH(QString, label);
+        QFETCH(QString, value);
         TestRoot root;
         writeSample(root);
         CheckableTreeModel model;
@@ -103,7 +105,8 @@ private Q_SLOTS:
         QCOMPARE(CheckableTreeModel::messageParameterLabel(item), label);
         const QModelIndexList found = model.match(model.index(0, 0), CheckableTreeModel::IdRole, item->id(), -1, Qt::MatchRecursive);
         QCOMPARE(found.size(), 1);
-        QCOMPARE(found.first().siblingAtColumn(1).data().toString(), label);
+        QCOMPARE(found.first().siblingAtColumn(1).data().toString(), value);
+        QCOMPARE(found.first().siblingAtColumn(1).data(Qt::EditRole).toString(), value);
     }
 
     // A refused value is named as the tree names it, in words of the same

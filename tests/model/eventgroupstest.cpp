@@ -77,7 +77,7 @@ void EventGroupsTest::toggles_data()
 
     const QString sampleRead = QStringLiteral(
         "authentication=1(password-changed=2 session-locked=0 user-login=2 user-login-failed=2 user-logout=2) "
-        "devices=1(network=0 network-interface-down=2 network-interface-up=2 storage-mounted=2 storage-unmounted=2 usb-device-connected=0 "
+        "devices=1(network=0 network-interface-down=2 network-interface-renamed=2 network-interface-up=2 storage-mounted=2 storage-unmounted=2 usb-device-connected=0 "
         "usb-device-disconnected=2) "
         "filesystem=1(disk-space-low=2 file-opened=2 file-permissions-changed=0 file-removal=2 modifying-directory=2 modifying-file=2) "
         "packages=1(package-installed=2 package-removed=2 package-updated=0) "

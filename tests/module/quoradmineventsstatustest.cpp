@@ -30,15 +30,18 @@ private Q_SLOTS:
 
         const QString audit = QStringLiteral("auditd");
         const QString logging = QStringLiteral("syslog-ng");
-        const QString stopped = QStringLiteral("Logging service stopped.");
         const QString start = QStringLiteral("Start logging service");
         // Rows that show "stopped" follow one that shows "running": every new page
         // must show its state although the stored state starts as "stopped".
         QTest::newRow("both") << QStringList{audit, logging} << QStringLiteral("Logging service is running.") << QStringLiteral("Stop logging service")
                               << QStringLiteral("auditd: on, syslog-ng: on");
-        QTest::newRow("none") << QStringList() << stopped << start << QStringLiteral("auditd: off, syslog-ng: off");
-        QTest::newRow("audit-only") << QStringList{audit} << stopped << start << QStringLiteral("auditd: on, syslog-ng: off");
-        QTest::newRow("logging-only") << QStringList{logging} << stopped << start << QStringLiteral("auditd: off, syslog-ng: on");
+        // The line names what is stopped.
+        QTest::newRow("none") << QStringList() << QStringLiteral("Logging and audit services stopped.") << start
+                              << QStringLiteral("auditd: off, syslog-ng: off");
+        QTest::newRow("audit-only") << QStringList{audit} << QStringLiteral("Logging service stopped.") << start
+                                    << QStringLiteral("auditd: on, syslog-ng: off");
+        QTest::newRow("logging-only") << QStringList{logging} << QStringLiteral("Audit service (auditd) stopped.") << start
+                                      << QStringLiteral("auditd: off, syslog-ng: on");
     }
 
     void statusLine()
@@ -59,7 +62,7 @@ private Q_SLOTS:
         QCOMPARE(startStop->text(), button);
         QVERIFY(startStop->isEnabled());
         const QColor warning = KColorScheme(QPalette::Active, KColorScheme::Window).foreground(KColorScheme::NegativeText).color();
-        QCOMPARE(statusLabel->palette().color(QPalette::WindowText) == warning, label == QLatin1String("Logging service stopped."));
+        QCOMPARE(statusLabel->palette().color(QPalette::WindowText) == warning, running.size() < 2);
     }
 
     // Stopping costs the record of security events: the button asks first.
@@ -117,7 +120,7 @@ private Q_SLOTS:
                                                       QStringLiteral("sudo systemctl start auditd"),
                                                       QStringLiteral("sudo systemctl start syslog-ng")}
                                           + statusQuery)
-                                      << QStringLiteral("Logging service stopped.") << QStringLiteral("auditd: off, syslog-ng: off");
+                                      << QStringLiteral("Logging and audit services stopped.") << QStringLiteral("auditd: off, syslog-ng: off");
     }
 
     void switchByButton()
@@ -139,7 +142,7 @@ private Q_SLOTS:
         // The question before a stop is answered Yes.
         watcher.queueAnswer(QMessageBox::Yes);
         if (failStart) {
-            // syslog-ng died meanwhile: the tool tip must tell, though the line stays.
+            // syslog-ng died meanwhile: the line and the tool tip must tell.
             root.setRunningUnits({});
             qputenv("QUOR_FAKE_FAIL_START", "1");
         }
@@ -266,7 +269,7 @@ private Q_SLOTS:
                                     << QStringLiteral("Logging service is running.");
         QTest::newRow("audit-start-fails") << QStringList() << QByteArray("QUOR_FAKE_FAIL") << QByteArray("start auditd")
                                            << QStringList{QStringLiteral("\"sudo systemctl start auditd\" failed with exit code 1.")}
-                                           << QStringLiteral("Logging service stopped.");
+                                           << QStringLiteral("Audit service (auditd) stopped.");
     }
 
     // A failed or hanging command is shown with what it printed; the status line

@@ -1,4 +1,5 @@
 #include "childprocess.h"
+#include "eventmenu.h"
 #include "hungprogram.h"
 #include "messageboxwatcher.h"
 #include "model/checkabletreemodel.h"
@@ -252,10 +253,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("answer");
         QTest::addColumn<QByteArray>("sudoUid");
         QTest::addColumn<QStringList>("toolCalls");
+        QTest::addColumn<QByteArray>("toolRefusal"); // what the tool says when it fails
+        QTest::addColumn<QString>("failureShown"); // in the page; empty: none
 
-        QTest::newRow("no") << int(QMessageBox::No) << QByteArray("1000") << QStringList();
-        QTest::newRow("yes") << int(QMessageBox::Yes) << QByteArray("1000")
-                             << QStringList{QStringLiteral("quor-wmfunc QUORWM_REBOOT XDG_RUNTIME_DIR=/run/user/1000")};
+        const QStringList called{QStringLiteral("quor-wmfunc QUORWM_REBOOT XDG_RUNTIME_DIR=/run/user/1000")};
+        QTest::newRow("no") << int(QMessageBox::No) << QByteArray("1000") << QStringList() << QByteArray() << QString();
+        QTest::newRow("yes") << int(QMessageBox::Yes) << QByteArray("1000") << called << QByteArray() << QString();
+        QTest::newRow("yes-refused") << int(QMessageBox::Yes) << QByteArray("1000") << called << QByteArray("no session manager on the session bus\n")
+                                     << QStringLiteral(
+                                            "The reboot could not be requested: /usr/bin/quor-wmfunc QUORWM_REBOOT ended with exit code 1: no session "
+                                            "manager on the session bus");
     }
 
     void rebootQuestion()
@@ -263,6 +270,11 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(QByteArray, sudoUid);
         QFETCH(QStringList, toolCalls);
+        QFETCH(QByteArray, toolRefusal);
+        QFETCH(QString, failureShown);
+        if (!toolRefusal.isEmpty()) {
+            m_root->writeFile(QStringLiteral("/test/wmfunc-refusal"), toolRefusal);
+        }
 
         // The only event that switches the audit type "audit".
         const QModelIndex auditEvent = eventInView(m_view, QStringLiteral("audit-config-changed"));
@@ -278,6 +290,13 @@ private Q_SLOTS:
         // Enter does not reboot.
         QCOMPARE(watcher.boxes().constFirst().defaultButton, QMessageBox::No);
         QCOMPARE(m_root->commands().filter(QStringLiteral("quor-wmfunc")), toolCalls);
+        auto *message = m_module->findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        if (failureShown.isEmpty()) {
+            QVERIFY2(!message->text().contains(QLatin1String("reboot")), qPrintable(message->text()));
+        } else {
+            QVERIFY2(message->text().contains(failureShown), qPrintable(message->text()));
+            QCOMPARE(message->messageType(), KMessageWidget::Error);
+        }
         QVERIFY(!QString::fromUtf8(m_root->readFile(Paths::AuditTypeStore)).contains(QLatin1String("audit")));
         // The audit rules changed too: auditd is restarted after syslog-ng.
         QTRY_COMPARE(switchCommands(*m_root),
@@ -310,16 +329,86 @@ private Q_SLOTS:
         QCOMPARE(event.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     }
 
+    // A per-event file left by an older version names a Python class that
+    // cannot be imported here. The page says so when it opens, with the file,
+    // the line and the way out. A change that leaves the file as it is is
+    // asked about and written without restarting syslog-ng; switching the
+    // event's notifications off removes the file, and the problem with it.
+    void problemOnDiskShownAndFixable_data()
+    {
+        QTest::addColumn<bool>("notificationsOff"); // else an unrelated event is switched
+        QTest::addColumn<int>("answer"); // to the question about the problem
+        QTest::newRow("unrelated-change-written") << false << int(QMessageBox::Yes);
+        QTest::newRow("unrelated-change-not-written") << false << int(QMessageBox::No);
+        QTest::newRow("notifications-off-removes-it") << true << int(QMessageBox::No);
+    }
+
+    void problemOnDiskShownAndFixable()
+    {
+        QFETCH(bool, notificationsOff);
+        QFETCH(int, answer);
+        const QString oldFile = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-user-login.conf");
+        m_root->writeFile(oldFile,
+                          "destination d_old_notifier { python(class(\"velta_old_notifier.Notifier\")); };\n"
+                          "log { source(velta_events_src); parser(velta_events_parser); destination(d_old_notifier); };\n");
+        // The page opens on the system as it is now.
+        m_module = std::make_unique<QuorAdminEvents>(nullptr, QVariantList());
+        m_view = m_module->findChild<QTreeView *>(QStringLiteral("singleEventsView"));
+        m_module->load();
+        auto *problem = m_module->findChild<KMessageWidget *>(QStringLiteral("diskProblemMessage"));
+        QTRY_VERIFY_WITH_TIMEOUT(problem->isVisibleTo(m_module.get()), 60000);
+        QVERIFY2(problem->text().contains(oldFile + QStringLiteral(":1: the Python class \"velta_old_notifier.Notifier\" cannot be imported")),
+                 qPrintable(problem->text()));
+        QVERIFY2(problem->text().contains(QStringLiteral("notifications of the event \"User login\": switch its notifications off")),
+                 qPrintable(problem->text()));
+
+        const QByteArray settingsBefore = m_root->readFile(Paths::EventsFile);
+        m_root->clearCommands();
+        MessageBoxWatcher watcher;
+        watcher.queueAnswer(QMessageBox::StandardButton(answer));
+        if (notificationsOff) {
+            QVERIFY(EventMenu::trigger(m_module.get(), QStringLiteral("User login"), QStringLiteral("Disable notifications sending")));
+        } else {
+            const QModelIndex event = eventInView(m_view, QStringLiteral("package-updated"));
+            QVERIFY(m_view->model()->setData(event, event.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole));
+        }
+        PageApply::run(*m_module);
+        auto *message = m_module->findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
+        if (notificationsOff) {
+            // Checked on the configuration it leaves: nothing to ask.
+            QCOMPARE(watcher.titles(), QStringList());
+            QVERIFY(!m_root->exists(oldFile));
+            QTRY_VERIFY_WITH_TIMEOUT(!problem->isVisibleTo(m_module.get()), 60000);
+            QTRY_VERIFY(switchCommands(*m_root).contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+            return;
+        }
+        QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Problem on disk")});
+        QVERIFY2(watcher.texts().constFirst().contains(oldFile + QStringLiteral(". This change leaves that file as it is, so the problem remains")),
+                 qPrintable(watcher.texts().constFirst()));
+        QCOMPARE(watcher.boxes().constFirst().defaultButton, QMessageBox::No);
+        QVERIFY(m_root->exists(oldFile));
+        QCOMPARE(m_root->readFile(Paths::EventsFile) != settingsBefore, answer == QMessageBox::Yes);
+        if (answer == QMessageBox::Yes) {
+            QVERIFY2(message->text().contains(QLatin1String("The logging service was not restarted: syslog-ng still refuses the configuration on disk.")),
+                     qPrintable(message->text()));
+        }
+        // syslog-ng is never restarted onto the refused file.
+        QTest::qWait(200);
+        QVERIFY(!switchCommands(*m_root).contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        QVERIFY(problem->isVisibleTo(m_module.get()));
+    }
+
     void oneRebootQuestionAfterApply_data()
     {
         QTest::addColumn<bool>("auditChange");
+        QTest::addColumn<bool>("discarded"); // the page reloads before Apply, as after an import
         QTest::addColumn<QString>("question");
 
-        const QString notification = QStringLiteral("The notification settings will take effect only after the system is rebooted.");
-        QTest::newRow("notification-files-only") << false << notification + QStringLiteral("\nReboot now?");
-        QTest::newRow("with-audit-change") << true
-                                           << QStringLiteral("The audit settings will take effect only after the system is rebooted.\n") + notification
-                + QStringLiteral("\nReboot now?");
+        const QString audit = QStringLiteral("The audit settings will take effect only after the system is rebooted.\n");
+        const QString notification = QStringLiteral("The notification settings will take effect only after the system is rebooted.\n");
+        QTest::newRow("notification-files-only") << false << false << notification + QStringLiteral("Reboot now?");
+        QTest::newRow("with-audit-change") << true << false << audit + notification + QStringLiteral("Reboot now?");
+        QTest::newRow("discarded-then-audit-change") << true << true << audit + QStringLiteral("Reboot now?");
     }
 
     // Handing the notification file to the users asks nothing while edits are
@@ -327,6 +416,7 @@ private Q_SLOTS:
     void oneRebootQuestionAfterApply()
     {
         QFETCH(bool, auditChange);
+        QFETCH(bool, discarded);
         QFETCH(QString, question);
         m_root->writeFile(Paths::RootNotifyrc, "[Event/userLogin]\nAction=Popup\n");
         // A home of an account every system has, so that the file is handed over.
@@ -335,6 +425,9 @@ private Q_SLOTS:
         m_module->notificationsUpdated();
         QVERIFY(!watcher.titles().contains(Reboot));
         watcher.clear();
+        if (discarded) {
+            m_module->load();
+        }
         if (auditChange) {
             QVERIFY(m_view->model()->setData(eventInView(m_view, QStringLiteral("audit-config-changed")), Qt::Unchecked, Qt::CheckStateRole));
         }

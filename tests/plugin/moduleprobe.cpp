@@ -1,8 +1,12 @@
 // Builds the module in a process of its own, for behaviour that ends the process.
 // Prints every message box as it appears, then "BUILT" once the module stands
-// and "LOADED" after load(). With --uid N it drops to that user first.
+// and "LOADED" after load(). With --uid N it drops to that user first; with
+// --host NAME it runs as the settings centre of that name. A warning shown in
+// the page is printed as "PAGE", with the page's parts that stay enabled.
 #include "messageboxwatcher.h"
 #include "plugin/quoradminevents.h"
+
+#include <KMessageWidget>
 
 #include <QApplication>
 
@@ -21,10 +25,24 @@ int main(int argc, char **argv)
             return 3;
         }
     }
+    const int hostAt = args.indexOf(QStringLiteral("--host"));
+    if (hostAt > 0 && hostAt + 1 < args.size()) {
+        QCoreApplication::setApplicationName(args.at(hostAt + 1));
+    }
     MessageBoxWatcher watcher;
     watcher.setEcho(true);
     QuorAdminEvents module(nullptr, {});
     fputs("BUILT\n", stdout);
+    if (const auto *warning = module.findChild<KMessageWidget *>(QStringLiteral("missingRightsMessage"))) {
+        QStringList enabled;
+        const QList<QWidget *> parts = module.findChildren<QWidget *>();
+        for (const QWidget *part : parts) {
+            if (part->isEnabled() && part->isVisibleTo(&module) && part != warning && !warning->isAncestorOf(part) && !part->objectName().isEmpty()) {
+                enabled << part->objectName();
+            }
+        }
+        printf("PAGE\t%s\t%s\n", qPrintable(warning->text()), qPrintable(enabled.join(QLatin1Char(','))));
+    }
     fflush(stdout);
     if (args.contains(QStringLiteral("--load"))) {
         module.load();

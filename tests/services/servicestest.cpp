@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <optional>
+
 #include <csignal>
 
 // The service controller against the fake sudo, and the reboot request.
@@ -53,8 +55,6 @@ QString sudo(const char *verb, const char *unit)
     return QStringLiteral("sudo systemctl %1 %2").arg(QLatin1String(verb), QLatin1String(unit));
 }
 }
-
-Q_DECLARE_METATYPE(SngHandler::Units)
 
 class ServicesTest : public QObject
 {
@@ -351,23 +351,34 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("sudoUid"); // empty: unset
         QTest::addColumn<bool>("toolPresent");
+        QTest::addColumn<QByteArray>("refusal"); // what the tool says when it fails; empty: it succeeds
         QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<QString>("failure");
 
-        QTest::newRow("runtime-dir-of-sudo-user") << QByteArray("1000") << true
-                                                  << QStringList{QStringLiteral("quor-wmfunc QUORWM_REBOOT XDG_RUNTIME_DIR=/run/user/1000")};
-        QTest::newRow("without-sudo-uid") << QByteArray() << true << QStringList{QStringLiteral("quor-wmfunc QUORWM_REBOOT XDG_RUNTIME_DIR=/run/user/")};
-        QTest::newRow("tool-missing") << QByteArray("1000") << false << QStringList();
+        const QStringList called{QStringLiteral("quor-wmfunc QUORWM_REBOOT XDG_RUNTIME_DIR=/run/user/1000")};
+        QTest::newRow("runtime-dir-of-sudo-user") << QByteArray("1000") << true << QByteArray() << called << QString();
+        QTest::newRow("without-sudo-uid") << QByteArray() << true << QByteArray()
+                                          << QStringList{QStringLiteral("quor-wmfunc QUORWM_REBOOT XDG_RUNTIME_DIR=/run/user/")} << QString();
+        QTest::newRow("tool-missing") << QByteArray("1000") << false << QByteArray() << QStringList()
+                                      << QStringLiteral("/usr/bin/quor-wmfunc QUORWM_REBOOT could not be started.");
+        QTest::newRow("tool-refuses") << QByteArray("1000") << true << QByteArray("no session manager on the session bus\n") << called
+                                      << QStringLiteral("/usr/bin/quor-wmfunc QUORWM_REBOOT ended with exit code 1: no session manager on the session bus");
     }
 
     void rebootRequest()
     {
         QFETCH(QByteArray, sudoUid);
         QFETCH(bool, toolPresent);
+        QFETCH(QByteArray, refusal);
         QFETCH(QStringList, commands);
+        QFETCH(QString, failure);
 
         TestRoot root;
         if (toolPresent) {
             root.installFake(QStringLiteral("quor-wmfunc"), QStringLiteral("/usr/bin/quor-wmfunc"));
+        }
+        if (!refusal.isEmpty()) {
+            root.writeFile(QStringLiteral("/test/wmfunc-refusal"), refusal);
         }
         const QByteArray previous = qgetenv("SUDO_UID");
         if (sudoUid.isEmpty()) {
@@ -376,12 +387,13 @@ private Q_SLOTS:
             qputenv("SUDO_UID", sudoUid);
         }
         AsyncProcess process;
-        bool ended = false;
-        requestReboot(&process, [&ended] {
-            ended = true;
+        std::optional<QString> reported;
+        requestReboot(&process, [&reported](const QString &why) {
+            reported = why;
         });
         qputenv("SUDO_UID", previous);
-        QTRY_VERIFY(ended);
+        QTRY_VERIFY(reported);
+        QCOMPARE(*reported, failure);
         QCOMPARE(root.commands(), commands);
     }
 };
