@@ -24,6 +24,7 @@ inline constexpr QLatin1String AuditTypeStore = latin1("/var/lib/quor-admin-even
 inline constexpr QLatin1String SnapshotDir = latin1("/var/lib/quor-admin-events/snapshots");
 inline constexpr QLatin1String AppliedRecordFile = latin1("/var/lib/quor-admin-events/applied.json");
 inline constexpr QLatin1String ImportDir = latin1("/var/lib/quor-admin-events/import");
+inline constexpr QLatin1String ChangeJournalDir = latin1("/var/lib/quor-admin-events/journal");
 inline constexpr QLatin1String SyslogNgConfDir = latin1("/etc/syslog-ng/conf.d");
 inline constexpr QLatin1String CommonSyslogNgFile = latin1("/etc/syslog-ng/conf.d/mod-velta.conf");
 inline constexpr QLatin1String PerEventFilePrefix = latin1("/etc/syslog-ng/conf.d/mod-velta-");

@@ -32,20 +32,6 @@ QByteArray temporaryStem(const QByteArray &fileName)
     return fileName.left(NAME_MAX - TemporarySuffix.size());
 }
 
-// Leftovers of writers killed before their rename.
-void removeLeftovers(const QString &path)
-{
-    const QFileInfo info(path);
-    const QDir dir(info.absolutePath());
-    const QByteArray fileName = QFile::encodeName(info.fileName());
-    const QStringList names = FolderEntries::names(dir.path(), {QFile::decodeName(temporaryStem(fileName)) + QLatin1String(".*~")}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        if (StagedFile::isTemporaryOf(QFile::encodeName(name), fileName)) {
-            QFile::remove(dir.filePath(name));
-        }
-    }
-}
-
 // The rename itself reaches the disk only with its folder.
 void syncFolder(const QString &path)
 {
@@ -135,6 +121,21 @@ bool StagedFile::commit()
     m_temporary.clear();
     syncFolder(m_path);
     return true;
+}
+
+// Leftovers of writers killed before their rename.
+void StagedFile::removeLeftovers(const QString &path)
+{
+    const QFileInfo info(path);
+    const QDir dir(info.absolutePath());
+    const QByteArray fileName = QFile::encodeName(info.fileName());
+    const QStringList names =
+        FolderEntries::names(dir.path(), {QFile::decodeName(temporaryStem(fileName)) + QLatin1String(".*~")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (StagedFile::isTemporaryOf(QFile::encodeName(name), fileName)) {
+            QFile::remove(dir.filePath(name));
+        }
+    }
 }
 
 QByteArray StagedFile::temporaryName(const QByteArray &fileName)

@@ -50,6 +50,8 @@ public:
     // of the file named fileName, and whether an entry of its folder is one.
     static QByteArray temporaryName(const QByteArray &fileName);
     static bool isTemporaryOf(const QByteArray &entry, const QByteArray &fileName);
+    // Removes the temporaries of path (placed) that killed writers left.
+    static void removeLeftovers(const QString &path);
     // Writes all of data to the descriptor, going on after interrupted or short writes.
     static bool writeAll(int fd, const QByteArray &data);
 

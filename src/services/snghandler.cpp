@@ -3,6 +3,7 @@
 #include "serviceslog.h"
 
 #include "platform/asyncprocess.h"
+#include "platform/loggingreload.h"
 #include "platform/paths.h"
 #include "platform/servicecommand.h"
 
@@ -113,6 +114,10 @@ public:
     void sudo(const QStringList &arguments, int timeoutMs, Next next)
     {
         run(QString::fromLatin1(ServiceCommand::Program), arguments, timeoutMs, std::move(next));
+    }
+    Process::Runner runner()
+    {
+        return m_process.runner();
     }
     void abandon()
     {
@@ -293,7 +298,6 @@ void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &sn
         restartAudit();
         return;
     }
-    const QString restartCommand = ServiceCommand::text(QStringLiteral("restart"), LoggingUnit);
     const auto loggingDown = [outcome, snapshot](const QString &details) {
         outcome->ok = false;
         outcome->loggingDown = true;
@@ -305,21 +309,31 @@ void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &sn
             snapshot);
         qCWarning(QUOR_SERVICES).noquote() << "logging is stopped: syslog-ng started neither with the new configuration nor with the snapshot" << snapshot;
     };
-    job->sudo(ServiceCommand::arguments(QStringLiteral("restart"), LoggingUnit), limit, [=](const Process::Result &result) {
-        const QString refused = failure(restartCommand, result, limit);
-        if (refused.isEmpty()) {
+    const int statusLimit = m_statusLimitMs;
+    LoggingReload::run(job->runner(), statusLimit, limit, [=](const LoggingReload::Result &took) {
+        if (took.ok()) {
             restartAudit();
             return;
         }
+        const QString refused = failure(took.command, took.outcome, limit);
         if (snapshot.isEmpty()) {
             outcome->ok = false;
-            outcome->loggingDown = true;
-            outcome->message =
-                i18n("syslog-ng refused the new configuration, and no snapshot was taken before the change to go back to: logging is stopped.\n\n%1", refused);
+            if (took.refused()) {
+                outcome->message = i18n(
+                    "syslog-ng refused the new configuration and keeps running with the previous one, but no snapshot was taken before the "
+                    "change to put its files back: the files on disk are the refused ones.\n\n%1",
+                    refused);
+            } else {
+                outcome->loggingDown = true;
+                outcome->message =
+                    i18n("syslog-ng refused the new configuration, and no snapshot was taken before the change to go back to: logging is stopped.\n\n%1",
+                         refused);
+            }
             done();
             return;
         }
-        // The files as they were before the change, then syslog-ng once more.
+        // The files as they were before the change, then syslog-ng takes them:
+        // after a refused reload it still runs them and loses nothing.
         qCWarning(QUOR_SERVICES).noquote() << "syslog-ng refused the new configuration; the snapshot" << snapshot << "is put back";
         const QString tool = Paths::placed(Paths::ConfigManagerTool);
         const QString rollBack = tool + QLatin1String(" --roll-back ") + snapshot;
@@ -330,18 +344,28 @@ void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &sn
             [=](const Process::Result &putBack) {
                 const QString notPutBack = failure(rollBack, putBack, RollBackTimeoutMs);
                 if (!notPutBack.isEmpty()) {
-                    loggingDown(refused + QStringLiteral("\n\n") + notPutBack);
+                    if (took.refused()) {
+                        outcome->ok = false;
+                        outcome->message = i18n(
+                            "syslog-ng refused the new configuration and keeps running with the previous one, but its files could not be put back: "
+                            "the files on disk are the refused ones.\n\n%1",
+                            refused + QStringLiteral("\n\n") + notPutBack);
+                    } else {
+                        loggingDown(refused + QStringLiteral("\n\n") + notPutBack);
+                    }
                     done();
                     return;
                 }
-                job->sudo(ServiceCommand::arguments(QStringLiteral("restart"), LoggingUnit), limit, [=](const Process::Result &again) {
-                    const QString refusedAgain = failure(restartCommand, again, limit);
-                    if (refusedAgain.isEmpty()) {
+                LoggingReload::run(job->runner(), statusLimit, limit, [=](const LoggingReload::Result &again) {
+                    // A refused reload leaves the daemon with what it ran before the change: the files now on disk.
+                    if (again.ok() || again.refused()) {
                         outcome->ok = false;
                         outcome->rolledBack = true;
-                        outcome->message = i18n("syslog-ng refused the new configuration and was restarted with the previous one.\n\n%1", refused);
+                        outcome->message = took.refused()
+                            ? i18n("syslog-ng refused the new configuration and kept running with the previous one; its files were put back.\n\n%1", refused)
+                            : i18n("syslog-ng refused the new configuration and was restarted with the previous one.\n\n%1", refused);
                     } else {
-                        loggingDown(refused + QStringLiteral("\n\n") + refusedAgain);
+                        loggingDown(refused + QStringLiteral("\n\n") + failure(again.command, again.outcome, limit));
                     }
                     done();
                 });

@@ -61,6 +61,11 @@ QString optionValue(const NewDestination &destination, const TreeItem *)
     if (destination.transport) {
         value += QStringLiteral(" port(%1) transport(%2) flags(syslog-protocol)").arg(destination.transport->port).arg(destination.transport->protocol);
     }
+    // syslog-ng resolves every address as IPv4 unless told otherwise, and an
+    // IPv6 one then never connects.
+    if (destination.address.contains(QLatin1Char(':'))) {
+        value += QStringLiteral(" ip-protocol(6)");
+    }
     return value;
 }
 } // namespace NetworkDestination

@@ -177,7 +177,7 @@ private Q_SLOTS:
         if (imported) {
             QCOMPARE(page->messageType(), KMessageWidget::Positive);
             QCOMPARE(shownMessage, message);
-            QTRY_VERIFY(m_root->commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+            QTRY_VERIFY(m_root->commands().contains(QStringLiteral("sudo syslog-ng-ctl reload")));
         }
     }
 

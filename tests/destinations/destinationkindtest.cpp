@@ -66,8 +66,8 @@ private Q_SLOTS:
                                  << QStringLiteral("10.1.2.3 port(514) transport(udp) flags(syslog-protocol)");
         QTest::newRow("network-ipv6")
             << Values{QStringLiteral("network"), QStringLiteral("central"), QStringLiteral("2001:db8::10"), 6514, QStringLiteral("tcp")}
-            << QStringLiteral("\"2001:db8::10\" port(6514) transport(tcp) flags(syslog-protocol)")
-            << QStringLiteral("2001:db8::10 port(6514) transport(tcp) flags(syslog-protocol)");
+            << QStringLiteral("\"2001:db8::10\" port(6514) transport(tcp) flags(syslog-protocol) ip-protocol(6)")
+            << QStringLiteral("2001:db8::10 port(6514) transport(tcp) flags(syslog-protocol) ip-protocol(6)");
         QTest::newRow("file") << Values{QStringLiteral("file"), QStringLiteral("archive"), QStringLiteral("/var/log/a.log")}
                               << QStringLiteral("\"/var/log/a.log\" template(\"$MSG\\n\")") << QStringLiteral("/var/log/a.log template(\"$MSG\\n\")");
         QTest::newRow("file-quoted") << Values{QStringLiteral("file"), QStringLiteral("archive"), QStringLiteral("/var/log/a \"b\".log")}

@@ -174,7 +174,7 @@ private Q_SLOTS:
             };
             QCOMPARE(tab.rows(), expected);
             Waited::saveTab(tab.settings);
-            QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+            QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo syslog-ng-ctl reload")));
 
             const QString written = QString::fromUtf8(root.readFile(CommonFile));
             // The sample system has no /var/log/velta: syslog-ng is told to make it.
@@ -194,30 +194,34 @@ private Q_SLOTS:
         }
     }
 
-    // Host names and IPv6 addresses are written as typed, and syslog-ng takes them.
+    // Host names and IPv6 addresses are written as typed, and syslog-ng takes
+    // them; an IPv6 address with the protocol syslog-ng must resolve it in.
     void networkAddressWritten_data()
     {
         QTest::addColumn<QString>("address");
-        QTest::newRow("ipv6") << QStringLiteral("2001:db8::10");
-        QTest::newRow("host-name") << QStringLiteral("logs.example.org");
+        QTest::addColumn<QString>("protocol");
+        QTest::newRow("ipv6") << QStringLiteral("2001:db8::10") << QStringLiteral(" ip-protocol(6)");
+        QTest::newRow("host-name") << QStringLiteral("logs.example.org") << QString();
     }
 
     void networkAddressWritten()
     {
         QFETCH(QString, address);
+        QFETCH(QString, protocol);
         TestRoot root;
         root.copySampleSystem();
         Tab tab;
         tab.add({QStringLiteral("network"), QStringLiteral("remote"), address, 6514, QStringLiteral("tcp")});
         Waited::saveTab(tab.settings);
-        QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo syslog-ng-ctl reload")));
         const QString written = QString::fromUtf8(root.readFile(CommonFile));
         QVERIFY2(
-            written.contains(QStringLiteral("destination remote {\n    network(\"%1\" port(6514) transport(tcp) flags(syslog-protocol));\n};").arg(address)),
+            written.contains(
+                QStringLiteral("destination remote {\n    network(\"%1\" port(6514) transport(tcp) flags(syslog-protocol)%2);\n};").arg(address, protocol)),
             qPrintable(written));
         QString errors;
         QVERIFY2(syslogNgAccepts(root, &errors), qPrintable(errors));
-        QCOMPARE(Tab().rows().last(), QStringLiteral("Network|remote|%1 port(6514) transport(tcp) flags(syslog-protocol)").arg(address));
+        QCOMPARE(Tab().rows().last(), QStringLiteral("Network|remote|%1 port(6514) transport(tcp) flags(syslog-protocol)%2").arg(address, protocol));
     }
 
     // The table shows a stored path as it was typed.
@@ -535,7 +539,7 @@ private Q_SLOTS:
         tab.select(removed);
         tab.removeButton()->click();
         QVERIFY(Waited::saveTab(tab.settings));
-        QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo syslog-ng-ctl reload")));
         QCOMPARE(logDestinations(root), statements);
         QString errors;
         QVERIFY2(syslogNgAccepts(root, &errors), qPrintable(errors));

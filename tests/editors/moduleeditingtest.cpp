@@ -113,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(ruleLines.contains(shadowRule), !cancelChooser);
         QVERIFY(ruleLines.contains(QStringLiteral("-w /etc/passwd -p wa -k /etc/passwd")));
         // At most the reboot question, answered No.
-        QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        QTRY_VERIFY(root.commands().contains(QStringLiteral("sudo syslog-ng-ctl reload")));
         QCOMPARE(watcher.titles().filter(QStringLiteral("Reboot")), watcher.titles());
     }
 

@@ -146,7 +146,9 @@ private Q_SLOTS:
     void eventsReachTheLogAndTheirNotifications();
     void refusedBeforeRestart_data();
     void refusedBeforeRestart();
+    void refusedRestartGoesBack_data();
     void refusedRestartGoesBack();
+    void refusedReloadKeepsTheDaemon();
     void oversizedRecordIsRefused();
 
 private:
@@ -226,7 +228,8 @@ void LivePipelineTest::eventsReachTheLogAndTheirNotifications()
     QTRY_COMPARE_WITH_TIMEOUT(m_switches, 1, DaemonTimeout);
     QVERIFY2(!boxes.titles().contains(QStringLiteral("Error")), qPrintable(boxes.texts().join(QLatin1Char('\n'))));
     QCOMPARE(LiveSyslogNg::control(QStringLiteral("status")).exitCode, 0);
-    QVERIFY2(daemon.pid() != firstPid, "Apply did not restart syslog-ng");
+    // A reload, which loses no record, not a restart.
+    QCOMPARE(daemon.pid(), firstPid);
 
     // A record of an event without notifications first: a filter that let it
     // through would put it before the notified record in the same destination.
@@ -393,13 +396,30 @@ void LivePipelineTest::refusedBeforeRestart()
 
 // syslog-ng refuses the new files when it is restarted (here a stand-in refuses
 // once): the files before Apply are put back and syslog-ng runs them again.
+// syslog-ng refuses the change: a daemon that ran keeps running what it ran
+// (a refused reload); one that did not is restarted with the files put back.
+void LivePipelineTest::refusedRestartGoesBack_data()
+{
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("reload") << true
+                            << QStringLiteral("syslog-ng refused the new configuration and kept running with the previous one; its files were put back.");
+    QTest::newRow("restart") << false << QStringLiteral("syslog-ng refused the new configuration and was restarted with the previous one.");
+}
+
 void LivePipelineTest::refusedRestartGoesBack()
 {
+    QFETCH(bool, running);
+    QFETCH(QString, said);
     TestRoot root;
     root.copySampleSystem();
     LiveSyslogNg daemon(root);
     const Process::Result started = LiveSyslogNg::control(QStringLiteral("start"));
     QVERIFY2(started.exitCode == 0, started.output.constData());
+    const QByteArray firstPid = daemon.pid();
+    if (!running) {
+        QCOMPARE(LiveSyslogNg::control(QStringLiteral("stop")).exitCode, 0);
+    }
 
     MessageBoxWatcher boxes;
     NotificationCatalogue::instance().reset();
@@ -410,7 +430,7 @@ void LivePipelineTest::refusedRestartGoesBack()
     enableNotifications(&module, QStringLiteral("Failed user login"), QStringLiteral("Login failed"));
     const QString notificationFile = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-user-login-failed.conf");
     QSignalSpy restarted(SngHandler::instance(), &SngHandler::restartFinished);
-    qputenv("QUOR_FAKE_FAIL_ONCE", "restart syslog-ng");
+    qputenv("QUOR_FAKE_FAIL_ONCE", running ? "reload syslog-ng" : "restart syslog-ng");
     boxes.clear();
     PageApply::run(module);
     // Written first, as Apply does.
@@ -424,8 +444,7 @@ void LivePipelineTest::refusedRestartGoesBack()
     // The page says so, in place of the Apply banner.
     auto *message = module.findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
     QCOMPARE(message->messageType(), KMessageWidget::Error);
-    QVERIFY2(message->text().startsWith(QLatin1String("syslog-ng refused the new configuration and was restarted with the previous one.")),
-             qPrintable(message->text()));
+    QVERIFY2(message->text().startsWith(said), qPrintable(message->text()));
     QVERIFY2(message->text().contains(QLatin1String("refused once by the test")), qPrintable(message->text()));
     QVERIFY2(!message->text().contains(QLatin1String("Applied")), qPrintable(message->text()));
     QVERIFY2(!boxes.titles().contains(QStringLiteral("Error")), qPrintable(boxes.texts().join(QLatin1Char('\n'))));
@@ -435,10 +454,67 @@ void LivePipelineTest::refusedRestartGoesBack()
     QCOMPARE(root.readFile(Paths::EventsFile), settings);
     QCOMPARE(root.readFile(Paths::AuditRulesFile), rules);
     QCOMPARE(LiveSyslogNg::control(QStringLiteral("status")).exitCode, 0);
+    if (running) {
+        QCOMPARE(daemon.pid(), firstPid);
+    }
     QVERIFY(!root.readFile(LiveDir + QStringLiteral("/conf.d/mod-velta-user-login-failed.conf")).size());
     recordArrives(root, QStringLiteral("bob"));
     // The page shows what is on disk: the event's notifications are off again.
     QVERIFY(!module.currentModel()->differsFrom(*module.savedModel()));
+}
+
+// The real daemon refuses a configuration that passes every check but cannot
+// start (a socket in a folder that does not exist): the import is rolled back
+// and the daemon, the same process, runs on with the files put back; --status
+// sees what runs: the files on disk, another configuration, a dead daemon.
+void LivePipelineTest::refusedReloadKeepsTheDaemon()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    LiveSyslogNg daemon(root);
+    const Process::Result started = LiveSyslogNg::control(QStringLiteral("start"));
+    QVERIFY2(started.exitCode == 0, started.output.constData());
+    const QByteArray pid = daemon.pid();
+    const QString tool = root.placed(Paths::ConfigManagerTool);
+    const auto status = [&tool] {
+        const Process::Result shown = Process::run(tool, {QStringLiteral("--status"), QStringLiteral("--json")}, DaemonTimeout, Process::Channels::Separate);
+        return QJsonDocument::fromJson(shown.output).object();
+    };
+    const auto drift = [&status] {
+        return QString::fromUtf8(QJsonDocument(status().value(QStringLiteral("drift")).toArray()).toJson(QJsonDocument::Compact));
+    };
+
+    const QByteArray common = root.readFile(Paths::CommonSyslogNgFile);
+    root.writeFile(Paths::CommonSyslogNgFile,
+                   common
+                       + "source velta_test_src { unix-dgram(\"/nowhere/at/all.sock\"); };\nlog { source(velta_test_src); destination(velta_json_dst); };\n");
+    const QString archive = root.placed(QStringLiteral("/test/refused.tar.gz"));
+    QCOMPARE(Process::run(tool, {QStringLiteral("-o"), archive}, DaemonTimeout).exitCode, 0);
+    root.writeFile(Paths::CommonSyslogNgFile, common);
+    QCOMPARE(drift(), QStringLiteral("[]"));
+
+    const Process::Result imported = Process::run(tool,
+                                                  {QStringLiteral("-i"), archive, QStringLiteral("--json"), QStringLiteral("--restart-if-changed")},
+                                                  2 * DaemonTimeout,
+                                                  Process::Channels::Separate);
+    QCOMPARE(imported.exitCode, 1);
+    QVERIFY2(imported.errorOutput.contains("kept running with the previous one"), imported.errorOutput.constData());
+    const QJsonObject summary = QJsonDocument::fromJson(imported.output).object();
+    QVERIFY2(summary.contains(QStringLiteral("rolledBack")), imported.output.constData());
+    QCOMPARE(summary.value(QStringLiteral("reloaded")).toArray(), QJsonArray{QStringLiteral("syslog-ng")});
+    QCOMPARE(root.readFile(Paths::CommonSyslogNgFile), common);
+    QCOMPARE(daemon.pid(), pid);
+    recordArrives(root, QStringLiteral("alice"));
+    const QJsonObject logging = status().value(QStringLiteral("services")).toObject().value(QStringLiteral("syslog-ng")).toObject();
+    QCOMPARE(logging, (QJsonObject{{QStringLiteral("running"), true}, {QStringLiteral("configurationOnDisk"), true}}));
+    // The refused archive is not what the host holds.
+    QCOMPARE(status().value(QStringLiteral("applied")), QJsonValue());
+
+    root.writeFile(Paths::CommonSyslogNgFile, common + "# not reloaded\n");
+    QCOMPARE(drift(), QStringLiteral("[{\"change\":\"other configuration\",\"service\":\"syslog-ng\"}]"));
+    QCOMPARE(::kill(pid.toInt(), SIGKILL), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(LiveSyslogNg::control(QStringLiteral("status")).exitCode, 3, DaemonTimeout);
+    QCOMPARE(drift(), QStringLiteral("[{\"change\":\"stopped\",\"service\":\"syslog-ng\"}]"));
 }
 
 // A record syslog-ng would cut short is not sent: the sample states its limit.

@@ -233,7 +233,7 @@ private Q_SLOTS:
                                                            Qt::MatchExactly | Qt::MatchRecursive);
         QCOMPARE(found.size(), 1);
         QVERIFY(view->model()->setData(found.first(), Qt::Checked, Qt::CheckStateRole));
-        qputenv("QUOR_FAKE_HANG", "restart syslog-ng");
+        qputenv("QUOR_FAKE_HANG", "reload syslog-ng");
         PageApply::run(*module);
         QTRY_VERIFY(!root.readFile(QStringLiteral("/test/commands.log.hung")).isEmpty());
         qunsetenv("QUOR_FAKE_HANG");

@@ -83,7 +83,7 @@ QStringList shownAndWritten(const EventTreeItem *root)
 
 QStringList switchCommands(const TestRoot &root)
 {
-    return root.commands().filter(QRegularExpression(QStringLiteral("^sudo systemctl (start|stop|restart) ")));
+    return root.commands().filter(QRegularExpression(QStringLiteral("^sudo (systemctl (start|stop|restart) |syslog-ng-ctl reload)")));
 }
 }
 
@@ -178,7 +178,7 @@ private Q_SLOTS:
         QCOMPARE(savedCheckState(*m_module, QStringLiteral("package-updated")), int(Qt::Checked));
         QCOMPARE(changed.takeLast().at(0).toBool(), false);
         // Only the settings file changed: syslog-ng reads it, auditd does not.
-        QTRY_COMPARE(switchCommands(*m_root), QStringList{QStringLiteral("sudo systemctl restart syslog-ng")});
+        QTRY_COMPARE(switchCommands(*m_root), QStringList{QStringLiteral("sudo syslog-ng-ctl reload")});
         QTRY_VERIFY(!SngHandler::instance()->busy());
         auto *message = m_module->findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
         QVERIFY2(message->text().endsWith(QLatin1String("The services that read the changed files were restarted.")), qPrintable(message->text()));
@@ -204,7 +204,7 @@ private Q_SLOTS:
         QVERIFY(!message->isVisibleTo(m_module.get()));
 
         QVERIFY(QFile::remove(m_root->placed(QStringLiteral("/etc/syslog-ng/conf.d/local.conf"))));
-        qputenv("QUOR_FAKE_FAIL", "restart syslog-ng");
+        qputenv("QUOR_FAKE_FAIL", "reload syslog-ng");
         PageApply::run(*m_module);
         QTRY_VERIFY(!SngHandler::instance()->busy());
         qunsetenv("QUOR_FAKE_FAIL");
@@ -299,8 +299,7 @@ private Q_SLOTS:
         }
         QVERIFY(!QString::fromUtf8(m_root->readFile(Paths::AuditTypeStore)).contains(QLatin1String("audit")));
         // The audit rules changed too: auditd is restarted after syslog-ng.
-        QTRY_COMPARE(switchCommands(*m_root),
-                     (QStringList{QStringLiteral("sudo systemctl restart syslog-ng"), QStringLiteral("sudo systemctl restart auditd")}));
+        QTRY_COMPARE(switchCommands(*m_root), (QStringList{QStringLiteral("sudo syslog-ng-ctl reload"), QStringLiteral("sudo systemctl restart auditd")}));
 
         // Without a new reason the next save asks nothing.
         watcher.clear();

@@ -54,6 +54,8 @@ QString sudo(const char *verb, const char *unit)
 {
     return QStringLiteral("sudo systemctl %1 %2").arg(QLatin1String(verb), QLatin1String(unit));
 }
+
+const QString Reload = QStringLiteral("sudo syslog-ng-ctl reload");
 }
 
 class ServicesTest : public QObject
@@ -198,7 +200,8 @@ private Q_SLOTS:
         SngHandler::instance()->syslogNgStop();
         SngHandler::instance()->syslogNgStart();
         QTRY_COMPARE(reports, 3);
-        QCOMPARE(root.commands().filter(QStringLiteral("syslog-ng")).size(), 3);
+        // The restart asks first whether syslog-ng runs, then reloads it.
+        QCOMPARE(root.commands().filter(QStringLiteral("syslog-ng")).size(), 4);
     }
 
     // Each unit is restarted when a file it reads changed, and only then.
@@ -225,22 +228,31 @@ private Q_SLOTS:
         QCOMPARE(SngHandler::unitsReading(files), units);
     }
 
+    // A running syslog-ng reloads its files and loses nothing; one that does
+    // not run is started by the restart. auditd is always restarted.
     void restarts_data()
     {
         QTest::addColumn<SngHandler::Units>("units");
+        QTest::addColumn<QStringList>("running");
         QTest::addColumn<QStringList>("commands");
-        QTest::newRow("nothing-changed") << SngHandler::Units() << QStringList();
-        QTest::newRow("logging-only") << SngHandler::Units(SngHandler::Logging) << QStringList{sudo("restart", "syslog-ng")};
-        QTest::newRow("audit-only") << SngHandler::Units(SngHandler::Audit) << QStringList{sudo("restart", "auditd")};
-        QTest::newRow("both-logging-first") << SngHandler::Units(SngHandler::Logging | SngHandler::Audit)
-                                            << QStringList{sudo("restart", "syslog-ng"), sudo("restart", "auditd")};
+        const QStringList both{QStringLiteral("syslog-ng"), QStringLiteral("auditd")};
+        const QStringList auditOnly{QStringLiteral("auditd")};
+        const QString status = sudo("status", "syslog-ng");
+        QTest::newRow("nothing-changed") << SngHandler::Units() << both << QStringList();
+        QTest::newRow("logging-running-reloads") << SngHandler::Units(SngHandler::Logging) << both << QStringList{status, Reload};
+        QTest::newRow("logging-stopped-restarts") << SngHandler::Units(SngHandler::Logging) << auditOnly << QStringList{status, sudo("restart", "syslog-ng")};
+        QTest::newRow("audit-only") << SngHandler::Units(SngHandler::Audit) << both << QStringList{sudo("restart", "auditd")};
+        QTest::newRow("both-logging-first") << SngHandler::Units(SngHandler::Logging | SngHandler::Audit) << both
+                                            << QStringList{status, Reload, sudo("restart", "auditd")};
     }
 
     void restarts()
     {
         QFETCH(SngHandler::Units, units);
+        QFETCH(QStringList, running);
         QFETCH(QStringList, commands);
         TestRoot root;
+        root.setRunningUnits(running);
         int reports = 0;
         QObject receiver;
         countReports(&receiver, &reports);
@@ -251,37 +263,57 @@ private Q_SLOTS:
         QTRY_COMPARE(reports, 1);
     }
 
-    // syslog-ng refuses its new files at the restart: the snapshot taken before
-    // them is put back and syslog-ng restarted with it; auditd keeps running.
-    void refusedRestartRollsBack_data()
+    // syslog-ng refuses its new files: the snapshot taken before them is put
+    // back. After a refused restart syslog-ng is restarted with it; after a
+    // refused reload it still runs the configuration before, and reloads the
+    // files put back. auditd's files went back too: it is not restarted.
+    void refusedChangeRollsBack_data()
     {
+        QTest::addColumn<bool>("loggingRuns");
         QTest::addColumn<QByteArray>("failure"); // the fake sudo's variable
         QTest::addColumn<bool>("snapshotTaken");
         QTest::addColumn<bool>("rolledBack");
+        QTest::addColumn<bool>("loggingDown");
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<QStringList>("shown");
 
-        const QStringList twice{sudo("restart", "syslog-ng"), sudo("restart", "syslog-ng")};
-        QTest::newRow("refused-once") << QByteArray("QUOR_FAKE_FAIL_ONCE") << true << true << twice
-                                      << QStringList{QStringLiteral("syslog-ng refused the new configuration and was restarted with the previous one."),
-                                                     QStringLiteral("Error initializing message pipeline")};
-        QTest::newRow("refused-with-previous-too") << QByteArray("QUOR_FAKE_FAIL") << true << false << twice
-                                                   << QStringList{QStringLiteral("did not start with the previous one either: logging is stopped."),
-                                                                  QStringLiteral("--restore ")};
-        QTest::newRow("no-snapshot") << QByteArray("QUOR_FAKE_FAIL") << false << false << QStringList{sudo("restart", "syslog-ng")}
-                                     << QStringList{QStringLiteral("no snapshot was taken before the change"), QStringLiteral("logging is stopped")};
+        const QString status = sudo("status", "syslog-ng");
+        const QString restart = sudo("restart", "syslog-ng");
+        const QStringList restartTwice{status, restart, status, restart};
+        QTest::newRow("restart-refused-once") << false << QByteArray("QUOR_FAKE_FAIL_ONCE") << true << true << false << restartTwice
+                                              << QStringList{QStringLiteral("syslog-ng refused the new configuration and was restarted with the previous one."),
+                                                             QStringLiteral("Error initializing message pipeline")};
+        QTest::newRow("restart-refused-with-previous-too")
+            << false << QByteArray("QUOR_FAKE_FAIL") << true << false << true << restartTwice
+            << QStringList{QStringLiteral("did not start with the previous one either: logging is stopped."), QStringLiteral("--restore ")};
+        QTest::newRow("restart-refused-no-snapshot") << false << QByteArray("QUOR_FAKE_FAIL") << false << false << true << QStringList{status, restart}
+                                                     << QStringList{QStringLiteral("no snapshot was taken before the change"),
+                                                                    QStringLiteral("logging is stopped")};
+        QTest::newRow("reload-refused") << true << QByteArray("QUOR_FAKE_FAIL_ONCE") << true << true << false << QStringList{status, Reload, status, Reload}
+                                        << QStringList{QStringLiteral("kept running with the previous one; its files were put back."),
+                                                       QStringLiteral("Config reload failed, reverted to previous config")};
+        // A daemon that refuses even what it runs still runs it.
+        QTest::newRow("reload-refused-with-previous-too")
+            << true << QByteArray("QUOR_FAKE_FAIL") << true << true << false << QStringList{status, Reload, status, Reload}
+            << QStringList{QStringLiteral("kept running with the previous one")};
+        QTest::newRow("reload-refused-no-snapshot") << true << QByteArray("QUOR_FAKE_FAIL") << false << false << false << QStringList{status, Reload}
+                                                    << QStringList{QStringLiteral("keeps running with the previous one"),
+                                                                   QStringLiteral("the files on disk are the refused ones")};
     }
 
-    void refusedRestartRollsBack()
+    void refusedChangeRollsBack()
     {
+        QFETCH(bool, loggingRuns);
         QFETCH(QByteArray, failure);
         QFETCH(bool, snapshotTaken);
         QFETCH(bool, rolledBack);
+        QFETCH(bool, loggingDown);
         QFETCH(QStringList, commands);
         QFETCH(QStringList, shown);
 
         TestRoot root;
         root.copySampleSystem();
+        root.setRunningUnits(loggingRuns ? QStringList{QStringLiteral("syslog-ng"), QStringLiteral("auditd")} : QStringList{QStringLiteral("auditd")});
         const QByteArray before = root.readFile(Paths::CommonSyslogNgFile);
         QString snapshot;
         if (snapshotTaken) {
@@ -291,24 +323,21 @@ private Q_SLOTS:
         }
         const QByteArray written = before + "# the new configuration\n";
         root.writeFile(Paths::CommonSyslogNgFile, written);
-        qputenv(failure.constData(), "restart syslog-ng");
+        qputenv(failure.constData(), loggingRuns ? "reload syslog-ng" : "restart syslog-ng");
         const SngHandler::RestartOutcome outcome = restartAndWait(SngHandler::Logging | SngHandler::Audit, snapshot);
         qunsetenv(failure.constData());
         QVERIFY(!outcome.ok);
         QCOMPARE(outcome.rolledBack, rolledBack);
-        QCOMPARE(outcome.loggingDown, !rolledBack);
+        QCOMPARE(outcome.loggingDown, loggingDown);
         for (const QString &part : shown) {
             QVERIFY2(outcome.message.contains(part), qPrintable(outcome.message));
         }
-        if (snapshotTaken) {
-            QVERIFY2(outcome.message.contains(snapshot) || rolledBack, qPrintable(outcome.message));
+        if (loggingDown && snapshotTaken) {
+            QVERIFY2(outcome.message.contains(snapshot), qPrintable(outcome.message));
         }
-        // auditd's files went back with the rest: it is not restarted.
         QCOMPARE(root.commands(), commands);
         QCOMPARE(root.readFile(Paths::CommonSyslogNgFile), snapshotTaken ? before : written);
-        if (rolledBack) {
-            QVERIFY(root.runningUnits().contains(QStringLiteral("syslog-ng")));
-        }
+        QCOMPARE(root.runningUnits().contains(QStringLiteral("syslog-ng")), !loggingDown);
     }
 
     void failedAuditRestartIsReported()
@@ -327,7 +356,7 @@ private Q_SLOTS:
     void abandonKillsHungCommand()
     {
         TestRoot root;
-        qputenv("QUOR_FAKE_HANG", "restart syslog-ng");
+        qputenv("QUOR_FAKE_HANG", "reload syslog-ng");
         QSignalSpy finished(SngHandler::instance(), &SngHandler::restartFinished);
         SngHandler::instance()->restart(SngHandler::Logging, QString());
         const QString hung = root.placed(QStringLiteral("/test/commands.log.hung"));

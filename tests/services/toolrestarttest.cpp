@@ -3,8 +3,10 @@
 #include "testroot.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTest>
 
 // "velta-event-config-manager -i ARCHIVE --restart-if-changed" never leaves
@@ -16,6 +18,7 @@ class ToolRestartTest : public QObject
 private Q_SLOTS:
     void importRestart_data()
     {
+        QTest::addColumn<bool>("loggingRuns");
         QTest::addColumn<QByteArray>("failure"); // the fake sudo's variable, empty for none
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("restarts");
@@ -24,17 +27,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("summaryKey"); // in the JSON summary
 
         const QString logging = QStringLiteral("sudo systemctl restart syslog-ng");
+        const QString reload = QStringLiteral("sudo syslog-ng-ctl reload");
         const QString audit = QStringLiteral("sudo systemctl restart auditd");
-        QTest::newRow("accepted") << QByteArray() << 0 << QStringList{logging, audit} << true << QString() << QStringLiteral("restarted");
-        QTest::newRow("refused-once") << QByteArray("QUOR_FAKE_FAIL_ONCE") << 1 << QStringList{logging, logging} << false
+        QTest::newRow("reloaded") << true << QByteArray() << 0 << QStringList{reload, audit} << true << QString() << QStringLiteral("reloaded");
+        QTest::newRow("restarted") << false << QByteArray() << 0 << QStringList{logging, audit} << true << QString() << QStringLiteral("restarted");
+        QTest::newRow("reload-refused") << true << QByteArray("QUOR_FAKE_FAIL_ONCE") << 1 << QStringList{reload, reload} << false
+                                        << QStringLiteral(
+                                               "syslog-ng refused the new configuration and kept running with the previous one, whose files are back")
+                                        << QStringLiteral("rolledBack");
+        QTest::newRow("refused-once") << false << QByteArray("QUOR_FAKE_FAIL_ONCE") << 1 << QStringList{logging, logging} << false
                                       << QStringLiteral("syslog-ng refused the new configuration and was restarted with the previous one (snapshot ")
                                       << QStringLiteral("rolledBack");
-        QTest::newRow("refused-with-previous-too") << QByteArray("QUOR_FAKE_FAIL") << 1 << QStringList{logging, logging} << false
+        QTest::newRow("refused-with-previous-too") << false << QByteArray("QUOR_FAKE_FAIL") << 1 << QStringList{logging, logging} << false
                                                    << QStringLiteral("logging is stopped") << QStringLiteral("loggingStopped");
     }
 
     void importRestart()
     {
+        QFETCH(bool, loggingRuns);
         QFETCH(QByteArray, failure);
         QFETCH(int, exitCode);
         QFETCH(QStringList, restarts);
@@ -56,9 +66,12 @@ private Q_SLOTS:
         root.writeFile(Paths::CommonSyslogNgFile, common);
         root.writeFile(Paths::AuditRulesFile, rules);
         root.clearCommands();
+        if (!loggingRuns) {
+            root.setRunningUnits({QStringLiteral("auditd")});
+        }
 
         if (!failure.isEmpty()) {
-            qputenv(failure.constData(), "restart syslog-ng");
+            qputenv(failure.constData(), loggingRuns ? "reload syslog-ng" : "restart syslog-ng");
         }
         const Process::Result run = Process::run(tool,
                                                  {QStringLiteral("-i"), archive, QStringLiteral("--json"), QStringLiteral("--restart-if-changed")},
@@ -71,10 +84,14 @@ private Q_SLOTS:
         QVERIFY2(run.errorOutput.contains(said.toUtf8()), run.errorOutput.constData());
         const QJsonObject summary = QJsonDocument::fromJson(run.output).object();
         QVERIFY2(summary.contains(summaryKey), run.output.constData());
-        QCOMPARE(root.commands().filter(QStringLiteral("systemctl restart")), restarts);
+        QCOMPARE(root.commands().filter(QRegularExpression(QStringLiteral("systemctl restart|syslog-ng-ctl reload"))), restarts);
         QCOMPARE(root.readFile(Paths::CommonSyslogNgFile), imported ? common + "# imported\n" : common);
         QCOMPARE(root.readFile(Paths::AuditRulesFile), imported ? rules + "# imported\n" : rules);
         if (failure == "QUOR_FAKE_FAIL_ONCE") {
+            // The applied record names the archive only when its change stayed.
+            const QJsonObject status =
+                QJsonDocument::fromJson(Process::run(tool, {QStringLiteral("--status"), QStringLiteral("--json")}, 60000).output).object();
+            QCOMPARE(status.value(QStringLiteral("drift")).toArray(), QJsonArray());
             QVERIFY(root.runningUnits().contains(QStringLiteral("syslog-ng")));
             // The refused configuration is kept as no snapshot: the newest is the one before the import.
             const Process::Result list = Process::run(tool, {QStringLiteral("--list-snapshots")}, 60000);

@@ -2,6 +2,7 @@
 
 #include "platform/fileread.h"
 #include "platform/paths.h"
+#include "platform/stagedfile.h"
 
 #include <KLocalizedString>
 
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace
 {
@@ -62,10 +62,12 @@ bool AppliedRecord::load(AppliedRecord *record, QString *errorText)
 bool AppliedRecord::save(QString *errorText) const
 {
     const QString path = Paths::placed(Paths::AppliedRecordFile);
-    QSaveFile file(path);
-    const QByteArray data = QJsonDocument(m_data).toJson();
-    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        *errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
+    // Synced and renamed whole; a temporary a killed run leaves is removed by the next write.
+    // A folder that cannot be made fails the write, which says so.
+    QDir().mkpath(QFileInfo(path).path());
+    QString reason;
+    if (!StagedFile::replace(path, QJsonDocument(m_data).toJson(), &reason)) {
+        *errorText = QStringLiteral("%1: %2").arg(path, reason);
         return false;
     }
     return true;
@@ -82,6 +84,28 @@ void AppliedRecord::setApplied(const ConfigArchive::Identity &identity, const Co
                               {QStringLiteral("manifest"), identity.manifest},
                               {QStringLiteral("appliedAt"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}});
     m_data.insert(FilesKey, hashes);
+}
+
+QJsonObject AppliedRecord::appliedState() const
+{
+    QJsonObject state;
+    for (const QString &key : {ArchiveKey, FilesKey}) {
+        if (m_data.contains(key)) {
+            state.insert(key, m_data.value(key));
+        }
+    }
+    return state;
+}
+
+void AppliedRecord::setAppliedState(const QJsonObject &state)
+{
+    for (const QString &key : {ArchiveKey, FilesKey}) {
+        if (state.contains(key)) {
+            m_data.insert(key, state.value(key));
+        } else {
+            m_data.remove(key);
+        }
+    }
 }
 
 bool AppliedRecord::hasApplied() const

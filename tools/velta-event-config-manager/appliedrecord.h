@@ -21,6 +21,11 @@ public:
     // The archive now applied and the files it holds.
     void setApplied(const ConfigArchive::Identity &identity, const ConfigArchive::Files &files);
     bool hasApplied() const;
+    // The applied archive and its files, as one object to keep elsewhere, and
+    // that object taken back: after a change that was rolled back, the archive
+    // before it is again what the host holds.
+    QJsonObject appliedState() const;
+    void setAppliedState(const QJsonObject &state);
 
     QStringList pendingRestarts() const;
     void owe(const QStringList &units);

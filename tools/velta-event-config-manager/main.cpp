@@ -1,9 +1,12 @@
 #include "appliedrecord.h"
 #include "configarchive.h"
 #include "configimport.h"
+#include "journal.h"
+#include "servicestatus.h"
 #include "snapshotstore.h"
 
 #include "platform/configsnapshot.h"
+#include "platform/loggingreload.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/servicecommand.h"
@@ -31,6 +34,7 @@ constexpr int UsageError = 2;
 constexpr int WouldChange = 3;
 
 constexpr int RestartTimeoutMs = 120000;
+constexpr int StatusTimeoutMs = 10000;
 
 QTextStream &err()
 {
@@ -53,11 +57,9 @@ int failure(const QString &text)
     return 1;
 }
 
-// "ok", or why the restart failed.
-QString restart(const QString &unit)
+// "ok", or why the service command failed.
+QString verdict(const Process::Result &result)
 {
-    const Process::Result result =
-        Process::run(QString::fromLatin1(ServiceCommand::Program), ServiceCommand::arguments(QStringLiteral("restart"), unit), RestartTimeoutMs);
     const QString printed = QString::fromLocal8Bit(result.output).trimmed();
     if (!result.started) {
         return i18n("failed: sudo could not be started");
@@ -69,6 +71,23 @@ QString restart(const QString &unit)
         return printed.isEmpty() ? i18n("failed: exit status %1", result.exitCode) : i18n("failed: exit status %1: %2", result.exitCode, printed);
     }
     return QStringLiteral("ok");
+}
+
+// How a unit took its new files.
+struct Took {
+    QString result; // "ok", or why not
+    bool reloaded = false; // syslog-ng ran and reloaded them (or refused them and runs the ones before)
+};
+
+Took restart(const QString &unit)
+{
+    if (unit == QLatin1String(ServiceCommand::LoggingUnit)) {
+        const auto took = Process::waitFor<LoggingReload::Result>([](const Process::Runner &run, const LoggingReload::Done &done) {
+            LoggingReload::run(run, StatusTimeoutMs, RestartTimeoutMs, done);
+        });
+        return {verdict(took.outcome), took.reload};
+    }
+    return {verdict(Process::run(QString::fromLatin1(ServiceCommand::Program), ServiceCommand::arguments(QStringLiteral("restart"), unit), RestartTimeoutMs))};
 }
 
 // The units that read the changed files, syslog-ng first: when it refuses the
@@ -89,41 +108,39 @@ QStringList unitsToRestart(const QStringList &changed)
     return units;
 }
 
-// Puts the files of a snapshot back as they were: no check (they are what ran
-// before) and no snapshot of the files they replace (a refused configuration).
-bool rollBack(const QString &name, QString *errorText)
-{
-    const QString path = ConfigSnapshot::path(name);
-    if (path.isEmpty() || !QFileInfo::exists(path)) {
-        *errorText = i18n("%1: no such snapshot", name);
-        return false;
-    }
-    ConfigArchive::Files files;
-    ConfigImport::Plan plan;
-    QStringList notPutBack;
-    return ConfigArchive::read(path, &files, errorText) && ConfigImport::plan(files, &plan, errorText) && ConfigImport::apply(plan, errorText, &notPutBack);
-}
-
 // After syslog-ng refused the new files: the snapshot taken before them is put
-// back and syslog-ng restarted once more. What happened, for standard error.
-QString restartWithSnapshot(const QString &refused, const QString &snapshot, QJsonObject *summary)
+// back and syslog-ng takes them once more. A refused reload left it running
+// the configuration before, so logging never stopped then. What happened,
+// for standard error.
+QString restartWithSnapshot(const Took &refused, const QString &snapshot, QJsonObject *summary)
 {
     QString errorText;
     if (snapshot.isEmpty()) {
         errorText = i18n("no snapshot was taken before the import");
-    } else if (rollBack(snapshot, &errorText)) {
-        const QString again = restart(QString::fromLatin1(ServiceCommand::LoggingUnit));
-        if (again == QLatin1String("ok")) {
+    } else if (SnapshotStore::putBack(snapshot, &errorText)) {
+        const Took again = restart(QString::fromLatin1(ServiceCommand::LoggingUnit));
+        if (again.result == QLatin1String("ok") || (refused.reloaded && again.reloaded)) {
             summary->insert(QStringLiteral("rolledBack"), snapshot);
-            return i18n("syslog-ng refused the new configuration and was restarted with the previous one (snapshot %1): %2", snapshot, refused);
+            return refused.reloaded
+                ? i18n("syslog-ng refused the new configuration and kept running with the previous one, whose files are back (snapshot %1): %2",
+                       snapshot,
+                       refused.result)
+                : i18n("syslog-ng refused the new configuration and was restarted with the previous one (snapshot %1): %2", snapshot, refused.result);
         }
-        errorText = QStringLiteral("systemctl restart syslog-ng: ") + again;
+        errorText = ServiceCommand::text(QStringLiteral("restart"), QString::fromLatin1(ServiceCommand::LoggingUnit)) + QStringLiteral(": ") + again.result;
+    }
+    if (refused.reloaded) {
+        return i18n(
+            "syslog-ng refused the new configuration (%1) and keeps running with the previous one, but its files are not back (%2): "
+            "the files on disk are the refused ones. Restore a configuration that syslog-ng accepts (--restore NAME, see --list-snapshots).",
+            refused.result,
+            errorText);
     }
     summary->insert(QStringLiteral("loggingStopped"), true);
     return i18n(
         "syslog-ng refused the new configuration (%1) and did not start with the previous one either (%2): logging is stopped. "
         "Restore a configuration that syslog-ng accepts (--restore NAME, see --list-snapshots), then start syslog-ng.",
-        refused,
+        refused.result,
         errorText);
 }
 
@@ -145,6 +162,22 @@ bool prepare(const QString &archivePath, ConfigArchive::Files *files, ConfigImpo
 struct RollBack {
     QString snapshot;
     QJsonObject *summary = nullptr; // Not owned; none: nothing to go back to.
+    QJsonObject before; // what the record held as applied before the import
+};
+
+// What restartOwed did, for the JSON summary: each unit's result, and the
+// units that took their files by a reload instead of a restart.
+struct Restarts {
+    QJsonObject byUnit;
+    QJsonArray reloaded;
+
+    void addTo(QJsonObject *summary) const
+    {
+        summary->insert(QStringLiteral("restarted"), byUnit);
+        if (!reloaded.isEmpty()) {
+            summary->insert(QStringLiteral("reloaded"), reloaded);
+        }
+    }
 };
 
 // Restarts the units and settles in the record each that succeeded; the
@@ -152,27 +185,32 @@ struct RollBack {
 // refuses and there is a snapshot to go back to, its files go back and
 // syslog-ng is restarted with them: then nothing is owed any more, the
 // files being those the services ran with before.
-bool restartOwed(const QStringList &units, AppliedRecord *record, QJsonObject *restarted, const RollBack &rollBack = {})
+bool restartOwed(const QStringList &units, AppliedRecord *record, Restarts *restarts, const RollBack &rollBack = {})
 {
     if (units.isEmpty()) {
         return true;
     }
     bool allOk = true;
+    QJsonObject *restarted = &restarts->byUnit;
     for (const QString &unit : units) {
-        const QString result = restart(unit);
-        restarted->insert(unit, result);
-        if (result == QLatin1String("ok")) {
+        const Took took = restart(unit);
+        restarted->insert(unit, took.result);
+        if (took.reloaded) {
+            restarts->reloaded.append(unit);
+        }
+        if (took.result == QLatin1String("ok")) {
             record->settle(unit);
             continue;
         }
         allOk = false;
-        err() << "systemctl restart " << unit << ": " << result << Qt::endl;
+        err() << (took.reloaded ? ServiceCommand::reloadText() : ServiceCommand::text(QStringLiteral("restart"), unit)) << ": " << took.result << Qt::endl;
         if (unit == QLatin1String(ServiceCommand::LoggingUnit) && rollBack.summary) {
-            err() << restartWithSnapshot(result, rollBack.snapshot, rollBack.summary) << Qt::endl;
+            err() << restartWithSnapshot(took, rollBack.snapshot, rollBack.summary) << Qt::endl;
             if (rollBack.summary->contains(QStringLiteral("rolledBack"))) {
                 for (const QString &owed : units) {
                     record->settle(owed);
                 }
+                record->setAppliedState(rollBack.before);
             }
             break;
         }
@@ -190,17 +228,47 @@ bool restartOwed(const QStringList &units, AppliedRecord *record, QJsonObject *r
 // that a restart that fails, or never comes, is retried by --restart-pending.
 bool recordApplied(const ConfigArchive::Identity &identity, const ConfigArchive::Files &files, const QStringList &owed, AppliedRecord *record)
 {
-    QString errorText;
-    if (!AppliedRecord::load(record, &errorText)) {
-        err() << i18n("warning: the applied record is replaced: %1", errorText) << Qt::endl;
-    }
     record->setApplied(identity, files);
     record->owe(owed);
+    QString errorText;
     if (!record->save(&errorText)) {
         err() << errorText << Qt::endl;
         return false;
     }
     return true;
+}
+
+// Replaces the files of the plan, journaled: the intent is on the disk before
+// the first write, and a run killed part way is undone by the next
+// (Journal::recover). journal gets what was recorded.
+bool writeJournaled(const ConfigImport::Plan &plan, const QStringList &units, const AppliedRecord &before, Journal::Entry *journal, QString *errorText)
+{
+    // The state before the import can be gone back to, or nothing is written.
+    QString snapshotError;
+    if (!SnapshotStore::take(&snapshotError, &journal->snapshot)) {
+        *errorText = i18n("no snapshot of the current configuration, so nothing was changed: %1", snapshotError);
+        return false;
+    }
+    for (const ConfigImport::Change &change : plan) {
+        journal->files << ConfigImport::systemPath(change.name);
+    }
+    journal->units = units;
+    journal->before = before.appliedState();
+    journal->owedBefore = before.pendingRestarts();
+    if (!Journal::lock(true, errorText) || !Journal::save(*journal, errorText)) {
+        return false;
+    }
+    QStringList notPutBack;
+    if (ConfigImport::apply(plan, errorText, &notPutBack)) {
+        return true;
+    }
+    // Whatever the failed write could not put back, the snapshot does.
+    QString recovered;
+    QString notRecovered;
+    if (!Journal::recover(&recovered, &notRecovered)) {
+        *errorText += QLatin1Char('\n') + notRecovered;
+    }
+    return false;
 }
 
 int importArchive(const QString &archivePath, const ImportOptions &options)
@@ -210,39 +278,56 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
     ConfigImport::Plan plan;
     QString errorText;
     QStringList changed;
-    QString snapshot; // the files before the import
     bool ok = prepare(archivePath, &files, &plan, &errorText, &identity);
-    if (ok && !plan.empty()) {
-        // The state before the import can be gone back to.
-        QString snapshotError;
-        if (!SnapshotStore::take(&snapshotError, &snapshot)) {
-            err() << i18n("warning: no snapshot of the current configuration: %1", snapshotError) << Qt::endl;
+    AppliedRecord before;
+    if (ok) {
+        QString loadError;
+        if (!AppliedRecord::load(&before, &loadError)) {
+            err() << i18n("warning: the applied record is replaced: %1", loadError) << Qt::endl;
         }
-        QStringList notPutBack;
-        ok = ConfigImport::apply(plan, &errorText, &notPutBack);
-        for (const QString &path : std::as_const(notPutBack)) {
-            changed << Paths::unplaced(path);
+    }
+    Journal::Entry journal;
+    const bool journaled = ok && !plan.empty();
+    if (journaled) {
+        QStringList paths;
+        for (const ConfigImport::Change &change : plan) {
+            paths << ConfigImport::systemPath(change.name);
         }
+        ok = writeJournaled(plan, options.restartIfChanged ? unitsToRestart(paths) : QStringList(), before, &journal, &errorText);
         if (ok) {
-            for (const ConfigImport::Change &change : plan) {
-                changed << ConfigImport::systemPath(change.name);
-            }
+            changed = paths;
         }
     }
 
     QJsonObject summary{{QStringLiteral("changed"), !changed.isEmpty()}, {QStringLiteral("files"), QJsonArray::fromStringList(changed)}};
     bool restartsOk = true;
-    AppliedRecord record;
-    const bool recorded = ok && recordApplied(identity, files, options.restartIfChanged ? unitsToRestart(changed) : QStringList(), &record);
+    AppliedRecord record = before;
+    const bool recorded = ok && recordApplied(identity, files, journal.units, &record);
+    QString journalError;
+    // Recorded, the change stays; the journal keeps the way back while restarts are owed.
+    const auto settleJournal = [&] {
+        if (!journaled || !recorded) {
+            return;
+        }
+        const bool settled = record.pendingRestarts().isEmpty() || journal.units.isEmpty() ? Journal::remove(&journalError) : [&] {
+            journal.step = Journal::Step::Restarting;
+            return Journal::save(journal, &journalError);
+        }();
+        if (!settled) {
+            err() << journalError << Qt::endl;
+        }
+    };
+    settleJournal();
     if (ok && options.restartIfChanged) {
-        QJsonObject restarted;
+        Restarts restarts;
         // Restarts owed by an earlier import are made up for as well; logging
         // is never left down by an import: when syslog-ng refuses the new
         // files, the ones before go back.
-        restartsOk = restartOwed(record.pendingRestarts(), &record, &restarted, RollBack{snapshot, &summary});
-        if (!restarted.isEmpty()) {
-            summary.insert(QStringLiteral("restarted"), restarted);
+        restartsOk = restartOwed(record.pendingRestarts(), &record, &restarts, RollBack{journal.snapshot, &summary, journal.before});
+        if (!restarts.byUnit.isEmpty()) {
+            restarts.addTo(&summary);
         }
+        settleJournal();
     }
     if (!ok) {
         summary.insert(QStringLiteral("error"), errorText);
@@ -354,7 +439,7 @@ int takeSnapshot(bool hold)
 int rollBackSnapshot(const QString &name)
 {
     QString errorText;
-    return rollBack(name, &errorText) ? 0 : failure(errorText);
+    return SnapshotStore::putBack(name, &errorText) ? 0 : failure(errorText);
 }
 
 int restoreSnapshot(const QString &name, const ImportOptions &options)
@@ -366,26 +451,36 @@ int restoreSnapshot(const QString &name, const ImportOptions &options)
     return importArchive(path, options);
 }
 
-// Retries the restarts that imports still owe.
+// Retries the restarts that imports still owe. When syslog-ng refuses the
+// files again, the journal of the import that owes it names the snapshot
+// before it, which goes back.
 int restartPending(bool json)
 {
     AppliedRecord record;
     QString errorText;
-    if (!AppliedRecord::load(&record, &errorText)) {
+    Journal::Entry journal;
+    bool journaled = false;
+    if (!AppliedRecord::load(&record, &errorText) || !Journal::load(&journal, &journaled, &errorText)) {
         return failure(errorText);
     }
-    QJsonObject restarted;
-    const bool ok = restartOwed(record.pendingRestarts(), &record, &restarted);
+    journaled = journaled && journal.step == Journal::Step::Restarting;
+    Restarts restarts;
+    QJsonObject summary;
+    const bool ok = restartOwed(record.pendingRestarts(), &record, &restarts, journaled ? RollBack{journal.snapshot, &summary, journal.before} : RollBack{});
+    if (journaled && record.pendingRestarts().isEmpty() && !Journal::remove(&errorText)) {
+        err() << errorText << Qt::endl;
+    }
     if (json) {
-        const QJsonObject summary{{QStringLiteral("changed"), !restarted.isEmpty()},
-                                  {QStringLiteral("restarted"), restarted},
-                                  {QStringLiteral("pendingRestarts"), QJsonArray::fromStringList(record.pendingRestarts())}};
+        summary.insert(QStringLiteral("changed"), !restarts.byUnit.isEmpty());
+        summary.insert(QStringLiteral("pendingRestarts"), QJsonArray::fromStringList(record.pendingRestarts()));
+        restarts.addTo(&summary);
         writeOut(QJsonDocument(summary).toJson(QJsonDocument::Compact) + '\n');
     }
     return ok ? 0 : 1;
 }
 
-// The applied archive, the files that drifted from it and the owed restarts.
+// The applied archive, the files that drifted from it, the services and
+// whether syslog-ng runs the files on disk, and the owed restarts.
 int showStatus(bool json)
 {
     AppliedRecord record;
@@ -393,7 +488,11 @@ int showStatus(bool json)
     if (!AppliedRecord::load(&record, &errorText)) {
         return failure(errorText);
     }
-    const QJsonObject status = record.status();
+    QJsonObject status = record.status();
+    QJsonArray drift = status.value(QStringLiteral("drift")).toArray();
+    const QJsonObject services = ServiceStatus::query(&drift);
+    status.insert(QStringLiteral("drift"), drift);
+    status.insert(QStringLiteral("services"), services);
     if (json) {
         writeOut(QJsonDocument(status).toJson(QJsonDocument::Compact) + '\n');
         return 0;
@@ -403,10 +502,26 @@ int showStatus(bool json)
         ? i18n("applied: none") + QLatin1Char('\n')
         : i18n("applied: %1 at %2", applied.value(QStringLiteral("sha256")).toString(), applied.value(QStringLiteral("appliedAt")).toString())
             + QLatin1Char('\n');
-    const QJsonArray drift = status.value(QStringLiteral("drift")).toArray();
-    for (const QJsonValue &entry : drift) {
-        const QJsonObject file = entry.toObject();
-        text += i18n("drift: %1 (%2)", file.value(QStringLiteral("path")).toString(), file.value(QStringLiteral("change")).toString()) + QLatin1Char('\n');
+    for (auto it = services.constBegin(); it != services.constEnd(); ++it) {
+        const QJsonObject unit = it.value().toObject();
+        const QJsonValue running = unit.value(QStringLiteral("running"));
+        QString line = running.isNull() ? i18n("service: %1 unknown", it.key())
+            : running.toBool()          ? i18n("service: %1 running", it.key())
+                                        : i18n("service: %1 stopped", it.key());
+        const QJsonValue onDisk = unit.value(QStringLiteral("configurationOnDisk"));
+        if (onDisk.isBool()) {
+            line += onDisk.toBool() ? i18n(", configuration on disk") : i18n(", another configuration");
+        }
+        if (unit.contains(QStringLiteral("reason"))) {
+            line += QStringLiteral(" (") + unit.value(QStringLiteral("reason")).toString() + QLatin1Char(')');
+        }
+        text += line + QLatin1Char('\n');
+    }
+    for (const QJsonValue &entry : std::as_const(drift)) {
+        const QJsonObject item = entry.toObject();
+        const QString what =
+            item.contains(QStringLiteral("path")) ? item.value(QStringLiteral("path")).toString() : item.value(QStringLiteral("service")).toString();
+        text += i18n("drift: %1 (%2)", what, item.value(QStringLiteral("change")).toString()) + QLatin1Char('\n');
     }
     const QStringList pending = record.pendingRestarts();
     for (const QString &unit : pending) {
@@ -500,6 +615,21 @@ int main(int argc, char *argv[])
     }
 
     const ImportOptions options{parser.isSet(jsonOption), parser.isSet(restartOption)};
+    // A change killed part way is finished first, by whichever run comes next
+    // to change or report; only one change at a time.
+    if (importing || parser.isSet(statusOption) || parser.isSet(pendingOption) || parser.isSet(rollBackOption)) {
+        QString errorText;
+        QString recovered;
+        if (!Journal::lock(false, &errorText) || !Journal::recover(&recovered, &errorText)) {
+            if (!parser.isSet(statusOption)) {
+                return failure(errorText);
+            }
+            err() << i18n("warning: %1", errorText) << Qt::endl;
+        }
+        if (!recovered.isEmpty()) {
+            err() << recovered << Qt::endl;
+        }
+    }
     if (parser.isSet(exportOption)) {
         QString errorText;
         return ConfigArchive::exportTo(parser.value(exportOption), &errorText) ? 0 : failure(errorText);

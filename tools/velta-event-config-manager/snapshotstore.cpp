@@ -1,6 +1,7 @@
 #include "snapshotstore.h"
 
 #include "configarchive.h"
+#include "configimport.h"
 #include "platform/configsnapshot.h"
 #include "platform/paths.h"
 #include "platform/privatefolder.h"
@@ -85,6 +86,19 @@ bool take(QString *errorText, QString *name)
 {
     Prepared prepared;
     return prepare(&prepared, errorText) && keep(prepared, errorText, name);
+}
+
+bool putBack(const QString &name, QString *errorText)
+{
+    const QString path = ConfigSnapshot::path(name);
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        *errorText = i18n("%1: no such snapshot", name);
+        return false;
+    }
+    ConfigArchive::Files files;
+    ConfigImport::Plan plan;
+    QStringList notPutBack;
+    return ConfigArchive::read(path, &files, errorText) && ConfigImport::plan(files, &plan, errorText) && ConfigImport::apply(plan, errorText, &notPutBack);
 }
 
 bool holds(const QString &archivePath)

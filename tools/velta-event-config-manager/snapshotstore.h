@@ -24,6 +24,10 @@ struct Prepared {
 bool prepare(Prepared *prepared, QString *errorText);
 bool keep(const Prepared &prepared, QString *errorText, QString *name = nullptr);
 
+// Puts the files of the snapshot name back as they are: no check (they are
+// what ran before) and no snapshot of the files they replace.
+bool putBack(const QString &name, QString *errorText);
+
 // Whether archivePath (placed) is a snapshot of the private snapshot folder:
 // root's own copy of what the system held, which nobody else can have put there.
 bool holds(const QString &archivePath);
