@@ -1,5 +1,6 @@
 #include "filewidget.h"
 
+#include "editors/plaintooltip.h"
 #include "ui_filewidget.h"
 
 #include "editors/messagebox.h"
@@ -50,7 +51,7 @@ void FileWidget::setHint(const QString &text)
 {
     ui->fileLineEdit->setPlaceholderText(text);
     // Whole also where a narrow field cuts the placeholder.
-    ui->fileLineEdit->setToolTip(text);
+    ui->fileLineEdit->setToolTip(plainToolTip(text));
 }
 
 void FileWidget::browse()
