@@ -1,6 +1,6 @@
 #include "filewidget.h"
 
-#include "editors/plaintooltip.h"
+#include "editors/plaintext.h"
 #include "ui_filewidget.h"
 
 #include "editors/messagebox.h"
@@ -51,7 +51,7 @@ void FileWidget::setHint(const QString &text)
 {
     ui->fileLineEdit->setPlaceholderText(text);
     // Whole also where a narrow field cuts the placeholder.
-    ui->fileLineEdit->setToolTip(plainToolTip(text));
+    ui->fileLineEdit->setToolTip(shownPlain(text));
 }
 
 void FileWidget::browse()

@@ -1,6 +1,6 @@
 #include "settingsimporter.h"
 
-#include "editors/plaintooltip.h"
+#include "editors/plaintext.h"
 #include "ui_settingsimporter.h"
 
 #include "configmanager.h"
@@ -106,7 +106,7 @@ void SettingsImporter::listSnapshots()
             const QString differing = it->differing.isEmpty() ? i18n("none") : it->differing.join(QStringLiteral(", "));
             auto *item = new QTreeWidgetItem(ui->snapshotsView, {it->taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), differing});
             item->setData(0, Qt::UserRole, it->name);
-            item->setToolTip(1, plainToolTip(it->differing.join(QLatin1Char('\n'))));
+            item->setToolTip(1, shownPlain(it->differing.join(QLatin1Char('\n'))));
         }
         ui->snapshotsView->resizeColumnToContents(0);
     });

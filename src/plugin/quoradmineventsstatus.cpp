@@ -1,6 +1,6 @@
 // The logging service status under the tree, its start/stop button, and what
 // the page says of the restarts its actions start.
-#include "editors/plaintooltip.h"
+#include "editors/plaintext.h"
 #include "quoradminevents.h"
 
 #include "ui_quoradminevents.h"
@@ -90,7 +90,7 @@ void QuorAdminEvents::showServiceStatus(quint64 query, SngHandler::State state, 
     // Also after a switch that changed nothing (a failed start): the button must
     // not stay disabled and the tool tip must tell what runs now.
     button->setEnabled(true);
-    ui->sngStatusLabel->setToolTip(plainToolTip(text));
+    ui->sngStatusLabel->setToolTip(shownPlain(text));
 }
 
 void QuorAdminEvents::showServiceFailure(const QString &message)

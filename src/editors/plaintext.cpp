@@ -1,10 +1,10 @@
-#include "plaintooltip.h"
+#include "plaintext.h"
 
 #include "platform/controlescape.h"
 
 #include <QTextDocument>
 
-QString plainToolTip(const QString &text)
+QString shownPlain(const QString &text)
 {
     const QString escaped = ControlEscape::escaped(text);
     return Qt::mightBeRichText(escaped) ? Qt::convertFromPlainText(escaped, Qt::WhiteSpaceNormal) : escaped;
