@@ -70,7 +70,7 @@ check "the man page lists every option" man_lists_options
 check "purging the package removes /var/lib/quor-admin-events" \
     bash -c 'dpkg-deb --ctrl-tarfile "$1" | tar -xOf - ./postrm | grep -qx "    rm -rf /var/lib/quor-admin-events"' _ "$deb"
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in syslog-ng-core logrotate kde-cli-tools sudo libarchive13 libkf5configwidgets5 libqt5widgets5; do
+for package in syslog-ng-core logrotate openssh-client kde-cli-tools sudo libarchive13 libkf5configwidgets5 libqt5widgets5; do
     check "the package depends on $package" grep -qE "(^|, )$package( |,|$)" <<< "$depends"
 done
 
@@ -134,11 +134,13 @@ playbook() {
         "$source_dir/deploy/ansible/$file" -e quor_admin_events_root="${ROOT:-$host}" \
         -e quor_admin_events_restart_services=true "$@") > "$work/play.log" 2>&1
 }
-# The example playbook with an archive, without installing the package.
+# The example playbook with an archive, without installing the package; the
+# hosts trust the key that signed the reference's exports.
 play() {
     local archive=$1
     shift
-    playbook site.yml -e quor_admin_events_archive="$archive" -e quor_admin_events_install_package=false "$@"
+    playbook site.yml -e quor_admin_events_archive="$archive" -e quor_admin_events_install_package=false \
+        -e quor_admin_events_signer_key="$reference/var/lib/quor-admin-events/signing/key.pub" "$@"
 }
 changed_count() {
     sed -n 's/^localhost .* changed=\([0-9]*\) .*/\1/p' "$work/play.log"
@@ -218,6 +220,8 @@ check "first run: the stale notification file is removed" [ ! -e "$host/etc/sysl
 check "first run: syslog-ng restarted" grep -qx 'sudo systemctl restart syslog-ng' "$QUOR_FAKE_LOG"
 check "first run: auditd restarted for the audit rules" grep -qx 'sudo systemctl restart auditd' "$QUOR_FAKE_LOG"
 check "first run: the staging folder is removed" staging_removed
+check "first run: the host trusts the reference machine's key" \
+    grep -qF "$(cut -d' ' -f1,2 "$reference/var/lib/quor-admin-events/signing/key.pub")" "$host/etc/quor-admin-events/trusted-signers"
 cp "$work/play.log" "$work/first.log"
 
 # --- Second run: nothing to do.
@@ -255,6 +259,16 @@ check "refused archive: the host's files are unchanged" same_as_before
 check "refused archive: no service restarted" [ "$(restarts)" = "$restarts_before" ]
 check "refused archive: the staging folder is removed" staging_removed
 cp "$work/play.log" "$work/broken.log"
+
+# --- An unsigned archive: refused unless the play admits it.
+tar -czf "$work/unsigned.tar.gz" -C "$rotation" etc/logrotate.d/syslog-ng-mod-velta
+status=0
+play "$work/unsigned.tar.gz" || status=$?
+check "unsigned archive: the play fails" [ "$status" != 0 ]
+check "unsigned archive: the reason is shown" in_log "the archive is not signed"
+check "unsigned archive: the host's files are unchanged" same_as_before
+check "unsigned archive: the staging folder is removed" staging_removed
+cp "$work/play.log" "$work/unsigned.log"
 
 # --- A new host in check mode: the archive is checked with the manager of the
 # package file, the install and the import are reported, nothing changes.
@@ -336,7 +350,7 @@ check "rollback: the hand-made change is gone" bash -c '! grep -q "^# changed by
 cp "$work/play.log" "$work/rollback.log"
 
 if [ "$failed" != 0 ]; then
-    for log in check package first second rotation broken bare truncated restart-failed restart-retried drift rollback; do
+    for log in check package first second rotation broken unsigned bare truncated restart-failed restart-retried drift rollback; do
         echo "===== ansible-playbook output: $log"
         cat "$work/$log.log"
     done

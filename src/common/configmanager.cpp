@@ -19,6 +19,15 @@ namespace
 // The tool runs syslog-ng and logrotate on a staged copy before it imports.
 constexpr int ToolTimeoutMs = 120000;
 
+// The tool's status for an archive refused for its signer alone.
+constexpr int UntrustedStatus = 4;
+
+// The tool's options for a signature policy.
+QStringList signatureArguments(Signature signature)
+{
+    return signature == Signature::AnySigner ? QStringList{QStringLiteral("--allow-unsigned")} : QStringList();
+}
+
 // A status of 3 is the tool's "something would change", no failure where changes are asked for.
 bool failedWithStatus(const Process::Result &result, bool changesAreOk)
 {
@@ -72,44 +81,52 @@ void exportArchive(const QString &path, const Process::Runner &runner, const std
     });
 }
 
-void importArchive(const QString &path, const Process::Runner &runner, const std::function<void(const ImportResult &)> &done)
+void importArchive(const QString &path, Signature signature, const Process::Runner &runner, const std::function<void(const ImportResult &)> &done)
 {
-    runTool({QStringLiteral("-i"), path, QStringLiteral("--json")}, runner, false, [done](const Process::Result &result) {
-        const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
-        ImportResult import;
-        import.message = failure(result);
-        import.ok = import.message.isEmpty();
-        import.changed = summary.value(QStringLiteral("changed")).toBool();
-        const QJsonArray files = summary.value(QStringLiteral("files")).toArray();
-        for (const QJsonValue &file : files) {
-            import.files << file.toString();
-        }
-        done(import);
-    });
+    runTool(QStringList{QStringLiteral("-i"), path, QStringLiteral("--json")} + signatureArguments(signature),
+            runner,
+            false,
+            [done](const Process::Result &result) {
+                const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
+                ImportResult import;
+                import.message = failure(result);
+                import.ok = import.message.isEmpty();
+                import.changed = summary.value(QStringLiteral("changed")).toBool();
+                const QJsonArray files = summary.value(QStringLiteral("files")).toArray();
+                for (const QJsonValue &file : files) {
+                    import.files << file.toString();
+                }
+                done(import);
+            });
 }
 
-void preview(const QString &path, const Process::Runner &runner, const std::function<void(const Preview &)> &done)
+void preview(const QString &path, Signature signature, const Process::Runner &runner, const std::function<void(const Preview &)> &done)
 {
-    runTool({QStringLiteral("--diff"), path, QStringLiteral("--json")}, runner, true, [done](const Process::Result &result) {
-        Preview preview;
-        preview.message = failure(result, true);
-        if (!preview.message.isEmpty()) {
-            return done(preview);
-        }
-        const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
-        const QJsonArray changes = summary.value(QStringLiteral("changes")).toArray();
-        for (const QJsonValue &value : changes) {
-            const QJsonObject change = value.toObject();
-            const QString kind = change.value(QStringLiteral("change")).toString();
-            preview.changes.append({change.value(QStringLiteral("path")).toString(),
-                                    kind == QLatin1String("added")         ? FileChange::Kind::Added
-                                        : kind == QLatin1String("removed") ? FileChange::Kind::Removed
-                                                                           : FileChange::Kind::Replaced});
-        }
-        preview.diff = summary.value(QStringLiteral("diff")).toString().toUtf8();
-        preview.ok = true;
-        done(preview);
-    });
+    runTool(QStringList{QStringLiteral("--diff"), path, QStringLiteral("--json")} + signatureArguments(signature),
+            runner,
+            true,
+            [done](const Process::Result &result) {
+                Preview preview;
+                preview.message = failure(result, true);
+                preview.untrusted = result.finished && result.exitCode == UntrustedStatus;
+                if (!preview.message.isEmpty()) {
+                    return done(preview);
+                }
+                const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
+                const QJsonArray changes = summary.value(QStringLiteral("changes")).toArray();
+                for (const QJsonValue &value : changes) {
+                    const QJsonObject change = value.toObject();
+                    const QString kind = change.value(QStringLiteral("change")).toString();
+                    preview.changes.append({change.value(QStringLiteral("path")).toString(),
+                                            kind == QLatin1String("added")         ? FileChange::Kind::Added
+                                                : kind == QLatin1String("removed") ? FileChange::Kind::Removed
+                                                                                   : FileChange::Kind::Replaced});
+                }
+                preview.diff = summary.value(QStringLiteral("diff")).toString().toUtf8();
+                preview.signer = summary.value(QStringLiteral("signer")).toString();
+                preview.ok = true;
+                done(preview);
+            });
 }
 
 QString snapshotArchive(const QString &name)

@@ -30,8 +30,15 @@ struct ImportResult {
     QString message; // what the tool said on failure
 };
 
+// Whether an archive whose signer is missing or not trusted may be read: only
+// once the administrator said so.
+enum class Signature {
+    MustBeTrusted,
+    AnySigner,
+};
+
 // Imports the archive at path (placed), all or nothing.
-void importArchive(const QString &path, const Process::Runner &runner, const std::function<void(const ImportResult &)> &done);
+void importArchive(const QString &path, Signature signature, const Process::Runner &runner, const std::function<void(const ImportResult &)> &done);
 
 struct FileChange {
     enum class Kind {
@@ -45,13 +52,15 @@ struct FileChange {
 
 struct Preview {
     bool ok = false;
+    bool untrusted = false; // refused for a missing or unknown signer alone; message says which
+    QString signer; // who signed the archive, as the tool names it; empty for a snapshot
     QList<FileChange> changes; // empty when the archive holds the configuration as it is
     QByteArray diff; // a unified diff per changed file
     QString message; // what the tool said on failure
 };
 
 // What importing the archive at path (placed) would change; changes nothing.
-void preview(const QString &path, const Process::Runner &runner, const std::function<void(const Preview &)> &done);
+void preview(const QString &path, Signature signature, const Process::Runner &runner, const std::function<void(const Preview &)> &done);
 
 // The archive (placed) of a snapshot, for a preview of its restore.
 QString snapshotArchive(const QString &name);

@@ -1,5 +1,6 @@
 #include "filewidget.h"
 
+#include "editors/plaintext.h"
 #include "ui_filewidget.h"
 
 #include "editors/messagebox.h"
@@ -58,7 +59,7 @@ void FileWidget::setHint(const QString &text)
                      ui->fileLineEdit->sizeHint().height());
     ui->fileLineEdit->setMinimumWidth(ui->fileLineEdit->style()->sizeFromContents(QStyle::CT_LineEdit, &frame, room, ui->fileLineEdit).width());
     // Also read whole where the screen is narrower still.
-    ui->fileLineEdit->setToolTip(text);
+    ui->fileLineEdit->setToolTip(shownPlain(text));
 }
 
 void FileWidget::browse()

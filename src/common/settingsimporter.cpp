@@ -1,10 +1,12 @@
 #include "settingsimporter.h"
 
+#include "editors/plaintext.h"
 #include "ui_settingsimporter.h"
 
 #include "configmanager.h"
 #include "editors/messagebox.h"
 #include "editors/reviewchangesdialog.h"
+#include "platform/controlescape.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "platform/privatefolder.h"
@@ -104,7 +106,7 @@ void SettingsImporter::listSnapshots()
             const QString differing = it->differing.isEmpty() ? i18n("none") : it->differing.join(QStringLiteral(", "));
             auto *item = new QTreeWidgetItem(ui->snapshotsView, {it->taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), differing});
             item->setData(0, Qt::UserRole, it->name);
-            item->setToolTip(1, it->differing.join(QLatin1Char('\n')));
+            item->setToolTip(1, shownPlain(it->differing.join(QLatin1Char('\n'))));
         }
         ui->snapshotsView->resizeColumnToContents(0);
     });
@@ -137,11 +139,40 @@ void SettingsImporter::importConfig(const std::function<void(bool done)> &done)
         }
     }
     const QString archive = copy ? copy->path() : ConfigManager::snapshotArchive(snapshot);
-    const QString source =
-        snapshot.isEmpty() ? Paths::unplaced(typed) : i18n("the configuration kept at %1", ui->snapshotsView->selectedItems().first()->text(0));
+    // The path as typed, whatever characters it holds.
+    const QString typedShown = ControlEscape::escaped(Paths::unplaced(typed));
+    const QString source = snapshot.isEmpty() ? typedShown : i18n("the configuration kept at %1", ui->snapshotsView->selectedItems().first()->text(0));
 
     // The copy lasts until the import has ended.
-    ConfigManager::preview(archive, runner(), [this, copy, archive, source, failed, done](const ConfigManager::Preview &preview) {
+    previewAndImport(archive, source, ConfigManager::Signature::MustBeTrusted, [copy, done](bool imported) {
+        done(imported);
+    });
+}
+
+void SettingsImporter::previewAndImport(const QString &archive,
+                                        const QString &source,
+                                        ConfigManager::Signature signature,
+                                        const std::function<void(bool done)> &done)
+{
+    const QString failed = i18n("Can not import configuration!");
+    ConfigManager::preview(archive, signature, runner(), [this, archive, source, signature, failed, done](const ConfigManager::Preview &preview) {
+        // Without a signer this machine trusts, the archive is read only when the administrator says so.
+        if (preview.untrusted && signature == ConfigManager::Signature::MustBeTrusted) {
+            const bool admitted = MessageBox::ask(this,
+                                                  MessageBox::Kind::Warning,
+                                                  i18n("Import configuration"),
+                                                  i18n("%1 cannot be trusted: %2.\n\nImport it only when you know where it comes from and what it holds. "
+                                                       "Read it anyway?",
+                                                       source,
+                                                       preview.message),
+                                                  QDialogButtonBox::Yes | QDialogButtonBox::No,
+                                                  QDialogButtonBox::No)
+                == QDialogButtonBox::Yes;
+            if (!admitted) {
+                return done(false);
+            }
+            return previewAndImport(archive, source, ConfigManager::Signature::AnySigner, done);
+        }
         if (!preview.ok) {
             FileWidget::showFailure(this, failed, preview.message);
             return done(false);
@@ -157,7 +188,7 @@ void SettingsImporter::importConfig(const std::function<void(bool done)> &done)
             return done(false);
         }
         // The tool checks the archive and the tools' verdict on it before it changes anything.
-        ConfigManager::importArchive(archive, runner(), [this, copy, source, failed, preview, done](const ConfigManager::ImportResult &result) {
+        ConfigManager::importArchive(archive, signature, runner(), [this, source, failed, preview, done](const ConfigManager::ImportResult &result) {
             if (result.changed) {
                 // Described with the words of the question where the file was in it.
                 QList<ConfigManager::FileChange> changed;
@@ -186,13 +217,18 @@ bool SettingsImporter::confirmed(const QString &source, const ConfigManager::Pre
 {
     // The page's edits are made on the files the import replaces: they go.
     const bool pageEdits = m_pendingPageEdits && m_pendingPageEdits();
-    const QString text = pageEdits
-        ? i18n(
-            "Importing %1 changes the configuration:\n\n%2\n\nThe page has changes that are not applied yet. The import discards them, "
-            "and the page then shows the imported configuration.\n\nThe logging service is restarted afterwards. Import it?",
-            source,
-            listing(preview.changes))
-        : i18n("Importing %1 changes the configuration:\n\n%2\n\nThe logging service is restarted afterwards. Import it?", source, listing(preview.changes));
+    // Whom the archive comes from; a snapshot is this machine's own.
+    const QString signer = preview.signer.isEmpty() ? QString() : i18n("Signed by: %1", preview.signer) + QLatin1String("\n\n");
+    const QString text = pageEdits ? i18n(
+                             "Importing %1 changes the configuration:\n\n%2\n\n%3The page has changes that are not applied yet. The import discards them, "
+                             "and the page then shows the imported configuration.\n\nThe logging service is restarted afterwards. Import it?",
+                             source,
+                             listing(preview.changes),
+                             signer)
+                                   : i18n("Importing %1 changes the configuration:\n\n%2\n\n%3The logging service is restarted afterwards. Import it?",
+                                          source,
+                                          listing(preview.changes),
+                                          signer);
     // The review shows the diff the tool made, file by file; with the setting
     // on it opens first, and the question's button opens it over the question,
     // which stays for the answer.

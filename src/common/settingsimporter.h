@@ -43,6 +43,9 @@ Q_SIGNALS:
 
 private:
     void listSnapshots();
+    // The preview of archive, the question and the import; an archive without
+    // a trusted signer is read further only when the administrator agrees.
+    void previewAndImport(const QString &archive, const QString &source, ConfigManager::Signature signature, const std::function<void(bool done)> &done);
     // Asks whether to import what preview lists from source, with the review of its diff at hand.
     bool confirmed(const QString &source, const ConfigManager::Preview &preview);
     QString selectedSnapshot() const;

@@ -3,11 +3,45 @@
 #include <KMessageBox>
 
 #include <QDialog>
+#include <QEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+#include <QTextBrowser>
 
 namespace
 {
+// Sets the box's labels and details to plain text when it is shown, before
+// anything of them is drawn: KMessageBox gives no option for it.
+class PlainTextOnShow : public QObject
+{
+public:
+    PlainTextOnShow(QObject *parent, const QString &details)
+        : QObject(parent)
+        , m_details(details)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            const auto labels = static_cast<QWidget *>(watched)->findChildren<QLabel *>();
+            for (QLabel *label : labels) {
+                label->setTextFormat(Qt::PlainText);
+            }
+            const auto browsers = static_cast<QWidget *>(watched)->findChildren<QTextBrowser *>();
+            for (QTextBrowser *browser : browsers) {
+                browser->setPlainText(m_details);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QString m_details;
+};
+
 QStyle::StandardPixmap pixmapOf(MessageBox::Kind kind)
 {
     switch (kind) {
@@ -65,6 +99,9 @@ QDialogButtonBox::StandardButton ask(QWidget *parent,
     if (prepare) {
         prepare(buttonBox);
     }
+    // The texts name paths and quote files and tools: KMessageBox would guess
+    // from their first line whether they are rich text.
+    dialog->installEventFilter(new PlainTextOnShow(dialog, details));
     const QIcon icon = dialog->style()->standardIcon(pixmapOf(kind), nullptr, dialog);
     return KMessageBox::createKMessageBox(dialog, buttonBox, icon, text, {}, {}, nullptr, KMessageBox::Notify, details);
 }

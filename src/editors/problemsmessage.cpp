@@ -1,5 +1,7 @@
 #include "problemsmessage.h"
 
+#include "platform/controlescape.h"
+
 #include <KLocalizedString>
 #include <KMessageWidget>
 
@@ -39,10 +41,11 @@ ProblemsMessage::~ProblemsMessage() = default;
 
 void ProblemsMessage::setProblems(const QString &lines)
 {
-    m_problems = lines;
+    // Tools quote the files: their control characters are shown as escapes.
+    m_problems = ControlEscape::escaped(lines);
     m_detailsFilled = false;
     m_details->clear();
-    const QStringList all = lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList all = m_problems.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QStringList shown;
     bool cut = false;
     for (int i = 0; i < all.size() && i < ShownProblems; ++i) {

@@ -3,6 +3,7 @@
 #include "busycursor.h"
 
 #include "platform/asyncprocess.h"
+#include "platform/controlescape.h"
 
 #include <KConfigGroup>
 #include <KLocalizedString>
@@ -58,6 +59,7 @@ ReviewChangesDialog::ReviewChangesDialog(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     m_summary = new QLabel(this);
     m_summary->setWordWrap(true);
+    m_summary->setTextFormat(Qt::PlainText);
     layout->addWidget(m_summary);
 
     auto *splitter = new QSplitter(this);
@@ -139,7 +141,8 @@ void ReviewChangesDialog::setDiff(const QByteArray &text)
 
 void ReviewChangesDialog::showFile(int row)
 {
-    m_diff->setPlainText(row >= 0 && row < m_diffs.size() ? QString::fromUtf8(m_diffs.at(row)) : QString());
+    // A file's control characters would erase or reorder what the administrator reviews.
+    m_diff->setPlainText(row >= 0 && row < m_diffs.size() ? ControlEscape::escaped(QString::fromUtf8(m_diffs.at(row))) : QString());
 }
 
 void ReviewChangesDialog::setWriteButton(const QString &writeText)

@@ -161,6 +161,7 @@ bool DBusDialog::fill(EventTreeItem *event)
         ui->allUsersRadioButton->setChecked(true);
     }
     const QString eventName = event->data(0).toString();
+    ui->eventLabel->setTextFormat(Qt::PlainText);
     ui->eventLabel->setText(eventName);
     ui->titleLineEdit->setText(m_title.isEmpty() ? eventName : m_title);
     // What an emptied title stands for.

@@ -25,6 +25,10 @@ inline constexpr QLatin1String SnapshotDir = latin1("/var/lib/quor-admin-events/
 inline constexpr QLatin1String AppliedRecordFile = latin1("/var/lib/quor-admin-events/applied.json");
 inline constexpr QLatin1String ImportDir = latin1("/var/lib/quor-admin-events/import");
 inline constexpr QLatin1String ChangeJournalDir = latin1("/var/lib/quor-admin-events/journal");
+// The machine's own key that signs its exports (root's alone), and the
+// administrator's list of the keys whose archives it imports.
+inline constexpr QLatin1String SigningDir = latin1("/var/lib/quor-admin-events/signing");
+inline constexpr QLatin1String TrustedSigners = latin1("/etc/quor-admin-events/trusted-signers");
 inline constexpr QLatin1String SyslogNgConfDir = latin1("/etc/syslog-ng/conf.d");
 inline constexpr QLatin1String CommonSyslogNgFile = latin1("/etc/syslog-ng/conf.d/mod-velta.conf");
 inline constexpr QLatin1String PerEventFilePrefix = latin1("/etc/syslog-ng/conf.d/mod-velta-");

@@ -257,7 +257,8 @@ pid_t spawnPiped(const QString &program,
                  bool ownGroup,
                  Pipe *output,
                  Pipe *errors,
-                 InputSocket *input = nullptr)
+                 InputSocket *input = nullptr,
+                 int inputFd = -1)
 {
     const bool merged = channels == Channels::Merged;
     int error = 0;
@@ -268,7 +269,7 @@ pid_t spawnPiped(const QString &program,
         pid = spawn(program,
                     arguments,
                     environment,
-                    input ? input->childs.get() : -1,
+                    input ? input->childs.get() : inputFd,
                     output->write.get(),
                     merged ? output->write.get() : errors->write.get(),
                     &error,
@@ -287,7 +288,7 @@ pid_t spawnPiped(const QString &program,
 }
 }
 
-Result run(const QString &program, const QStringList &arguments, int timeoutMs, Channels channels, const QProcessEnvironment &environment)
+Result run(const QString &program, const QStringList &arguments, int timeoutMs, Channels channels, const QProcessEnvironment &environment, int inputFd)
 {
     Result result;
     const Clock::time_point deadlineTime = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
@@ -295,7 +296,7 @@ Result run(const QString &program, const QStringList &arguments, int timeoutMs, 
 
     Pipe output;
     Pipe errors; // not opened with the channels merged: its ends stay -1
-    const pid_t pid = spawnPiped(program, arguments, channels, environment, false, &output, &errors);
+    const pid_t pid = spawnPiped(program, arguments, channels, environment, false, &output, &errors, nullptr, inputFd);
     if (pid < 0) {
         return result;
     }

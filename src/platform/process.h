@@ -24,11 +24,13 @@ struct Result {
 };
 
 // A negative timeout waits without a limit. An empty environment inherits ours.
+// The child reads inputFd (ours, left open) as its standard input, or nothing.
 Result run(const QString &program,
            const QStringList &arguments,
            int timeoutMs = -1,
            Channels channels = Channels::Merged,
-           const QProcessEnvironment &environment = QProcessEnvironment());
+           const QProcessEnvironment &environment = QProcessEnvironment(),
+           int inputFd = -1);
 
 // How a piece of work that runs programs one after the other starts each: it
 // hands the result to done, at once (waiting()) or later from the event loop

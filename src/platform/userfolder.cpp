@@ -204,20 +204,25 @@ void UserFolder::removeLeftovers(const QByteArray &name) const
     closedir(dir);
 }
 
+QString UserFolder::writeRefusal(const QString &name) const
+{
+    struct stat status;
+    const QString kind = fstatat(m_fd, QFile::encodeName(name).constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 ? kindRefusal(status) : QString();
+    return kind.isEmpty() ? QString() : refuse(filePath(name), kind);
+}
+
 bool UserFolder::write(const QString &name, const QByteArray &data, QString *error, Mode mode) const
 {
     const QByteArray encoded = QFile::encodeName(name);
+    const QString refused = writeRefusal(name);
+    if (!refused.isEmpty()) {
+        *error = refused;
+        return false;
+    }
     mode_t fileMode = mode == Mode::Private ? 0600 : 0644;
     struct stat status;
-    if (fstatat(m_fd, encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-        const QString kind = kindRefusal(status);
-        if (!kind.isEmpty()) {
-            *error = refuse(filePath(name), kind);
-            return false;
-        }
-        if (mode == Mode::KeepExisting) {
-            fileMode = status.st_mode & 0777;
-        }
+    if (mode == Mode::KeepExisting && fstatat(m_fd, encoded.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        fileMode = status.st_mode & 0777;
     }
 
     removeLeftovers(encoded);

@@ -63,6 +63,9 @@ public:
     // the user with the chosen mode and synced, then renamed over name. Refuses
     // when name is a link, a folder or a special file. False with "<path>: <reason>".
     bool write(const QString &name, const QByteArray &data, QString *error, Mode mode = Mode::KeepExisting) const;
+    // Why write() would refuse name as it is now ("<path>: <reason>"), or an
+    // empty text: for a caller with work to do before it writes.
+    QString writeRefusal(const QString &name) const;
 
 private:
     UserFolder() = default;

@@ -8,6 +8,7 @@
 #include "editors/diskspacemondialog.h"
 #include "editors/filesdialog.h"
 #include "editors/messagebox.h"
+#include "editors/plaintext.h"
 #include "editors/problemsmessage.h"
 #include "eventfinder.h"
 #include "eventsproxymodel.h"
@@ -256,7 +257,8 @@ DiskSpaceMonDialog *QuorAdminEvents::diskSpaceMonDialog()
 void QuorAdminEvents::showMessage(KMessageWidget::MessageType type, const QString &text)
 {
     ui->messageWidget->setMessageType(type);
-    ui->messageWidget->setText(text);
+    // It names the archive as typed and quotes what the tools said.
+    ui->messageWidget->setText(shownPlain(text));
     ui->messageWidget->setWordWrap(true);
     ui->messageWidget->animatedShow();
 }

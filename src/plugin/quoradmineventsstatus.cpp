@@ -1,5 +1,6 @@
 // The logging service status under the tree, its start/stop button, and what
 // the page says of the restarts its actions start.
+#include "editors/plaintext.h"
 #include "quoradminevents.h"
 
 #include "ui_quoradminevents.h"
@@ -98,7 +99,7 @@ void QuorAdminEvents::showServiceStatus(quint64 query, SngHandler::State state, 
     // not stay disabled and the tool tip must tell what runs now. While Apply
     // runs the services are its own.
     button->setEnabled(!m_applying);
-    ui->sngStatusLabel->setToolTip(text);
+    ui->sngStatusLabel->setToolTip(shownPlain(text));
 }
 
 void QuorAdminEvents::showServiceFailure(const QString &message)

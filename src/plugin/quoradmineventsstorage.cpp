@@ -1,5 +1,6 @@
 // Loading, saving and applying.
 
+#include "editors/plaintext.h"
 #include "quoradminevents.h"
 #include "quoradmineventslog.h"
 
@@ -443,7 +444,7 @@ void QuorAdminEvents::showEventsMissingFromPackage()
     m_missingEventsLabel->setText(i18np("The saved settings of one event were not found in the package; they are kept as they are.",
                                         "The saved settings of %1 events were not found in the package; they are kept as they are.",
                                         ids.size()));
-    m_missingEventsLabel->setToolTip(ids.join(QLatin1Char('\n')));
+    m_missingEventsLabel->setToolTip(shownPlain(ids.join(QLatin1Char('\n'))));
 }
 
 void QuorAdminEvents::reloadOnFileChange()

@@ -1,5 +1,6 @@
 #include "tooltipper.h"
 
+#include "editors/plaintext.h"
 #include "model/checkabletreemodel.h"
 #include "model/eventtreeitem.h"
 
@@ -64,12 +65,12 @@ bool ToolTipper::eventFilter(QObject *object, QEvent *event)
         // A value the column cuts off (long audit rules) is read whole here.
         const QString shown = index.data(Qt::DisplayRole).toString();
         const int room = view->visualRect(index).width() - 2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) - 1;
-        QToolTip::showText(help->globalPos(), view->fontMetrics().horizontalAdvance(shown) > room ? shown : identifier, view);
+        QToolTip::showText(help->globalPos(), shownPlain(view->fontMetrics().horizontalAdvance(shown) > room ? shown : identifier), view);
         return true;
     }
     const QString toolTip = index.data(Qt::ToolTipRole).toString();
     if (toolTip.isEmpty()) {
-        QToolTip::showText(help->globalPos(), identifier, view);
+        QToolTip::showText(help->globalPos(), shownPlain(identifier), view);
         return true;
     }
 
@@ -85,7 +86,7 @@ bool ToolTipper::eventFilter(QObject *object, QEvent *event)
     if (text.isEmpty()) {
         QToolTip::hideText();
     } else {
-        QToolTip::showText(help->globalPos(), text, view);
+        QToolTip::showText(help->globalPos(), shownPlain(text), view);
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "logrotationsettings.h"
 
+#include "editors/plaintext.h"
 #include "ui_logrotationsettings.h"
 
 #include "editors/changedoutside.h"
@@ -144,7 +145,7 @@ void LogRotationSettings::showRead(TreeItem *tree)
     }
     ui->_settingsPanel->setEnabled(m_tree != nullptr);
     const QString error = parser.errorString();
-    ui->_settingsPanel->setToolTip(error);
+    ui->_settingsPanel->setToolTip(shownPlain(error));
     // The reader names the file in every problem but a missing or empty one.
     problems()->setProblems(error.isEmpty() || error.startsWith(parser.filePath()) ? error : i18n("%1: %2", QString(Paths::LogRotateFile), error));
     const TreeItem *block = m_tree ? m_tree->child(0) : nullptr;

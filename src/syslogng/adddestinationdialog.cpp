@@ -117,6 +117,7 @@ void AddDestinationDialog::validateInput()
         return {check.valid, check.message};
     }();
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(verdict.valid);
+    ui->warningLabel->setTextFormat(Qt::PlainText);
     ui->warningLabel->setText(verdict.message);
 }
 

@@ -11,6 +11,10 @@
 #include <KMessageWidget>
 
 #include <QApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
@@ -64,6 +68,17 @@ class ImportTest : public QObject
             QVERIFY(QFile::remove(m_root->placed(Paths::AuditRulesFile)));
             m_root->writeFile(PerEventFile, PerEventText);
         }
+    }
+
+    // The question's line naming whom the archive at Archive comes from, as the tool names it.
+    QString signedBy() const
+    {
+        const Process::Result diff = Process::run(m_root->placed(Paths::ConfigManagerTool),
+                                                  {QStringLiteral("--diff"), m_root->placed(Archive), QStringLiteral("--json")},
+                                                  60000,
+                                                  Process::Channels::Separate);
+        const QString signer = QJsonDocument::fromJson(diff.output).object().value(QStringLiteral("signer")).toString();
+        return signer.isEmpty() ? QString() : QStringLiteral("Signed by: ") + signer + QStringLiteral("\n\n");
     }
 
     // Opens the settings window of the page on its import tab and presses OK
@@ -137,6 +152,12 @@ private Q_SLOTS:
         QFETCH(QString, message);
         makeArchive(withChanges);
         const QByteArray events = m_root->readFile(Paths::EventsFile);
+        QVERIFY(signedBy().startsWith(QLatin1String("Signed by: root@")));
+        for (QString &text : boxes) {
+            if (text.startsWith(QLatin1String("Importing "))) {
+                text.replace(Listing + QLatin1String("\n\n"), Listing + QLatin1String("\n\n") + signedBy());
+            }
+        }
 
         MessageBoxWatcher watcher;
         QuorAdminEvents module(nullptr, {});
@@ -324,8 +345,8 @@ private Q_SLOTS:
 
         QCOMPARE(watcher.titles().value(0), QStringLiteral("Import configuration"));
         QCOMPARE(watcher.texts().value(0),
-                 QStringLiteral("Importing /root/cfg.tar.gz changes the configuration:\n\n") + Listing
-                     + QStringLiteral("\n\nThe page has changes that are not applied yet. The import discards them, and the page then shows the "
+                 QStringLiteral("Importing /root/cfg.tar.gz changes the configuration:\n\n") + Listing + QStringLiteral("\n\n") + signedBy()
+                     + QStringLiteral("The page has changes that are not applied yet. The import discards them, and the page then shows the "
                                       "imported configuration.\n\nThe logging service is restarted afterwards. Import it?"));
         QCOMPARE(m_root->readFile(Paths::EventsFile) != events, imported);
         QCOMPARE(window->isVisible(), !imported);
@@ -340,6 +361,64 @@ private Q_SLOTS:
         if (!imported) {
             QVERIFY(now.first().data(Qt::CheckStateRole).toInt() != state);
         }
+    }
+
+    // An archive no trusted key signed is read only when the administrator
+    // says so, in a question that says why and defaults to No; the path it
+    // names is shown as typed, tags and all.
+    void untrustedArchiveAsked_data()
+    {
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<bool>("imported");
+        QTest::newRow("declined") << QList<int>{QMessageBox::No} << false;
+        QTest::newRow("admitted-and-imported") << QList<int>{QMessageBox::Yes, QMessageBox::Yes} << true;
+    }
+
+    void untrustedArchiveAsked()
+    {
+        QFETCH(QList<int>, answers);
+        QFETCH(bool, imported);
+        const QString archive = QStringLiteral("/root/<b>cfg.tar.gz");
+        m_root->writeFile(QStringLiteral("/test/plain") + Paths::EventsFile, "{\n}\n");
+        QCOMPARE(Process::run(QStringLiteral("tar"),
+                              {QStringLiteral("-czf"),
+                               m_root->placed(archive),
+                               QStringLiteral("-C"),
+                               m_root->placed(QStringLiteral("/test/plain")),
+                               QString(Paths::EventsFile).mid(1)},
+                              60000)
+                     .exitCode,
+                 0);
+        MessageBoxWatcher watcher;
+        for (const int answer : answers) {
+            watcher.queueAnswer(QMessageBox::StandardButton(answer));
+        }
+        QList<Qt::TextFormat> formats;
+        watcher.setBeforeAnswer([&formats](const MessageBoxWatcher::Box &box) {
+            for (const QLabel *label : QApplication::activeModalWidget()->findChildren<QLabel *>()) {
+                if (label->text() == box.text) {
+                    formats << label->textFormat();
+                }
+            }
+        });
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        pressImport(module, archive);
+
+        const QString warning = QStringLiteral(
+            "/root/<b>cfg.tar.gz cannot be trusted: the archive is not signed; it is imported only with --allow-unsigned.\n\nImport it only when "
+            "you know where it comes from and what it holds. Read it anyway?");
+        QCOMPARE(watcher.texts().value(0), warning);
+        QCOMPARE(watcher.boxes().value(0).defaultButton, QMessageBox::No);
+        QCOMPARE(watcher.texts().size(), answers.size());
+        if (imported) {
+            QVERIFY2(watcher.texts().value(1).startsWith(QLatin1String("Importing /root/<b>cfg.tar.gz changes the configuration:"))
+                         && watcher.texts().value(1).contains(QLatin1String("\n\nSigned by: nobody (unsigned, admitted by --allow-unsigned)\n\n")),
+                     qPrintable(watcher.texts().value(1)));
+        }
+        QCOMPARE(formats.size(), answers.size());
+        QCOMPARE(formats.count(Qt::PlainText), answers.size());
+        QCOMPARE(m_root->readFile(Paths::EventsFile) == "{\n}\n", imported);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "referencemachine.h"
 #include "testroot.h"
 #include "watchedchild.h"
 
@@ -55,23 +56,28 @@ class ConfigImportTest : public QObject
         return Process::run(m_root->placed(Paths::ConfigManagerTool), arguments, 60000, Process::Channels::Separate);
     }
 
-    // An archive of the system's current files with the given ones replaced (an empty content drops the file).
+    // An archive of the system's current files with the given ones replaced
+    // (an empty content drops the file), exported by a trusted reference machine.
     QString archiveOf(const Files &changes)
     {
-        const QString source = QStringLiteral("/test/source%1").arg(++m_archives);
         const QStringList managed{EventsFile, RulesFile, CommonFile, RotationFile, QString(Paths::RootNotifyrc), NotifiedEvent};
-        QStringList names;
+        Files files;
         for (const QString &name : managed) {
             const QByteArray content = changes.contains(name) ? changes.value(name) : m_root->readFile(name);
             if (!content.isEmpty()) {
-                m_root->writeFile(source + name, content);
-                names << name.mid(1);
+                files.insert(name, content);
             }
         }
-        const QString archive = m_root->placed(source + QLatin1String(".tar.gz"));
-        const Process::Result tar =
-            Process::run(QStringLiteral("tar"), QStringList{QStringLiteral("-czf"), archive, QStringLiteral("-C"), m_root->placed(source)} + names, 60000);
-        return tar.exitCode == 0 ? archive : QString();
+        const QString archive = QStringLiteral("/test/source%1.tar.gz").arg(++m_archives);
+        const ReferenceMachine reference(*m_root);
+        const bool trusted = !reference.publicKey().isEmpty();
+        if (!reference.exportFiles(files, archive)) {
+            return QString();
+        }
+        if (!trusted) {
+            reference.trust();
+        }
+        return m_root->placed(archive);
     }
 
     QStringList snapshotNames() const
@@ -152,7 +158,8 @@ private Q_SLOTS:
                                                      QStringLiteral("+\t\"user-login\" : { \"enabled\": \"1\" }")}
                                       << QStringList() << none;
         const QStringList diffJson{QStringLiteral("--json"), QStringLiteral("--diff")};
-        QTest::newRow("diff-json-nothing") << diffJson << none << 0 << QStringList{QStringLiteral("{\"changes\":[],\"diff\":\"\"}")} << QStringList() << none;
+        QTest::newRow("diff-json-nothing") << diffJson << none << 0 << QStringList{QStringLiteral("{\"changes\":[],\"diff\":\"\",\"signer\":\"root@")}
+                                           << QStringList() << none;
         QTest::newRow("diff-json-changes") << diffJson << Files{{EventsFile, events}, {NotifiedEvent, QByteArray()}, {RulesFile, "-w /etc/passwd\n"}} << 3
                                            << QStringList{QStringLiteral(
                                                   "{\"changes\":[{\"change\":\"replaced\",\"path\":\"/etc/audit/rules.d/velta-syslog.rules\"},"
@@ -553,6 +560,214 @@ private Q_SLOTS:
         QCOMPARE(runTool({QStringLiteral("--restore"), taken.constFirst()}).exitCode, 0);
         QCOMPARE(m_root->readFile(EventsFile), QByteArray("2\n"));
         QCOMPARE(runTool({QStringLiteral("--restore"), QStringLiteral("../../etc/velta-syslog.conf")}).exitCode, 1);
+    }
+
+    // Signed archives: what each verb makes of an archive by whom, and of one
+    // changed after its signature.
+    void signatures_data()
+    {
+        QTest::addColumn<QString>("made"); // by whom and how the archive is made
+        QTest::addColumn<bool>("allowUnsigned");
+        QTest::addColumn<int>("exitCode"); // of --check, --diff and -i
+        QTest::addColumn<QString>("said"); // on standard error by --check, or the signer --diff names
+
+        QTest::newRow("trusted-reference") << "reference" << false << 0 << "signed by root@";
+        QTest::newRow("this-machine") << "own" << false << 0 << "signed by root@";
+        QTest::newRow("unknown-signer") << "stranger" << false << 4 << "the archive is signed by the key ED25519 SHA256:";
+        QTest::newRow("unknown-signer-admitted") << "stranger" << true << 0 << ", not trusted (admitted by --allow-unsigned)";
+        QTest::newRow("unsigned") << "tar" << false << 4 << "the archive is not signed; it is imported only with --allow-unsigned";
+        QTest::newRow("unsigned-admitted") << "tar" << true << 0 << "signed by nobody (unsigned, admitted by --allow-unsigned)";
+        QTest::newRow("byte-changed-in-the-files") << "tampered-body" << false << 1 << "the signature does not match the archive";
+        QTest::newRow("byte-changed-in-the-files-admitted") << "tampered-body" << true << 1 << "the signature does not match the archive";
+        // The signature's spacing is its own: ssh-keygen would read another one too.
+        QTest::newRow("signature-respaced") << "respaced" << false << 4 << "the archive is not signed";
+        QTest::newRow("bytes-appended") << "appended" << false << 4 << "the archive is not signed";
+    }
+
+    void signatures()
+    {
+        QFETCH(QString, made);
+        QFETCH(bool, allowUnsigned);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        const Files changed{{EventsFile, "{\n}\n"}};
+        QString path = archiveOf(changed);
+        QVERIFY(!path.isEmpty());
+        QByteArray archive = m_root->readFile(Paths::unplaced(path));
+        if (made == QLatin1String("own")) {
+            const QByteArray events = m_root->readFile(EventsFile);
+            m_root->writeFile(EventsFile, "{\n}\n");
+            QCOMPARE(runTool({QStringLiteral("-o"), path}).exitCode, 0);
+            m_root->writeFile(EventsFile, events);
+        } else if (made == QLatin1String("stranger")) {
+            QVERIFY(ReferenceMachine(*m_root, QStringLiteral("stranger")).exportFiles({{EventsFile, "{\n}\n"}}, Paths::unplaced(path)));
+        } else if (made == QLatin1String("tar")) {
+            m_root->writeFile(QStringLiteral("/test/plain") + EventsFile, "{\n}\n");
+            QCOMPARE(Process::run(QStringLiteral("tar"),
+                                  {QStringLiteral("-czf"), path, QStringLiteral("-C"), m_root->placed(QStringLiteral("/test/plain")), EventsFile.mid(1)},
+                                  60000)
+                         .exitCode,
+                     0);
+        } else if (made == QLatin1String("tampered-body")) {
+            // A byte of the time in the gzip header, which no reader checks.
+            archive[5] = char(archive.at(5) ^ 1);
+            m_root->writeFile(Paths::unplaced(path), archive);
+        } else if (made == QLatin1String("respaced")) {
+            // The last letter of the first line of 70 moves to the second.
+            const int last = archive.indexOf("-----BEGIN SSH SIGNATURE-----\n") + 30 + 69;
+            const char letter = archive.at(last);
+            archive[last] = archive.at(last + 1);
+            archive[last + 1] = letter;
+            m_root->writeFile(Paths::unplaced(path), archive);
+        } else if (made == QLatin1String("appended")) {
+            m_root->writeFile(Paths::unplaced(path), archive + '\n');
+        }
+        const QStringList admit = allowUnsigned ? QStringList{QStringLiteral("--allow-unsigned")} : QStringList();
+        const Files before = systemFiles(*m_root);
+
+        const Process::Result checked = runTool(QStringList{QStringLiteral("--check"), path} + admit);
+        QCOMPARE(checked.exitCode, exitCode);
+        const Process::Result diffed = runTool(QStringList{QStringLiteral("--diff"), path} + admit);
+        QCOMPARE(diffed.exitCode, exitCode == 0 ? 3 : exitCode);
+        QVERIFY2(QString::fromUtf8(exitCode == 0 ? diffed.errorOutput : checked.errorOutput).contains(said),
+                 QByteArray(checked.errorOutput + diffed.errorOutput).constData());
+        QCOMPARE(systemFiles(*m_root), before);
+
+        const Process::Result imported = runTool(QStringList{QStringLiteral("-i"), path} + admit);
+        QCOMPARE(imported.exitCode, exitCode);
+        QCOMPARE(m_root->readFile(EventsFile) == "{\n}\n", exitCode == 0);
+        if (exitCode != 0) {
+            QCOMPARE(systemFiles(*m_root), before);
+            return;
+        }
+        // The status names whom the applied archive came from.
+        const Process::Result status = runTool({QStringLiteral("--status")});
+        const QString signer = QString::fromUtf8(diffed.errorOutput).section(QStringLiteral("signed by "), 1).trimmed();
+        QVERIFY2(status.output.contains("signed by: " + signer.toUtf8()), status.output.constData());
+    }
+
+    // The other files of an archive: only the shapes this system writes, read
+    // as logrotate, auditctl and the notification daemon read them.
+    void hostileShapes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("text"); // "MARKER" stands for a path that must never be created
+        QTest::addColumn<QString>("refusal");
+
+        const QString rotation = RotationFile + QLatin1String(": line ");
+        const QByteArray open = "/dorvex/log/velta/events {\n\trotate 4\n";
+        QTest::newRow("logrotate-postrotate-command") << RotationFile << open + "\tpostrotate\n\t\ttouch MARKER\n\tendscript\n}\n"
+                                                      << rotation + QStringLiteral("4: the command \"touch");
+        QTest::newRow("logrotate-postrotate-after-reload")
+            << RotationFile << open + "\tpostrotate\n\t\tinvoke-rc.d syslog-ng reload > /dev/null\n\t\ttouch MARKER\n\tendscript\n}\n"
+            << rotation + QStringLiteral("5: the command");
+        QTest::newRow("logrotate-firstaction") << RotationFile << open + "\tfirstaction\n\t\ttouch MARKER\n\tendscript\n}\n"
+                                               << rotation + QStringLiteral("3: the directive \"firstaction\"");
+        QTest::newRow("logrotate-include-inside") << RotationFile << open + "\tinclude /home/mallory/x\n}\n"
+                                                  << rotation + QStringLiteral("3: the directive \"include\"");
+        QTest::newRow("logrotate-include-before") << RotationFile << "include /etc/shadow\n" + open + "}\n"
+                                                  << rotation + QStringLiteral("1: only the block of /dorvex/log/velta/events");
+        QTest::newRow("logrotate-create") << RotationFile << open + "\tcreate 0666 mallory mallory\n}\n"
+                                          << rotation + QStringLiteral("3: the directive \"create\"");
+        QTest::newRow("logrotate-olddir") << RotationFile << open + "\tolddir /etc/cron.d\n}\n" << rotation + QStringLiteral("3: the directive \"olddir\"");
+        QTest::newRow("logrotate-su") << RotationFile << open + "\tsu mallory mallory\n}\n" << rotation + QStringLiteral("3: the directive \"su\"");
+        QTest::newRow("logrotate-value-of-two-words") << RotationFile << open + "\tsize 100M /etc/shadow\n}\n"
+                                                      << rotation + QStringLiteral("3: \"size\" takes one number");
+        QTest::newRow("logrotate-other-log") << RotationFile << QByteArray("/etc/shadow {\n\trotate 1\n}\n") << rotation + QStringLiteral("1: only the block");
+        QTest::newRow("logrotate-two-logs") << RotationFile << QByteArray("/dorvex/log/velta/events /etc/shadow {\n}\n")
+                                            << rotation + QStringLiteral("1: only the block");
+        QTest::newRow("logrotate-second-block") << RotationFile << open + "}\n/etc/shadow {\n\tcreate 0666 mallory mallory\n}\n"
+                                                << rotation + QStringLiteral("4: nothing but comments may follow");
+        // logrotate reads on to "endscript": "}" is a line of the script.
+        QTest::newRow("logrotate-script-not-ended") << RotationFile << open + "\tpostrotate\n\t\tinvoke-rc.d syslog-ng reload > /dev/null\n}\n"
+                                                    << rotation + QStringLiteral("5: the command \"}\"");
+        QTest::newRow("logrotate-carriage-return") << RotationFile << open + "\tmissingok\r\tcreate 0666 mallory mallory\n}\n"
+                                                   << rotation + QStringLiteral("3: a control character");
+
+        const QString rules = RulesFile + QLatin1String(": line ");
+        const QByteArray watch = "-w /etc/passwd -p wa -k passwd\n";
+        QTest::newRow("audit-lock") << RulesFile << watch + "-e 2\n" << rules + QStringLiteral("2: the option \"-e\"");
+        QTest::newRow("audit-delete-all") << RulesFile << "-D\n" + watch << rules + QStringLiteral("1: the option \"-D\"");
+        QTest::newRow("audit-backlog") << RulesFile << watch + "-b 1\n" << rules + QStringLiteral("2: the option \"-b\"");
+        QTest::newRow("audit-never") << RulesFile << watch + "-a never,task\n" << rules + QStringLiteral("2: \"-a never,task\" is not accepted");
+        QTest::newRow("audit-exclude") << RulesFile << watch + "-a always,exclude -F msgtype=SYSCALL\n" << rules + QStringLiteral("2: \"-a always,exclude\"");
+        QTest::newRow("audit-remove-watch") << RulesFile << watch + "-w /etc/passwd -W /etc/shadow\n" << rules + QStringLiteral("2: the option \"-W\"");
+        QTest::newRow("audit-option-without-value") << RulesFile << QByteArray("-w /etc/passwd -k\n") << rules + QStringLiteral("1: the option \"-k\" without");
+        QTest::newRow("audit-carriage-return") << RulesFile << QByteArray("-w /etc/passwd -p wa\r-e 2\n") << rules + QStringLiteral("1: a control character");
+
+        const QString notifyrc = QString(Paths::RootNotifyrc) + QLatin1String(": line ");
+        QTest::newRow("notifyrc-execute-action") << QString(Paths::RootNotifyrc) << QByteArray("[Event/userLogin]\nAction=Popup|Execute\n")
+                                                 << notifyrc + QStringLiteral("2: the action \"Execute\"");
+        QTest::newRow("notifyrc-execute-command") << QString(Paths::RootNotifyrc)
+                                                  << QByteArray("[Event/userLogin]\nAction=Popup\nExecute=/bin/sh -c 'touch MARKER'\n")
+                                                  << notifyrc + QStringLiteral("3: \"Execute\" must be empty");
+        QTest::newRow("notifyrc-expanded-key") << QString(Paths::RootNotifyrc) << QByteArray("[Event/userLogin]\nSound[$e]=$(touch MARKER)\n")
+                                               << notifyrc + QStringLiteral("2: the key \"Sound[$e]\"");
+        QTest::newRow("notifyrc-other-group") << QString(Paths::RootNotifyrc) << QByteArray("[Global]\nIconName=x\n")
+                                              << notifyrc + QStringLiteral("1: only [Event/NAME] groups");
+        QTest::newRow("notifyrc-group-mark") << QString(Paths::RootNotifyrc) << QByteArray("[Event/userLogin][$i]\nAction=Popup\n")
+                                             << notifyrc + QStringLiteral("1: only [Event/NAME] groups");
+        QTest::newRow("notifyrc-relative-sound") << QString(Paths::RootNotifyrc) << QByteArray("[Event/userLogin]\nSound=../../etc/shadow\n")
+                                                 << notifyrc + QStringLiteral("2: \"Sound\" takes an absolute path");
+    }
+
+    void hostileShapes()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, refusal);
+        const QString marker = m_root->placed(QStringLiteral("/test/marker"));
+        const QString path = archiveOf({{file, text.replace("MARKER", marker.toUtf8())}});
+        QVERIFY(!path.isEmpty());
+        const Files before = systemFiles(*m_root);
+        const QList<QStringList> verbs{{QStringLiteral("--check")}, {QStringLiteral("--diff")}, {QStringLiteral("-i")}};
+        for (const QStringList &verb : verbs) {
+            const Process::Result result = runTool(verb + QStringList{path});
+            QCOMPARE(result.exitCode, 1);
+            QVERIFY2(result.output.isEmpty(), result.output.constData());
+            QVERIFY2(result.errorOutput.contains(refusal.toUtf8()), result.errorOutput.constData());
+            QVERIFY(!QFileInfo::exists(marker));
+            QCOMPARE(systemFiles(*m_root), before);
+            QCOMPARE(snapshotNames(), QStringList());
+        }
+    }
+
+    // The sample system exported, changed and imported back: every file as it was.
+    void sampleExportImportsBackUnchanged()
+    {
+        const Files sample = systemFiles(*m_root);
+        const QString path = m_root->placed(QStringLiteral("/test/sample.tar.gz"));
+        QCOMPARE(runTool({QStringLiteral("-o"), path}).exitCode, 0);
+        m_root->writeFile(EventsFile, "{\n}\n");
+        m_root->writeFile(RotationFile, "/dorvex/log/velta/events {\n}\n");
+        QVERIFY(QFile::remove(m_root->placed(RulesFile)));
+        const Process::Result imported = runTool({QStringLiteral("-i"), path});
+        QVERIFY2(imported.exitCode == 0, imported.errorOutput.constData());
+        Files after = systemFiles(*m_root);
+        // The machine's key, made by the export, is no file of the configuration.
+        for (const QString &key : {QStringLiteral("/key"), QStringLiteral("/key.pub")}) {
+            QVERIFY(after.remove(QString(Paths::SigningDir) + key) == 1);
+        }
+        QCOMPARE(after, sample);
+    }
+
+    // A file's control characters reach no terminal: a line erased there
+    // cannot hide the one above it.
+    void diffEscapesControlCharacters()
+    {
+        const QString path = archiveOf({{CommonFile,
+                                         m_root->readFile(CommonFile)
+                                             + "# \x1b[1A\x1b[2K\r\xc2\x9b"
+                                               "2K\xe2\x80\xae\n"}});
+        QVERIFY(!path.isEmpty());
+        const Process::Result text = runTool({QStringLiteral("--diff"), path});
+        QCOMPARE(text.exitCode, 3);
+        const Process::Result json = runTool({QStringLiteral("--diff"), path, QStringLiteral("--json")});
+        const QByteArray jsonDiff = QJsonDocument::fromJson(json.output).object().value(QStringLiteral("diff")).toString().toUtf8();
+        for (const QByteArray &shown : {text.output, jsonDiff}) {
+            QVERIFY2(shown.contains("+# \\x1b[1A\\x1b[2K\\x0d\\u009b2K\\u202e\n"), shown.constData());
+            QVERIFY(!shown.contains('\x1b') && !shown.contains('\r') && !shown.contains("\xc2\x9b") && !shown.contains("\xe2\x80\xae"));
+        }
     }
 };
 

@@ -82,6 +82,7 @@ void AppliedRecord::setApplied(const ConfigArchive::Identity &identity, const Co
     m_data.insert(ArchiveKey,
                   QJsonObject{{QStringLiteral("sha256"), QString::fromLatin1(identity.sha256)},
                               {QStringLiteral("manifest"), identity.manifest},
+                              {QStringLiteral("signer"), identity.signer},
                               {QStringLiteral("appliedAt"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}});
     m_data.insert(FilesKey, hashes);
 }

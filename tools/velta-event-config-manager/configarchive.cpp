@@ -1,5 +1,7 @@
 #include "configarchive.h"
 
+#include "archivesignature.h"
+
 #include "platform/fileread.h"
 #include "platform/folderentries.h"
 #include "platform/paths.h"
@@ -32,6 +34,7 @@ constexpr qint64 MaxEntrySize = FileRead::SmallFileLimit;
 constexpr qint64 MaxTotalSize = 32 * 1024 * 1024;
 constexpr int MaxEntries = 4096;
 constexpr int ManifestFormat = 1;
+constexpr int TarEndSize = 1024; // the two empty blocks after the last entry
 
 struct Entry {
     QString name;
@@ -118,16 +121,8 @@ bool fail(QString *errorText, const QString &text)
 }
 
 // Reads every entry into memory and refuses anything but known regular files.
-bool readArchive(const QString &archivePath, std::vector<Entry> *entries, QString *errorText, QByteArray *archiveSha256)
+bool readArchive(const QByteArray &compressed, std::vector<Entry> *entries, QString *errorText)
 {
-    // Opened once, never through a link, and read only when it is a regular file.
-    const FileRead::Result read = FileRead::regularNoFollow(archivePath, MaxArchiveSize);
-    if (!read.ok) {
-        return fail(errorText, FileRead::describe(archivePath, read));
-    }
-    const QByteArray &compressed = read.data;
-    *archiveSha256 = ConfigArchive::sha256(compressed);
-
     ArchivePtr a(archive_read_new());
     archive_read_support_filter_gzip(a.get());
     archive_read_support_format_tar(a.get());
@@ -220,6 +215,73 @@ bool readManifest(const QByteArray &data, const ConfigArchive::Files &files, QJs
     }
     return true;
 }
+
+// The archive often goes into a user's home: its folder is walked without
+// following links and the file is replaced through the open folder, never by
+// path, so a link in its place is refused instead of followed.
+UserFolder targetFolder(const QString &archivePath)
+{
+    const QFileInfo target(QDir::cleanPath(QFileInfo(archivePath).absoluteFilePath()));
+    return UserFolder::open(QStringLiteral("/"), target.path(), 0, 0, UserFolder::Owners::Anyone);
+}
+
+// The uncompressed tar of present, the manifest first: a reader learns what
+// the archive holds before its files. No padding after the archive's end.
+bool tarOf(const ConfigArchive::Present &present, QByteArray *tar, QString *errorText)
+{
+    QStringList entries = present.names;
+    entries.prepend(ConfigArchive::ManifestName);
+    ConfigArchive::Files files = present.files;
+    files.insert(ConfigArchive::ManifestName, manifestFor(present.files));
+
+    QByteArray data;
+    ArchivePtr a(archive_write_new());
+    if (archive_write_set_format_pax_restricted(a.get()) != ARCHIVE_OK || archive_write_set_bytes_in_last_block(a.get(), 1) != ARCHIVE_OK
+        || archive_write_open(a.get(), &data, nullptr, appendToByteArray, nullptr) != ARCHIVE_OK) {
+        return fail(errorText, archiveError(a.get()));
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const QString &name : std::as_const(entries)) {
+        const QByteArray &content = files[name];
+        std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
+        archive_entry_set_pathname(entry.get(), name.toUtf8().constData());
+        archive_entry_set_filetype(entry.get(), AE_IFREG);
+        archive_entry_set_perm(entry.get(), 0644);
+        archive_entry_set_size(entry.get(), content.size());
+        archive_entry_set_mtime(entry.get(), present.modified.value(name, now).toSecsSinceEpoch(), 0);
+        if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK
+            || archive_write_data(a.get(), content.constData(), static_cast<size_t>(content.size())) != content.size()) {
+            return fail(errorText, archiveError(a.get()));
+        }
+    }
+    if (archive_write_close(a.get()) != ARCHIVE_OK) {
+        return fail(errorText, archiveError(a.get()));
+    }
+    *tar = std::move(data);
+    return true;
+}
+
+// data as one gzip member.
+bool gzipped(const QByteArray &data, QByteArray *compressed, QString *errorText)
+{
+    QByteArray result;
+    ArchivePtr a(archive_write_new());
+    if (archive_write_add_filter_gzip(a.get()) != ARCHIVE_OK || archive_write_set_format_raw(a.get()) != ARCHIVE_OK
+        || archive_write_set_bytes_in_last_block(a.get(), 1) != ARCHIVE_OK
+        || archive_write_open(a.get(), &result, nullptr, appendToByteArray, nullptr) != ARCHIVE_OK) {
+        return fail(errorText, archiveError(a.get()));
+    }
+    std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
+    archive_entry_set_pathname(entry.get(), "data");
+    archive_entry_set_filetype(entry.get(), AE_IFREG);
+    archive_entry_set_size(entry.get(), data.size());
+    if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK
+        || archive_write_data(a.get(), data.constData(), static_cast<size_t>(data.size())) != data.size() || archive_write_close(a.get()) != ARCHIVE_OK) {
+        return fail(errorText, archiveError(a.get()));
+    }
+    *compressed = std::move(result);
+    return true;
+}
 } // namespace
 
 namespace ConfigArchive
@@ -266,74 +328,72 @@ bool readPresent(Present *present, QString *errorText)
 
 bool pack(const Present &present, QByteArray *archiveData, QString *errorText)
 {
-    // The manifest first: a reader learns what the archive holds before its files.
-    QStringList entries = present.names;
-    entries.prepend(ManifestName);
-    Files files = present.files;
-    files.insert(ManifestName, manifestFor(present.files));
-
-    QByteArray data;
-    ArchivePtr a(archive_write_new());
-    // No padding after the compressed stream: its end is the file's end.
-    if (archive_write_add_filter_gzip(a.get()) != ARCHIVE_OK || archive_write_set_format_pax_restricted(a.get()) != ARCHIVE_OK
-        || archive_write_set_bytes_in_last_block(a.get(), 1) != ARCHIVE_OK
-        || archive_write_open(a.get(), &data, nullptr, appendToByteArray, nullptr) != ARCHIVE_OK) {
-        return fail(errorText, archiveError(a.get()));
-    }
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (const QString &name : std::as_const(entries)) {
-        const QByteArray &content = files[name];
-        std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
-        archive_entry_set_pathname(entry.get(), name.toUtf8().constData());
-        archive_entry_set_filetype(entry.get(), AE_IFREG);
-        archive_entry_set_perm(entry.get(), 0644);
-        archive_entry_set_size(entry.get(), content.size());
-        archive_entry_set_mtime(entry.get(), present.modified.value(name, now).toSecsSinceEpoch(), 0);
-        if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK
-            || archive_write_data(a.get(), content.constData(), static_cast<size_t>(content.size())) != content.size()) {
-            return fail(errorText, archiveError(a.get()));
-        }
-    }
-    if (archive_write_close(a.get()) != ARCHIVE_OK) {
-        return fail(errorText, archiveError(a.get()));
-    }
-    *archiveData = std::move(data);
-    return true;
+    QByteArray tar;
+    return tarOf(present, &tar, errorText) && gzipped(tar, archiveData, errorText);
 }
 
 bool writeArchive(const QString &archivePath, const QByteArray &archiveData, QString *errorText)
 {
-    // The archive often goes into a user's home: its folder is walked without
-    // following links and the file is replaced through the open folder, never
-    // by path, so a link in its place is refused instead of followed.
-    const QFileInfo target(QDir::cleanPath(QFileInfo(archivePath).absoluteFilePath()));
-    const UserFolder folder = UserFolder::open(QStringLiteral("/"), target.path(), 0, 0, UserFolder::Owners::Anyone);
+    const UserFolder folder = targetFolder(archivePath);
     if (!folder.isOpen()) {
         return fail(errorText, folder.error());
     }
     // It holds the audit rules and root's notification file: root's alone,
     // wherever it goes.
-    return folder.write(target.fileName(), archiveData, errorText, UserFolder::Mode::Private);
+    return folder.write(QFileInfo(archivePath).fileName(), archiveData, errorText, UserFolder::Mode::Private);
 }
 
 bool exportTo(const QString &archivePath, QString *errorText)
 {
     Present present;
-    QByteArray data;
     if (!readPresent(&present, errorText)) {
         return false;
     }
     if (present.names.isEmpty()) {
         return fail(errorText, i18n("no configuration files to export"));
     }
-    return pack(present, &data, errorText) && writeArchive(archivePath, data, errorText);
+    // The target is looked at before the key is made: an export that cannot
+    // be written leaves the system as it was.
+    const UserFolder folder = targetFolder(archivePath);
+    const QString name = QFileInfo(archivePath).fileName();
+    if (!folder.isOpen()) {
+        return fail(errorText, folder.error());
+    }
+    const QString refused = folder.writeRefusal(name);
+    if (!refused.isEmpty()) {
+        return fail(errorText, refused);
+    }
+    // The signature closes the archive: the tar's end comes with it.
+    QByteArray tar;
+    QByteArray body;
+    QByteArray signedArchive;
+    return tarOf(present, &tar, errorText) && gzipped(tar.chopped(TarEndSize), &body, errorText) && ArchiveSignature::sign(body, &signedArchive, errorText)
+        && folder.write(name, signedArchive, errorText, UserFolder::Mode::Private);
 }
 
 bool read(const QString &archivePath, Files *files, QString *errorText, Identity *identity)
 {
+    QByteArray data;
+    return load(archivePath, &data, errorText) && unpack(data, archivePath, files, errorText, identity);
+}
+
+bool load(const QString &archivePath, QByteArray *archiveData, QString *errorText)
+{
+    // Opened once, never through a link, and read only when it is a regular file.
+    const FileRead::Result read = FileRead::regularNoFollow(archivePath, MaxArchiveSize);
+    if (!read.ok) {
+        return fail(errorText, FileRead::describe(archivePath, read));
+    }
+    *archiveData = read.data;
+    return true;
+}
+
+bool unpack(const QByteArray &archiveData, const QString &archivePath, Files *files, QString *errorText, Identity *identity)
+{
     std::vector<Entry> entries;
     Identity read;
-    if (!readArchive(archivePath, &entries, errorText, &read.sha256)) {
+    read.sha256 = sha256(archiveData);
+    if (!readArchive(archiveData, &entries, errorText)) {
         return false;
     }
     const auto manifest = std::find_if(entries.begin(), entries.end(), [](const Entry &entry) {

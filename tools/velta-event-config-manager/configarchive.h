@@ -25,6 +25,7 @@ inline constexpr QLatin1String ManifestName = Paths::latin1("quor-admin-events-m
 struct Identity {
     QByteArray sha256; // of the archive file, hex
     QJsonObject manifest; // empty for an archive made before manifests
+    QString signer; // who signed it, as the import found it; empty for a snapshot
 };
 
 // SHA-256 of data in hex, as the manifest and the applied record carry it.
@@ -36,7 +37,8 @@ bool isManagedName(const QString &name);
 // Entry names of the managed files present on the system, in archive order.
 QStringList presentNames();
 
-// Writes the present managed files into the archive at archivePath (replaced whole).
+// Writes the present managed files into the archive at archivePath (replaced
+// whole), signed with the machine's key.
 bool exportTo(const QString &archivePath, QString *errorText);
 
 // The three steps of exportTo(), for a caller that keeps the archive later.
@@ -47,7 +49,7 @@ struct Present {
 };
 // Reads the present managed files whole (none, when none is there).
 bool readPresent(Present *present, QString *errorText);
-// The archive of present, with its manifest.
+// The archive of present, with its manifest; unsigned (a snapshot's).
 bool pack(const Present &present, QByteArray *archiveData, QString *errorText);
 // Writes archiveData to archivePath, root's alone, without following a link.
 bool writeArchive(const QString &archivePath, const QByteArray &archiveData, QString *errorText);
@@ -56,4 +58,8 @@ bool writeArchive(const QString &archivePath, const QByteArray &archiveData, QSt
 // managed regular file within the limits and a manifest, when there is one,
 // names exactly these files with their hashes. identity may be null.
 bool read(const QString &archivePath, Files *files, QString *errorText, Identity *identity = nullptr);
+// The two halves of read(), for a caller that checks the bytes in between:
+// the file read once, never through a link, and its entries.
+bool load(const QString &archivePath, QByteArray *archiveData, QString *errorText);
+bool unpack(const QByteArray &archiveData, const QString &archivePath, Files *files, QString *errorText, Identity *identity = nullptr);
 } // namespace ConfigArchive

@@ -131,7 +131,9 @@ bool checkLogrotate(const QString &stage, const QByteArray &content, QString *er
     return result.accepted;
 }
 
-// The files the module reads itself are refused when it could not read them whole.
+// The files the module reads itself are refused when it could not read them
+// whole, and the files logrotate, auditd and the notifications read when they
+// are not of the shapes this system writes.
 bool readableWhole(const ConfigArchive::Files &files, QString *errorText)
 {
     QStringList unreadable;
@@ -142,7 +144,7 @@ bool readableWhole(const ConfigArchive::Files &files, QString *errorText)
         }
     }
     if (!unreadable.isEmpty()) {
-        *errorText = i18n("The archive's files cannot be read whole:\n%1", unreadable.join(QLatin1Char('\n')));
+        *errorText = i18n("The archive's files cannot be read whole or are not of the shapes this system writes:\n%1", unreadable.join(QLatin1Char('\n')));
     }
     return unreadable.isEmpty();
 }

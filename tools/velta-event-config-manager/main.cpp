@@ -1,12 +1,15 @@
 #include "appliedrecord.h"
+#include "archivesignature.h"
 #include "configarchive.h"
 #include "configimport.h"
 #include "journal.h"
 #include "servicestatus.h"
 #include "snapshotstore.h"
+#include "terminaloutput.h"
 
 #include "platform/configsnapshot.h"
 #include "platform/loggingreload.h"
+#include "platform/controlescape.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/servicecommand.h"
@@ -32,23 +35,20 @@ namespace
 // Exit statuses beyond 0 (done, or nothing would change) and 1 (refused or failed).
 constexpr int UsageError = 2;
 constexpr int WouldChange = 3;
+constexpr int Untrusted = 4; // refused for a missing or unknown signer alone
 
 constexpr int RestartTimeoutMs = 120000;
 constexpr int StatusTimeoutMs = 10000;
 
 QTextStream &err()
 {
-    static QTextStream stream(stderr);
-    return stream;
+    return TerminalOutput::errors();
 }
 
 // Bytes as they are: file contents and JSON are UTF-8 whatever the locale.
 void writeOut(const QByteArray &data)
 {
-    QFile out;
-    if (out.open(stdout, QIODevice::WriteOnly)) {
-        out.write(data);
-    }
+    TerminalOutput::write(data);
 }
 
 int failure(const QString &text)
@@ -147,14 +147,43 @@ QString restartWithSnapshot(const Took &refused, const QString &snapshot, QJsonO
 struct ImportOptions {
     bool json = false;
     bool restartIfChanged = false;
+    ArchiveSignature::Policy signature;
+};
+
+// What prepare() found besides the files and the plan.
+struct Prepared {
+    ConfigArchive::Identity identity;
+    bool untrusted = false; // refused for its signer alone
 };
 
 // Reads, checks and compares an archive: what an import of it would change.
-bool prepare(const QString &archivePath, ConfigArchive::Files *files, ConfigImport::Plan *plan, QString *errorText, ConfigArchive::Identity *identity = nullptr)
+// An archive from outside must be signed by a trusted key (or admitted
+// without); a snapshot is root's own.
+bool prepare(const QString &archivePath,
+             const ArchiveSignature::Policy &policy,
+             ConfigArchive::Files *files,
+             ConfigImport::Plan *plan,
+             QString *errorText,
+             Prepared *prepared)
 {
     const ConfigImport::Origin origin = SnapshotStore::holds(archivePath) ? ConfigImport::Origin::Snapshot : ConfigImport::Origin::Outside;
-    return ConfigArchive::read(archivePath, files, errorText, identity) && ConfigImport::plan(*files, plan, errorText)
-        && ConfigImport::check(*files, *plan, origin, errorText);
+    QByteArray data;
+    QString signer;
+    // What is no archive of ours is refused as such, before anyone is asked about its signer.
+    if (!ConfigArchive::load(archivePath, &data, errorText) || !ConfigArchive::unpack(data, archivePath, files, errorText, &prepared->identity)) {
+        return false;
+    }
+    if (origin == ConfigImport::Origin::Outside && !ArchiveSignature::admit(data, policy, &signer, errorText, &prepared->untrusted)) {
+        return false;
+    }
+    prepared->identity.signer = signer;
+    return ConfigImport::plan(*files, plan, errorText) && ConfigImport::check(*files, *plan, origin, errorText);
+}
+
+// The exit status of a refusal.
+int refusedStatus(const Prepared &prepared)
+{
+    return prepared.untrusted ? Untrusted : 1;
 }
 
 // What a refused syslog-ng restart goes back to: the snapshot taken just
@@ -274,11 +303,12 @@ bool writeJournaled(const ConfigImport::Plan &plan, const QStringList &units, co
 int importArchive(const QString &archivePath, const ImportOptions &options)
 {
     ConfigArchive::Files files;
-    ConfigArchive::Identity identity;
+    Prepared prepared;
     ConfigImport::Plan plan;
     QString errorText;
     QStringList changed;
-    bool ok = prepare(archivePath, &files, &plan, &errorText, &identity);
+    bool ok = prepare(archivePath, options.signature, &files, &plan, &errorText, &prepared);
+    const ConfigArchive::Identity &identity = prepared.identity;
     AppliedRecord before;
     if (ok) {
         QString loadError;
@@ -330,21 +360,29 @@ int importArchive(const QString &archivePath, const ImportOptions &options)
         settleJournal();
     }
     if (!ok) {
-        summary.insert(QStringLiteral("error"), errorText);
+        summary.insert(QStringLiteral("error"), ControlEscape::escaped(errorText));
         err() << errorText << Qt::endl;
     }
     if (options.json) {
         writeOut(QJsonDocument(summary).toJson(QJsonDocument::Compact) + '\n');
     }
-    return ok && recorded && restartsOk ? 0 : 1;
+    if (!ok) {
+        return refusedStatus(prepared);
+    }
+    return recorded && restartsOk ? 0 : 1;
 }
 
-int checkArchive(const QString &archivePath)
+int checkArchive(const QString &archivePath, const ArchiveSignature::Policy &policy)
 {
     ConfigArchive::Files files;
     ConfigImport::Plan plan;
+    Prepared prepared;
     QString errorText;
-    return prepare(archivePath, &files, &plan, &errorText) ? 0 : failure(errorText);
+    if (!prepare(archivePath, policy, &files, &plan, &errorText, &prepared)) {
+        failure(errorText);
+        return refusedStatus(prepared);
+    }
+    return 0;
 }
 
 // How an import changes a file, in the words of the JSON summary.
@@ -356,24 +394,35 @@ QString changeKind(const ConfigImport::Change &change)
     return change.exists ? QStringLiteral("replaced") : QStringLiteral("added");
 }
 
-int diffArchive(const QString &archivePath, bool json)
+int diffArchive(const QString &archivePath, const ArchiveSignature::Policy &policy, bool json)
 {
     ConfigArchive::Files files;
     ConfigImport::Plan plan;
+    Prepared prepared;
     QString errorText;
-    QByteArray text;
+    QByteArray diff;
     // What would be refused at the import is refused here already.
-    if (!prepare(archivePath, &files, &plan, &errorText) || !ConfigImport::diff(plan, &text, &errorText)) {
-        return failure(errorText);
+    if (!prepare(archivePath, policy, &files, &plan, &errorText, &prepared) || !ConfigImport::diff(plan, &diff, &errorText)) {
+        failure(errorText);
+        return refusedStatus(prepared);
     }
+    // The files' own bytes reach a terminal, the page and Ansible's output.
+    const QByteArray text = ControlEscape::escapedUtf8(diff);
+    const QString signer = prepared.identity.signer;
     if (json) {
         QJsonArray changes;
         for (const ConfigImport::Change &change : plan) {
             changes.append(QJsonObject{{QStringLiteral("path"), ConfigImport::systemPath(change.name)}, {QStringLiteral("change"), changeKind(change)}});
         }
-        const QJsonObject summary{{QStringLiteral("changes"), changes}, {QStringLiteral("diff"), QString::fromUtf8(text)}};
+        QJsonObject summary{{QStringLiteral("changes"), changes}, {QStringLiteral("diff"), QString::fromUtf8(text)}};
+        if (!signer.isEmpty()) {
+            summary.insert(QStringLiteral("signer"), signer);
+        }
         writeOut(QJsonDocument(summary).toJson(QJsonDocument::Compact) + '\n');
     } else {
+        if (!signer.isEmpty()) {
+            err() << i18n("signed by %1", signer) << Qt::endl;
+        }
         writeOut(text);
     }
     return plan.empty() ? 0 : WouldChange;
@@ -400,7 +449,7 @@ int listSnapshots()
         const QStringList columns{name, ConfigSnapshot::takenAt(name).toLocalTime().toString(Qt::ISODate), differing.join(QLatin1Char(' '))};
         listing += columns.join(QLatin1Char('\t')).toUtf8() + '\n';
     }
-    writeOut(listing);
+    writeOut(ControlEscape::escapedUtf8(listing));
     return 0;
 }
 
@@ -502,6 +551,10 @@ int showStatus(bool json)
         ? i18n("applied: none") + QLatin1Char('\n')
         : i18n("applied: %1 at %2", applied.value(QStringLiteral("sha256")).toString(), applied.value(QStringLiteral("appliedAt")).toString())
             + QLatin1Char('\n');
+    const QString signer = applied.value(QStringLiteral("signer")).toString();
+    if (!signer.isEmpty()) {
+        text += i18n("signed by: %1", signer) + QLatin1Char('\n');
+    }
     for (auto it = services.constBegin(); it != services.constEnd(); ++it) {
         const QJsonObject unit = it.value().toObject();
         const QJsonValue running = unit.value(QStringLiteral("running"));
@@ -527,7 +580,7 @@ int showStatus(bool json)
     for (const QString &unit : pending) {
         text += i18n("pending restart: %1", unit) + QLatin1Char('\n');
     }
-    writeOut(text.toUtf8());
+    writeOut(ControlEscape::escapedUtf8(text.toUtf8()));
     return 0;
 }
 } // namespace
@@ -563,6 +616,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption rollBackOption(QStringLiteral("roll-back"),
                                             i18n("Put the files of the snapshot NAME back as they are, without a check or a new snapshot."),
                                             QStringLiteral("NAME"));
+    const QCommandLineOption allowUnsignedOption(QStringLiteral("allow-unsigned"),
+                                                 i18n("With -i, --check or --diff: admit an archive that is unsigned or signed by a key not trusted, "
+                                                      "and name its signer."));
+    const QCommandLineOption signersOption(QStringLiteral("trusted-signers"),
+                                           i18n("With -i, --check or --diff: check the signature against FILE instead of %1.", QString(Paths::TrustedSigners)),
+                                           QStringLiteral("FILE"));
     const QCommandLineOption restartOption(QStringLiteral("restart-if-changed"),
                                            i18n("With -i or --restore: restart syslog-ng and auditd when their files changed, and until done on later runs."));
     QCommandLineParser parser;
@@ -581,7 +640,9 @@ int main(int argc, char *argv[])
                        pendingOption,
                        jsonOption,
                        restartOption,
-                       holdOption});
+                       holdOption,
+                       allowUnsignedOption,
+                       signersOption});
 
     const QList<QCommandLineOption>
         verbs{exportOption, importOption, checkOption, diffOption, snapshotOption, listOption, restoreOption, rollBackOption, statusOption, pendingOption};
@@ -603,18 +664,25 @@ int main(int argc, char *argv[])
         return option.valueName().isEmpty() || !parser.isSet(option) || !parser.value(option).isEmpty();
     });
     const bool holdMisplaced = parser.isSet(holdOption) && !parser.isSet(snapshotOption);
-    if (!oneVerb || !valueGiven || (parser.isSet(jsonOption) && !summarising) || (parser.isSet(restartOption) && !importing) || holdMisplaced) {
+    const bool readsArchive = parsed && (parser.isSet(importOption) || parser.isSet(checkOption) || parser.isSet(diffOption));
+    const bool signatureMisplaced = (parser.isSet(allowUnsignedOption) || parser.isSet(signersOption)) && !readsArchive;
+    if (!oneVerb || !valueGiven || (parser.isSet(jsonOption) && !summarising) || (parser.isSet(restartOption) && !importing) || holdMisplaced
+        || signatureMisplaced || (parser.isSet(signersOption) && parser.value(signersOption).isEmpty())) {
         if (!parser.errorText().isEmpty()) {
             err() << parser.errorText() << '\n';
         }
         err() << "usage: velta-event-config-manager -o ARCHIVE | -i ARCHIVE [--json] [--restart-if-changed] | --check ARCHIVE | --diff ARCHIVE [--json]\n"
                  "       | --snapshot [--hold] | --list-snapshots | --restore NAME [--json] [--restart-if-changed] | --roll-back NAME\n"
-                 "       | --status [--json] | --restart-pending [--json] | --help | --version"
+                 "       | --status [--json] | --restart-pending [--json] | --help | --version\n"
+                 "       -i, --check and --diff also take [--allow-unsigned] [--trusted-signers FILE]"
               << Qt::endl;
         return UsageError;
     }
 
-    const ImportOptions options{parser.isSet(jsonOption), parser.isSet(restartOption)};
+    const ArchiveSignature::Policy signature{parser.isSet(allowUnsignedOption),
+                                             parser.isSet(signersOption) ? QFileInfo(parser.value(signersOption)).absoluteFilePath()
+                                                                         : Paths::placed(Paths::TrustedSigners)};
+    const ImportOptions options{parser.isSet(jsonOption), parser.isSet(restartOption), signature};
     // A change killed part way is finished first, by whichever run comes next
     // to change or report; only one change at a time.
     if (importing || parser.isSet(statusOption) || parser.isSet(pendingOption) || parser.isSet(rollBackOption)) {
@@ -638,10 +706,10 @@ int main(int argc, char *argv[])
         return importArchive(parser.value(importOption), options);
     }
     if (parser.isSet(checkOption)) {
-        return checkArchive(parser.value(checkOption));
+        return checkArchive(parser.value(checkOption), signature);
     }
     if (parser.isSet(diffOption)) {
-        return diffArchive(parser.value(diffOption), options.json);
+        return diffArchive(parser.value(diffOption), signature, options.json);
     }
     if (parser.isSet(snapshotOption)) {
         return takeSnapshot(parser.isSet(holdOption));

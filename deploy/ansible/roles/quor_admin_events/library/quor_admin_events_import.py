@@ -43,6 +43,17 @@ options:
     description: Restart the units that read changed files (import, rollback).
     type: bool
     default: false
+  signer_key:
+    description:
+      - The reference machine's public key (its C(key.pub)), whose archives the host trusts.
+      - An import adds it to the host's C(/etc/quor-admin-events/trusted-signers); a check
+        and check mode only check against the list with it, in the staging folder.
+    type: str
+    default: ""
+  allow_unsigned:
+    description: Admit an archive that is unsigned or signed by a key the host does not trust (C(--allow-unsigned)).
+    type: bool
+    default: false
 """
 
 RETURN = r"""
@@ -75,6 +86,8 @@ SYSLOG_NG_CONF_DIR = "/etc/syslog-ng/conf.d/"
 AUDIT_RULES_FILE = "/etc/audit/rules.d/velta-syslog.rules"
 AUDIT_DAEMON = "/sbin/auditd"
 MANIFEST = "quor-admin-events-manifest.json"
+TRUSTED_SIGNERS = "/etc/quor-admin-events/trusted-signers"
+SIGNATURE_NAMESPACE = "quor-admin-events-archive"
 SNAPSHOT_DIR = "/var/lib/quor-admin-events/snapshots"
 MISSING_LIBRARIES = "error while loading shared libraries"
 
@@ -126,6 +139,65 @@ class Manager:
         return self.run_json("--status", "--json")[1] if self.path else {}
 
 
+class Signers:
+    """The host's trusted signers with the reference machine's key: written
+    into the host's list by an import, laid beside the archive otherwise."""
+
+    def __init__(self, module):
+        self.module = module
+        params = module.params
+        self.path = params["root"] + TRUSTED_SIGNERS
+        self.staged = os.path.join(os.path.dirname(params["archive"]), "trusted-signers")
+        self.allow_unsigned = params["allow_unsigned"]
+        try:
+            with open(self.path, "rb") as listed:
+                self.current = listed.read().decode("utf-8")
+        except FileNotFoundError:
+            self.current = ""
+        except (OSError, UnicodeDecodeError) as error:
+            module.fail_json(msg="%s: %s" % (self.path, error))
+        self.line = self.entry(params["signer_key"])
+
+    def entry(self, key):
+        fields = key.split()
+        if not fields:
+            return ""
+        if len(fields) < 2 or not fields[0].startswith(("ssh-", "ecdsa-", "sk-")):
+            self.module.fail_json(msg="signer_key is not an OpenSSH public key: %s" % key.strip())
+        known = any(line.split()[-2:] == fields[:2] for line in self.current.splitlines() if len(line.split()) >= 2)
+        if known:
+            return ""
+        principal = fields[2] if len(fields) > 2 and all(c.isalnum() or c in "@._-" for c in fields[2]) else "reference"
+        return '%s namespaces="%s" %s %s\n' % (principal, SIGNATURE_NAMESPACE, fields[0], fields[1])
+
+    def combined(self):
+        return self.current + ("\n" if self.current and not self.current.endswith("\n") else "") + self.line
+
+    def trust(self):
+        """Adds the key to the host's list; True when the list changed."""
+        if not self.line:
+            return False
+        folder = os.path.dirname(self.path)
+        os.makedirs(folder, mode=0o755, exist_ok=True)
+        temporary = os.path.join(folder, ".trusted-signers.new")
+        with open(temporary, "w", encoding="utf-8") as written:
+            written.write(self.combined())
+        os.chmod(temporary, 0o644)
+        self.module.atomic_move(temporary, self.path)
+        self.current = self.combined()
+        self.line = ""
+        return True
+
+    def arguments(self):
+        """The manager's options for a check against the list as it will be."""
+        arguments = ["--allow-unsigned"] if self.allow_unsigned else []
+        if self.line:
+            with open(self.staged, "w", encoding="utf-8") as written:
+                written.write(self.combined())
+            arguments += ["--trusted-signers", self.staged]
+        return arguments
+
+
 def services_for(files, root):
     """The units that read the changed files, as the manager's
     --restart-if-changed picks them (the logrotate file needs none)."""
@@ -156,7 +228,7 @@ def check(module, manager):
     if not manager.path:
         # Repository installs: the import checks it right after the install.
         module.exit_json(changed=False, files=[], services=[], status={}, msg="no manager on the host yet")
-    manager.run_ok("--check", module.params["archive"])
+    manager.run_ok("--check", module.params["archive"], *Signers(module).arguments())
     module.exit_json(changed=False, files=[], services=[], status={})
 
 
@@ -169,20 +241,26 @@ def import_archive(module, manager):
         files, diffs = archive_as_diff(module, archive)
         services = services_for(files, manager.root) if params["restart"] else []
         module.exit_json(changed=True, files=files, services=services, status={}, diff=diffs, msg="the package would be installed and the archive imported")
-    manager.run_ok("--check", archive)
-    rc, summary = manager.run_json("--diff", archive, "--json", accepted=(DIFF_NOTHING, DIFF_CHANGES))
+    signers = Signers(module)
+    signature = signers.arguments()
+    manager.run_ok("--check", archive, *signature)
+    rc, summary = manager.run_json("--diff", archive, "--json", *signature, accepted=(DIFF_NOTHING, DIFF_CHANGES))
     files = [change["path"] for change in summary.get("changes", [])]
-    result = dict(changed=rc == DIFF_CHANGES, files=files, services=[], status={})
+    result = dict(changed=rc == DIFF_CHANGES, files=files, services=[], status={}, signer=summary.get("signer", ""))
     if result["changed"]:
         result["diff"] = dict(prepared=summary.get("diff", ""))
-    if module.check_mode or not result["changed"]:
-        result["services"] = services_for(files, manager.root) if params["restart"] else []
+    # The reference key goes into the host's list once an archive it signed passed the check.
+    trusted = not module.check_mode and signers.trust()
+    result["changed"] = rc == DIFF_CHANGES or trusted or (module.check_mode and bool(signers.line))
+    if module.check_mode or rc != DIFF_CHANGES:
+        result["services"] = services_for(files, manager.root) if params["restart"] and rc == DIFF_CHANGES else []
         module.exit_json(**result)
+    signature = signers.arguments()
 
-    arguments = ["-i", archive, "--json"] + (["--restart-if-changed"] if params["restart"] else [])
+    arguments = ["-i", archive, "--json"] + signature + (["--restart-if-changed"] if params["restart"] else [])
     rc, out, err = manager.run(*arguments)
     summary = manager.parse("-i", out)
-    result.update(changed=bool(summary.get("changed")), files=summary.get("files", []), services=sorted(summary.get("restarted", {})))
+    result.update(changed=bool(summary.get("changed")) or trusted, files=summary.get("files", []), services=sorted(summary.get("restarted", {})))
     if rc != 0:
         # Imported files stay imported; a failed restart stays owed.
         module.fail_json(msg="velta-event-config-manager -i failed (exit %d):\n%s" % (rc, err.strip()), rc=rc, stdout=out, stderr=err, **result)
@@ -232,6 +310,8 @@ def main():
             archive=dict(type="path", default=""),
             root=dict(type="str", default=""),
             restart=dict(type="bool", default=False),
+            signer_key=dict(type="str", default="", no_log=False),
+            allow_unsigned=dict(type="bool", default=False),
         ),
         required_if=[("action", "check", ["archive"]), ("action", "import", ["archive"])],
         supports_check_mode=True,
