@@ -1,14 +1,17 @@
 #include "eventswriter.h"
 
 #include "eventtreeitem.h"
+#include "jsontext.h"
 #include "platform/auditdatabase.h"
 #include "platform/checkedwrite.h"
 #include "platform/fileread.h"
 #include "platform/paths.h"
+#include "platform/textdecode.h"
 #include "singleeventsparser.h"
 
 #include <KLocalizedString>
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -78,6 +81,12 @@ QJsonArray listValue(const EventTreeItem *item)
 QString scalarText(const EventTreeItem *item)
 {
     const QString text = item->data(1).toString();
+    // A value kept as read is written as it was read: a number with its own
+    // digits, null and an empty object as themselves.
+    const QString literal = item->data(2).toString();
+    if (!literal.isEmpty() && text == JsonText::shownText(literal)) {
+        return literal;
+    }
     QString normalized;
     if (item->valueKind() != ParameterValue::Kind::Text && item->id() != QLatin1String("enabled")
         && ParameterValue::refusal(item->id(), item->data(0).toString(), item->valueKind(), text, &normalized, ParameterValue::Unlimited).isEmpty()) {
@@ -116,6 +125,13 @@ QStringList entries(const EventTreeItem *item)
         };
         if (child->kind() == EventTreeItem::ObjectListParameter || child->kind() == EventTreeItem::ListParameter) {
             if (!child->isOverlaid()) {
+                continue;
+            }
+            // A list kept as read whose text Qt's writer would change (its numbers) is written as read.
+            const QString stored = child->data(2).toString();
+            const QJsonDocument read = QJsonDocument::fromJson(stored.toUtf8());
+            if (read.isArray() && SingleEventsParser::listText(read.array()) == child->data(1).toString() && stored != compactJson(read.array())) {
+                result.append(key() + stored);
                 continue;
             }
             const QJsonArray list = listValue(child);
@@ -165,95 +181,288 @@ QByteArray EventsWriter::writtenSettings() const
     return m_writtenSettings;
 }
 
+namespace
+{
+// The settings file as the writer needs it: its events and, where it holds
+// one event per line between a "{" line and a "}" line, the line of each.
+struct SettingsFile {
+    QJsonObject events;
+    QStringList lines; // the text split at line feeds, each as it is
+    QHash<QString, QString> ownLines; // event -> its line's text without the comma, where a line holds it alone
+    QHash<QString, int> lineOf; // event -> index in lines, filled only when linePerEvent
+    bool linePerEvent = false;
+    int opening = -1; // the index of the "{" line
+};
+
+// The text of a line without the white space that ends it.
+int contentEnd(const QString &line)
+{
+    int end = int(line.size());
+    while (end > 0 && line.at(end - 1).isSpace()) {
+        --end;
+    }
+    return end;
+}
+
+// The line with a comma after its content, or without one.
+QString withComma(const QString &line, bool comma)
+{
+    const int end = contentEnd(line);
+    const bool has = end > 0 && line.at(end - 1) == QLatin1Char(',');
+    if (has == comma) {
+        return line;
+    }
+    if (comma) {
+        return line.left(end) + QLatin1Char(',') + line.mid(end);
+    }
+    return line.left(end - 1) + line.mid(end);
+}
+
+SettingsFile readSettingsFile(const QString &path)
+{
+    SettingsFile file;
+    const FileRead::Result read = FileRead::regular(path, FileRead::ConfigLimit);
+    const QJsonDocument document = QJsonDocument::fromJson(read.data);
+    QString text;
+    QString reason;
+    if (!read.ok || !document.isObject() || !TextDecode::utf8(read.data, &text, &reason)) {
+        return file;
+    }
+    // The decoder drops a byte order mark; the file keeps it.
+    if (read.data.startsWith("\xEF\xBB\xBF") && !text.startsWith(QChar(0xFEFF))) {
+        text.prepend(QChar(0xFEFF));
+    }
+    file.events = document.object();
+    file.lines = text.split(QLatin1Char('\n'));
+    static const QRegularExpression eventLine(QStringLiteral("^\\s*(\"(?:[^\"\\\\]|\\\\.)*\"\\s*:.*?),?\\s*$"));
+    bool linePerEvent = true;
+    int closing = -1;
+    for (int index = 0; index < file.lines.size(); ++index) {
+        const QString &line = file.lines.at(index);
+        QString trimmed = line.trimmed();
+        if (index == 0 && trimmed.startsWith(QChar(0xFEFF))) {
+            trimmed = trimmed.mid(1).trimmed();
+        }
+        if (trimmed.isEmpty()) {
+            continue;
+        }
+        if (file.opening < 0 || closing >= 0) {
+            linePerEvent = linePerEvent && file.opening < 0 && trimmed == QLatin1String("{");
+            file.opening = index;
+            continue;
+        }
+        if (trimmed == QLatin1String("}")) {
+            closing = index;
+            continue;
+        }
+        const QRegularExpressionMatch match = eventLine.match(line);
+        const QJsonDocument single = QJsonDocument::fromJson(QByteArray("{" + match.captured(1).toUtf8() + "}"));
+        if (!match.hasMatch() || !single.isObject() || single.object().size() != 1) {
+            linePerEvent = false;
+            continue;
+        }
+        const QString id = single.object().keys().constFirst();
+        linePerEvent = linePerEvent && !file.lineOf.contains(id);
+        file.lineOf.insert(id, index);
+        file.ownLines.insert(id, match.captured(1));
+    }
+    file.linePerEvent = linePerEvent && closing >= 0 && file.lineOf.size() == file.events.size();
+    if (!file.linePerEvent) {
+        file.lineOf.clear();
+    }
+    return file;
+}
+
+// Every event of the tree, in tree order.
+void forEachEvent(const EventTreeItem *item, const std::function<void(const EventTreeItem *)> &visit)
+{
+    for (int row = 0; item && row < item->childCount(); ++row) {
+        const EventTreeItem *child = item->child(row);
+        if (child->kind() == EventTreeItem::Event) {
+            visit(child);
+        } else {
+            forEachEvent(child, visit);
+        }
+    }
+}
+
+// The audit rule lines of an event, whether it is on or not.
+QStringList auditRules(const EventTreeItem *event)
+{
+    const EventTreeItem *rules = event->findChildById(QStringLiteral("message-audit-rules"));
+    return rules ? rules->data(1).toString().split(Separator, Qt::SkipEmptyParts) : QStringList();
+}
+
+// The lines that enclose the rules Apply writes in a rules file that holds
+// the administrator's own lines too.
+const QByteArray RulesBegin = QByteArrayLiteral("## begin: the rules of the enabled events; Apply replaces the lines up to the end mark");
+const QByteArray RulesEnd = QByteArrayLiteral("## end of the rules of the enabled events");
+
+// The lines of a file, each without its line feed; a last line without one counts too.
+QByteArrayList fileLines(const QByteArray &data)
+{
+    QByteArrayList lines = data.split('\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+QByteArray withoutCarriageReturn(const QByteArray &line)
+{
+    return line.endsWith('\r') ? line.chopped(1) : line;
+}
+
+// The audit rules file with rules as the module's own. What the administrator
+// wrote around the marked block stays as it is; a file without the marks is
+// the module's where each of its lines is a rule of some event (or blank),
+// else its other lines are kept before a new marked block.
+QByteArray rulesFile(const QByteArray &present, const QStringList &rules, const QStringList &known)
+{
+    QByteArray block;
+    for (const QString &rule : rules) {
+        block += rule.toUtf8() + '\n';
+    }
+    const QByteArrayList lines = fileLines(present);
+    const auto marked = [&lines](const QByteArray &mark) {
+        return int(std::find_if(lines.begin(),
+                                lines.end(),
+                                [&mark](const QByteArray &line) {
+                                    return withoutCarriageReturn(line) == mark;
+                                })
+                   - lines.begin());
+    };
+    const int begin = marked(RulesBegin);
+    const int end = marked(RulesEnd);
+    QByteArrayList before;
+    QByteArrayList after;
+    if (begin < end && end < lines.size()) {
+        before = lines.mid(0, begin);
+        after = lines.mid(end + 1);
+    } else {
+        QSet<QByteArray> own;
+        for (const QString &rule : known) {
+            own.insert(rule.toUtf8());
+        }
+        for (const QByteArray &line : lines) {
+            const QByteArray text = withoutCarriageReturn(line);
+            if (!own.contains(text) && !text.trimmed().isEmpty()) {
+                before.append(line);
+            }
+        }
+        if (before.isEmpty()) {
+            return block;
+        }
+    }
+    QByteArray data;
+    for (const QByteArray &line : std::as_const(before)) {
+        data += line + '\n';
+    }
+    data += RulesBegin + '\n' + block + RulesEnd + '\n';
+    for (const QByteArray &line : std::as_const(after)) {
+        data += line + '\n';
+    }
+    return data;
+}
+
+// An event's line without the leading tab and the trailing comma.
+QString eventLine(const EventTreeItem *event)
+{
+    const QStringList inner = entries(event);
+    const QString body = inner.isEmpty() ? QStringLiteral("{ \"enabled\": \"%1\" }").arg(event->checkState() == Qt::Checked ? 1 : 0)
+                                         : QLatin1String("{ ") + inner.join(Separator) + QLatin1String(" }");
+    return quoted(event->id()) + QLatin1String(" : ") + body;
+}
+
+QByteArray joinedLines(const QStringList &fileLines)
+{
+    QByteArray data;
+    for (const QString &line : fileLines) {
+        data += line.toUtf8();
+        data += '\n';
+    }
+    return data;
+}
+} // namespace
+
 QStringList EventsWriter::lines(const TreeItem *root) const
 {
     AuditData unused;
-    return settingsLines(dynamic_cast<const EventTreeItem *>(root), &unused);
+    return regenerated(eventLines(dynamic_cast<const EventTreeItem *>(root), nullptr, &unused), dynamic_cast<const EventTreeItem *>(root), false);
 }
 
 QList<EventsWriter::KeptEvent> EventsWriter::eventsMissingFromTree(const QString &settingsPath, const EventTreeItem *root)
 {
-    const FileRead::Result file = FileRead::regular(settingsPath, FileRead::ConfigLimit);
-    const QJsonDocument document = QJsonDocument::fromJson(file.data);
-    if (!file.ok || !document.isObject()) {
+    const SettingsFile file = readSettingsFile(settingsPath);
+    if (file.events.isEmpty()) {
         return {};
     }
     QSet<QString> inTree;
-    std::function<void(const EventTreeItem *)> visit = [&](const EventTreeItem *item) {
-        for (int row = 0; item && row < item->childCount(); ++row) {
-            const EventTreeItem *child = item->child(row);
-            if (child->kind() == EventTreeItem::Event) {
-                inTree.insert(child->id());
-            } else {
-                visit(child);
-            }
-        }
-    };
-    visit(root);
-
-    QStringList missing;
-    const QJsonObject events = document.object();
-    for (auto it = events.constBegin(); it != events.constEnd(); ++it) {
-        if (!inTree.contains(it.key())) {
-            missing.append(it.key());
-        }
-    }
-    if (missing.isEmpty()) {
-        return {};
-    }
-
-    // The file's own line of each event, where it holds one event per line.
-    QHash<QString, QString> ownLines;
-    static const QRegularExpression eventLine(QStringLiteral("^\\s*(\"(?:[^\"\\\\]|\\\\.)*\"\\s*:.*?),?\\s*$"));
-    const QStringList lines = QString::fromUtf8(file.data).split(QLatin1Char('\n'));
-    for (const QString &line : lines) {
-        const QRegularExpressionMatch match = eventLine.match(line);
-        const QJsonDocument single = QJsonDocument::fromJson(QByteArray("{" + match.captured(1).toUtf8() + "}"));
-        if (match.hasMatch() && single.isObject() && single.object().size() == 1) {
-            ownLines.insert(single.object().keys().constFirst(), match.captured(1));
-        }
-    }
-
+    forEachEvent(root, [&inTree](const EventTreeItem *event) {
+        inTree.insert(event->id());
+    });
     QList<KeptEvent> kept;
-    for (const QString &id : std::as_const(missing)) {
-        const QString line = ownLines.contains(id) ? ownLines.value(id) : quoted(id) + QLatin1String(" : ") + elementText(events.value(id));
-        kept.append({id, line});
+    for (auto it = file.events.constBegin(); it != file.events.constEnd(); ++it) {
+        if (!inTree.contains(it.key())) {
+            const QString line =
+                file.ownLines.contains(it.key()) ? file.ownLines.value(it.key()) : quoted(it.key()) + QLatin1String(" : ") + elementText(it.value());
+            kept.append({it.key(), line});
+        }
     }
     return kept;
 }
 
-QStringList EventsWriter::settingsLines(const EventTreeItem *root, AuditData *audit) const
+QList<EventsWriter::EventLine> EventsWriter::eventLines(const EventTreeItem *root, const EventTreeItem *asRead, AuditData *audit) const
 {
-    QStringList eventLines;
-    std::function<void(const EventTreeItem *)> visit = [&](const EventTreeItem *item) {
-        for (int row = 0; row < item->childCount(); ++row) {
-            const EventTreeItem *child = item->child(row);
-            if (child->kind() != EventTreeItem::Event) {
-                visit(child);
-                continue;
-            }
-            if (!hasOverlaid(child)) {
-                continue;
-            }
-            const QStringList inner = entries(child);
-            const QString body = inner.isEmpty() ? QStringLiteral("{ \"enabled\": \"%1\" }").arg(child->checkState() == Qt::Checked ? 1 : 0)
-                                                 : QLatin1String("{ ") + inner.join(Separator) + QLatin1String(" }");
-            eventLines.append(QLatin1Char('\t') + quoted(child->id()) + QLatin1String(" : ") + body);
+    QHash<QString, const EventTreeItem *> read; // not owned
+    forEachEvent(asRead, [&read, audit](const EventTreeItem *event) {
+        read.insert(event->id(), event);
+        audit->known += auditRules(event);
+    });
+    QList<EventLine> result;
+    forEachEvent(root, [&](const EventTreeItem *event) {
+        audit->known += auditRules(event);
+        if (!hasOverlaid(event)) {
+            result.append({event->id(), QString(), false, false});
+            return;
+        }
+        const QString line = eventLine(event);
+        const EventTreeItem *before = read.value(event->id());
+        result.append({event->id(), line, true, before && hasOverlaid(before) && eventLine(before) == line});
 
-            const EventTreeItem *enabled = child->findChildById(QStringLiteral("enabled"));
-            const bool on = !enabled || enabled->data(1).toString() == QLatin1String("1");
-            const EventTreeItem *rules = child->findChildById(QStringLiteral("message-audit-rules"));
-            if (rules && on) {
-                audit->hasAuditRules = true;
-                audit->rules += rules->data(1).toString().split(Separator, Qt::SkipEmptyParts);
-            }
-            if (const EventTreeItem *types = child->findChildById(QStringLiteral("message-audit-events"))) {
-                (on ? audit->eventsOn : audit->eventsOff) += splitNames(types->data(1).toString());
+        const EventTreeItem *enabled = event->findChildById(QStringLiteral("enabled"));
+        const bool on = !enabled || enabled->data(1).toString() == QLatin1String("1");
+        const QStringList rules = auditRules(event);
+        if (!rules.isEmpty() && on) {
+            audit->hasAuditRules = true;
+            audit->rules += rules;
+            if (!std::all_of(rules.begin(), rules.end(), ParameterValue::isOneLine)) {
+                audit->refusals.append(
+                    i18n("The audit rules of the event \"%1\" hold a line break or another control character, "
+                         "where every rule is one line; nothing was written.",
+                         event->id()));
             }
         }
-    };
-    if (root) {
-        visit(root);
+        if (const EventTreeItem *types = event->findChildById(QStringLiteral("message-audit-events"))) {
+            (on ? audit->eventsOn : audit->eventsOff) += splitNames(types->data(1).toString());
+        }
+    });
+    return result;
+}
+
+QStringList EventsWriter::regenerated(const QList<EventLine> &events, const EventTreeItem *root, bool leaveUnread) const
+{
+    QJsonObject inFile;
+    if (leaveUnread) {
+        inFile = readSettingsFile(filePath()).events;
+    }
+    QStringList eventLines;
+    for (const EventLine &event : events) {
+        // An event the file does not hold that is as it was read takes its
+        // values from the package: nothing to record.
+        if (event.written && !(leaveUnread && event.asRead && !inFile.contains(event.id))) {
+            eventLines.append(QLatin1Char('\t') + event.line);
+        }
     }
     // Settings of events the package lacks now are the administrator's all the same.
     const QList<KeptEvent> kept = eventsMissingFromTree(filePath(), root);
@@ -266,17 +475,88 @@ QStringList EventsWriter::settingsLines(const EventTreeItem *root, AuditData *au
     return QStringList{QStringLiteral("{")} + eventLines + QStringList{QStringLiteral("}")};
 }
 
+QByteArray EventsWriter::editedInPlace(const QList<EventLine> &events) const
+{
+    const SettingsFile file = readSettingsFile(filePath());
+    if (!file.linePerEvent) {
+        return QByteArray();
+    }
+    struct Line {
+        QString text;
+        bool event;
+    };
+    QVector<Line> kept;
+    QSet<int> dropped;
+    QHash<int, QString> replaced;
+    QStringList added;
+    // Added lines end as the file's lines do.
+    const QString lineEnd = file.lines.at(file.opening).endsWith(QLatin1Char('\r')) ? QStringLiteral("\r") : QString();
+    for (const EventLine &event : events) {
+        const int index = file.lineOf.value(event.id, -1);
+        if (index < 0) {
+            if (event.written && !event.asRead) {
+                added.append(QLatin1Char('\t') + event.line + lineEnd);
+            }
+        } else if (!event.written) {
+            dropped.insert(index);
+        } else if (!event.asRead) {
+            const QString &line = file.lines.at(index);
+            const int indent = int(std::find_if(line.begin(),
+                                                line.end(),
+                                                [](QChar c) {
+                                                    return !c.isSpace();
+                                                })
+                                   - line.begin());
+            replaced.insert(index, line.left(indent) + event.line + line.mid(contentEnd(line)));
+        }
+    }
+    int lastEvent = file.opening;
+    for (const int index : file.lineOf) {
+        lastEvent = std::max(lastEvent, index);
+    }
+    const QSet<int> eventIndexes(file.lineOf.cbegin(), file.lineOf.cend());
+    for (int index = 0; index < file.lines.size(); ++index) {
+        if (!dropped.contains(index)) {
+            kept.append({replaced.value(index, file.lines.at(index)), eventIndexes.contains(index)});
+        }
+        if (index == lastEvent) {
+            for (const QString &line : std::as_const(added)) {
+                kept.append({line, true});
+            }
+        }
+    }
+    // Every event line but the last ends with a comma.
+    int last = -1;
+    for (int index = 0; index < kept.size(); ++index) {
+        last = kept.at(index).event ? index : last;
+    }
+    QStringList result;
+    for (int index = 0; index < kept.size(); ++index) {
+        const Line &line = kept.at(index);
+        result.append(line.event ? withComma(line.text, index != last) : line.text);
+    }
+    return result.join(QLatin1Char('\n')).toUtf8();
+}
+
 bool EventsWriter::write(const TreeItem *root)
 {
     prepare(root);
     return commit();
 }
 
-void EventsWriter::prepare(const TreeItem *root)
+void EventsWriter::prepare(const TreeItem *root, const TreeItem *asRead)
 {
     m_audit = AuditData();
-    m_settingsLines = settingsLines(dynamic_cast<const EventTreeItem *>(root), &m_audit);
+    const auto *events = dynamic_cast<const EventTreeItem *>(root);
+    const auto *read = dynamic_cast<const EventTreeItem *>(asRead);
+    const QList<EventLine> lines = eventLines(events, read, &m_audit);
+    m_settings = read ? editedInPlace(lines) : QByteArray();
+    if (m_settings.isNull()) {
+        m_settings = joinedLines(regenerated(lines, events, read));
+    }
     m_audit.rules.removeDuplicates();
+    m_auditRules =
+        rulesFile(FileRead::regular(m_auditRulesPath, FileRead::ConfigLimit).data, m_audit.hasAuditRules ? m_audit.rules : QStringList(), m_audit.known);
 }
 
 bool EventsWriter::commit()
@@ -284,38 +564,39 @@ bool EventsWriter::commit()
     m_errors.clear();
     m_auditChanged = false;
     m_writtenSettings.clear();
-    bool written = replace(filePath(), m_settingsLines);
-    written = replace(m_auditRulesPath, m_audit.hasAuditRules ? m_audit.rules : QStringList()) && written;
+    // Both files or neither: the rules follow the settings.
+    m_errors = m_audit.refusals;
+    for (const QString &path : {filePath(), m_auditRulesPath}) {
+        if (QFileInfo(path).isSymLink()) {
+            m_errors.append(
+                i18n("%1 is a symbolic link; Apply writes no file through a link, and wrote neither %2 nor %3. "
+                     "Put a regular file in its place to save the event settings.",
+                     Paths::unplaced(path),
+                     Paths::unplaced(filePath()),
+                     Paths::unplaced(m_auditRulesPath)));
+        }
+    }
+    if (!m_errors.isEmpty()) {
+        return false;
+    }
+    bool written = replace(filePath(), m_settings);
+    written = replace(m_auditRulesPath, m_auditRules) && written;
     switchAuditTypes(m_audit);
     return written && m_errors.isEmpty();
 }
 
-namespace
-{
-QByteArray joinedLines(const QStringList &fileLines)
-{
-    QByteArray data;
-    for (const QString &line : fileLines) {
-        data += line.toUtf8();
-        data += '\n';
-    }
-    return data;
-}
-}
-
 QByteArray EventsWriter::preparedSettings() const
 {
-    return joinedLines(m_settingsLines);
+    return m_settings;
 }
 
 QByteArray EventsWriter::preparedAuditRules() const
 {
-    return joinedLines(m_audit.hasAuditRules ? m_audit.rules : QStringList());
+    return m_auditRules;
 }
 
-bool EventsWriter::replace(const QString &path, const QStringList &fileLines)
+bool EventsWriter::replace(const QString &path, const QByteArray &data)
 {
-    const QByteArray data = joinedLines(fileLines);
     if (const auto expected = m_expected.constFind(path); expected != m_expected.cend() && !expected->matches(path)) {
         m_errors.append(CheckedWrite::changedOutside(Paths::unplaced(path)).message);
         return false;

@@ -21,7 +21,12 @@ public:
     bool write(const TreeItem *root) override;
     // Builds the texts of both files and the audit switches from the tree,
     // reading the settings file for the events the tree lacks; changes nothing.
-    void prepare(const TreeItem *root);
+    // Given the tree as the settings file was read (or last written), an event
+    // that is as it was read keeps its line as the file holds it, and one the
+    // file does not hold is left out; where the file holds one event per line,
+    // only the lines of edited events change. Without it, every event's line
+    // is built anew.
+    void prepare(const TreeItem *root, const TreeItem *asRead = nullptr);
     // Stores what prepare() built.
     bool commit();
     // A file (a placed path) is replaced only while it still holds what was
@@ -56,14 +61,32 @@ private:
         QStringList rules;
         QStringList eventsOn;
         QStringList eventsOff;
+        QStringList known; // the rules of every event of both trees, on or off: the module's own lines
+        QStringList refusals; // why the rules cannot be written
     };
 
-    QStringList settingsLines(const EventTreeItem *root, AuditData *audit) const;
-    bool replace(const QString &path, const QStringList &fileLines);
+    // One event of the tree: its line without the leading tab and the
+    // trailing comma, whether it is written at all, and whether it is as read.
+    struct EventLine {
+        QString id;
+        QString line;
+        bool written = false;
+        bool asRead = false;
+    };
+    // Collects the audit data of the events written on the way.
+    QList<EventLine> eventLines(const EventTreeItem *root, const EventTreeItem *asRead, AuditData *audit) const;
+    // The whole file built anew; leaveUnread leaves out the events as read
+    // that the file does not hold.
+    QStringList regenerated(const QList<EventLine> &events, const EventTreeItem *root, bool leaveUnread) const;
+    // The file with the lines of edited events replaced, added or removed;
+    // null when it does not hold one event per line.
+    QByteArray editedInPlace(const QList<EventLine> &events) const;
+    bool replace(const QString &path, const QByteArray &data);
     void switchAuditTypes(AuditData audit);
 
     const QString m_auditRulesPath;
-    QStringList m_settingsLines; // as prepared
+    QByteArray m_settings; // as prepared
+    QByteArray m_auditRules; // as prepared
     AuditData m_audit; // as prepared
     QStringList m_errors;
     bool m_auditChanged = false;

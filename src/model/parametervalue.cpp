@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -49,6 +50,9 @@ Range limits(const QString &key, const Range &given)
 
 QString refusal(const QString &key, const QString &name, Kind kind, const QString &text, QString *normalized, const Range &range)
 {
+    if (key == QLatin1String("message-audit-rules") && !isOneLine(text)) {
+        return i18n("%1 holds audit rules, one line each: a line break or another control character cannot be part of one.", name);
+    }
     const QString trimmed = text.trimmed();
     const bool percentage = endsWithAny(key, {"percent"});
     const bool countable = endsWithAny(key, {"bytes", "interval"});
@@ -98,6 +102,14 @@ QString refusal(const QString &key, const QString &name, Kind kind, const QStrin
         *normalized = whole ? QString::number(integer) : QString::number(number, 'g', QLocale::FloatingPointShortest);
     }
     return QString();
+}
+
+bool isOneLine(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        const QChar::Category category = c.category();
+        return c == QLatin1Char('\t') || (category != QChar::Other_Control && category != QChar::Separator_Line && category != QChar::Separator_Paragraph);
+    });
 }
 
 QStringList listElements(const QString &text)

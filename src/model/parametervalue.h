@@ -40,6 +40,10 @@ Range limits(const QString &key, const Range &given = {});
 // names. On success *normalized (when given) holds the value as JSON writes it.
 QString refusal(const QString &key, const QString &name, Kind kind, const QString &text, QString *normalized = nullptr, const Range &range = {});
 
+// Whether text holds no line break nor any other control character but a
+// tab: an audit rule is one line of its file.
+bool isOneLine(const QString &text);
+
 // The elements of a comma-separated list (file lists, dependencies, parameter
 // keys), each with its white space simplified; empty ones are left out.
 QStringList listElements(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "datalanguage.h"
 #include "eventtreeitem.h"
+#include "jsontext.h"
 #include "notifiedevents.h"
 #include "parametervalue.h"
 #include "platform/folderentries.h"
@@ -36,6 +37,8 @@ const QString AuditRules = QStringLiteral("message-audit-rules");
 const QString AuditKey = QStringLiteral(".auditd.key");
 const QString NamePrefix = QStringLiteral("name_");
 
+using Literals = QHash<QString, QString>;
+
 // More lines than this about one file say nothing more.
 constexpr int MaxProblemsPerFile = 10;
 
@@ -55,7 +58,18 @@ QJsonObject parseJsonObject(const QByteArray &data, QString *problem)
 struct JsonFile {
     QJsonObject object;
     QString problem; // why the file could not be used; empty when it could or is missing
+    QStringList duplicateKeys; // keys an object of the file holds more than once; only one of each is read
 };
+
+// One problem per key given twice: the reader keeps only one of them.
+QStringList duplicateProblems(const QStringList &keys)
+{
+    QStringList problems;
+    for (const QString &key : keys) {
+        problems.append(i18n("key \"%1\" is given more than once; only one of its values is read", key));
+    }
+    return problems;
+}
 
 // The object of a JSON file; an empty one with a problem for a file that is
 // there but cannot be read or is not a JSON object.
@@ -76,6 +90,9 @@ JsonFile readJsonObject(const QString &placedPath, qint64 maxSize)
     if (const int nul = read.data.indexOf('\0'); nul >= 0 && file.problem.isEmpty()) {
         file.problem = i18n("a NUL byte at offset %1", nul);
         file.object = QJsonObject();
+    }
+    if (file.problem.isEmpty()) {
+        file.duplicateKeys = JsonText::scan(read.data).duplicateKeys;
     }
     return file;
 }
@@ -304,7 +321,7 @@ const Dictionary &dictionary()
             result.problems.append(path + QLatin1String(": ") + file.problem);
             return result;
         }
-        QStringList reasons;
+        QStringList reasons = duplicateProblems(file.duplicateKeys);
         for (auto it = file.object.begin(); it != file.object.end(); ++it) {
             if (!it.value().isObject()) {
                 reasons.append(i18n("entry \"%1\": %2 where an object is expected; ignored", it.key(), typeName(it.value())));
@@ -332,7 +349,9 @@ bool isOne(const QJsonValue &value)
     return value.toVariant().toString() == QLatin1String("1");
 }
 
-void applyDictionary(EventTreeItem *item, const EventTreeItem *parent)
+// mayHide is false for an event: an entry that hides a parameter of the
+// event's name does not hide the event.
+void applyDictionary(EventTreeItem *item, const EventTreeItem *parent, bool mayHide = true)
 {
     const Dictionary &rules = dictionary();
     const auto entry = rules.entries.constFind(item->id());
@@ -340,8 +359,8 @@ void applyDictionary(EventTreeItem *item, const EventTreeItem *parent)
         item->setEditable(rules.usable);
         return;
     }
-    item->setVisible(entry->visible);
-    if (!entry->visible) {
+    if (mayHide && !entry->visible) {
+        item->setVisible(false);
         return;
     }
     item->setEditable(entry->editable || (parent && parent->childrenEditable()));
@@ -358,15 +377,6 @@ void markOverlaid(EventTreeItem *item)
     item->setOverlaid(true);
     for (int row = 0; row < item->childCount(); ++row) {
         markOverlaid(item->child(row));
-    }
-}
-
-// The overlay entries are bookkeeping. The first column shows the identifier or
-// the name, so both are tested without reading the column.
-void hideOverlayEntry(EventTreeItem *item)
-{
-    if (item->id().startsWith(Overlay) || item->name().startsWith(Overlay)) {
-        item->setVisible(false);
     }
 }
 
@@ -403,11 +413,31 @@ QString interned(const QString &text)
 // Names, messages and paths mostly differ from event to event: not worth a look-up.
 constexpr int MaxSharedValueLength = 16;
 
+// What the values of one event bring beside their JSON, by object path
+// (JsonText::pathKey()): the keys of each object that came from the current
+// settings, and the current settings' own texts of the values Qt's reader
+// does not keep.
+struct ValueSources {
+    QHash<QString, QStringList> overlaid;
+    const Literals *literals = nullptr; // null when the event has no current settings
+};
+
+// An event takes from the dictionary its name and whether it is editable;
+// what hides a parameter of the same key never hides it.
+enum class Level { Event, Parameter };
+
 // The parent is only read (the dictionary's "children_editable"), so that
 // events can be built on several threads under their common group; the caller
-// appends the item and marks the parent (markAuditParent).
-std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &value, const EventTreeItem *parent)
+// appends the item and marks the parent (markAuditParent). path is the
+// value's own.
+std::unique_ptr<EventTreeItem> createItem(const QString &key,
+                                          const QJsonValue &value,
+                                          const EventTreeItem *parent,
+                                          const ValueSources &sources,
+                                          const QString &path,
+                                          Level level = Level::Parameter)
 {
+    const QString literal = sources.literals ? sources.literals->value(path) : QString();
     // The columns are complete before the item exists: one allocation for them.
     int kind = EventTreeItem::Parameter;
     QVariant text;
@@ -419,12 +449,18 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
         });
         kind = hasObjects ? EventTreeItem::ObjectListParameter : EventTreeItem::ListParameter;
         text = SingleEventsParser::listText(array);
-        json = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+        json = literal.startsWith(QLatin1Char('[')) ? literal : QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
     } else if (!value.isObject()) {
-        const QString scalar = value.isString() ? value.toString() : value.toVariant().toString();
+        const bool kept = (value.isDouble() || value.isNull()) && !literal.isEmpty() && !literal.startsWith(QLatin1Char('{'));
+        const QString scalar = kept ? JsonText::shownText(literal) : value.isString() ? value.toString() : value.toVariant().toString();
         if (!scalar.isEmpty()) {
             text = scalar.size() <= MaxSharedValueLength ? interned(scalar) : scalar;
         }
+        if (kept) {
+            json = literal;
+        }
+    } else if (value.toObject().isEmpty() && literal.startsWith(QLatin1Char('{'))) {
+        json = literal;
     }
     auto item = std::make_unique<EventTreeItem>(std::initializer_list<QVariant>{key, text, json});
     item->setId(key);
@@ -436,54 +472,73 @@ std::unique_ptr<EventTreeItem> createItem(const QString &key, const QJsonValue &
         item->setValueKind(ParameterValue::Kind::Boolean);
     }
     // Before the children, so that "children_editable" reaches them.
-    applyDictionary(item.get(), parent);
-    if (value.isObject()) {
-        const QJsonObject object = value.toObject();
-        item->reserveChildren(object.size());
-        QStringList overlaidKeys;
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            const QString childKey = interned(it.key());
-            const QJsonValue childValue = it.value();
-            if (childKey == Enabled && isOne(childValue)) {
-                item->setCheckState(Qt::Checked);
-            }
-            if (childKey.startsWith(Overlay)) {
-                overlaidKeys.append(childValue.toString());
-            }
-            std::unique_ptr<EventTreeItem> child = createItem(childKey, childValue, item.get());
-            markAuditParent(childKey, item.get());
-            hideOverlayEntry(child.get());
-            item->appendChild(std::move(child));
+    applyDictionary(item.get(), parent, level == Level::Parameter);
+    if (!value.isObject()) {
+        return item;
+    }
+    const QJsonObject object = value.toObject();
+    const QStringList overlaidKeys = sources.overlaid.value(path);
+    // The hidden "overlay<n>" entries among the keys in key order, as if the
+    // object held them; they are bookkeeping whatever their names.
+    QStringList entryNames;
+    for (int n = 0; n < overlaidKeys.size(); ++n) {
+        entryNames.append(Overlay + QString::number(n));
+    }
+    std::sort(entryNames.begin(), entryNames.end());
+    const auto appendEntries = [&](const QString *before) {
+        while (!entryNames.isEmpty() && (!before || entryNames.constFirst() < *before)) {
+            const QString name = entryNames.takeFirst();
+            std::unique_ptr<EventTreeItem> entry =
+                createItem(name, QJsonValue(overlaidKeys.at(name.mid(Overlay.size()).toInt())), item.get(), ValueSources(), QString());
+            entry->setVisible(false);
+            item->appendChild(std::move(entry));
         }
+    };
+    item->reserveChildren(object.size() + overlaidKeys.size());
+    // Through a hash: an event may list every one of many keys.
+    QHash<QString, EventTreeItem *> children; // not owned
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QString childKey = interned(it.key());
+        const QJsonValue childValue = it.value();
+        if (childKey == Enabled && isOne(childValue)) {
+            item->setCheckState(Qt::Checked);
+        }
+        appendEntries(&childKey);
+        // Paths are needed only where something is kept by them.
+        const bool pathNeeded = sources.literals || childValue.isObject();
+        std::unique_ptr<EventTreeItem> child =
+            createItem(childKey, childValue, item.get(), sources, pathNeeded ? JsonText::pathKey(path, childKey) : QString());
+        markAuditParent(childKey, item.get());
         if (!overlaidKeys.isEmpty()) {
-            // Through a hash: an event may list every one of many keys.
-            QHash<QString, EventTreeItem *> children; // not owned
-            children.reserve(item->childCount());
-            for (int row = item->childCount() - 1; row >= 0; --row) {
-                children.insert(item->child(row)->id(), item->child(row));
-            }
-            for (const QString &key : std::as_const(overlaidKeys)) {
-                if (EventTreeItem *overlaid = children.value(key)) {
-                    markOverlaid(overlaid);
-                }
-            }
-            item->setOverlaid(true);
+            children.insert(childKey, child.get());
         }
+        item->appendChild(std::move(child));
+    }
+    appendEntries(nullptr);
+    if (!overlaidKeys.isEmpty()) {
+        for (const QString &overlaidKey : overlaidKeys) {
+            if (EventTreeItem *overlaid = children.value(overlaidKey)) {
+                markOverlaid(overlaid);
+            }
+        }
+        item->setOverlaid(true);
     }
     return item;
 }
 
 // The package defaults with the current settings of one event laid over them.
-// Every replaced key is listed in an "overlay<n>" entry of its object.
-QJsonObject merge(QJsonObject package, const QJsonObject &current)
+// The keys of each object whose values came from the current settings go
+// into *overlaid by the object's path (JsonText::pathKey()), "enabled" first
+// when the current settings leave it to the package.
+QJsonObject merge(QJsonObject package, const QJsonObject &current, const QString &path, QHash<QString, QStringList> *overlaid)
 {
     if (current.isEmpty()) {
-        // Most events: the package's object keeps its keys in order, so the two
-        // marks go in directly.
+        // Most events: the package's object keeps its keys in order, so the
+        // mark goes in directly.
         if (!package.contains(Enabled) && package.contains(QStringLiteral("message-params"))) {
             package.insert(Enabled, QStringLiteral("1"));
         }
-        package.insert(Overlay + QLatin1Char('0'), Enabled);
+        overlaid->insert(path, {Enabled});
         return package;
     }
     // Gathered in key order and inserted once at the end: an object takes each
@@ -494,23 +549,25 @@ QJsonObject merge(QJsonObject package, const QJsonObject &current)
     for (auto it = package.constBegin(); it != package.constEnd(); ++it) {
         result.insert(it.key(), it.value());
     }
-    int counter = 0;
+    QStringList keys;
     if (!current.contains(Enabled)) {
         if (!result.contains(Enabled) && result.contains(QStringLiteral("message-params"))) {
             result.insert(Enabled, QStringLiteral("1"));
         }
         // The on/off state is always recorded, so that every event keeps its
         // state and its audit data when the settings are written.
-        result.insert(Overlay + QLatin1Char('0'), Enabled);
-        counter = 1;
+        keys.append(Enabled);
     }
     for (auto it = current.begin(); it != current.end(); ++it) {
         if (package.value(it.key()).isObject() && it.value().isObject()) {
-            result.insert(it.key(), merge(result.value(it.key()).toObject(), it.value().toObject()));
+            result.insert(it.key(), merge(result.value(it.key()).toObject(), it.value().toObject(), JsonText::pathKey(path, it.key()), overlaid));
         } else {
             result.insert(it.key(), it.value());
-            result.insert(Overlay + QString::number(counter++), it.key());
+            keys.append(it.key());
         }
+    }
+    if (!keys.isEmpty()) {
+        overlaid->insert(path, keys);
     }
     QJsonObject merged;
     for (auto it = result.cbegin(); it != result.cend(); ++it) {
@@ -525,6 +582,9 @@ QString groupName(const QString &systemDir, const QString &dirName, QStringList 
     const JsonFile file = readJsonObject(path, FileRead::SmallFileLimit);
     if (!file.problem.isEmpty()) {
         problems->append(path + QLatin1String(": ") + file.problem);
+    }
+    for (const QString &problem : duplicateProblems(file.duplicateKeys)) {
+        problems->append(path + QLatin1String(": ") + problem);
     }
     const QJsonValue params = file.object.value(QLatin1String("group-params"));
     if (!params.isUndefined() && !params.isObject()) {
@@ -655,7 +715,6 @@ void addGroups(const QString &systemDir, const FolderEntries &listing, EventTree
         group->setName(folder.name);
         group->setKind(EventTreeItem::Group);
         group->setCheckable(true);
-        hideOverlayEntry(group.get());
         layout->groups.insert(groupDir, group.get());
         for (int index = 0; topLevel && index < folder.listing.entries.size(); ++index) {
             const QFileInfo &file = folder.listing.entries.at(index);
@@ -687,9 +746,12 @@ void linkDependencies(const std::vector<EventTreeItem *> &events, const QHash<QS
             continue;
         }
         const QStringList ids = ParameterValue::listElements(depends->data(1).toString());
+        // A set rather than the list's own search: one event may depend on all.
+        QSet<const EventTreeItem *> linked;
         for (const QString &id : ids) {
             EventTreeItem *target = byId.value(id);
-            if (target && target != event && !event->dependsOn().contains(target)) {
+            if (target && target != event && !linked.contains(target)) {
+                linked.insert(target);
                 event->addDependsOn(target);
                 target->addDependent(event);
             }
@@ -766,6 +828,7 @@ struct EventJob {
     QString id;
     QString path; // placed
     QJsonObject current; // the event's current settings
+    const Literals *literals = nullptr; // those of the current settings; null when the event has none
     EventTreeItem *group = nullptr; // not owned; only read while the job is built
     std::unique_ptr<EventTreeItem> event; // null when the file gave nothing
     QStringList problems;
@@ -776,7 +839,7 @@ struct EventJob {
 void buildEvent(EventJob &job)
 {
     JsonFile file = readJsonObject(job.path, FileRead::SmallFileLimit);
-    QStringList reasons;
+    QStringList reasons = duplicateProblems(file.duplicateKeys);
     if (!file.problem.isEmpty()) {
         reasons.append(file.problem);
     }
@@ -787,7 +850,11 @@ void buildEvent(EventJob &job)
     if (file.object.isEmpty()) {
         return;
     }
-    std::unique_ptr<EventTreeItem> event = createItem(job.id, merge(std::move(file.object), job.current), job.group);
+    const QString path = JsonText::pathKey(QString(), job.id);
+    ValueSources sources;
+    sources.literals = job.current.isEmpty() ? nullptr : job.literals;
+    const QJsonObject merged = merge(std::move(file.object), job.current, path, &sources.overlaid);
+    std::unique_ptr<EventTreeItem> event = createItem(job.id, merged, job.group, sources, path, Level::Event);
     event->setKind(EventTreeItem::Event);
     event->setCheckable(true);
     // The identifier, whatever the display language.
@@ -797,7 +864,6 @@ void buildEvent(EventJob &job)
     if (name) {
         event->setItemData({event->name(), QVariant(), QVariant()});
     }
-    hideOverlayEntry(event.get());
     markEvent(event.get());
     job.event = std::move(event);
 }
@@ -831,7 +897,7 @@ QString SingleEventsParser::listText(const QJsonArray &array)
     return texts.join(QStringLiteral(", "));
 }
 
-QJsonObject SingleEventsParser::readCurrentSettings()
+QJsonObject SingleEventsParser::readCurrentSettings(QHash<QString, QString> *literals)
 {
     const QString text = readFile();
     if (!damaged()) {
@@ -842,10 +908,17 @@ QJsonObject SingleEventsParser::readCurrentSettings()
         return QJsonObject();
     }
     QString problem;
-    QJsonObject settings = parseJsonObject(text.toUtf8(), &problem);
+    const QByteArray data = text.toUtf8();
+    QJsonObject settings = parseJsonObject(data, &problem);
     if (!problem.isEmpty()) {
         markDamaged(problem);
         return QJsonObject();
+    }
+    JsonText::Scan scan = JsonText::scan(data);
+    *literals = std::move(scan.literals);
+    // Written back, the file would hold only one of them.
+    for (const QString &duplicate : duplicateProblems(scan.duplicateKeys)) {
+        markDamaged(duplicate);
     }
     // Built anew, as in normaliseTypes: erasing keys one by one moves all after them.
     QStringList reasons;
@@ -876,7 +949,8 @@ EventTreeItem *SingleEventsParser::parse()
 
     // Looked up once per event: a hash rather than the object's own search.
     QHash<QString, QJsonObject> current;
-    const QJsonObject currentSettings = readCurrentSettings();
+    Literals literals;
+    const QJsonObject currentSettings = readCurrentSettings(&literals);
     for (auto it = currentSettings.begin(); it != currentSettings.end(); ++it) {
         current.insert(it.key(), it.value().toObject());
     }
@@ -908,6 +982,7 @@ EventTreeItem *SingleEventsParser::parse()
         job.id = id;
         job.path = *placedDir + QLatin1Char('/') + id;
         job.current = current.value(id);
+        job.literals = &literals;
         job.group = layout.groups.value(dir, root.get());
         jobs.push_back(std::move(job));
     }

@@ -3,6 +3,8 @@
 #include "abstractconfigparser.h"
 #include "eventtreeitem.h"
 
+#include <QHash>
+
 class QJsonArray;
 class QJsonObject;
 
@@ -36,6 +38,8 @@ public:
     static QString listText(const QJsonArray &array);
 
 private:
-    // The current settings by event; values of the wrong type read by their meaning.
-    QJsonObject readCurrentSettings();
+    // The current settings by event; values of the wrong type read by their
+    // meaning. *literals gets the texts of the values Qt's reader does not keep
+    // (JsonText::Scan::literals).
+    QJsonObject readCurrentSettings(QHash<QString, QString> *literals);
 };

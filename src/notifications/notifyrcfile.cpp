@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace
 {
 const QString FilePrefix = QStringLiteral("file://");
@@ -72,37 +74,100 @@ bool isEntry(const QString &trimmed)
     return !trimmed.startsWith(QLatin1Char('#')) && trimmed.indexOf(QLatin1Char('=')) > 0;
 }
 
-// The text with the event's group replaced by section, or section appended
-// after a blank line when there is none. A group goes on to the next header,
-// as the reader takes it; its entries go, blank lines and comments stay.
-// Further groups of the same name go too: the watcher would merge them
-// into the one written, and their keys would override it.
-QString replacedGroup(const QString &old, const QString &notificationId, const QStringList &section)
+// A key this module writes in an event's group: its value as the reader
+// takes it, and the line that writes it (none for a key left out).
+struct WrittenEntry {
+    QString key;
+    QString value;
+    QString line;
+};
+
+QVector<WrittenEntry> writtenEntries(const NotificationMethods &methods)
+{
+    const QString logFile = methods.logFile.isEmpty() ? QString() : FilePrefix + methods.logFile;
+    return {
+        {QStringLiteral("Action"), methods.actions, methods.actions.isEmpty() ? QString() : QLatin1String("Action=") + methods.actions},
+        {QStringLiteral("Execute"), methods.executeCommand, QLatin1String("Execute=") + escapeValue(methods.executeCommand)},
+        {QStringLiteral("Logfile"), logFile, QLatin1String("Logfile=") + escapeValue(logFile)},
+        {QStringLiteral("Sound"), methods.sound, QLatin1String("Sound=") + escapeValue(methods.sound)},
+    };
+}
+
+// The text with the keys this module writes set in the event's group, or
+// section appended after a blank line when there is none. A group goes on to
+// the next header, as the reader takes it. A line whose value reads as the
+// one to write stays as it is; every other key, comment and blank line stays
+// too. A written key the group lacks goes first, as in a new group. Further
+// groups of the name join the first, which the watcher merges them into. Further entries of a written key go, in the group and in further groups
+// of the same name: the watcher would merge them, and they would override it.
+QString replacedGroup(const QString &old, const QString &notificationId, const QStringList &section, const QVector<WrittenEntry> &written)
 {
     const QString header = groupHeader(notificationId);
     const QStringList lines = old.split(QLatin1Char('\n'));
     QStringList result;
-    result.reserve(lines.size() + section.size());
-    bool replaced = false;
+    result.reserve(lines.size() + written.size());
+    QHash<QString, const WrittenEntry *> pending; // not owned
+    for (const WrittenEntry &entry : written) {
+        pending.insert(entry.key, &entry);
+    }
+    int groups = 0; // of the event's name, so far
     bool inGroup = false;
+    int insertAt = -1; // after the first group's header
+    int firstEnd = -1; // after the first group's last line
+    QStringList moved; // the other keys of further groups of the name, which join the first
     for (const QString &line : lines) {
         const QString trimmed = line.trimmed();
         if (isGroupHeader(trimmed)) {
-            inGroup = trimmed == header;
-            if (inGroup) {
-                if (!replaced) {
-                    result << section;
-                }
-                replaced = true;
-                continue;
+            if (inGroup && groups == 1) {
+                firstEnd = int(result.size());
             }
-        } else if (inGroup && isEntry(trimmed)) {
+            inGroup = trimmed == header;
+            groups += inGroup ? 1 : 0;
+            if (!inGroup || groups == 1) {
+                result << line;
+            }
+            if (inGroup && groups == 1) {
+                insertAt = int(result.size());
+            }
+            continue;
+        }
+        if (inGroup && isEntry(trimmed)) {
+            const int equals = int(trimmed.indexOf(QLatin1Char('=')));
+            const QString key = trimmed.left(equals).trimmed();
+            const bool writtenKey = std::any_of(written.begin(), written.end(), [&key](const WrittenEntry &entry) {
+                return entry.key == key;
+            });
+            if (writtenKey) {
+                const WrittenEntry *entry = groups == 1 ? pending.take(key) : nullptr;
+                if (entry && unescapeValue(trimmed.mid(equals + 1).trimmed()) == entry->value) {
+                    result << line;
+                } else if (entry && !entry->line.isEmpty()) {
+                    result << entry->line;
+                }
+            } else {
+                (groups == 1 ? result : moved) << line;
+            }
             continue;
         }
         result << line;
     }
-    if (!replaced) {
+    if (firstEnd < 0) {
+        firstEnd = int(result.size());
+    }
+    for (int i = 0; i < moved.size(); ++i) {
+        result.insert(firstEnd + i, moved.at(i));
+    }
+    if (groups == 0) {
         return old + QLatin1Char('\n') + section.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
+    QStringList added;
+    for (const WrittenEntry &entry : written) {
+        if (pending.contains(entry.key) && !entry.line.isEmpty()) {
+            added << entry.line;
+        }
+    }
+    for (int i = 0; i < added.size(); ++i) {
+        result.insert(insertAt + i, added.at(i));
     }
     return result.join(QLatin1Char('\n'));
 }
@@ -187,12 +252,11 @@ QVector<NotifyrcGroup> NotifyrcFile::parse(const QString &text)
 QStringList NotifyrcFile::sectionLines(const QString &notificationId, const NotificationMethods &methods)
 {
     QStringList lines{groupHeader(notificationId)};
-    if (!methods.actions.isEmpty()) {
-        lines << QLatin1String("Action=") + methods.actions;
+    for (const WrittenEntry &entry : writtenEntries(methods)) {
+        if (!entry.line.isEmpty()) {
+            lines << entry.line;
+        }
     }
-    lines << QLatin1String("Execute=") + escapeValue(methods.executeCommand);
-    lines << QLatin1String("Logfile=") + (methods.logFile.isEmpty() ? QString() : FilePrefix + escapeValue(methods.logFile));
-    lines << QLatin1String("Sound=") + escapeValue(methods.sound);
     lines << QStringLiteral("TTS=");
     return lines;
 }
@@ -212,7 +276,7 @@ bool NotifyrcFile::writeSection(const QString &notificationId, const Notificatio
     }
     QString text;
     if (exists) {
-        text = replacedGroup(old, notificationId, section);
+        text = replacedGroup(old, notificationId, section, writtenEntries(methods));
     } else {
         text = section.join(QLatin1Char('\n')) + QLatin1Char('\n');
     }

@@ -42,8 +42,10 @@ public:
     // The ~/.config folder of a home (a system path), opened for user.
     static UserFolder configFolder(const QString &home, const UserAccount &user);
 
-    // Replaces the event's group (every group of its name), or appends it after
-    // a blank line, keeping the rest of the file; the file is the user's, mode
+    // Sets the keys this module writes (Action, Execute, Logfile, Sound) in the
+    // event's group, keeping its other keys and every line whose value reads
+    // as the one to write, or appends the group after a blank line; the rest
+    // of the file stays as it is. The file is the user's, mode
     // 0644. False with an error text ("<path>: <reason>") when the file could
     // not be read whole as UTF-8 text or could not be written: it is then left
     // as it was.

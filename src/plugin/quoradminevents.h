@@ -178,6 +178,9 @@ private:
     void addReviewButton(QBoxLayout *buttons, int index);
     // Shows what Apply would write now, writing nothing.
     void reviewChanges();
+    // The tree as the settings file was read or last written, so that Apply
+    // keeps the lines of unedited events; null when the file was not read whole.
+    const EventTreeItem *settingsAsRead() const;
     // Column 0 of the first selected row in the current model; invalid without a selection.
     QModelIndex selectedEventIndex() const;
     void showContextMenu(const QPoint &pos);
@@ -243,6 +246,7 @@ private:
     bool m_loggingKept = false; // this Apply leaves a refused file as it is: syslog-ng is not restarted
     std::unique_ptr<ConfigSnapshot::Held> m_heldSnapshot; // of the Apply under way
     bool m_settingsFileDamaged = false; // the last load could not read the settings file whole
+    bool m_settingsReadWhole = false; // the same, not cleared when the administrator lets Apply replace the file
     bool m_loadedCleanly = false; // the last load met no problem in any file
 
     QHash<QString, QString> m_filesToDelete; // file key -> system path (not placed)

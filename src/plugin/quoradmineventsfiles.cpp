@@ -115,7 +115,7 @@ void QuorAdminEvents::addReviewButton(QBoxLayout *buttons, int index)
 void QuorAdminEvents::reviewChanges()
 {
     EventsWriter writer(Paths::placed(Paths::EventsFile), Paths::placed(Paths::AuditRulesFile));
-    writer.prepare(m_currentModel->root());
+    writer.prepare(m_currentModel->root(), settingsAsRead());
     ReviewChangesDialog dialog(this);
     dialog.setFiles(filesOfApply(notificationChanges(), writer));
     dialog.exec();

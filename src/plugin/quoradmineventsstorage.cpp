@@ -133,6 +133,7 @@ void QuorAdminEvents::load()
     }
     m_problems->setProblems(problems.join(QLatin1Char('\n')));
     m_settingsFileDamaged = parser.damaged();
+    m_settingsReadWhole = !parser.damaged();
     m_loadedCleanly = problems.isEmpty();
     std::unique_ptr<EventTreeItem> savedTree = tree->clone();
     destroyInBackground(m_currentModel->setRoot(tree));
@@ -245,7 +246,7 @@ void QuorAdminEvents::save()
     // Reviewed first, the files are written from the very bytes shown.
     const bool reviewed = ReviewChangesDialog::alwaysBeforeWriting();
     if (reviewed) {
-        writer->prepare(m_currentModel->root());
+        writer->prepare(m_currentModel->root(), settingsAsRead());
         if (!ReviewChangesDialog::confirm(this, i18n("Review changes"), i18n("Apply"), filesOfApply(changes, *writer))) {
             // The settings centre marks the page saved once this returns.
             QMetaObject::invokeMethod(this, &QuorAdminEvents::checkChanges, Qt::QueuedConnection);
@@ -276,7 +277,7 @@ void QuorAdminEvents::save()
         return; // refused before syslog-ng ran
     }
     if (!reviewed) {
-        writer->prepare(m_currentModel->root());
+        writer->prepare(m_currentModel->root(), settingsAsRead());
     }
     for (const QString &path : {QString(Paths::EventsFile), QString(Paths::AuditRulesFile)}) {
         const FileStamp stamp = readStamp(path);
@@ -284,6 +285,11 @@ void QuorAdminEvents::save()
             writer->expect(Paths::placed(path), stamp);
         }
     }
+}
+
+const EventTreeItem *QuorAdminEvents::settingsAsRead() const
+{
+    return m_settingsReadWhole ? m_savedModel->root() : nullptr;
 }
 
 void QuorAdminEvents::setApplying(bool applying)

@@ -3,6 +3,7 @@
 #include "rotationlog.h"
 
 #include "model/treeitem.h"
+#include "platform/fileread.h"
 #include "platform/folderentries.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -20,20 +21,26 @@ namespace
 {
 constexpr int CheckTimeoutMs = 30000;
 
+// More levels of includes than a real configuration has: a loop or a trap.
+constexpr int MaxIncludeDepth = 16;
+
 // logrotate opens what a file includes without care: a FIFO there would hold
-// the check for its whole time limit. Empty when every include is a regular
-// file or a folder of regular files and folders. Each path is looked at once,
-// however often it is included.
-QString includeProblem(const QString &text)
+// the check for its whole time limit. Empty when every include, and every
+// include of the files included, at any depth, is a regular file or a folder
+// of regular files and folders. Each path is looked at once, however often
+// it is included.
+QString includeProblem(const QString &text, QSet<QString> *seen, int depth = 0)
 {
-    QSet<QString> seen;
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         const QStringList words = line.simplified().split(QLatin1Char(' '));
-        if (words.size() < 2 || words.first() != QLatin1String("include") || seen.contains(words.at(1))) {
+        if (words.size() < 2 || words.first() != QLatin1String("include") || seen->contains(words.at(1))) {
             continue;
         }
-        seen.insert(words.at(1));
+        if (depth >= MaxIncludeDepth) {
+            return i18n("include %1: included more than %2 levels deep; the file was not checked", words.at(1), MaxIncludeDepth);
+        }
+        seen->insert(words.at(1));
         const QFileInfo target(words.at(1));
         QFileInfoList targets{target};
         if (target.isDir()) {
@@ -42,6 +49,14 @@ QString includeProblem(const QString &text)
         for (const QFileInfo &file : std::as_const(targets)) {
             if (file.exists() && !file.isFile() && !file.isDir()) {
                 return i18n("include %1: %2 is not a regular file; the file was not checked", words.at(1), file.filePath());
+            }
+            if (!file.isFile() || (file.filePath() != words.at(1) && seen->contains(file.filePath()))) {
+                continue;
+            }
+            seen->insert(file.filePath());
+            const FileRead::Text included = FileRead::text(file.filePath(), FileRead::ConfigLimit);
+            if (const QString problem = included.ok ? includeProblem(included.text, seen, depth + 1) : QString(); !problem.isEmpty()) {
+                return problem;
             }
         }
     }
@@ -90,7 +105,8 @@ void LogRotateParser::parse(const Process::Runner &run, const std::function<void
         }
         return done(nullptr);
     }
-    if (const QString problem = includeProblem(m_text); !problem.isEmpty()) {
+    QSet<QString> seen;
+    if (const QString problem = includeProblem(m_text, &seen); !problem.isEmpty()) {
         addProblem(filePath() + QLatin1String(": ") + problem);
         return done(build(true));
     }
@@ -105,7 +121,15 @@ void LogRotateParser::parse(const Process::Runner &run, const std::function<void
             const auto noLogs = std::count_if(errorLines.cbegin(), errorLines.cend(), [](const QString &line) {
                 return line.contains(QLatin1String("Handling 0 logs"));
             });
-            done(build(exitCode == 0 && noLogs != 1));
+            const bool passed = exitCode == 0 && noLogs != 1;
+            TreeItem *tree = build(passed);
+            // logrotate's own words say what is wrong.
+            for (const QString &line : errorLines) {
+                if (!passed && line.startsWith(QLatin1String("error:"))) {
+                    addProblem(QStringLiteral("logrotate: ") + line);
+                }
+            }
+            done(tree);
         });
 }
 
@@ -125,6 +149,7 @@ TreeItem *LogRotateParser::build(bool passed)
     // block, they are not its settings, and showing them would show a value
     // the tab's save puts inside the block as not taken.
     if (found.size() == 1) {
+        from = found.first().header;
         to = qMin(found.first().close + 1, int(allLines.size()));
     } else if (found.size() > 1) {
         const auto main = std::find_if(found.cbegin(), found.cend(), [](const Block &block) {
@@ -142,6 +167,21 @@ TreeItem *LogRotateParser::build(bool passed)
                                  QString(Paths::MainEventLog),
                                  shown.paths,
                                  shown.header + 1)));
+    }
+    // Directives outside the blocks before the one shown are its defaults.
+    m_defaults.clear();
+    for (int index = 0; !found.isEmpty() && index < found.at(m_shownBlock).header; ++index) {
+        const QString simplified = allLines.at(index).simplified();
+        const bool inBlock = std::any_of(found.cbegin(), found.cend(), [index](const Block &block) {
+            return index >= block.header && index <= block.close;
+        });
+        if (!inBlock && !simplified.isEmpty() && !simplified.startsWith(QLatin1Char('#'))) {
+            QString value;
+            const QString word = directiveWord(simplified, &value);
+            if (word != QLatin1String("include")) {
+                m_defaults.append({word, value});
+            }
+        }
     }
     QStringList lines;
     for (int index = from; index < to; ++index) {
@@ -165,17 +205,15 @@ TreeItem *LogRotateParser::build(bool passed)
     lines.erase(std::remove_if(lines.begin(), lines.end(), isBrace), lines.end());
 
     for (int i = 0; i < lines.size(); ++i) {
-        QStringList parts = lines.at(i).simplified().split(QLatin1Char(' '));
-        const QString word = parts.takeFirst();
         QString value;
+        const QString word = directiveWord(lines.at(i).simplified(), &value);
         if (word == QLatin1String("postrotate")) {
             // The script line is kept with its directive; a longer script goes on as
             // directives. An empty script keeps its endscript.
+            value.clear();
             if (i + 1 < lines.size() && lines.at(i + 1).simplified() != QLatin1String("endscript")) {
                 value = lines.at(++i).simplified();
             }
-        } else {
-            value = parts.join(QLatin1Char(' '));
         }
         block->appendChild(std::make_unique<TreeItem>(QVector<QVariant>{word, value}, block.get()));
     }
@@ -225,6 +263,17 @@ QVector<LogRotateParser::Block> LogRotateParser::blocks(const QStringList &fileL
         headerCandidate = -1;
     }
     return found;
+}
+
+QString LogRotateParser::directiveWord(const QString &simplified, QString *value)
+{
+    // logrotate ends a directive's name at white space or "=" ("size=100M").
+    static const QRegularExpression separator(QStringLiteral("[ =]"));
+    const int end = int(simplified.indexOf(separator));
+    if (value) {
+        *value = end < 0 ? QString() : simplified.mid(end).remove(QRegularExpression(QStringLiteral("^[ =]+")));
+    }
+    return end < 0 ? simplified : simplified.left(end);
 }
 
 bool LogRotateParser::isScriptWord(const QString &word)

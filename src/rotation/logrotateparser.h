@@ -28,6 +28,9 @@ public:
     // braces (one header line followed by directives). Braces inside scripts
     // (postrotate ... endscript) and comments are no block's.
     static QVector<Block> blocks(const QStringList &fileLines);
+    // The name of the directive on a simplified line, as logrotate reads it;
+    // *value (when given) gets the rest.
+    static QString directiveWord(const QString &simplified, QString *value = nullptr);
     // Whether a directive starts a script that ends at "endscript".
     static bool isScriptWord(const QString &word);
     // Whether a block's paths name the main event log (also by a pattern).
@@ -53,8 +56,16 @@ public:
         return m_shownBlock;
     }
 
+    // The directives outside any block before the one shown, which set its
+    // defaults, as (word, value) in file order.
+    QVector<QPair<QString, QString>> defaults() const
+    {
+        return m_defaults;
+    }
+
 private:
     TreeItem *build(bool passed);
+    QVector<QPair<QString, QString>> m_defaults;
 
     QString m_text;
     int m_shownBlock = 0;

@@ -17,16 +17,23 @@
 
 #include <KLocalizedString>
 
+#include <QCheckBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QStorageInfo>
 
 #include <limits>
+#include <optional>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace
 {
-constexpr quint64 MaxLogs = 99;
+// logrotate counts old logs in an int.
+constexpr quint64 MaxLogs = std::numeric_limits<int>::max();
 // logrotate takes sizes up to 2^63 - 1 bytes; the spin box counts megabytes in
 // an int, which stays below that.
 constexpr quint64 MaxLogSizeMb = std::numeric_limits<int>::max();
@@ -36,8 +43,14 @@ const QString Size = QStringLiteral("size");
 
 // A logrotate size is a byte count with an optional unit (k or K, M, G); the panel
 // counts whole megabytes, rounded up so that a small limit does not become none.
-quint64 sizeInMegabytes(QString value)
+// The whole number of megabytes the panel shows for a size logrotate takes;
+// nothing for one it cannot show exactly enough or logrotate refuses.
+std::optional<quint64> sizeInMegabytes(QString value)
 {
+    static const QRegularExpression size(QStringLiteral("^[0-9]+[kKMG]?$"));
+    if (!size.match(value).hasMatch()) {
+        return std::nullopt;
+    }
     quint64 bytesPerUnit = 1;
     const QChar unit = value.isEmpty() ? QChar() : value.back();
     if (unit == QLatin1Char('k') || unit == QLatin1Char('K')) {
@@ -50,10 +63,15 @@ quint64 sizeInMegabytes(QString value)
     if (bytesPerUnit != 1) {
         value.chop(1);
     }
-    const quint64 number = value.toULongLong();
+    bool whole = false;
+    const quint64 number = value.toULongLong(&whole);
     constexpr quint64 megabyte = 1024 * 1024;
+    if (!whole || number > quint64(std::numeric_limits<qint64>::max()) / bytesPerUnit) {
+        return std::nullopt;
+    }
     if (bytesPerUnit >= megabyte) {
-        return qMin(number, MaxLogSizeMb) * (bytesPerUnit / megabyte);
+        const quint64 megabytes = number * (bytesPerUnit / megabyte);
+        return megabytes <= MaxLogSizeMb ? std::optional<quint64>(megabytes) : std::nullopt;
     }
     const quint64 perMegabyte = megabyte / bytesPerUnit;
     return number / perMegabyte + (number % perMegabyte != 0 ? 1 : 0);
@@ -82,6 +100,9 @@ LogRotationSettings::LogRotationSettings(QWidget *parent)
 {
     ui->setupUi(this);
     placeProblems(ui->verticalLayout_2);
+    // Every count and size logrotate takes that the panel can show.
+    ui->numberOfLogs->setMaximum(int(MaxLogs));
+    ui->logSize->setMinimum(0);
     const std::pair<QString, QString> periods[] = {
         {QStringLiteral("daily"), i18n("day")},
         {QStringLiteral("weekly"), i18n("week")},
@@ -153,25 +174,44 @@ void LogRotationSettings::showRead(TreeItem *tree)
         return;
     }
     // Walking in file order leaves the last of repeated directives shown: it is
-    // the one logrotate applies. A script's lines are no directives.
-    bool inScript = false;
+    // the one logrotate applies, after the defaults before the block. A
+    // script's lines are no directives.
+    QVector<QPair<QString, QString>> directives = parser.defaults();
     for (int row = 0; row < block->childCount(); ++row) {
-        const QString word = block->child(row)->data(0).toString();
-        const QString value = block->child(row)->data(1).toString();
+        directives.append({block->child(row)->data(0).toString(), block->child(row)->data(1).toString()});
+    }
+    QStringList notShown;
+    bool inScript = false;
+    for (const auto &[word, value] : std::as_const(directives)) {
         if (inScript || LogRotateParser::isScriptWord(word)) {
             inScript = word != QLatin1String("endscript");
             continue;
         }
-        if (word == Rotate) {
-            ui->numberOfLogs->setValue(int(qMin(value.toULongLong(), MaxLogs)));
-            ui->numberCheckBox->setChecked(true);
-        } else if (word == Size) {
-            ui->logSize->setValue(int(qMin(sizeInMegabytes(value), MaxLogSizeMb)));
-            ui->logSizeCheckBox->setChecked(true);
+        if (word == Rotate || word == Size) {
+            bool whole = false;
+            const quint64 count = value.toULongLong(&whole);
+            const std::optional<quint64> megabytes = word == Size ? sizeInMegabytes(value) : std::nullopt;
+            const bool showable = word == Size ? megabytes.has_value() : whole && count <= MaxLogs && !value.startsWith(QLatin1Char('+'));
+            QCheckBox *box = word == Rotate ? ui->numberCheckBox : ui->logSizeCheckBox;
+            box->setChecked(showable);
+            if (!showable) {
+                notShown << word + QLatin1Char(' ') + value;
+            } else if (word == Rotate) {
+                ui->numberOfLogs->setValue(int(count));
+            } else {
+                ui->logSize->setValue(int(*megabytes));
+            }
         } else if (const int index = ui->periodComboBox->findData(word); index >= 0) {
             ui->periodComboBox->setCurrentIndex(index);
             ui->periodCheckBox->setChecked(true);
         }
+    }
+    if (!notShown.isEmpty()) {
+        // Unchecked, the control leaves the directive as the file has it unless the administrator sets it.
+        problems()->setProblems(problems()->problems() + (error.isEmpty() ? QString() : QStringLiteral("\n"))
+                                + i18n("%1: the tab cannot show \"%2\"; the file keeps it unless you set the value here.",
+                                       QString(Paths::LogRotateFile),
+                                       notShown.join(QLatin1String("\", \""))));
     }
     m_loaded = shown();
 }
@@ -283,8 +323,21 @@ void LogRotationSettings::statistics()
         ui->diskSpaceLabel->setText(i18n("unknown"));
         return;
     }
-    const auto [size, sizeUnit] = scaled(log.size());
-    ui->logSizeLabel->setText(i18n("%1 %2", size, sizeUnit));
+    // A size is a regular file's: anything else in the log's place is named.
+    struct stat status;
+    const bool known = ::stat(QFile::encodeName(log.filePath()).constData(), &status) == 0;
+    if (!known || !S_ISREG(status.st_mode)) {
+        const QString kind = !known                              ? i18n("unknown")
+            : S_ISDIR(status.st_mode)                            ? i18n("a folder, not a log file")
+            : S_ISFIFO(status.st_mode)                           ? i18n("a FIFO, not a log file")
+            : S_ISSOCK(status.st_mode)                           ? i18n("a socket, not a log file")
+            : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ? i18n("a device, not a log file")
+                                                                 : i18n("not a regular file");
+        ui->logSizeLabel->setText(log.isSymLink() ? i18n("a link to %1", kind) : kind);
+    } else {
+        const auto [size, sizeUnit] = scaled(qint64(status.st_size));
+        ui->logSizeLabel->setText(i18n("%1 %2", size, sizeUnit));
+    }
     const QStorageInfo storage(log.absolutePath());
     const auto [total, totalUnit] = scaled(storage.bytesTotal());
     const auto [available, availableUnit] = scaled(storage.bytesAvailable());

@@ -75,7 +75,7 @@ RotationWriter::mergedLines(const QStringList &fileLines, const QStringList &dir
             continue;
         }
         const QString simplified = line.simplified();
-        const QString word = simplified.section(QLatin1Char(' '), 0, 0);
+        const QString word = LogRotateParser::directiveWord(simplified);
         if (inScript) {
             inScript = word != QLatin1String("endscript");
         } else if (LogRotateParser::isScriptWord(word)) {

@@ -422,6 +422,42 @@ private Q_SLOTS:
                  QStringList({restartSyslogNg, restartSyslogNg, restartSyslogNg, restartSyslogNg, restartSyslogNg}));
     }
 
+    // The applied record is read as untrusted: a record that names other units
+    // or other files, or holds a key of the wrong type, is refused whole, and
+    // nothing is restarted or hashed by it.
+    void hostileAppliedRecord_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<QString>("reason");
+
+        const QByteArray hash = QByteArray(64, 'a');
+        QTest::newRow("restart-names-beyond-the-units")
+            << QByteArray(R"({"pendingRestarts": [1, null, "../../x", "-h"]})") << QStringLiteral("\"pendingRestarts\" holds 1");
+        QTest::newRow("restart-of-an-option") << QByteArray(R"({"pendingRestarts": ["syslog-ng", "-h"]})")
+                                              << QStringLiteral("\"pendingRestarts\" holds \"-h\"");
+        QTest::newRow("restarts-not-an-array") << QByteArray(R"({"pendingRestarts": "syslog-ng"})") << QStringLiteral("\"pendingRestarts\" is not an array");
+        QTest::newRow("file-outside-the-managed-ones") << QByteArray("{\"archive\": {}, \"files\": {\"../../../../../../etc/hostname\": \"" + hash + "\"}}")
+                                                       << QStringLiteral("\"files\" names \"../../../../../../etc/hostname\", which is not a managed file");
+        QTest::newRow("hash-not-a-hash") << QByteArray(R"({"archive": {}, "files": {"etc/velta-syslog.conf": 5}})")
+                                         << QStringLiteral("\"files\" gives \"etc/velta-syslog.conf\" no SHA-256 hash");
+        QTest::newRow("archive-wrong-type") << QByteArray(R"({"archive": "x"})") << QStringLiteral("\"archive\" is not an object");
+        QTest::newRow("unknown-key") << QByteArray(R"({"restart": ["syslog-ng"]})") << QStringLiteral("an unknown key \"restart\"");
+    }
+
+    void hostileAppliedRecord()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(QString, reason);
+        m_root->writeFile(Paths::AppliedRecordFile, record);
+        for (const QString &verb : {QStringLiteral("--restart-pending"), QStringLiteral("--status")}) {
+            const Process::Result result = runTool({verb, QStringLiteral("--json")});
+            QCOMPARE(result.exitCode, 1);
+            QVERIFY2(QString::fromUtf8(result.errorOutput).contains(reason), result.errorOutput.constData());
+        }
+        QCOMPARE(m_root->commands(), QStringList());
+        QCOMPARE(m_root->readFile(Paths::AppliedRecordFile), record);
+    }
+
     // --status names exactly the managed files that differ from the applied archive.
     void statusReportsDrift_data()
     {

@@ -8,6 +8,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -47,6 +49,16 @@ private Q_SLOTS:
     void writeFailures_data();
     void writeFailures();
     void editSaveCycle();
+    void applyWithoutEdits_data();
+    void applyWithoutEdits();
+    void onlyEditedLinesChange();
+    void editedEventKeepsValuesAsRead_data();
+    void editedEventKeepsValuesAsRead();
+    void auditRulesFile_data();
+    void auditRulesFile();
+    void auditRuleOnOneLine();
+    void linksRefused_data();
+    void linksRefused();
 };
 
 void EventsWriterTest::initTestCase()
@@ -263,9 +275,10 @@ void EventsWriterTest::writeFailures()
     QVERIFY(!writer.write(tree.get()));
     QFETCH(QString, error);
     QCOMPARE(writer.errors(), QStringList{error});
-    // The other file is still written in full.
+    // The other file is still written in full; the administrator's line stays before the module's block.
     if (rulesPath == Paths::AuditRulesFile) {
-        QCOMPARE(root.readFile(Paths::AuditRulesFile), QByteArray("-w /etc/passwd -p wa -k /etc/passwd\n"));
+        QVERIFY(root.readFile(Paths::AuditRulesFile).startsWith("old rules\n"));
+        QVERIFY(root.readFile(Paths::AuditRulesFile).contains("\n-w /etc/passwd -p wa -k /etc/passwd\n"));
     } else {
         QCOMPARE(fileLines(root, settingsPath).size(), 3);
     }
@@ -327,6 +340,193 @@ void EventsWriterTest::editSaveCycle()
     QCOMPARE(reread->findById(QStringLiteral("kernel-module-loaded"))->checkState(), int(Qt::Checked));
     QCOMPARE(reread->findById(QStringLiteral("service-stopped"))->checkState(), int(Qt::Unchecked));
     QCOMPARE(writer.lines(reread.get()), settings);
+}
+
+void EventsWriterTest::applyWithoutEdits_data()
+{
+    QTest::addColumn<QByteArray>("current");
+
+    QTest::newRow("integers-beyond-a-double") << QByteArray("{\n\t\"ev\" : { \"a\" : 9007199254740993, \"b\" : 123456789012345678 }\n}\n");
+    QTest::newRow("beyond-64-bits-as-enabled") << QByteArray("{\n\t\"ev\" : { \"enabled\" : 18446744073709551616, \"k\" : -18446744073709551617 }\n}\n");
+    QTest::newRow("negative-zero-and-exponents") << QByteArray("{\n\t\"ev\" : { \"z\" : -0, \"e\" : 1e3, \"f\" : 1.50, \"g\" : 2E-7 }\n}\n");
+    QTest::newRow("null-and-empty-object") << QByteArray("{\n\t\"ev\" : { \"n\" : null, \"o\" : {}, \"p\" : { } }\n}\n");
+    QTest::newRow("numbers-in-lists") << QByteArray(
+        "{\n\t\"ev\" : { \"l\" : [1, 9007199254740993], \"d\" : [{\"path\": \"/v\", \"limit_bytes\": 123456789012345678}] }\n}\n");
+    QTest::newRow("own-spacing-and-order") << QByteArray("{\n    \"ev\":{\"z\":\"1\",\"a\":\"2\"}  ,  \n  \"odd\\\"ev\" : {\"enabled\":\"0\"}\n}\n");
+    QTest::newRow("crlf-and-bom") << QByteArray("\xEF\xBB\xBF{\r\n\t\"ev\" : { \"enabled\" : \"0\" },\r\n\t\"odd\\\"ev\" : { \"k\" : 1.0 }\r\n}\r\n");
+    QTest::newRow("no-final-line-feed") << QByteArray("{\n\t\"ev\" : { \"enabled\" : \"0\" }\n}");
+    QTest::newRow("blank-lines-kept") << QByteArray("\n{\n\n\t\"ev\" : { \"enabled\" : \"0\" },\n\n\t\"gone\" : { \"x\" : 1e0 }\n}\n\n");
+    QTest::newRow("event-the-package-lacks") << QByteArray("{\n\t\"gone\" : { \"x\" : 5E+2 }\n}\n");
+    QTest::newRow("empty-object-file") << QByteArray("{\n}\n");
+}
+
+// What the file holds of events nobody edited stays byte for byte, and
+// events it does not hold get no line.
+void EventsWriterTest::applyWithoutEdits()
+{
+    QFETCH(QByteArray, current);
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("ev"), WithParams);
+    writeEvent(root, Group, QStringLiteral("odd\"ev"), WithParams);
+    writeEvent(root, Group, QStringLiteral("untouched"), QByteArray(R"({"enabled": 1, "k": "v"})"));
+    root.writeFile(Paths::EventsFile, current);
+    const auto read = parseEvents();
+    const auto edited = read->clone();
+    EventsWriter writer = placedWriter();
+    writer.prepare(edited.get(), read.get());
+    QCOMPARE(writer.preparedSettings(), current);
+    QVERIFY(writer.commit());
+    QCOMPARE(root.readFile(Paths::EventsFile), current);
+}
+
+// The sample with three edits: only the lines of the three events change.
+void EventsWriterTest::onlyEditedLinesChange()
+{
+    TestRoot root;
+    root.copySampleSystem();
+    const QByteArray before = root.readFile(Paths::EventsFile);
+    CheckableTreeModel current;
+    QAbstractItemModelTester tester(&current);
+    current.setRoot(parseEvents().release());
+    const auto read = current.root()->clone();
+    const auto index = [&current](const QString &path, int column) {
+        return current.indexFromItem(itemAt(current.root(), path), column);
+    };
+    QVERIFY(current.setData(index(QStringLiteral("usb-device-connected"), 0), Qt::Checked, Qt::CheckStateRole));
+    QVERIFY(current.setData(index(QStringLiteral("user-login-failed/notification_repetition/interval"), 1), QStringLiteral("90"), Qt::EditRole));
+    QVERIFY(current.setData(index(QStringLiteral("kernel-module-loaded"), 0), Qt::Checked, Qt::CheckStateRole));
+    EventsWriter writer = placedWriter();
+    writer.prepare(current.root(), read.get());
+    QStringList expected = QString::fromUtf8(before).split(QLatin1Char('\n'));
+    expected[2] =
+        QStringLiteral("\t\"user-login-failed\" : { \"enabled\" : \"1\", \"notification_repetition\" : { \"enabled\" : \"1\", \"interval\" : \"90\" } },");
+    expected[3] = QStringLiteral("\t\"usb-device-connected\" : { \"enabled\" : \"1\" },");
+    expected[4] += QLatin1Char(',');
+    expected.insert(5, QStringLiteral("\t\"kernel-module-loaded\" : { \"enabled\" : \"1\" }"));
+    QCOMPARE(QString::fromUtf8(writer.preparedSettings()).split(QLatin1Char('\n')), expected);
+    // Read back, the file gives the edited tree, and writes the same again.
+    QVERIFY(writer.commit());
+    const auto reread = parseEvents();
+    EventsWriter again = placedWriter();
+    again.prepare(reread.get(), reread.get());
+    QCOMPARE(again.preparedSettings(), writer.preparedSettings());
+}
+
+void EventsWriterTest::editedEventKeepsValuesAsRead_data()
+{
+    QTest::addColumn<QByteArray>("current");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("numbers") << QByteArray(R"({"ev": {"k": "v", "a": 9007199254740993, "z": -0, "e": 1e3}})")
+                             << QStringLiteral("\t\"ev\" : { \"a\" : 9007199254740993, \"e\" : 1e3, \"enabled\" : \"1\", \"k\" : \"w\", \"z\" : -0 }");
+    QTest::newRow("null-and-empty-object") << QByteArray(R"({"ev": {"k": "v", "n": null, "o": {}}})")
+                                           << QStringLiteral("\t\"ev\" : { \"enabled\" : \"1\", \"k\" : \"w\", \"n\" : null, \"o\" : {} }");
+    QTest::newRow("list-with-a-large-number") << QByteArray(R"({"ev": {"k": "v", "l": ["x", 18446744073709551616]}})")
+                                              << QStringLiteral("\t\"ev\" : { \"enabled\" : \"1\", \"k\" : \"w\", \"l\" : [\"x\", 18446744073709551616] }");
+}
+
+// An edited event's line is built anew; the values nobody edited keep their text.
+void EventsWriterTest::editedEventKeepsValuesAsRead()
+{
+    QFETCH(QByteArray, current);
+    QFETCH(QString, expected);
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("ev"), WithParams);
+    root.writeFile(Paths::EventsFile, current);
+    CheckableTreeModel model;
+    model.setRoot(parseEvents().release());
+    QVERIFY(model.setData(model.indexFromItem(itemAt(model.root(), QStringLiteral("ev/k")), 1), QStringLiteral("w"), Qt::EditRole));
+    QCOMPARE(placedWriter().lines(model.root()), QStringList({QStringLiteral("{"), expected, QStringLiteral("}")}));
+}
+
+void EventsWriterTest::auditRulesFile_data()
+{
+    QTest::addColumn<QByteArray>("present");
+    QTest::addColumn<bool>("enabled"); // the event with the rule "-w /a -p wa -k a"
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray begin = "## begin: the rules of the enabled events; Apply replaces the lines up to the end mark\n";
+    const QByteArray end = "## end of the rules of the enabled events\n";
+    QTest::newRow("module-lines-only") << QByteArray("-w /old -p wa -k old\n") << true << QByteArray("-w /a -p wa -k a\n");
+    QTest::newRow("administrator-line-and-comment-kept")
+        << QByteArray("# site rules \xff\xfe\n-w /etc/sudoers -p wa -k site_sudoers\n-w /a -p wa -k a\n") << true
+        << QByteArray("# site rules \xff\xfe\n-w /etc/sudoers -p wa -k site_sudoers\n" + begin + "-w /a -p wa -k a\n" + end);
+    QTest::newRow("marked-block-replaced") << QByteArray("-D\n" + begin + "-w /a -p wa -k a\n" + end + "-e 1\n") << false
+                                           << QByteArray("-D\n" + begin + end + "-e 1\n");
+    QTest::newRow("marked-file-unchanged") << QByteArray("-D\r\n" + begin + "-w /a -p wa -k a\n" + end + "-e 1") << true
+                                           << QByteArray("-D\r\n" + begin + "-w /a -p wa -k a\n" + end + "-e 1\n");
+    QTest::newRow("rule-of-an-event-switched-off") << QByteArray("-w /a -p wa -k a\n") << false << QByteArray();
+}
+
+void EventsWriterTest::auditRulesFile()
+{
+    QFETCH(QByteArray, present);
+    QFETCH(bool, enabled);
+    QFETCH(QByteArray, expected);
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("ev"), QByteArray(R"({"enabled": ")") + (enabled ? "1" : "0") + R"(", "message-audit-rules": "-w /a -p wa -k a"})");
+    // The rule the package gave before: the module's own line as well.
+    writeEvent(root, Group, QStringLiteral("old"), QByteArray(R"({"enabled": "0", "message-audit-rules": "-w /old -p wa -k old"})"));
+    root.writeFile(Paths::AuditRulesFile, present);
+    const auto tree = parseEvents();
+    EventsWriter writer = placedWriter();
+    QVERIFY(writer.write(tree.get()));
+    QCOMPARE(root.readFile(Paths::AuditRulesFile), expected);
+}
+
+// A line break in a rule would make a second rule (a "-D" deletes them all):
+// the model refuses it, and the writer writes neither file.
+void EventsWriterTest::auditRuleOnOneLine()
+{
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("ev"), QByteArray(R"({"enabled": "1", "message-audit-rules": "-w /a -p wa -k a"})"));
+    CheckableTreeModel model;
+    model.setRoot(parseEvents().release());
+    const QModelIndex rules = model.indexFromItem(itemAt(model.root(), QStringLiteral("ev/message-audit-rules")), 1);
+    for (const QString &text : {QStringLiteral("-w /a -k a\n-D"), QStringLiteral("-w /a -k a\r-D"), QStringLiteral("-w /a\u2028-D")}) {
+        QVERIFY2(!model.setData(rules, text, Qt::EditRole), qPrintable(text));
+    }
+    QVERIFY(model.setData(rules, QStringLiteral("-w /b\t-p wa -k b"), Qt::EditRole));
+
+    root.writeFile(Paths::EventsFile, QByteArray(R"({"ev": {"message-audit-rules": "-w /a -k a\n-D"}})"));
+    root.writeFile(Paths::AuditRulesFile, "-w /a -p wa -k a\n");
+    const QByteArray settings = root.readFile(Paths::EventsFile);
+    const auto tree = parseEvents();
+    EventsWriter writer = placedWriter();
+    QVERIFY(!writer.write(tree.get()));
+    QCOMPARE(writer.errors().size(), 1);
+    QVERIFY2(writer.errors().constFirst().contains(QLatin1String("\"ev\"")), qPrintable(writer.errors().constFirst()));
+    QCOMPARE(root.readFile(Paths::AuditRulesFile), QByteArray("-w /a -p wa -k a\n"));
+    QCOMPARE(root.readFile(Paths::EventsFile), settings);
+}
+
+void EventsWriterTest::linksRefused_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::newRow("settings-file") << QString(Paths::EventsFile);
+    QTest::newRow("audit-rules-file") << QString(Paths::AuditRulesFile);
+}
+
+// A link is neither replaced by a file nor written through: both files stay.
+void EventsWriterTest::linksRefused()
+{
+    QFETCH(QString, link);
+    TestRoot root;
+    writeEvent(root, Group, QStringLiteral("ev"), QByteArray(R"({"enabled": "1", "message-audit-rules": "-w /a -p wa -k a"})"));
+    root.writeFile(Paths::EventsFile, "{\n}\n");
+    root.writeFile(Paths::AuditRulesFile, "");
+    root.writeFile(QStringLiteral("/etc/target"), "kept\n");
+    QVERIFY(QFile::remove(root.placed(link)));
+    QVERIFY(QFile::link(root.placed(QStringLiteral("/etc/target")), root.placed(link)));
+    const auto tree = parseEvents();
+    EventsWriter writer = placedWriter();
+    QVERIFY(!writer.write(tree.get()));
+    QCOMPARE(writer.errors().size(), 1);
+    QVERIFY2(writer.errors().constFirst().startsWith(link + QLatin1String(" is a symbolic link")), qPrintable(writer.errors().constFirst()));
+    QVERIFY(QFileInfo(root.placed(link)).isSymLink());
+    QCOMPARE(root.readFile(QStringLiteral("/etc/target")), QByteArray("kept\n"));
+    const QString other = link == Paths::EventsFile ? QString(Paths::AuditRulesFile) : QString(Paths::EventsFile);
+    QCOMPARE(root.readFile(other), other == Paths::EventsFile ? QByteArray("{\n}\n") : QByteArray());
 }
 
 QTEST_GUILESS_MAIN(EventsWriterTest)

@@ -85,6 +85,9 @@ private Q_SLOTS:
     void sameGroupsOnAnyNumberOfThreads();
     void marksFollowValues_data();
     void marksFollowValues();
+    void namesLikeBookkeeping();
+    void duplicateKeys_data();
+    void duplicateKeys();
 
 private:
     // The dictionary is read once per process: the sample's, from this root.
@@ -204,6 +207,11 @@ void SingleEventsParserTest::merge_data()
     QTest::newRow("nested-merge-kept") << nested << QByteArray(R"({"f": {"b": "3"}})") << QStringLiteral("ev/f/a") << QStringLiteral("1") << false << 2;
     QTest::newRow("whole-object-from-settings") << nested << QByteArray(R"({"r": {"interval": "5"}})") << QStringLiteral("ev/r/interval") << QStringLiteral("5")
                                                 << true << 2;
+    QTest::newRow("number-keeps-its-text") << nested << QByteArray(R"({"n": 9007199254740993})") << QStringLiteral("ev/n") << QStringLiteral("9007199254740993")
+                                           << true << 2;
+    QTest::newRow("exponent-keeps-its-text") << nested << QByteArray(R"({"f": {"a": 1E3}})") << QStringLiteral("ev/f/a") << QStringLiteral("1E3") << true << 2;
+    QTest::newRow("key-named-like-bookkeeping") << nested << QByteArray(R"({"overlayfs": "1"})") << QStringLiteral("ev/overlayfs") << QStringLiteral("1")
+                                                << true << 2;
     QTest::newRow("malformed-settings-ignored") << nested << QByteArray(R"({"f": )") << QStringLiteral("ev/f/b") << QStringLiteral("2") << false << 2;
 }
 
@@ -224,6 +232,64 @@ void SingleEventsParserTest::merge()
     QCOMPARE(item->data(1).toString(), value);
     QCOMPARE(item->isOverlaid(), overlaid);
     QCOMPARE(tree->findById(QStringLiteral("ev"))->checkState(), eventState);
+}
+
+// What the merge and the dictionary keep apart: bookkeeping is known by its
+// place, and an entry for a parameter does not hide an event of its name.
+void SingleEventsParserTest::namesLikeBookkeeping()
+{
+    TestRoot root;
+    writeEvent(root, QStringLiteral("overlay-mounts"), QStringLiteral("overlayfs-mounted"), QByteArray(R"({"enabled": 1, "overlay-dir": "/o"})"));
+    writeEvent(root, QStringLiteral("grp"), QStringLiteral("enabled"), QByteArray(R"({"enabled": 1})"));
+    const auto tree = parseEvents();
+    const EventTreeItem *group = itemAt(tree.get(), Paths::EventSettingsDir + QStringLiteral("/overlay-mounts"));
+    QVERIFY(group && group->isVisible());
+    const EventTreeItem *event = itemAt(tree.get(), QStringLiteral("overlayfs-mounted"));
+    QVERIFY(event && event->isVisible());
+    const EventTreeItem *parameter = itemAt(tree.get(), QStringLiteral("overlayfs-mounted/overlay-dir"));
+    QVERIFY(parameter && parameter->isVisible() && !parameter->isOverlaid());
+    QCOMPARE(parameter->data(1).toString(), QStringLiteral("/o"));
+    // The sample's dictionary hides parameters named "enabled".
+    const EventTreeItem *named = tree->findById(Paths::EventSettingsDir + QStringLiteral("/grp"))->child(0);
+    QCOMPARE(named->id(), QStringLiteral("enabled"));
+    QVERIFY(named->isVisible());
+    QVERIFY(!named->findChildById(QStringLiteral("enabled"))->isVisible());
+}
+
+void SingleEventsParserTest::duplicateKeys_data()
+{
+    QTest::addColumn<QString>("file"); // a system path
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("damaged"); // the settings file was not read whole
+
+    const QString event = Paths::EventSettingsDir + QStringLiteral("/grp/ev");
+    QTest::newRow("event-twice-in-settings") << QString(Paths::EventsFile) << QByteArray(R"({"ev": {"enabled": "0"}, "ev": {"enabled": "1"}})")
+                                             << QStringLiteral("ev") << true;
+    QTest::newRow("key-twice-in-settings") << QString(Paths::EventsFile) << QByteArray(R"({"ev": {"f": {"a": "1", "a": "2"}}})") << QStringLiteral("ev/f/a")
+                                           << true;
+    QTest::newRow("key-twice-in-event-file") << event << QByteArray(R"({"enabled": 1, "k": "a", "k": "b"})") << QStringLiteral("k") << false;
+    QTest::newRow("key-twice-in-group-file") << Paths::EventSettingsDir + QStringLiteral("/grp/grp")
+                                             << QByteArray(R"({"group-params": {"name_en": "A", "name_en": "B"}})") << QStringLiteral("group-params/name_en")
+                                             << false;
+}
+
+// A key given twice is named with its file: only one of its values is read,
+// and the settings file, written back, would lose the other.
+void SingleEventsParserTest::duplicateKeys()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, key);
+    QFETCH(bool, damaged);
+    TestRoot root;
+    writeEvent(root, QStringLiteral("grp"), QStringLiteral("ev"), QByteArray(R"({"enabled": 1, "f": {"a": "0"}})"));
+    root.writeFile(file, content);
+    SingleEventsParser parser(Paths::placed(Paths::EventsFile));
+    const std::unique_ptr<EventTreeItem> tree(parser.parse());
+    const QString problem = root.placed(file) + QStringLiteral(": key \"%1\" is given more than once; only one of its values is read").arg(key);
+    QVERIFY2(parser.errorString().split(QLatin1Char('\n')).contains(problem), qPrintable(parser.errorString()));
+    QCOMPARE(parser.damaged(), damaged);
 }
 
 void SingleEventsParserTest::eventFiles_data()

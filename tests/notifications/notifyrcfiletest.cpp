@@ -87,6 +87,8 @@ private Q_SLOTS:
     void sectionReadsBackThroughKConfig();
     void rewriteKeepsRestOfFile_data();
     void rewriteKeepsRestOfFile();
+    void rewriteKeepsWhatItDoesNotEdit_data();
+    void rewriteKeepsWhatItDoesNotEdit();
     void storedSettingsFromSyslogLines_data();
     void storedSettingsFromSyslogLines();
     void deployment();
@@ -224,6 +226,47 @@ void NotifyrcFileTest::rewriteKeepsRestOfFile()
     KConfig config(root.placed(path), KConfig::SimpleConfig);
     QCOMPARE(config.group(QStringLiteral("Event/userLogin")).readEntry("Action", QString()), QStringLiteral("Popup"));
     QCOMPARE(config.group(QStringLiteral("Event/sudoFailed")).readEntry("Sound", QString()), methods.sound);
+}
+
+void NotifyrcFileTest::rewriteKeepsWhatItDoesNotEdit_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("sound");
+    QTest::addColumn<QString>("after");
+
+    const QString group = QStringLiteral(
+        "[Event/usbAdded]\nAction=Popup\nTTS=Device %e plugged in\nPersistent=true\nShowInHistory=false\nName[de]=Gerät\n"
+        "Execute=run \\x now\nLogfile=\nSound=%1\n# own note\n");
+    QTest::newRow("nothing-edited") << group.arg(QString()) << QString() << group.arg(QString());
+    QTest::newRow("one-key-edited") << group.arg(QStringLiteral("/old.ogg")) << QStringLiteral("/new.ogg") << group.arg(QStringLiteral("/new.ogg"));
+    // A key written anew is escaped as the reader takes it.
+    QTest::newRow("missing-keys-first") << QStringLiteral("[Event/usbAdded]\nPersistent=true\n") << QString()
+                                        << QStringLiteral("[Event/usbAdded]\nAction=Popup\nExecute=run \\\\x now\nLogfile=\nSound=\nPersistent=true\n");
+    QTest::newRow("second-group-joins-the-first") << group.arg(QString()) + QStringLiteral("[Event/usbAdded]\nSound=/other.ogg\nTTS=again\n") << QString()
+                                                  << group.arg(QString()) + QStringLiteral("TTS=again\n");
+}
+
+// Only the keys the dialog edits change, and only where their value does: the
+// other keys, their escapes and the comments stay as the user wrote them.
+void NotifyrcFileTest::rewriteKeepsWhatItDoesNotEdit()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, sound);
+    QFETCH(QString, after);
+    TestRoot root;
+    const NotifyrcFile file(user(), QStringLiteral("app"));
+    root.writeFile(file.path(), before.toUtf8());
+    NotificationMethods methods;
+    methods.actions = QStringLiteral("Popup");
+    methods.executeCommand = QStringLiteral("run \\x now");
+    methods.sound = sound;
+    QString error;
+    QVERIFY(file.writeSection(QStringLiteral("usbAdded"), methods, &error));
+    QCOMPARE(QString::fromUtf8(root.readFile(file.path())), after);
+    NotificationMethods read;
+    QVERIFY(file.readSection(QStringLiteral("usbAdded"), &read, &error));
+    QCOMPARE(read.executeCommand, methods.executeCommand);
+    QCOMPARE(read.sound, sound);
 }
 
 void NotifyrcFileTest::storedSettingsFromSyslogLines_data()

@@ -6,11 +6,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -81,14 +85,21 @@ void LogRotationSettingsTest::load_data()
 
     const QString none;
     QTest::newRow("sample") << QByteArray() << QVariantList{10, 100, none};
-    QTest::newRow("rotate-250-clamped-to-99") << Header + "\trotate 250\n}\n" << QVariantList{99, -1, none};
-    QTest::newRow("rotate-not-a-number-is-0") << Header + "\trotate many\n}\n" << QVariantList{0, -1, none};
+    // What logrotate takes is shown as it is; what the panel cannot show is left unchecked (and named).
+    QTest::newRow("rotate-500-shown") << Header + "\trotate 500\n}\n" << QVariantList{500, -1, none};
+    QTest::newRow("rotate-not-a-number-not-shown") << Header + "\trotate many\n}\n" << QVariantList{-1, -1, none};
+    QTest::newRow("rotate-minus-one-not-shown") << Header + "\trotate -1\n}\n" << QVariantList{-1, -1, none};
+    QTest::newRow("rotate-beyond-64-bits-not-shown") << Header + "\trotate 18446744073709551616\n}\n" << QVariantList{-1, -1, none};
+    QTest::newRow("rotate-before-the-block") << "rotate 3\nsize 20M\n" + Header + "\tmissingok\n}\n" << QVariantList{3, 20, none};
+    QTest::newRow("block-overrides-what-comes-before") << "rotate 3\n" + Header + "\trotate 6\n}\n" << QVariantList{6, -1, none};
+    QTest::newRow("size-0") << Header + "\tsize 0\n}\n" << QVariantList{-1, 0, none};
+    QTest::newRow("size-with-equals-sign") << Header + "\tsize=100M\n}\n" << QVariantList{-1, 100, none};
     QTest::newRow("repeated-rotate-last-applies") << Header + "\trotate 3\n\tmissingok\n\trotate 5\n}\n" << QVariantList{5, -1, none};
     QTest::newRow("size-2G-in-megabytes") << Header + "\tsize 2G\n}\n" << QVariantList{-1, 2048, none};
     QTest::newRow("size-in-bytes-rounded-up") << Header + "\tsize 1048577\n}\n" << QVariantList{-1, 2, none};
     QTest::newRow("size-100k-rounded-up") << Header + "\tsize 100k\n}\n" << QVariantList{-1, 1, none};
     QTest::newRow("size-9000M-shown") << Header + "\tsize 9000M\n}\n" << QVariantList{-1, 9000, none};
-    QTest::newRow("size-clamped-to-spin-box") << Header + "\tsize 3000000000M\n}\n" << QVariantList{-1, 2147483647, none};
+    QTest::newRow("size-beyond-spin-box-not-shown") << Header + "\tsize 3000000000M\n}\n" << QVariantList{-1, -1, none};
     QTest::newRow("daily-after-size-applies") << Header + "\tsize 10M\n\tdaily\n}\n" << QVariantList{-1, -1, QStringLiteral("daily")};
     QTest::newRow("size-after-weekly-applies") << Header + "\tweekly\n\tsize 10M\n}\n" << QVariantList{-1, 10, none};
     QTest::newRow("monthly") << Header + "\trotate 4\n\tmonthly\n}\n" << QVariantList{4, -1, QStringLiteral("monthly")};
@@ -145,7 +156,10 @@ void LogRotationSettingsTest::badFileStillLoads()
     LogRotationSettings settings;
     QVERIFY(Waited::loadTab(settings));
     QVERIFY(settingsPanel(settings)->isEnabled());
-    QCOMPARE(settingsPanel(settings)->toolTip(), root.placed(RotateFile) + QStringLiteral(": Bad config file"));
+    // logrotate's own reason follows.
+    const QString tip = settingsPanel(settings)->toolTip();
+    QCOMPARE(tip.section(QLatin1Char('\n'), 0, 0), root.placed(RotateFile) + QStringLiteral(": Bad config file"));
+    QVERIFY2(tip.contains(QLatin1String("\nlogrotate: error: ")), qPrintable(tip));
     QCOMPARE(shown(settings), (QVariantList{10, 100, QString()}));
 }
 
@@ -318,6 +332,9 @@ void LogRotationSettingsTest::statistics_data()
     QTest::newRow("1023-bytes") << qint64(1023) << QStringLiteral("1023.00 B");
     QTest::newRow("1536-bytes") << qint64(1536) << QStringLiteral("1.50 KB");
     QTest::newRow("one-megabyte") << qint64(1024 * 1024) << QStringLiteral("1.00 MB");
+    QTest::newRow("fifo") << qint64(-2) << QStringLiteral("a FIFO, not a log file");
+    QTest::newRow("folder") << qint64(-3) << QStringLiteral("a folder, not a log file");
+    QTest::newRow("link-to-a-device") << qint64(-4) << QStringLiteral("a link to a device, not a log file");
 }
 
 void LogRotationSettingsTest::statistics()
@@ -325,15 +342,21 @@ void LogRotationSettingsTest::statistics()
     QFETCH(qint64, bytes);
     QFETCH(QString, logSize);
     TestRoot root;
+    const QByteArray log = QFile::encodeName(root.placed(Paths::MainEventLog));
     if (bytes >= 0) {
         root.writeFile(Paths::MainEventLog, QByteArray());
         QVERIFY(QFile::resize(root.placed(Paths::MainEventLog), bytes));
+    } else if (bytes < -1) {
+        QVERIFY(QDir().mkpath(QFileInfo(root.placed(Paths::MainEventLog)).path()));
+        QVERIFY(bytes != -2 || ::mkfifo(log.constData(), 0600) == 0);
+        QVERIFY(bytes != -3 || QDir().mkdir(root.placed(Paths::MainEventLog)));
+        QVERIFY(bytes != -4 || QFile::link(QStringLiteral("/dev/zero"), root.placed(Paths::MainEventLog)));
     }
     LogRotationSettings settings;
     QCOMPARE(control<QLabel>(settings, "logSizeLabel")->text(), logSize);
     const QString diskSpace = control<QLabel>(settings, "diskSpaceLabel")->text();
     static const QRegularExpression scaledPair(QStringLiteral("^\\d+\\.\\d\\d [KMGT]?B / \\d+\\.\\d\\d [KMGT]?B$"));
-    QVERIFY2(bytes < 0 ? diskSpace == QLatin1String("unknown") : scaledPair.match(diskSpace).hasMatch(), qPrintable(diskSpace));
+    QVERIFY2(bytes == -1 ? diskSpace == QLatin1String("unknown") : scaledPair.match(diskSpace).hasMatch(), qPrintable(diskSpace));
 }
 
 QTEST_MAIN(LogRotationSettingsTest)

@@ -3,6 +3,7 @@
 #include "platform/fileread.h"
 #include "platform/paths.h"
 #include "platform/stagedfile.h"
+#include "platform/servicecommand.h"
 
 #include <KLocalizedString>
 
@@ -10,12 +11,56 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 namespace
 {
 const QString ArchiveKey = QStringLiteral("archive");
 const QString FilesKey = QStringLiteral("files");
 const QString PendingKey = QStringLiteral("pendingRestarts");
+
+// Why the record's JSON is not one this tool wrote; empty when it is. The
+// record lies in a folder only root writes, but whatever stands there is
+// read as untrusted: it names units to restart and files to hash.
+QString recordProblem(const QJsonObject &data)
+{
+    for (auto it = data.constBegin(); it != data.constEnd(); ++it) {
+        if (it.key() != ArchiveKey && it.key() != FilesKey && it.key() != PendingKey) {
+            return i18n("an unknown key \"%1\"", it.key());
+        }
+    }
+    if (data.contains(ArchiveKey) && !data.value(ArchiveKey).isObject()) {
+        return i18n("\"%1\" is not an object", ArchiveKey);
+    }
+    const QJsonValue files = data.value(FilesKey);
+    if (!files.isUndefined() && !files.isObject()) {
+        return i18n("\"%1\" is not an object", FilesKey);
+    }
+    const QJsonObject hashes = files.toObject();
+    for (auto it = hashes.constBegin(); it != hashes.constEnd(); ++it) {
+        if (!ConfigArchive::isManagedName(it.key())) {
+            return i18n("\"%1\" names \"%2\", which is not a managed file", FilesKey, it.key());
+        }
+        static const QRegularExpression hexHash(QStringLiteral("^[0-9a-f]{64}$"));
+        if (!it.value().isString() || !hexHash.match(it.value().toString()).hasMatch()) {
+            return i18n("\"%1\" gives \"%2\" no SHA-256 hash", FilesKey, it.key());
+        }
+    }
+    const QJsonValue pending = data.value(PendingKey);
+    if (!pending.isUndefined() && !pending.isArray()) {
+        return i18n("\"%1\" is not an array", PendingKey);
+    }
+    const QStringList units{QLatin1String(ServiceCommand::LoggingUnit), QLatin1String(ServiceCommand::AuditUnit)};
+    for (const QJsonValue &unit : pending.toArray()) {
+        if (!unit.isString() || !units.contains(unit.toString())) {
+            return i18n("\"%1\" holds %2, which is neither of the units %3",
+                        PendingKey,
+                        QString::fromUtf8(QJsonDocument(QJsonArray{unit}).toJson(QJsonDocument::Compact)).mid(1).chopped(1),
+                        units.join(QLatin1String(", ")));
+        }
+    }
+    return QString();
+}
 
 QJsonObject driftEntry(const QString &name, const QString &change)
 {
@@ -53,6 +98,10 @@ bool AppliedRecord::load(AppliedRecord *record, QString *errorText)
     const QJsonDocument document = QJsonDocument::fromJson(read.data, &error);
     if (!document.isObject()) {
         *errorText = i18n("%1: not a JSON object: %2", path, error.errorString());
+        return false;
+    }
+    if (const QString problem = recordProblem(document.object()); !problem.isEmpty()) {
+        *errorText = i18n("%1: not an applied record: %2", path, problem);
         return false;
     }
     record->m_data = document.object();
