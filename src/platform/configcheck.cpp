@@ -343,7 +343,10 @@ QList<Reference> undefinedReferences(const QList<ConfigFile> &files, const QByte
         collectDefinitions(read.back(), &defined);
     }
     if (!definedElsewhere.isEmpty()) {
-        collectDefinitions(readFile({QString(), definedElsewhere}), &defined);
+        // syslog-ng's own output: its backticks are substituted already.
+        SyslogNgReader::Options substituted;
+        substituted.substituteLines = false;
+        collectDefinitions(SyslogNgReader::read(QString(), definedElsewhere, substituted), &defined);
     }
     QList<Reference> missing;
     for (const SyslogNgReader::Config &config : read) {
