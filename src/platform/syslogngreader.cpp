@@ -204,6 +204,10 @@ public:
                 token->text += char(at(0));
                 ++s.pos;
             }
+            if (token->text.isEmpty()) {
+                *error = i18n("a NUL byte"); // the one character that is neither syntax nor part of a word
+                return false;
+            }
             return true;
         }
     }

@@ -212,6 +212,7 @@ private Q_SLOTS:
                                              << QStringLiteral("/x.conf:2: a backtick is not closed on its line");
         QTest::newRow("directive-inside-a-line") << QByteArray("destination d { file(\"/x\"); }; @define a b\n")
                                                  << QStringLiteral("/x.conf:1: a directive must begin its line");
+        QTest::newRow("nul-byte") << QByteArray("destination d {\n\0 };\n", 21) << QStringLiteral("/x.conf:2: destination d: a NUL byte");
         QTest::newRow("unknown-directive") << QByteArray("@exec rm\n") << QStringLiteral("/x.conf:1: @exec: there is no directive @exec");
         QTest::newRow("statement-not-ended") << QByteArray("destination d { file(\"/x\");\n")
                                              << QStringLiteral("/x.conf:2: destination d: the file ends inside a statement");
