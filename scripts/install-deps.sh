@@ -10,7 +10,7 @@ packages=(
     libkf5doctools-dev kdoctools5 docbook-xml docbook-xsl
     kde-cli-tools breeze-icon-theme khelpcenter
     xvfb xauth xdotool imagemagick dbus dbus-x11 libxcb1-dev
-    syslog-ng-core syslog-ng-mod-python logrotate tar gzip python3
+    syslog-ng-core syslog-ng-mod-python syslog-ng-scl logrotate tar gzip python3
     openssh-client # ssh-keygen signs and checks the archives
     clang libclang-rt-14-dev llvm # the fuzz targets: libFuzzer and readable sanitizer reports
     "$@" # what a caller needs beside these

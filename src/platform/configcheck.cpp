@@ -5,13 +5,13 @@
 #include "paths.h"
 #include "process.h"
 #include "stagedfile.h"
+#include "syslogngreader.h"
 
 #include <KLocalizedString>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -56,160 +56,39 @@ QByteArray mainConfiguration(const QString &confDir, QString *problem)
     return text;
 }
 
-// The text with comments and the insides of quoted strings blanked out,
-// character for character, so that neither can look like a statement, a name
-// or a brace while every position and line stays where it was.
-QString masked(const QString &text)
-{
-    QString out = text;
-    for (int i = 0; i < out.size(); ++i) {
-        const QChar c = out.at(i);
-        if (c == QLatin1Char('#')) {
-            for (; i < out.size() && out.at(i) != QLatin1Char('\n'); ++i) {
-                out[i] = QLatin1Char(' ');
-            }
-        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-            // Double quotes allow escapes; single quotes do not.
-            for (++i; i < out.size() && out.at(i) != c; ++i) {
-                if (c == QLatin1Char('"') && out.at(i) == QLatin1Char('\\') && i + 1 < out.size()) {
-                    if (out.at(i + 1) != QLatin1Char('\n')) {
-                        out[i + 1] = QLatin1Char(' ');
-                    }
-                    out[i] = QLatin1Char(' ');
-                    ++i;
-                } else if (out.at(i) != QLatin1Char('\n')) {
-                    out[i] = QLatin1Char(' ');
-                }
-            }
-        }
-    }
-    return out;
-}
-
-// Brace depth before each position of text.
-std::vector<int> braceDepths(const QString &text)
-{
-    std::vector<int> depths(size_t(text.size()) + 1, 0);
-    int depth = 0;
-    for (int i = 0; i < text.size(); ++i) {
-        depths[size_t(i)] = depth;
-        if (text.at(i) == QLatin1Char('{')) {
-            ++depth;
-        } else if (text.at(i) == QLatin1Char('}') && depth > 0) {
-            --depth;
-        }
-    }
-    depths[size_t(text.size())] = depth;
-    return depths;
-}
-
-// The position of the bracket that closes the one at open (in masked text),
-// or the end of the text.
-int closingBracket(const QString &text, int open)
-{
-    const QChar opening = text.at(open);
-    const QChar closing = opening == QLatin1Char('{') ? QLatin1Char('}') : QLatin1Char(')');
-    int depth = 0;
-    for (int i = open; i < text.size(); ++i) {
-        if (text.at(i) == opening) {
-            ++depth;
-        } else if (text.at(i) == closing && --depth == 0) {
-            return i;
-        }
-    }
-    return text.size();
-}
-
 // The kinds of object a configuration refers to by name.
-const QString ObjectKinds = QStringLiteral("source|destination|filter|parser|rewrite|template");
-// A bare name, or a quoted one (whose inside masking has blanked).
-const QString ObjectName = QStringLiteral("[A-Za-z0-9_.-]+|\"[^\"]*\"");
+const QSet<QByteArray> ObjectKinds{"source", "destination", "filter", "parser", "rewrite", "template"};
 
-// A name as written: quotes and their escapes taken off.
-QString unquoted(const QString &written)
+// A file read as syslog-ng reads it, its includes left as written (the
+// caller hands over each file it resolves). One that does not read yields no
+// statements: syslog-ng, which parsed it first, would have said why.
+SyslogNgReader::Config readFile(const ConfigFile &file)
 {
-    if (written.size() < 2 || (!written.startsWith(QLatin1Char('"')) && !written.startsWith(QLatin1Char('\'')))) {
-        return written;
-    }
-    QString name = written.mid(1, written.size() - 2);
-    if (written.startsWith(QLatin1Char('"'))) {
-        static const QRegularExpression escape(QStringLiteral("\\\\(.)"));
-        name.replace(escape, QStringLiteral("\\1"));
-    }
-    return name;
+    return SyslogNgReader::read(file.path, file.text);
 }
 
-// One configuration file read for names: its text, the masked text and the
-// stretches whose names mean nothing on their own (block definitions, whose
-// names are the caller's, and Python code).
-struct ScannedFile {
-    explicit ScannedFile(const ConfigFile &file)
-        : path(file.path)
-        , text(QString::fromUtf8(file.text))
-        , blanked(masked(text))
-        , depths(braceDepths(blanked))
-    {
-        for (int i = 0; i < blanked.size(); ++i) {
-            if (blanked.at(i) == QLatin1Char('\n')) {
-                lineStarts.push_back(i + 1);
-            }
-        }
-        static const QRegularExpression blockStart(QStringLiteral("(?<![\\w-])block\\s+[\\w-]+\\s+[\\w.-]+\\s*\\("));
-        for (auto it = blockStart.globalMatch(blanked); it.hasNext();) {
-            const QRegularExpressionMatch match = it.next();
-            if (depths[size_t(match.capturedStart())] != 0) {
-                continue;
-            }
-            const int arguments = closingBracket(blanked, match.capturedEnd() - 1);
-            const int body = blanked.indexOf(QLatin1Char('{'), arguments);
-            if (body >= 0) {
-                skipped.push_back({match.capturedStart(), closingBracket(blanked, body)});
-            }
-        }
-        static const QRegularExpression pythonStart(QStringLiteral("(?<![\\w-])python\\s*\\{"));
-        for (auto it = pythonStart.globalMatch(blanked); it.hasNext();) {
-            const QRegularExpressionMatch match = it.next();
-            if (depths[size_t(match.capturedStart())] != 0) {
-                continue;
-            }
-            const int open = match.capturedEnd() - 1;
-            const int close = closingBracket(blanked, open);
-            skipped.push_back({match.capturedStart(), close});
-            pythonCode += text.mid(open + 1, close - open - 1);
-            pythonCode += QLatin1Char('\n');
-        }
-    }
-
-    int lineAt(int position) const
-    {
-        return int(std::upper_bound(lineStarts.cbegin(), lineStarts.cend(), position) - lineStarts.cbegin());
-    }
-    bool isSkipped(int position) const
-    {
-        return std::any_of(skipped.cbegin(), skipped.cend(), [position](const std::pair<int, int> &range) {
-            return position >= range.first && position <= range.second;
-        });
-    }
-
-    QString path;
-    QString text;
-    QString blanked;
-    std::vector<int> depths;
-    std::vector<int> lineStarts{0};
-    std::vector<std::pair<int, int>> skipped; // first and last position
-    QString pythonCode;
-};
-
-// "kind(name)" of every object the top-level statements of text define.
-void collectDefinitions(const QString &blanked, const QString &text, const std::vector<int> &depths, QSet<QString> *defined)
+// "kind(name)" of every object the top-level statements define.
+void collectDefinitions(const SyslogNgReader::Config &config, QSet<QString> *defined)
 {
-    // "template t { template(...); };" and the short "template t \"...\";".
-    static const QRegularExpression definition(QStringLiteral("(?<![\\w-])(%1)\\s+(%2)\\s*[{\"]").arg(ObjectKinds, ObjectName));
-    for (auto it = definition.globalMatch(blanked); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        if (depths[size_t(match.capturedStart())] == 0) {
-            defined->insert(match.captured(1) + QLatin1Char('(') + unquoted(text.mid(match.capturedStart(2), match.capturedLength(2))) + QLatin1Char(')'));
+    for (const SyslogNgReader::Statement &statement : config.statements) {
+        if (ObjectKinds.contains(statement.keyword) && !statement.name.isEmpty()) {
+            defined->insert(QString::fromUtf8(statement.keyword + '(' + statement.name + ')'));
         }
+    }
+}
+
+// Each value of the statements that names something: block definitions and
+// Python code mean nothing until used, and the reader keeps them as written.
+void forEachNamingValue(const SyslogNgReader::Config &config, const std::function<void(const SyslogNgReader::Value &)> &visit)
+{
+    for (const SyslogNgReader::Statement &statement : config.statements) {
+        if (statement.kind == SyslogNgReader::Statement::BlockDefinition) {
+            continue;
+        }
+        SyslogNgReader::walk(statement.values, [&visit](const SyslogNgReader::Value &value) {
+            visit(value);
+            return true;
+        });
     }
 }
 
@@ -457,64 +336,55 @@ QStringList includeFolderProblems(const QString &placedDir)
 
 QList<Reference> undefinedReferences(const QList<ConfigFile> &files, const QByteArray &definedElsewhere)
 {
-    std::vector<ScannedFile> scanned;
+    std::vector<SyslogNgReader::Config> read;
     QSet<QString> defined;
     for (const ConfigFile &file : files) {
-        scanned.emplace_back(file);
-        const ScannedFile &read = scanned.back();
-        collectDefinitions(read.blanked, read.text, read.depths, &defined);
+        read.push_back(readFile(file));
+        collectDefinitions(read.back(), &defined);
     }
     if (!definedElsewhere.isEmpty()) {
-        const QString text = QString::fromUtf8(definedElsewhere);
-        const QString blanked = masked(text);
-        collectDefinitions(blanked, text, braceDepths(blanked), &defined);
+        // syslog-ng's own output: its backticks are substituted already.
+        SyslogNgReader::Options substituted;
+        substituted.substituteLines = false;
+        collectDefinitions(SyslogNgReader::read(QString(), definedElsewhere, substituted), &defined);
     }
-
     QList<Reference> missing;
-    static const QRegularExpression reference(QStringLiteral("(?<![\\w-])(%1)\\s*\\(\\s*(%2)\\s*\\)").arg(ObjectKinds, ObjectName));
-    for (const ScannedFile &file : scanned) {
-        for (auto it = reference.globalMatch(file.blanked); it.hasNext();) {
-            const QRegularExpressionMatch match = it.next();
-            const QString kind = match.captured(1);
-            const QString written = file.text.mid(match.capturedStart(2), match.capturedLength(2));
-            // A quoted template() is the template itself, not the name of one.
-            if (file.isSkipped(match.capturedStart()) || (kind == QLatin1String("template") && written.startsWith(QLatin1Char('"')))) {
-                continue;
+    for (const SyslogNgReader::Config &config : read) {
+        forEachNamingValue(config, [&defined, &missing](const SyslogNgReader::Value &value) {
+            if (value.kind != SyslogNgReader::Value::Call || !ObjectKinds.contains(value.text) || value.arguments.size() != 1) {
+                return;
             }
-            const Reference found{file.path, file.lineAt(match.capturedStart(1)), kind, unquoted(written)};
-            if (!defined.contains(kind + QLatin1Char('(') + found.name + QLatin1Char(')')) && !missing.contains(found)) {
+            const SyslogNgReader::Value &name = value.arguments.front();
+            // A quoted template() is the template itself, not the name of one.
+            const bool reference = name.kind == SyslogNgReader::Value::Word || (name.kind == SyslogNgReader::Value::String && value.text != "template");
+            const Reference found{value.place.file, value.place.line, QString::fromUtf8(value.text), QString::fromUtf8(name.text)};
+            if (reference && !defined.contains(found.kind + QLatin1Char('(') + found.name + QLatin1Char(')')) && !missing.contains(found)) {
                 missing << found;
             }
-        }
+        });
     }
     return missing;
 }
 
 QList<Reference> pythonClasses(const QList<ConfigFile> &files)
 {
+    static const QSet<QByteArray> drivers{"python", "python-fetcher", "python_fetcher"};
     QList<Reference> classes;
-    static const QRegularExpression driver(QStringLiteral("(?<![\\w-])python(?:[-_]fetcher)?\\s*\\("));
-    static const QRegularExpression option(QStringLiteral("(?<![\\w-])class\\s*\\(\\s*(\"[^\"]*\"|'[^']*'|[A-Za-z0-9_.]+)\\s*\\)"));
     for (const ConfigFile &file : files) {
-        const ScannedFile read(file);
-        for (auto it = driver.globalMatch(read.blanked); it.hasNext();) {
-            const QRegularExpressionMatch match = it.next();
-            if (read.isSkipped(match.capturedStart())) {
-                continue;
+        forEachNamingValue(readFile(file), [&classes](const SyslogNgReader::Value &value) {
+            if (value.kind != SyslogNgReader::Value::Call || !drivers.contains(value.text)) {
+                return;
             }
-            const int open = match.capturedEnd() - 1;
-            const QString body = read.blanked.left(closingBracket(read.blanked, open));
-            for (auto names = option.globalMatch(body, open); names.hasNext();) {
-                const QRegularExpressionMatch name = names.next();
-                const Reference found{read.path,
-                                      read.lineAt(name.capturedStart()),
-                                      QStringLiteral("class"),
-                                      unquoted(read.text.mid(name.capturedStart(1), name.capturedLength(1)))};
-                if (!classes.contains(found)) {
-                    classes << found;
+            for (const SyslogNgReader::Value &option : value.arguments) {
+                if (option.kind == SyslogNgReader::Value::Call && option.text == "class" && option.arguments.size() == 1
+                    && option.arguments.front().kind != SyslogNgReader::Value::Call) {
+                    const Reference found{option.place.file, option.place.line, QStringLiteral("class"), QString::fromUtf8(option.arguments.front().text)};
+                    if (!classes.contains(found)) {
+                        classes << found;
+                    }
                 }
             }
-        }
+        });
     }
     return classes;
 }
@@ -523,7 +393,12 @@ QByteArray pythonBlockCode(const QList<ConfigFile> &files)
 {
     QByteArray code;
     for (const ConfigFile &file : files) {
-        code += ScannedFile(file).pythonCode.toUtf8();
+        const SyslogNgReader::Config config = readFile(file);
+        for (const SyslogNgReader::Statement &statement : config.statements) {
+            if (statement.kind == SyslogNgReader::Statement::Python) {
+                code += statement.value + '\n';
+            }
+        }
     }
     return code;
 }

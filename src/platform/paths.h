@@ -29,6 +29,9 @@ inline constexpr QLatin1String ChangeJournalDir = latin1("/var/lib/quor-admin-ev
 // administrator's list of the keys whose archives it imports.
 inline constexpr QLatin1String SigningDir = latin1("/var/lib/quor-admin-events/signing");
 inline constexpr QLatin1String TrustedSigners = latin1("/etc/quor-admin-events/trusted-signers");
+inline constexpr QLatin1String SyslogNgDir = latin1("/etc/syslog-ng");
+// Where syslog-ng looks for an included file after SyslogNgDir.
+inline constexpr QLatin1String SyslogNgIncludeDir = latin1("/usr/share/syslog-ng/include");
 inline constexpr QLatin1String SyslogNgConfDir = latin1("/etc/syslog-ng/conf.d");
 inline constexpr QLatin1String CommonSyslogNgFile = latin1("/etc/syslog-ng/conf.d/mod-velta.conf");
 inline constexpr QLatin1String PerEventFilePrefix = latin1("/etc/syslog-ng/conf.d/mod-velta-");
@@ -39,6 +42,8 @@ inline constexpr QLatin1String QmxHomeDir = latin1("/home/.qmx");
 inline constexpr QLatin1String AuditDaemon = latin1("/sbin/auditd");
 inline constexpr QLatin1String LogRotateFile = latin1("/etc/logrotate.d/syslog-ng-mod-velta");
 inline constexpr QLatin1String MainEventLog = latin1("/dorvex/log/velta/events");
+// The socket the event sources send to; syslog-ng makes it.
+inline constexpr QLatin1String EventsSocket = latin1("/run/syslog-ng-mod-velta/events.sock");
 inline constexpr QLatin1String WmFuncTool = latin1("/usr/bin/quor-wmfunc");
 inline constexpr QLatin1String ConfigManagerTool = latin1("/usr/sbin/velta-event-config-manager");
 

@@ -1,445 +1,535 @@
 #include "syslogngsubset.h"
 
+#include "paths.h"
+#include "syslogngreader.h"
+
 #include <KLocalizedString>
 
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QSet>
-#include <QStringList>
 
 #include <functional>
-#include <vector>
 
 namespace SyslogNgSubset
 {
 namespace
 {
-struct Token {
-    enum Kind { End, Word, String, Directive, Open, Close, BlockOpen, BlockClose, Semicolon };
-    Kind kind = End;
-    QByteArray text; // a word, a string's inside, a directive's whole line
-    int line = 1;
-};
+using SyslogNgReader::Entry;
+using SyslogNgReader::Place;
+using SyslogNgReader::Statement;
+using SyslogNgReader::Value;
 
-// The drivers each statement kind accepts, as this system writes them.
-const QSet<QByteArray> &driversOf(const QByteArray &kind)
+// The files an archive's syslog-ng file may include: the library of
+// syslog-ng's own blocks, which Debian's main configuration includes too.
+const QSet<QByteArray> Includes{"scl.conf"};
+const QSet<QByteArray> Modules{"affile", "afsocket", "json-plugin", "mod-python", "python", "basicfuncs", "syslogformat"};
+// Template functions that only format what a message holds.
+const QSet<QByteArray> TemplateFunctions{"format-json", "echo", "strip", "substr", "sanitize", "lowercase", "uppercase", "length"};
+// Global options of how messages are read and written, none of files' owners or modes.
+const QSet<QByteArray> GlobalOptions{"chain-hostnames",
+                                     "flush-lines",
+                                     "use-dns",
+                                     "use-fqdn",
+                                     "dns-cache",
+                                     "stats-freq",
+                                     "log-msg-size",
+                                     "keep-hostname",
+                                     "keep-timestamp",
+                                     "time-reopen",
+                                     "log-fifo-size",
+                                     "mark-freq",
+                                     "ts-format",
+                                     "frac-digits"};
+const QSet<QByteArray> FilterOperators{"and", "or", "not"};
+const QSet<QByteArray> LogReferences{"source", "filter", "parser", "rewrite", "destination"};
+const QSet<QByteArray> LogFlags{"final", "fallback", "catchall", "flow-control"};
+// The python destination's options as the notification file writes them.
+const QSet<QByteArray> NotificationOptions{"destination_type",
+                                           "message_type",
+                                           "event_user",
+                                           "event_group",
+                                           "event_id",
+                                           "event_title",
+                                           "event_icon",
+                                           "event_params",
+                                           "event_format"};
+
+// A driver's, option's or function's name as syslog-ng takes it: "_" and "-" alike.
+QByteArray nameOf(const Value &value)
 {
-    static const QSet<QByteArray> sources{"unix-dgram", "file", "network"};
-    static const QSet<QByteArray> destinations{"unix-dgram", "file", "network", "python"};
-    static const QSet<QByteArray> parsers{"json-parser"};
-    static const QSet<QByteArray> rewrites{"set", "subst", "unset", "set-tag", "clear-tag", "groupset", "groupunset"};
-    static const QSet<QByteArray> templates{"template", "template-escape"};
-    static const QSet<QByteArray> none;
-    if (kind == "source") {
-        return sources;
-    }
-    if (kind == "destination") {
-        return destinations;
-    }
-    if (kind == "parser") {
-        return parsers;
-    }
-    if (kind == "rewrite") {
-        return rewrites;
-    }
-    return kind == "template" ? templates : none;
+    return QByteArray(value.text).replace('_', '-');
 }
 
-// The functions of a filter expression; program() here matches a program's
-// name and runs nothing.
-const QSet<QByteArray>
-    FilterFunctions{"match", "message", "program", "host", "facility", "level", "priority", "filter", "netmask", "netmask6", "tags", "in-list"};
-const QSet<QByteArray> FilterOperators{"and", "or", "not"};
-const QSet<QByteArray> Modules{"affile", "afsocket", "json-plugin", "mod-python", "python", "basicfuncs", "syslogformat"};
-const QSet<QByteArray> LogReferences{"source", "filter", "parser", "rewrite", "destination"};
-const QSet<QByteArray> PythonOptions{"class", "options", "persist-name"};
+// Why an option's values are refused; empty when they are accepted.
+using OptionRule = std::function<QString(const std::vector<Value> &values)>;
 
-// The first reason to refuse the text, with its line.
-struct Refusal {
-    int line = 0;
-    QString reason;
+QString exactlyOne(const std::vector<Value> &values, Value::Kind kind)
+{
+    if (values.size() != 1 || values.front().kind != kind) {
+        return kind == Value::String ? i18n("it takes one quoted text") : i18n("it takes one word");
+    }
+    return QString();
+}
 
-    bool refuse(int at, const QString &why)
+OptionRule oneOf(const QSet<QByteArray> &words)
+{
+    return [words](const std::vector<Value> &values) {
+        const QString one = exactlyOne(values, Value::Word);
+        if (!one.isEmpty() || words.contains(nameOf(values.front()))) {
+            return one;
+        }
+        return i18n("\"%1\" is not accepted", QString::fromUtf8(values.front().text));
+    };
+}
+
+// Each value a word of the set (flags).
+OptionRule allOf(const QSet<QByteArray> &words)
+{
+    return [words](const std::vector<Value> &values) {
+        for (const Value &value : values) {
+            if (value.kind != Value::Word || !words.contains(nameOf(value))) {
+                return i18n("\"%1\" is not accepted", QString::fromUtf8(value.text));
+            }
+        }
+        return QString();
+    };
+}
+
+OptionRule number(qint64 least, qint64 most)
+{
+    return [least, most](const std::vector<Value> &values) {
+        bool isNumber = false;
+        const qint64 n = values.size() == 1 && values.front().kind == Value::Word ? values.front().text.toLongLong(&isNumber, 10) : 0;
+        return isNumber && n >= least && n <= most ? QString() : i18n("it takes a number from %1 to %2", least, most);
+    };
+}
+
+// A file's or folder's mode: no special bits, and no one else may write.
+QString permission(const std::vector<Value> &values)
+{
+    bool octal = false;
+    const int mode = values.size() == 1 && values.front().kind == Value::Word ? values.front().text.toInt(&octal, 8) : 0;
+    return octal && mode >= 0 && mode <= 0775 && !(mode & 02) ? QString() : i18n("it takes a mode that others cannot write");
+}
+
+QString oneString(const std::vector<Value> &values)
+{
+    return exactlyOne(values, Value::String);
+}
+
+QString templateReference(const std::vector<Value> &values)
+{
+    return values.size() == 1 && values.front().kind != Value::Call && values.front().kind != Value::Block ? QString()
+                                                                                                           : i18n("it takes a template or its name");
+}
+
+const OptionRule YesNo = oneOf({"yes", "no"});
+
+// Positional values, then options.
+struct DriverRule {
+    std::function<QString(const std::vector<Value> &positional)> positional;
+    QHash<QByteArray, OptionRule> options;
+};
+
+QString noPositional(const std::vector<Value> &positional)
+{
+    return positional.empty() ? QString() : i18n("it takes only options");
+}
+
+QString eventsSocket(const std::vector<Value> &positional)
+{
+    return positional.size() == 1 && positional.front().kind == Value::String && positional.front().text == QByteArray(Paths::EventsSocket.data())
+        ? QString()
+        : i18n("the only source accepted is the events socket %1", Paths::EventsSocket);
+}
+
+// A log file the module could have written: a plain absolute path under
+// /var/log or the main log's folder, no macros and no "..".
+QString logFile(const std::vector<Value> &positional)
+{
+    const QString path = positional.size() == 1 && positional.front().kind == Value::String ? QString::fromUtf8(positional.front().text) : QString();
+    const QString mainFolder = QFileInfo(Paths::MainEventLog).path() + QLatin1Char('/');
+    const bool under = (path.startsWith(QLatin1String("/var/log/")) && path.size() > 9) || (path.startsWith(mainFolder) && path.size() > mainFolder.size());
+    if (under && QDir::cleanPath(path) == path && !path.contains(QLatin1Char('$'))) {
+        return QString();
+    }
+    return i18n("a file destination must name a file under /var/log or %1 plainly", QFileInfo(Paths::MainEventLog).path());
+}
+
+QString host(const std::vector<Value> &positional)
+{
+    static const QByteArray allowed("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-:");
+    const bool one = positional.size() == 1 && positional.front().kind == Value::String && !positional.front().text.isEmpty();
+    const bool plain = one && std::all_of(positional.front().text.cbegin(), positional.front().text.cend(), [](char c) {
+                           return allowed.contains(c);
+                       });
+    return plain ? QString() : i18n("a network destination takes one host name or address");
+}
+
+QString notificationClass(const std::vector<Value> &values)
+{
+    return values.size() == 1 && values.front().kind == Value::String && values.front().text == QByteArray(NotificationClassName)
+        ? QString()
+        : i18n("the python destination may name only the class %1", NotificationClass);
+}
+
+// "key", "value" pairs of the notification's known keys.
+QString notificationOptions(const std::vector<Value> &values)
+{
+    if (values.size() % 2 != 0) {
+        return i18n("it takes pairs of quoted texts");
+    }
+    for (size_t i = 0; i < values.size(); i += 2) {
+        if (values.at(i).kind != Value::String || values.at(i + 1).kind != Value::String) {
+            return i18n("it takes pairs of quoted texts");
+        }
+        if (!NotificationOptions.contains(values.at(i).text)) {
+            return i18n("the key \"%1\" is not one of the notification's", QString::fromUtf8(values.at(i).text));
+        }
+    }
+    return QString();
+}
+
+QString oneStringOrWord(const std::vector<Value> &values)
+{
+    return values.size() == 1 && (values.front().kind == Value::String || values.front().kind == Value::Word) ? QString() : i18n("it takes one name");
+}
+
+QString twoStrings(const std::vector<Value> &positional)
+{
+    return positional.size() == 2 && positional.front().kind == Value::String && positional.back().kind == Value::String ? QString()
+                                                                                                                         : i18n("it takes two quoted texts");
+}
+
+// The drivers of each statement kind, with what the module writes of each.
+const QHash<QByteArray, DriverRule> &driversOf(const QByteArray &kind)
+{
+    static const QHash<QByteArray, DriverRule> sources{
+        {"unix-dgram",
+         {eventsSocket,
+          {{"flags", allOf({"no-parse", "no-multi-line"})},
+           {"create-dirs", YesNo},
+           {"dir-perm", permission},
+           {"perm", permission},
+           {"log-msg-size", number(1, 1 << 30)},
+           {"so-rcvbuf", number(1, 1 << 30)}}}},
+    };
+    static const QHash<QByteArray, DriverRule> destinations{
+        {"file",
+         {logFile, {{"template", templateReference}, {"template-escape", YesNo}, {"create-dirs", YesNo}, {"perm", permission}, {"dir-perm", permission}}}},
+        {"network",
+         {host,
+          {{"port", number(1, 65535)},
+           {"transport", oneOf({"tcp", "udp", "tls"})},
+           {"ip-protocol", oneOf({"4", "6"})},
+           {"flags", allOf({"syslog-protocol", "no-multi-line"})},
+           {"template", templateReference}}}},
+        {"python", {noPositional, {{"class", notificationClass}, {"options", notificationOptions}, {"persist-name", oneString}}}},
+    };
+    static const QHash<QByteArray, DriverRule> parsers{
+        {"json-parser", {noPositional, {{"prefix", oneString}}}},
+    };
+    static const QHash<QByteArray, OptionRule> rewriteOptions{{"value", oneString}};
+    static const QHash<QByteArray, DriverRule> rewrites{
+        {"set", {oneString, rewriteOptions}},
+        {"unset", {noPositional, rewriteOptions}},
+        {"subst", {twoStrings, {{"value", oneString}, {"type", oneOf({"pcre", "string", "glob"})}, {"flags", allOf({"global", "ignore-case", "utf8"})}}}},
+        {"set-tag", {oneStringOrWord, {}}},
+        {"clear-tag", {oneStringOrWord, {}}},
+    };
+    static const QHash<QByteArray, DriverRule> templates{
+        {"template", {oneString, {}}},
+        {"template-escape", {YesNo, {}}},
+    };
+    static const QHash<QByteArray, DriverRule> none;
+    static const QHash<QByteArray, const QHash<QByteArray, DriverRule> *> kinds{
+        {"source", &sources},
+        {"destination", &destinations},
+        {"parser", &parsers},
+        {"rewrite", &rewrites},
+        {"template", &templates},
+    };
+    return *kinds.value(kind, &none);
+}
+
+// The functions of a filter expression, each only looking at the message.
+const QHash<QByteArray, OptionRule> &filterOptions()
+{
+    static const QHash<QByteArray, OptionRule> options{
+        {"value", oneString},
+        {"type", oneOf({"pcre", "string", "glob"})},
+        {"flags", allOf({"ignore-case", "utf8", "global"})},
+    };
+    return options;
+}
+const QSet<QByteArray> FilterFunctions{"match", "message", "program", "host", "facility", "level", "priority", "filter", "netmask", "netmask6", "tags"};
+
+class Check
+{
+public:
+    explicit Check(const QString &path)
+        : m_path(path)
     {
-        line = at;
-        reason = why;
+    }
+
+    bool statement(const Statement &statement)
+    {
+        m_statement = statement.keyword;
+        if (!statement.name.isEmpty() && !statement.keyword.startsWith('@')) {
+            m_statement += ' ' + statement.name;
+        }
+        if (!templateFunctions(statement.values)) {
+            return false;
+        }
+        switch (statement.kind) {
+        case Statement::Version:
+            return true;
+        case Statement::Include:
+            return (statement.values.size() == 1 && Includes.contains(statement.name))
+                || refuse(statement.place,
+                          i18n("@include of %1 is not accepted; only %2", QString::fromUtf8(statement.name), QString::fromUtf8(Includes.values().join(", "))));
+        case Statement::Module:
+        case Statement::Requires:
+            return (Modules.contains(statement.name) && (statement.values.size() == 1 || statement.kind == Statement::Requires))
+                || refuse(statement.place, i18n("%1 %2 is not accepted", QString::fromUtf8(statement.keyword), QString::fromUtf8(statement.name)));
+        case Statement::Define:
+            return refuse(statement.place, i18n("@define is not accepted"));
+        case Statement::BlockDefinition:
+            return refuse(statement.place, i18n("block definitions are not accepted"));
+        case Statement::Python:
+            return refuse(statement.place, i18n("python code is not accepted"));
+        case Statement::Other:
+            return refuse(statement.place, i18n("the statement \"%1\" is not one this system writes", QString::fromUtf8(statement.keyword)));
+        case Statement::Log:
+            return statement.values.size() == 1 && statement.body() ? logBody(*statement.body())
+                                                                    : refuse(statement.place, i18n("a log statement is \"log { ... };\""));
+        case Statement::Options:
+            return statement.values.size() == 1 && statement.body() ? globalOptions(*statement.body())
+                                                                    : refuse(statement.place, i18n("an options statement is \"options { ... };\""));
+        default:
+            break;
+        }
+        // "template name \"...\";" is a template too.
+        const bool shortTemplate = statement.kind == Statement::Template && statement.values.size() == 2 && statement.values.back().kind == Value::String;
+        const bool named = statement.values.size() == 2 && (statement.values.front().kind == Value::Word || statement.values.front().kind == Value::String);
+        if (shortTemplate && named) {
+            return true;
+        }
+        if (!named || !statement.body()) {
+            return refuse(statement.place, i18n("a %1 statement is \"%1 <name> { ... };\"", QString::fromUtf8(statement.keyword)));
+        }
+        return objectBody(statement.keyword, *statement.body(), statement.place);
+    }
+
+    bool refuse(const Place &place, const QString &reason)
+    {
+        m_refusal = m_statement.isEmpty() ? QStringLiteral("%1:%2: %3").arg(m_path).arg(place.line).arg(reason)
+                                          : QStringLiteral("%1:%2: %3: %4").arg(m_path).arg(place.line).arg(QString::fromUtf8(m_statement), reason);
         return false;
     }
-};
 
-class Lexer
-{
-public:
-    Lexer(const QByteArray &text, Refusal *refusal)
-        : m_text(text)
-        , m_refusal(refusal)
+    QString refusal() const
     {
-    }
-
-    // The tokens of the whole text; false for what syslog-ng would substitute
-    // or could not read.
-    bool tokens(std::vector<Token> *tokens)
-    {
-        for (;;) {
-            Token token;
-            if (!next(&token)) {
-                return false;
-            }
-            tokens->push_back(token);
-            if (token.kind == Token::End) {
-                return true;
-            }
-        }
+        return m_refusal;
     }
 
 private:
-    char at(int offset) const
+    // Every string of the statement, as syslog-ng unescaped it: a template
+    // function call in any of them (a file name and a rewrite's value are
+    // templates too) only of the short list.
+    bool templateFunctions(const std::vector<Value> &values)
     {
-        return offset < m_text.size() ? m_text.at(offset) : '\0';
-    }
-
-    void skipBlanksAndComments()
-    {
-        while (m_pos < m_text.size()) {
-            const char c = m_text.at(m_pos);
-            if (c == '#') {
-                while (m_pos < m_text.size() && m_text.at(m_pos) != '\n') {
-                    ++m_pos;
+        return SyslogNgReader::walk(values, [this](const Value &value) {
+            if (value.kind != Value::String) {
+                return true;
+            }
+            for (int at = value.text.indexOf("$("); at >= 0; at = value.text.indexOf("$(", at + 2)) {
+                int begin = at + 2;
+                while (begin < value.text.size() && (value.text.at(begin) == ' ' || value.text.at(begin) == '\t')) {
+                    ++begin;
                 }
-            } else if (c == '\n') {
-                ++m_line;
-                ++m_pos;
-            } else if (c == ' ' || c == '\t' || c == '\r' || c == ',') {
-                ++m_pos; // syslog-ng reads a comma between values as a blank
-            } else {
-                return;
+                int end = begin;
+                while (end < value.text.size()
+                       && (isalnum(static_cast<unsigned char>(value.text.at(end))) || value.text.at(end) == '-' || value.text.at(end) == '_')) {
+                    ++end;
+                }
+                const QByteArray name = value.text.mid(begin, end - begin);
+                if (!TemplateFunctions.contains(name)) {
+                    return refuse(value.place, i18n("the template function \"%1\" is not accepted", QString::fromUtf8(name)));
+                }
             }
-        }
-    }
-
-    bool backtick()
-    {
-        return m_refusal->refuse(m_line, i18n("backtick substitution is not accepted"));
-    }
-
-    bool next(Token *token)
-    {
-        skipBlanksAndComments();
-        token->line = m_line;
-        if (m_pos >= m_text.size()) {
             return true;
-        }
-        const char c = m_text.at(m_pos);
-        static const QByteArray syntax("(){};");
-        const int syntaxIndex = syntax.indexOf(c);
-        if (syntaxIndex >= 0) {
-            static const Token::Kind kinds[] = {Token::Open, Token::Close, Token::BlockOpen, Token::BlockClose, Token::Semicolon};
-            token->kind = kinds[syntaxIndex];
-            token->text = QByteArray(1, c);
-            ++m_pos;
-            return true;
-        }
-        if (c == '"' || c == '\'') {
-            token->kind = Token::String;
-            return quoted(c, &token->text);
-        }
-        if (c == '`' && at(m_pos + 1) != '`') {
-            return backtick();
-        }
-        if (c == '@') {
-            // A directive runs to the end of its line.
-            token->kind = Token::Directive;
-            const int end = m_text.indexOf('\n', m_pos);
-            token->text = m_text.mid(m_pos, end < 0 ? -1 : end - m_pos);
-            m_pos = end < 0 ? m_text.size() : end;
-            return !QByteArray(token->text).replace("``", "").contains('`') || backtick();
-        }
-        token->kind = Token::Word;
-        const int begin = m_pos;
-        static const QByteArray endsWord(" \t\r\n,(){};\"'#`");
-        while (m_pos < m_text.size() && (!endsWord.contains(m_text.at(m_pos)) || (m_text.at(m_pos) == '`' && at(m_pos + 1) == '`'))) {
-            m_pos += m_text.at(m_pos) == '`' ? 2 : 1;
-        }
-        token->text = m_text.mid(begin, m_pos - begin);
-        return true;
+        });
     }
 
-    // The inside of the quoted text starting at the current offset.
-    bool quoted(char quote, QByteArray *inside)
+    // A driver: positional values first, then options by their rules.
+    bool driver(const Value &call, const DriverRule &rule)
     {
-        const int line = m_line;
-        for (++m_pos; m_pos < m_text.size(); ++m_pos) {
-            char c = m_text.at(m_pos);
-            if (c == quote) {
-                ++m_pos;
-                return true;
+        std::vector<Value> positional;
+        bool options = false;
+        for (const Value &argument : call.arguments) {
+            options = options || argument.kind == Value::Call;
+            if (argument.kind != Value::Call && options) {
+                return refuse(argument.place,
+                              i18n("\"%1\" is not expected among the options of %2()", QString::fromUtf8(argument.text), QString::fromUtf8(call.text)));
             }
-            if (c == '\\' && quote == '"' && m_pos + 1 < m_text.size()) {
-                *inside += c;
-                c = m_text.at(++m_pos);
-            } else if (c == '`' && at(m_pos + 1) != '`') {
-                return backtick();
-            } else if (c == '`') {
-                *inside += c; // a doubled backtick stands for one
-                ++m_pos;
+            if (argument.kind != Value::Call) {
+                positional.push_back(argument);
             }
-            if (c == '\n') {
-                ++m_line;
-            }
-            *inside += c;
         }
-        return m_refusal->refuse(line, i18n("a quoted text is not closed"));
-    }
-
-    const QByteArray &m_text;
-    Refusal *m_refusal; // Not owned.
-    int m_pos = 0;
-    int m_line = 1;
-};
-
-class Reader
-{
-public:
-    Reader(std::vector<Token> tokens, Refusal *refusal)
-        : m_tokens(std::move(tokens))
-        , m_refusal(refusal)
-    {
-    }
-
-    bool file()
-    {
-        while (peek().kind != Token::End) {
-            const Token token = take();
-            bool ok = false;
-            if (token.kind == Token::Directive) {
-                ok = directive(token);
-            } else if (token.kind == Token::Word && (token.text == "log" || token.text == "options")) {
-                ok = expect(Token::BlockOpen) && (token.text == "log" ? logBody() : optionsBody()) && expect(Token::BlockClose) && expect(Token::Semicolon);
-            } else if (token.kind == Token::Word && (token.text == "filter" || !driversOf(token.text).isEmpty())) {
-                const Token name = take();
-                ok = (name.kind == Token::Word || name.kind == Token::String || unexpected(name)) && expect(Token::BlockOpen) && objectBody(token.text)
-                    && expect(Token::BlockClose) && expect(Token::Semicolon);
-            } else if (token.kind == Token::Word) {
-                ok = refuse(token, i18n("the statement \"%1\" is not one this system writes", QString::fromUtf8(token.text)));
-            } else {
-                ok = unexpected(token);
+        if (const QString why = rule.positional(positional); !why.isEmpty()) {
+            return refuse(call.place, QStringLiteral("%1(): %2").arg(QString::fromUtf8(call.text), why));
+        }
+        for (const Value &option : call.arguments) {
+            if (option.kind != Value::Call) {
+                continue;
             }
-            if (!ok) {
-                return false;
+            const auto found = rule.options.constFind(nameOf(option));
+            if (found == rule.options.cend()) {
+                return refuse(option.place, i18n("the option %1() of %2() is not accepted", QString::fromUtf8(option.text), QString::fromUtf8(call.text)));
+            }
+            if (const QString why = found.value()(option.arguments); !why.isEmpty()) {
+                return refuse(option.place, QStringLiteral("%1(): %2").arg(QString::fromUtf8(option.text), why));
             }
         }
         return true;
-    }
-
-private:
-    const Token &peek() const
-    {
-        return m_tokens.at(m_next);
-    }
-
-    Token take()
-    {
-        const Token &token = m_tokens.at(m_next);
-        if (token.kind != Token::End) {
-            ++m_next;
-        }
-        return token;
-    }
-
-    bool refuse(const Token &token, const QString &reason)
-    {
-        return m_refusal->refuse(token.line, reason);
-    }
-
-    bool unexpected(const Token &token)
-    {
-        if (token.kind == Token::End) {
-            return refuse(token, i18n("the file ends inside a statement"));
-        }
-        return refuse(token, i18n("\"%1\" is not expected here", QString::fromUtf8(token.text)));
-    }
-
-    bool expect(Token::Kind kind, Token *taken = nullptr)
-    {
-        const Token token = take();
-        if (taken) {
-            *taken = token;
-        }
-        return token.kind == kind || unexpected(token);
-    }
-
-    bool directive(const Token &token)
-    {
-        const QList<QByteArray> words = token.text.simplified().split(' ');
-        const QByteArray &name = words.first();
-        const QByteArray argument = words.value(1);
-        if (name == "@version:" || (name == "@version" && argument.startsWith(':'))) {
-            return true;
-        }
-        if (name == "@module" || name == "@requires") {
-            return (words.size() == 2 && Modules.contains(argument))
-                || refuse(token, i18n("%1 %2 is not accepted", QString::fromUtf8(name), QString::fromUtf8(argument)));
-        }
-        if (name != "@include") {
-            return refuse(token, i18n("the directive %1 is not accepted", QString::fromUtf8(name)));
-        }
-        QByteArray path = argument;
-        if (path.size() >= 2 && (path.startsWith('"') || path.startsWith('\'')) && path.endsWith(path.at(0))) {
-            path = path.mid(1, path.size() - 2);
-        }
-        const bool dotDot = path == ".." || path.startsWith("../") || path.contains("/../") || path.endsWith("/..");
-        const bool inside = !path.startsWith('/') || path.startsWith("/etc/syslog-ng/");
-        return (words.size() == 2 && !path.isEmpty() && !dotDot && inside)
-            || refuse(token, i18n("@include of %1, outside /etc/syslog-ng, is not accepted", QString::fromUtf8(argument)));
     }
 
     // The body of a source, destination, filter, parser, rewrite or template.
-    bool objectBody(const QByteArray &kind)
+    bool objectBody(const QByteArray &kind, const std::vector<Entry> &entries, const Place &place)
     {
         if (kind == "filter") {
-            return filterExpression();
-        }
-        return entries(Token::BlockClose, [this, &kind](const Token &driver) {
-            if (!driversOf(kind).contains(driver.text)) {
-                return refuse(driver, i18n("the driver \"%1\" is not accepted in a %2 statement", QString::fromUtf8(driver.text), QString::fromUtf8(kind)));
+            for (const Entry &entry : entries) {
+                if (!filterExpression(entry.values)) {
+                    return false;
+                }
             }
-            return expect(Token::Open) && (driver.text == "python" ? pythonArguments() : arguments()) && expect(Token::Close) && expect(Token::Semicolon);
-        });
-    }
-
-    // Entries up to the token end, which is left. Each begins with a word;
-    // entry reads the rest of it.
-    bool entries(Token::Kind end, const std::function<bool(const Token &word)> &entry)
-    {
-        while (peek().kind != end) {
-            Token word;
-            if (!expect(Token::Word, &word) || !entry(word)) {
+            return !entries.empty() || refuse(place, i18n("an empty filter"));
+        }
+        const QHash<QByteArray, DriverRule> &drivers = driversOf(kind);
+        for (const Entry &entry : entries) {
+            const Value &first = entry.values.front();
+            if (entry.values.size() != 1 || first.kind != Value::Call) {
+                return refuse(entry.place, i18n("a %1 holds drivers, each \"name(...);\"", QString::fromUtf8(kind)));
+            }
+            const auto rule = drivers.constFind(nameOf(first));
+            if (rule == drivers.cend()) {
+                return refuse(first.place, i18n("the driver \"%1\" is not accepted in a %2 statement", QString::fromUtf8(first.text), QString::fromUtf8(kind)));
+            }
+            if (!driver(first, rule.value())) {
                 return false;
             }
         }
         return true;
     }
 
-    // Values and options up to the closing parenthesis, which is left.
-    bool arguments()
+    bool filterExpression(const std::vector<Value> &values)
     {
-        for (;;) {
-            const Token token = peek();
-            if (token.kind == Token::Close) {
-                return true;
+        for (const Value &value : values) {
+            if (value.kind == Value::Word && FilterOperators.contains(value.text)) {
+                continue;
             }
-            take();
-            bool ok = true;
-            if (token.kind == Token::String) {
-                // The python template function calls into python code.
-                ok = !token.text.contains("$(python") || refuse(token, i18n("the python template function is not accepted"));
-            } else if (token.kind == Token::Word && peek().kind == Token::Open) {
-                take(); // an option with its values
-                ok = arguments() && expect(Token::Close);
-            } else if (token.kind != Token::Word) {
-                ok = unexpected(token);
+            if (value.kind == Value::Call && value.text.isEmpty()) {
+                if (!filterExpression(value.arguments)) {
+                    return false;
+                }
+                continue;
             }
-            if (!ok) {
-                return false;
+            if (value.kind != Value::Call || !FilterFunctions.contains(nameOf(value))) {
+                return refuse(value.place, i18n("the filter function \"%1\" is not accepted", QString::fromUtf8(value.text)));
+            }
+            const QHash<QByteArray, OptionRule> &options = filterOptions();
+            for (const Value &argument : value.arguments) {
+                if (argument.kind == Value::Block || (argument.kind == Value::Call && !options.contains(nameOf(argument)))) {
+                    return refuse(argument.place,
+                                  i18n("the option %1() of %2() is not accepted", QString::fromUtf8(argument.text), QString::fromUtf8(value.text)));
+                }
+                if (argument.kind == Value::Call) {
+                    if (const QString why = options.value(nameOf(argument))(argument.arguments); !why.isEmpty()) {
+                        return refuse(argument.place, QStringLiteral("%1(): %2").arg(QString::fromUtf8(argument.text), why));
+                    }
+                }
             }
         }
+        return true;
     }
 
-    bool pythonArguments()
+    bool logBody(const std::vector<Entry> &entries)
     {
-        return entries(Token::Close, [this](const Token &option) {
-            if (!PythonOptions.contains(option.text)) {
-                return refuse(option, i18n("the python destination's option \"%1\" is not accepted", QString::fromUtf8(option.text)));
-            }
-            if (!expect(Token::Open)) {
-                return false;
-            }
-            if (option.text == "class") {
-                const Token name = take();
-                if (name.kind != Token::String || name.text != QByteArray(NotificationClass.data(), NotificationClass.size())) {
-                    return refuse(name, i18n("the python destination may name only the class %1", NotificationClass));
+        for (const Entry &entry : entries) {
+            const std::vector<Value> &values = entry.values;
+            const Value &first = values.front();
+            if (values.size() == 1 && first.kind == Value::Call && LogReferences.contains(nameOf(first))) {
+                if (const QString why = oneStringOrWord(first.arguments); !why.isEmpty()) {
+                    return refuse(first.place, QStringLiteral("%1(): %2").arg(QString::fromUtf8(first.text), why));
                 }
-            } else if (!arguments()) {
-                return false;
+                continue;
             }
-            return expect(Token::Close);
-        });
+            if (values.size() == 1 && first.kind == Value::Call && nameOf(first) == "flags") {
+                if (const QString why = allOf(LogFlags)(first.arguments); !why.isEmpty()) {
+                    return refuse(first.place, QStringLiteral("flags(): %1").arg(why));
+                }
+                continue;
+            }
+            if (values.size() == 2 && first.kind == Value::Word && values.back().kind == Value::Block) {
+                if (first.text == "log") {
+                    if (!logBody(values.back().entries)) {
+                        return false;
+                    }
+                    continue;
+                }
+                if (LogReferences.contains(first.text)) {
+                    // An object defined in place.
+                    if (!objectBody(first.text, values.back().entries, first.place)) {
+                        return false;
+                    }
+                    continue;
+                }
+            }
+            return refuse(first.place, i18n("\"%1\" is not accepted in a log statement", QString::fromUtf8(first.text)));
+        }
+        return true;
     }
 
-    // A filter expression up to the closing brace, which is left.
-    bool filterExpression()
+    bool globalOptions(const std::vector<Entry> &entries)
     {
-        int depth = 0;
-        for (;;) {
-            const Token token = take();
-            bool ok = true;
-            switch (token.kind) {
-            case Token::Word:
-                if (!FilterOperators.contains(token.text)) {
-                    ok = FilterFunctions.contains(token.text)
-                        ? expect(Token::Open) && arguments() && expect(Token::Close)
-                        : refuse(token, i18n("the filter function \"%1\" is not accepted", QString::fromUtf8(token.text)));
-                }
-                break;
-            case Token::Open:
-                ++depth;
-                break;
-            case Token::Close:
-                ok = --depth >= 0 || unexpected(token);
-                break;
-            case Token::Semicolon:
-                ok = depth == 0 || unexpected(token);
-                if (ok && peek().kind == Token::BlockClose) {
-                    return true;
-                }
-                break;
-            default:
-                ok = unexpected(token);
+        for (const Entry &entry : entries) {
+            const Value &first = entry.values.front();
+            if (entry.values.size() != 1 || first.kind != Value::Call || !GlobalOptions.contains(nameOf(first))) {
+                return refuse(first.place, i18n("the global option \"%1\" is not accepted", QString::fromUtf8(first.text)));
             }
-            if (!ok) {
-                return false;
+            if (const QString why = oneStringOrWord(first.arguments); !why.isEmpty()) {
+                return refuse(first.place, QStringLiteral("%1(): %2").arg(QString::fromUtf8(first.text), why));
             }
         }
+        return true;
     }
 
-    bool logBody()
-    {
-        return entries(Token::BlockClose, [this](const Token &entry) {
-            bool ok = false;
-            if (entry.text == "log") {
-                ok = expect(Token::BlockOpen) && logBody() && expect(Token::BlockClose);
-            } else if (entry.text == "flags") {
-                ok = expect(Token::Open) && arguments() && expect(Token::Close);
-            } else if (LogReferences.contains(entry.text) && peek().kind == Token::BlockOpen) {
-                // An object defined in place.
-                ok = expect(Token::BlockOpen) && objectBody(entry.text) && expect(Token::BlockClose);
-            } else if (LogReferences.contains(entry.text)) {
-                ok = expect(Token::Open) && expect(Token::Word) && expect(Token::Close);
-            } else {
-                ok = refuse(entry, i18n("\"%1\" is not accepted in a log statement", QString::fromUtf8(entry.text)));
-            }
-            return ok && expect(Token::Semicolon);
-        });
-    }
-
-    bool optionsBody()
-    {
-        return entries(Token::BlockClose, [this](const Token &) {
-            return expect(Token::Open) && arguments() && expect(Token::Close) && expect(Token::Semicolon);
-        });
-    }
-
-    std::vector<Token> m_tokens; // ends with an End token
-    Refusal *m_refusal; // Not owned.
-    size_t m_next = 0;
+    QString m_path;
+    QByteArray m_statement;
+    QString m_refusal;
 };
 } // namespace
 
 QString refusal(const QString &path, const QByteArray &text)
 {
-    Refusal refusal;
-    std::vector<Token> tokens;
-    if (Lexer(text, &refusal).tokens(&tokens) && Reader(std::move(tokens), &refusal).file()) {
-        return QString();
+    // Includes are not read: what they may name is checked as written.
+    const SyslogNgReader::Config config = SyslogNgReader::read(path, text);
+    if (!config.ok) {
+        return config.error;
     }
-    return QStringLiteral("%1:%2: %3").arg(path).arg(refusal.line).arg(refusal.reason);
+    Check check(path);
+    if (!config.substitutions.empty()) {
+        check.refuse(config.substitutions.front(), i18n("backtick substitution is not accepted"));
+        return check.refusal();
+    }
+    for (const Statement &statement : config.statements) {
+        if (!check.statement(statement)) {
+            return check.refusal();
+        }
+    }
+    return QString();
 }
 } // namespace SyslogNgSubset

@@ -112,8 +112,8 @@ private Q_SLOTS:
         QTest::addColumn<Files>("afterwards"); // files changed by the run
 
         const QByteArray events = "{\n\t\"user-login\" : { \"enabled\": \"1\" }\n}\n";
-        // Accepted as statements this system writes, refused by syslog-ng itself.
-        const QByteArray broken = "destination velta_json_dst { file(\"/dorvex/log/velta/events\" velta-unknown-option(1)); };\n";
+        // Accepted as statements this system writes, refused by syslog-ng's grammar (the ";" after the driver).
+        const QByteArray broken = "destination velta_json_dst { file(\"/dorvex/log/velta/events\") };\n";
         const QByteArray badRotation = "/dorvex/log/velta/events {\n\trotate five\n\tmissingok\n}\n";
         const Files none;
         const Files changed{{EventsFile, events}, {NotifiedEvent, QByteArray()}};
@@ -128,6 +128,14 @@ private Q_SLOTS:
         const QString refusedJson = QStringLiteral("{\"changed\":false,\"error\":\"syslog-ng rejects");
 
         QTest::newRow("check-accepted") << check << changed << 0 << QStringList() << QStringList() << none;
+        // The sample with destinations of each kind as the module writes them, and a notification file.
+        QFile sample(QStringLiteral(QUOR_DATA_DIR "/root") + CommonFile);
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        const QByteArray withDestinations = sample.readAll()
+            + "\ndestination velta_copy_dst {\n    file(\"/var/log/velta/copy\" template(velta_json_line) create-dirs(yes));\n};\n"
+              "\ndestination velta_udp_dst {\n    network(\"2001:db8::10\" port(514) transport(udp) flags(syslog-protocol));\n};\n"
+              "\nlog {\n    source(velta_events_src);\n    destination(velta_copy_dst);\n    destination(velta_udp_dst);\n};\n";
+        QTest::newRow("check-module-destinations-accepted") << check << Files{{CommonFile, withDestinations}} << 0 << QStringList() << QStringList() << none;
         QTest::newRow("check-syslog-ng-rejects") << check << Files{{CommonFile, broken}} << 1 << QStringList() << syslogNgRefusal << none;
         QTest::newRow("check-logrotate-rejects") << check << Files{{RotationFile, badRotation}} << 1 << QStringList() << logrotateRefusal << none;
         // The files the module reads itself must be readable whole; every verb checks first.
@@ -222,15 +230,15 @@ private Q_SLOTS:
 
         const QByteArray use = "\nlog { source(velta_events_src); destination(d); };\n";
         QTest::newRow("python-block") << NotifiedEvent << QByteArray("python {\nimport os; open(\"MARKER\", \"w\")\n};\n")
-                                      << QStringLiteral("mod-velta-user-login.conf:1: the statement \"python\" is not one this system writes");
+                                      << QStringLiteral("mod-velta-user-login.conf:1: python: python code is not accepted");
         QTest::newRow("program") << CommonFile << QByteArray("destination d { program(\"touch MARKER\"); };") + use
-                                 << QStringLiteral("mod-velta.conf:1: the driver \"program\" is not accepted in a destination statement");
+                                 << QStringLiteral("mod-velta.conf:1: destination d: the driver \"program\" is not accepted in a destination statement");
         QTest::newRow("pipe") << NotifiedEvent << QByteArray("# a pipe\ndestination d { pipe(\"MARKER\"); };") + use
-                              << QStringLiteral("mod-velta-user-login.conf:2: the driver \"pipe\"");
+                              << QStringLiteral("mod-velta-user-login.conf:2: destination d: the driver \"pipe\"");
         QTest::newRow("include-outside") << NotifiedEvent << QByteArray("@include \"/tmp/x\"\n")
-                                         << QStringLiteral("mod-velta-user-login.conf:1: @include of \"/tmp/x\", outside /etc/syslog-ng");
+                                         << QStringLiteral("mod-velta-user-login.conf:1: @include: @include of /tmp/x is not accepted");
         QTest::newRow("include-climbs-out") << NotifiedEvent << QByteArray("@include \"/etc/syslog-ng/../../tmp/x\"\n")
-                                            << QStringLiteral("outside /etc/syslog-ng");
+                                            << QStringLiteral("@include of /etc/syslog-ng/../../tmp/x is not accepted");
         QTest::newRow("unknown-driver") << CommonFile << QByteArray("destination d { velta-unknown(\"x\"); };") + use
                                         << QStringLiteral("the driver \"velta-unknown\" is not accepted");
         QTest::newRow("other-python-class") << NotifiedEvent << QByteArray("destination d { python(class(\"os.system\")); };") + use
@@ -239,12 +247,40 @@ private Q_SLOTS:
                                        << QByteArray(
                                               "destination d { python(class(\"syslog_ng_mod_velta.velta_syslog_ng_destination.VeltaSyslogNgDestination\") "
                                               "loaders(\"MARKER\")); };")
-                + use << QStringLiteral("the python destination's option \"loaders\" is not accepted");
+                + use << QStringLiteral("the option loaders() of python() is not accepted");
         QTest::newRow("backtick") << CommonFile << QByteArray("@define d program\ndestination d { `d`(\"touch MARKER\"); };") + use
                                   << QStringLiteral("mod-velta.conf:2: backtick substitution is not accepted");
         QTest::newRow("python-template") << CommonFile << QByteArray("template t { template(\"$(python os.system MARKER)\"); };\n")
-                                         << QStringLiteral("the python template function is not accepted");
+                                         << QStringLiteral("the template function \"python\" is not accepted");
         QTest::newRow("module") << CommonFile << QByteArray("@module velta-unknown\n") << QStringLiteral("@module velta-unknown is not accepted");
+        // Each class of what passed the earlier text check: a glob that climbs out,
+        // escaped template functions, drivers that write or read anywhere, deep nesting.
+        QTest::newRow("include-glob-climbs-out") << NotifiedEvent << QByteArray("@include \"/etc/syslog-ng/.[.]/.[.]/test/MARKER\"\n")
+                                                 << QStringLiteral("mod-velta-user-login.conf:1: @include: @include of /etc/syslog-ng/.[.]/.[.]/test/");
+        QTest::newRow("include-relative") << NotifiedEvent << QByteArray("@include \"conf.d/mod-velta.conf\"\n")
+                                          << QStringLiteral("@include of conf.d/mod-velta.conf is not accepted");
+        for (const QByteArray &escaped : {QByteArray("$\\(python"), QByteArray("\\x24(python"), QByteArray("$(pyt\\hon")}) {
+            QTest::addRow("template-%s", escaped.constData())
+                << CommonFile << "destination d { file(\"/var/log/x\" template(\"" + escaped + " os.system('touch MARKER')\")); };" + use
+                << QStringLiteral("mod-velta.conf:1: destination d: the template function \"python\" is not accepted");
+        }
+        QTest::newRow("file-anywhere") << CommonFile
+                                       << QByteArray("destination d { file(\"/etc/cron.d/x\" owner(\"root\") create-dirs(yes) dir-perm(0777)); };") + use
+                                       << QStringLiteral("destination d: file(): a file destination must name a file under /var/log");
+        QTest::newRow("file-symlink-as") << CommonFile << QByteArray("destination d { file(\"/var/log/x\" symlink-as(\"MARKER\")); };") + use
+                                         << QStringLiteral("destination d: the option symlink-as() of file() is not accepted");
+        QTest::newRow("socket-for-everyone") << CommonFile << QByteArray("source s { unix-dgram(\"MARKER\" perm(0666)); };\nlog { source(s); };\n")
+                                             << QStringLiteral("source s: unix-dgram(): the only source accepted is the events socket");
+        QTest::newRow("shadow-forwarded") << CommonFile
+                                          << QByteArray("source s { file(\"/etc/shadow\"); };\nlog { source(s); destination { network(\"192.0.2.1\"); }; };\n")
+                                          << QStringLiteral("source s: the driver \"file\" is not accepted in a source statement");
+        QTest::newRow("in-list") << CommonFile << QByteArray("filter f { in-list(\"/etc/shadow\" value(\"HOST\")); };\n")
+                                 << QStringLiteral("filter f: the filter function \"in-list\" is not accepted");
+        QTest::newRow("define") << CommonFile << QByteArray("@define d \"x\"\n") << QStringLiteral("mod-velta.conf:1: @define: @define is not accepted");
+        QTest::newRow("block") << CommonFile << QByteArray("block root b() {\npython { open(\"MARKER\", \"w\") };\n};\nb();\n")
+                               << QStringLiteral("mod-velta.conf:1: block b: block definitions are not accepted");
+        QTest::newRow("deep-nesting") << CommonFile << "filter f { " + QByteArray(100000, '(') + "level(info)" + QByteArray(100000, ')') + "; };\n"
+                                      << QStringLiteral("mod-velta.conf:1: filter f: parentheses and braces are nested more than 100 deep");
     }
 
     void hostileSyslogNg()

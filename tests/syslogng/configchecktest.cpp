@@ -94,8 +94,9 @@ private Q_SLOTS:
             {QStringLiteral("/etc/syslog-ng/conf.d/mod-velta.conf"), "destination d_common { file(\"/x\"); };\n"},
             {QStringLiteral("/etc/syslog-ng/conf.d/other.conf"), "\nlog { source(s_src); destination(d_scl); filter(f_nowhere); };\n"},
         };
+        // What syslog-ng wrote has its backticks substituted: "`" there is a backtick.
         QCOMPARE(
-            ConfigCheck::undefinedReferences(files, "destination d_scl { file(\"/y\"); };\n"),
+            ConfigCheck::undefinedReferences(files, "destination d_scl { file(\"/y\" template(\"`x\")); };\n"),
             (QList<ConfigCheck::Reference>{{QStringLiteral("/etc/syslog-ng/conf.d/other.conf"), 2, QStringLiteral("filter"), QStringLiteral("f_nowhere")}}));
         QCOMPARE(ConfigCheck::describe(ConfigCheck::undefinedReferences(files).constFirst()),
                  QStringLiteral("/etc/syslog-ng/conf.d/other.conf:2: destination(d_scl) is not defined"));
