@@ -411,6 +411,15 @@ private:
         const QHash<QByteArray, DriverRule> &drivers = driversOf(kind);
         for (const Entry &entry : entries) {
             const Value &first = entry.values.front();
+            // The events source parses its records itself, and the events
+            // parser looks at the tag it gives them: "channel { ... }", read
+            // as a log path is.
+            if ((kind == "source" || kind == "parser") && entry.values.size() == 2 && first.isWord("channel") && entry.values.back().kind == Value::Block) {
+                if (!logBody(entry.values.back().entries)) {
+                    return false;
+                }
+                continue;
+            }
             if (entry.values.size() != 1 || first.kind != Value::Call) {
                 return refuse(entry.place, i18n("a %1 holds drivers, each \"name(...);\"", QString::fromUtf8(kind)));
             }
@@ -474,7 +483,8 @@ private:
                 continue;
             }
             if (values.size() == 2 && first.kind == Value::Word && values.back().kind == Value::Block) {
-                if (first.text == "log") {
+                // Nested paths: "log", and a channel's "junction" of "channel"s.
+                if (first.text == "log" || first.text == "channel" || first.text == "junction") {
                     if (!logBody(values.back().entries)) {
                         return false;
                     }

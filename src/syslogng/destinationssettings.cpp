@@ -14,17 +14,23 @@
 #include "editors/reviewchangesdialog.h"
 #include "editors/snapshotbeforewrite.h"
 #include "model/treeitem.h"
+#include "parseonce.h"
 #include "platform/checkedwrite.h"
 #include "platform/paths.h"
 #include "services/snghandler.h"
 #include "syslogngtree.h"
 
 #include <KLocalizedString>
+#include <KMessageWidget>
 
 #include <QMenu>
 
 namespace
 {
+// The faster form is offered once a process: an administrator who keeps the
+// old form is not asked again each time the window opens.
+bool parseOnceOffered = false;
+
 struct CommonFile {
     std::unique_ptr<TreeItem> tree;
     QString problems; // empty when the file was read whole or is missing
@@ -48,6 +54,21 @@ DestinationsSettings::DestinationsSettings(QWidget *parent)
 {
     ui->setupUi(this);
     placeProblems(ui->verticalLayout);
+    m_parseOnceMessage = new KMessageWidget(this);
+    m_parseOnceMessage->setObjectName(QStringLiteral("parseOnceMessage"));
+    m_parseOnceMessage->setMessageType(KMessageWidget::Information);
+    m_parseOnceMessage->setWordWrap(true);
+    m_parseOnceMessage->setText(
+        i18n("This file parses each event record again in the log path of every event that sends notifications, which slows syslog-ng "
+             "down as more events notify. In the faster form the events source parses each record once; the records each log path "
+             "takes stay the same."));
+    m_parseOnceMessage->setCloseButtonVisible(true);
+    m_parseOnceMessage->hide();
+    auto *reviewParseOnce = new QAction(i18n("Review and use the faster form..."), m_parseOnceMessage);
+    reviewParseOnce->setObjectName(QStringLiteral("parseOnceAction"));
+    connect(reviewParseOnce, &QAction::triggered, this, &DestinationsSettings::offerParseOnce);
+    m_parseOnceMessage->addAction(reviewParseOnce);
+    ui->verticalLayout->insertWidget(1, m_parseOnceMessage);
     m_model = new DestinationsModel(this);
     ui->destinationsView->setModel(m_model);
     connect(m_model, &DestinationsModel::modelReset, ui->destinationsView, &QTableView::resizeColumnsToContents);
@@ -88,6 +109,41 @@ void DestinationsSettings::load()
     m_model->setRoot(std::move(file.tree));
     refreshExistingNames();
     updateRemoveButtonState();
+    const auto *root = dynamic_cast<const SyslogNgRoot *>(m_model->root());
+    if (m_damaged || !root || ParseOnce::fasterForm(*root).isEmpty()) {
+        m_parseOnceMessage->hide();
+    } else if (!parseOnceOffered) {
+        parseOnceOffered = true;
+        m_parseOnceMessage->show();
+    }
+}
+
+void DestinationsSettings::offerParseOnce()
+{
+    const auto *root = dynamic_cast<const SyslogNgRoot *>(m_model->root());
+    if (!root || m_damaged) {
+        return;
+    }
+    if (hasChanges()) {
+        MessageBox::show(this,
+                         MessageBox::Kind::Information,
+                         i18n("Information"),
+                         i18n("Save or undo the changes of the destinations first: the faster form is made from the file as it is on disk."));
+        return;
+    }
+    const QByteArray text = ParseOnce::fasterForm(*root);
+    const FileStamp read = root->stamp();
+    if (!ReviewChangesDialog::confirm(this,
+                                      i18n("Review changes"),
+                                      i18n("Write"),
+                                      {{Paths::CommonSyslogNgFile, read.exists(), root->text().toUtf8(), false, text}})) {
+        return;
+    }
+    write(text, read, [this](bool saved) {
+        if (saved) {
+            m_parseOnceMessage->animatedHide();
+        }
+    });
 }
 
 QByteArray DestinationsSettings::textToWrite(bool *changed) const
@@ -143,6 +199,11 @@ void DestinationsSettings::save(const std::function<void(bool saved)> &done)
                                          {{Paths::CommonSyslogNgFile, read.exists(), root->text().toUtf8(), false, text}})) {
         return done(false);
     }
+    write(text, read, done);
+}
+
+void DestinationsSettings::write(const QByteArray &text, const FileStamp &read, const std::function<void(bool saved)> &done)
+{
     // Kept in a snapshot once syslog-ng has accepted the file; syslog-ng goes back to it if it refuses to start.
     const auto snapshot = std::make_shared<QString>();
     CheckedWrite::syslogNg({CheckedWrite::Change{Paths::CommonSyslogNgFile, text, false, read}},

@@ -10,6 +10,8 @@
 class AddDestinationDialog;
 class DestinationsModel;
 class FileEditor;
+class FileStamp;
+class KMessageWidget;
 class QAction;
 class TreeItem;
 
@@ -44,12 +46,17 @@ private:
     QByteArray textToWrite(bool *changed) const;
     // Asks whether to reload the file changed outside.
     void reloadAfterOutsideChange();
+    // Checks, writes and restarts as save() does, for text made from the file as read.
+    void write(const QByteArray &text, const FileStamp &read, const std::function<void(bool saved)> &done);
+    // Shows the faster form of the file as read, and writes it when the administrator agrees.
+    void offerParseOnce();
 
     std::unique_ptr<Ui::DestinationsSettings> ui;
     DestinationsModel *m_model = nullptr; // Owned by this widget.
     AddDestinationDialog *m_addDialog = nullptr; // Owned by this widget.
     FileEditor *m_editor = nullptr; // Owned by this widget.
     QAction *m_openEditorAction = nullptr; // Owned by this widget.
+    KMessageWidget *m_parseOnceMessage = nullptr; // Owned by this widget.
     bool m_damaged = false; // the last load could not read the file whole
     QString m_problemsText; // what it could not read
 };

@@ -4,6 +4,7 @@
 #include "model/checkabletreemodel.h"
 #include "notifications/dbusdialog.h"
 #include "notifications/notificationcatalogue.h"
+#include "notifications/notificationfile.h"
 #include "pageapply.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -32,6 +33,8 @@
 #include <QToolButton>
 
 #include <csignal>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace
@@ -150,6 +153,7 @@ private Q_SLOTS:
     void refusedRestartGoesBack();
     void refusedReloadKeepsTheDaemon();
     void oversizedRecordIsRefused();
+    void manyNotifiedEventsEachGetTheirOwn();
 
 private:
     // A record sent now reaches the main log.
@@ -541,6 +545,78 @@ void LivePipelineTest::oversizedRecordIsRefused()
     QCOMPARE(refused.output, QByteArray());
 }
 
+// The source parses each record once for every log path: with a hundred events
+// notified, each destination still gets exactly the records of its own event,
+// the main log every JSON record, and a record that is not JSON reaches no
+// event's destination.
+void LivePipelineTest::manyNotifiedEventsEachGetTheirOwn()
+{
+    const int events = 100;
+    const int perEvent = 3;
+    TestRoot root;
+    root.copySampleSystem();
+    for (int i = 0; i < events; ++i) {
+        NotificationFile::Input input;
+        input.messageId = QStringLiteral("many_%1").arg(i);
+        input.messageType = QStringLiteral("info");
+        input.title = input.messageId;
+        input.parameterKeys = QStringList{QStringLiteral("n")};
+        const NotificationFile::Result file = NotificationFile::build(input);
+        QVERIFY2(file.error.isEmpty(), qPrintable(file.error));
+        root.writeFile(NotificationFile::filePath(input.messageId), (file.lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    }
+    LiveSyslogNg daemon(root);
+    const Process::Result started = LiveSyslogNg::control(QStringLiteral("start"));
+    QVERIFY2(started.exitCode == 0, started.output.constData());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(root.placed(EventsSocket)), DaemonTimeout);
+
+    const QByteArray logBefore = root.readFile(Paths::MainEventLog);
+    const int sender = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    QVERIFY(sender >= 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(root.placed(EventsSocket));
+    QVERIFY(size_t(socketPath.size()) < sizeof(address.sun_path));
+    std::copy(socketPath.cbegin(), socketPath.cend(), address.sun_path);
+    const auto send = [&](const QByteArray &record) {
+        return ::sendto(sender, record.constData(), size_t(record.size()), 0, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == record.size();
+    };
+    QList<QByteArray> jsonRecords;
+    for (int round = 0; round < perEvent; ++round) {
+        for (int i = 0; i <= events; ++i) {
+            // The last "event" of each round is one no file notifies.
+            const QString messageId = i < events ? QStringLiteral("many_%1").arg(i) : QStringLiteral("not_notified");
+            jsonRecords << QStringLiteral("{\"velta-info\": {\"message_id\": \"%1\", \"n\": \"%2\"}}").arg(messageId).arg(round).toUtf8();
+            QVERIFY(send(jsonRecords.last()));
+        }
+        QVERIFY(send("not json many_0"));
+    }
+    ::close(sender);
+
+    const auto logRecords = [&root, logBefore] {
+        QList<QByteArray> lines = root.readFile(Paths::MainEventLog).mid(logBefore.size()).split('\n');
+        lines.removeLast();
+        return lines;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(logRecords().size(), jsonRecords.size(), DaemonTimeout);
+    QCOMPARE(logRecords(), jsonRecords);
+    QTRY_COMPARE_WITH_TIMEOUT(daemon.received().size(), events * perEvent, DaemonTimeout);
+    QHash<QString, int> notified;
+    for (const QJsonObject &notification : daemon.received()) {
+        const QString messageId = notification.value(QStringLiteral("record"))
+                                      .toObject()
+                                      .value(QStringLiteral("velta-info"))
+                                      .toObject()
+                                      .value(QStringLiteral("message_id"))
+                                      .toString();
+        QCOMPARE(notification.value(QStringLiteral("options")).toObject().value(QStringLiteral("event_title")).toString(), messageId);
+        ++notified[messageId];
+    }
+    QCOMPARE(notified.size(), events);
+    for (auto it = notified.cbegin(); it != notified.cend(); ++it) {
+        QCOMPARE(it.value(), perEvent);
+    }
+}
 QTEST_MAIN(LivePipelineTest)
 
 #include "livepipelinetest.moc"
