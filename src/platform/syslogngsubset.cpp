@@ -415,7 +415,7 @@ private:
             // parser looks at the tag it gives them: "channel { ... }", read
             // as a log path is.
             if ((kind == "source" || kind == "parser") && entry.values.size() == 2 && first.isWord("channel") && entry.values.back().kind == Value::Block) {
-                if (!logBody(entry.values.back().entries)) {
+                if (!logBody(entry.values.back().entries, true)) {
                     return false;
                 }
                 continue;
@@ -465,7 +465,9 @@ private:
         return true;
     }
 
-    bool logBody(const std::vector<Entry> &entries)
+    // inChannel: the body of a source's or parser's channel, which may fork
+    // into a junction of channels; a log statement may not.
+    bool logBody(const std::vector<Entry> &entries, bool inChannel = false)
     {
         for (const Entry &entry : entries) {
             const std::vector<Value> &values = entry.values;
@@ -483,9 +485,9 @@ private:
                 continue;
             }
             if (values.size() == 2 && first.kind == Value::Word && values.back().kind == Value::Block) {
-                // Nested paths: "log", and a channel's "junction" of "channel"s.
-                if (first.text == "log" || first.text == "channel" || first.text == "junction") {
-                    if (!logBody(values.back().entries)) {
+                // Nested paths: "log", and in a channel a "junction" of "channel"s.
+                if (first.text == "log" || (inChannel && (first.text == "channel" || first.text == "junction"))) {
+                    if (!logBody(values.back().entries, inChannel)) {
                         return false;
                     }
                     continue;

@@ -296,8 +296,8 @@ private Q_SLOTS:
         QCOMPARE(messages->isVisibleTo(&module), apply);
         if (apply) {
             QCOMPARE(messages->messageType(), KMessageWidget::Positive);
-            // The audit rules are written as they were: not named.
-            QCOMPARE(messages->text(), QStringLiteral("Applied. Written: /etc/velta-syslog.conf. The logging service is being restarted."));
+            // Without an edit no file changes: none is named, nothing restarts.
+            QCOMPARE(messages->text(), QStringLiteral("Applied. No file needed a change."));
         }
     }
 

@@ -378,7 +378,8 @@ private Q_SLOTS:
             QCOMPARE(watcher.titles(), QStringList());
             QVERIFY(!m_root->exists(oldFile));
             QTRY_VERIFY_WITH_TIMEOUT(!problem->isVisibleTo(m_module.get()), 60000);
-            QTRY_VERIFY(switchCommands(*m_root).contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+            // syslog-ng runs: its files are reloaded.
+            QTRY_VERIFY(switchCommands(*m_root).contains(QStringLiteral("sudo syslog-ng-ctl reload")));
             return;
         }
         QCOMPARE(watcher.titles(), QStringList{QStringLiteral("Problem on disk")});
@@ -394,6 +395,7 @@ private Q_SLOTS:
         // syslog-ng is never restarted onto the refused file.
         QTest::qWait(200);
         QVERIFY(!switchCommands(*m_root).contains(QStringLiteral("sudo systemctl restart syslog-ng")));
+        QVERIFY(!switchCommands(*m_root).contains(QStringLiteral("sudo syslog-ng-ctl reload")));
         QVERIFY(problem->isVisibleTo(m_module.get()));
     }
 
