@@ -75,21 +75,22 @@ private Q_SLOTS:
         });
         boxes->start(50);
         QVERIFY(m_root.isValid());
-        QVERIFY(run(QStringLiteral("cp"), {QStringLiteral("-a"), QStringLiteral(QUOR_DATA_DIR "/root/."), m_root.path()}).exitCode == 0);
+        QVERIFY(run(QStringLiteral("/bin/cp"), {QStringLiteral("-a"), QStringLiteral(QUOR_DATA_DIR "/root/."), m_root.path()}).exitCode == 0);
         qputenv("QUOR_ADMIN_EVENTS_ROOT", m_root.path().toUtf8());
-        // The configuration manager as installed: Apply keeps a snapshot first.
-        const QString tool = Paths::placed(Paths::ConfigManagerTool);
-        QVERIFY(QDir().mkpath(QFileInfo(tool).absolutePath()));
-        QVERIFY(QFile::link(QStringLiteral(QUOR_CONFIG_MANAGER_PATH), tool));
-        qputenv("PATH", QByteArray(QUOR_FAKEBIN_DIR ":") + qgetenv("PATH"));
-        qputenv("QUOR_FAKE_LOG", "/dev/null");
-        // auditd as the fake runs it; syslog-ng for real.
+        // The programs as installed: Apply keeps a snapshot first.
+        QVERIFY(run(QStringLiteral(QUOR_SOURCE_DIR "/scripts/place-programs"), {m_root.path(), QStringLiteral(QUOR_CONFIG_MANAGER_PATH)}).exitCode == 0);
+        // auditd as the fake runs it; syslog-ng for real. The fakes and the
+        // daemon's script read their settings from the root.
         const QString units = m_root.filePath(QStringLiteral("bench-units"));
         QFile unitsFile(units);
         QVERIFY(unitsFile.open(QIODevice::WriteOnly) && unitsFile.write("auditd\n") > 0);
         unitsFile.close();
-        qputenv("QUOR_FAKE_UNITS", units.toUtf8());
-        qputenv("QUOR_LIVE_SYSLOGNG", m_root.filePath(QStringLiteral("bench-live")).toUtf8());
+        QVERIFY(QDir().mkpath(m_root.filePath(QStringLiteral("test"))));
+        QFile settings(m_root.filePath(QStringLiteral("test/fake.env")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("QUOR_FAKE_LOG=/dev/null\nQUOR_FAKE_UNITS='" + QFile::encodeName(units) + "'\nQUOR_LIVE_SYSLOGNG='"
+                       + QFile::encodeName(m_root.filePath(QStringLiteral("bench-live"))) + "'\nQUOR_LIVE_SCRIPT='" + QFile::encodeName(LiveSyslogNg) + "'\n");
+        settings.close();
         qputenv("SUDO_UID", "65534");
         const Process::Result started = run(LiveSyslogNg, {QStringLiteral("start")});
         QVERIFY2(started.exitCode == 0, started.output.constData());

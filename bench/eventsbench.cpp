@@ -5,6 +5,7 @@
 #include "model/eventtreeitem.h"
 #include "model/singleeventsparser.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "plugin/quoradminevents.h"
 #include "services/snghandler.h"
 #include "syslogng/commonsettingsparser.h"
@@ -93,11 +94,13 @@ std::unique_ptr<QTemporaryDir> generateSystem(int count)
     writeText(root + Paths::AuditTypeStore, "exec\n");
     QDir().mkpath(root + Paths::SyslogNgConfDir);
     QDir().mkpath(root + QFileInfo(Paths::AuditRulesFile).path());
-    // The configuration manager as installed: without it Apply asks whether to
-    // go on without a snapshot, and the question would wait for an answer.
-    QDir().mkpath(root + QFileInfo(Paths::ConfigManagerTool).path());
-    if (!QFile::link(QStringLiteral(QUOR_CONFIG_MANAGER_PATH), root + Paths::ConfigManagerTool)) {
-        qFatal("cannot install the configuration manager");
+    // The programs as installed, the fakes in place of the services: without
+    // the configuration manager Apply asks whether to go on without a snapshot,
+    // and the question would wait for an answer.
+    const Process::Result placed =
+        Process::run(QStringLiteral(QUOR_SOURCE_DIR "/scripts/place-programs"), {root, QStringLiteral(QUOR_CONFIG_MANAGER_PATH)}, 60000);
+    if (!placed.finished || placed.exitCode != 0) {
+        qFatal("cannot place the programs: %s", placed.output.constData());
     }
     return dir;
 }
@@ -158,9 +161,8 @@ class EventsBench : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        // Restarts and status queries go to the fakes, never to the real services.
-        qputenv("PATH", QByteArray(QUOR_FAKEBIN_DIR ":") + qgetenv("PATH"));
-        qputenv("QUOR_FAKE_LOG", "/dev/null");
+        // Restarts and status queries go to the fakes placed in each system
+        // root, never to the real services.
     }
 
     void peakMemory_data()

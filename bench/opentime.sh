@@ -25,9 +25,9 @@ mkdir -p "$work/root"
 cp -a "$source_dir/data/root/." "$work/root/"
 printf 'syslog-ng\nauditd\n' > "$work/running-units"
 export QUOR_ADMIN_EVENTS_ROOT=$work/root
-export QUOR_FAKE_LOG=$work/commands.log
-export QUOR_FAKE_UNITS=$work/running-units
-export PATH=$source_dir/tests/fakebin:$PATH
+bash "$source_dir/scripts/place-programs" "$work/root"
+mkdir -p "$work/root/test"
+printf "QUOR_FAKE_LOG='%s'\nQUOR_FAKE_UNITS='%s'\n" "$work/commands.log" "$work/running-units" > "$work/root/test/fake.env"
 export QT_PLUGIN_PATH=$build_dir/bin
 unset SUDO_UID SUDO_USER SUDO_GID
 

@@ -38,7 +38,9 @@ if [ ! -d "$root" ]; then
     cp -a "$source_dir/data/root/." "$root/"
 fi
 mkdir -p "$root/demo"
-# Tools the module runs by their fixed paths, placed in the demo root.
+# Every program the module runs by its fixed path, placed in the demo root: the
+# stand-ins for the services, then the demo's own build of the tools.
+bash "$source_dir/scripts/place-programs" "$root"
 for tool in "$build_dir"/bin/quor-wmfunc:/usr/bin/quor-wmfunc "$build_dir"/bin/velta-event-config-manager:/usr/sbin/velta-event-config-manager; do
     from=${tool%%:*}
     to=$root${tool#*:}
@@ -66,13 +68,16 @@ for user in alice bob carol; do
 done
 
 export QUOR_ADMIN_EVENTS_ROOT=$root
-export QUOR_FAKE_LOG=$root/demo/commands.log
-export QUOR_FAKE_UNITS=$root/demo/running-units
-export PATH=$source_dir/tests/fakebin:$PATH
-# The stand-in for the notification destination: the live syslog-ng runs it, and
-# the module imports its class before it writes a notification file that names it.
-export PYTHONPATH=$source_dir/tests/syslogng/python${PYTHONPATH:+:$PYTHONPATH}
-export PYTHONDONTWRITEBYTECODE=1
+# The stand-ins' settings: the module starts its programs with a fixed
+# environment, so they read them from the root.
+mkdir -p "$root/test"
+fake_settings() {
+    printf "QUOR_FAKE_LOG='%s'\nQUOR_FAKE_UNITS='%s'\n" "$root/demo/commands.log" "$root/demo/running-units"
+    if $live; then
+        printf "QUOR_LIVE_SYSLOGNG='%s'\nQUOR_LIVE_SCRIPT='%s'\n" "$root/demo/syslog-ng" "$source_dir/scripts/live-syslog-ng"
+    fi
+}
+fake_settings > "$root/test/fake.env"
 # The stand-in for logname names the session's user (alice); the user behind a real
 # sudo is not in the sample system.
 unset SUDO_UID SUDO_USER SUDO_GID

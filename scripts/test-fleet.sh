@@ -3,7 +3,7 @@
 # settings shell finds the packaged module, and rolls a reference configuration
 # out to a temporary system root with the Ansible role and the real
 # ansible-playbook (localhost, connection local). Service commands go to the
-# recording stand-in for sudo in tests/fakebin.
+# recording stand-in for sudo in tests/fakebin, placed in each root.
 #   DEB=file   use this package instead of building one
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -81,6 +81,9 @@ sed -i 's/rotate [0-9]*/rotate 4/' "$reference/etc/logrotate.d/syslog-ng-mod-vel
 echo 'destination velta_reference_dst { file("/dorvex/log/velta/reference"); };' >> "$reference/etc/syslog-ng/conf.d/mod-velta.conf"
 mkdir -p "$reference/etc/audit/rules.d"
 echo '-w /etc/shadow -p wa -k velta_shadow' > "$reference/etc/audit/rules.d/velta-syslog.rules"
+# The programs the manager starts, by their fixed paths in each root (the copies
+# below take them along); the reference's own manager is the package's.
+bash "$source_dir/scripts/place-programs" "$reference"
 QUOR_ADMIN_EVENTS_ROOT=$reference "$manager" -o "$work/reference.tar.gz"
 
 # The same with a syslog-ng file that syslog-ng rejects.
@@ -118,13 +121,18 @@ echo '# stale' > "$host/etc/syslog-ng/conf.d/mod-velta-stale-event.conf"
 # A new host: the sample system without the package.
 bare=$work/bare
 cp -a "$source_dir/data/root/." "$bare/"
+# The stand-ins' settings: the manager starts its programs with a fixed
+# environment, so they read them from the root.
+fake_log=$work/commands.log
+for root in "$host" "$bare"; do
+    bash "$source_dir/scripts/place-programs" "$root"
+    mkdir -p "$root/test"
+    printf "QUOR_FAKE_LOG='%s'\nQUOR_FAKE_UNITS='%s'\n" "$fake_log" "$work/units" > "$root/test/fake.env"
+done
 
 mkdir -p "$work/tmp"
-export PATH=$source_dir/tests/fakebin:$PATH
-export QUOR_FAKE_LOG=$work/commands.log
-export QUOR_FAKE_UNITS=$work/units
 export ANSIBLE_NOCOLOR=1 ANSIBLE_LOCAL_TEMP=$work/ansible-local ANSIBLE_REMOTE_TMP=$work/ansible-remote
-touch "$QUOR_FAKE_LOG"
+touch "$fake_log"
 # Runs a playbook on the root $ROOT (the host's by default); the output goes to
 # $work/play.log. The restarts go to the recording stand-in for sudo.
 playbook() {
@@ -145,8 +153,13 @@ play() {
 changed_count() {
     sed -n 's/^localhost .* changed=\([0-9]*\) .*/\1/p' "$work/play.log"
 }
+# A root's files, without root's scratch folder and the stand-ins' settings.
+tree_state() {
+    (cd "$1" && find . \( -path ./var/lib/quor-admin-events/scratch -o -path ./test \) -prune -o -printf '%p %y %m\n' | sort \
+        && find . \( -path ./var/lib/quor-admin-events/scratch -o -path ./test \) -prune -o -type f -print0 | sort -z | xargs -0 sha256sum)
+}
 snapshot() {
-    (cd "$host" && find . -printf '%p %y %m\n' | sort && find . -type f -print0 | sort -z | xargs -0 sha256sum)
+    tree_state "$host"
 }
 same_as_before() {
     snapshot | cmp -s - "$work/before"
@@ -156,7 +169,7 @@ in_log() {
 }
 # Restarts and reloads: a running syslog-ng reloads its files.
 restarts() {
-    grep -c 'restart\|reload' "$QUOR_FAKE_LOG" || true
+    grep -c 'restart\|reload' "$fake_log" || true
 }
 staging_removed() {
     [ -z "$(ls -A "$work/tmp")" ] || { ls -lA "$work/tmp"; false; }
@@ -217,8 +230,8 @@ for name in $(tar -tzf "$work/reference.tar.gz" | grep -vx quor-admin-events-man
 done
 check "first run: every file of the archive is on the host" $identical
 check "first run: the stale notification file is removed" [ ! -e "$host/etc/syslog-ng/conf.d/mod-velta-stale-event.conf" ]
-check "first run: syslog-ng restarted" grep -qx 'sudo systemctl restart syslog-ng' "$QUOR_FAKE_LOG"
-check "first run: auditd restarted for the audit rules" grep -qx 'sudo systemctl restart auditd' "$QUOR_FAKE_LOG"
+check "first run: syslog-ng restarted" grep -qx 'sudo systemctl restart syslog-ng' "$fake_log"
+check "first run: auditd restarted for the audit rules" grep -qx 'sudo systemctl restart auditd' "$fake_log"
 check "first run: the staging folder is removed" staging_removed
 check "first run: the host trusts the reference machine's key" \
     grep -qF "$(cut -d' ' -f1,2 "$reference/var/lib/quor-admin-events/signing/key.pub")" "$host/etc/quor-admin-events/trusted-signers"
@@ -273,7 +286,7 @@ cp "$work/play.log" "$work/unsigned.log"
 # --- A new host in check mode: the archive is checked with the manager of the
 # package file, the install and the import are reported, nothing changes.
 bare_state() {
-    (cd "$bare" && find . -printf '%p %y %m\n' | sort && find . -type f -print0 | sort -z | xargs -0 sha256sum)
+    tree_state "$bare"
 }
 bare_state > "$work/bare-before"
 status=0
@@ -304,7 +317,10 @@ cp "$work/play.log" "$work/truncated.log"
 # running the configuration before, whose files the manager puts back.
 status=0
 cp "$host/etc/syslog-ng/conf.d/mod-velta.conf" "$work/common-before-restart"
-QUOR_FAKE_FAIL="reload syslog-ng" play "$work/restart.tar.gz" || status=$?
+cp "$host/test/fake.env" "$work/fake.env"
+echo "QUOR_FAKE_FAIL='reload syslog-ng'" >> "$host/test/fake.env"
+play "$work/restart.tar.gz" || status=$?
+cp "$work/fake.env" "$host/test/fake.env"
 check "failed restart: the play fails" [ "$status" != 0 ]
 check "failed restart: the files from before are back" \
     cmp -s "$work/common-before-restart" "$host/etc/syslog-ng/conf.d/mod-velta.conf"

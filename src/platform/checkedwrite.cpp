@@ -4,6 +4,7 @@
 #include "folderentries.h"
 #include "paths.h"
 #include "platformlog.h"
+#include "privatefolder.h"
 #include "stagedfile.h"
 
 #include <KLocalizedString>
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -63,7 +63,7 @@ QString refused(const QString &tool, const QString &systemPath, const QString &m
 void checkSyslogNg(const QList<Change> &changes, const Process::Runner &run, const ConfigCheck::Done &done)
 {
     // The staged copy lives until the check ends.
-    const auto stage = std::make_shared<QTemporaryDir>();
+    const auto stage = std::make_shared<ScratchFolder>();
     if (!stage->isValid()) {
         return done({false, i18n("No folder to check the configuration in: %1", stage->errorString())});
     }
@@ -200,7 +200,7 @@ void logrotate(const QString &systemPath,
                const ConfigCheck::Done &done)
 {
     // The staged copy lives until the check ends.
-    const auto stage = std::make_shared<QTemporaryDir>();
+    const auto stage = std::make_shared<ScratchFolder>();
     const QString staged = stage->filePath(QFileInfo(systemPath).fileName());
     if (!stage->isValid() || !replaceFile(staged, content)) {
         return done({false, i18n("No folder to check the configuration in: %1", stage->errorString())});

@@ -3,7 +3,9 @@
 #include "fileread.h"
 #include "folderentries.h"
 #include "paths.h"
+#include "privatefolder.h"
 #include "process.h"
+#include "programs.h"
 #include "stagedfile.h"
 #include "syslogngreader.h"
 
@@ -13,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cerrno>
@@ -167,8 +168,8 @@ builtin = types.ModuleType("_syslogng")
 builtin.__getattr__ = stand_in
 sys.modules["_syslogng"] = builtin
 del sys.path[0]
-if sys.argv[2]:
-    sys.path.insert(0, sys.argv[2])
+for folder in reversed([f for f in sys.argv[2].split(":") if f]):
+    sys.path.insert(0, folder)
 main = types.ModuleType("_syslogng_main")
 sys.modules["_syslogng_main"] = main
 out = sys.stdout
@@ -233,7 +234,7 @@ void syslogNg(const QString &confDir, const Process::Runner &run, const Done &do
 {
     // The check runs in a folder of its own so that it never touches the
     // running daemon's persist, pid or control files. It lives until the check ends.
-    const auto scratch = std::make_shared<QTemporaryDir>();
+    const auto scratch = std::make_shared<ScratchFolder>();
     if (!scratch->isValid()) {
         return done({false, i18n("syslog-ng check: no temporary folder: %1", scratch->errorString())});
     }
@@ -415,7 +416,7 @@ void importPythonClasses(const QList<Reference> &classes, const QByteArray &bloc
     if (classes.isEmpty()) {
         return done({true, QString()});
     }
-    const auto scratch = std::make_shared<QTemporaryDir>();
+    const auto scratch = std::make_shared<ScratchFolder>();
     QString error;
     const QString script = scratch->filePath(QStringLiteral("import-classes.py"));
     const QString code = scratch->filePath(QStringLiteral("python-blocks.py"));
@@ -423,34 +424,46 @@ void importPythonClasses(const QList<Reference> &classes, const QByteArray &bloc
         return done({false, i18n("Python class check: no temporary folder: %1", scratch->isValid() ? error : scratch->errorString())});
     }
     run(QStringLiteral("syslog-ng"), {QStringLiteral("--version")}, ImportTimeoutMs, Process::Channels::Merged, [=](const Process::Result &version) {
-        // "-B": the check leaves no compiled files beside the modules it imports.
-        QStringList arguments{QStringLiteral("-B"), script, code, syslogNgPythonFolder(version.output)};
-        for (const Reference &reference : classes) {
-            arguments << reference.name;
+        // Isolated, so that nothing of the environment adds modules, and
+        // leaving no compiled files beside the modules it imports. The module
+        // folders are named: the one of the syslog-ng that answered, and under
+        // a system root that root's folder of the system's Python modules.
+        QStringList folders{syslogNgPythonFolder(version.output)};
+        if (!Paths::systemRoot().isEmpty()) {
+            folders << Paths::placed(QStringLiteral("/usr/lib/python3/dist-packages"));
         }
-        run(QStringLiteral("python3"), arguments, ImportTimeoutMs, Process::Channels::Separate, [scratch, classes, done](const Process::Result &imported) {
-            if (!imported.started || !imported.finished || imported.exitCode != 0) {
-                Result result = fromProcess(imported, QStringLiteral("python3"));
-                result.accepted = false;
-                if (imported.finished) {
-                    result.message =
-                        i18n("The Python classes of the configuration could not be checked: %1", QString::fromUtf8(imported.errorOutput).trimmed());
+        const QStringList arguments = Programs::pythonOptions() + QStringList{script, code, folders.join(QLatin1Char(':'))};
+        QStringList names;
+        for (const Reference &reference : classes) {
+            names << reference.name;
+        }
+        run(QStringLiteral("python3"),
+            arguments + names,
+            ImportTimeoutMs,
+            Process::Channels::Separate,
+            [scratch, classes, done](const Process::Result &imported) {
+                if (!imported.started || !imported.finished || imported.exitCode != 0) {
+                    Result result = fromProcess(imported, QStringLiteral("python3"));
+                    result.accepted = false;
+                    if (imported.finished) {
+                        result.message =
+                            i18n("The Python classes of the configuration could not be checked: %1", QString::fromUtf8(imported.errorOutput).trimmed());
+                    }
+                    return done(result);
                 }
-                return done(result);
-            }
-            // One line per class that failed: its number among the arguments and why.
-            QStringList failures;
-            const QList<QByteArray> lines = imported.output.split('\n');
-            for (const QByteArray &line : lines) {
-                const int tab = line.indexOf('\t');
-                bool isNumber = false;
-                const int index = line.left(tab).toInt(&isNumber);
-                if (tab > 0 && isNumber && index >= 0 && index < classes.size()) {
-                    failures << describe(classes.at(index)) + QLatin1String(": ") + QString::fromUtf8(line.mid(tab + 1));
+                // One line per class that failed: its number among the arguments and why.
+                QStringList failures;
+                const QList<QByteArray> lines = imported.output.split('\n');
+                for (const QByteArray &line : lines) {
+                    const int tab = line.indexOf('\t');
+                    bool isNumber = false;
+                    const int index = line.left(tab).toInt(&isNumber);
+                    if (tab > 0 && isNumber && index >= 0 && index < classes.size()) {
+                        failures << describe(classes.at(index)) + QLatin1String(": ") + QString::fromUtf8(line.mid(tab + 1));
+                    }
                 }
-            }
-            done({failures.isEmpty(), failures.join(QLatin1Char('\n'))});
-        });
+                done({failures.isEmpty(), failures.join(QLatin1Char('\n'))});
+            });
     });
 }
 
@@ -474,7 +487,7 @@ void logrotate(const QString &file, const Process::Runner &run, const Done &done
 {
     QString checked = file;
     // The copy lives until the check ends.
-    const auto scratch = std::make_shared<QTemporaryDir>();
+    const auto scratch = std::make_shared<ScratchFolder>();
     if (!Paths::systemRoot().isEmpty()) {
         const FileRead::Result original = FileRead::regular(file, FileRead::ConfigLimit);
         if (!scratch->isValid() || !original.ok) {

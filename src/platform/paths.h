@@ -24,6 +24,9 @@ inline constexpr QLatin1String AuditTypeStore = latin1("/var/lib/quor-admin-even
 inline constexpr QLatin1String SnapshotDir = latin1("/var/lib/quor-admin-events/snapshots");
 inline constexpr QLatin1String AppliedRecordFile = latin1("/var/lib/quor-admin-events/applied.json");
 inline constexpr QLatin1String ImportDir = latin1("/var/lib/quor-admin-events/import");
+// Root's scratch files (copies under check, diffs): never in TMPDIR, which
+// root may have been handed by a user.
+inline constexpr QLatin1String ScratchDir = latin1("/var/lib/quor-admin-events/scratch");
 inline constexpr QLatin1String ChangeJournalDir = latin1("/var/lib/quor-admin-events/journal");
 // The machine's own key that signs its exports (root's alone), and the
 // administrator's list of the keys whose archives it imports.
@@ -49,6 +52,13 @@ inline constexpr QLatin1String ConfigManagerTool = latin1("/usr/sbin/velta-event
 
 // The system root: QUOR_ADMIN_EVENTS_ROOT without trailing "/", or empty for "/".
 QString systemRoot();
+
+// Why the system root named by QUOR_ADMIN_EVENTS_ROOT may not be used by root,
+// or an empty text: it and every folder above it must be folders (not links)
+// owned by root that no one else may write, save folders above it with the
+// sticky bit, such as /tmp, where no one else can move root's folders away.
+// A process that is not root is not asked.
+QString rootRefusal();
 
 // An absolute system path placed under the system root.
 QString placed(const QString &path);

@@ -1,6 +1,7 @@
 #include "privatefolder.h"
 
 #include "fileread.h"
+#include "paths.h"
 #include "platformlog.h"
 #include "stagedfile.h"
 
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +58,49 @@ bool check(const QString &path, bool create, QString *errorText)
     ::close(fd);
     return reason.isEmpty() || fail(path, reason, errorText);
 }
+}
+
+ScratchFolder::ScratchFolder()
+{
+    const QString parent = Paths::placed(Paths::ScratchDir);
+    if (PrivateFolder::check(parent, true, &m_error)) {
+        // Each folder is named by the process that made it: what a killed
+        // process left goes when the next one comes.
+        const QStringList folders = QDir(parent).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+        for (const QString &folder : folders) {
+            bool isNumber = false;
+            const int pid = folder.section(QLatin1Char('-'), 0, 0).toInt(&isNumber);
+            if (isNumber && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) {
+                QDir(parent + QLatin1Char('/') + folder).removeRecursively();
+            }
+        }
+        m_folder = std::make_unique<QTemporaryDir>(parent + QLatin1Char('/') + QString::number(::getpid()) + QLatin1String("-XXXXXX"));
+        if (!m_folder->isValid()) {
+            m_error = m_folder->errorString();
+        }
+    }
+}
+
+ScratchFolder::~ScratchFolder() = default;
+
+bool ScratchFolder::isValid() const
+{
+    return m_folder && m_folder->isValid();
+}
+
+QString ScratchFolder::errorString() const
+{
+    return m_error;
+}
+
+QString ScratchFolder::path() const
+{
+    return isValid() ? m_folder->path() : QString();
+}
+
+QString ScratchFolder::filePath(const QString &name) const
+{
+    return isValid() ? m_folder->filePath(name) : QString();
 }
 
 PrivateCopy::PrivateCopy(const QString &original, const QString &parent, qint64 maxSize)

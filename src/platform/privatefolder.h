@@ -16,6 +16,27 @@ namespace PrivateFolder
 bool check(const QString &path, bool create, QString *errorText);
 }
 
+// A new folder for scratch files (copies under check, inputs of a diff) in
+// root's scratch folder under the system root, never in TMPDIR; it goes with
+// the object. Used as QTemporaryDir is.
+class ScratchFolder
+{
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+
+    bool isValid() const;
+    QString errorString() const;
+    QString path() const;
+    QString filePath(const QString &name) const;
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString m_error;
+};
+
 // A private copy of a file someone else may change (an archive chosen for an
 // import): read once, without following a final link and only when it is a
 // regular file within maxSize, into a new folder of its own under the private

@@ -1,6 +1,7 @@
 #include "process.h"
 
 #include "platformlog.h"
+#include "programs.h"
 
 #include <QFile>
 
@@ -18,8 +19,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char **environ;
 
 namespace Process
 {
@@ -146,17 +145,22 @@ pid_t spawn(const QString &program,
             int *error,
             bool ownGroup = false)
 {
+    // Only programs of the table, by their placed path, and in the fixed
+    // environment: nothing of what started us decides what runs.
+    const QString path = Programs::located(program);
+    if (path.isEmpty()) {
+        *error = ENOENT;
+        return -1;
+    }
     CStrings argv;
-    argv.append(QFile::encodeName(program));
+    argv.append(QFile::encodeName(path));
     for (const QString &argument : arguments) {
         argv.append(argument.toLocal8Bit());
     }
     CStrings envp;
-    const bool ownEnvironment = !environment.isEmpty();
-    if (ownEnvironment) {
-        for (const QString &entry : environment.toStringList()) {
-            envp.append(entry.toLocal8Bit());
-        }
+    const QStringList entries = Programs::environment(environment).toStringList();
+    for (const QString &entry : entries) {
+        envp.append(entry.toLocal8Bit());
     }
 
     posix_spawn_file_actions_t actions;
@@ -186,7 +190,7 @@ pid_t spawn(const QString &program,
 
     pid_t pid = -1;
     char **args = argv.data();
-    *error = posix_spawnp(&pid, args[0], &actions, &attributes, args, ownEnvironment ? envp.data() : environ);
+    *error = posix_spawn(&pid, args[0], &actions, &attributes, args, envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return *error == 0 ? pid : -1;

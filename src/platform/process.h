@@ -23,7 +23,9 @@ struct Result {
     QByteArray errorOutput;
 };
 
-// A negative timeout waits without a limit. An empty environment inherits ours.
+// A negative timeout waits without a limit. The program is a name of the
+// program table or an absolute (placed) path; it starts in the fixed
+// environment of the table, with environment's variables added.
 // The child reads inputFd (ours, left open) as its standard input, or nothing.
 Result run(const QString &program,
            const QStringList &arguments,

@@ -1,11 +1,10 @@
 #include "unifieddiff.h"
 
+#include "privatefolder.h"
 #include "process.h"
 #include "stagedfile.h"
 
 #include <KLocalizedString>
-
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -53,7 +52,7 @@ void continueFrom(const QList<File> &files, int index, const Process::Runner &ru
     Diffs failed = sofar;
     failed.ok = false;
     // diff reads the scratch files until it ends.
-    const auto scratch = std::make_shared<QTemporaryDir>();
+    const auto scratch = std::make_shared<ScratchFolder>();
     if (!scratch->isValid()) {
         failed.errorText = i18n("no temporary folder: %1", scratch->errorString());
         return done(failed);

@@ -279,7 +279,8 @@ QString QuorAdminEvents::missingRights()
         requirements << i18n("run this application with superuser privileges");
     }
     if (requirements.isEmpty()) {
-        return QString();
+        // Root works on a system root only when no one else can change it.
+        return Paths::rootRefusal();
     }
     qCWarning(QUOR_ADMIN_EVENTS) << "not enough rights to administer the system. High integrity:" << highIntegrity << "effective user id:" << geteuid();
     return i18n("To administer the system you must %1.", requirements.join(i18n(" and ")));

@@ -13,7 +13,7 @@
 
 void requestReboot(AsyncProcess *process, const std::function<void(const QString &failure)> &done)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment;
     // The tool runs as root but must reach the session bus of the user behind sudo.
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/run/user/") + QString::fromLatin1(qgetenv("SUDO_UID")));
     const QString tool = Paths::placed(Paths::WmFuncTool);

@@ -380,7 +380,7 @@ private Q_SLOTS:
         QFETCH(bool, imported);
         const QString archive = QStringLiteral("/root/<b>cfg.tar.gz");
         m_root->writeFile(QStringLiteral("/test/plain") + Paths::EventsFile, "{\n}\n");
-        QCOMPARE(Process::run(QStringLiteral("tar"),
+        QCOMPARE(Process::run(QStringLiteral("/bin/tar"),
                               {QStringLiteral("-czf"),
                                m_root->placed(archive),
                                QStringLiteral("-C"),

@@ -154,7 +154,7 @@ private Q_SLOTS:
         QCOMPARE(exported.exitCode, 0);
 
         // Only the managed files, under relative names: not the foreign file nor a name outside the pattern.
-        const Process::Result listed = Process::run(QStringLiteral("tar"), {QStringLiteral("-tzf"), archivePath}, 60000);
+        const Process::Result listed = Process::run(QStringLiteral("/bin/tar"), {QStringLiteral("-tzf"), archivePath}, 60000);
         QStringList names = QString::fromUtf8(listed.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         names.sort();
         QStringList expected{QStringLiteral("quor-admin-events-manifest.json")};
@@ -279,7 +279,7 @@ private Q_SLOTS:
         QCOMPARE(lstat(QFile::encodeName(target).constData(), &status), 0);
         QCOMPARE(status.st_mode & 07777, 0600u);
         QCOMPARE(status.st_uid, 0u);
-        QCOMPARE(Process::run(QStringLiteral("tar"), {QStringLiteral("-tzf"), target}, 60000).exitCode, 0);
+        QCOMPARE(Process::run(QStringLiteral("/bin/tar"), {QStringLiteral("-tzf"), target}, 60000).exitCode, 0);
         QCOMPARE(QDir(m_root->placed(QStringLiteral("/test/home"))).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("cfg.tar.gz")});
     }
 

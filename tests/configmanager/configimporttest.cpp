@@ -395,10 +395,10 @@ private Q_SLOTS:
         QVERIFY(!path.isEmpty());
         if (failRestart) {
             m_root->setRunningUnits({QStringLiteral("auditd")});
-            qputenv("QUOR_FAKE_FAIL_START", "1");
+            TestRoot::setFakeVariable("QUOR_FAKE_FAIL_START", "1");
         }
         const Process::Result result = runTool({QStringLiteral("-i"), path, QStringLiteral("--json"), QStringLiteral("--restart-if-changed")});
-        qunsetenv("QUOR_FAKE_FAIL_START");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL_START", {});
         QCOMPARE(result.exitCode, exitCode);
         const QJsonObject summary = QJsonDocument::fromJson(result.output).object();
         QCOMPARE(summary.value(QStringLiteral("changed")).toBool(), !archive.isEmpty());
@@ -430,10 +430,10 @@ private Q_SLOTS:
 
         const QString path = archiveOf({{EventsFile, "{\n}\n"}});
         QVERIFY(!path.isEmpty());
-        qputenv("QUOR_FAKE_FAIL_START", "1");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL_START", "1");
         const Process::Result failed = runTool({QStringLiteral("-i"), path, QStringLiteral("--restart-if-changed")});
         const QJsonObject stillOwed = json(pending);
-        qunsetenv("QUOR_FAKE_FAIL_START");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL_START", {});
         QCOMPARE(failed.exitCode, 1);
         QCOMPARE(stillOwed.value(QStringLiteral("pendingRestarts")).toArray(), QJsonArray{QStringLiteral("syslog-ng")});
 
@@ -675,7 +675,7 @@ private Q_SLOTS:
             QVERIFY(ReferenceMachine(*m_root, QStringLiteral("stranger")).exportFiles({{EventsFile, "{\n}\n"}}, Paths::unplaced(path)));
         } else if (made == QLatin1String("tar")) {
             m_root->writeFile(QStringLiteral("/test/plain") + EventsFile, "{\n}\n");
-            QCOMPARE(Process::run(QStringLiteral("tar"),
+            QCOMPARE(Process::run(QStringLiteral("/bin/tar"),
                                   {QStringLiteral("-czf"), path, QStringLiteral("-C"), m_root->placed(QStringLiteral("/test/plain")), EventsFile.mid(1)},
                                   60000)
                          .exitCode,

@@ -2,17 +2,14 @@
 
 #include "testroot.h"
 
+#include "platform/programs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace HungProgram
 {
-bool onPath(const QString &program)
-{
-    return !program.startsWith(QLatin1Char('/'));
-}
-
 QString pidFile(const QString &bin)
 {
     return QDir(bin).filePath(QStringLiteral("hung.pid"));
@@ -20,7 +17,7 @@ QString pidFile(const QString &bin)
 
 bool write(const QString &program, const QString &bin, const TestRoot &root, const QString &firstArgument)
 {
-    const QString path = onPath(program) ? QDir(bin).filePath(program) : root.placed(program);
+    const QString path = program.startsWith(QLatin1Char('/')) ? root.placed(program) : Programs::located(program);
     const QByteArray replaced = QFile::encodeName(QFileInfo(path).canonicalFilePath());
     if (!firstArgument.isEmpty() && replaced.isEmpty()) {
         return false;

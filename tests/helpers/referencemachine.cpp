@@ -25,7 +25,8 @@ bool ReferenceMachine::exportFiles(const QMap<QString, QByteArray> &files, const
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         m_host.writeFile(m_root + it.key(), it.value());
     }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    TestRoot::placePrograms(placedRoot);
+    QProcessEnvironment environment;
     environment.insert(QStringLiteral("QUOR_ADMIN_EVENTS_ROOT"), placedRoot);
     const Process::Result exported =
         Process::run(m_host.placed(Paths::ConfigManagerTool), {QStringLiteral("-o"), m_host.placed(archive)}, 60000, Process::Channels::Merged, environment);

@@ -1,6 +1,7 @@
 #include "testroot.h"
 
 #include "platform/paths.h"
+#include "platform/programs.h"
 #include "services/snghandler.h"
 
 #include <QDir>
@@ -36,16 +37,9 @@ TestRoot::TestRoot()
 {
     QDir().mkpath(m_dir.path() + QStringLiteral("/test"));
     qputenv("QUOR_ADMIN_EVENTS_ROOT", m_dir.path().toUtf8());
-    qputenv("QUOR_FAKE_LOG", placed(QStringLiteral("/test/commands.log")).toUtf8());
-    qputenv("QUOR_FAKE_UNITS", placed(QStringLiteral("/test/running-units")).toUtf8());
     writeFile(QStringLiteral("/test/commands.log"), QByteArray());
     setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
-    // The configuration manager as installed: every write of the module keeps a snapshot first.
-    const QString tool = placed(Paths::ConfigManagerTool);
-    QDir().mkpath(QFileInfo(tool).absolutePath());
-    if (!QFile::link(QStringLiteral(QUOR_CONFIG_MANAGER_PATH), tool)) {
-        qFatal("cannot install the configuration manager at %s", qPrintable(tool));
-    }
+    placePrograms(m_dir.path());
 }
 
 TestRoot::~TestRoot()
@@ -91,6 +85,14 @@ void TestRoot::installFake(const QString &fakeName, const QString &systemPath) c
     copyRecursively(QStringLiteral(QUOR_FAKEBIN_DIR "/") + fakeName, placed(systemPath));
 }
 
+void TestRoot::removeProgram(const QString &name) const
+{
+    const QString placedProgram = Programs::located(name);
+    if (placedProgram.isEmpty() || !QFile::remove(placedProgram)) {
+        qFatal("cannot remove the program %s", qPrintable(name));
+    }
+}
+
 void TestRoot::writeFile(const QString &systemPath, const QByteArray &content) const
 {
     const QString target = placed(systemPath);
@@ -114,6 +116,56 @@ QByteArray TestRoot::readFile(const QString &systemPath) const
 bool TestRoot::exists(const QString &systemPath) const
 {
     return QFileInfo::exists(placed(systemPath));
+}
+
+void TestRoot::placePrograms(const QString &rootPath)
+{
+    for (const Programs::Program &program : Programs::table()) {
+        const QString at = rootPath + program.path;
+        const QString fake = QStringLiteral(QUOR_FAKEBIN_DIR "/") + program.name;
+        if (QFileInfo::exists(fake)) {
+            copyRecursively(fake, at);
+            continue;
+        }
+        // The configuration manager as installed: every write of the module keeps a snapshot first.
+        const QString target = program.path == Paths::ConfigManagerTool ? QStringLiteral(QUOR_CONFIG_MANAGER_PATH) : QString(program.path);
+        QDir().mkpath(QFileInfo(at).absolutePath());
+        QFile::remove(at);
+        if (!QFile::link(target, at)) {
+            qFatal("cannot place %s at %s", qPrintable(target), qPrintable(at));
+        }
+    }
+    // The Python modules of the event watcher, where the system keeps its Python modules.
+    copyRecursively(QStringLiteral(QUOR_SOURCE_DIR "/tests/syslogng/python/syslog_ng_mod_velta"),
+                    rootPath + QStringLiteral("/usr/lib/python3/dist-packages/syslog_ng_mod_velta"));
+}
+
+void TestRoot::setFakeVariable(const QByteArray &name, const QByteArray &value)
+{
+    // Only in a root a test made, never in a folder of the real system.
+    if (!QFileInfo(Paths::placed(QStringLiteral("/test/commands.log"))).isFile()) {
+        qFatal("no test root to set %s in", name.constData());
+    }
+    const QString file = Paths::placed(QStringLiteral("/test/fake.env"));
+    QByteArray settings;
+    QFile current(file);
+    if (current.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> lines = current.readAll().split('\n');
+        for (const QByteArray &line : lines) {
+            if (!line.isEmpty() && !line.startsWith(name + '=')) {
+                settings += line + '\n';
+            }
+        }
+        current.close();
+    }
+    if (!value.isEmpty()) {
+        settings += name + "='" + QByteArray(value).replace('\'', "'\\''") + "'\n";
+    }
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(settings) != settings.size()) {
+        qFatal("cannot write %s", qPrintable(file));
+    }
 }
 
 QStringList TestRoot::commands() const

@@ -5,7 +5,10 @@
 #include <QTemporaryDir>
 
 // A system root in a temporary directory, named by QUOR_ADMIN_EVENTS_ROOT while
-// the object lives. Fakes on PATH record their command lines into commandLog().
+// the object lives. Every program of the program table is placed in it: the
+// fakes of tests/fakebin where there is one (they record their command lines,
+// see commands()), the built configuration manager, links to the real
+// programs otherwise.
 class TestRoot
 {
 public:
@@ -26,9 +29,20 @@ public:
     // Places a fake of tests/fakebin at a system path (programs named by a fixed path).
     void installFake(const QString &fakeName, const QString &systemPath) const;
 
+    // Takes a program of the program table away, as on a system without it.
+    void removeProgram(const QString &name) const;
+
     void writeFile(const QString &systemPath, const QByteArray &content) const;
     QByteArray readFile(const QString &systemPath) const;
     bool exists(const QString &systemPath) const;
+
+    // Places every program of the program table under another root (a
+    // machine inside this one's test folder), as the constructor does here.
+    static void placePrograms(const QString &rootPath);
+
+    // A setting of the fakes in the current root's test/fake.env (the module's
+    // children start with a fixed environment); an empty value removes it.
+    static void setFakeVariable(const QByteArray &name, const QByteArray &value);
 
     // Lines recorded by the fakes since the last clear.
     QStringList commands() const;

@@ -25,15 +25,16 @@ using Files = QMap<QString, QByteArray>; // system path -> content
 
 const QString NotifiedBefore = QString(Paths::PerEventFilePrefix) + QLatin1String("session-locked.conf");
 
-// Every file of the system root but the fakes' records and the import's
-// snapshots (new files named by the time they are taken).
+// Every file of the system root but the fakes' records, the import's
+// snapshots (new files named by the time they are taken) and root's scratch
+// folder (a killed check leaves its copies there; nothing reads them).
 Files systemFiles(const TestRoot &root)
 {
     Files files;
     QDirIterator it(root.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString name = it.next().mid(root.path().size());
-        if (!name.startsWith(QLatin1String("/test/")) && !name.startsWith(Paths::SnapshotDir)) {
+        if (!name.startsWith(QLatin1String("/test/")) && !name.startsWith(Paths::SnapshotDir) && !name.startsWith(Paths::ScratchDir)) {
             files.insert(name, root.readFile(name));
         }
     }

@@ -52,7 +52,8 @@ public:
     explicit LiveSyslogNg(const TestRoot &root)
         : m_root(root)
     {
-        qputenv("QUOR_LIVE_SYSLOGNG", root.placed(LiveDir).toUtf8());
+        TestRoot::setFakeVariable("QUOR_LIVE_SYSLOGNG", root.placed(LiveDir).toUtf8());
+        TestRoot::setFakeVariable("QUOR_LIVE_SCRIPT", QUOR_SOURCE_DIR "/scripts/live-syslog-ng");
     }
     ~LiveSyslogNg()
     {
@@ -60,7 +61,7 @@ public:
         if (control(QStringLiteral("stop")).exitCode != 0 && !pid.isEmpty()) {
             ::kill(pid.toInt(), SIGKILL);
         }
-        qunsetenv("QUOR_LIVE_SYSLOGNG");
+        TestRoot::setFakeVariable("QUOR_LIVE_SYSLOGNG", {});
     }
     LiveSyslogNg(const LiveSyslogNg &) = delete;
     LiveSyslogNg &operator=(const LiveSyslogNg &) = delete;
@@ -100,7 +101,7 @@ private:
 Process::Result runAsNobody(const QString &program, const QStringList &arguments)
 {
     const QStringList asNobody{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"), program};
-    return Process::run(QStringLiteral("setpriv"), asNobody + arguments, DaemonTimeout);
+    return Process::run(QStringLiteral("/usr/bin/setpriv"), asNobody + arguments, DaemonTimeout);
 }
 
 // The event collector's side: one record sent into the socket, as this process
@@ -436,13 +437,13 @@ void LivePipelineTest::refusedRestartGoesBack()
     enableNotifications(&module, QStringLiteral("Failed user login"), QStringLiteral("Login failed"));
     const QString notificationFile = QStringLiteral("/etc/syslog-ng/conf.d/mod-velta-user-login-failed.conf");
     QSignalSpy restarted(SngHandler::instance(), &SngHandler::restartFinished);
-    qputenv("QUOR_FAKE_FAIL_ONCE", running ? "reload syslog-ng" : "restart syslog-ng");
+    TestRoot::setFakeVariable("QUOR_FAKE_FAIL_ONCE", running ? "reload syslog-ng" : "restart syslog-ng");
     boxes.clear();
     PageApply::run(module);
     // Written first, as Apply does.
     QVERIFY(root.exists(notificationFile));
     QVERIFY(restarted.wait(2 * DaemonTimeout));
-    qunsetenv("QUOR_FAKE_FAIL_ONCE");
+    TestRoot::setFakeVariable("QUOR_FAKE_FAIL_ONCE", {});
     const auto outcome = restarted.constFirst().at(1).value<SngHandler::RestartOutcome>();
     QVERIFY(outcome.rolledBack);
     QVERIFY(!outcome.loggingDown);

@@ -189,7 +189,7 @@ private Q_SLOTS:
             QVERIFY(!ConfigSnapshot::take(nullptr));
         }) << platform << QStringList{QStringLiteral("$ROOT") + Paths::ConfigManagerTool + QStringLiteral(" --snapshot"), QStringLiteral("no space left")};
         QTest::newRow("service-switch-fails") << Action([](const TestRoot &) {
-            qputenv("QUOR_FAKE_FAIL", "stop syslog-ng");
+            TestRoot::setFakeVariable("QUOR_FAKE_FAIL", "stop syslog-ng");
             SngHandler::instance()->syslogNgStop();
         }) << QStringLiteral("quor.admin.events.services")
                                               << QStringList{QStringLiteral("sudo systemctl stop syslog-ng"), QStringLiteral("exited with 1")};
@@ -206,7 +206,7 @@ private Q_SLOTS:
         fragments = placedFragments(fragments, root);
         // Service switches run on a worker thread.
         QTRY_COMPARE(matching(category, fragments), 1);
-        qunsetenv("QUOR_FAKE_FAIL");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL", {});
         // One line per failure: a lower layer's line is not repeated above it.
         QCOMPARE(ourWarnings().size(), 1);
     }

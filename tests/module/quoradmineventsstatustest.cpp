@@ -144,12 +144,12 @@ private Q_SLOTS:
         if (failStart) {
             // syslog-ng died meanwhile: the line and the tool tip must tell.
             root.setRunningUnits({});
-            qputenv("QUOR_FAKE_FAIL_START", "1");
+            TestRoot::setFakeVariable("QUOR_FAKE_FAIL_START", "1");
         }
         startStop->click();
         QVERIFY(!startStop->isEnabled());
         QTRY_VERIFY(startStop->isEnabled());
-        qunsetenv("QUOR_FAKE_FAIL_START");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL_START", {});
         QStringList titles = watcher.titles();
         titles.removeAll(QStringLiteral("Stop logging service")); // asked, and answered Yes
         QCOMPARE(titles, failStart ? QStringList{QStringLiteral("Error")} : QStringList());
@@ -173,14 +173,14 @@ private Q_SLOTS:
         TestRoot root;
         root.setRunningUnits({QStringLiteral("syslog-ng"), QStringLiteral("auditd")});
         SngHandler::instance()->setTimeLimits(300, 300);
-        qputenv("QUOR_FAKE_HANG", "status auditd");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", "status auditd");
         QuorAdminEvents module(nullptr, {});
         auto *statusLabel = module.findChild<QLabel *>(QStringLiteral("sngStatusLabel"));
         auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
         QCOMPARE(statusLabel->text(), QStringLiteral("Asking for the state of the logging service..."));
         QVERIFY(!startStop->isEnabled());
         QTRY_COMPARE(statusLabel->text(), QStringLiteral("Logging service status unknown"));
-        qunsetenv("QUOR_FAKE_HANG");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", {});
         SngHandler::instance()->setTimeLimits(10000, 120000);
         QCOMPARE(statusLabel->toolTip(),
                  QStringLiteral("auditd: no answer, syslog-ng: on\nThe command \"sudo systemctl status auditd\" did not answer within 1 seconds."));
@@ -233,10 +233,10 @@ private Q_SLOTS:
                                                            Qt::MatchExactly | Qt::MatchRecursive);
         QCOMPARE(found.size(), 1);
         QVERIFY(view->model()->setData(found.first(), Qt::Checked, Qt::CheckStateRole));
-        qputenv("QUOR_FAKE_HANG", "reload syslog-ng");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", "reload syslog-ng");
         PageApply::run(*module);
         QTRY_VERIFY(!root.readFile(QStringLiteral("/test/commands.log.hung")).isEmpty());
-        qunsetenv("QUOR_FAKE_HANG");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", {});
         const pid_t hung = root.readFile(QStringLiteral("/test/commands.log.hung")).trimmed().toInt();
         QCOMPARE(::kill(hung, 0), 0);
         QElapsedTimer clock;
@@ -290,14 +290,14 @@ private Q_SLOTS:
         auto *startStop = module.findChild<QPushButton *>(QStringLiteral("sngStartStopButton"));
         QTRY_VERIFY(startStop->isEnabled());
         SngHandler::instance()->setTimeLimits(10000, 300);
-        qputenv(failure.constData(), command);
+        TestRoot::setFakeVariable(failure, command);
         const bool stopping = statusLabel->text() == QLatin1String("Logging service is running.");
         watcher.queueAnswer(QMessageBox::Yes); // the question before a stop
         startStop->click();
         const QStringList asked = stopping ? QStringList{QStringLiteral("Stop logging service")} : QStringList();
         QTRY_COMPARE(watcher.titles(), asked + QStringList{QStringLiteral("Error")});
         QTRY_VERIFY(startStop->isEnabled());
-        qunsetenv(failure.constData());
+        TestRoot::setFakeVariable(failure, {});
         SngHandler::instance()->setTimeLimits(10000, 120000);
         for (const QString &part : shown) {
             QVERIFY2(watcher.texts().constLast().contains(part), qPrintable(watcher.texts().constLast()));

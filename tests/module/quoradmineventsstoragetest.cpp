@@ -204,10 +204,10 @@ private Q_SLOTS:
         QVERIFY(!message->isVisibleTo(m_module.get()));
 
         QVERIFY(QFile::remove(m_root->placed(QStringLiteral("/etc/syslog-ng/conf.d/local.conf"))));
-        qputenv("QUOR_FAKE_FAIL", "reload syslog-ng");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL", "reload syslog-ng");
         PageApply::run(*m_module);
         QTRY_VERIFY(!SngHandler::instance()->busy());
-        qunsetenv("QUOR_FAKE_FAIL");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL", {});
         QCOMPARE(message->messageType(), KMessageWidget::Error);
         QVERIFY2(message->text().startsWith(QLatin1String("syslog-ng refused the new configuration")), qPrintable(message->text()));
         QVERIFY2(!message->text().contains(QLatin1String("Applied")), qPrintable(message->text()));
@@ -626,7 +626,7 @@ private Q_SLOTS:
     // once and leaves no child behind.
     void closingDuringHungApplyReturnsAtOnce_data()
     {
-        QTest::addColumn<QString>("hungProgram"); // a program on PATH, or a system path
+        QTest::addColumn<QString>("hungProgram"); // a program of the table, or a system path
         QTest::newRow("syslog-ng-check") << QStringLiteral("syslog-ng");
         QTest::newRow("snapshot") << QString(Paths::ConfigManagerTool);
     }
@@ -638,15 +638,10 @@ private Q_SLOTS:
         QTemporaryDir bin;
         QVERIFY(bin.isValid() && HungProgram::write(hungProgram, bin.path(), *m_root));
         const QString pidFile = HungProgram::pidFile(bin.path());
-        const QByteArray path = qgetenv("PATH");
-        if (HungProgram::onPath(hungProgram)) {
-            qputenv("PATH", QByteArray(QFile::encodeName(bin.path()) + ':' + path));
-        }
 
         QSignalSpy finished(m_module.get(), &QuorAdminEvents::applyFinished);
         m_module->save();
         QTRY_VERIFY_WITH_TIMEOUT(!HungProgram::startedPid(pidFile).isEmpty(), 60000);
-        qputenv("PATH", path);
         QCOMPARE(finished.count(), 0);
         QVERIFY(!m_view->isEnabled());
         // A second Apply while the first waits starts nothing.

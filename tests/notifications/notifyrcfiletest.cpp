@@ -488,12 +488,13 @@ void NotifyrcFileTest::sessionUser()
 {
     QFETCH(QByteArray, sudoUid);
     QFETCH(QByteArray, loginName);
+    const TestRoot root; // where the stand-in for logname lies
     const QByteArray previousSudoUid = qgetenv("SUDO_UID");
     qputenv("SUDO_UID", sudoUid);
-    qputenv("QUOR_FAKE_LOGNAME", loginName);
+    TestRoot::setFakeVariable("QUOR_FAKE_LOGNAME", loginName);
     const UserAccount account = SessionUser::identify();
     qputenv("SUDO_UID", previousSudoUid);
-    qunsetenv("QUOR_FAKE_LOGNAME");
+    TestRoot::setFakeVariable("QUOR_FAKE_LOGNAME", {});
     QTEST(account.name, "name");
     QTEST(account.home, "home");
 }

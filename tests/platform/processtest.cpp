@@ -30,8 +30,9 @@ private Q_SLOTS:
                                                     << QByteArray();
         QTest::newRow("ended-by-a-signal") << QStringLiteral("echo before; kill -9 $$") << false << QStringList() << -1 << QByteArray("before\n")
                                            << QByteArray();
-        QTest::newRow("given-environment") << QStringLiteral("printf %s \"$ONLY$HOME\"") << false << QStringList{QStringLiteral("ONLY=value")} << 0
-                                           << QByteArray("value") << QByteArray();
+        // Added to the fixed environment, whatever ours holds.
+        QTest::newRow("given-environment") << QStringLiteral("printf %s \"$ONLY:$HOME\"") << false << QStringList{QStringLiteral("ONLY=value")} << 0
+                                           << QByteArray("value:/root") << QByteArray();
     }
 
     void run()
@@ -43,8 +44,11 @@ private Q_SLOTS:
         for (const QString &entry : environment) {
             given.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         }
-        const Process::Result result =
-            Process::run(QStringLiteral("sh"), {QStringLiteral("-c"), script}, 4000, merged ? Process::Channels::Merged : Process::Channels::Separate, given);
+        const Process::Result result = Process::run(QStringLiteral("/bin/sh"),
+                                                    {QStringLiteral("-c"), script},
+                                                    4000,
+                                                    merged ? Process::Channels::Merged : Process::Channels::Separate,
+                                                    given);
         QVERIFY(result.started);
         QVERIFY(result.finished);
         QTEST(result.exitCode, "exitCode");
@@ -76,7 +80,7 @@ private Q_SLOTS:
         QFETCH(QString, endedFirst);
         WatchedChild child;
         const std::optional<Process::Result> &ended = child.ended;
-        child.process.start(QStringLiteral("sh"),
+        child.process.start(QStringLiteral("/bin/sh"),
                             {QStringLiteral("-c"), script},
                             4000,
                             Process::Channels::Merged,

@@ -1,4 +1,5 @@
 #include "platform/unifieddiff.h"
+#include "testroot.h"
 
 #include <QTest>
 
@@ -9,6 +10,7 @@ class UnifiedDiffTest : public QObject
 
     static UnifiedDiff::Diffs diffsOf(const QList<UnifiedDiff::File> &files)
     {
+        const TestRoot root; // diff and root's scratch folder
         UnifiedDiff::Diffs diffs;
         diffs.ok = false;
         UnifiedDiff::of(files, Process::waiting(), [&diffs](const UnifiedDiff::Diffs &made) {

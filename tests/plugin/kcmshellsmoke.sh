@@ -12,9 +12,11 @@ trap 'rm -rf "$work"' EXIT
 root=$work/root
 cp -a "$source/data/root/." "$root/" 2>/dev/null || mkdir -p "$root"
 export QUOR_ADMIN_EVENTS_ROOT=$root
-export PATH=$source/tests/fakebin:$PATH
-export QUOR_FAKE_LOG=$work/commands.log QUOR_FAKE_UNITS=$work/units
-printf 'syslog-ng\nauditd\n' > "$QUOR_FAKE_UNITS"
+# The programs the module starts, by their fixed paths in the root.
+bash "$source/scripts/place-programs" "$root"
+mkdir -p "$root/test"
+printf "QUOR_FAKE_LOG='%s'\nQUOR_FAKE_UNITS='%s'\n" "$work/commands.log" "$work/units" > "$root/test/fake.env"
+printf 'syslog-ng\nauditd\n' > "$work/units"
 
 check_list() {
     QT_QPA_PLATFORM=offscreen "$kcmshell" --list 2>/dev/null \

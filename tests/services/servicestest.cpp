@@ -113,11 +113,11 @@ private Q_SLOTS:
         TestRoot root;
         root.setRunningUnits(running);
         SngHandler::instance()->setTimeLimits(300, 300);
-        qputenv("QUOR_FAKE_HANG", "status auditd");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", "status auditd");
         QElapsedTimer clock;
         clock.start();
         const StatusAnswer answer = askStatus();
-        qunsetenv("QUOR_FAKE_HANG");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", {});
         SngHandler::instance()->setTimeLimits(10000, 120000);
         QCOMPARE(answer.state, state);
         QCOMPARE(answer.text, text);
@@ -128,14 +128,14 @@ private Q_SLOTS:
     void queriesDoNotWait()
     {
         TestRoot root;
-        qputenv("QUOR_FAKE_HANG", "status syslog-ng");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", "status syslog-ng");
         QElapsedTimer clock;
         clock.start();
         SngHandler::instance()->queryStatus();
         SngHandler::instance()->restart(SngHandler::Logging, QString());
         QVERIFY(clock.elapsed() < 1000);
         QVERIFY(SngHandler::instance()->busy());
-        qunsetenv("QUOR_FAKE_HANG");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", {});
         SngHandler::instance()->abandonAll();
         QVERIFY(!SngHandler::instance()->busy());
     }
@@ -173,7 +173,7 @@ private Q_SLOTS:
         TestRoot root;
         root.setRunningUnits(running);
         if (failStart) {
-            qputenv("QUOR_FAKE_FAIL_START", "1");
+            TestRoot::setFakeVariable("QUOR_FAKE_FAIL_START", "1");
         }
         int reports = 0;
         QObject receiver;
@@ -185,7 +185,7 @@ private Q_SLOTS:
             handler->syslogNgStop();
         }
         QTRY_COMPARE(reports, 1);
-        qunsetenv("QUOR_FAKE_FAIL_START");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL_START", {});
         QCOMPARE(root.commands(), commands);
         QCOMPARE(root.runningUnits(), runningAfter);
     }
@@ -323,9 +323,9 @@ private Q_SLOTS:
         }
         const QByteArray written = before + "# the new configuration\n";
         root.writeFile(Paths::CommonSyslogNgFile, written);
-        qputenv(failure.constData(), loggingRuns ? "reload syslog-ng" : "restart syslog-ng");
+        TestRoot::setFakeVariable(failure, loggingRuns ? "reload syslog-ng" : "restart syslog-ng");
         const SngHandler::RestartOutcome outcome = restartAndWait(SngHandler::Logging | SngHandler::Audit, snapshot);
-        qunsetenv(failure.constData());
+        TestRoot::setFakeVariable(failure, {});
         QVERIFY(!outcome.ok);
         QCOMPARE(outcome.rolledBack, rolledBack);
         QCOMPARE(outcome.loggingDown, loggingDown);
@@ -343,9 +343,9 @@ private Q_SLOTS:
     void failedAuditRestartIsReported()
     {
         TestRoot root;
-        qputenv("QUOR_FAKE_FAIL", "restart auditd");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL", "restart auditd");
         const SngHandler::RestartOutcome outcome = restartAndWait(SngHandler::Logging | SngHandler::Audit, QString());
-        qunsetenv("QUOR_FAKE_FAIL");
+        TestRoot::setFakeVariable("QUOR_FAKE_FAIL", {});
         QVERIFY(!outcome.ok);
         QVERIFY(!outcome.rolledBack && !outcome.loggingDown);
         QVERIFY2(outcome.message.contains(QLatin1String("\"sudo systemctl restart auditd\" failed with exit code 1.")), qPrintable(outcome.message));
@@ -356,12 +356,12 @@ private Q_SLOTS:
     void abandonKillsHungCommand()
     {
         TestRoot root;
-        qputenv("QUOR_FAKE_HANG", "reload syslog-ng");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", "reload syslog-ng");
         QSignalSpy finished(SngHandler::instance(), &SngHandler::restartFinished);
         SngHandler::instance()->restart(SngHandler::Logging, QString());
         const QString hung = root.placed(QStringLiteral("/test/commands.log.hung"));
         QTRY_VERIFY(QFileInfo::exists(hung) && !root.readFile(QStringLiteral("/test/commands.log.hung")).isEmpty());
-        qunsetenv("QUOR_FAKE_HANG");
+        TestRoot::setFakeVariable("QUOR_FAKE_HANG", {});
         const pid_t pid = root.readFile(QStringLiteral("/test/commands.log.hung")).trimmed().toInt();
         QVERIFY(pid > 0);
         QCOMPARE(::kill(pid, 0), 0);
@@ -403,8 +403,8 @@ private Q_SLOTS:
         QFETCH(QString, failure);
 
         TestRoot root;
-        if (toolPresent) {
-            root.installFake(QStringLiteral("quor-wmfunc"), QStringLiteral("/usr/bin/quor-wmfunc"));
+        if (!toolPresent) {
+            root.removeProgram(QStringLiteral("quor-wmfunc"));
         }
         if (!refusal.isEmpty()) {
             root.writeFile(QStringLiteral("/test/wmfunc-refusal"), refusal);

@@ -71,14 +71,14 @@ private Q_SLOTS:
         }
 
         if (!failure.isEmpty()) {
-            qputenv(failure.constData(), loggingRuns ? "reload syslog-ng" : "restart syslog-ng");
+            TestRoot::setFakeVariable(failure, loggingRuns ? "reload syslog-ng" : "restart syslog-ng");
         }
         const Process::Result run = Process::run(tool,
                                                  {QStringLiteral("-i"), archive, QStringLiteral("--json"), QStringLiteral("--restart-if-changed")},
                                                  60000,
                                                  Process::Channels::Separate);
         if (!failure.isEmpty()) {
-            qunsetenv(failure.constData());
+            TestRoot::setFakeVariable(failure, {});
         }
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.errorOutput.contains(said.toUtf8()), run.errorOutput.constData());

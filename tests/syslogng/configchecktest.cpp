@@ -148,7 +148,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(QString, reason);
-        QTemporaryDir modules;
+        // The modules lie where the system keeps its Python modules.
+        const TestRoot root;
+        const QDir modules(root.placed(QStringLiteral("/usr/lib/python3/dist-packages")));
         QFile subject(modules.filePath(QStringLiteral("velta_check_subject.py")));
         QVERIFY(subject.open(QIODevice::WriteOnly));
         subject.write("import syslogng\nfrom syslogng import LogSource\n\nclass WithSyslogNg(LogSource):\n    pass\n\ndef function():\n    pass\n");
@@ -157,12 +159,9 @@ private Q_SLOTS:
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write("print('noise on standard output')\n1 / 0\n");
         broken.close();
-        const QByteArray previous = qgetenv("PYTHONPATH");
-        qputenv("PYTHONPATH", QByteArray(modules.path().toUtf8() + ':' + QUOR_SOURCE_DIR "/tests/syslogng/python"));
 
         const ConfigCheck::Reference reference{QStringLiteral("/etc/syslog-ng/conf.d/x.conf"), 7, QStringLiteral("class"), name};
         const ConfigCheck::Result result = ConfigCheck::importPythonClasses({reference}, "class Inline(object):\n    pass\n");
-        qputenv("PYTHONPATH", previous);
         QCOMPARE(result.accepted, reason.isEmpty());
         if (!reason.isEmpty()) {
             QVERIFY2(result.message.startsWith(QStringLiteral("/etc/syslog-ng/conf.d/x.conf:7: the Python class \"%1\" cannot be imported: ").arg(name)),

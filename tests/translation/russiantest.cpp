@@ -173,7 +173,13 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
         const TestRoot root; // empty: nothing to export, no snapshots
-        const Process::Result result = Process::run(QStringLiteral(CONFIG_MANAGER_PATH), arguments, 60000, Process::Channels::Separate);
+        // The locale and the catalogue of the build tree, which the fixed
+        // environment of a child does not hold.
+        QProcessEnvironment build;
+        for (const QString &name : {QStringLiteral("LOCPATH"), QStringLiteral("XDG_DATA_DIRS")}) {
+            build.insert(name, qEnvironmentVariable(name.toLatin1().constData()));
+        }
+        const Process::Result result = Process::run(QStringLiteral(CONFIG_MANAGER_PATH), arguments, 60000, Process::Channels::Separate, build);
         QVERIFY(result.finished);
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(QString::fromUtf8(result.errorOutput).trimmed(), message);

@@ -2,8 +2,8 @@
 
 #include "platform/fileread.h"
 #include "platform/paths.h"
-#include "platform/stagedfile.h"
 #include "platform/servicecommand.h"
+#include "platform/stagedfile.h"
 
 #include <KLocalizedString>
 

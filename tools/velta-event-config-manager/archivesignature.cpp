@@ -135,7 +135,7 @@ private:
 
 Process::Result sshKeygen(const QStringList &arguments, int inputFd = -1)
 {
-    return Process::run(QString::fromLatin1(SshKeygen), arguments, SshKeygenTimeoutMs, Process::Channels::Separate, QProcessEnvironment(), inputFd);
+    return Process::run(QStringLiteral("ssh-keygen"), arguments, SshKeygenTimeoutMs, Process::Channels::Separate, QProcessEnvironment(), inputFd);
 }
 
 // Why a run of ssh-keygen failed, for the administrator; empty when it did not.

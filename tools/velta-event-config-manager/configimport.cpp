@@ -6,6 +6,7 @@
 #include "platform/fileread.h"
 #include "platform/folderentries.h"
 #include "platform/paths.h"
+#include "platform/privatefolder.h"
 #include "platform/process.h"
 #include "platform/syslogngsubset.h"
 #include "platform/unifieddiff.h"
@@ -15,7 +16,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <algorithm>
 
@@ -195,7 +195,7 @@ bool check(const ConfigArchive::Files &files, const Plan &plan, Origin origin, Q
         *errorText = i18n("The archive's syslog-ng files are refused before syslog-ng reads them:\n%1", refusals.join(QLatin1Char('\n')));
         return false;
     }
-    QTemporaryDir stage;
+    ScratchFolder stage;
     if (!stage.isValid()) {
         *errorText = i18n("no temporary folder: %1", stage.errorString());
         return false;

@@ -8,8 +8,8 @@
 #include "terminaloutput.h"
 
 #include "platform/configsnapshot.h"
-#include "platform/loggingreload.h"
 #include "platform/controlescape.h"
+#include "platform/loggingreload.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/servicecommand.h"
@@ -679,6 +679,10 @@ int main(int argc, char *argv[])
         return UsageError;
     }
 
+    // Root works on a system root only when no one else can change it.
+    if (const QString refusal = Paths::rootRefusal(); !refusal.isEmpty()) {
+        return failure(refusal);
+    }
     const ArchiveSignature::Policy signature{parser.isSet(allowUnsignedOption),
                                              parser.isSet(signersOption) ? QFileInfo(parser.value(signersOption)).absoluteFilePath()
                                                                          : Paths::placed(Paths::TrustedSigners)};
