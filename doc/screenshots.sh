@@ -30,15 +30,14 @@ shoot() {
     mkdir -p "$root" "$3"
     cp -a "$source_dir/data/root/." "$root/"
     printf 'syslog-ng\nauditd\n' > "$work/units"
-    # The configuration manager, which the module runs by its fixed path.
-    mkdir -p "$root/usr/sbin"
-    cp "$build_dir/bin/velta-event-config-manager" "$root/usr/sbin/"
-    # As scripts/demo.sh runs the module: the sample system as the root, stand-ins
-    # for sudo and the service commands; the session's user is root, who is in
+    # The programs the module runs by their fixed paths: the stand-ins for sudo
+    # and the service commands, the configuration manager of this build. They
+    # read their settings from the root; the session's user is root, who is in
     # every password database.
+    bash "$source_dir/scripts/place-programs" "$root" "$build_dir/bin/velta-event-config-manager"
+    mkdir -p "$root/test"
+    printf "QUOR_FAKE_LOG='%s'\nQUOR_FAKE_UNITS='%s'\nQUOR_FAKE_LOGNAME=root\n" "$work/commands.log" "$work/units" > "$root/test/fake.env"
     env QUOR_ADMIN_EVENTS_ROOT="$root" \
-        PATH="$source_dir/tests/fakebin:$PATH" \
-        QUOR_FAKE_LOG="$work/commands.log" QUOR_FAKE_UNITS="$work/units" QUOR_FAKE_LOGNAME=root \
         LANGUAGE="$1" LANG="$2" LC_ALL= LOCPATH="$work/locales" \
         XDG_DATA_DIRS="$build_dir:/usr/local/share:/usr/share" \
         XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" \

@@ -129,6 +129,14 @@ fi
 # The Debian 13 tree has no KHelpCenter: Help has nothing to open there.
 help_shot=$root/demo-help.png
 command -v khelpcenter > /dev/null || help_shot=
+# The Help button's accelerator in the demo's language (Alt+H in English, Alt+С
+# in Russian), from the settings shell's own catalogue, as a key xdotool sends.
+help_label=$(gettext -d kconfigwidgets5 --context="show help" "&Help" 2> /dev/null || echo "&Help")
+help_key=$(python3 -I -c '
+import sys
+label = sys.argv[1]
+key = label[label.index("&") + 1].lower() if "&" in label[:-1] else "h"
+print(key if key.isascii() else "U%04X" % ord(key))' "$help_label")
 echo "No display: opening the module under Xvfb for screenshots of it${help_shot:+ and of its Help}."
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     "$2" quor-admin-events &
@@ -141,8 +149,8 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     sleep 2
     import -window root "$0"
     if [ -n "$1" ]; then
-        # Alt+H is the Help button (English texts); it opens the handbook in KHelpCenter.
-        [ -n "$window" ] && xdotool windowfocus "$window" && xdotool key alt+h
+        # The Help button opens the handbook in KHelpCenter.
+        [ -n "$window" ] && xdotool windowfocus "$window" && xdotool key "alt+$3"
         for i in $(seq 1 150); do
             xdotool search --onlyvisible --class khelpcenter > /dev/null 2>&1 && break
             sleep 0.2
@@ -151,7 +159,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         import -window root "$1"
     fi
     kill "$pid"
-' "$root/demo.png" "$help_shot" "$kcmshell"
+' "$root/demo.png" "$help_shot" "$kcmshell" "$help_key"
 if [ -n "$help_shot" ]; then
     echo "Screenshots: $root/demo.png, $help_shot"
 else

@@ -264,10 +264,10 @@ status=0
 play "$work/broken.tar.gz" || status=$?
 check "refused archive: the play fails" [ "$status" != 0 ]
 check "refused archive: the play stops at --check" in_log "velta-event-config-manager --check failed"
-# Screened before syslog-ng reads it, with the file and the line.
+# Screened before syslog-ng reads it, with the file, the line and the statement.
 # The appended line is the file's last.
 broken_line=$(wc -l < "$broken/etc/syslog-ng/conf.d/mod-velta.conf")
-check "refused archive: the reason is shown" in_log "/etc/syslog-ng/conf.d/mod-velta.conf:$broken_line: \\\"}\\\" is not expected here"
+check "refused archive: the reason is shown" in_log "/etc/syslog-ng/conf.d/mod-velta.conf:$broken_line: destination velta_broken_dst: \\\"}\\\" is not expected here"
 check "refused archive: the host's files are unchanged" same_as_before
 check "refused archive: no service restarted" [ "$(restarts)" = "$restarts_before" ]
 check "refused archive: the staging folder is removed" staging_removed

@@ -147,8 +147,13 @@ void QuorAdminEvents::showRestartOutcome(quint64 restart, const SngHandler::Rest
     if (outcome.ok) {
         // The banner of the action now says it is done.
         if (ours) {
-            showMessage(ui->messageWidget->messageType(),
-                        m_restartSummary + QLatin1Char('\n') + i18n("The services that read the changed files were restarted."));
+            // A running syslog-ng reloads: it was not restarted, and said so.
+            QString taken = i18n("The services that read the changed files were restarted.");
+            if (outcome.reloaded) {
+                taken = outcome.auditRestarted ? i18n("syslog-ng reloaded the changed files without a restart; auditd was restarted for its rules.")
+                                               : i18n("syslog-ng reloaded the changed files without a restart.");
+            }
+            showMessage(ui->messageWidget->messageType(), m_restartSummary + QLatin1Char('\n') + taken);
         }
         return;
     }

@@ -286,6 +286,7 @@ void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &sn
                 outcome->ok = false;
                 outcome->message = i18n("auditd did not restart with the new audit rules.\n\n%1", failed);
             }
+            outcome->auditRestarted = failed.isEmpty();
             done();
         });
     };
@@ -312,6 +313,7 @@ void SngHandler::runRestart(Job *job, quint64 id, Units units, const QString &sn
     const int statusLimit = m_statusLimitMs;
     LoggingReload::run(job->runner(), statusLimit, limit, [=](const LoggingReload::Result &took) {
         if (took.ok()) {
+            outcome->reloaded = took.reload;
             restartAudit();
             return;
         }

@@ -34,6 +34,8 @@ public:
         bool ok = false; // every unit asked for runs with the new files
         bool rolledBack = false; // syslog-ng refused them and runs with the snapshot's
         bool loggingDown = false; // syslog-ng started with neither
+        bool reloaded = false; // syslog-ng ran and took the new files by a reload, losing no record
+        bool auditRestarted = false; // auditd was restarted for its rules
         QString message; // what went wrong, for the administrator; empty when ok
     };
 

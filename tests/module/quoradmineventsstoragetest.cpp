@@ -181,7 +181,8 @@ private Q_SLOTS:
         QTRY_COMPARE(switchCommands(*m_root), QStringList{QStringLiteral("sudo syslog-ng-ctl reload")});
         QTRY_VERIFY(!SngHandler::instance()->busy());
         auto *message = m_module->findChild<KMessageWidget *>(QStringLiteral("messageWidget"));
-        QVERIFY2(message->text().endsWith(QLatin1String("The services that read the changed files were restarted.")), qPrintable(message->text()));
+        // Reloaded, not restarted, and the page says which.
+        QVERIFY2(message->text().endsWith(QLatin1String("syslog-ng reloaded the changed files without a restart.")), qPrintable(message->text()));
         QCOMPARE(message->messageType(), KMessageWidget::Positive);
     }
 
