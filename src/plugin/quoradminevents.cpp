@@ -59,6 +59,7 @@ QuorAdminEvents::QuorAdminEvents(QWidget *parent, const QVariantList &args)
     ::umask(022);
 
     ui->setupUi(this);
+    ui->sngStatusLabel->setTextFormat(Qt::PlainText);
     m_applyProcess = new AsyncProcess(this);
     m_diskCheckProcess = new AsyncProcess(this);
     ui->messageWidget->hide();

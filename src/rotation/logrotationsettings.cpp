@@ -99,6 +99,9 @@ LogRotationSettings::LogRotationSettings(QWidget *parent)
     , ui(std::make_unique<Ui::LogRotationSettings>())
 {
     ui->setupUi(this);
+    // They show what the log is (a size, or the kind of a special file).
+    ui->logSizeLabel->setTextFormat(Qt::PlainText);
+    ui->diskSpaceLabel->setTextFormat(Qt::PlainText);
     placeProblems(ui->verticalLayout_2);
     // Every count and size logrotate takes that the panel can show.
     ui->numberOfLogs->setMaximum(int(MaxLogs));
