@@ -60,30 +60,19 @@ QByteArray mainConfiguration(const QString &confDir, QString *problem)
 // it checks any of them: a FIFO among them holds the check for its whole time
 // limit, and a device is read for what it gives. The @include that brings in
 // the first such file ("<file>:<line>: @include: <path>: <reason>"); empty
-// when there is none. The include of the system's folder reads confDir, whose
-// entries includeFolderProblems has looked at, under the system's names. An
-// include that cannot be had for another reason stops the walk: syslog-ng
-// says why in its own words.
+// when there is none. The main configuration and each file of confDir (whose
+// entries includeFolderProblems has looked at) are walked on their own, so
+// that a folder of many files is no deeper a nesting than one. An include
+// that cannot be had for another reason ends that walk: syslog-ng says why in
+// its own words.
 QString includedSpecialFile(const QString &confDir, const QByteArray &configuration)
 {
     const QByteArray checkedFolder = QFile::encodeName(confDir) + "/*.conf";
     bool special = false;
-    const auto readRegular = [](const QString &placed, const QString &named, std::vector<SyslogNgReader::IncludedFile> *files, QString *error) {
-        const FileRead::Result read = FileRead::regular(placed, FileRead::ConfigLimit);
-        if (!read.ok) {
-            *error = FileRead::describe(named, read);
-            return false;
-        }
-        files->push_back({named, read.data});
-        return true;
-    };
     SyslogNgReader::Options options;
     options.includeFiles = [&](const QByteArray &written, std::vector<SyslogNgReader::IncludedFile> *files, QString *error) {
         if (written == checkedFolder) {
-            const QStringList names = FolderEntries::names(confDir, {QStringLiteral("*.conf")}, QDir::Files);
-            return std::all_of(names.cbegin(), names.cend(), [&](const QString &name) {
-                return readRegular(confDir + QLatin1Char('/') + name, QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + name, files, error);
-            });
+            return true; // walked file by file below
         }
         QStringList paths;
         if (!SyslogNgReader::systemIncludePaths(written, &paths, error)) {
@@ -97,14 +86,24 @@ QString includedSpecialFile(const QString &confDir, const QByteArray &configurat
                 *error = i18n("%1: not a regular file; syslog-ng would wait on it or read it for what it gives", path);
                 return false;
             }
-            if (!readRegular(placed, path, files, error)) {
+            const FileRead::Result read = FileRead::regular(placed, FileRead::ConfigLimit);
+            if (!read.ok) {
+                *error = FileRead::describe(path, read);
                 return false;
             }
+            files->push_back({path, read.data});
         }
         return true;
     };
-    const SyslogNgReader::Config config = SyslogNgReader::read(MainSyslogNgConfig, configuration, options);
-    return special ? config.error : QString();
+    QString found = SyslogNgReader::read(MainSyslogNgConfig, configuration, options).error;
+    const QStringList names = FolderEntries::names(confDir, {QStringLiteral("*.conf")}, QDir::Files);
+    for (auto name = names.cbegin(); !special && name != names.cend(); ++name) {
+        const FileRead::Result read = FileRead::regular(confDir + QLatin1Char('/') + *name, FileRead::ConfigLimit);
+        if (read.ok) {
+            found = SyslogNgReader::read(QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + *name, read.data, options).error;
+        }
+    }
+    return special ? found : QString();
 }
 
 // The kinds of object a configuration refers to by name.

@@ -220,18 +220,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("common"); // appended to the common file
         QTest::addColumn<QString>("special"); // the system path that is no regular file
+        QTest::addColumn<int>("perEventFiles"); // in the folder besides the common file
 
-        QTest::newRow("fifo-included") << QByteArray("@include \"/srv/inc/fifo.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf");
-        QTest::newRow("fifo-in-included-folder") << QByteArray("@include \"/srv/inc\"\n") << QStringLiteral("/srv/inc/fifo.conf");
-        QTest::newRow("fifo-matched-by-glob") << QByteArray("@include \"/srv/inc/*.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf");
-        QTest::newRow("fifo-two-files-deep") << QByteArray("@include \"/srv/first.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf");
-        QTest::newRow("link-to-a-device") << QByteArray("@include \"/srv/zero.conf\"\n") << QStringLiteral("/srv/zero.conf");
+        QTest::newRow("fifo-included") << QByteArray("@include \"/srv/inc/fifo.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 0;
+        QTest::newRow("fifo-in-included-folder") << QByteArray("@include \"/srv/inc\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 0;
+        QTest::newRow("fifo-matched-by-glob") << QByteArray("@include \"/srv/inc/*.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 0;
+        QTest::newRow("fifo-two-files-deep") << QByteArray("@include \"/srv/first.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 0;
+        // More files than includes may nest: each is walked on its own.
+        QTest::newRow("after-many-per-event-files") << QByteArray("@include \"/srv/inc/fifo.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 100;
+        QTest::newRow("link-to-a-device") << QByteArray("@include \"/srv/zero.conf\"\n") << QStringLiteral("/srv/zero.conf") << 0;
     }
 
     void specialFileInIncludeChain()
     {
         QFETCH(QByteArray, common);
         QFETCH(QString, special);
+        QFETCH(int, perEventFiles);
         TestRoot root;
         root.copySampleSystem();
         QVERIFY(QDir().mkpath(root.placed(QStringLiteral("/srv/inc"))));
@@ -240,6 +244,9 @@ private Q_SLOTS:
         root.writeFile(QStringLiteral("/srv/second.conf"), "@include \"/srv/inc\"\n");
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), root.placed(QStringLiteral("/srv/zero.conf"))));
         root.writeFile(Paths::CommonSyslogNgFile, root.readFile(Paths::CommonSyslogNgFile) + common);
+        for (int i = 0; i < perEventFiles; ++i) {
+            root.writeFile(Paths::PerEventFilePrefix + QString::number(i) + QLatin1String(".conf"), "# an event\n");
+        }
         QElapsedTimer timer;
         timer.start();
         const ConfigCheck::Result check = ConfigCheck::syslogNg(root.placed(Paths::SyslogNgConfDir));
