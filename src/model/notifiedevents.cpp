@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 namespace NotifiedEvents
 {
 namespace
@@ -60,7 +62,14 @@ QString filePath(const QString &messageId)
 
 QStringList fileNames(QDir::Filters filters)
 {
-    return FolderEntries::names(Paths::placed(Paths::SyslogNgConfDir), {prefix() + QLatin1Char('*') + Suffix}, filters);
+    QStringList names = FolderEntries::names(Paths::placed(Paths::SyslogNgConfDir), {prefix() + QLatin1Char('*') + Suffix}, filters);
+    names.erase(std::remove_if(names.begin(),
+                               names.end(),
+                               [](const QString &name) {
+                                   return !Paths::isPerEventFileName(name);
+                               }),
+                names.end());
+    return names;
 }
 
 QString identifierOfFileName(const QString &name)

@@ -335,6 +335,14 @@ const Dictionary &dictionary()
             entry.name = DataLanguage::text(rules, QString());
             entry.range = {dictionaryLimit(rules, it.key(), QStringLiteral("minimum"), &reasons),
                            dictionaryLimit(rules, it.key(), QStringLiteral("maximum"), &reasons)};
+            // No value would fit: which of the two is wrong is not known.
+            if (entry.range.minimum && entry.range.maximum && *entry.range.minimum > *entry.range.maximum) {
+                reasons.append(i18n("entry \"%1\", key \"minimum\": %2 is above the \"maximum\" %3; neither limit is applied",
+                                    it.key(),
+                                    *entry.range.minimum,
+                                    *entry.range.maximum));
+                entry.range = {};
+            }
         }
         for (const QString &reason : capped(reasons)) {
             result.problems.append(path + QLatin1String(": ") + reason);
@@ -897,32 +905,24 @@ QString SingleEventsParser::listText(const QJsonArray &array)
     return texts.join(QStringLiteral(", "));
 }
 
-QJsonObject SingleEventsParser::readCurrentSettings(QHash<QString, QString> *literals)
+SingleEventsParser::CurrentSettings SingleEventsParser::readCurrentSettingsText(const QByteArray &data)
 {
-    const QString text = readFile();
-    if (!damaged()) {
-        // A missing or empty file is a system whose settings were never saved.
-        setErrorString(QString());
-    }
-    if (text.isEmpty()) {
-        return QJsonObject();
+    CurrentSettings read;
+    if (data.isEmpty()) {
+        return read;
     }
     QString problem;
-    const QByteArray data = text.toUtf8();
-    QJsonObject settings = parseJsonObject(data, &problem);
+    const QJsonObject settings = parseJsonObject(data, &problem);
     if (!problem.isEmpty()) {
-        markDamaged(problem);
-        return QJsonObject();
+        read.damage.append(problem);
+        return read;
     }
     JsonText::Scan scan = JsonText::scan(data);
-    *literals = std::move(scan.literals);
+    read.literals = std::move(scan.literals);
     // Written back, the file would hold only one of them.
-    for (const QString &duplicate : duplicateProblems(scan.duplicateKeys)) {
-        markDamaged(duplicate);
-    }
+    read.damage = duplicateProblems(scan.duplicateKeys);
     // Built anew, as in normaliseTypes: erasing keys one by one moves all after them.
     QStringList reasons;
-    QJsonObject events;
     for (auto it = settings.constBegin(); it != settings.constEnd(); ++it) {
         if (!it.value().isObject()) {
             reasons.append(i18n("event \"%1\": %2 where an object is expected; ignored", it.key(), typeName(it.value())));
@@ -930,12 +930,25 @@ QJsonObject SingleEventsParser::readCurrentSettings(QHash<QString, QString> *lit
         }
         QJsonObject event = it.value().toObject();
         normaliseTypes(&event, it.key(), QString(), &reasons);
-        events.insert(it.key(), event);
+        read.events.insert(it.key(), event);
     }
-    for (const QString &reason : capped(reasons)) {
+    read.damage += capped(reasons);
+    return read;
+}
+
+QJsonObject SingleEventsParser::readCurrentSettings(QHash<QString, QString> *literals)
+{
+    const QString text = readFile();
+    if (!damaged()) {
+        // A missing or empty file is a system whose settings were never saved.
+        setErrorString(QString());
+    }
+    CurrentSettings read = readCurrentSettingsText(text.toUtf8());
+    for (const QString &reason : std::as_const(read.damage)) {
         markDamaged(reason);
     }
-    return events;
+    *literals = std::move(read.literals);
+    return read.events;
 }
 
 EventTreeItem *SingleEventsParser::parse()

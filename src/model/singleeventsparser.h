@@ -4,9 +4,10 @@
 #include "eventtreeitem.h"
 
 #include <QHash>
+#include <QJsonObject>
+#include <QStringList>
 
 class QJsonArray;
-class QJsonObject;
 
 // Builds the event tree: one group per directory of the event settings package,
 // one event per settings file, one parameter per JSON key, with the current
@@ -36,6 +37,17 @@ public:
     static ParameterValue::Range valueRange(const QString &key);
     // The display text of a JSON list: its strings and the "path" of its objects.
     static QString listText(const QJsonArray &array);
+
+    // The current settings file's text as parse() reads it. Its damage is
+    // what makes the page call the file damaged, one reason (without the
+    // path) per line; none when the file is read whole. An empty text is a
+    // system whose settings were never saved.
+    struct CurrentSettings {
+        QJsonObject events; // by event; values of the wrong type read by their meaning
+        QHash<QString, QString> literals; // JsonText::Scan::literals
+        QStringList damage;
+    };
+    static CurrentSettings readCurrentSettingsText(const QByteArray &data);
 
 private:
     // The current settings by event; values of the wrong type read by their

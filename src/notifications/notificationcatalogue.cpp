@@ -8,7 +8,11 @@
 #include "platform/paths.h"
 #include "platform/textdecode.h"
 
+#include <KLocalizedString>
+
 #include <QDir>
+#include <QHash>
+#include <QRegularExpression>
 #include <QtDebug>
 
 NotificationCatalogue &NotificationCatalogue::instance()
@@ -26,9 +30,10 @@ bool NotificationCatalogue::load()
     const QString suffix = QStringLiteral(".notifyrc");
     const QDir dir(Paths::placed(Paths::NotificationCatalogueDir));
     const QStringList names = FolderEntries::names(dir.path(), {}, QDir::Files);
+    // The file that gave each event its application name, for the report of a second claim.
+    QHash<QString, QString> claimedBy;
     for (const QString &name : names) {
-        // Only catalogue files proper: a backup copy next to one must not register.
-        if (!name.contains(QLatin1String("velta-event-watcher_")) || !name.endsWith(suffix)) {
+        if (!isCatalogueFileName(name)) {
             continue;
         }
         const QString path = dir.filePath(name);
@@ -51,9 +56,17 @@ bool NotificationCatalogue::load()
             if (id.isEmpty()) {
                 continue;
             }
-            if (!m_appNamesById.contains(id)) {
-                m_appNamesById.insert(id, appName);
+            // The first file in name order keeps the event; the watcher would
+            // show it under one application only, so a second claim is named.
+            if (const auto kept = claimedBy.constFind(id); kept != claimedBy.cend()) {
+                if (*kept != path) {
+                    m_problems.append(i18n("%1: the event \"%2\" is listed by %3 already, which keeps it; this file's entry is not used", path, id, *kept));
+                    qCWarning(QUOR_NOTIFICATIONS).noquote() << m_problems.last();
+                }
+                continue;
             }
+            claimedBy.insert(id, path);
+            m_appNamesById.insert(id, appName);
             const QString russianName = group.value(QStringLiteral("Name[ru]")).simplified();
             if (!m_eventIdsByName.contains(russianName)) {
                 m_eventIdsByName.insert(russianName, id);
@@ -62,6 +75,14 @@ bool NotificationCatalogue::load()
     }
     m_loaded = !m_appNamesById.isEmpty() && !m_eventIdsByName.isEmpty();
     return m_loaded;
+}
+
+bool NotificationCatalogue::isCatalogueFileName(const QString &name)
+{
+    // "velta-event-watcher_<part>.notifyrc" and nothing around it: a copy kept
+    // beside a catalogue file ("old-...", "....orig", "...~") must not register.
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("velta-event-watcher_[A-Za-z0-9_-]+\\.notifyrc")));
+    return pattern.match(name).hasMatch();
 }
 
 QString NotificationCatalogue::appName(const QString &notificationId) const

@@ -28,8 +28,13 @@ public:
     // The notification identifier of the event with this Russian display name.
     QString eventId(const QString &russianName) const;
 
-    // The catalogue files the last load could not read, "<file>: <reason>" each.
+    // The catalogue files the last load could not read, and the events a
+    // second file lists again, "<file>: <reason>" each.
     QStringList problems() const;
+
+    // Whether a file of the catalogue directory is a catalogue file:
+    // "velta-event-watcher_" with letters, digits, "_" or "-", and ".notifyrc".
+    static bool isCatalogueFileName(const QString &name);
 
     // Forgets what was read; the next load() reads the directory again.
     void reset();

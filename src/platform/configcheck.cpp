@@ -57,6 +57,56 @@ QByteArray mainConfiguration(const QString &confDir, QString *problem)
     return text;
 }
 
+// syslog-ng opens every file the configuration includes, at any depth, before
+// it checks any of them: a FIFO among them holds the check for its whole time
+// limit, and a device is read for what it gives. The @include that brings in
+// the first such file ("<file>:<line>: @include: <path>: <reason>"); empty
+// when there is none. The main configuration and each file of confDir (whose
+// entries includeFolderProblems has looked at) are walked on their own, so
+// that a folder of many files is no deeper a nesting than one. An include
+// that cannot be had for another reason ends that walk: syslog-ng says why in
+// its own words.
+QString includedSpecialFile(const QString &confDir, const QByteArray &configuration)
+{
+    const QByteArray checkedFolder = QFile::encodeName(confDir) + "/*.conf";
+    bool special = false;
+    SyslogNgReader::Options options;
+    options.includeFiles = [&](const QByteArray &written, std::vector<SyslogNgReader::IncludedFile> *files, QString *error) {
+        if (written == checkedFolder) {
+            return true; // walked file by file below
+        }
+        QStringList paths;
+        if (!SyslogNgReader::systemIncludePaths(written, &paths, error)) {
+            return false;
+        }
+        for (const QString &path : std::as_const(paths)) {
+            const QString placed = Paths::placed(path);
+            struct stat status;
+            if (::stat(QFile::encodeName(placed).constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
+                special = true;
+                *error = i18n("%1: not a regular file; syslog-ng would wait on it or read it for what it gives", path);
+                return false;
+            }
+            const FileRead::Result read = FileRead::regular(placed, FileRead::ConfigLimit);
+            if (!read.ok) {
+                *error = FileRead::describe(path, read);
+                return false;
+            }
+            files->push_back({path, read.data});
+        }
+        return true;
+    };
+    QString found = SyslogNgReader::read(MainSyslogNgConfig, configuration, options).error;
+    const QStringList names = FolderEntries::names(confDir, {QStringLiteral("*.conf")}, QDir::Files);
+    for (auto name = names.cbegin(); !special && name != names.cend(); ++name) {
+        const FileRead::Result read = FileRead::regular(confDir + QLatin1Char('/') + *name, FileRead::ConfigLimit);
+        if (read.ok) {
+            found = SyslogNgReader::read(QString(Paths::SyslogNgConfDir) + QLatin1Char('/') + *name, read.data, options).error;
+        }
+    }
+    return special ? found : QString();
+}
+
 // The kinds of object a configuration refers to by name.
 const QSet<QByteArray> ObjectKinds{"source", "destination", "filter", "parser", "rewrite", "template"};
 
@@ -91,18 +141,6 @@ void forEachNamingValue(const SyslogNgReader::Config &config, const std::functio
             return true;
         });
     }
-}
-
-QStringList logRotateErrors(const QByteArray &output)
-{
-    QStringList errors;
-    const QList<QByteArray> lines = output.split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("error:")) {
-            errors << QString::fromUtf8(line);
-        }
-    }
-    return errors;
 }
 
 // The logrotate file with each log path of its blocks placed under the system root.
@@ -245,6 +283,10 @@ void syslogNg(const QString &confDir, const Process::Runner &run, const Done &do
     const QByteArray configuration = mainConfiguration(confDir, &problem);
     if (!problem.isEmpty()) {
         return done({false, i18n("syslog-ng check: %1", problem)});
+    }
+    if (const QString special = includedSpecialFile(confDir, configuration); !special.isEmpty()) {
+        return done(
+            {false, i18n("syslog-ng check: %1. syslog-ng is not run on the configuration, and nothing is changed, until that include is removed.", special)});
     }
     const QString config = scratch->filePath(QStringLiteral("syslog-ng.conf"));
     QString error;
@@ -476,6 +518,32 @@ QString describe(const Reference &reference)
     return QStringLiteral("%1:%2: %3(%4) is not defined").arg(reference.path).arg(reference.line).arg(reference.kind, reference.name);
 }
 
+QStringList logrotateSays(const QByteArray &output)
+{
+    QStringList errors;
+    QString noLogs;
+    QString last;
+    const QList<QByteArray> lines = output.split('\n');
+    for (const QByteArray &line : lines) {
+        const QString text = QString::fromUtf8(line).trimmed();
+        if (text.startsWith(QLatin1String("error:"))) {
+            errors << text;
+        } else if (text.startsWith(QLatin1String("Handling 0 logs"))) {
+            noLogs = text;
+        }
+        if (!text.isEmpty()) {
+            last = text;
+        }
+    }
+    if (!errors.isEmpty()) {
+        return errors;
+    }
+    if (!noLogs.isEmpty()) {
+        return {noLogs};
+    }
+    return last.isEmpty() ? QStringList() : QStringList{last};
+}
+
 Result logrotate(const QString &file)
 {
     return Process::waitFor<Result>([&file](const Process::Runner &run, const Done &done) {
@@ -505,10 +573,12 @@ void logrotate(const QString &file, const Process::Runner &run, const Done &done
         Process::Channels::Merged,
         [file, checked, scratch, done](const Process::Result &ran) {
             Result check = fromProcess(ran, QStringLiteral("logrotate -d"));
-            // The debug run prints what it would do; what matters are its errors.
-            const QStringList errors = logRotateErrors(ran.output);
-            if (!check.accepted && !errors.isEmpty()) {
-                check.message = errors.join(QLatin1Char('\n')).replace(checked, file);
+            // The debug run prints what it would do; what matters is what it holds against the file.
+            const QStringList said = logrotateSays(ran.output);
+            if (!check.accepted && ran.started && !said.isEmpty()) {
+                const QString unfinished =
+                    ran.finished ? QString() : i18n("%1: no answer within the time limit", QStringLiteral("logrotate -d")) + QLatin1Char('\n');
+                check.message = QString(unfinished + said.join(QLatin1Char('\n'))).replace(checked, file);
             }
             done(check);
         });

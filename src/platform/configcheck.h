@@ -90,5 +90,9 @@ QString describe(const Reference &reference);
 // logrotate finds the log folders the file names. A refusal's message holds
 // only the errors of the debug run, which prints its whole reasoning.
 Result logrotate(const QString &file);
+// What a refusing debug run of logrotate holds against a file, in its own
+// words, from what it printed: its "error:" lines; without any, its
+// "Handling 0 logs" (the file rotates nothing), else the last line it printed.
+QStringList logrotateSays(const QByteArray &output);
 void logrotate(const QString &file, const Process::Runner &run, const Done &done);
 }

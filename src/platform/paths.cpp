@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace Paths
 {
 QString systemRoot()
@@ -63,6 +65,20 @@ QString unplaced(const QString &placedPath)
         return placedPath.mid(root.size());
     }
     return placedPath;
+}
+
+bool isPerEventFileName(const QString &name)
+{
+    static const QString prefix = QString(PerEventFilePrefix).section(QLatin1Char('/'), -1);
+    static const QString suffix = QStringLiteral(".conf");
+    if (name.size() <= prefix.size() + suffix.size() || !name.startsWith(prefix) || !name.endsWith(suffix)) {
+        return false;
+    }
+    // The letters syslog-ng takes in a file of an included folder.
+    return std::all_of(name.cbegin(), name.cend(), [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('.');
+    });
 }
 
 QString placedTyped(const QString &typed)

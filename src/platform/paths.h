@@ -66,6 +66,13 @@ QString placed(const QString &path);
 // The inverse of placed(): a placed path as the system knows it.
 QString unplaced(const QString &placedPath);
 
+// Whether a name in SyslogNgConfDir is that of a per-event file: the name part
+// of PerEventFilePrefix, at least one character and ".conf", all of them
+// letters, digits, "_", "-" or "." as syslog-ng takes the files of an included
+// folder ("mod-velta-net.iface.conf" too). The module's reader, exports and
+// snapshots go by it alike.
+bool isPerEventFileName(const QString &name);
+
 // A path the administrator typed or chose, which names a file of the managed
 // system: made absolute against the working directory, cleaned, and placed.
 QString placedTyped(const QString &typed);

@@ -1004,7 +1004,7 @@ const std::vector<Entry> *Statement::body() const
     return nullptr;
 }
 
-bool systemIncludeFiles(const QByteArray &written, std::vector<IncludedFile> *files, QString *error)
+bool systemIncludePaths(const QByteArray &written, QStringList *paths, QString *error)
 {
     const QString path = QString::fromUtf8(written);
     QStringList candidates{path};
@@ -1026,8 +1026,8 @@ bool systemIncludeFiles(const QByteArray &written, std::vector<IncludedFile> *fi
             }
             globfree(&found);
             for (const QString &match : std::as_const(matches)) {
-                if (!QFileInfo(Paths::placed(match)).isDir() && !readIncluded(match, files, error)) {
-                    return false;
+                if (!QFileInfo(Paths::placed(match)).isDir()) {
+                    paths->append(match);
                 }
             }
             if (!matches.isEmpty()) {
@@ -1037,20 +1037,24 @@ bool systemIncludeFiles(const QByteArray &written, std::vector<IncludedFile> *fi
         }
         const QFileInfo info(Paths::placed(candidate));
         if (info.isDir()) {
-            const QStringList names = FolderEntries::names(info.filePath(), {}, QDir::Files);
+            // Whatever stands there but folders and links to nothing: syslog-ng
+            // opens a FIFO or a device in the folder as well.
+            const QStringList names = FolderEntries::names(info.filePath(), {}, QDir::Files | QDir::System);
             for (const QString &name : names) {
                 static const QString allowed = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.");
                 const bool plain = std::all_of(name.cbegin(), name.cend(), [](QChar c) {
                     return allowed.contains(c);
                 });
-                if (plain && !readIncluded(candidate + QLatin1Char('/') + name, files, error)) {
-                    return false;
+                const QFileInfo entry(info.filePath() + QLatin1Char('/') + name);
+                if (plain && entry.exists() && !entry.isDir()) {
+                    paths->append(candidate + QLatin1Char('/') + name);
                 }
             }
             return true;
         }
         if (info.exists()) {
-            return readIncluded(candidate, files, error);
+            paths->append(candidate);
+            return true;
         }
     }
     if (std::any_of(candidates.cbegin(), candidates.cend(), hasGlob)) {
@@ -1058,6 +1062,20 @@ bool systemIncludeFiles(const QByteArray &written, std::vector<IncludedFile> *fi
     }
     *error = i18n("the file to include, %1, is not there", path);
     return false;
+}
+
+bool systemIncludeFiles(const QByteArray &written, std::vector<IncludedFile> *files, QString *error)
+{
+    QStringList paths;
+    if (!systemIncludePaths(written, &paths, error)) {
+        return false;
+    }
+    for (const QString &path : std::as_const(paths)) {
+        if (!readIncluded(path, files, error)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 Config read(const QString &path, const QByteArray &text, const Options &options)

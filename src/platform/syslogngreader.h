@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -90,7 +91,11 @@ using IncludeFiles = std::function<bool(const QByteArray &written, std::vector<I
 // relative paths in /etc/syslog-ng, then /usr/share/syslog-ng/include; a glob
 // in name order; a folder's files whose names hold only letters, digits, "_",
 // "-" and "." and do not begin with ".".
+// A FIFO, a device or a socket in such a folder is included too, as syslog-ng
+// opens it, and refused when it is read.
 bool systemIncludeFiles(const QByteArray &written, std::vector<IncludedFile> *files, QString *error);
+// The system paths of the files it reads, in that order, without reading them.
+bool systemIncludePaths(const QByteArray &written, QStringList *paths, QString *error);
 
 struct Options {
     // Null: an @include is kept as a statement and nothing is read.

@@ -15,6 +15,7 @@
 #include "model/eventtreeitem.h"
 #include "model/notifiedevents.h"
 #include "model/singleeventsparser.h"
+#include "notifications/notificationcatalogue.h"
 #include "platform/asyncprocess.h"
 #include "platform/checkedwrite.h"
 #include "platform/fileread.h"
@@ -131,10 +132,15 @@ void QuorAdminEvents::load()
     if (!parser.errorString().isEmpty()) {
         problems.prepend(parser.errorString());
     }
-    m_problems->setProblems(problems.join(QLatin1Char('\n')));
     m_settingsFileDamaged = parser.damaged();
     m_settingsReadWhole = !parser.damaged();
     m_loadedCleanly = problems.isEmpty();
+    // The catalogue is read once per process; what it could not take is named
+    // with the rest, though it concerns no file the page writes.
+    NotificationCatalogue &catalogue = NotificationCatalogue::instance();
+    catalogue.load();
+    problems << catalogue.problems();
+    m_problems->setProblems(problems.join(QLatin1Char('\n')));
     std::unique_ptr<EventTreeItem> savedTree = tree->clone();
     destroyInBackground(m_currentModel->setRoot(tree));
     destroyInBackground(m_savedModel->setRoot(savedTree.release()));

@@ -3,6 +3,7 @@
 #include "rotationlog.h"
 
 #include "model/treeitem.h"
+#include "platform/configcheck.h"
 #include "platform/fileread.h"
 #include "platform/folderentries.h"
 #include "platform/paths.h"
@@ -123,11 +124,13 @@ void LogRotateParser::parse(const Process::Runner &run, const std::function<void
             });
             const bool passed = exitCode == 0 && noLogs != 1;
             TreeItem *tree = build(passed);
-            // logrotate's own words say what is wrong.
-            for (const QString &line : errorLines) {
-                if (!passed && line.startsWith(QLatin1String("error:"))) {
-                    addProblem(QStringLiteral("logrotate: ") + line);
-                }
+            // logrotate's own words say what is wrong, also when it printed no error.
+            if (!passed && result.started && !result.finished) {
+                addProblem(filePath() + QLatin1String(": ") + i18n("logrotate -d gave no answer within %1 seconds", CheckTimeoutMs / 1000));
+            }
+            const QStringList said = passed ? QStringList() : ConfigCheck::logrotateSays(result.errorOutput);
+            for (const QString &line : said) {
+                addProblem(QStringLiteral("logrotate: ") + line);
             }
             done(tree);
         });

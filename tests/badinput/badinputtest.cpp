@@ -223,6 +223,8 @@ int printDictionaryUse()
         const EventTreeItem *item = child(tree.get(), id);
         out << id << ' ' << item->isVisible() << ' ' << item->isEditable() << '\n';
     }
+    const ParameterValue::Range range = SingleEventsParser::valueRange(QStringLiteral("name_en"));
+    out << "limits " << range.minimum.has_value() << ' ' << range.maximum.has_value() << '\n';
     out << parser.errorString() << '\n';
     return 0;
 }
@@ -515,6 +517,10 @@ private Q_SLOTS:
         QTest::newRow("json-booleans") << QString() << QByteArray(R"({ "message-type": { "visible": false }, "name_en": { "editable": true } })") << QString();
         QTest::newRow("wrong-types") << QString() << QByteArray(R"({ "message-type": { "visible": 0 }, "name_en": 5 })")
                                      << QStringLiteral(": entry \"message-type\", key \"visible\": a number where \"true\" or \"false\" is expected; ignored");
+        // No value fits between them: neither is applied.
+        QTest::newRow("minimum-above-maximum")
+            << QString() << QByteArray(R"({ "message-type": { "visible": false }, "name_en": { "editable": true, "minimum": 10, "maximum": "5" } })")
+            << QStringLiteral(": entry \"name_en\", key \"minimum\": 10 is above the \"maximum\" 5; neither limit is applied");
         // The JSON reader took it as a character.
         QTest::newRow("nul-in-a-string") << QString() << raw("{ \"name_en\": { \"ru\": \"a\0b\" } }") << QStringLiteral(": a NUL byte at offset 23");
     }
@@ -537,6 +543,12 @@ private Q_SLOTS:
             return;
         }
         QVERIFY2(run.output.contains(root.placed(Paths::EventsDictionary) + message), qPrintable(run.output));
+        if (qstrcmp(QTest::currentDataTag(), "minimum-above-maximum") == 0) {
+            // The rest of the entry still holds.
+            QCOMPARE(lines.mid(0, 2), (QStringList{QStringLiteral("message-type 0 0"), QStringLiteral("name_en 1 1")}));
+            QVERIFY2(run.output.contains(QLatin1String("\nlimits 0 0\n")), qPrintable(run.output));
+            return;
+        }
         if (kind.isEmpty() && qstrcmp(QTest::currentDataTag(), "wrong-types") == 0) {
             // What is plain is still read: a number is no "false", so the item stays visible.
             QCOMPARE(lines.mid(0, 2), (QStringList{QStringLiteral("message-type 1 0"), QStringLiteral("name_en 1 1")}));
@@ -577,6 +589,28 @@ private Q_SLOTS:
         QCOMPARE(catalogue.problems().size(), 1);
         QVERIFY2(catalogue.problems().constFirst().startsWith(root.placed(bad) + message), qPrintable(catalogue.problems().join(QLatin1Char('\n'))));
         catalogue.reset();
+    }
+
+    // A second catalogue file that lists an event again is named on the page,
+    // with the file that keeps it.
+    void catalogueSecondClaimShown()
+    {
+        TestRoot root;
+        root.copySampleSystem();
+        root.installFake(QStringLiteral("quor-wmfunc"), Paths::WmFuncTool);
+        const QString second = Paths::NotificationCatalogueDir + QLatin1String("velta-event-watcher_extra.notifyrc");
+        root.writeFile(second, "[Event/usbAdded]\nName[ru]=Ещё раз\n");
+        NotificationCatalogue::instance().reset();
+        MessageBoxWatcher watcher;
+        QuorAdminEvents module(nullptr, {});
+        module.load();
+        const auto *problems = module.findChild<ProblemsMessage *>(QStringLiteral("problemsMessage"));
+        QVERIFY(problems && !problems->isHidden());
+        const QString kept = root.placed(Paths::NotificationCatalogueDir + QLatin1String("velta-event-watcher_devices.notifyrc"));
+        QVERIFY2(problems->problems().contains(root.placed(second) + QLatin1String(": the event \"usbAdded\" is listed by ") + kept),
+                 qPrintable(problems->problems()));
+        QCOMPARE(NotificationCatalogue::instance().appName(QStringLiteral("usbAdded")), QStringLiteral("velta-event-watcher_devices"));
+        NotificationCatalogue::instance().reset();
     }
 
     // The audit types store: read through the guard, named with its reason,

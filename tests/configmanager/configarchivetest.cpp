@@ -101,6 +101,8 @@ const QMap<QString, QByteArray> &configuredFiles()
         {QString(Paths::CommonSyslogNgFile), "destination velta_json_dst {\n    file(\"/dorvex/log/velta/events\");\n};\n"},
         {QString(Paths::PerEventFilePrefix) + QLatin1String("USER-LOGIN.conf"), "filter velta_user_login { match(\"USER_LOGIN\"); };\n"},
         {QString(Paths::PerEventFilePrefix) + QLatin1String("FILE-OPEN.conf"), "filter velta_file_open { match(\"FILE_OPEN\"); };\n"},
+        // Dots too: syslog-ng reads it with the others.
+        {QString(Paths::PerEventFilePrefix) + QLatin1String("net.iface.conf"), "filter velta_net_iface { match(\"NET_IFACE\"); };\n"},
         {QString(Paths::LogRotateFile), "/dorvex/log/velta/events {\n    rotate 5\n    size 100M\n    missingok\n}\n"},
         {QString(Paths::RootNotifyrc), "[Event/userLogin]\nAction=Popup\n"},
     };
@@ -306,7 +308,7 @@ private Q_SLOTS:
         QTest::newRow("directory") << makeArchive({good, {perEvent + QLatin1String("X.conf"), QByteArray(), AE_IFDIR}});
         QTest::newRow("device") << makeArchive({good, {QStringLiteral("etc/audit/rules.d/velta-syslog.rules"), QByteArray(), AE_IFCHR}});
         QTest::newRow("stored-twice") << makeArchive({good, good});
-        QTest::newRow("oversized-entry") << makeArchive({{QStringLiteral("etc/velta-syslog.conf"), QByteArray(5 * 1024 * 1024, 'a')}});
+        QTest::newRow("oversized-entry") << makeArchive({{QStringLiteral("etc/velta-syslog.conf"), QByteArray(17 * 1024 * 1024, 'a')}});
         QTest::newRow("no-entries") << makeArchive({});
         QTest::newRow("truncated-in-the-middle") << valid.left(valid.size() / 2);
         QTest::newRow("truncated-trailer") << valid.left(valid.size() - 4);

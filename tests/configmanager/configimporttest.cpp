@@ -1,3 +1,4 @@
+#include "platform/fileread.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "referencemachine.h"
@@ -144,8 +145,22 @@ private Q_SLOTS:
         };
         QTest::newRow("check-settings-truncated") << check << Files{{EventsFile, events.left(20)}} << 1 << QStringList()
                                                   << unreadable(QStringLiteral("/etc/velta-syslog.conf: not valid JSON")) << none;
+        // Refused for the reasons the page gives when it calls the file damaged.
         QTest::newRow("check-settings-event-not-object") << check << Files{{EventsFile, "{ \"user-login\": \"1\" }\n"}} << 1 << QStringList()
-                                                         << unreadable(QStringLiteral("event \"user-login\": not an object")) << none;
+                                                         << unreadable(QStringLiteral("event \"user-login\": a string where an object is expected")) << none;
+        QTest::newRow("check-settings-wrong-type")
+            << check << Files{{EventsFile, "{ \"user-login\": { \"enabled\": [1] } }\n"}} << 1 << QStringList()
+            << unreadable(QStringLiteral("/etc/velta-syslog.conf: event \"user-login\", key \"enabled\": an array where a number or a string is expected"))
+            << none;
+        QTest::newRow("check-settings-flag-read-by-meaning")
+            << check << Files{{EventsFile, "{ \"user-login\": { \"enabled\": true } }\n"}} << 1 << QStringList()
+            << unreadable(QStringLiteral("a boolean where a number or a string is expected; read as \"1\"")) << none;
+        QTest::newRow("check-settings-duplicate-event")
+            << check << Files{{EventsFile, "{ \"user-login\": { \"enabled\": \"1\" },\n  \"user-login\": { \"enabled\": \"0\" } }\n"}} << 1 << QStringList()
+            << unreadable(QStringLiteral("/etc/velta-syslog.conf: key \"user-login\" is given more than once")) << none;
+        QTest::newRow("import-settings-duplicate-key") << import << Files{{EventsFile, "{ \"user-login\": { \"enabled\": \"1\", \"enabled\": \"0\" } }\n"}} << 1
+                                                       << QStringList{QStringLiteral("{\"changed\":false,\"error\":\"The archive's files cannot be read whole")}
+                                                       << unreadable(QStringLiteral("key \"user-login/enabled\" is given more than once")) << none;
         QTest::newRow("check-settings-not-utf8") << check << Files{{EventsFile, "{ \"user-login\": { \"path\": \"\xff\" } }\n"}} << 1 << QStringList()
                                                  << unreadable(QStringLiteral("/etc/velta-syslog.conf:")) << none;
         QTest::newRow("check-audit-rules-garbage") << check << Files{{RulesFile, "-w /etc/shadow -p wa\n\x01garbage\n"}} << 1 << QStringList()
@@ -317,6 +332,26 @@ private Q_SLOTS:
         const Process::Result restored = runTool({QStringLiteral("--restore"), snapshotNames().constFirst()});
         QVERIFY2(restored.exitCode == 0, restored.errorOutput.constData());
         QCOMPARE(m_root->readFile(CommonFile), handWritten);
+    }
+
+    // A settings file the page reads whole is kept in a snapshot whole, also
+    // one beyond what an event's own file may hold.
+    void largeSettingsFileSnapshotted()
+    {
+        QByteArray large = "{\n";
+        for (int i = 0; large.size() < 6 * 1024 * 1024; ++i) {
+            large += "\t\"event-" + QByteArray::number(i) + "\" : { \"enabled\": \"1\", \"path\": \"/var/log/" + QByteArray(64, 'x') + "\" },\n";
+        }
+        large += "\t\"last\" : { \"enabled\": \"0\" }\n}\n";
+        QVERIFY(large.size() > FileRead::SmallFileLimit && large.size() < FileRead::ConfigLimit);
+        m_root->writeFile(EventsFile, large);
+        const Process::Result taken = runTool({QStringLiteral("--snapshot")});
+        QVERIFY2(taken.exitCode == 0, taken.errorOutput.constData());
+        QCOMPARE(snapshotNames().size(), 1);
+        m_root->writeFile(EventsFile, "{\n}\n");
+        const Process::Result restored = runTool({QStringLiteral("--restore"), snapshotNames().constFirst()});
+        QVERIFY2(restored.exitCode == 0, restored.errorOutput.constData());
+        QVERIFY(m_root->readFile(EventsFile) == large);
     }
 
     // An archive is read from where it is named, never through a link; an
@@ -508,6 +543,8 @@ private Q_SLOTS:
                                  << QStringLiteral("[{\"change\":\"missing\",\"path\":\"/etc/audit/rules.d/velta-syslog.rules\"}]");
         QTest::newRow("notification-added") << QString(Paths::PerEventFilePrefix) + QLatin1String("file-opened.conf") << QByteArray("# new\n")
                                             << QStringLiteral("[{\"change\":\"added\",\"path\":\"/etc/syslog-ng/conf.d/mod-velta-file-opened.conf\"}]");
+        QTest::newRow("notification-with-dots-added") << QString(Paths::PerEventFilePrefix) + QLatin1String("net.iface.conf") << QByteArray("# new\n")
+                                                      << QStringLiteral("[{\"change\":\"added\",\"path\":\"/etc/syslog-ng/conf.d/mod-velta-net.iface.conf\"}]");
         QTest::newRow("same-content-rewritten") << EventsFile << QByteArray() << QStringLiteral("[]");
     }
 

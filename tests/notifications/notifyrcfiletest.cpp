@@ -83,6 +83,8 @@ private Q_SLOTS:
     void init();
     void catalogue_data();
     void catalogue();
+    void secondClaim_data();
+    void secondClaim();
     void sectionReadsBackThroughKConfig_data();
     void sectionReadsBackThroughKConfig();
     void rewriteKeepsRestOfFile_data();
@@ -117,6 +119,10 @@ void NotifyrcFileTest::catalogue_data()
                            << "velta-event-watcher_devices";
     QTest::newRow("other-application") << event << "plasma_workspace.notifyrc" << false << "usbAdded" << QString();
     QTest::newRow("backup-copy") << event << "velta-event-watcher_devices.notifyrc.orig" << false << "usbAdded" << QString();
+    // Only the exact name: a copy named around a catalogue file's name does not count.
+    QTest::newRow("prefixed-copy") << event << "old-velta-event-watcher_devices.notifyrc" << false << "usbAdded" << QString();
+    QTest::newRow("copy-with-dotted-name") << event << "velta-event-watcher_devices.bak.notifyrc" << false << "usbAdded" << QString();
+    QTest::newRow("without-part-name") << event << "velta-event-watcher_.notifyrc" << false << "usbAdded" << QString();
     QTest::newRow("only-global-group") << QByteArray("[Global]\nName[ru]=Нет\n") << "velta-event-watcher_x.notifyrc" << false << "Global" << QString();
     QTest::newRow("empty-file") << QByteArray() << "velta-event-watcher_x.notifyrc" << false << "usbAdded" << QString();
 }
@@ -136,6 +142,40 @@ void NotifyrcFileTest::catalogue()
     if (loaded) {
         QCOMPARE(catalogue.eventId(QStringLiteral("Подключение USB")), id);
     }
+}
+
+void NotifyrcFileTest::secondClaim_data()
+{
+    QTest::addColumn<QStringList>("fileNames"); // each lists usbAdded
+    QTest::addColumn<QString>("keeper");
+
+    QTest::newRow("two-files") << QStringList{QStringLiteral("velta-event-watcher_devices.notifyrc"), QStringLiteral("velta-event-watcher_usb.notifyrc")}
+                               << QStringLiteral("velta-event-watcher_devices");
+    QTest::newRow("first-in-name-order") << QStringList{QStringLiteral("velta-event-watcher_zz.notifyrc"), QStringLiteral("velta-event-watcher_aa.notifyrc")}
+                                         << QStringLiteral("velta-event-watcher_aa");
+}
+
+// The first file in name order keeps an event; a second one that lists it is named.
+void NotifyrcFileTest::secondClaim()
+{
+    QFETCH(QStringList, fileNames);
+    QFETCH(QString, keeper);
+    TestRoot root;
+    for (const QString &name : std::as_const(fileNames)) {
+        root.writeFile(Paths::NotificationCatalogueDir + name, "[Event/usbAdded]\nName[ru]=Подключение USB\n[Event/other]\nName[ru]=Другое\n");
+    }
+    NotificationCatalogue &catalogue = NotificationCatalogue::instance();
+    QVERIFY(catalogue.load());
+    QCOMPARE(catalogue.appName(QStringLiteral("usbAdded")), keeper);
+    QStringList sorted = fileNames;
+    sorted.sort();
+    const QString kept = root.placed(Paths::NotificationCatalogueDir + sorted.first());
+    const QString second = root.placed(Paths::NotificationCatalogueDir + sorted.last());
+    QCOMPARE(catalogue.problems(),
+             (QStringList{second + QStringLiteral(": the event \"usbAdded\" is listed by ") + kept
+                              + QStringLiteral(" already, which keeps it; this file's entry is not used"),
+                          second + QStringLiteral(": the event \"other\" is listed by ") + kept
+                              + QStringLiteral(" already, which keeps it; this file's entry is not used")}));
 }
 
 void NotifyrcFileTest::sectionReadsBackThroughKConfig_data()

@@ -48,6 +48,7 @@ private Q_SLOTS:
     void unreadable_data();
     void unreadable();
     void checkWithoutTool();
+    void logrotateSaysWhy_data();
     void logrotateSaysWhy();
     void specialFileInIncludes_data();
     void specialFileInIncludes();
@@ -149,13 +150,28 @@ void LogRotateTest::checkWithoutTool()
     QCOMPARE(error, QString());
 }
 
+void LogRotateTest::logrotateSaysWhy_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("said"); // the start of logrotate's line after "logrotate: "
+    QTest::addColumn<QString>("detail");
+
+    QTest::newRow("error-line") << QByteArray("/dorvex/log/velta/events {\n\tsize 1.5M\n}\n") << QStringLiteral("error: ") << QStringLiteral("bad size '1.5'");
+    // No error line: what it said is still shown, not only that the file is bad.
+    QTest::newRow("no-log-named") << QByteArray("weekly\n") << QStringLiteral("Handling 0 logs") << QString();
+}
+
 void LogRotateTest::logrotateSaysWhy()
 {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, said);
+    QFETCH(QString, detail);
     TestRoot root;
-    root.writeFile(RotateFile, "/dorvex/log/velta/events {\n\tsize 1.5M\n}\n");
+    root.writeFile(RotateFile, content);
     QString error;
     QVERIFY(parseFile(RotateFile, &error));
-    QVERIFY2(error.contains(QLatin1String("logrotate: error: ")) && error.contains(QLatin1String("bad size '1.5'")), qPrintable(error));
+    QVERIFY2(error.startsWith(root.placed(RotateFile) + QStringLiteral(": Bad config file\n")), qPrintable(error));
+    QVERIFY2(error.contains(QLatin1String("\nlogrotate: ") + said) && error.contains(detail), qPrintable(error));
 }
 
 void LogRotateTest::specialFileInIncludes_data()

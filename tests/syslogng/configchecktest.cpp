@@ -5,9 +5,13 @@
 #include "waited.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 // The checks that run before syslog-ng or logrotate files are used, with the real tools.
 class ConfigCheckTest : public QObject
@@ -207,6 +211,49 @@ private Q_SLOTS:
         const ConfigCheck::Result check = ConfigCheck::syslogNg(root.placed(Paths::SyslogNgConfDir));
         QVERIFY2(check.accepted == message.isEmpty(), qPrintable(check.message));
         QVERIFY2(check.message.contains(message), qPrintable(check.message));
+    }
+
+    // syslog-ng would wait on a FIFO anywhere in the chain of includes for the
+    // check's whole time limit: it is refused before syslog-ng runs.
+    void specialFileInIncludeChain_data()
+    {
+        QTest::addColumn<QByteArray>("common"); // appended to the common file
+        QTest::addColumn<QString>("special"); // the system path that is no regular file
+        QTest::addColumn<int>("perEventFiles"); // in the folder besides the common file
+
+        QTest::newRow("fifo-included") << QByteArray("@include \"/srv/inc/fifo.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 0;
+        QTest::newRow("fifo-in-included-folder") << QByteArray("@include \"/srv/inc\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 0;
+        QTest::newRow("fifo-matched-by-glob") << QByteArray("@include \"/srv/inc/*.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 0;
+        QTest::newRow("fifo-two-files-deep") << QByteArray("@include \"/srv/first.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 0;
+        // More files than includes may nest: each is walked on its own.
+        QTest::newRow("after-many-per-event-files") << QByteArray("@include \"/srv/inc/fifo.conf\"\n") << QStringLiteral("/srv/inc/fifo.conf") << 100;
+        QTest::newRow("link-to-a-device") << QByteArray("@include \"/srv/zero.conf\"\n") << QStringLiteral("/srv/zero.conf") << 0;
+    }
+
+    void specialFileInIncludeChain()
+    {
+        QFETCH(QByteArray, common);
+        QFETCH(QString, special);
+        QFETCH(int, perEventFiles);
+        TestRoot root;
+        root.copySampleSystem();
+        QVERIFY(QDir().mkpath(root.placed(QStringLiteral("/srv/inc"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(root.placed(QStringLiteral("/srv/inc/fifo.conf"))).constData(), 0600), 0);
+        root.writeFile(QStringLiteral("/srv/first.conf"), "# a file of the administrator's\n@include \"/srv/second.conf\"\n");
+        root.writeFile(QStringLiteral("/srv/second.conf"), "@include \"/srv/inc\"\n");
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), root.placed(QStringLiteral("/srv/zero.conf"))));
+        root.writeFile(Paths::CommonSyslogNgFile, root.readFile(Paths::CommonSyslogNgFile) + common);
+        for (int i = 0; i < perEventFiles; ++i) {
+            root.writeFile(Paths::PerEventFilePrefix + QString::number(i) + QLatin1String(".conf"), "# an event\n");
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const ConfigCheck::Result check = ConfigCheck::syslogNg(root.placed(Paths::SyslogNgConfDir));
+        QVERIFY(!check.accepted);
+        QVERIFY2(check.message.contains(special + QLatin1String(": not a regular file")), qPrintable(check.message));
+        QVERIFY2(check.message.contains(QLatin1String("@include")), qPrintable(check.message));
+        // Refused before syslog-ng ran, which would have waited its whole time limit.
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
 
     void checkedSyslogNgWrite_data()

@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSysInfo>
 
@@ -28,10 +27,14 @@
 
 namespace
 {
-// Far above any real configuration, low enough to keep a hostile archive in memory.
-constexpr qint64 MaxArchiveSize = FileRead::ConfigLimit;
-constexpr qint64 MaxEntrySize = FileRead::SmallFileLimit;
-constexpr qint64 MaxTotalSize = 32 * 1024 * 1024;
+// Far above any real configuration, low enough to keep a hostile archive in
+// memory. A file is held up to the limit of its readers on the page, so that
+// whatever the page reads can be exported and kept in a snapshot.
+constexpr qint64 MaxEntrySize = FileRead::ConfigLimit;
+constexpr qint64 MaxTotalSize = 2 * FileRead::ConfigLimit;
+// Compressed, the files with their headers, the manifest and the signature
+// never take much more room than the files themselves.
+constexpr qint64 MaxArchiveSize = MaxTotalSize + 1024 * 1024;
 constexpr int MaxEntries = 4096;
 constexpr int ManifestFormat = 1;
 constexpr int TarEndSize = 1024; // the two empty blocks after the last entry
@@ -73,10 +76,8 @@ QStringList fixedNames()
 
 bool isPerEventName(const QString &name)
 {
-    // The whole name: "$" alone would also let a final line break through.
-    static const QRegularExpression pattern(
-        QRegularExpression::anchoredPattern(QRegularExpression::escape(entryName(Paths::PerEventFilePrefix)) + QLatin1String("[A-Za-z0-9_-]+\\.conf")));
-    return pattern.match(name).hasMatch();
+    const QString folder = entryName(Paths::SyslogNgConfDir) + QLatin1Char('/');
+    return name.startsWith(folder) && Paths::isPerEventFileName(name.mid(folder.size()));
 }
 
 // Per-event files on the system, as entry names.
@@ -313,11 +314,17 @@ bool readPresent(Present *present, QString *errorText)
     const QStringList names = presentNames();
     Present read;
     read.names = names;
+    qint64 total = 0;
     for (const QString &name : names) {
         const QString path = placedEntry(name);
         const FileRead::Result file = FileRead::regular(path, MaxEntrySize);
         if (!file.ok) {
             return fail(errorText, FileRead::describe(path, file));
+        }
+        total += file.data.size();
+        // What could not be read back is not written.
+        if (total > MaxTotalSize) {
+            return fail(errorText, i18n("the configuration files together are larger than %1 MiB", MaxTotalSize / (1024 * 1024)));
         }
         read.files.insert(name, file.data);
         read.modified.insert(name, QFileInfo(path).lastModified());

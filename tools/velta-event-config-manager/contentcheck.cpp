@@ -1,12 +1,11 @@
 #include "contentcheck.h"
 
+#include "model/singleeventsparser.h"
 #include "platform/paths.h"
 #include "platform/textdecode.h"
 
 #include <KLocalizedString>
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
@@ -58,25 +57,12 @@ bool isComment(const QString &trimmed)
     return trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#'));
 }
 
-// One object per event, as the settings reader takes them; anything else it
-// would drop and the page would then write back without it.
+// The settings as the page reads them: what it would call damaged (and then
+// write back without) is refused for the same reasons.
 QString settingsRefusal(const QString &text)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError) {
-        return i18n("not valid JSON: %1 at offset %2", error.errorString(), error.offset);
-    }
-    if (!document.isObject()) {
-        return i18n("not a JSON object");
-    }
-    const QJsonObject events = document.object();
-    for (auto it = events.constBegin(); it != events.constEnd(); ++it) {
-        if (!it.value().isObject()) {
-            return i18n("event \"%1\": not an object", it.key());
-        }
-    }
-    return QString();
+    const QStringList damage = SingleEventsParser::readCurrentSettingsText(text.toUtf8()).damage;
+    return damage.join(QLatin1Char('\n') + QString(Paths::EventsFile) + QLatin1String(": "));
 }
 
 // The options of a watch rule (-w PATH [-p PERMS] [-k KEY]) and of a syscall
