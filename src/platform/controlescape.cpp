@@ -30,7 +30,8 @@ QString escaped(const QString &text)
         if (mustEscape(c)) {
             result += escapeOf(c);
         } else {
-            result += QString::fromUcs4(&c, 1);
+            const char32_t character = c;
+            result += QString::fromUcs4(&character, 1);
         }
     }
     return result;
