@@ -73,7 +73,7 @@ QByteArray closingMember(const QByteArray &armored)
 // in no closing member.
 bool split(const QByteArray &archive, QByteArray *body, QByteArray *armored)
 {
-    const int start = archive.lastIndexOf(closingHeader() + SignatureBegin);
+    const int start = archive.lastIndexOf(QByteArray(closingHeader() + SignatureBegin));
     if (start < 0) {
         return false;
     }
