@@ -339,6 +339,8 @@ private Q_SLOTS:
     void largeSettingsFileSnapshotted()
     {
         QByteArray large = "{\n";
+        // Room for all of it first: each += of a built line reserves only what it needs.
+        large.reserve(7 * 1024 * 1024);
         for (int i = 0; large.size() < 6 * 1024 * 1024; ++i) {
             large += "\t\"event-" + QByteArray::number(i) + "\" : { \"enabled\": \"1\", \"path\": \"/var/log/" + QByteArray(64, 'x') + "\" },\n";
         }

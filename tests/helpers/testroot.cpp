@@ -152,7 +152,7 @@ void TestRoot::setFakeVariable(const QByteArray &name, const QByteArray &value)
     if (current.open(QIODevice::ReadOnly)) {
         const QList<QByteArray> lines = current.readAll().split('\n');
         for (const QByteArray &line : lines) {
-            if (!line.isEmpty() && !line.startsWith(name + '=')) {
+            if (!line.isEmpty() && !line.startsWith(QByteArray(name + '='))) {
                 settings += line + '\n';
             }
         }
