@@ -754,7 +754,7 @@ private Q_SLOTS:
         // The status names whom the applied archive came from.
         const Process::Result status = runTool({QStringLiteral("--status")});
         const QString signer = QString::fromUtf8(diffed.errorOutput).section(QStringLiteral("signed by "), 1).trimmed();
-        QVERIFY2(status.output.contains("signed by: " + signer.toUtf8()), status.output.constData());
+        QVERIFY2(status.output.contains(QByteArray("signed by: " + signer.toUtf8())), status.output.constData());
     }
 
     // The other files of an archive: only the shapes this system writes, read

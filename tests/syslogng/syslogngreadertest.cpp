@@ -136,9 +136,8 @@ private Q_SLOTS:
                                         QStringLiteral("other/x.txt")}) {
                 QFile file(dir.filePath(name));
                 QVERIFY(file.open(QIODevice::WriteOnly));
-                file.write(QByteArray(part).replace("`part`",
-                                                    QFileInfo(name).path().toUtf8() + "_" + QFileInfo(name).baseName().toUtf8() + "_"
-                                                        + QByteArray::number(name.size())));
+                const QByteArray value = QFileInfo(name).path().toUtf8() + "_" + QFileInfo(name).baseName().toUtf8() + "_" + QByteArray::number(name.size());
+                file.write(QByteArray(part).replace("`part`", value));
             }
         }
 
