@@ -196,6 +196,16 @@ public:
                 if (at(0) == ':') {
                     ++s.pos; // "@version:"
                 }
+                // "@line FILE LINE COLUMN" only names where the text came
+                // from (syslog-ng 4 writes it where it expanded a block),
+                // also inside a statement: it is no part of the configuration.
+                if (token->text == "line") {
+                    token->text.clear();
+                    while (at(0) >= 0 && at(0) != '\n') {
+                        ++s.pos;
+                    }
+                    continue;
+                }
                 m_directiveLine = true;
                 return true;
             }
